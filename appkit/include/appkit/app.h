@@ -1,0 +1,52 @@
+// Application object and message loop. Pre-translation sees every message
+// the thread takes, thread messages included, also while one of our own
+// modal loops runs (Win32's modal loops drop thread messages).
+#pragma once
+#include <windows.h>
+#include <functional>
+#include <vector>
+
+namespace appkit {
+
+class App {
+ public:
+  App();
+  virtual ~App();
+  static App* Current();
+
+  HINSTANCE instance() const { return instance_; }
+  // The module whose resources serve strings and dialogs (a resource DLL
+  // when one was loaded, else the program).
+  HINSTANCE resources() const { return resources_ ? resources_ : instance_; }
+  void SetResources(HINSTANCE res) { resources_ = res; }
+
+  // Return false to stop the program before the loop (exit code from Exit()).
+  virtual bool InitInstance() { return true; }
+  virtual int ExitInstance() { return exitCode_; }
+  // A message the thread took; return true when handled (not dispatched).
+  virtual bool PreTranslate(MSG& msg);
+
+  int Run();
+  void SetExitCode(int code) { exitCode_ = code; }
+
+ private:
+  static App* current_;
+  HINSTANCE instance_;
+  HINSTANCE resources_ = nullptr;
+  int exitCode_ = 0;
+};
+
+// Filters that see messages before dispatch on this thread; used by code
+// that has no App (a control inside another program's loop does not need it).
+// Returns true when the message was consumed.
+bool PumpOne(MSG& msg);
+
+// Runs a modal loop until *done becomes true or WM_QUIT arrives (the quit is
+// re-posted). Thread messages still go through App::PreTranslate.
+void RunModalLoop(const bool* done);
+
+// Dispatches pending messages of this thread (for waits that must keep the
+// UI alive). Returns false when WM_QUIT was seen (it is re-posted).
+bool PumpPending();
+
+}  // namespace appkit

@@ -1,0 +1,64 @@
+// Dialogs from templates. One-line helpers for items and a handful of
+// virtual hooks instead of message maps.
+#pragma once
+#include <windows.h>
+#include <string>
+
+namespace appkit {
+
+class Dialog {
+ public:
+  explicit Dialog(UINT templateId, HINSTANCE res = nullptr) : templateId_(templateId), res_(res) {}
+  virtual ~Dialog();
+  Dialog(const Dialog&) = delete;
+  Dialog& operator=(const Dialog&) = delete;
+
+  HWND hwnd() const { return hwnd_; }
+  operator HWND() const { return hwnd_; }
+  UINT templateId() const { return templateId_; }
+
+  // Modal run through our own loop (so thread messages reach pre-translation).
+  INT_PTR DoModal(HWND parent);
+  // Modeless creation.
+  bool CreateModeless(HWND parent);
+  void EndDialog(INT_PTR result);
+  void Destroy();
+  bool IsModal() const { return modal_; }
+
+  HWND Item(int id) const { return ::GetDlgItem(hwnd_, id); }
+  void SetItemText(int id, const std::wstring& text) const { ::SetDlgItemTextW(hwnd_, id, text.c_str()); }
+  std::wstring ItemText(int id) const;
+  int ItemInt(int id, bool* ok = nullptr) const;
+  void SetItemInt(int id, int value) const { ::SetDlgItemInt(hwnd_, id, (UINT)value, TRUE); }
+  void Check(int id, bool on) const { ::CheckDlgButton(hwnd_, id, on ? BST_CHECKED : BST_UNCHECKED); }
+  bool IsChecked(int id) const { return ::IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
+  LRESULT SendItem(int id, UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return ::SendDlgItemMessageW(hwnd_, id, msg, wp, lp); }
+  void EnableItem(int id, bool on) const { ::EnableWindow(Item(id), on); }
+  void ShowItem(int id, bool on) const { ::ShowWindow(Item(id), on ? SW_SHOW : SW_HIDE); }
+
+  static Dialog* FromHandle(HWND hwnd);
+
+ protected:
+  virtual BOOL OnInit() { return TRUE; }
+  // Return true when handled.
+  virtual bool OnCommand(int id, int code, HWND ctl);
+  virtual LRESULT OnNotify(NMHDR* hdr) { return 0; }
+  virtual void OnTimer(UINT_PTR id) {}
+  virtual void OnOK() { EndDialog(IDOK); }
+  virtual void OnCancel() { EndDialog(IDCANCEL); }
+  virtual void OnDestroy() {}
+  // Any other message; return true and set *result when handled.
+  virtual bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) { return false; }
+
+ private:
+  static INT_PTR CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);
+  INT_PTR Proc(UINT msg, WPARAM wp, LPARAM lp);
+  UINT templateId_;
+  HINSTANCE res_;
+  HWND hwnd_ = nullptr;
+  bool modal_ = false;
+  bool ended_ = false;
+  INT_PTR result_ = 0;
+};
+
+}  // namespace appkit

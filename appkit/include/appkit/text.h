@@ -1,0 +1,21 @@
+// Small string helpers: conversions between the ANSI strings that cross
+// automation boundaries and the wide strings the UI uses, and printf-style
+// formatting into std::wstring.
+#pragma once
+#include <windows.h>
+#include <string>
+
+namespace appkit {
+
+std::wstring Widen(const std::string& s, UINT codePage = CP_ACP);
+std::string Narrow(const std::wstring& s, UINT codePage = CP_ACP);
+std::wstring Format(const wchar_t* fmt, ...);
+std::string FormatA(const char* fmt, ...);
+
+// Text of a window (edit, static, title).
+std::wstring WindowText(HWND hwnd);
+
+// A string from the string table of `module` (nullptr: this program).
+std::wstring LoadStr(UINT id, HINSTANCE module = nullptr);
+
+}  // namespace appkit

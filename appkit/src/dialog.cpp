@@ -1,0 +1,139 @@
+#include "appkit/dialog.h"
+
+#include "appkit/app.h"
+#include "appkit/text.h"
+
+namespace appkit {
+
+namespace {
+const wchar_t kDialogProp[] = L"appkit.Dialog";
+thread_local Dialog* g_creating = nullptr;
+}  // namespace
+
+Dialog::~Dialog() { Destroy(); }
+
+Dialog* Dialog::FromHandle(HWND hwnd) {
+  return hwnd ? static_cast<Dialog*>(::GetPropW(hwnd, kDialogProp)) : nullptr;
+}
+
+INT_PTR Dialog::DoModal(HWND parent) {
+  modal_ = true;
+  ended_ = false;
+  result_ = -1;
+  if (!CreateModeless(parent)) {
+    modal_ = false;
+    return -1;
+  }
+  // Disable the owner as Win32's own modal loop does.
+  HWND owner = parent;
+  while (owner && (::GetWindowLongW(owner, GWL_STYLE) & WS_CHILD)) owner = ::GetParent(owner);
+  bool reenable = owner && ::IsWindowEnabled(owner);
+  if (reenable) ::EnableWindow(owner, FALSE);
+  if (!ended_) {
+    ::ShowWindow(hwnd_, SW_SHOW);
+    RunModalLoop(&ended_);
+  }
+  if (reenable) ::EnableWindow(owner, TRUE);
+  if (hwnd_ && owner && ::GetActiveWindow() == hwnd_) ::SetActiveWindow(owner);
+  Destroy();
+  modal_ = false;
+  return result_;
+}
+
+bool Dialog::CreateModeless(HWND parent) {
+  HINSTANCE res = res_;
+  if (!res) res = App::Current() ? App::Current()->resources() : ::GetModuleHandleW(nullptr);
+  g_creating = this;
+  HWND h = ::CreateDialogParamW(res, MAKEINTRESOURCEW(templateId_), parent, &Dialog::StaticProc,
+                                reinterpret_cast<LPARAM>(this));
+  g_creating = nullptr;
+  return h != nullptr;
+}
+
+void Dialog::EndDialog(INT_PTR result) {
+  result_ = result;
+  ended_ = true;
+  if (!modal_) Destroy();
+  else if (hwnd_) ::ShowWindow(hwnd_, SW_HIDE);
+}
+
+void Dialog::Destroy() {
+  if (hwnd_ && ::IsWindow(hwnd_)) ::DestroyWindow(hwnd_);
+}
+
+std::wstring Dialog::ItemText(int id) const { return WindowText(Item(id)); }
+
+int Dialog::ItemInt(int id, bool* ok) const {
+  BOOL good = FALSE;
+  int v = (int)::GetDlgItemInt(hwnd_, id, &good, TRUE);
+  if (ok) *ok = good != FALSE;
+  return v;
+}
+
+bool Dialog::OnCommand(int id, int code, HWND ctl) {
+  if (id == IDOK) {
+    OnOK();
+    return true;
+  }
+  if (id == IDCANCEL) {
+    OnCancel();
+    return true;
+  }
+  return false;
+}
+
+INT_PTR CALLBACK Dialog::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  Dialog* self = FromHandle(hwnd);
+  if (!self && msg == WM_INITDIALOG) {
+    self = reinterpret_cast<Dialog*>(lp);
+    self->hwnd_ = hwnd;
+    ::SetPropW(hwnd, kDialogProp, self);
+  }
+  if (!self && g_creating) {
+    // Messages before WM_INITDIALOG (WM_SETFONT): bind early.
+    self = g_creating;
+    self->hwnd_ = hwnd;
+    ::SetPropW(hwnd, kDialogProp, self);
+  }
+  if (!self) return FALSE;
+  INT_PTR r = self->Proc(msg, wp, lp);
+  if (msg == WM_NCDESTROY) {
+    ::RemovePropW(hwnd, kDialogProp);
+    self->hwnd_ = nullptr;
+    self->ended_ = true;
+  }
+  return r;
+}
+
+INT_PTR Dialog::Proc(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT result = 0;
+  switch (msg) {
+    case WM_INITDIALOG:
+      return OnInit();
+    case WM_COMMAND:
+      return OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)) ? TRUE : FALSE;
+    case WM_NOTIFY: {
+      LRESULT r = OnNotify(reinterpret_cast<NMHDR*>(lp));
+      ::SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, r);
+      return r != 0;
+    }
+    case WM_TIMER:
+      OnTimer(wp);
+      return TRUE;
+    case WM_CLOSE:
+      OnCancel();
+      return TRUE;
+    case WM_DESTROY:
+      OnDestroy();
+      return FALSE;
+    default:
+      break;
+  }
+  if (OnMessage(msg, wp, lp, &result)) {
+    ::SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+}  // namespace appkit

@@ -1,0 +1,50 @@
+// The test harness itself: a program started as another process, found by
+// its window, driven by a registered message, and judged by its exit code.
+#include <gtest/gtest.h>
+
+#include "testsupport/process.h"
+#include "testsupport/ui.h"
+
+using namespace testsupport;
+
+TEST(Harness, ProbeAnswersRegisteredMessageAndExitsWithItsCode) {
+  Process probe;
+  ASSERT_TRUE(probe.Start(TestBinDir() + L"probe.exe", L"-title Harness probe 1 -exit 37")) << probe.LastError().c_str();
+  ASSERT_TRUE(probe.WaitIdle(10000));
+  HWND w = WaitForWindow(L"Harness probe 1", L"", probe.Pid(), 10000);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(GetText(w), L"Harness probe 1");
+  EXPECT_EQ(ClassOf(w), L"HalvixProbe");
+
+  HWND list = FindChildById(w, 100);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(ListBoxLines(list), (std::vector<std::wstring>{L"alpha", L"beta"}));
+  ASSERT_TRUE(ClickButton(w, 101));
+  EXPECT_TRUE(PumpUntil([&] { return ListBoxLines(list).size() == 3; }, 5000));
+  EXPECT_EQ(ListBoxLines(list).back(), L"gamma");
+
+  MessageCatcher catcher;
+  UINT ping = ::RegisterWindowMessageW(L"halvix_probe_ping");
+  UINT pong = ::RegisterWindowMessageW(L"halvix_probe_pong");
+  ASSERT_TRUE(::PostMessageW(w, ping, reinterpret_cast<WPARAM>(catcher.hwnd()), 41));
+  MessageCatcher::Caught reply{};
+  ASSERT_TRUE(catcher.WaitFor(pong, 10000, &reply));
+  EXPECT_EQ(reply.wp, 42u);
+  EXPECT_EQ(static_cast<DWORD>(reply.lp), probe.Pid());
+
+  ASSERT_TRUE(probe.WaitExit(10000));
+  EXPECT_EQ(probe.ExitCode(), 37u);
+  EXPECT_FALSE(::IsWindow(w));
+}
+
+TEST(Harness, MissingProgramIsReportedNotHung) {
+  Process p;
+  EXPECT_FALSE(p.Start(TestBinDir() + L"no-such-program.exe"));
+  EXPECT_FALSE(p.LastError().empty());
+}
+
+TEST(Harness, WaitForWindowTimesOut) {
+  DWORD t0 = ::GetTickCount();
+  EXPECT_EQ(WaitForWindow(L"No window has this title 9f3", L"", 0, 300), nullptr);
+  EXPECT_LT(::GetTickCount() - t0, 3000u);
+}

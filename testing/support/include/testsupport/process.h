@@ -1,0 +1,71 @@
+// Starting programs of the suite under test and waiting on them.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// The installed suite directory (trailing backslash). Test programs live in
+// <build>\tests, the suite in <build>\suite; HALVIX_SUITE overrides.
+std::wstring SuiteDir();
+std::wstring SuitePath(const std::wstring& name);
+// Directory of the test program itself (trailing backslash).
+std::wstring TestBinDir();
+
+class Process {
+ public:
+  Process() = default;
+  ~Process();  // kills a process still running
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  // Starts `exe` with `args` (the command line is "exe" args). The working
+  // directory defaults to the program's own directory.
+  bool Start(const std::wstring& exe, const std::wstring& args = L"", const std::wstring& cwd = L"");
+  bool WaitIdle(DWORD ms) const;
+  // True when the process ended within `ms`.
+  bool WaitExit(DWORD ms) const;
+  // Waits while pumping this thread's messages (for tests that own windows).
+  bool WaitExitPumping(DWORD ms) const;
+  bool Running() const;
+  DWORD ExitCode() const;
+  DWORD Pid() const { return pi_.dwProcessId; }
+  DWORD MainThreadId() const { return pi_.dwThreadId; }
+  HANDLE Handle() const { return pi_.hProcess; }
+  void Kill();
+  const std::wstring& LastError() const { return error_; }
+
+ private:
+  PROCESS_INFORMATION pi_{};
+  std::wstring error_;
+};
+
+// Pumps this thread's messages until `done` returns true or `ms` pass.
+bool PumpUntil(const std::function<bool()>& done, DWORD ms);
+
+// A hidden top-level window that records every message at or above WM_USER
+// (registered messages included) that reaches it.
+class MessageCatcher {
+ public:
+  struct Caught {
+    UINT msg;
+    WPARAM wp;
+    LPARAM lp;
+  };
+  MessageCatcher();
+  ~MessageCatcher();
+  HWND hwnd() const { return hwnd_; }
+  // Waits (pumping) for a message `msg`; removes and returns it.
+  bool WaitFor(UINT msg, DWORD ms, Caught* out = nullptr);
+  std::vector<Caught> Take();
+
+ private:
+  static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+  HWND hwnd_ = nullptr;
+  std::vector<Caught> caught_;
+};
+
+}  // namespace testsupport

@@ -1,0 +1,35 @@
+// Driving and reading windows of another process.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// First visible-or-not top-level window matching the title and/or class
+// (empty = any) and, when given, owned by process `pid`.
+HWND FindTopWindow(const std::wstring& title, const std::wstring& cls = L"", DWORD pid = 0);
+// Waits (pumping this thread) up to `ms` for such a window.
+HWND WaitForWindow(const std::wstring& title, const std::wstring& cls, DWORD pid, DWORD ms);
+// Waits until `hwnd` is gone.
+bool WaitWindowGone(HWND hwnd, DWORD ms);
+// Descendant window with control id `id` (depth-first), or nullptr.
+HWND FindChildById(HWND parent, int id);
+// Descendant window whose class and/or text match (empty = any).
+HWND FindChild(HWND parent, const std::wstring& cls, const std::wstring& text = L"");
+
+std::wstring GetText(HWND hwnd);
+std::wstring ClassOf(HWND hwnd);
+// Clicks a button by posting the command its parent would get.
+bool ClickButton(HWND button);
+bool ClickButton(HWND parent, int id);
+
+// Lines of a list box (strings kept by the list box), of any process.
+std::vector<std::wstring> ListBoxLines(HWND listBox);
+// Item texts of a list view (column `sub`), of any process.
+std::vector<std::wstring> ListViewItems(HWND listView, int sub = 0);
+// Item texts of a tree view, depth-first, each prefixed by two spaces a level.
+std::vector<std::wstring> TreeViewItems(HWND treeView);
+
+}  // namespace testsupport

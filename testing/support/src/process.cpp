@@ -1,0 +1,165 @@
+#include "testsupport/process.h"
+
+#include <vector>
+
+namespace testsupport {
+
+namespace {
+
+std::wstring DirOf(const std::wstring& p) {
+  size_t slash = p.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : p.substr(0, slash + 1);
+}
+
+std::wstring Normalise(std::wstring p) {
+  std::vector<wchar_t> buf(32768);
+  DWORD n = ::GetFullPathNameW(p.c_str(), (DWORD)buf.size(), buf.data(), nullptr);
+  if (n > 0 && n < buf.size()) p.assign(buf.data(), n);
+  if (!p.empty() && p.back() != L'\\') p += L'\\';
+  return p;
+}
+
+}  // namespace
+
+std::wstring TestBinDir() {
+  std::vector<wchar_t> buf(32768);
+  DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), (DWORD)buf.size());
+  return DirOf(std::wstring(buf.data(), n));
+}
+
+std::wstring SuiteDir() {
+  wchar_t env[32768];
+  DWORD n = ::GetEnvironmentVariableW(L"HALVIX_SUITE", env, 32768);
+  if (n > 0 && n < 32768) return Normalise(env);
+  return Normalise(TestBinDir() + L"..\\suite");
+}
+
+std::wstring SuitePath(const std::wstring& name) { return SuiteDir() + name; }
+
+Process::~Process() {
+  Kill();
+  if (pi_.hProcess) ::CloseHandle(pi_.hProcess);
+  if (pi_.hThread) ::CloseHandle(pi_.hThread);
+}
+
+bool Process::Start(const std::wstring& exe, const std::wstring& args, const std::wstring& cwd) {
+  std::wstring cmd = L"\"" + exe + L"\"";
+  if (!args.empty()) cmd += L" " + args;
+  std::wstring dir = cwd.empty() ? DirOf(exe) : cwd;
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  std::vector<wchar_t> line(cmd.begin(), cmd.end());
+  line.push_back(0);
+  if (!::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        dir.empty() ? nullptr : dir.c_str(), &si, &pi_)) {
+    error_ = L"CreateProcess failed for " + exe + L": error " + std::to_wstring(::GetLastError());
+    return false;
+  }
+  return true;
+}
+
+bool Process::WaitIdle(DWORD ms) const { return pi_.hProcess && ::WaitForInputIdle(pi_.hProcess, ms) == 0; }
+
+bool Process::WaitExit(DWORD ms) const {
+  return pi_.hProcess && ::WaitForSingleObject(pi_.hProcess, ms) == WAIT_OBJECT_0;
+}
+
+bool Process::WaitExitPumping(DWORD ms) const {
+  if (!pi_.hProcess) return false;
+  DWORD start = ::GetTickCount();
+  for (;;) {
+    DWORD elapsed = ::GetTickCount() - start;
+    if (elapsed >= ms) return WaitExit(0);
+    DWORD r = ::MsgWaitForMultipleObjects(1, &pi_.hProcess, FALSE, ms - elapsed, QS_ALLINPUT);
+    if (r == WAIT_OBJECT_0) return true;
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
+}
+
+bool Process::Running() const { return pi_.hProcess && !WaitExit(0); }
+
+DWORD Process::ExitCode() const {
+  DWORD code = STILL_ACTIVE;
+  if (pi_.hProcess) ::GetExitCodeProcess(pi_.hProcess, &code);
+  return code;
+}
+
+void Process::Kill() {
+  if (Running()) {
+    ::TerminateProcess(pi_.hProcess, 255);
+    WaitExit(5000);
+  }
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
+  DWORD start = ::GetTickCount();
+  for (;;) {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    if (done()) return true;
+    DWORD elapsed = ::GetTickCount() - start;
+    if (elapsed >= ms) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, (ms - elapsed) < 20 ? (ms - elapsed) : 20, QS_ALLINPUT);
+  }
+}
+
+MessageCatcher::MessageCatcher() {
+  static const wchar_t kClass[] = L"testsupport.MessageCatcher";
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &MessageCatcher::Proc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = kClass;
+  ::RegisterClassW(&wc);
+  hwnd_ = ::CreateWindowExW(0, kClass, L"testsupport catcher", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                            wc.hInstance, this);
+}
+
+MessageCatcher::~MessageCatcher() {
+  if (hwnd_) ::DestroyWindow(hwnd_);
+}
+
+LRESULT CALLBACK MessageCatcher::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, (LONG_PTR)reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+  }
+  auto* self = reinterpret_cast<MessageCatcher*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self && msg >= WM_USER) {
+    self->caught_.push_back({msg, wp, lp});
+    return 0;
+  }
+  return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+bool MessageCatcher::WaitFor(UINT msg, DWORD ms, Caught* out) {
+  bool found = false;
+  PumpUntil(
+      [&] {
+        for (size_t i = 0; i < caught_.size(); ++i) {
+          if (caught_[i].msg == msg) {
+            if (out) *out = caught_[i];
+            caught_.erase(caught_.begin() + i);
+            found = true;
+            return true;
+          }
+        }
+        return false;
+      },
+      ms);
+  return found;
+}
+
+std::vector<MessageCatcher::Caught> MessageCatcher::Take() {
+  PumpUntil([] { return true; }, 0);
+  std::vector<Caught> out;
+  out.swap(caught_);
+  return out;
+}
+
+}  // namespace testsupport

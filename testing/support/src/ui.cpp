@@ -1,0 +1,195 @@
+#include "testsupport/ui.h"
+
+#include <commctrl.h>
+
+#include "testsupport/process.h"
+
+namespace testsupport {
+
+namespace {
+
+struct FindTop {
+  const std::wstring* title;
+  const std::wstring* cls;
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK FindTopProc(HWND hwnd, LPARAM lp) {
+  auto* f = reinterpret_cast<FindTop*>(lp);
+  if (f->pid) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != f->pid) return TRUE;
+  }
+  if (!f->title->empty() && GetText(hwnd) != *f->title) return TRUE;
+  if (!f->cls->empty() && ClassOf(hwnd) != *f->cls) return TRUE;
+  f->found = hwnd;
+  return FALSE;
+}
+
+// A block of memory in another process, freed when it goes.
+class RemoteBuffer {
+ public:
+  RemoteBuffer(HWND owner, size_t size) : size_(size) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(owner, &pid);
+    proc_ = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (proc_) mem_ = ::VirtualAllocEx(proc_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  }
+  ~RemoteBuffer() {
+    if (mem_) ::VirtualFreeEx(proc_, mem_, 0, MEM_RELEASE);
+    if (proc_) ::CloseHandle(proc_);
+  }
+  bool ok() const { return mem_ != nullptr; }
+  char* addr() const { return static_cast<char*>(mem_); }
+  bool Write(size_t off, const void* data, size_t n) {
+    return off + n <= size_ && ::WriteProcessMemory(proc_, addr() + off, data, n, nullptr);
+  }
+  bool Read(size_t off, void* data, size_t n) {
+    return off + n <= size_ && ::ReadProcessMemory(proc_, addr() + off, data, n, nullptr);
+  }
+
+ private:
+  HANDLE proc_ = nullptr;
+  void* mem_ = nullptr;
+  size_t size_;
+};
+
+constexpr int kTextMax = 1024;
+
+std::wstring RemoteItemText(HWND hwnd, UINT msg, WPARAM index, int sub, bool tree, HTREEITEM item) {
+  RemoteBuffer buf(hwnd, 4096 + kTextMax * sizeof(wchar_t));
+  if (!buf.ok()) return {};
+  wchar_t* remoteText = reinterpret_cast<wchar_t*>(buf.addr() + 4096);
+  if (tree) {
+    TVITEMW it{};
+    it.mask = TVIF_TEXT | TVIF_HANDLE;
+    it.hItem = item;
+    it.pszText = remoteText;
+    it.cchTextMax = kTextMax;
+    buf.Write(0, &it, sizeof(it));
+  } else {
+    LVITEMW it{};
+    it.iSubItem = sub;
+    it.pszText = remoteText;
+    it.cchTextMax = kTextMax;
+    buf.Write(0, &it, sizeof(it));
+  }
+  ::SendMessageW(hwnd, msg, index, reinterpret_cast<LPARAM>(buf.addr()));
+  std::wstring text(kTextMax, L'\0');
+  buf.Read(4096, text.data(), kTextMax * sizeof(wchar_t));
+  text.resize(wcsnlen(text.c_str(), kTextMax));
+  return text;
+}
+
+void WalkTree(HWND tree, HTREEITEM item, int depth, std::vector<std::wstring>* out) {
+  for (; item; item = TreeView_GetNextSibling(tree, item)) {
+    out->push_back(std::wstring(depth * 2, L' ') +
+                   RemoteItemText(tree, TVM_GETITEMW, 0, 0, true, item));
+    WalkTree(tree, TreeView_GetChild(tree, item), depth + 1, out);
+  }
+}
+
+}  // namespace
+
+std::wstring GetText(HWND hwnd) {
+  LRESULT n = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+  if (n <= 0) return {};
+  std::wstring s(n + 1, L'\0');
+  LRESULT got = ::SendMessageW(hwnd, WM_GETTEXT, n + 1, reinterpret_cast<LPARAM>(s.data()));
+  s.resize(got > 0 ? (size_t)got : 0);
+  return s;
+}
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t buf[256];
+  int n = ::GetClassNameW(hwnd, buf, 256);
+  return std::wstring(buf, n > 0 ? n : 0);
+}
+
+HWND FindTopWindow(const std::wstring& title, const std::wstring& cls, DWORD pid) {
+  FindTop f{&title, &cls, pid, nullptr};
+  ::EnumWindows(&FindTopProc, reinterpret_cast<LPARAM>(&f));
+  return f.found;
+}
+
+HWND WaitForWindow(const std::wstring& title, const std::wstring& cls, DWORD pid, DWORD ms) {
+  HWND found = nullptr;
+  PumpUntil([&] { return (found = FindTopWindow(title, cls, pid)) != nullptr; }, ms);
+  return found;
+}
+
+bool WaitWindowGone(HWND hwnd, DWORD ms) {
+  return PumpUntil([&] { return !::IsWindow(hwnd); }, ms);
+}
+
+namespace {
+
+struct ChildQuery {
+  int id;  // -1: match by class and text
+  const std::wstring* cls;
+  const std::wstring* text;
+  HWND found;
+};
+
+BOOL CALLBACK FindChildProc(HWND h, LPARAM lp) {
+  auto* q = reinterpret_cast<ChildQuery*>(lp);
+  bool match = q->id >= 0 ? ::GetDlgCtrlID(h) == q->id
+                          : (q->cls->empty() || ClassOf(h) == *q->cls) && (q->text->empty() || GetText(h) == *q->text);
+  if (!match) return TRUE;
+  q->found = h;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND FindChildById(HWND parent, int id) {
+  ChildQuery q{id, nullptr, nullptr, nullptr};
+  ::EnumChildWindows(parent, &FindChildProc, reinterpret_cast<LPARAM>(&q));
+  return q.found;
+}
+
+HWND FindChild(HWND parent, const std::wstring& cls, const std::wstring& text) {
+  ChildQuery q{-1, &cls, &text, nullptr};
+  ::EnumChildWindows(parent, &FindChildProc, reinterpret_cast<LPARAM>(&q));
+  return q.found;
+}
+
+bool ClickButton(HWND button) {
+  if (!button) return false;
+  HWND parent = ::GetParent(button);
+  int id = ::GetDlgCtrlID(button);
+  return ::PostMessageW(parent, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != 0;
+}
+
+bool ClickButton(HWND parent, int id) { return ClickButton(FindChildById(parent, id)); }
+
+std::vector<std::wstring> ListBoxLines(HWND listBox) {
+  std::vector<std::wstring> out;
+  LRESULT count = ::SendMessageW(listBox, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    LRESULT len = ::SendMessageW(listBox, LB_GETTEXTLEN, i, 0);
+    if (len == LB_ERR) break;
+    std::wstring s(len + 1, L'\0');
+    LRESULT got = ::SendMessageW(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(s.data()));
+    s.resize(got > 0 ? (size_t)got : 0);
+    out.push_back(s);
+  }
+  return out;
+}
+
+std::vector<std::wstring> ListViewItems(HWND listView, int sub) {
+  std::vector<std::wstring> out;
+  LRESULT count = ::SendMessageW(listView, LVM_GETITEMCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) out.push_back(RemoteItemText(listView, LVM_GETITEMTEXTW, i, sub, false, nullptr));
+  return out;
+}
+
+std::vector<std::wstring> TreeViewItems(HWND treeView) {
+  std::vector<std::wstring> out;
+  WalkTree(treeView, TreeView_GetRoot(treeView), 0, &out);
+  return out;
+}
+
+}  // namespace testsupport
