@@ -1,0 +1,87 @@
+// The module list files of the stress test ("modules.dat") and of the
+// benchmark series ("bnchmark.dat"), and the record each of their lines
+// becomes.
+//
+// File layout: text lines (CR LF on disk, at most 999 characters of a line
+// are taken). Lines beginning with ';' are comments. Every other line with at
+// least seven '|' (modules.dat) or five '|' (bnchmark.dat) is a record:
+//   name|program|arguments|state|log name|icon|window title|
+// A field is taken only when a '|' follows it; text after the last
+// separator is ignored. The writer starts with ";Test Modules" and writes
+// every record with all seven separators.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace stress {
+
+enum class ListKind {
+  Stress,     // modules.dat: seven separators, written first to last
+  Benchmark,  // bnchmark.dat: five separators, written last to first
+};
+
+// What the list shows for a module; the text of each comes from the string
+// table (see ModuleDialog::StateText).
+enum class ModuleState {
+  None,
+  Disabled,
+  Running,
+  Passed,
+  Failed,
+  StartFailed,
+  Aborted,
+  AbortPassed,
+  AbortFailed,
+};
+
+struct ModuleRecord {
+  // The stored fields (elapsedText is never stored).
+  std::wstring name;         // shown in the list and in STRESS.LOG
+  std::wstring program;      // path of the program
+  std::wstring arguments;    // stored switches ("-AutoRun -Bench")
+  std::wstring stateText;    // "(Disabled)" as read, else empty
+  std::wstring elapsedText;  // elapsed time of the current run
+  std::wstring logName;      // result log (first word); non-empty: speaks the module protocol
+  std::wstring icon;         // decimal icon number
+  std::wstring windowTitle;  // non-empty: a plain program closed by its window title
+
+  ModuleState state = ModuleState::None;
+  PROCESS_INFORMATION process{};
+  // The result the module reported (or 1 for a failed start); valid only
+  // when hasStatus, so that a reported -1 is a result like any other.
+  bool hasStatus = false;
+  int status = -1;
+  int failCount = 0;
+  DWORD startTick = 0;
+  DWORD lastMessageTick = 0;  // heartbeat: tick of the last protocol message
+  int elapsedSeconds = 0;
+
+  bool disabled() const { return state == ModuleState::Disabled; }
+  void ClearStatus() {
+    hasStatus = false;
+    status = -1;
+  }
+  void SetStatus(int value) {
+    hasStatus = true;
+    status = value;
+  }
+};
+
+// The "(Disabled)" marker, compared without regard to letter case.
+bool IsDisabledText(const std::wstring& text, const std::wstring& disabledText);
+
+// Records of a list file's text (as read from disk; CR LF or LF).
+std::vector<ModuleRecord> ParseModuleList(const std::string& text, ListKind kind,
+                                          const std::wstring& disabledText);
+// The text the writer puts on disk (CR LF line ends).
+std::string FormatModuleList(const std::vector<ModuleRecord>& records, ListKind kind);
+
+// File access. ReadModuleListFile: false when the file cannot be opened (or
+// is unreasonably large: a list file is a few lines).
+bool ReadModuleListFile(const std::wstring& path, ListKind kind, const std::wstring& disabledText,
+                        std::vector<ModuleRecord>* records);
+bool WriteModuleListFile(const std::wstring& path, const std::vector<ModuleRecord>& records, ListKind kind);
+
+}  // namespace stress

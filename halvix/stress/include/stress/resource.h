@@ -1,0 +1,46 @@
+// Resource ids of the stress test and benchmark dialogs. String ids lie in
+// 20800..20895 and the viewer dialog at 20890, apart from the main
+// program's own resources.
+#pragma once
+
+#define IDD_STRESS_TEST 160
+#define IDD_BENCHMARKS 184
+#define IDD_STRESS_FILE_VIEW 20890
+
+#define IDC_MODULE_LIST 1024
+#define IDC_RUN 1025
+#define IDC_NUM_TESTS 1026
+#define IDC_STOP_ON_ERRORS 1027
+#define IDC_VIEW 1028
+#define IDC_CONCURRENT 1030
+#define IDC_TOTAL_ELAPSED 1046
+#define IDC_STOPPED_AT 1047
+#define IDC_TOTAL_LABEL 1093
+#define IDC_FILE_TEXT 1100
+
+#define IDS_STATE_DISABLED 20800
+#define IDS_STATE_RUNNING 20801
+#define IDS_STATE_PASSED 20802
+#define IDS_STATE_FAILED 20803
+#define IDS_STATE_START_FAILED 20804
+#define IDS_STATE_ABORTED 20805
+#define IDS_STATE_DONE 20806
+#define IDS_COUNT 20807
+#define IDS_COL_MODULE 20808
+#define IDS_COL_STATUS 20809
+#define IDS_COL_ELAPSED 20810
+#define IDS_STRESS_TITLE 20811
+#define IDS_BENCH_TITLE 20812
+#define IDS_LOOP 20813
+#define IDS_STOPPED_AT 20814
+#define IDS_RANGE 20815
+#define IDS_ALL_DISABLED 20816
+#define IDS_SAVE_FAILED 20817
+#define IDS_OPEN_FAILED 20818
+#define IDS_NO_MEMORY 20819
+#define IDS_LOG_UNAVAILABLE 20820
+#define IDS_NO_LOG_FILE 20821
+#define IDS_DISK_SPACE 20822
+#define IDS_RUN 20823
+#define IDS_STOP 20824
+#define IDS_MODULES_DAT_MISSING 20825

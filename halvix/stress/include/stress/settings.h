@@ -1,0 +1,40 @@
+// The main program's values that the stress and benchmark dialogs use. The
+// main program's application object fills this from its settings
+// (HKCU Software\Qev\Halvix\Setting) and hands it over.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace stress {
+
+struct StressSettings {
+  std::wstring dataDir;                    // list files, logs, BNCHMARK.BNH; ends in a backslash
+  std::wstring messageBoxTitle = L"Qev";   // "MessageBoxTitle"
+  int timeoutCount = 20;                   // "nTimeoutCount": input-idle waits before a module is ended (>= 1)
+  int sleepMs = 1000;                      // "Sleep": pause after each concurrent start (0..2000)
+  std::wstring cFactor = L"75";            // "CFactor": the percentage after " -C"
+  std::wstring bnhRefFileName;             // "BnhRefFileName": reference benchmark file
+  // The stress dialog's choices: "nTestNum", "nStopOnError", "nOneByOne".
+  int testNum = 1;
+  int stopOnError = 1;
+  int oneByOne = 1;
+  // Length of one input-idle wait. Always 5000 in the main program; test
+  // hosts shorten it.
+  DWORD idleWaitMs = 5000;
+};
+
+// Reads the values above from `keyPath` under `root`, with their defaults
+// and clamps; `programDir` becomes the data directory.
+StressSettings ReadStressSettings(HKEY root, const std::wstring& keyPath, const std::wstring& programDir);
+// Writes back the stress dialog's three choices.
+void WriteStressChoices(HKEY root, const std::wstring& keyPath, const StressSettings& s);
+
+// Clamps of the stored values.
+int ClampSleep(int ms);
+int ClampTimeoutCount(int n);
+int ClampTestNum(int n);
+int ClampStopOnError(int n);
+int ClampOneByOne(int n);
+
+}  // namespace stress

@@ -1,0 +1,74 @@
+// Opens the stress test or benchmark dialog as the main program does when
+// started with "-Stress" or "-Bench": its main window stays hidden, the
+// dialog runs and the program ends with it.
+//
+// Settings come from HKCU Software\Qev\Halvix\Setting, or from the key
+// given with -SettingsKey<path>; the data directory is the directory part
+// of that key's "ModulePath" when it is set, else this program's. Tests
+// shorten the input-idle wait with -IdleWait<ms>.
+#include <windows.h>
+
+#include <string>
+
+#include "appkit/app.h"
+#include "appkit/paths.h"
+#include "appkit/registry.h"
+#include "appkit/window.h"
+#include "stress/commands.h"
+
+namespace {
+
+std::wstring SwitchValue(const std::wstring& cmd, const std::wstring& sw) {
+  size_t p = cmd.find(sw);
+  if (p == std::wstring::npos) return {};
+  p += sw.size();
+  size_t end = cmd.find(L' ', p);
+  return cmd.substr(p, end == std::wstring::npos ? std::wstring::npos : end - p);
+}
+
+constexpr UINT kStartCommand = WM_APP + 1;
+
+class Frame : public appkit::Window {
+ public:
+  std::wstring commandLine;
+  std::wstring key;
+  stress::StressSettings settings;
+
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
+    if (msg == kStartCommand) {
+      if (stress::RunStressFromCommandLine(hwnd(), commandLine, settings)) {
+        stress::WriteStressChoices(HKEY_CURRENT_USER, key, settings);
+      } else {
+        ::PostMessageW(hwnd(), WM_CLOSE, 0, 0);
+      }
+      return 0;
+    }
+    if (msg == WM_DESTROY) ::PostQuitMessage(0);
+    return Default(msg, wp, lp);
+  }
+};
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmdLine, int) {
+  appkit::App app;
+  Frame frame;
+  frame.commandLine = cmdLine ? cmdLine : L"";
+  frame.key = SwitchValue(frame.commandLine, L"-SettingsKey");
+  if (frame.key.empty()) frame.key = L"Software\\Qev\\Halvix\\Setting";
+
+  std::wstring dataDir = appkit::ModuleDir();
+  std::wstring modulePath = appkit::RegReadString(HKEY_CURRENT_USER, frame.key, L"ModulePath", L"");
+  size_t slash = modulePath.find_last_of(L'\\');
+  if (slash != std::wstring::npos) dataDir = modulePath.substr(0, slash + 1);
+  frame.settings = stress::ReadStressSettings(HKEY_CURRENT_USER, frame.key, dataDir);
+  std::wstring idle = SwitchValue(frame.commandLine, L"-IdleWait");
+  if (!idle.empty()) frame.settings.idleWaitMs = (DWORD)_wtoi(idle.c_str());
+
+  if (!frame.Create(L"HalvixStressHost", L"Halvix", WS_OVERLAPPEDWINDOW, 0, 0, 0, 400, 300, nullptr)) return 1;
+  // As the main frame does: the command is posted to itself, the window
+  // stays hidden.
+  ::PostMessageW(frame.hwnd(), kStartCommand, 0, 0);
+  return app.Run();
+}

@@ -1,0 +1,155 @@
+// A module program for tests of the stress and benchmark runs. It speaks the
+// module side of "kyt_diag_msg" as a module runner does: code 0 (lParam =
+// the window to report to), code 1 (lParam = the cookie; with -AutoRun the
+// "test" starts), code 2 (close at once); when it ends and it has both a
+// window and a nonzero cookie, it posts "kyt_diag_msg" (result, cookie) to
+// that window.
+//
+// Switches, anywhere on its command line (the stress run adds -L, -Append
+// and -C, which it ignores):
+//   -AutoRun      start the test on code 1 (else wait for code 2)
+//   -Result<n>    result to report (default 0; may be negative)
+//   -NoResult     end without reporting anything
+//   -NeverIdle    never take input: the host's wait for input idle runs out
+//   -Work<ms>     length of the test (default 300)
+//   -Trace<file>  append the command line to <file> in its own directory
+//   -Bnh<name>    at the end of the test, append a block "<name>:\t<pid>"
+//                 to BNCHMARK.BNH in its own directory when that exists
+#include <windows.h>
+
+#include <string>
+
+#include "appkit/app.h"
+#include "appkit/paths.h"
+#include "appkit/text.h"
+#include "appkit/window.h"
+
+namespace {
+
+std::wstring g_cmd;
+
+// The text after `sw` up to the next blank; `found` tells whether the
+// switch is present at all.
+std::wstring SwitchValue(const std::wstring& sw, bool* found = nullptr) {
+  size_t p = 0;
+  for (;;) {
+    p = g_cmd.find(sw, p);
+    if (p == std::wstring::npos) {
+      if (found) *found = false;
+      return {};
+    }
+    if (p == 0 || g_cmd[p - 1] == L' ') break;
+    p += sw.size();
+  }
+  if (found) *found = true;
+  p += sw.size();
+  size_t end = g_cmd.find(L' ', p);
+  return g_cmd.substr(p, end == std::wstring::npos ? std::wstring::npos : end - p);
+}
+
+bool Has(const std::wstring& sw) {
+  bool found = false;
+  std::wstring v = SwitchValue(sw, &found);
+  return found && v.empty();
+}
+
+void AppendToFile(const std::wstring& path, const std::string& text, DWORD disposition) {
+  // Retried briefly: the file may be held by another writer for a moment.
+  for (int i = 0; i < 50; ++i) {
+    HANDLE f = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f != INVALID_HANDLE_VALUE) {
+      DWORD put = 0;
+      ::WriteFile(f, text.data(), (DWORD)text.size(), &put, nullptr);
+      ::CloseHandle(f);
+      return;
+    }
+    if (::GetLastError() == ERROR_FILE_NOT_FOUND) return;
+    ::Sleep(20);
+  }
+}
+
+class FakeModule : public appkit::App {
+ public:
+  UINT diagMsg = ::RegisterWindowMessageW(L"kyt_diag_msg");
+  HWND replyWindow = nullptr;
+  LPARAM cookie = 0;
+  int result = 0;
+  bool autoRun = false;
+  UINT workMs = 300;
+  HWND window = nullptr;
+
+  bool PreTranslate(MSG& msg) override {
+    if (msg.message != diagMsg) return false;
+    switch (msg.wParam) {
+      case 0:
+        replyWindow = reinterpret_cast<HWND>(msg.lParam);
+        break;
+      case 1:
+        cookie = msg.lParam;
+        if (autoRun) ::SetTimer(window, 1, workMs, nullptr);
+        break;
+      case 2:
+        ::PostQuitMessage(0);
+        break;
+      default:
+        break;
+    }
+    return true;
+  }
+};
+
+FakeModule* g_app = nullptr;
+
+class HiddenWindow : public appkit::Window {
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
+    if (msg == WM_TIMER) {
+      ::KillTimer(hwnd(), wp);
+      FinishTest();
+      return 0;
+    }
+    return Default(msg, wp, lp);
+  }
+
+  void FinishTest() {
+    bool bnh = false;
+    std::wstring block = SwitchValue(L"-Bnh", &bnh);
+    if (bnh)
+      AppendToFile(appkit::ModuleDir() + L"BNCHMARK.BNH",
+                   appkit::Narrow(block) + ":\t" + std::to_string(::GetCurrentProcessId()) + "\r\n\r\n", OPEN_EXISTING);
+    ::PostQuitMessage(0);
+  }
+};
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  g_cmd = ::GetCommandLineW();
+  bool traced = false;
+  std::wstring trace = SwitchValue(L"-Trace", &traced);
+  if (traced && !trace.empty())
+    AppendToFile(appkit::ModuleDir() + trace, appkit::Narrow(g_cmd) + "\r\n", OPEN_ALWAYS);
+
+  if (Has(L"-NeverIdle")) {
+    // Busy without ever looking at its messages; ended by the host.
+    ::Sleep(120000);
+    return 0;
+  }
+
+  FakeModule app;
+  g_app = &app;
+  app.autoRun = Has(L"-AutoRun");
+  bool given = false;
+  std::wstring v = SwitchValue(L"-Result", &given);
+  if (given) app.result = _wtoi(v.c_str());
+  v = SwitchValue(L"-Work", &given);
+  if (given) app.workMs = (UINT)_wtoi(v.c_str());
+
+  HiddenWindow w;
+  if (!w.Create(L"HalvixFakeModule", L"fake module", WS_OVERLAPPED, 0, 0, 0, 10, 10, nullptr)) return 1;
+  app.window = w.hwnd();
+  int code = app.Run();
+  if (!Has(L"-NoResult") && app.replyWindow && app.cookie)
+    ::PostMessageW(app.replyWindow, app.diagMsg, (WPARAM)(INT_PTR)app.result, app.cookie);
+  return code;
+}
