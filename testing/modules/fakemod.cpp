@@ -13,7 +13,7 @@
 //   -NeverIdle    never take input: the host's wait for input idle runs out
 //   -Work<ms>     length of the test (default 300)
 //   -Trace<file>  append the command line to <file> in its own directory
-//   -Bnh<name>    at the end of the test, append a block "<name>:\t<pid>"
+//   -Bnh<name>    at the end of the test, append a block "<name>:\tdone"
 //                 to BNCHMARK.BNH in its own directory when that exists
 #include <windows.h>
 
@@ -116,7 +116,7 @@ class HiddenWindow : public appkit::Window {
     std::wstring block = SwitchValue(L"-Bnh", &bnh);
     if (bnh)
       AppendToFile(appkit::ModuleDir() + L"BNCHMARK.BNH",
-                   appkit::Narrow(block) + ":\t" + std::to_string(::GetCurrentProcessId()) + "\r\n\r\n", OPEN_EXISTING);
+                   appkit::Narrow(block) + ":\tdone\r\n\r\n", OPEN_EXISTING);
     ::PostQuitMessage(0);
   }
 };

@@ -1,1 +1,167 @@
-// placeholder
+#include "run_support.h"
+
+#include <regex>
+
+#include "appkit/registry.h"
+#include "appkit/text.h"
+#include "testsupport/ui.h"
+
+namespace runtest {
+
+namespace {
+
+void RemoveTree(const std::wstring& dir) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = ::FindFirstFileW((dir + L"*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring n = fd.cFileName;
+      if (n == L"." || n == L"..") continue;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(dir + n + L"\\");
+      else
+        ::DeleteFileW((dir + n).c_str());
+    } while (::FindNextFileW(h, &fd));
+    ::FindClose(h);
+  }
+  ::RemoveDirectoryW(dir.c_str());
+}
+
+struct FindArgs {
+  DWORD pid;
+  std::wstring title;
+  HWND except;
+  HWND found;
+};
+
+BOOL CALLBACK FindTop(HWND w, LPARAM lp) {
+  auto* a = reinterpret_cast<FindArgs*>(lp);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(w, &pid);
+  if (pid != a->pid || w == a->except || !::IsWindowVisible(w)) return TRUE;
+  if (testsupport::GetText(w) != a->title) return TRUE;
+  a->found = w;
+  return FALSE;
+}
+
+}  // namespace
+
+std::string Narrow(const std::wstring& s) { return appkit::Narrow(s); }
+
+RunFixture::RunFixture(const std::wstring& name) : name_(name) {
+  std::wstring root = testsupport::TestBinDir() + L"stress runs\\";
+  ::CreateDirectoryW(root.c_str(), nullptr);
+  dir_ = root + name + L" data\\";
+  RemoveTree(dir_);
+  ::CreateDirectoryW(dir_.c_str(), nullptr);
+  ::CopyFileW((testsupport::TestBinDir() + L"fakemod.exe").c_str(), FakeModule().c_str(), FALSE);
+  std::wstring keyName = name;
+  for (wchar_t& c : keyName)
+    if (c == L' ') c = L'_';
+  key_ = L"Software\\Qev\\HalvixStressTest\\" + keyName;
+  appkit::RegDeleteTree(HKEY_CURRENT_USER, key_);
+  SetString(L"ModulePath", dir_ + L"halvix.exe");
+  SetString(L"MessageBoxTitle", MessageTitle());
+  SetDword(L"nTimeoutCount", 1);
+  SetDword(L"Sleep", 0);
+  SetString(L"CFactor", L"75");
+}
+
+RunFixture::~RunFixture() { appkit::RegDeleteTree(HKEY_CURRENT_USER, key_); }
+
+void RunFixture::SetDword(const wchar_t* name, DWORD value) const {
+  appkit::RegWriteDword(HKEY_CURRENT_USER, key_, name, value);
+}
+void RunFixture::SetString(const wchar_t* name, const std::wstring& value) const {
+  appkit::RegWriteString(HKEY_CURRENT_USER, key_, name, value);
+}
+DWORD RunFixture::GetDword(const wchar_t* name) const {
+  return appkit::RegReadDword(HKEY_CURRENT_USER, key_, name, 0xDEADBEEF);
+}
+
+std::string RunFixture::Line(const std::string& name, const std::string& args, const std::string& state,
+                             const std::string& log, const std::string& icon) const {
+  return name + "|" + Narrow(FakeModule()) + "|" + args + "|" + state + "|" + log + "|" + icon + "||\r\n";
+}
+
+void RunFixture::WriteFile(const std::wstring& file, const std::string& bytes) const {
+  HANDLE f = ::CreateFileW((dir_ + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD put = 0;
+  ::WriteFile(f, bytes.data(), (DWORD)bytes.size(), &put, nullptr);
+  ::CloseHandle(f);
+}
+
+std::string RunFixture::ReadFile(const std::wstring& file) const {
+  for (int i = 0; i < 100; ++i) {
+    HANDLE f = ::CreateFileW((dir_ + file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) {
+      if (::GetLastError() != ERROR_SHARING_VIOLATION) return {};
+      ::Sleep(20);
+      continue;
+    }
+    std::string out(1 << 16, '\0');
+    DWORD got = 0;
+    ::ReadFile(f, out.data(), (DWORD)out.size(), &got, nullptr);
+    ::CloseHandle(f);
+    out.resize(got);
+    return out;
+  }
+  return {};
+}
+
+bool RunFixture::Exists(const std::wstring& file) const {
+  return ::GetFileAttributesW((dir_ + file).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> RunFixture::Lines(const std::wstring& file) const {
+  std::vector<std::string> lines;
+  std::string text = ReadFile(file);
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + 2;
+  }
+  return lines;
+}
+
+bool RunFixture::StartHost(testsupport::Process& host, const std::wstring& mode) const {
+  return host.Start(testsupport::TestBinDir() + L"stresshost.exe",
+                    mode + L" -SettingsKey" + key_ + L" -IdleWait1000");
+}
+
+HWND WaitOtherWindow(DWORD pid, const std::wstring& title, HWND except, DWORD ms) {
+  FindArgs args{pid, title, except, nullptr};
+  testsupport::PumpUntil(
+      [&] {
+        args.found = nullptr;
+        ::EnumWindows(&FindTop, reinterpret_cast<LPARAM>(&args));
+        return args.found != nullptr;
+      },
+      ms);
+  return args.found;
+}
+
+HWND WaitDialog(DWORD pid, const std::wstring& title, DWORD ms) { return WaitOtherWindow(pid, title, nullptr, ms); }
+
+std::vector<std::vector<std::wstring>> ListRows(HWND dialog) {
+  HWND list = testsupport::FindChildById(dialog, 1024);
+  std::vector<std::vector<std::wstring>> rows;
+  if (!list) return rows;
+  std::vector<std::wstring> cols[3];
+  for (int c = 0; c < 3; ++c) cols[c] = testsupport::ListViewItems(list, c);
+  for (size_t i = 0; i < cols[0].size(); ++i)
+    rows.push_back({cols[0][i], i < cols[1].size() ? cols[1][i] : L"", i < cols[2].size() ? cols[2][i] : L""});
+  return rows;
+}
+
+bool IsLogTime(const std::string& text) {
+  return std::regex_match(text, std::regex(R"((0[1-9]|1[0-2])/[0-3]\d/\d{4} (0[1-9]|1[0-2]):[0-5]\d[AP]M)"));
+}
+
+bool IsElapsedOrEmpty(const std::wstring& text) {
+  return std::regex_match(Narrow(text), std::regex(R"((\d+:[0-5]\d:[0-5]\d)?)"));
+}
+
+}  // namespace runtest

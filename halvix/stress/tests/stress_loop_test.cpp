@@ -1,1 +1,191 @@
-// placeholder
+// The Stress Test dialog end to end: the stand-in main program started with
+// "-Stress" runs the fake modules one by one and writes STRESS.LOG.
+#include <gtest/gtest.h>
+
+#include "run_support.h"
+#include "testsupport/process.h"
+#include "testsupport/ui.h"
+
+using namespace runtest;
+using testsupport::Process;
+
+namespace {
+
+// Stands in for the outside monitor window: records "kyt_drelmak_msg".
+class Monitor {
+ public:
+  Monitor() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &Proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"KytWSockWClass";
+    ::RegisterClassW(&wc);
+    hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"monitor", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                              wc.hInstance, nullptr);
+    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  ~Monitor() { ::DestroyWindow(hwnd_); }
+  std::vector<std::pair<WPARAM, LPARAM>> seen;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    static const UINT drelmak = ::RegisterWindowMessageW(L"kyt_drelmak_msg");
+    auto* self = reinterpret_cast<Monitor*>(::GetWindowLongPtrW(w, GWLP_USERDATA));
+    if (self && msg == drelmak) {
+      self->seen.push_back({wp, lp});
+      return 0;
+    }
+    return ::DefWindowProcW(w, msg, wp, lp);
+  }
+  HWND hwnd_;
+};
+
+bool RunEnded(HWND dlg) {
+  return testsupport::GetText(dlg) == L"Stress Test" &&
+         testsupport::GetText(testsupport::FindChildById(dlg, 1025)) == L"&Run";
+}
+
+}  // namespace
+
+TEST(StressRun, TwoLoopsOneByOneLogTheLastLoop) {
+  RunFixture fx(L"two loops");
+  fx.SetDword(L"nTestNum", 2);
+  fx.SetDword(L"nStopOnError", 0);
+  fx.SetDword(L"nOneByOne", 1);
+  fx.WriteFile(L"modules.dat",
+               ";Test Modules\r\n" +
+                   fx.Line("Audio Pass", "-AutoRun -Work700 -TracePASS.TXT", "", "PASS.LOG", "0") +
+                   fx.Line("Disk Errors", "-AutoRun -Result3 -TraceERR.TXT", "", "ERR.LOG 2", "1") +
+                   fx.Line("Graphics Silent", "-AutoRun -NoResult -TraceSILENT.TXT", "", "SILENT.LOG", "2") +
+                   fx.Line("Video Frozen", "-NeverIdle -TraceFROZEN.TXT", "", "FROZEN.LOG", "3") +
+                   // Disabled in lower case; its log name tries to leave the data directory.
+                   fx.Line("Windows Off", "-AutoRun -TraceOFF.TXT", "(disabled)", "..\\keep.txt", "4"));
+  fx.WriteFile(L"PASS.LOG", "old log");
+  fx.WriteFile(L"ERR.LOG", "old log");
+  fx.WriteFile(L"..\\keep.txt", "not ours");
+  fx.WriteFile(L"STRESS.LOG", "old stress log");
+
+  Monitor monitor;
+  Process host;
+  ASSERT_TRUE(fx.StartHost(host, L"-Stress")) << host.LastError().c_str();
+  HWND dlg = WaitDialog(host.Pid(), L"Stress Test");
+  ASSERT_NE(dlg, nullptr);
+  EXPECT_EQ(testsupport::GetText(testsupport::FindChildById(dlg, 1026)), L"2");
+  // The main window stays hidden.
+  EXPECT_EQ(WaitDialog(host.Pid(), L"Halvix", 200), nullptr);
+
+  ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
+  ASSERT_TRUE(testsupport::PumpUntil(
+      [&] {
+        std::string log = fx.ReadFile(L"STRESS.LOG");
+        return log.find("LOOP: 2\r\n") != std::string::npos && log.find("Total Elapsed Time:") != std::string::npos &&
+               RunEnded(dlg);
+      },
+      60000))
+      << fx.ReadFile(L"STRESS.LOG");
+
+  auto rows = ListRows(dlg);
+  ASSERT_EQ(rows.size(), 5u);
+  const wchar_t* names[] = {L"Audio Pass", L"Disk Errors", L"Graphics Silent", L"Video Frozen", L"Windows Off"};
+  const wchar_t* states[] = {L"PASSED", L"FAILED (count: 2)", L"FAILED (count: 2)", L"FAILED (count: 2)",
+                             L"(disabled)"};
+  for (size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i][0], names[i]);
+    EXPECT_EQ(rows[i][1], states[i]) << i;
+    EXPECT_TRUE(IsElapsedOrEmpty(rows[i][2])) << Narrow(rows[i][2]);
+  }
+  EXPECT_FALSE(rows[0][2].empty());  // ran twice for over half a second: time kept
+  EXPECT_EQ(rows[3][2], L"");        // never ran
+  EXPECT_EQ(rows[4][2], L"");
+
+  // STRESS.LOG: the header, the kill line of the module that never became
+  // idle, the table of the last loop and the total.
+  std::string log = fx.ReadFile(L"STRESS.LOG");
+  const std::string head = "[Last Updated: ";
+  ASSERT_EQ(log.compare(0, head.size(), head), 0) << log;
+  size_t close = log.find("]\n");
+  ASSERT_NE(close, std::string::npos);
+  EXPECT_TRUE(IsLogTime(log.substr(head.size(), close - head.size()))) << log;
+  std::string expect = "LOOP: 2\r\n*** Process killed:\tVideo Frozen (due to timeout)\r\nModule\tStatus\tElapsed Time\r\n";
+  for (const auto& row : rows) expect += Narrow(row[0] + L"\t" + row[1] + L"\t" + row[2]) + "\r\n";
+  expect += "\r\nTotal Elapsed Time:\t";
+  std::string rest = log.substr(close + 2);
+  ASSERT_EQ(rest.compare(0, expect.size(), expect), 0) << rest;
+  std::string total = rest.substr(expect.size());
+  ASSERT_GE(total.size(), 2u);
+  EXPECT_EQ(total.substr(total.size() - 2), "\r\n");
+  EXPECT_TRUE(IsElapsedOrEmpty(std::wstring(total.begin(), total.end() - 2))) << total;
+  EXPECT_NE(total, "\r\n");
+
+  // Each module got its loop number and " -Append" (no stop on errors); the
+  // quoted path survives the blank in the directory.
+  std::string quoted = "\"" + Narrow(fx.FakeModule()) + "\"";
+  EXPECT_EQ(fx.Lines(L"PASS.TXT"), (std::vector<std::string>{quoted + " -AutoRun -Work700 -TracePASS.TXT -L1 -Append",
+                                                              quoted + " -AutoRun -Work700 -TracePASS.TXT -L2 -Append"}));
+  EXPECT_EQ(fx.Lines(L"FROZEN.TXT").size(), 2u);
+  EXPECT_FALSE(fx.Exists(L"OFF.TXT"));
+  // The old logs of the list went; the file outside the data directory stayed.
+  EXPECT_FALSE(fx.Exists(L"PASS.LOG"));
+  EXPECT_FALSE(fx.Exists(L"ERR.LOG"));
+  EXPECT_EQ(fx.ReadFile(L"..\\keep.txt"), "not ours");
+
+  // The monitor heard of each loop's start and end with the module masks
+  // (AUD 0x1, DISK 0x4, GRA 0x20, VID 0x400; the end leaves out passed ones).
+  testsupport::PumpUntil([&] { return monitor.seen.size() >= 4; }, 2000);
+  EXPECT_EQ(monitor.seen, (std::vector<std::pair<WPARAM, LPARAM>>{
+                              {0x10001, 0x425}, {0x20001, 0x424}, {0x10002, 0x425}, {0x20000, 0x424}}));
+
+  // OK ends the program and keeps the choices.
+  fx.SetDword(L"nTestNum", 7);
+  ASSERT_TRUE(testsupport::ClickButton(dlg, IDOK));
+  ASSERT_TRUE(host.WaitExitPumping(10000));
+  EXPECT_EQ(fx.GetDword(L"nTestNum"), 2u);
+  EXPECT_EQ(fx.GetDword(L"nStopOnError"), 0u);
+  EXPECT_EQ(fx.GetDword(L"nOneByOne"), 1u);
+}
+
+TEST(StressRun, StopOnErrorsStopsAtANegativeResult) {
+  RunFixture fx(L"stop on errors");
+  fx.SetDword(L"nTestNum", 2);
+  fx.SetDword(L"nStopOnError", 1);
+  fx.SetDword(L"nOneByOne", 1);
+  fx.WriteFile(L"modules.dat",
+               ";Test Modules\r\n" +
+                   fx.Line("Audio Pass", "-AutoRun -Work200 -TracePASS.TXT", "", "PASS.LOG", "") +
+                   // A negative result is a failure like any other.
+                   fx.Line("Disk Errors", "-AutoRun -Work200 -Result-2 -TraceERR.TXT", "", "ERR.LOG", "") +
+                   fx.Line("Graphics Silent", "-AutoRun -NoResult -TraceSILENT.TXT", "", "SILENT.LOG", ""));
+
+  Process host;
+  ASSERT_TRUE(fx.StartHost(host, L"-Stress")) << host.LastError().c_str();
+  HWND dlg = WaitDialog(host.Pid(), L"Stress Test");
+  ASSERT_NE(dlg, nullptr);
+  ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
+  HWND stopped = testsupport::FindChildById(dlg, 1047);
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return !testsupport::GetText(stopped).empty() && RunEnded(dlg); }, 30000));
+  EXPECT_EQ(testsupport::GetText(stopped), L"*Stopped at Loop 1    ");
+
+  auto rows = ListRows(dlg);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0][1], L"PASSED");
+  EXPECT_EQ(rows[1][1], L"FAILED (count: 1)");
+  EXPECT_EQ(rows[2][1], L"");
+  EXPECT_FALSE(fx.Exists(L"SILENT.TXT"));
+  EXPECT_EQ(fx.Lines(L"ERR.TXT").size(), 1u);
+  // Without " -Append": stop on errors is on.
+  EXPECT_EQ(fx.Lines(L"PASS.TXT"),
+            std::vector<std::string>{"\"" + Narrow(fx.FakeModule()) + "\" -AutoRun -Work200 -TracePASS.TXT -L1"});
+
+  std::string log = fx.ReadFile(L"STRESS.LOG");
+  size_t close = log.find("]\n");
+  ASSERT_NE(close, std::string::npos) << log;
+  std::string expect = "LOOP: 1\r\nModule\tStatus\tElapsed Time\r\n";
+  for (const auto& row : rows) expect += Narrow(row[0] + L"\t" + row[1] + L"\t" + row[2]) + "\r\n";
+  expect += "\r\nTotal Elapsed Time:\t";
+  EXPECT_EQ(log.substr(close + 2, expect.size()), expect);
+
+  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
+  ASSERT_TRUE(host.WaitExitPumping(10000));
+  // Cancel keeps the stored choices as they were.
+  EXPECT_EQ(fx.GetDword(L"nTestNum"), 2u);
+}

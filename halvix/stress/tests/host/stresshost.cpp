@@ -22,7 +22,7 @@ std::wstring SwitchValue(const std::wstring& cmd, const std::wstring& sw) {
   size_t p = cmd.find(sw);
   if (p == std::wstring::npos) return {};
   p += sw.size();
-  size_t end = cmd.find(L' ', p);
+  size_t end = cmd.find(L" -", p);
   return cmd.substr(p, end == std::wstring::npos ? std::wstring::npos : end - p);
 }
 

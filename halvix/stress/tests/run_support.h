@@ -1,0 +1,58 @@
+// Shared set-up of the run tests: a scratch data directory (with a blank in
+// its path) holding the fake module and the list files, a settings key of
+// the test's own, and the stand-in main program that opens the dialogs.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "testsupport/process.h"
+
+namespace runtest {
+
+class RunFixture {
+ public:
+  // Makes the directory "<tests>\stress runs\<name> data\" afresh and the key
+  // Software\Qev\HalvixStressTest\<name> with short waits.
+  explicit RunFixture(const std::wstring& name);
+  ~RunFixture();
+
+  const std::wstring& dir() const { return dir_; }
+  const std::wstring& key() const { return key_; }
+  std::wstring FakeModule() const { return dir_ + L"fakemod.exe"; }
+  std::wstring MessageTitle() const { return L"Stress Host " + name_; }
+
+  void SetDword(const wchar_t* name, DWORD value) const;
+  void SetString(const wchar_t* name, const std::wstring& value) const;
+  DWORD GetDword(const wchar_t* name) const;
+
+  // A list line for the fake module.
+  std::string Line(const std::string& name, const std::string& args, const std::string& state,
+                   const std::string& log, const std::string& icon) const;
+  void WriteFile(const std::wstring& file, const std::string& bytes) const;
+  // The file's bytes; empty when missing. Retries while another holds it.
+  std::string ReadFile(const std::wstring& file) const;
+  bool Exists(const std::wstring& file) const;
+  std::vector<std::string> Lines(const std::wstring& file) const;
+
+  // Starts the stand-in main program with "-Stress" or "-Bench".
+  bool StartHost(testsupport::Process& host, const std::wstring& mode) const;
+
+ private:
+  std::wstring name_, dir_, key_;
+};
+
+// The dialog of the host titled `title` (top level, of that process).
+HWND WaitDialog(DWORD pid, const std::wstring& title, DWORD ms = 15000);
+// A top-level window of `pid` other than `except` titled `title`.
+HWND WaitOtherWindow(DWORD pid, const std::wstring& title, HWND except, DWORD ms);
+// Texts of the module list (columns 0 to 2 per row).
+std::vector<std::vector<std::wstring>> ListRows(HWND dialog);
+// Checks that `text` is a "%m/%d/%Y %I:%M%p" time.
+bool IsLogTime(const std::string& text);
+// "%d:%2.2d:%2.2d" or empty.
+bool IsElapsedOrEmpty(const std::wstring& text);
+std::string Narrow(const std::wstring& s);
+
+}  // namespace runtest
