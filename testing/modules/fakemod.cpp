@@ -12,7 +12,8 @@
 //   -NoResult     end without reporting anything
 //   -NeverIdle    never take input: the host's wait for input idle runs out
 //   -Work<ms>     length of the test (default 300)
-//   -Trace<file>  append the command line to <file> in its own directory
+//   -Trace<file>  append the command line to <file> in its own directory,
+//                 and "code 2" when the host asks it to close
 //   -Bnh<name>    at the end of the test, append a block "<name>:\tdone"
 //                 to BNCHMARK.BNH in its own directory when that exists
 #include <windows.h>
@@ -68,6 +69,12 @@ void AppendToFile(const std::wstring& path, const std::string& text, DWORD dispo
   }
 }
 
+void Trace(const std::string& text) {
+  bool traced = false;
+  std::wstring trace = SwitchValue(L"-Trace", &traced);
+  if (traced && !trace.empty()) AppendToFile(appkit::ModuleDir() + trace, text, OPEN_ALWAYS);
+}
+
 class FakeModule : public appkit::App {
  public:
   UINT diagMsg = ::RegisterWindowMessageW(L"kyt_diag_msg");
@@ -77,6 +84,7 @@ class FakeModule : public appkit::App {
   bool autoRun = false;
   UINT workMs = 300;
   HWND window = nullptr;
+  bool finished = false;
 
   bool PreTranslate(MSG& msg) override {
     if (msg.message != diagMsg) return false;
@@ -89,6 +97,9 @@ class FakeModule : public appkit::App {
         if (autoRun) ::SetTimer(window, 1, workMs, nullptr);
         break;
       case 2:
+        // Closed before its test ended: the result stays 0.
+        if (!finished) result = 0;
+        Trace("code 2\r\n");
         ::PostQuitMessage(0);
         break;
       default:
@@ -100,24 +111,19 @@ class FakeModule : public appkit::App {
 
 FakeModule* g_app = nullptr;
 
+// The end of the "test": the benchmark block, then the program ends.
 class HiddenWindow : public appkit::Window {
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
-    if (msg == WM_TIMER) {
-      ::KillTimer(hwnd(), wp);
-      FinishTest();
-      return 0;
-    }
-    return Default(msg, wp, lp);
-  }
-
-  void FinishTest() {
+    if (msg != WM_TIMER) return Default(msg, wp, lp);
+    ::KillTimer(hwnd(), wp);
+    g_app->finished = true;
     bool bnh = false;
     std::wstring block = SwitchValue(L"-Bnh", &bnh);
     if (bnh)
-      AppendToFile(appkit::ModuleDir() + L"BNCHMARK.BNH",
-                   appkit::Narrow(block) + ":\tdone\r\n\r\n", OPEN_EXISTING);
+      AppendToFile(appkit::ModuleDir() + L"BNCHMARK.BNH", appkit::Narrow(block) + ":\tdone\r\n\r\n", OPEN_EXISTING);
     ::PostQuitMessage(0);
+    return 0;
   }
 };
 
@@ -125,10 +131,7 @@ class HiddenWindow : public appkit::Window {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   g_cmd = ::GetCommandLineW();
-  bool traced = false;
-  std::wstring trace = SwitchValue(L"-Trace", &traced);
-  if (traced && !trace.empty())
-    AppendToFile(appkit::ModuleDir() + trace, appkit::Narrow(g_cmd) + "\r\n", OPEN_ALWAYS);
+  Trace(appkit::Narrow(g_cmd) + "\r\n");
 
   if (Has(L"-NeverIdle")) {
     // Busy without ever looking at its messages; ended by the host.

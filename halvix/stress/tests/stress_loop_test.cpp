@@ -45,6 +45,12 @@ bool RunEnded(HWND dlg) {
          testsupport::GetText(testsupport::FindChildById(dlg, 1025)) == L"&Run";
 }
 
+// The title names the loop while a run is under way.
+bool WaitRunStartedAndEnded(HWND dlg, DWORD ms) {
+  return testsupport::PumpUntil([&] { return testsupport::GetText(dlg) != L"Stress Test"; }, 10000) &&
+         testsupport::PumpUntil([&] { return RunEnded(dlg); }, ms);
+}
+
 }  // namespace
 
 TEST(StressRun, TwoLoopsOneByOneLogTheLastLoop) {
@@ -75,14 +81,9 @@ TEST(StressRun, TwoLoopsOneByOneLogTheLastLoop) {
   EXPECT_EQ(WaitDialog(host.Pid(), L"Halvix", 200), nullptr);
 
   ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
-  ASSERT_TRUE(testsupport::PumpUntil(
-      [&] {
-        std::string log = fx.ReadFile(L"STRESS.LOG");
-        return log.find("LOOP: 2\r\n") != std::string::npos && log.find("Total Elapsed Time:") != std::string::npos &&
-               RunEnded(dlg);
-      },
-      60000))
-      << fx.ReadFile(L"STRESS.LOG");
+  // STRESS.LOG is created without sharing at each loop's start: it is read
+  // only once the run is over.
+  ASSERT_TRUE(WaitRunStartedAndEnded(dlg, 60000)) << fx.ReadFile(L"STRESS.LOG");
 
   auto rows = ListRows(dlg);
   ASSERT_EQ(rows.size(), 5u);
@@ -162,7 +163,7 @@ TEST(StressRun, StopOnErrorsStopsAtANegativeResult) {
   ASSERT_NE(dlg, nullptr);
   ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
   HWND stopped = testsupport::FindChildById(dlg, 1047);
-  ASSERT_TRUE(testsupport::PumpUntil([&] { return !testsupport::GetText(stopped).empty() && RunEnded(dlg); }, 30000));
+  ASSERT_TRUE(WaitRunStartedAndEnded(dlg, 30000));
   EXPECT_EQ(testsupport::GetText(stopped), L"*Stopped at Loop 1    ");
 
   auto rows = ListRows(dlg);
@@ -188,4 +189,46 @@ TEST(StressRun, StopOnErrorsStopsAtANegativeResult) {
   ASSERT_TRUE(host.WaitExitPumping(10000));
   // Cancel keeps the stored choices as they were.
   EXPECT_EQ(fx.GetDword(L"nTestNum"), 2u);
+}
+
+TEST(StressRun, StopAsksProtocolModulesToQuitAndEndsTheOthers) {
+  RunFixture fx(L"stop");
+  fx.SetDword(L"nTestNum", 3);
+  fx.SetDword(L"nStopOnError", 0);
+  fx.SetDword(L"nOneByOne", 0);
+  // The second module has no log name: it is not spoken to and is ended.
+  fx.WriteFile(L"modules.dat", ";Test Modules\r\n" +
+                                   fx.Line("Audio Long", "-AutoRun -Work20000 -TraceLONG.TXT", "", "LONG.LOG", "") +
+                                   fx.Line("Disk Plain", "-Work20000 -TracePLAIN.TXT", "", "", ""));
+  Process host;
+  ASSERT_TRUE(fx.StartHost(host, L"-Stress")) << host.LastError().c_str();
+  HWND dlg = WaitDialog(host.Pid(), L"Stress Test");
+  ASSERT_NE(dlg, nullptr);
+  ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
+  ASSERT_TRUE(testsupport::PumpUntil(
+      [&] {
+        auto rows = ListRows(dlg);
+        return rows.size() == 2 && rows[0][1] == L"Running..." && rows[1][1] == L"Running..." &&
+               fx.Exists(L"PLAIN.TXT");
+      },
+      15000));
+  EXPECT_EQ(testsupport::GetText(dlg), L"Stress Test - LOOP 1");
+  DWORD t0 = ::GetTickCount();
+  ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
+  // Both end long before their 20 s: the protocol module reports 0 on its way out.
+  ASSERT_TRUE(testsupport::PumpUntil(
+      [&] { return fx.ReadFile(L"STRESS.LOG").find("Total Elapsed Time:") != std::string::npos; }, 15000));
+  EXPECT_LT(::GetTickCount() - t0, 10000u);
+  auto rows = ListRows(dlg);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][1], L"Aborted.");
+  EXPECT_EQ(rows[1][1], L"Aborted.");
+  EXPECT_EQ(testsupport::GetText(testsupport::FindChildById(dlg, 1047)), L"*Stopped at Loop 1    ");
+  EXPECT_EQ(testsupport::GetText(dlg), L"Stress Test");
+  // Only the protocol module heard code 2.
+  EXPECT_EQ(fx.Lines(L"LONG.TXT").size(), 2u);
+  EXPECT_EQ(fx.Lines(L"LONG.TXT").back(), "code 2");
+  EXPECT_EQ(fx.Lines(L"PLAIN.TXT").size(), 1u);
+  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
+  ASSERT_TRUE(host.WaitExitPumping(10000));
 }

@@ -1,1 +1,209 @@
-// placeholder
+// Concurrent stress runs, benchmark series and missing list files, end to
+// end with the stand-in main program.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "run_support.h"
+#include "testsupport/process.h"
+#include "testsupport/ui.h"
+
+using namespace runtest;
+using testsupport::Process;
+
+namespace {
+
+std::string OsLine() {
+  OSVERSIONINFOW vi{};
+  vi.dwOSVersionInfoSize = sizeof(vi);
+  ::GetVersionExW(&vi);
+  char buf[128];
+  std::snprintf(buf, sizeof(buf), "OS Type:\t%s [%lu.%02lu.%lu]\r\n\r\n",
+                vi.dwPlatformId == VER_PLATFORM_WIN32_NT ? "Windows NT" : "Windows", vi.dwMajorVersion,
+                vi.dwMinorVersion, vi.dwBuildNumber & 0xFFFF);
+  return buf;
+}
+
+// The part of BNCHMARK.BNH after its time stamp, which must be a log time.
+std::string AfterStamp(const std::string& bnh) {
+  const std::string head = "[Last Updated: ";
+  size_t close = bnh.find("]\n");
+  if (bnh.compare(0, head.size(), head) != 0 || close == std::string::npos) return "bad header: " + bnh;
+  if (!IsLogTime(bnh.substr(head.size(), close - head.size()))) return "bad time: " + bnh;
+  return bnh.substr(close + 2);
+}
+
+bool ButtonSays(HWND dlg, const wchar_t* text) {
+  return testsupport::GetText(testsupport::FindChildById(dlg, 1025)) == text;
+}
+
+}  // namespace
+
+TEST(StressRun, ConcurrentRunPassesTheFactorAndJudgesEveryModule) {
+  RunFixture fx(L"concurrent");
+  fx.SetDword(L"nTestNum", 1);
+  fx.SetDword(L"nStopOnError", 0);
+  fx.SetDword(L"nOneByOne", 0);
+  fx.WriteFile(L"modules.dat",
+               ";Test Modules\r\n" + fx.Line("Audio Pass", "-AutoRun -Work800 -TracePASS.TXT", "", "PASS.LOG", "") +
+                   fx.Line("Disk Errors", "-AutoRun -Work800 -Result4 -TraceERR.TXT", "", "ERR.LOG", "") +
+                   fx.Line("Graphics Silent", "-AutoRun -Work800 -NoResult -TraceSILENT.TXT", "", "SILENT.LOG", "") +
+                   fx.Line("Video Frozen", "-NeverIdle -TraceFROZEN.TXT", "", "FROZEN.LOG", ""));
+  Process host;
+  ASSERT_TRUE(fx.StartHost(host, L"-Stress")) << host.LastError().c_str();
+  HWND dlg = WaitDialog(host.Pid(), L"Stress Test");
+  ASSERT_NE(dlg, nullptr);
+  ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
+  // STRESS.LOG is created without sharing: it is read once the run is over.
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return testsupport::GetText(dlg) == L"Stress Test - LOOP 1"; }, 10000));
+  ASSERT_TRUE(testsupport::PumpUntil(
+      [&] { return testsupport::GetText(dlg) == L"Stress Test" && ButtonSays(dlg, L"&Run"); }, 30000));
+
+  // Every module got " -C" with the factor, all started in the same loop.
+  std::string quoted = "\"" + Narrow(fx.FakeModule()) + "\"";
+  EXPECT_EQ(fx.Lines(L"PASS.TXT"),
+            std::vector<std::string>{quoted + " -AutoRun -Work800 -TracePASS.TXT -L1 -Append -C75"});
+  EXPECT_EQ(fx.Lines(L"ERR.TXT"),
+            std::vector<std::string>{quoted + " -AutoRun -Work800 -Result4 -TraceERR.TXT -L1 -Append -C75"});
+  EXPECT_EQ(fx.Lines(L"FROZEN.TXT"), std::vector<std::string>{quoted + " -NeverIdle -TraceFROZEN.TXT -L1 -Append -C75"});
+
+  auto rows = ListRows(dlg);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0][1], L"PASSED");
+  EXPECT_EQ(rows[1][1], L"FAILED");
+  EXPECT_EQ(rows[2][1], L"FAILED");
+  EXPECT_EQ(rows[3][1], L"FAILED");
+  std::string log = fx.ReadFile(L"STRESS.LOG");
+  size_t close = log.find("]\n");
+  ASSERT_NE(close, std::string::npos);
+  std::string expect = "LOOP: 1\r\n*** Process killed:\tVideo Frozen (due to timeout)\r\nModule\tStatus\tElapsed Time\r\n";
+  for (const auto& row : rows) expect += Narrow(row[0] + L"\t" + row[1] + L"\t" + row[2]) + "\r\n";
+  EXPECT_EQ(log.substr(close + 2, expect.size()), expect);
+  EXPECT_EQ(testsupport::GetText(dlg), L"Stress Test");
+
+  ASSERT_TRUE(testsupport::ClickButton(dlg, IDOK));
+  ASSERT_TRUE(host.WaitExitPumping(10000));
+  EXPECT_EQ(fx.GetDword(L"nOneByOne"), 0u);
+}
+
+TEST(BenchmarkRun, SeriesRunsInNameOrderAndOpensTheResults) {
+  RunFixture fx(L"series");
+  // File order is not name order; one module is disabled.
+  fx.WriteFile(L"bnchmark.dat",
+               ";Test Modules\r\n"
+               "Zeta Bench|" + Narrow(fx.FakeModule()) + "|-AutoRun -Bench -Work200 -BnhZeta||Z.LOG|\r\n" +
+                   fx.Line("alpha Bench", "-AutoRun -Bench -Work200 -Bnhalpha", "", "A.LOG", "1") +
+                   fx.Line("Off Bench", "-AutoRun -Bench -BnhOff -TraceOFF.TXT", "(DISABLED)", "O.LOG", "") +
+                   fx.Line("Mid Bench", "-AutoRun -Bench -Work200 -BnhMid", "", "M.LOG", "2"));
+  fx.WriteFile(L"BNCHMARK.BNH", "an old series\r\n");
+  Process host;
+  ASSERT_TRUE(fx.StartHost(host, L"-Bench")) << host.LastError().c_str();
+  HWND dlg = WaitDialog(host.Pid(), L"Benchmarks");
+  ASSERT_NE(dlg, nullptr);
+  auto rows = ListRows(dlg);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0][0], L"alpha Bench");
+  EXPECT_EQ(rows[1][0], L"Mid Bench");
+  EXPECT_EQ(rows[2][0], L"Off Bench");
+  EXPECT_EQ(rows[3][0], L"Zeta Bench");
+  EXPECT_EQ(rows[2][1], L"(DISABLED)");
+
+  ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
+  // A good series opens the results by itself.
+  HWND results = WaitOtherWindow(host.Pid(), L"Benchmarks", dlg, 30000);
+  ASSERT_NE(results, nullptr);
+  EXPECT_NE(testsupport::FindChildById(results, 1100), nullptr);
+
+  std::string rest = AfterStamp(fx.ReadFile(L"BNCHMARK.BNH"));
+  EXPECT_EQ(rest, "\r\n" + OsLine() + "alpha:\tdone\r\n\r\nMid:\tdone\r\n\r\nZeta:\tdone\r\n\r\n");
+  rows = ListRows(dlg);
+  EXPECT_EQ(rows[0][1], L"DONE");
+  EXPECT_EQ(rows[1][1], L"DONE");
+  EXPECT_EQ(rows[2][1], L"(DISABLED)");
+  EXPECT_EQ(rows[3][1], L"DONE");
+  EXPECT_FALSE(fx.Exists(L"OFF.TXT"));
+  // The list was saved at the start of the series: every record with seven
+  // separators, from the last to the first.
+  const std::string path = Narrow(fx.FakeModule());
+  EXPECT_EQ(fx.ReadFile(L"bnchmark.dat"),
+            ";Test Modules\r\n"
+            "Mid Bench|" + path + "|-AutoRun -Bench -Work200 -BnhMid||M.LOG|2||\r\n"
+            "Off Bench|" + path + "|-AutoRun -Bench -BnhOff -TraceOFF.TXT|(DISABLED)|O.LOG|||\r\n"
+            "alpha Bench|" + path + "|-AutoRun -Bench -Work200 -Bnhalpha||A.LOG|1||\r\n"
+            "Zeta Bench|" + path + "|-AutoRun -Bench -Work200 -BnhZeta||Z.LOG|||\r\n");
+
+  ASSERT_TRUE(testsupport::ClickButton(results, IDOK));
+  ASSERT_TRUE(testsupport::WaitWindowGone(results, 5000));
+  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
+  ASSERT_TRUE(host.WaitExitPumping(10000));
+}
+
+TEST(BenchmarkRun, AFailingModuleEndsTheSeries) {
+  RunFixture fx(L"failing series");
+  fx.WriteFile(L"bnchmark.dat", ";Test Modules\r\n" + fx.Line("A Bench", "-AutoRun -Work200 -BnhA", "", "A.LOG", "") +
+                                    fx.Line("B Bench", "-AutoRun -Work200 -Result1 -BnhB", "", "B.LOG", "") +
+                                    fx.Line("C Bench", "-AutoRun -Work200 -BnhC -TraceC.TXT", "", "C.LOG", ""));
+  Process host;
+  ASSERT_TRUE(fx.StartHost(host, L"-Bench")) << host.LastError().c_str();
+  HWND dlg = WaitDialog(host.Pid(), L"Benchmarks");
+  ASSERT_NE(dlg, nullptr);
+  ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
+  ASSERT_TRUE(testsupport::PumpUntil(
+      [&] {
+        auto rows = ListRows(dlg);
+        return rows.size() == 3 && rows[1][1] == L"FAILED" && ButtonSays(dlg, L"&Run");
+      },
+      30000));
+  // The series ended at B: C never ran and no results opened.
+  EXPECT_EQ(WaitOtherWindow(host.Pid(), L"Benchmarks", dlg, 2500), nullptr);
+  auto rows = ListRows(dlg);
+  EXPECT_EQ(rows[0][1], L"DONE");
+  EXPECT_EQ(rows[2][1], L"");
+  EXPECT_FALSE(fx.Exists(L"C.TXT"));
+  EXPECT_EQ(AfterStamp(fx.ReadFile(L"BNCHMARK.BNH")), "\r\n" + OsLine() + "A:\tdone\r\n\r\nB:\tdone\r\n\r\n");
+  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
+  ASSERT_TRUE(host.WaitExitPumping(10000));
+}
+
+TEST(StressRun, MissingListsAreReportedAndTheProgramEnds) {
+  RunFixture fx(L"missing lists");
+  Process host;
+  ASSERT_TRUE(fx.StartHost(host, L"-Stress")) << host.LastError().c_str();
+  const char* texts[] = {"Failed to open file.",
+                         "Failed to open modules.dat.  Please select \"Reset Default Configuration\" from Options menu "
+                         "and try again."};
+  HWND previous = nullptr;
+  for (const char* text : texts) {
+    HWND box = WaitOtherWindow(host.Pid(), fx.MessageTitle(), previous, 10000);
+    ASSERT_NE(box, nullptr) << text;
+    std::string want = text;
+    EXPECT_NE(testsupport::FindChild(box, L"Static", std::wstring(want.begin(), want.end())), nullptr) << text;
+    ASSERT_TRUE(testsupport::ClickButton(box, IDOK));
+    ASSERT_TRUE(testsupport::WaitWindowGone(box, 5000));
+    previous = box;
+  }
+  ASSERT_TRUE(host.WaitExitPumping(10000));
+
+  // A benchmark list that holds only comments still opens the dialog; a
+  // stress list without records does not, and says nothing more.
+  fx.WriteFile(L"bnchmark.dat", ";Test Modules\r\n");
+  Process bench;
+  ASSERT_TRUE(fx.StartHost(bench, L"-Bench"));
+  HWND dlg = WaitDialog(bench.Pid(), L"Benchmarks");
+  ASSERT_NE(dlg, nullptr);
+  EXPECT_TRUE(ListRows(dlg).empty());
+  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
+  ASSERT_TRUE(bench.WaitExitPumping(10000));
+
+  fx.WriteFile(L"modules.dat", ";Test Modules\r\nShort|x.mod|-AutoRun|\r\n");
+  Process stress;
+  ASSERT_TRUE(fx.StartHost(stress, L"-Stress"));
+  HWND box = WaitOtherWindow(stress.Pid(), fx.MessageTitle(), nullptr, 10000);
+  ASSERT_NE(box, nullptr);
+  EXPECT_NE(testsupport::FindChild(box, L"Static",
+                                   L"Failed to open modules.dat.  Please select \"Reset Default Configuration\" from "
+                                   L"Options menu and try again."),
+            nullptr);
+  ASSERT_TRUE(testsupport::ClickButton(box, IDOK));
+  ASSERT_TRUE(stress.WaitExitPumping(10000));
+}
