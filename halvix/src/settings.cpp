@@ -6,6 +6,23 @@ namespace halvix {
 
 namespace {
 const wchar_t kMsInfoDefault[] = L"C:\\Program Files\\Common Files\\Microsoft Shared\\MSINFO\\msinfo32.exe";
+
+// The nine benchmark bar scales: read, reset and written together.
+struct BenchScale {
+  const wchar_t* name;
+  int HalvixSettings::*member;
+};
+const BenchScale kBenchScales[] = {
+    {L"MaxDhrystone", &HalvixSettings::maxDhrystone},
+    {L"MaxWhetstone", &HalvixSettings::maxWhetstone},
+    {L"MaxMemRead", &HalvixSettings::maxMemRead},
+    {L"MaxMemWrite", &HalvixSettings::maxMemWrite},
+    {L"MaxHarddiskTransferRate", &HalvixSettings::maxHarddiskTransferRate},
+    {L"MaxHarddiskRead", &HalvixSettings::maxHarddiskRead},
+    {L"MaxCDROMTransferRate", &HalvixSettings::maxCDROMTransferRate},
+    {L"MaxVideoSpeed", &HalvixSettings::maxVideoSpeed},
+    {L"MaxIndex", &HalvixSettings::maxIndex},
+};
 }  // namespace
 
 std::wstring DefaultFaxNum() { return L"1-555-010-0199"; }
@@ -154,15 +171,7 @@ void ReadLayoutSettings(const SettingSource& src, const StartEnvironment& env, H
 
 void ReadRunSettings(const SettingSource& src, const StartEnvironment& env, HalvixSettings* s) {
   const HalvixSettings d;
-  s->maxDhrystone = src.Int(L"MaxDhrystone", d.maxDhrystone);
-  s->maxWhetstone = src.Int(L"MaxWhetstone", d.maxWhetstone);
-  s->maxMemRead = src.Int(L"MaxMemRead", d.maxMemRead);
-  s->maxMemWrite = src.Int(L"MaxMemWrite", d.maxMemWrite);
-  s->maxHarddiskTransferRate = src.Int(L"MaxHarddiskTransferRate", d.maxHarddiskTransferRate);
-  s->maxHarddiskRead = src.Int(L"MaxHarddiskRead", d.maxHarddiskRead);
-  s->maxCDROMTransferRate = src.Int(L"MaxCDROMTransferRate", d.maxCDROMTransferRate);
-  s->maxVideoSpeed = src.Int(L"MaxVideoSpeed", d.maxVideoSpeed);
-  s->maxIndex = src.Int(L"MaxIndex", d.maxIndex);
+  for (const BenchScale& b : kBenchScales) s->*b.member = src.Int(b.name, d.*b.member);
   s->logFileName = src.Str(L"LogFileName", d.logFileName);
   s->bnhRefFileName = DeriveBnhRefFileName(src.Str(L"BnhRefFileName", L""), env.programDir);
   const bool panel = s->ControlPanelLayout();
@@ -195,15 +204,7 @@ void ReadSupportSettings(const SettingSource& src, const StartEnvironment& env, 
 void ResetSettings(const SettingSource& src, const StartEnvironment& env, HalvixSettings* s) {
   const HalvixSettings d;
   s->dragMin = d.dragMin;
-  s->maxDhrystone = d.maxDhrystone;
-  s->maxWhetstone = d.maxWhetstone;
-  s->maxMemRead = d.maxMemRead;
-  s->maxMemWrite = d.maxMemWrite;
-  s->maxHarddiskTransferRate = d.maxHarddiskTransferRate;
-  s->maxHarddiskRead = d.maxHarddiskRead;
-  s->maxCDROMTransferRate = d.maxCDROMTransferRate;
-  s->maxVideoSpeed = d.maxVideoSpeed;
-  s->maxIndex = d.maxIndex;
+  for (const BenchScale& b : kBenchScales) s->*b.member = d.*b.member;
   s->logFileName = d.logFileName;
   s->bnhRefFileName = env.programDir + L"bnchref.bnh";
   s->rect = s->ControlPanelLayout() ? kControlPanelRect : kTreeLayoutRect;
@@ -228,15 +229,7 @@ std::vector<SettingValue> SettingsToSave(const HalvixSettings& s) {
   std::vector<SettingValue> v;
   auto num = [&](const wchar_t* name, int value) { v.push_back({name, false, value, L""}); };
   auto str = [&](const wchar_t* name, const std::wstring& text) { v.push_back({name, true, 0, text}); };
-  num(L"MaxDhrystone", s.maxDhrystone);
-  num(L"MaxWhetstone", s.maxWhetstone);
-  num(L"MaxMemRead", s.maxMemRead);
-  num(L"MaxMemWrite", s.maxMemWrite);
-  num(L"MaxHarddiskTransferRate", s.maxHarddiskTransferRate);
-  num(L"MaxHarddiskRead", s.maxHarddiskRead);
-  num(L"MaxCDROMTransferRate", s.maxCDROMTransferRate);
-  num(L"MaxVideoSpeed", s.maxVideoSpeed);
-  num(L"MaxIndex", s.maxIndex);
+  for (const BenchScale& b : kBenchScales) num(b.name, s.*b.member);
   str(L"CFactor", s.cFactor);
   str(L"LogFileName", s.logFileName);
   str(L"BnhRefFileName", s.bnhRefFileName);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "appkit/registry.h"
+#include "appkit/text.h"
 #include "resource.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
@@ -129,7 +130,7 @@ class HalvixApp : public ::testing::Test {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     base_ = TempDir() + L"halvix-app-test-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
     ::CreateDirectoryW(base_.c_str(), nullptr);
-    UseDir(base_ + appkit_widen(info->name()) + L"\\");
+    UseDir(base_ + appkit::Widen(info->name()) + L"\\");
     // The program's own settings start empty; whatever was there comes back.
     saved_ = MoveKey(kHalvixRoot, std::wstring(kBackupRoot) + L"\\Halvix");
   }
@@ -140,8 +141,6 @@ class HalvixApp : public ::testing::Test {
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kBackupRoot);
     DeleteTree(base_);
   }
-
-  static std::wstring appkit_widen(const char* s) { return std::wstring(s, s + strlen(s)); }
 
   // A scratch copy of the installed program and what it needs beside it.
   void UseDir(const std::wstring& dir) {
