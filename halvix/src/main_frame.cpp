@@ -1,0 +1,108 @@
+#include "main_frame.h"
+
+#include "halvix_app.h"
+#include "resource.h"
+
+namespace {
+const wchar_t kFrameClass[] = L"HalvixMainFrame";
+}
+
+bool CMainFrame::CreateFrame(const wchar_t* title) {
+  CHalvixApp* app = TheApp();
+  HMENU menu = ::LoadMenuW(app->resources(), MAKEINTRESOURCEW(IDR_MAINFRAME));
+  if (!Create(kFrameClass, title, WS_OVERLAPPEDWINDOW, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+              nullptr, menu)) {
+    if (menu) ::DestroyMenu(menu);
+    return false;
+  }
+  HICON icon = ::LoadIconW(app->resources(), MAKEINTRESOURCEW(IDR_MAINFRAME));
+  if (!icon) icon = ::LoadIconW(app->instance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
+  if (icon) {
+    Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  }
+  return true;
+}
+
+void CMainFrame::ActivateFrame(int show) {
+  CHalvixApp* app = TheApp();
+  notYetShown_ = false;
+  const halvix::WindowRect& r = app->settings.rect;
+  ::MoveWindow(hwnd(), r.x, r.y, r.width, r.height, FALSE);
+  if (app->benchMode()) {
+    Post(WM_COMMAND, ID_BENCHMARKS);
+    show = SW_HIDE;
+  } else if (app->stressMode()) {
+    Post(WM_COMMAND, ID_STRESS_TEST);
+    show = SW_HIDE;
+  } else if (app->settings.maximized) {
+    show = SW_SHOWMAXIMIZED;
+  }
+  ::ShowWindow(hwnd(), show);
+  ::UpdateWindow(hwnd());
+}
+
+bool CMainFrame::Shown() const { return !notYetShown_ && ::IsWindowVisible(hwnd()); }
+
+void CMainFrame::OnCommand(int id) {
+  CHalvixApp* app = TheApp();
+  switch (id) {
+    case ID_RESET_DEFAULT_CONFIG:
+      app->ResetDefaultConfiguration();
+      break;
+    case ID_HELP_FINDER:
+      app->WinHelp();
+      break;
+    case ID_APP_ABOUT:
+      app->ShowAbout(hwnd());
+      break;
+    case ID_APP_EXIT:
+      Post(WM_CLOSE);
+      break;
+    case ID_STRESS_TEST:
+    case ID_BENCHMARKS:
+      // The Stress Test and Benchmarks dialogs are not part of this program
+      // yet; a "-Stress" or "-Bench" start ends here as it would after them.
+      if ((id == ID_STRESS_TEST && app->stressMode()) || (id == ID_BENCHMARKS && app->benchMode())) Post(WM_CLOSE);
+      break;
+    default:
+      break;
+  }
+}
+
+LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  CHalvixApp* app = TheApp();
+  if (msg != 0 && msg == app->semaphoreMessage()) {
+    // A second start: come forward.
+    if (::IsIconic(hwnd())) {
+      ::ShowWindow(hwnd(), SW_RESTORE);
+    } else if (!(::GetWindowLongW(hwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+      ::SetForegroundWindow(hwnd());
+    }
+    return 0;
+  }
+  switch (msg) {
+    case WM_EXITSIZEMOVE:
+      if (Shown()) {
+        RECT rc;
+        ::GetWindowRect(hwnd(), &rc);
+        app->settings.rect = {rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top};
+      }
+      break;
+    case WM_SIZE:
+      if (Shown()) app->settings.maximized = (wp == SIZE_MAXIMIZED) ? 1 : 0;
+      break;
+    case WM_COMMAND:
+      if (lp == 0) {
+        OnCommand(LOWORD(wp));
+        return 0;
+      }
+      break;
+    case WM_DESTROY:
+      ::PostQuitMessage(0);
+      break;
+    default:
+      break;
+  }
+  return Default(msg, wp, lp);
+}
