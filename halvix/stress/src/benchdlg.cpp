@@ -14,6 +14,9 @@ namespace stress {
 CBenchmarkDlg::CBenchmarkDlg(const StressSettings& settings)
     : ModuleDialog(IDD_BENCHMARKS, ListKind::Benchmark, settings) {}
 
+// The window goes while this object can still stop its run.
+CBenchmarkDlg::~CBenchmarkDlg() { Destroy(); }
+
 BOOL CBenchmarkDlg::OnInit() {
   ModuleDialog::OnInit();
   ::SetWindowTextW(hwnd(), StressString(IDS_BENCH_TITLE).c_str());

@@ -152,6 +152,7 @@ class CStressTestDlg : public ModuleDialog {
 class CBenchmarkDlg : public ModuleDialog {
  public:
   explicit CBenchmarkDlg(const StressSettings& settings);
+  ~CBenchmarkDlg() override;
 
  protected:
   BOOL OnInit() override;
