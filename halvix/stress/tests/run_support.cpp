@@ -126,6 +126,17 @@ std::vector<std::string> RunFixture::Lines(const std::wstring& file) const {
   return lines;
 }
 
+void RunFixture::SetChoices(DWORD testNum, DWORD stopOnError, DWORD oneByOne) const {
+  SetDword(L"nTestNum", testNum);
+  SetDword(L"nStopOnError", stopOnError);
+  SetDword(L"nOneByOne", oneByOne);
+}
+
+HWND RunFixture::OpenDialog(testsupport::Process& host, const std::wstring& mode) const {
+  if (!StartHost(host, mode)) return nullptr;
+  return WaitDialog(host.Pid(), mode == L"-Bench" ? L"Benchmarks" : L"Stress Test");
+}
+
 bool RunFixture::StartHost(testsupport::Process& host, const std::wstring& mode) const {
   return host.Start(testsupport::TestBinDir() + L"stresshost.exe",
                     mode + L" -SettingsKey" + key_ + L" -IdleWait1000");
@@ -144,6 +155,21 @@ HWND WaitOtherWindow(DWORD pid, const std::wstring& title, HWND except, DWORD ms
 }
 
 HWND WaitDialog(DWORD pid, const std::wstring& title, DWORD ms) { return WaitOtherWindow(pid, title, nullptr, ms); }
+
+bool WaitStressRun(HWND dialog, DWORD ms) {
+  auto ended = [dialog] {
+    return testsupport::GetText(dialog) == L"Stress Test" &&
+           testsupport::GetText(testsupport::FindChildById(dialog, 1025)) == L"&Run";
+  };
+  return testsupport::PumpUntil([&] { return testsupport::GetText(dialog) != L"Stress Test"; }, 10000) &&
+         testsupport::PumpUntil(ended, ms);
+}
+
+std::string ExpectedTable(const std::vector<std::vector<std::wstring>>& rows) {
+  std::string table = "Module\tStatus\tElapsed Time\r\n";
+  for (const auto& row : rows) table += Narrow(row[0] + L"\t" + row[1] + L"\t" + row[2]) + "\r\n";
+  return table + "\r\nTotal Elapsed Time:\t";
+}
 
 std::vector<std::vector<std::wstring>> ListRows(HWND dialog) {
   HWND list = testsupport::FindChildById(dialog, 1024);

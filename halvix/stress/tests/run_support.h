@@ -36,8 +36,13 @@ class RunFixture {
   bool Exists(const std::wstring& file) const;
   std::vector<std::string> Lines(const std::wstring& file) const;
 
+  // "nTestNum", "nStopOnError" and "nOneByOne".
+  void SetChoices(DWORD testNum, DWORD stopOnError, DWORD oneByOne) const;
+
   // Starts the stand-in main program with "-Stress" or "-Bench".
   bool StartHost(testsupport::Process& host, const std::wstring& mode) const;
+  // Starts it and waits for its dialog ("Stress Test" or "Benchmarks").
+  HWND OpenDialog(testsupport::Process& host, const std::wstring& mode) const;
 
  private:
   std::wstring name_, dir_, key_;
@@ -47,8 +52,14 @@ class RunFixture {
 HWND WaitDialog(DWORD pid, const std::wstring& title, DWORD ms = 15000);
 // A top-level window of `pid` other than `except` titled `title`.
 HWND WaitOtherWindow(DWORD pid, const std::wstring& title, HWND except, DWORD ms);
+// Waits until the stress dialog's title names a loop, then until the run
+// is over (title "Stress Test", button "&Run"). STRESS.LOG is created
+// without sharing at each loop's start, so tests read it only afterwards.
+bool WaitStressRun(HWND dialog, DWORD ms);
 // Texts of the module list (columns 0 to 2 per row).
 std::vector<std::vector<std::wstring>> ListRows(HWND dialog);
+// The result table STRESS.LOG should hold for these rows, up to the total.
+std::string ExpectedTable(const std::vector<std::vector<std::wstring>>& rows);
 // Checks that `text` is a "%m/%d/%Y %I:%M%p" time.
 bool IsLogTime(const std::string& text);
 // "%d:%2.2d:%2.2d" or empty.

@@ -40,24 +40,11 @@ class Monitor {
   HWND hwnd_;
 };
 
-bool RunEnded(HWND dlg) {
-  return testsupport::GetText(dlg) == L"Stress Test" &&
-         testsupport::GetText(testsupport::FindChildById(dlg, 1025)) == L"&Run";
-}
-
-// The title names the loop while a run is under way.
-bool WaitRunStartedAndEnded(HWND dlg, DWORD ms) {
-  return testsupport::PumpUntil([&] { return testsupport::GetText(dlg) != L"Stress Test"; }, 10000) &&
-         testsupport::PumpUntil([&] { return RunEnded(dlg); }, ms);
-}
-
 }  // namespace
 
 TEST(StressRun, TwoLoopsOneByOneLogTheLastLoop) {
   RunFixture fx(L"two loops");
-  fx.SetDword(L"nTestNum", 2);
-  fx.SetDword(L"nStopOnError", 0);
-  fx.SetDword(L"nOneByOne", 1);
+  fx.SetChoices(2, 0, 1);
   fx.WriteFile(L"modules.dat",
                ";Test Modules\r\n" +
                    fx.Line("Audio Pass", "-AutoRun -Work700 -TracePASS.TXT", "", "PASS.LOG", "0") +
@@ -73,17 +60,14 @@ TEST(StressRun, TwoLoopsOneByOneLogTheLastLoop) {
 
   Monitor monitor;
   Process host;
-  ASSERT_TRUE(fx.StartHost(host, L"-Stress")) << host.LastError().c_str();
-  HWND dlg = WaitDialog(host.Pid(), L"Stress Test");
+  HWND dlg = fx.OpenDialog(host, L"-Stress");
   ASSERT_NE(dlg, nullptr);
   EXPECT_EQ(testsupport::GetText(testsupport::FindChildById(dlg, 1026)), L"2");
   // The main window stays hidden.
   EXPECT_EQ(WaitDialog(host.Pid(), L"Halvix", 200), nullptr);
 
   ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
-  // STRESS.LOG is created without sharing at each loop's start: it is read
-  // only once the run is over.
-  ASSERT_TRUE(WaitRunStartedAndEnded(dlg, 60000)) << fx.ReadFile(L"STRESS.LOG");
+  ASSERT_TRUE(WaitStressRun(dlg, 60000)) << fx.ReadFile(L"STRESS.LOG");
 
   auto rows = ListRows(dlg);
   ASSERT_EQ(rows.size(), 5u);
@@ -107,9 +91,7 @@ TEST(StressRun, TwoLoopsOneByOneLogTheLastLoop) {
   size_t close = log.find("]\n");
   ASSERT_NE(close, std::string::npos);
   EXPECT_TRUE(IsLogTime(log.substr(head.size(), close - head.size()))) << log;
-  std::string expect = "LOOP: 2\r\n*** Process killed:\tVideo Frozen (due to timeout)\r\nModule\tStatus\tElapsed Time\r\n";
-  for (const auto& row : rows) expect += Narrow(row[0] + L"\t" + row[1] + L"\t" + row[2]) + "\r\n";
-  expect += "\r\nTotal Elapsed Time:\t";
+  std::string expect = "LOOP: 2\r\n*** Process killed:\tVideo Frozen (due to timeout)\r\n" + ExpectedTable(rows);
   std::string rest = log.substr(close + 2);
   ASSERT_EQ(rest.compare(0, expect.size(), expect), 0) << rest;
   std::string total = rest.substr(expect.size());
@@ -147,9 +129,7 @@ TEST(StressRun, TwoLoopsOneByOneLogTheLastLoop) {
 
 TEST(StressRun, StopOnErrorsStopsAtANegativeResult) {
   RunFixture fx(L"stop on errors");
-  fx.SetDword(L"nTestNum", 2);
-  fx.SetDword(L"nStopOnError", 1);
-  fx.SetDword(L"nOneByOne", 1);
+  fx.SetChoices(2, 1, 1);
   fx.WriteFile(L"modules.dat",
                ";Test Modules\r\n" +
                    fx.Line("Audio Pass", "-AutoRun -Work200 -TracePASS.TXT", "", "PASS.LOG", "") +
@@ -158,12 +138,11 @@ TEST(StressRun, StopOnErrorsStopsAtANegativeResult) {
                    fx.Line("Graphics Silent", "-AutoRun -NoResult -TraceSILENT.TXT", "", "SILENT.LOG", ""));
 
   Process host;
-  ASSERT_TRUE(fx.StartHost(host, L"-Stress")) << host.LastError().c_str();
-  HWND dlg = WaitDialog(host.Pid(), L"Stress Test");
+  HWND dlg = fx.OpenDialog(host, L"-Stress");
   ASSERT_NE(dlg, nullptr);
   ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
   HWND stopped = testsupport::FindChildById(dlg, 1047);
-  ASSERT_TRUE(WaitRunStartedAndEnded(dlg, 30000));
+  ASSERT_TRUE(WaitStressRun(dlg, 30000));
   EXPECT_EQ(testsupport::GetText(stopped), L"*Stopped at Loop 1    ");
 
   auto rows = ListRows(dlg);
@@ -180,9 +159,7 @@ TEST(StressRun, StopOnErrorsStopsAtANegativeResult) {
   std::string log = fx.ReadFile(L"STRESS.LOG");
   size_t close = log.find("]\n");
   ASSERT_NE(close, std::string::npos) << log;
-  std::string expect = "LOOP: 1\r\nModule\tStatus\tElapsed Time\r\n";
-  for (const auto& row : rows) expect += Narrow(row[0] + L"\t" + row[1] + L"\t" + row[2]) + "\r\n";
-  expect += "\r\nTotal Elapsed Time:\t";
+  std::string expect = "LOOP: 1\r\n" + ExpectedTable(rows);
   EXPECT_EQ(log.substr(close + 2, expect.size()), expect);
 
   ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
@@ -193,16 +170,13 @@ TEST(StressRun, StopOnErrorsStopsAtANegativeResult) {
 
 TEST(StressRun, StopAsksProtocolModulesToQuitAndEndsTheOthers) {
   RunFixture fx(L"stop");
-  fx.SetDword(L"nTestNum", 3);
-  fx.SetDword(L"nStopOnError", 0);
-  fx.SetDword(L"nOneByOne", 0);
+  fx.SetChoices(3, 0, 0);
   // The second module has no log name: it is not spoken to and is ended.
   fx.WriteFile(L"modules.dat", ";Test Modules\r\n" +
                                    fx.Line("Audio Long", "-AutoRun -Work20000 -TraceLONG.TXT", "", "LONG.LOG", "") +
                                    fx.Line("Disk Plain", "-Work20000 -TracePLAIN.TXT", "", "", ""));
   Process host;
-  ASSERT_TRUE(fx.StartHost(host, L"-Stress")) << host.LastError().c_str();
-  HWND dlg = WaitDialog(host.Pid(), L"Stress Test");
+  HWND dlg = fx.OpenDialog(host, L"-Stress");
   ASSERT_NE(dlg, nullptr);
   ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
   ASSERT_TRUE(testsupport::PumpUntil(

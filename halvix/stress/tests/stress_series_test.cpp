@@ -41,23 +41,17 @@ bool ButtonSays(HWND dlg, const wchar_t* text) {
 
 TEST(StressRun, ConcurrentRunPassesTheFactorAndJudgesEveryModule) {
   RunFixture fx(L"concurrent");
-  fx.SetDword(L"nTestNum", 1);
-  fx.SetDword(L"nStopOnError", 0);
-  fx.SetDword(L"nOneByOne", 0);
+  fx.SetChoices(1, 0, 0);
   fx.WriteFile(L"modules.dat",
                ";Test Modules\r\n" + fx.Line("Audio Pass", "-AutoRun -Work800 -TracePASS.TXT", "", "PASS.LOG", "") +
                    fx.Line("Disk Errors", "-AutoRun -Work800 -Result4 -TraceERR.TXT", "", "ERR.LOG", "") +
                    fx.Line("Graphics Silent", "-AutoRun -Work800 -NoResult -TraceSILENT.TXT", "", "SILENT.LOG", "") +
                    fx.Line("Video Frozen", "-NeverIdle -TraceFROZEN.TXT", "", "FROZEN.LOG", ""));
   Process host;
-  ASSERT_TRUE(fx.StartHost(host, L"-Stress")) << host.LastError().c_str();
-  HWND dlg = WaitDialog(host.Pid(), L"Stress Test");
+  HWND dlg = fx.OpenDialog(host, L"-Stress");
   ASSERT_NE(dlg, nullptr);
   ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
-  // STRESS.LOG is created without sharing: it is read once the run is over.
-  ASSERT_TRUE(testsupport::PumpUntil([&] { return testsupport::GetText(dlg) == L"Stress Test - LOOP 1"; }, 10000));
-  ASSERT_TRUE(testsupport::PumpUntil(
-      [&] { return testsupport::GetText(dlg) == L"Stress Test" && ButtonSays(dlg, L"&Run"); }, 30000));
+  ASSERT_TRUE(WaitStressRun(dlg, 30000));
 
   // Every module got " -C" with the factor, all started in the same loop.
   std::string quoted = "\"" + Narrow(fx.FakeModule()) + "\"";
@@ -76,8 +70,7 @@ TEST(StressRun, ConcurrentRunPassesTheFactorAndJudgesEveryModule) {
   std::string log = fx.ReadFile(L"STRESS.LOG");
   size_t close = log.find("]\n");
   ASSERT_NE(close, std::string::npos);
-  std::string expect = "LOOP: 1\r\n*** Process killed:\tVideo Frozen (due to timeout)\r\nModule\tStatus\tElapsed Time\r\n";
-  for (const auto& row : rows) expect += Narrow(row[0] + L"\t" + row[1] + L"\t" + row[2]) + "\r\n";
+  std::string expect = "LOOP: 1\r\n*** Process killed:\tVideo Frozen (due to timeout)\r\n" + ExpectedTable(rows);
   EXPECT_EQ(log.substr(close + 2, expect.size()), expect);
   EXPECT_EQ(testsupport::GetText(dlg), L"Stress Test");
 
@@ -97,8 +90,7 @@ TEST(BenchmarkRun, SeriesRunsInNameOrderAndOpensTheResults) {
                    fx.Line("Mid Bench", "-AutoRun -Bench -Work200 -BnhMid", "", "M.LOG", "2"));
   fx.WriteFile(L"BNCHMARK.BNH", "an old series\r\n");
   Process host;
-  ASSERT_TRUE(fx.StartHost(host, L"-Bench")) << host.LastError().c_str();
-  HWND dlg = WaitDialog(host.Pid(), L"Benchmarks");
+  HWND dlg = fx.OpenDialog(host, L"-Bench");
   ASSERT_NE(dlg, nullptr);
   auto rows = ListRows(dlg);
   ASSERT_EQ(rows.size(), 4u);
@@ -144,8 +136,7 @@ TEST(BenchmarkRun, AFailingModuleEndsTheSeries) {
                                     fx.Line("B Bench", "-AutoRun -Work200 -Result1 -BnhB", "", "B.LOG", "") +
                                     fx.Line("C Bench", "-AutoRun -Work200 -BnhC -TraceC.TXT", "", "C.LOG", ""));
   Process host;
-  ASSERT_TRUE(fx.StartHost(host, L"-Bench")) << host.LastError().c_str();
-  HWND dlg = WaitDialog(host.Pid(), L"Benchmarks");
+  HWND dlg = fx.OpenDialog(host, L"-Bench");
   ASSERT_NE(dlg, nullptr);
   ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
   ASSERT_TRUE(testsupport::PumpUntil(
@@ -188,8 +179,7 @@ TEST(StressRun, MissingListsAreReportedAndTheProgramEnds) {
   // stress list without records does not, and says nothing more.
   fx.WriteFile(L"bnchmark.dat", ";Test Modules\r\n");
   Process bench;
-  ASSERT_TRUE(fx.StartHost(bench, L"-Bench"));
-  HWND dlg = WaitDialog(bench.Pid(), L"Benchmarks");
+  HWND dlg = fx.OpenDialog(bench, L"-Bench");
   ASSERT_NE(dlg, nullptr);
   EXPECT_TRUE(ListRows(dlg).empty());
   ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
