@@ -132,6 +132,14 @@ void RunFixture::SetChoices(DWORD testNum, DWORD stopOnError, DWORD oneByOne) co
   SetDword(L"nOneByOne", oneByOne);
 }
 
+bool RunFixture::StartHostOnWindows98(testsupport::Process& host, const std::wstring& mode,
+                                      const std::wstring& exeName) const {
+  if (!::CopyFileW((testsupport::TestBinDir() + L"stresshost.exe").c_str(), (dir_ + exeName).c_str(), FALSE))
+    return false;
+  appkit::RegWriteString(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\" + exeName, L"Version", L"win98");
+  return host.Start(dir_ + exeName, mode + L" -SettingsKey" + key_ + L" -IdleWait1000");
+}
+
 HWND RunFixture::OpenDialog(testsupport::Process& host, const std::wstring& mode) const {
   if (!StartHost(host, mode)) return nullptr;
   return WaitDialog(host.Pid(), mode == L"-Bench" ? L"Benchmarks" : L"Stress Test");

@@ -41,6 +41,9 @@ class RunFixture {
 
   // Starts the stand-in main program with "-Stress" or "-Bench".
   bool StartHost(testsupport::Process& host, const std::wstring& mode) const;
+  // Starts a copy of it named `exeName` in the data directory, which Wine
+  // presents with Windows 98 as its system.
+  bool StartHostOnWindows98(testsupport::Process& host, const std::wstring& mode, const std::wstring& exeName) const;
   // Starts it and waits for its dialog ("Stress Test" or "Benchmarks").
   HWND OpenDialog(testsupport::Process& host, const std::wstring& mode) const;
 

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "appkit/registry.h"
 #include "run_support.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
@@ -124,6 +125,28 @@ TEST(BenchmarkRun, SeriesRunsInNameOrderAndOpensTheResults) {
             "alpha Bench|" + path + "|-AutoRun -Bench -Work200 -Bnhalpha||A.LOG|1||\r\n"
             "Zeta Bench|" + path + "|-AutoRun -Bench -Work200 -BnhZeta||Z.LOG|||\r\n");
 
+  ASSERT_TRUE(testsupport::ClickButton(results, IDOK));
+  ASSERT_TRUE(testsupport::WaitWindowGone(results, 5000));
+  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
+  ASSERT_TRUE(host.WaitExitPumping(10000));
+}
+
+TEST(BenchmarkRun, TheHeaderNamesWindows98WhenTheSystemSaysSo) {
+  RunFixture fx(L"windows 98");
+  fx.WriteFile(L"bnchmark.dat", ";Test Modules\r\n" + fx.Line("One Bench", "-AutoRun -Work100 -BnhOne", "", "1.LOG", ""));
+  Process host;
+  struct Forget {
+    ~Forget() { appkit::RegDeleteTree(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\stress98.exe"); }
+  } forget;
+  ASSERT_TRUE(fx.StartHostOnWindows98(host, L"-Bench", L"stress98.exe")) << host.LastError().c_str();
+  HWND dlg = WaitDialog(host.Pid(), L"Benchmarks");
+  ASSERT_NE(dlg, nullptr);
+  ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
+  HWND results = WaitOtherWindow(host.Pid(), L"Benchmarks", dlg, 20000);
+  ASSERT_NE(results, nullptr);
+  std::string rest = AfterStamp(fx.ReadFile(L"BNCHMARK.BNH"));
+  // Wine's Windows 98 is 4.10 build 2222 (the low word of the build number).
+  EXPECT_EQ(rest, "\r\nOS Type:\tWindows 98 [4.10.2222]\r\n\r\nOne:\tdone\r\n\r\n");
   ASSERT_TRUE(testsupport::ClickButton(results, IDOK));
   ASSERT_TRUE(testsupport::WaitWindowGone(results, 5000));
   ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
