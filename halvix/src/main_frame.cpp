@@ -2,10 +2,27 @@
 
 #include "halvix_app.h"
 #include "resource.h"
+#include "stress/commands.h"
 
 namespace {
 const wchar_t kFrameClass[] = L"HalvixMainFrame";
+
+// What the stress and benchmark dialogs take of the program's settings.
+stress::StressSettings StressSettingsOf(const CHalvixApp& app) {
+  stress::StressSettings s;
+  s.dataDir = app.programDir();
+  s.messageBoxTitle = app.caption();
+  s.timeoutCount = app.settings.nTimeoutCount;
+  s.sleepMs = app.settings.sleep;
+  s.cFactor = app.settings.cFactor;
+  s.bnhRefFileName = app.settings.bnhRefFileName;
+  s.testNum = app.settings.nTestNum;
+  s.stopOnError = app.settings.nStopOnError;
+  s.oneByOne = app.settings.nOneByOne;
+  return s;
 }
+
+}  // namespace
 
 bool CMainFrame::CreateFrame(const wchar_t* title) {
   CHalvixApp* app = TheApp();
@@ -59,11 +76,19 @@ void CMainFrame::OnCommand(int id) {
     case ID_APP_EXIT:
       Post(WM_CLOSE);
       break;
-    case ID_STRESS_TEST:
+    case ID_STRESS_TEST: {
+      stress::StressSettings s = StressSettingsOf(*app);
+      if (stress::RunStressTestCommand(hwnd(), s) == IDOK) {
+        app->settings.nTestNum = s.testNum;
+        app->settings.nStopOnError = s.stopOnError;
+        app->settings.nOneByOne = s.oneByOne;
+      }
+      if (app->stressMode()) Post(WM_CLOSE);
+      break;
+    }
     case ID_BENCHMARKS:
-      // The Stress Test and Benchmarks dialogs are not part of this program
-      // yet; a "-Stress" or "-Bench" start ends here as it would after them.
-      if ((id == ID_STRESS_TEST && app->stressMode()) || (id == ID_BENCHMARKS && app->benchMode())) Post(WM_CLOSE);
+      stress::RunBenchmarksCommand(hwnd(), StressSettingsOf(*app));
+      if (app->benchMode()) Post(WM_CLOSE);
       break;
     default:
       break;

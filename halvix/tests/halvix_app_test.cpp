@@ -455,20 +455,51 @@ TEST_F(HalvixApp, StressAndBenchComeFromTheArgumentsOnly) {
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kHalvixRoot);
     Process p;
     Start(p, args);
+    // The scratch folder has no list files: "-stress" tells so ("Failed to
+    // open file.", then the list message) and ends; "-BENCH" ends without a word.
     int shown = 0;
+    bool listMessage = false;
     bool ended = PumpUntil(
         [&] {
-          if (HWND splash = FindTopWindow(L"", L"#32770", p.Pid())) ::PostMessageW(splash, WM_LBUTTONUP, 0, 0);
+          if (HWND box = FindTopWindow(L"", L"#32770", p.Pid())) {
+            HWND text = FindChildById(box, 0xFFFF);
+            if (text && GetText(text).rfind(L"Failed to open ", 0) == 0) {
+              listMessage = listMessage || GetText(text).rfind(L"Failed to open modules.dat.", 0) == 0;
+              ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+            } else {
+              ::PostMessageW(box, WM_LBUTTONUP, 0, 0);
+            }
+          }
           if (HWND w = FindTopWindow(L"", kFrameClass, p.Pid())) shown += ::IsWindowVisible(w) ? 1 : 0;
           return !p.Running();
         },
         20000);
     ASSERT_TRUE(ended);
     EXPECT_EQ(shown, 0);
+    EXPECT_EQ(listMessage, std::wstring(args) == L"-stress");
     EXPECT_EQ(Str(L"MessageBoxTitle"), L"Qev");
     EXPECT_EQ(Int(L"Sleep"), 1000);
     EXPECT_FALSE(Has(L"ModuleBegin"));
   }
+
+  // With the suite's lists, each switch opens its dialog, the main window
+  // stays hidden, and closing the dialog ends the program.
+  for (const wchar_t* f : {L"modules.dat", L"bnchmark.dat"})
+    ASSERT_TRUE(::CopyFileW(SuitePath(f).c_str(), (dir_ + f).c_str(), FALSE)) << f;
+  for (auto [args, caption] : {std::pair<const wchar_t*, const wchar_t*>{L"-Stress", L"Stress Test"},
+                               {L"-Bench", L"Benchmarks"}}) {
+    SCOPED_TRACE(args);
+    Process p;
+    Start(p, args);
+    HWND dlg = WaitForWindow(caption, L"#32770", p.Pid(), 15000);
+    ASSERT_NE(dlg, nullptr);
+    HWND frame = FindTopWindow(L"", kFrameClass, p.Pid());
+    ASSERT_NE(frame, nullptr);
+    EXPECT_FALSE(::IsWindowVisible(frame));
+    ::PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(p.WaitExitPumping(15000));
+  }
+  for (const wchar_t* f : {L"modules.dat", L"bnchmark.dat"}) ::DeleteFileW((dir_ + f).c_str());
 
   // A path that contains "-Stress" is not an argument.
   UseDir(base_ + L"My-Stress\\");

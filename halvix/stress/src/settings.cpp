@@ -1,14 +1,10 @@
 #include "stress/settings.h"
 
 #include "appkit/registry.h"
+#include "settings.h"
 
 namespace stress {
 
-int ClampSleep(int ms) { return ms > 2000 || ms < 0 ? 1000 : ms; }
-int ClampTimeoutCount(int n) { return n < 1 ? 1 : n; }
-int ClampTestNum(int n) { return n < 0 ? 1 : (n > 65535 ? 65535 : n); }
-int ClampStopOnError(int n) { return n < 0 ? 1 : n; }
-int ClampOneByOne(int n) { return n < 0 ? 0 : n; }
 
 StressSettings ReadStressSettings(HKEY root, const std::wstring& keyPath, const std::wstring& programDir) {
   StressSettings s;
@@ -19,14 +15,14 @@ StressSettings ReadStressSettings(HKEY root, const std::wstring& keyPath, const 
   };
   s.messageBoxTitle = appkit::RegReadString(root, keyPath, L"MessageBoxTitle", s.messageBoxTitle);
   if (s.messageBoxTitle.empty()) s.messageBoxTitle = L"Qev";
-  s.sleepMs = ClampSleep(num(L"Sleep", 1000));
-  s.timeoutCount = ClampTimeoutCount(num(L"nTimeoutCount", 20));
+  s.sleepMs = halvix::ClampSleep(num(L"Sleep", 1000));
+  s.timeoutCount = halvix::ClampTimeoutCount(num(L"nTimeoutCount", 20));
   s.cFactor = appkit::RegReadString(root, keyPath, L"CFactor", L"75");
   s.bnhRefFileName = appkit::RegReadString(root, keyPath, L"BnhRefFileName", L"");
   if (s.bnhRefFileName.empty()) s.bnhRefFileName = s.dataDir + L"bnchref.bnh";
-  s.testNum = ClampTestNum(num(L"nTestNum", 1));
-  s.stopOnError = ClampStopOnError(num(L"nStopOnError", 1));
-  s.oneByOne = ClampOneByOne(num(L"nOneByOne", 1));
+  s.testNum = halvix::ClampTestNum(num(L"nTestNum", 1));
+  s.stopOnError = halvix::ClampStopOnError(num(L"nStopOnError", 1));
+  s.oneByOne = halvix::ClampOneByOne(num(L"nOneByOne", 1));
   return s;
 }
 

@@ -220,22 +220,3 @@ TEST(RunRules, BenchmarkHeader) {
   EXPECT_EQ(BenchHeader("t", "Windows 98", 4, 10, 0x040A08AE), "[Last Updated: t]\n\r\nOS Type:\tWindows 98 [4.10.2222]\r\n\r\n");
 }
 
-TEST(RunRules, SettingsClampsAndStartSwitches) {
-  EXPECT_EQ(ClampSleep(2001), 1000);
-  EXPECT_EQ(ClampSleep(-1), 1000);
-  EXPECT_EQ(ClampSleep(2000), 2000);
-  EXPECT_EQ(ClampSleep(0), 0);
-  EXPECT_EQ(ClampTestNum(70000), 65535);
-  EXPECT_EQ(ClampTestNum(-5), 1);
-  EXPECT_EQ(ClampTestNum(0), 0);
-  EXPECT_EQ(ClampTimeoutCount(0), 1);
-  EXPECT_EQ(ClampStopOnError(-2), 1);
-  EXPECT_EQ(ClampOneByOne(-1), 0);
-
-  EXPECT_EQ(ScanStartMode(L""), StartMode::Normal);
-  EXPECT_EQ(ScanStartMode(L"-stress"), StartMode::Stress);
-  EXPECT_EQ(ScanStartMode(L"/x -STRESS"), StartMode::Stress);
-  EXPECT_EQ(ScanStartMode(L"-Bench"), StartMode::Bench);
-  EXPECT_EQ(ScanStartMode(L"-Stress -Bench"), StartMode::Bench);
-  EXPECT_EQ(ScanStartMode(L"Stress Bench"), StartMode::Normal);
-}

@@ -20,15 +20,9 @@ INT_PTR RunStressTestCommand(HWND owner, StressSettings& settings);
 // "bnchmark.dat"; nothing is shown when the list does not load (0).
 INT_PTR RunBenchmarksCommand(HWND owner, const StressSettings& settings);
 
-enum class StartMode { Normal, Stress, Bench };
-// The main program's scan of its command line: at each '-', "-Stress" or
-// else "-Bench" (any letter case); "-Bench" wins when both are given.
-StartMode ScanStartMode(const std::wstring& commandLine);
-
 // Start-up with "-Stress" or "-Bench": runs that command with `frame` (the
 // main window, kept hidden) as owner, then posts WM_CLOSE to the frame so
-// the program ends with the dialog. Answers false, doing nothing, for a
-// normal start.
-bool RunStressFromCommandLine(HWND frame, const std::wstring& commandLine, StressSettings& settings);
+// the program ends with the dialog.
+void RunStartCommand(HWND frame, bool bench, StressSettings& settings);
 
 }  // namespace stress

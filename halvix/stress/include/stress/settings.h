@@ -30,11 +30,5 @@ StressSettings ReadStressSettings(HKEY root, const std::wstring& keyPath, const 
 // Writes back the stress dialog's three choices.
 void WriteStressChoices(HKEY root, const std::wstring& keyPath, const StressSettings& s);
 
-// Clamps of the stored values.
-int ClampSleep(int ms);
-int ClampTimeoutCount(int n);
-int ClampTestNum(int n);
-int ClampStopOnError(int n);
-int ClampOneByOne(int n);
 
 }  // namespace stress

@@ -14,6 +14,7 @@
 #include "appkit/paths.h"
 #include "appkit/registry.h"
 #include "appkit/window.h"
+#include "settings.h"
 #include "stress/commands.h"
 
 namespace {
@@ -37,7 +38,9 @@ class Frame : public appkit::Window {
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
     if (msg == kStartCommand) {
-      if (stress::RunStressFromCommandLine(hwnd(), commandLine, settings)) {
+      halvix::StartFlags flags = halvix::ScanStartFlags(commandLine);
+      if (flags.stress || flags.bench) {
+        stress::RunStartCommand(hwnd(), flags.bench, settings);
         stress::WriteStressChoices(HKEY_CURRENT_USER, key, settings);
       } else {
         ::PostMessageW(hwnd(), WM_CLOSE, 0, 0);
