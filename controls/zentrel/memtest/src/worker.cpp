@@ -86,7 +86,8 @@ void* AllocateTestBlock(SystemMemory& sys, uint64_t* size) {
   }
 }
 
-Outcome RunMemoryTest(SystemMemory& sys, const MemTestConfig& c, TestSink& sink, const RandomSource& random) {
+Outcome RunMemoryTest(SystemMemory& sys, const MemTestConfig& c, TestSink& sink, const RandomSource& random,
+                      FaultInjector* faults) {
   sink.AddLine("Optimizing Test Memory Size...");
   if (MakeRoom(sys, c, sink) == Outcome::Aborted) return Outcome::Aborted;
 
@@ -128,7 +129,7 @@ Outcome RunMemoryTest(SystemMemory& sys, const MemTestConfig& c, TestSink& sink,
         sink.AddLine("===>Physical memory low, please close other program(s).");
       } else {
         Region r{start, (size_t)blocks};
-        result = RunPatternTests(r, c.selection, sink, random);
+        result = RunPatternTests(r, c.selection, sink, random, faults);
       }
     }
   }

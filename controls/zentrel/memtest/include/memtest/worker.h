@@ -88,7 +88,9 @@ bool GrowWorkingSet(SystemMemory& sys, uint64_t currentMinimum, uint64_t* size);
 // to the low-memory limit. nullptr when nothing could be had.
 void* AllocateTestBlock(SystemMemory& sys, uint64_t* size);
 
-// The whole memory test over the system's memory, lines to the sink.
-Outcome RunMemoryTest(SystemMemory& sys, const MemTestConfig& c, TestSink& sink, const RandomSource& random);
+// The whole memory test over the system's memory, lines to the sink;
+// `faults` (tests) are laid over the test block.
+Outcome RunMemoryTest(SystemMemory& sys, const MemTestConfig& c, TestSink& sink, const RandomSource& random,
+                      FaultInjector* faults = nullptr);
 
 }  // namespace memtest
