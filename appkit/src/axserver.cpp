@@ -140,9 +140,13 @@ HRESULT AxUnregisterServer(const AxServer& server) {
 #else
   const SYSKIND sys = SYS_WIN32;
 #endif
-  HRESULT hr = ::UnRegisterTypeLib(server.typeLibId, server.typeLibMajor, server.typeLibMinor, 0, sys);
   // A library that is not registered is already gone.
-  if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED) return SELFREG_E_TYPELIB;
+  ITypeLib* lib = nullptr;
+  if (SUCCEEDED(::LoadRegTypeLib(server.typeLibId, server.typeLibMajor, server.typeLibMinor, 0, &lib))) {
+    lib->Release();
+    if (FAILED(::UnRegisterTypeLib(server.typeLibId, server.typeLibMajor, server.typeLibMinor, 0, sys)))
+      return SELFREG_E_TYPELIB;
+  }
   bool ok = true;
   for (size_t i = 0; i < server.classCount; ++i) {
     for (const std::wstring& k : AxClassKeys(server.classes[i])) {
