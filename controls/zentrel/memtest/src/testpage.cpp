@@ -74,15 +74,11 @@ void StretchInside(HWND child, HWND container, bool widthOnly) {
   ::SetWindowPos(child, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
 }
 
-// Waits for a thread while dispatching this thread's messages (the thread
-// sends to our windows).
-void WaitPumping(HANDLE thread) {
-  while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+// Waits for a thread while serving the messages it sends to our windows.
+void WaitServingSends(HANDLE thread) {
+  while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
     MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
 }
 
@@ -238,7 +234,7 @@ BOOL TestPageLogic::OnInitDialog(HWND page) {
   }
 
   HICON icon = ::LoadIconW(host_.Resources(), MAKEINTRESOURCEW(Processor() ? kProcessorIcon : kMemoryIcon));
-  if (icon) ::SendMessageW(Item(IDC_TEST_ICON), STM_SETICON, (WPARAM)icon, 0);
+  if (icon) ::SendMessageW(Item(kTestIcon), STM_SETICON, (WPARAM)icon, 0);
   const wchar_t* text;
   if (Processor())
     text = Bench() ? L"CPU Performance Tests"
@@ -246,7 +242,7 @@ BOOL TestPageLogic::OnInitDialog(HWND page) {
   else
     text = Bench() ? L"Memory Performance Tests"
                    : L"Click the Start button to verify the integrity of the memory  installed in your system.";
-  if (*text) ::SetDlgItemTextW(page_, IDC_DESCRIPTION, text);
+  if (*text) ::SetDlgItemTextW(page_, kDescription, text);
 
   static const int cpuStops[] = {170, 260, 350, 440};
   static const int memStops[] = {140, 220, 300, 480};
@@ -255,7 +251,7 @@ BOOL TestPageLogic::OnInitDialog(HWND page) {
   s.doneArmed = settings_.autoRun ? 1 : 0;
 
   // The results list takes the test list's top edge: the two share the area.
-  HWND results = Item(IDC_RESULT_LIST), tests = Item(IDC_TEST_LIST);
+  HWND results = Item(kResultList), tests = Item(kTestList);
   if (results && tests) {
     RECT r, t;
     ::GetWindowRect(results, &r);
@@ -266,12 +262,12 @@ BOOL TestPageLogic::OnInitDialog(HWND page) {
   }
 
   if (Bench()) {
-    ::ShowWindow(Item(IDC_SHOW_OPTIONS), SW_HIDE);
-    ::EnableWindow(Item(IDC_SHOW_OPTIONS), FALSE);
+    ::ShowWindow(Item(kShowOptions), SW_HIDE);
+    ::EnableWindow(Item(kShowOptions), FALSE);
     ShowTestList(false);
   } else {
     FillTestList();
-    ::CheckDlgButton(page_, IDC_SHOW_OPTIONS, BST_CHECKED);
+    ::CheckDlgButton(page_, kShowOptions, BST_CHECKED);
     ShowTestList(true);
   }
   started_ = 1;
@@ -279,12 +275,12 @@ BOOL TestPageLogic::OnInitDialog(HWND page) {
 }
 
 bool TestPageLogic::OnCommand(WPARAM wp, LPARAM lp, LRESULT* result) {
-  if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == IDC_STARTSTOP) {
+  if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == kStartStop) {
     StartStopTest();
     *result = 0;
     return true;
   }
-  if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == IDC_SHOW_OPTIONS) {
+  if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == kShowOptions) {
     OnShowOptions();
     *result = 0;
     return true;
@@ -306,7 +302,7 @@ bool TestPageLogic::OnCommand(WPARAM wp, LPARAM lp, LRESULT* result) {
       *result = CanCheckTest(Processor(), index, host_.Flags(), &data, &changed);
     if (changed) {
       SetListData(data);
-      ::InvalidateRect(Item(IDC_TEST_LIST), nullptr, TRUE);
+      ::InvalidateRect(Item(kTestList), nullptr, TRUE);
     }
     return true;
   }
@@ -315,16 +311,16 @@ bool TestPageLogic::OnCommand(WPARAM wp, LPARAM lp, LRESULT* result) {
 
 ItemData TestPageLogic::ListData() const {
   ItemData d;
-  for (int i = 0; i < kTestRows; ++i) d[i] = (long)::SendMessageW(Item(IDC_TEST_LIST), LB_GETITEMDATA, (WPARAM)i, 0);
+  for (int i = 0; i < kTestRows; ++i) d[i] = (long)::SendMessageW(Item(kTestList), LB_GETITEMDATA, (WPARAM)i, 0);
   return d;
 }
 
 void TestPageLogic::SetListData(const ItemData& d) {
-  for (int i = 0; i < kTestRows; ++i) ::SendMessageW(Item(IDC_TEST_LIST), LB_SETITEMDATA, (WPARAM)i, (LPARAM)d[i]);
+  for (int i = 0; i < kTestRows; ++i) ::SendMessageW(Item(kTestList), LB_SETITEMDATA, (WPARAM)i, (LPARAM)d[i]);
 }
 
 void TestPageLogic::ReadTestSelection() {
-  HWND list = Item(IDC_TEST_LIST);
+  HWND list = Item(kTestList);
   if (!list) return;
   int count = (int)::SendMessageW(list, LB_GETCOUNT, 0, 0);
   memtest::ReadTestSelection(ListData(), count, &host_.Flags());
@@ -332,7 +328,7 @@ void TestPageLogic::ReadTestSelection() {
 
 void TestPageLogic::FillTestList() {
   ReadTestSelection();
-  HWND list = Item(IDC_TEST_LIST);
+  HWND list = Item(kTestList);
   ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
   const auto& names = TestRowNames(Processor());
   for (int i = 0; i < kTestRows; ++i) ::SendMessageW(list, LB_INSERTSTRING, (WPARAM)i, (LPARAM)W(names[i]).c_str());
@@ -340,11 +336,11 @@ void TestPageLogic::FillTestList() {
 }
 
 void TestPageLogic::ShowTestList(bool on) {
-  for (int id : {IDC_TEST_LIST, IDC_TEST_INCLUDES}) {
+  for (int id : {kTestList, kTestIncludes}) {
     ::ShowWindow(Item(id), on ? SW_SHOW : SW_HIDE);
     ::EnableWindow(Item(id), on);
   }
-  for (int id : {IDC_RESULT_LIST, IDC_PROGRESS}) {
+  for (int id : {kResultList, kProgressBar}) {
     ::ShowWindow(Item(id), on ? SW_HIDE : SW_SHOW);
     ::EnableWindow(Item(id), !on);
   }
@@ -352,7 +348,7 @@ void TestPageLogic::ShowTestList(bool on) {
 
 void TestPageLogic::OnShowOptions() {
   if (Bench()) return;
-  ShowTestList(::IsDlgButtonChecked(page_, IDC_SHOW_OPTIONS) == BST_CHECKED);
+  ShowTestList(::IsDlgButtonChecked(page_, kShowOptions) == BST_CHECKED);
 }
 
 void TestPageLogic::PumpMessages(DWORD ms) {
@@ -388,7 +384,7 @@ void TestPageLogic::StartStopTest() {
     PumpMessages(1000);
     for (int i = 0; i < 6 && s.runningCount > 0; ++i) PumpMessages(1000);
     if (s.runningCount > 0) ::MessageBeep(MB_ICONHAND);
-    ::SetDlgItemTextW(page_, IDC_STARTSTOP, L"&Start");
+    ::SetDlgItemTextW(page_, kStartStop, L"&Start");
     return;
   }
   bool memoryMode = settings_.mode == PageMode::Memory || settings_.mode == PageMode::MemoryBench;
@@ -399,25 +395,25 @@ void TestPageLogic::StartStopTest() {
 
   // The previous worker is out (runningCount is 0): its handle can go.
   if (s.worker) {
-    WaitPumping(s.worker);
+    WaitServingSends(s.worker);
     ::CloseHandle(s.worker);
     s.worker = nullptr;
   }
   s.errorCount = 0;
-  s.progressWindow = Item(IDC_PROGRESS);
+  s.progressWindow = Item(kProgressBar);
   ::SendMessageW(s.progressWindow, PBM_SETPOS, 0, 0);
-  s.buttonWindow = Item(IDC_STARTSTOP);
+  s.buttonWindow = Item(kStartStop);
   ::SetWindowTextW(s.buttonWindow, L"&Stop");
   s.runningCount = 0;
   s.abortFlag = 0;
   s.controlWindow = host_.ControlWindow();
 
   ReadTestSelection();
-  s.resultsWindow = Item(IDC_RESULT_LIST);
+  s.resultsWindow = Item(kResultList);
   ::SendMessageW(s.resultsWindow, LB_RESETCONTENT, 0, 0);
   ::SendMessageW(s.resultsWindow, LB_SETHORIZONTALEXTENT, 0, 0);
   if (!Bench()) {
-    ::CheckDlgButton(page_, IDC_SHOW_OPTIONS, BST_UNCHECKED);
+    ::CheckDlgButton(page_, kShowOptions, BST_UNCHECKED);
     ShowTestList(false);
   }
 
@@ -430,7 +426,7 @@ void TestPageLogic::StartStopTest() {
   ++s.runningCount;
   ::LeaveCriticalSection(&s.runLock);
   LPTHREAD_START_ROUTINE worker = settings_.mode == PageMode::Memory ? MemoryTestThread : UnavailableTestThread;
-  s.worker = ::CreateThread(nullptr, 0, worker, nullptr, 0, nullptr);
+  s.worker = host_.StartThread(worker);
   if (!s.worker) {
     FinishWorker(s, true, false);
     return;
@@ -440,13 +436,13 @@ void TestPageLogic::StartStopTest() {
 
 BOOL TestPageLogic::DoTest() {
   if (TheRunState().runningCount > 0) return FALSE;
-  ::PostMessageW(page_, WM_COMMAND, MAKEWPARAM(IDC_STARTSTOP, BN_CLICKED), (LPARAM)Item(IDC_STARTSTOP));
+  ::PostMessageW(page_, WM_COMMAND, MAKEWPARAM(kStartStop, BN_CLICKED), (LPARAM)Item(kStartStop));
   return TRUE;
 }
 
 BOOL TestPageLogic::Abort() {
   if (TheRunState().runningCount <= 0) return FALSE;
-  ::SendMessageW(page_, WM_COMMAND, MAKEWPARAM(IDC_STARTSTOP, BN_CLICKED), (LPARAM)Item(IDC_STARTSTOP));
+  ::SendMessageW(page_, WM_COMMAND, MAKEWPARAM(kStartStop, BN_CLICKED), (LPARAM)Item(kStartStop));
   return TRUE;
 }
 
@@ -457,9 +453,10 @@ void TestPageLogic::StopTests() {
   s.abortFlag = 1;
   if (s.runningCount > 0 && !WaitForWorkers()) ::MessageBeep(MB_ICONHAND);
   // The page, the sheet and the control stay until the worker is out: it
-  // still sends to their windows and may post WM_TESTDONE to the control.
+  // still sends to their windows and may post WM_TESTDONE to the control
+  // (after the count has dropped to 0).
   if (s.worker) {
-    WaitPumping(s.worker);
+    WaitServingSends(s.worker);
     ::CloseHandle(s.worker);
     s.worker = nullptr;
   }
@@ -476,6 +473,11 @@ void TestPageLogic::StopTests() {
   s.resultsWindow = s.buttonWindow = s.progressWindow = nullptr;
 }
 
+bool TestPageLogic::HasLiveWorker() const {
+  HANDLE w = TheRunState().worker;
+  return w && ::WaitForSingleObject(w, 0) == WAIT_TIMEOUT;
+}
+
 BOOL TestPageLogic::ResizeControls() {
   HWND sheet = host_.SheetWindow();
   if (!sheet || !page_ || !::IsWindow(page_)) return FALSE;
@@ -484,9 +486,9 @@ BOOL TestPageLogic::ResizeControls() {
     StretchInside(tab, sheet, false);
     StretchInside(page_, tab, false);
   }
-  StretchInside(Item(IDC_RESULT_LIST), page_, false);
-  StretchInside(Item(IDC_PROGRESS), page_, true);
-  StretchInside(Item(IDC_TEST_LIST), page_, false);
+  StretchInside(Item(kResultList), page_, false);
+  StretchInside(Item(kProgressBar), page_, true);
+  StretchInside(Item(kTestList), page_, false);
   return TRUE;
 }
 

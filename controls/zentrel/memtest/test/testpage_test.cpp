@@ -82,7 +82,7 @@ class PageFixture : public ::testing::Test {
     ::DestroyWindow(page);
     page = nullptr;
   }
-  std::vector<std::wstring> Results() const { return testsupport::ListBoxLines(::GetDlgItem(page, IDC_RESULT_LIST)); }
+  std::vector<std::wstring> Results() const { return testsupport::ListBoxLines(::GetDlgItem(page, kResultList)); }
   bool WaitIdle(DWORD ms) {
     return testsupport::PumpUntil([&] {
       HANDLE w = TheRunState().worker;
@@ -122,9 +122,9 @@ TEST_F(PageFixture, AutomaticQuickRunPassesWritesTheLogAndReportsZeroErrors) {
   settings.loop = 2;
   settings.machineLimit = 16 * MB;  // the whole available memory is tested
   Open();
-  EXPECT_EQ(testsupport::GetText(::GetDlgItem(page, IDC_DESCRIPTION)),
+  EXPECT_EQ(testsupport::GetText(::GetDlgItem(page, kDescription)),
             L"Click the Start button to verify the integrity of the memory  installed in your system.");
-  EXPECT_EQ(testsupport::ListBoxLines(::GetDlgItem(page, IDC_TEST_LIST)).at(4), L"Random Memory Block Copy Test");
+  EXPECT_EQ(testsupport::ListBoxLines(::GetDlgItem(page, kTestList)).at(4), L"Random Memory Block Copy Test");
   EXPECT_FALSE(logic->Abort());  // nothing runs
   ASSERT_TRUE(logic->DoTest());
   ASSERT_TRUE(testsupport::PumpUntil([&] { return logic->IsRunning(); }, 5000));
@@ -138,7 +138,7 @@ TEST_F(PageFixture, AutomaticQuickRunPassesWritesTheLogAndReportsZeroErrors) {
   EXPECT_EQ(lines[0], L"Optimizing Test Memory Size...");
   EXPECT_EQ(lines[lines.size() - 2], L" ");
   EXPECT_EQ(lines.back(), L"No Error Found.");
-  EXPECT_EQ(testsupport::GetText(::GetDlgItem(page, IDC_STARTSTOP)), L"&Start");
+  EXPECT_EQ(testsupport::GetText(::GetDlgItem(page, kStartStop)), L"&Start");
 
   std::string log = ReadAll(dir + "KytMEM3.LOG");
   EXPECT_EQ(log.rfind("[Last Updated: ", 0), 0u);
@@ -198,25 +198,25 @@ TEST_F(PageFixture, StopAbortsTheRunAndAnAbortedAutomaticRunPostsNoDone) {
   EXPECT_EQ(lines.back(), L"No Error Found.");
   EXPECT_TRUE(host.boxes.empty());  // no "Please wait" box in an automatic run
   EXPECT_FALSE(catcher.WaitFor(WM_TESTDONE, 300));
-  EXPECT_EQ(testsupport::GetText(::GetDlgItem(page, IDC_STARTSTOP)), L"&Start");
+  EXPECT_EQ(testsupport::GetText(::GetDlgItem(page, kStartStop)), L"&Start");
 }
 
 TEST_F(PageFixture, ManualStartAsksFirstAndStopTestsWaitsForTheWorker) {
   settings.machineLimit = 256 * MB;
   Open();
   host.answer = IDNO;
-  ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_STARTSTOP, BN_CLICKED), 0);
+  ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(kStartStop, BN_CLICKED), 0);
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0], L"The memory test will take about 3 minutes.  Do you want to start now?");
   EXPECT_FALSE(logic->IsRunning());
-  EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(page, IDC_TEST_LIST)));  // unchanged
+  EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(page, kTestList)));  // unchanged
 
   host.answer = IDYES;
-  ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_STARTSTOP, BN_CLICKED), 0);
+  ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(kStartStop, BN_CLICKED), 0);
   EXPECT_TRUE(logic->IsRunning());
-  EXPECT_EQ(testsupport::GetText(::GetDlgItem(page, IDC_STARTSTOP)), L"&Stop");
-  EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(page, IDC_TEST_LIST)));
-  EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(page, IDC_RESULT_LIST)));
+  EXPECT_EQ(testsupport::GetText(::GetDlgItem(page, kStartStop)), L"&Stop");
+  EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(page, kTestList)));
+  EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(page, kResultList)));
   // Closing the sheet: the worker is stopped and fully out before StopTests returns.
   logic->StopTests();
   EXPECT_FALSE(logic->IsRunning());
@@ -230,7 +230,7 @@ TEST_F(PageFixture, ManualStartAsksFirstAndStopTestsWaitsForTheWorker) {
 TEST_F(PageFixture, CheckListKeepsOneTestAndProcessorRowsAreNotAvailable) {
   host.flags = {0, 0, 1, 0, 0};
   Open();
-  HWND list = ::GetDlgItem(page, IDC_TEST_LIST);
+  HWND list = ::GetDlgItem(page, kTestList);
   auto ask = [&](WPARAM q, int index) { return ::SendMessageW(page, WM_COMMAND, q, -index); };
   EXPECT_EQ(ask(103, 2), 0);  // the only selected test stays
   EXPECT_EQ(ask(104, 0), 1);
@@ -244,7 +244,7 @@ TEST_F(PageFixture, CheckListKeepsOneTestAndProcessorRowsAreNotAvailable) {
   settings.title = "Processor Test";
   host.flags = {1, 1, 1, 1, 0};  // no CPU speed: the MMX row is cleared and locked
   Open();
-  list = ::GetDlgItem(page, IDC_TEST_LIST);
+  list = ::GetDlgItem(page, kTestList);
   EXPECT_EQ(::SendMessageW(list, LB_GETITEMDATA, 3, 0), 0x82);
   EXPECT_EQ(host.flags[3], 0);
   EXPECT_EQ(ask(104, 3), 0);  // MMX needs the CPU speed test

@@ -17,14 +17,14 @@ namespace memtest {
 
 // Controls of dialog template 103.
 enum TestPageIds {
-  IDC_RESULT_LIST = 1005,
-  IDC_PROGRESS = 1006,
-  IDC_STARTSTOP = 1007,
-  IDC_DESCRIPTION = 1013,
-  IDC_TEST_ICON = 1015,
-  IDC_TEST_LIST = 1023,
-  IDC_SHOW_OPTIONS = 1024,
-  IDC_TEST_INCLUDES = 1026,
+  kResultList = 1005,
+  kProgressBar = 1006,
+  kStartStop = 1007,
+  kDescription = 1013,
+  kTestIcon = 1015,
+  kTestList = 1023,
+  kShowOptions = 1024,
+  kTestIncludes = 1026,
 };
 constexpr UINT WM_TESTDONE = WM_USER + 1000;  // 2024, to the control window
 constexpr UINT kMemoryIcon = 130, kProcessorIcon = 132;
@@ -58,6 +58,8 @@ class TestPageHost {
   virtual void SetResultTabStops(int count, const int* stops) = 0;
   // The sheet window once the runner has created it (nullptr before).
   virtual HWND SheetWindow() = 0;
+  // Starts a worker thread (the control keeps its module loaded for it).
+  virtual HANDLE StartThread(LPTHREAD_START_ROUTINE proc) { return ::CreateThread(nullptr, 0, proc, nullptr, 0, nullptr); }
 };
 
 // Run state of the control module (one set per module, shared with the
@@ -117,6 +119,8 @@ class TestPageLogic {
   void PumpMessages(DWORD ms);
   BOOL ResizeControls();
   bool started() const { return started_ != 0; }
+  // Whether the worker thread of the last run still exists.
+  bool HasLiveWorker() const;
 
  private:
   bool Bench() const { return settings_.mode == PageMode::MemoryBench || settings_.mode == PageMode::ProcessorBench; }
