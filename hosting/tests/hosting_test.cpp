@@ -42,8 +42,7 @@ class ModuleViewTest : public ::testing::Test {
   }
   static void TearDownTestSuite() { ::OleUninitialize(); }
   void SetUp() override {
-    ::SetEnvironmentVariableA("ZENTREL_STANDIN_MS", "20000");
-    ::SetEnvironmentVariableA("ZENTREL_STANDIN_ERRORS", "1");
+    ctltest::SetStandInRun(1, 5000);
     frame = ctltest::CreateHostWindow(640, 420);
     view = ::CreateWindowW(L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 612, 380, frame, nullptr,
                            nullptr, nullptr);
@@ -114,7 +113,7 @@ TEST_F(ModuleViewTest, PortTestIsNotHostedOnWindowsNT) {
 }
 
 TEST_F(ModuleViewTest, WrapperSinksDoneWithTheErrorCount) {
-  ::SetEnvironmentVariableA("ZENTREL_STANDIN_MS", "200");
+  ctltest::SetStandInRun(1, 200);
   CZentrelCtl ctl;
   ASSERT_TRUE(ctl.Create(L"", WS_CHILD | WS_VISIBLE, RECT{0, 0, 400, 300}, view, 5));
   std::string result;

@@ -38,10 +38,7 @@ class ZentrelHost : public ::testing::Test {
   static void TearDownTestSuite() { ::OleUninitialize(); }
 
   void SetUp() override {
-    // The stand-in test page reads its run from these.
-    ::SetEnvironmentVariableA("ZENTREL_STANDIN_ERRORS", "2");
-    ::SetEnvironmentVariableA("ZENTREL_STANDIN_MS", "300");
-    ::SetEnvironmentVariableA("ZENTREL_STANDIN_LINES", "3");
+    ctltest::SetStandInRun(2, 300);
     window = ctltest::CreateHostWindow(700, 560);
     ASSERT_TRUE(window);
   }
@@ -195,6 +192,7 @@ TEST_F(ZentrelHost, AutoRunEndsWithTwoErrorsAndFiresDoneOnTheHostThread) {
             S_OK);
   ASSERT_TRUE(Call(suite::kDispInit, {"-AutoRun3 -Check"}));
   ASSERT_TRUE(Sheet());
+  EXPECT_EQ(ctltest::SheetTabs(Sheet()), std::vector<std::wstring>{L"Test"}) << "only the Test page";
   EXPECT_TRUE(ResultList());
 
   EXPECT_TRUE(Call(suite::kDispSetProp, {"Size", "640 480"}));
@@ -224,7 +222,7 @@ TEST_F(ZentrelHost, AutoRunEndsWithTwoErrorsAndFiresDoneOnTheHostThread) {
 }
 
 TEST_F(ZentrelHost, IsRunningAndAbortDuringARunThenNoDone) {
-  ::SetEnvironmentVariableA("ZENTREL_STANDIN_MS", "20000");
+  ctltest::SetStandInRun(2, 5000);
   CreateControl();
   int doneCount = 0;
   ASSERT_EQ(host.SinkEvents(Z().eventIid, [&](DISPID id, const std::vector<std::wstring>&) { ++doneCount; }), S_OK);
@@ -260,6 +258,7 @@ TEST_F(ZentrelHost, OnlyOneInitPerProcessUntilTheControlGoesThenAgain) {
   EXPECT_TRUE(Call(suite::kDispInit, {""}));
   EXPECT_TRUE(Sheet());
   lingering->Release();
+  EXPECT_EQ(ctltest::SheetTabs(Sheet()), (std::vector<std::wstring>{L"Information", L"Test"}));
   EXPECT_TRUE(Call(suite::kDispSetProp, {"size", "300 200"}));
   RECT rc = ctltest::RectInParent(Sheet());
   EXPECT_EQ(rc.right - rc.left, 356);
@@ -267,7 +266,7 @@ TEST_F(ZentrelHost, OnlyOneInitPerProcessUntilTheControlGoesThenAgain) {
 }
 
 TEST_F(ZentrelHost, ReleasingDuringARunEndsTheWorkerAndLetsTheModuleUnload) {
-  ::SetEnvironmentVariableA("ZENTREL_STANDIN_MS", "20000");
+  ctltest::SetStandInRun(2, 5000);
   CreateControl();
   ASSERT_TRUE(Call(suite::kDispInit, {"-AutoRun"}));
   ASSERT_TRUE(Call(suite::kDispDoTest, {""}));
