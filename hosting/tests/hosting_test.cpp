@@ -103,6 +103,21 @@ TEST_F(ModuleViewTest, HostsSizesAndClosesTheControlOfAName) {
   EXPECT_EQ(::GetWindow(view, GW_CHILD), nullptr);
 }
 
+TEST_F(ModuleViewTest, KeysForTheHostedControlGoThroughDialogNavigation) {
+  hosting::ModuleViewHost mv(view);
+  MSG key{view, WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+  EXPECT_FALSE(mv.PreTranslate(key)) << "nothing hosted";
+  mv.CreateTestControl("ZENTREL", "");
+  ASSERT_TRUE(mv.hosted());
+  HWND inside = ::GetWindow(mv.hosted()->hwnd(), GW_CHILD);
+  MSG tab{inside, WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+  EXPECT_TRUE(mv.PreTranslate(tab));
+  MSG paint{inside, WM_PAINT, 0, 0, 0, {0, 0}};
+  EXPECT_FALSE(mv.PreTranslate(paint));
+  MSG elsewhere{frame, WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+  EXPECT_FALSE(mv.PreTranslate(elsewhere));
+}
+
 TEST_F(ModuleViewTest, PortTestIsNotHostedOnWindowsNT) {
   ASSERT_EQ(::GetVersion() & 0x80000000u, 0u) << "this machine reports Windows NT";
   hosting::ModuleViewHost mv(view);

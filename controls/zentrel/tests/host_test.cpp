@@ -221,6 +221,25 @@ TEST_F(ZentrelHost, AutoRunEndsWithTwoErrorsAndFiresDoneOnTheHostThread) {
   EXPECT_EQ(GetProp("line:" + std::to_string(count)), "");
 }
 
+TEST_F(ZentrelHost, TestDoneMessageFiresDoneWithItsCount) {
+  CreateControl();
+  std::vector<std::vector<std::wstring>> events;
+  ASSERT_EQ(host.SinkEvents(Z().eventIid,
+                            [&](DISPID id, const std::vector<std::wstring>& args) {
+                              if (id == suite::kEventDone) events.push_back(args);
+                            }),
+            S_OK);
+  EXPECT_EQ(::SendMessageW(host.hwnd(), suite::WM_TESTDONE, 0, 0), 1);
+  EXPECT_EQ(::SendMessageW(host.hwnd(), suite::WM_TESTDONE, 3, 0), 1);
+  ::PostMessageW(host.hwnd(), suite::WM_TESTDONE, 17, 0);
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return events.size() == 3; }, 5000));
+  EXPECT_EQ(events, (std::vector<std::vector<std::wstring>>{{L"0"}, {L"3"}, {L"17"}}));
+  // After the sink goes, nothing is called.
+  host.UnsinkEvents();
+  ::SendMessageW(host.hwnd(), suite::WM_TESTDONE, 1, 0);
+  EXPECT_EQ(events.size(), 3u);
+}
+
 TEST_F(ZentrelHost, IsRunningAndAbortDuringARunThenNoDone) {
   ctltest::SetStandInRun(2, 5000);
   CreateControl();
