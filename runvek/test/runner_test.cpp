@@ -3,6 +3,7 @@
 // it posts back and how it exits.
 #include <gtest/gtest.h>
 
+#include "boxes.h"
 #include "suite/diag.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
@@ -10,35 +11,6 @@
 using namespace testsupport;
 
 namespace {
-
-struct OwnedBox {
-  DWORD pid;
-  HWND found;
-};
-
-BOOL CALLBACK FindOwnedBox(HWND hwnd, LPARAM lp) {
-  auto* f = reinterpret_cast<OwnedBox*>(lp);
-  DWORD pid = 0;
-  ::GetWindowThreadProcessId(hwnd, &pid);
-  if (pid == f->pid && ::IsWindowVisible(hwnd) && ::GetWindow(hwnd, GW_OWNER) && ClassOf(hwnd) == L"#32770") {
-    f->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// A message box that a process shows over its own window.
-HWND WaitForMessageBox(DWORD pid, DWORD ms) {
-  OwnedBox f{pid, nullptr};
-  PumpUntil([&] { return ::EnumWindows(&FindOwnedBox, reinterpret_cast<LPARAM>(&f)), f.found != nullptr; }, ms);
-  return f.found;
-}
-
-std::wstring BoxText(HWND box) {
-  for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
-    if (ClassOf(c) == L"Static" && !GetText(c).empty()) return GetText(c);
-  return {};
-}
 
 class RunnerTest : public ::testing::Test {
  protected:
@@ -94,9 +66,9 @@ TEST_F(RunnerTest, MissingControlIsReportedAndCountsAsFailed) {
   Process p;
   ASSERT_TRUE(p.Start(SuitePath(L"modem.mod"), L"-AutoRun")) << p.LastError().c_str();
   ASSERT_TRUE(p.WaitIdle(10000));
-  HWND box = WaitForMessageBox(p.Pid(), 10000);
+  HWND box = boxes::WaitForOwnedBox(p.Pid(), 10000);
   ASSERT_NE(box, nullptr);
-  EXPECT_NE(BoxText(box).find(L"could not be created"), std::wstring::npos) << BoxText(box).c_str();
+  EXPECT_NE(boxes::Text(box).find(L"could not be created"), std::wstring::npos) << boxes::Text(box).c_str();
   EXPECT_EQ(GetText(box), L"Modem");
   PostProtocol(p);
   PumpUntil([] { return false; }, 300);
@@ -113,7 +85,7 @@ TEST_F(RunnerTest, DiagCloseEndsTheModuleEvenWithItsMessageUp) {
   Process p;
   ASSERT_TRUE(p.Start(SuitePath(L"graphics.mod"))) << p.LastError().c_str();
   ASSERT_TRUE(p.WaitIdle(10000));
-  ASSERT_NE(WaitForMessageBox(p.Pid(), 10000), nullptr);
+  ASSERT_NE(boxes::WaitForOwnedBox(p.Pid(), 10000), nullptr);
   PostProtocol(p);
   ASSERT_TRUE(::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0));
   MessageCatcher::Caught done{};
