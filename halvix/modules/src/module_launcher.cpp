@@ -116,38 +116,35 @@ int ModuleLauncher::LaunchModule(const std::wstring& cmdLine, int kind) {
   return 1;
 }
 
+const ModuleRecord* ModuleLauncher::FirstLive(bool (*match)(const ModuleRecord&, int), int kind) const {
+  // Without the registered message nothing counts as running.
+  if (!diagMessage_) return nullptr;
+  for (auto& r : records_)
+    if (match(*r, kind) && IsAlive(*r)) return r.get();
+  return nullptr;
+}
+
 bool ModuleLauncher::IsModuleKindRunning(int kind) {
-  if (!diagMessage_) return false;
-  for (auto& r : records_) {
-    if (r->kind == kind && IsAlive(*r)) {
-      PostToModule(r->threadId, suite::DiagActivate, 0);
-      Beep();
-      return true;
-    }
-  }
-  return false;
+  const ModuleRecord* r = FirstLive([](const ModuleRecord& r, int k) { return r.kind == k; }, kind);
+  if (!r) return false;
+  PostToModule(r->threadId, suite::DiagActivate, 0);
+  Beep();
+  return true;
 }
 
 bool ModuleLauncher::IsExclusiveModuleRunning() {
-  if (!diagMessage_) return false;
-  for (auto& r : records_) {
-    if ((r->kind == suite::ModuleKindDosTest || r->kind == suite::ModuleKindCleanup) && IsAlive(*r)) {
-      Beep();
-      return true;
-    }
-  }
-  return false;
+  if (!FirstLive([](const ModuleRecord& r, int) {
+        return r.kind == suite::ModuleKindDosTest || r.kind == suite::ModuleKindCleanup;
+      }, 0))
+    return false;
+  Beep();
+  return true;
 }
 
 bool ModuleLauncher::IsAnyModuleRunning() {
-  if (!diagMessage_) return false;
-  for (auto& r : records_) {
-    if (IsAlive(*r)) {
-      Beep();
-      return true;
-    }
-  }
-  return false;
+  if (!FirstLive([](const ModuleRecord&, int) { return true; }, 0)) return false;
+  Beep();
+  return true;
 }
 
 std::vector<int> ModuleLauncher::LiveKinds() const {

@@ -116,6 +116,8 @@ class ModuleLauncher {
 
  private:
   std::vector<int> LiveKinds() const;
+  // The first live record (in start order) that `match` accepts.
+  const ModuleRecord* FirstLive(bool (*match)(const ModuleRecord&, int), int kind) const;
   void PostProtocolStart(const PROCESS_INFORMATION& pi, bool withStart);
   static void CloseRecord(ModuleRecord& r);
 
