@@ -20,21 +20,20 @@ ModuleDialog::~ModuleDialog() { Destroy(); }
 BOOL ModuleDialog::OnInit() {
   RECT client{};
   ::GetClientRect(hwnd(), &client);
-  int w = client.right - client.left;
-  int h = client.bottom - client.top;
-  RECT rc = ControlRectFor(w, h);
+  RECT rc = ControlRectFor(client.right - client.left, client.bottom - client.top);
   control_ = CreateModuleControl(module_, hwnd(), rc, [this](const std::wstring& text) { OnDone(text); });
-  if (!control_) {
-    ::PostMessageW(hwnd(), kReportControlFailure, 0, 0);
-    return TRUE;
-  }
   RunnerApp& app = RunnerApp::Get();
-  control_->Init(app.arguments());
-  control_->SetProp(L"Size", appkit::Format(L"%d %d", rc.right - rc.left, rc.bottom - rc.top));
-  std::wstring title = control_->GetProp(L"Title");
-  if (!title.empty()) ::SetWindowTextW(hwnd(), title.c_str());
-  app.Publish(control_.get());
+  if (control_) {
+    control_->Init(app.arguments());
+    control_->SetProp(L"Size", appkit::Format(L"%d %d", rc.right - rc.left, rc.bottom - rc.top));
+    std::wstring title = control_->GetProp(L"Title");
+    if (!title.empty()) ::SetWindowTextW(hwnd(), title.c_str());
+    app.Publish(control_.get());
+  } else {
+    ::PostMessageW(hwnd(), kReportControlFailure, 0, 0);
+  }
   if (switches_.check) {
+    // Invisible while it works.
     ::SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE);
   } else if (switches_.x && switches_.y) {
     ::SetWindowPos(hwnd(), nullptr, switches_.x, switches_.y, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);

@@ -129,6 +129,9 @@ TEST_F(LauncherTest, SecondStartOfARunningKindOnlyActivatesIt) {
   EXPECT_EQ(launcher->posted[0], std::make_pair(thread, (WPARAM)suite::DiagActivate));
   EXPECT_EQ(launcher->Records().size(), 1u);
   EXPECT_EQ(ProcessesNamed(L"graphics.mod"), 1);
+  // A DiagDone whose cookie matches no record changes nothing.
+  EXPECT_EQ(launcher->OnDiagDone(0, 0x7FFF0001), 0);
+  EXPECT_EQ(launcher->Records().size(), 1u);
   // A different kind runs beside it.
   ASSERT_EQ(launcher->StartModuleCommand(SuitePath(L"netrick.exe"), suite::ModuleKindTcpTools), 1);
   EXPECT_EQ(launcher->Records().size(), 2u);

@@ -94,3 +94,22 @@ TEST_F(RunnerTest, DiagCloseEndsTheModuleEvenWithItsMessageUp) {
   EXPECT_EQ((DWORD)done.lp, p.Pid());
   EXPECT_TRUE(p.WaitExit(10000));
 }
+
+TEST_F(RunnerTest, PlacedByXAndYOnlyWhenBothAreGiven) {
+  struct Case {
+    const wchar_t* args;
+    bool placed;
+  } cases[] = {{L"-X100 -Y50", true}, {L"-X100", false}};
+  for (const Case& c : cases) {
+    Process p;
+    ASSERT_TRUE(p.Start(SuitePath(L"media.mod"), c.args)) << p.LastError().c_str();
+    HWND box = boxes::WaitForOwnedBox(p.Pid(), 10000);
+    ASSERT_NE(box, nullptr) << c.args;
+    HWND dlg = ::GetWindow(box, GW_OWNER);
+    RECT rc{};
+    ::GetWindowRect(dlg, &rc);
+    EXPECT_EQ(rc.left == 100 && rc.top == 50, c.placed) << c.args << " at " << rc.left << "," << rc.top;
+    ClickButton(box, IDOK);
+    EXPECT_TRUE(p.WaitExit(10000));
+  }
+}
