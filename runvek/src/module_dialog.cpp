@@ -21,15 +21,17 @@ BOOL ModuleDialog::OnInit() {
   RECT client{};
   ::GetClientRect(hwnd(), &client);
   RECT rc = ControlRectFor(client.right - client.left, client.bottom - client.top);
-  control_ = CreateModuleControl(module_, hwnd(), rc, [this](const std::wstring& text) { OnDone(text); });
   RunnerApp& app = RunnerApp::Get();
-  if (control_) {
+  control_ = hosting::NewWrapperForName(appkit::Narrow(module_.word));
+  if (control_ && control_->Create(L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, rc, hwnd(), module_.controlId)) {
+    control_->OnDone([this](const std::string& text) { OnDone(appkit::Widen(text)); });
     control_->Init(app.arguments());
-    control_->SetProp(L"Size", appkit::Format(L"%d %d", rc.right - rc.left, rc.bottom - rc.top));
-    std::wstring title = control_->GetProp(L"Title");
-    if (!title.empty()) ::SetWindowTextW(hwnd(), title.c_str());
+    control_->SetProp("Size", appkit::FormatA("%d %d", (int)(rc.right - rc.left), (int)(rc.bottom - rc.top)));
+    std::string title = control_->GetProp("Title");
+    if (!title.empty()) ::SetWindowTextW(hwnd(), appkit::Widen(title).c_str());
     app.Publish(control_.get());
   } else {
+    control_.reset();
     ::PostMessageW(hwnd(), kReportControlFailure, 0, 0);
   }
   if (switches_.check) {
@@ -79,7 +81,7 @@ void ModuleDialog::OnCancel() {
 
 void ModuleDialog::OnDestroy() {
   RunnerApp::Get().Publish(nullptr);
-  control_.reset();
+  control_.reset();  // the control window goes with the dialog
 }
 
 bool ModuleDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {

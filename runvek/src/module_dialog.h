@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "appkit/dialog.h"
-#include "module_control.h"
+#include "hosting/wrappers.h"
 #include "runner_logic.h"
 
 namespace runvek {
@@ -29,7 +29,7 @@ class ModuleDialog : public appkit::Dialog {
   void ControlFailed();
   const ModuleInfo& module_;
   RunnerSwitches switches_;
-  std::unique_ptr<ModuleControl> control_;
+  std::unique_ptr<hosting::TestControlWrapper> control_;
   bool failureShown_ = false;
 };
 

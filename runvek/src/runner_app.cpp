@@ -7,12 +7,13 @@
 
 #include "appkit/msgfilter.h"
 #include "appkit/paths.h"
+#include "appkit/text.h"
 #include "module_dialog.h"
 #include "suite/diag.h"
 
 namespace runvek {
 
-RunnerApp::RunnerApp(const std::wstring& arguments) : arguments_(arguments) {}
+RunnerApp::RunnerApp(const std::wstring& arguments) : arguments_(appkit::Narrow(arguments)) {}
 
 bool RunnerApp::InitInstance() {
   ::OleInitialize(nullptr);
@@ -28,7 +29,7 @@ bool RunnerApp::InitInstance() {
   if (resourceDll_) SetResources(resourceDll_);
 
   diagMessage_ = ::RegisterWindowMessageW(suite::kDiagMessage);
-  switches_ = ParseRunnerSwitches(arguments_);
+  switches_ = ParseRunnerSwitches(appkit::Widen(arguments_));
 
   // Message boxes (ours and the control's) run Win32's modal loop, which
   // would drop the host's protocol messages.
@@ -65,7 +66,7 @@ bool RunnerApp::PreTranslate(MSG& msg) {
       break;
     case suite::DiagStart:
       cookie_ = msg.lParam;
-      if (switches_.autoRun && control_) control_->DoTest(L"");
+      if (switches_.autoRun && control_) control_->DoTest("");
       break;
     case suite::DiagClose:
       if (mainDialog_ && mainDialog_->hwnd()) ::PostMessageW(mainDialog_->hwnd(), WM_COMMAND, IDCANCEL, 0);

@@ -7,7 +7,7 @@
 
 #include "appkit/app.h"
 #include "appkit/dialog.h"
-#include "module_control.h"
+#include "hosting/wrappers.h"
 #include "runner_logic.h"
 
 namespace runvek {
@@ -21,7 +21,9 @@ class RunnerApp : public appkit::App {
   int ExitInstance() override;
   bool PreTranslate(MSG& msg) override;
 
-  const std::wstring& arguments() const { return arguments_; }
+  // The arguments of the command line (never the program path), as the
+  // control gets them.
+  const std::string& arguments() const { return arguments_; }
   const std::wstring& programDir() const { return programDir_; }
   const ModuleInfo& module() const { return *module_; }
   const RunnerSwitches& switches() const { return switches_; }
@@ -31,13 +33,13 @@ class RunnerApp : public appkit::App {
   void SetResult(int result) { result_ = result; }
 
   // The control of the module's dialog while that dialog exists.
-  void Publish(ModuleControl* control) { control_ = control; }
+  void Publish(hosting::TestControlWrapper* control) { control_ = control; }
 
   // Opens the module's help page.
   void ShowHelp() const;
 
  private:
-  std::wstring arguments_;
+  std::string arguments_;
   std::wstring programDir_;
   const ModuleInfo* module_ = nullptr;
   RunnerSwitches switches_;
@@ -46,7 +48,7 @@ class RunnerApp : public appkit::App {
   LPARAM cookie_ = 0;
   HINSTANCE resourceDll_ = nullptr;
   appkit::Dialog* mainDialog_ = nullptr;
-  ModuleControl* control_ = nullptr;
+  hosting::TestControlWrapper* control_ = nullptr;
   int result_ = 0;
 };
 

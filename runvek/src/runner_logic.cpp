@@ -7,15 +7,15 @@ namespace runvek {
 namespace {
 
 const ModuleInfo kModules[] = {
-    {kModuleFenwold, L"FENWOLD", IDD_FENWOLD, 1001, L"{2CE58526-E947-11D2-AA49-00403323FD64}"},
-    {kModuleZentrel, L"ZENTREL", IDD_ZENTREL, 1006, L"{A02BD662-F0F6-11D2-AA4B-00403323FD64}"},
-    {kModuleMedia, L"MEDIA", IDD_MEDIA, 1005, L"{A02BD678-F0F6-11D2-AA4B-00403323FD64}"},
-    {kModuleModem, L"MODEM", IDD_MODEM, 1007, L"{A02BD620-F0F6-11D2-AA4B-00403323FD64}"},
-    {kModuleCdrom, L"CDROM", IDD_CDROM, 1002, L"{A02BD64C-F0F6-11D2-AA4B-00403323FD64}"},
-    {kModuleGraphics, L"GRAPHICS", IDD_GRAPHICS, 1003, L"{A02BD608-F0F6-11D2-AA4B-00403323FD64}"},
-    {kModuleStrevan, L"STREVAN", IDD_STREVAN, 1004, L"{A02BD636-F0F6-11D2-AA4B-00403323FD64}"},
+    {kModuleFenwold, L"FENWOLD", IDD_FENWOLD, 1001},
+    {kModuleZentrel, L"ZENTREL", IDD_ZENTREL, 1006},
+    {kModuleMedia, L"MEDIA", IDD_MEDIA, 1005},
+    {kModuleModem, L"MODEM", IDD_MODEM, 1007},
+    {kModuleCdrom, L"CDROM", IDD_CDROM, 1002},
+    {kModuleGraphics, L"GRAPHICS", IDD_GRAPHICS, 1003},
+    {kModuleStrevan, L"STREVAN", IDD_STREVAN, 1004},
 };
-const ModuleInfo kUnknown = {kModuleUnknown, L"", IDD_UNKNOWN_MODULE, 0, nullptr};
+const ModuleInfo kUnknown = {kModuleUnknown, L"", IDD_UNKNOWN_MODULE, 0};
 
 bool StartsWithNoCase(const std::wstring& s, size_t at, const wchar_t* word) {
   for (size_t i = 0; word[i]; ++i) {

@@ -27,7 +27,6 @@ struct ModuleInfo {
   const wchar_t* word; // the file-name word ("ZENTREL")
   UINT dialogId;
   int controlId;       // the control's id inside its dialog (0: none)
-  const wchar_t* clsid;
 };
 
 // The module named by the start of a program file name (case-insensitive;
