@@ -1,6 +1,8 @@
 // The Test page of the memory and processor control and its workers.
 #include "memtest/testpage.h"
 
+#include "appkit/text.h"
+
 #include <commctrl.h>
 
 #include <cstdlib>
@@ -9,24 +11,8 @@
 namespace memtest {
 namespace {
 
-std::wstring W(const std::string& s) {
-  if (s.empty()) return {};
-  int n = ::MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), nullptr, 0);
-  std::wstring out(n, L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), &out[0], n);
-  return out;
-}
-
-std::string A(const std::wstring& s) {
-  if (s.empty()) return {};
-  int n = ::WideCharToMultiByte(CP_ACP, 0, s.data(), (int)s.size(), nullptr, 0, nullptr, nullptr);
-  std::string out(n, '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, s.data(), (int)s.size(), &out[0], n, nullptr, nullptr);
-  return out;
-}
-
 int AddLine(HWND list, const std::string& text) {
-  return (int)::SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)W(text).c_str());
+  return (int)::SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)appkit::Widen(text).c_str());
 }
 
 void ScrollToLast10(HWND list) {
@@ -41,7 +27,7 @@ class WindowSink : public TestSink {
   int AddLine(const std::string& text) override { return memtest::AddLine(s_.resultsWindow, text); }
   void ReplaceLine(int index, const std::string& text) override {
     ::SendMessageW(s_.resultsWindow, LB_DELETESTRING, (WPARAM)index, 0);
-    ::SendMessageW(s_.resultsWindow, LB_INSERTSTRING, (WPARAM)index, (LPARAM)W(text).c_str());
+    ::SendMessageW(s_.resultsWindow, LB_INSERTSTRING, (WPARAM)index, (LPARAM)appkit::Widen(text).c_str());
   }
   void SetProgress(int percent) override { ::SendMessageW(s_.progressWindow, PBM_SETPOS, (WPARAM)percent, 0); }
   void SetErasing(bool on) override { ::SendMessageW(s_.resultsWindow, WM_COMMAND, 101, on ? 1 : 0); }
@@ -102,7 +88,7 @@ void WriteTestLog(RunState& s) {
     std::wstring text((size_t)len + 1, L'\0');
     LRESULT got = ::SendMessageW(list, LB_GETTEXT, (WPARAM)i, (LPARAM)&text[0]);
     text.resize(got > 0 ? (size_t)got : 0);
-    std::string line = A(text);
+    std::string line = appkit::Narrow(text);
     if (line.size() > 1023) line.resize(1023);  // a line of the log holds at most 1023 characters
     lines.push_back(line);
   }
@@ -331,7 +317,8 @@ void TestPageLogic::FillTestList() {
   HWND list = Item(kTestList);
   ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
   const auto& names = TestRowNames(Processor());
-  for (int i = 0; i < kTestRows; ++i) ::SendMessageW(list, LB_INSERTSTRING, (WPARAM)i, (LPARAM)W(names[i]).c_str());
+  for (int i = 0; i < kTestRows; ++i)
+    ::SendMessageW(list, LB_INSERTSTRING, (WPARAM)i, (LPARAM)appkit::Widen(names[i]).c_str());
   SetListData(FillItemData(Processor(), &host_.Flags()));
 }
 
@@ -377,6 +364,7 @@ bool TestPageLogic::WaitForWorkers() {
 
 void TestPageLogic::StartStopTest() {
   RunState& s = TheRunState();
+  startPending_ = false;
   if (s.runningCount >= 1) {
     s.abortFlag = 1;
     PumpMessages(500);
@@ -435,8 +423,10 @@ void TestPageLogic::StartStopTest() {
 }
 
 BOOL TestPageLogic::DoTest() {
-  if (TheRunState().runningCount > 0) return FALSE;
-  ::PostMessageW(page_, WM_COMMAND, MAKEWPARAM(kStartStop, BN_CLICKED), (LPARAM)Item(kStartStop));
+  // A second DoTest before the first one's Start arrived would be a Stop.
+  if (TheRunState().runningCount > 0 || startPending_) return FALSE;
+  if (!::PostMessageW(page_, WM_COMMAND, MAKEWPARAM(kStartStop, BN_CLICKED), (LPARAM)Item(kStartStop))) return FALSE;
+  startPending_ = true;
   return TRUE;
 }
 

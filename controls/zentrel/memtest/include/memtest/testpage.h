@@ -135,6 +135,7 @@ class TestPageLogic {
   PageSettings settings_;
   HWND page_ = nullptr;
   int started_ = 0;
+  bool startPending_ = false;  // a DoTest's Start is on its way
 };
 
 }  // namespace memtest
