@@ -100,3 +100,25 @@ TEST_F(MemoryModule, LoopRunWritesTheDigitsLogAndAppendKeepsACleanRunOut) {
   EXPECT_EQ(result, 0u);
   EXPECT_EQ(ReadAll(SuitePath(L"KytMEM.LOG")), "an earlier stress loop\r\n");
 }
+
+TEST_F(MemoryModule, AFailedRunReportsItsErrorToTheHostAndAppendsToTheLog) {
+  {
+    std::ofstream old(SuitePath(L"KytMEM.LOG").c_str(), std::ios::binary);
+    old << "an earlier stress loop\r\n";
+  }
+  // 3 MB of memory: with -Check the block holds 384 KB, fewer than 8 blocks.
+  ctltest::UseSmallMachine(3);
+  WPARAM result = 99;
+  ASSERT_TRUE(RunModule(L"-AutoRun -Check -Append -L4", &result));
+  EXPECT_EQ(result, 1u);
+  std::string log = ReadAll(SuitePath(L"KytMEM.LOG"));
+  ASSERT_EQ(log.rfind("an earlier stress loop\r\n[Last Updated: ", 0), 0u) << log;
+  // -Check keeps the loop number out of the title.
+  EXPECT_NE(log.find("]\r\n\r\nMemory Test\r\nOptimizing Test Memory Size...\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Test Memory Blocks:\t0006 blks\r\n"), std::string::npos) << log;
+  const std::string end =
+      "===>Physical memory low, please close other program(s).\r\n===>Test Failed.\r\n \r\nFound Error(s).\r\n\r\n";
+  ASSERT_GE(log.size(), end.size());
+  EXPECT_EQ(log.substr(log.size() - end.size()), end);
+  EXPECT_EQ(log.find("Troubleshooting"), std::string::npos);  // the tips follow the log
+}
