@@ -191,6 +191,7 @@ TEST_F(ZentrelHost, AutoRunEndsWithTwoErrorsAndFiresDoneOnTheHostThread) {
                             }),
             S_OK);
   ASSERT_TRUE(Call(suite::kDispInit, {"-AutoRun3 -Check"}));
+  EXPECT_TRUE(::GetWindowLongW(host.hwnd(), GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
   ASSERT_TRUE(Sheet());
   EXPECT_EQ(ctltest::SheetTabs(Sheet()), std::vector<std::wstring>{L"Test"}) << "only the Test page";
   EXPECT_TRUE(ResultList());
