@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "ctlfw/sheet.h"
 #include "runner.h"
 
 enum : int {
@@ -17,6 +18,7 @@ enum : int {
   kStartupCall = 16,  // GetQuorrel's start-up answer missing (9x) or present (NT)
   kWrongSystem = 32,
   kCleanupFailed = 64,
+  kNoTestPage = 128,  // the page template did not come from the library
 };
 
 int main(int argc, char** argv) {
@@ -29,6 +31,7 @@ int main(int argc, char** argv) {
   CZentrelRunner& runner = ZentrelRunner();
   if (!runner.Init(control, "-AutoRun")) result |= kInitFailed;
   if (!runner.Created()) result |= kNoSheetWindow;
+  if (!runner.GetSheet() || !runner.GetSheet()->Test() || !runner.GetSheet()->Test()->hwnd()) result |= kNoTestPage;
   if (runner.Title() != "Memory Test") result |= kWrongTitle;
   if (runner.Resources() == ::GetModuleHandleW(nullptr)) result |= kOwnResources;
   bool answered = std::strcmp(reinterpret_cast<const char*>(runner.SystemInfo()), "vexholm-startup") == 0;
