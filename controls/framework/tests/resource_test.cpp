@@ -7,7 +7,7 @@
 
 namespace {
 
-const wchar_t kProbe[] = L"ctlfw_runner_probe.exe";
+const wchar_t kProbe[] = L"ctlfw\\ctlfw_runner_probe.exe";
 const wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults\\ctlfw_runner_probe.exe";
 
 DWORD RunProbe(const wchar_t* system) {
