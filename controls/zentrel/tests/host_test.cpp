@@ -301,6 +301,13 @@ TEST_F(ZentrelHost, ReleasingDuringARunEndsTheWorkerAndLetsTheModuleUnload) {
   host.Destroy();
   EXPECT_LT(::GetTickCount() - t0, 10000u);
   EXPECT_EQ(canUnload(), S_OK) << "no live objects or workers";
+
+  // Unloaded and loaded again, the control comes back whole.
+  ::CoFreeUnusedLibrariesEx(0, 0);
+  EXPECT_EQ(::GetModuleHandleW(L"ZENTREL.OCX"), nullptr);
+  CreateControl();
+  EXPECT_TRUE(Call(suite::kDispInit, {"-AutoRun"}));
+  EXPECT_TRUE(Sheet());
 }
 
 }  // namespace
