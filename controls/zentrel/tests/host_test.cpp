@@ -192,6 +192,7 @@ TEST_F(ZentrelHost, AutoRunEndsWithoutErrorsAndFiresDoneOnTheHostThread) {
                             }),
             S_OK);
   ASSERT_TRUE(Call(suite::kDispInit, {"-AutoRun3 -Check"}));
+  EXPECT_TRUE(::GetWindowLongW(host.hwnd(), GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
   ASSERT_TRUE(Sheet());
   EXPECT_EQ(ctltest::SheetTabs(Sheet()), std::vector<std::wstring>{L"Test"}) << "only the Test page";
   EXPECT_TRUE(ResultList());
@@ -301,6 +302,13 @@ TEST_F(ZentrelHost, ReleasingDuringARunEndsTheWorkerAndLetsTheModuleUnload) {
   host.Destroy();
   EXPECT_LT(::GetTickCount() - t0, 10000u);
   EXPECT_EQ(canUnload(), S_OK) << "no live objects or workers";
+
+  // Unloaded and loaded again, the control comes back whole.
+  ::CoFreeUnusedLibrariesEx(0, 0);
+  EXPECT_EQ(::GetModuleHandleW(L"ZENTREL.OCX"), nullptr);
+  CreateControl();
+  EXPECT_TRUE(Call(suite::kDispInit, {"-AutoRun"}));
+  EXPECT_TRUE(Sheet());
 }
 
 }  // namespace
