@@ -41,6 +41,20 @@ class MemoryModule : public ::testing::Test {
     for (const wchar_t* log : {L"KytMEM.LOG", L"KytMEM3.LOG"}) ::DeleteFileW(SuitePath(log).c_str());
   }
 
+  // A log left by an earlier run.
+  static void EarlierLog() {
+    std::ofstream old(SuitePath(L"KytMEM.LOG").c_str(), std::ios::binary);
+    old << "an earlier stress loop\r\n";
+  }
+
+  // Runs the module on a machine of `mb` megabytes; its reported result.
+  WPARAM Run(const std::wstring& args, unsigned mb) {
+    ctltest::UseSmallMachine(mb);
+    WPARAM result = 99;
+    EXPECT_TRUE(RunModule(args, &result)) << args.c_str();
+    return result;
+  }
+
   // Starts zentrel.mod as the main program does and waits for its report.
   bool RunModule(const std::wstring& args, WPARAM* result) {
     Process p;
@@ -61,10 +75,7 @@ class MemoryModule : public ::testing::Test {
 }  // namespace
 
 TEST_F(MemoryModule, AutoRunCheckRunsEveryPatternWritesTheLogAndReportsNoError) {
-  ctltest::UseSmallMachine(64);
-  WPARAM result = 99;
-  ASSERT_TRUE(RunModule(L"-AutoRun -Check", &result));
-  EXPECT_EQ(result, 0u);
+  ASSERT_EQ(Run(L"-AutoRun -Check", 64), 0u);
   std::string log = ReadAll(SuitePath(L"KytMEM.LOG"));
   ASSERT_EQ(log.rfind("[Last Updated: ", 0), 0u) << log;
   // "%m/%d/%Y %I:%M%p"
@@ -82,35 +93,21 @@ TEST_F(MemoryModule, AutoRunCheckRunsEveryPatternWritesTheLogAndReportsNoError) 
 }
 
 TEST_F(MemoryModule, LoopRunWritesTheDigitsLogAndAppendKeepsACleanRunOut) {
-  ctltest::UseSmallMachine(16);  // the whole available memory is tested (no -Check)
-  WPARAM result = 99;
-  ASSERT_TRUE(RunModule(L"-AutoRun3 -L2", &result));
-  EXPECT_EQ(result, 0u);
+  ASSERT_EQ(Run(L"-AutoRun3 -L2", 16), 0u);  // the whole available memory is tested (no -Check)
   std::string log = ReadAll(SuitePath(L"KytMEM3.LOG"));
   EXPECT_NE(log.find("]\r\n\r\nMemory Test - Loop 2\r\n"), std::string::npos) << log.substr(0, 80);
   EXPECT_EQ(::GetFileAttributesW(SuitePath(L"KytMEM.LOG").c_str()), INVALID_FILE_ATTRIBUTES);
 
   // -Append: a run without errors leaves the log as it was.
-  {
-    std::ofstream old(SuitePath(L"KytMEM.LOG").c_str(), std::ios::binary);
-    old << "an earlier stress loop\r\n";
-  }
-  ctltest::UseSmallMachine(64);
-  ASSERT_TRUE(RunModule(L"-AutoRun -Check -Append -L5", &result));
-  EXPECT_EQ(result, 0u);
+  EarlierLog();
+  ASSERT_EQ(Run(L"-AutoRun -Check -Append -L5", 64), 0u);
   EXPECT_EQ(ReadAll(SuitePath(L"KytMEM.LOG")), "an earlier stress loop\r\n");
 }
 
 TEST_F(MemoryModule, AFailedRunReportsItsErrorToTheHostAndAppendsToTheLog) {
-  {
-    std::ofstream old(SuitePath(L"KytMEM.LOG").c_str(), std::ios::binary);
-    old << "an earlier stress loop\r\n";
-  }
+  EarlierLog();
   // 3 MB of memory: with -Check the block holds 384 KB, fewer than 8 blocks.
-  ctltest::UseSmallMachine(3);
-  WPARAM result = 99;
-  ASSERT_TRUE(RunModule(L"-AutoRun -Check -Append -L4", &result));
-  EXPECT_EQ(result, 1u);
+  ASSERT_EQ(Run(L"-AutoRun -Check -Append -L4", 3), 1u);
   std::string log = ReadAll(SuitePath(L"KytMEM.LOG"));
   ASSERT_EQ(log.rfind("an earlier stress loop\r\n[Last Updated: ", 0), 0u) << log;
   // -Check keeps the loop number out of the title.
