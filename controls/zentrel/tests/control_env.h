@@ -1,0 +1,123 @@
+// Test helpers shared by the tests that host the suite's controls:
+// registration through the system's regsvr32 and a host window.
+#pragma once
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "appkit/registry.h"
+#include "testsupport/process.h"
+
+namespace ctltest {
+
+// How the Test page's stand-in run ends: its error count and length, read
+// from the control's settings when a run starts. Tests that set them hold
+// the ctest resource lock "zentrel_settings".
+inline void SetStandInRun(int errors, int ms) {
+  const wchar_t key[] = L"Software\\Kyt\\ZENTREL\\Setting";
+  appkit::RegWriteDword(HKEY_CURRENT_USER, key, L"StandInErrors", (DWORD)errors);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, key, L"StandInRunMs", (DWORD)ms);
+}
+
+// The real memory Test page tests a machine made to look `mb` megabytes
+// large (its worker reads HALVIX_MEMTEST_MACHINE_MB), so that its runs stay
+// short; module programs started by the test inherit it.
+inline void UseSmallMachine(unsigned mb) {
+  ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", std::to_wstring(mb).c_str());
+}
+
+// Answers every message box of this process titled `caption` with `button`
+// while it lives (the memory test asks before a run that is not automatic).
+class MessageBoxAnswerer {
+ public:
+  MessageBoxAnswerer(const wchar_t* caption, int button) : caption_(caption), button_(button) {
+    thread_ = ::CreateThread(nullptr, 0, &MessageBoxAnswerer::Run, this, 0, nullptr);
+  }
+  ~MessageBoxAnswerer() {
+    stop_ = true;
+    if (thread_) {
+      ::WaitForSingleObject(thread_, 5000);
+      ::CloseHandle(thread_);
+    }
+  }
+
+ private:
+  static DWORD WINAPI Run(LPVOID p) {
+    auto* self = static_cast<MessageBoxAnswerer*>(p);
+    while (!self->stop_) {
+      HWND box = ::FindWindowW(L"#32770", self->caption_.c_str());
+      DWORD pid = 0;
+      if (box) ::GetWindowThreadProcessId(box, &pid);
+      if (box && pid == ::GetCurrentProcessId()) ::PostMessageW(box, WM_COMMAND, self->button_, 0);
+      ::Sleep(50);
+    }
+    return 0;
+  }
+  std::wstring caption_;
+  int button_;
+  volatile bool stop_ = false;
+  HANDLE thread_ = nullptr;
+};
+
+// The pages of the sheet a control shows: the tab texts of its tab control.
+inline std::vector<std::wstring> SheetTabs(HWND sheet) {
+  std::vector<std::wstring> tabs;
+  HWND tab = ::FindWindowExW(sheet, nullptr, L"SysTabControl32", nullptr);
+  int n = tab ? (int)::SendMessageW(tab, 0x1304 /* TCM_GETITEMCOUNT */, 0, 0) : 0;
+  for (int i = 0; i < n; ++i) {
+    wchar_t text[128] = {};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 128;
+    ::SendMessageW(tab, TCM_GETITEMW, (WPARAM)i, (LPARAM)&item);
+    tabs.push_back(text);
+  }
+  return tabs;
+}
+
+// Runs "<system>\regsvr32.exe [/u] /s <file>" and answers its exit code
+// (-1 when it did not start or end in time).
+inline int RunRegsvr32(const std::wstring& file, bool unregister = false) {
+  wchar_t sys[MAX_PATH] = {};
+  ::GetSystemDirectoryW(sys, MAX_PATH);
+  testsupport::Process p;
+  std::wstring args = std::wstring(unregister ? L"/u " : L"") + L"/s \"" + file + L"\"";
+  if (!p.Start(std::wstring(sys) + L"\\regsvr32.exe", args)) return -1;
+  if (!p.WaitExit(60000)) return -1;
+  return (int)p.ExitCode();
+}
+
+// A plain top-level window to host controls in.
+inline HWND CreateHostWindow(int width, int height) {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = ::DefWindowProcW;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    wc.lpszClassName = L"HalvixTestHost";
+    ::RegisterClassW(&wc);
+    registered = true;
+  }
+  RECT rc{0, 0, width, height};
+  ::AdjustWindowRect(&rc, WS_OVERLAPPEDWINDOW, FALSE);
+  HWND h = ::CreateWindowW(L"HalvixTestHost", L"Test host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 10, 10,
+                           rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, ::GetModuleHandleW(nullptr),
+                           nullptr);
+  ::ShowWindow(h, SW_SHOWNOACTIVATE);
+  return h;
+}
+
+// Position of a window relative to its parent's client area.
+inline RECT RectInParent(HWND hwnd) {
+  RECT rc{};
+  ::GetWindowRect(hwnd, &rc);
+  ::MapWindowPoints(nullptr, ::GetParent(hwnd), reinterpret_cast<POINT*>(&rc), 2);
+  return rc;
+}
+
+}  // namespace ctltest

@@ -1,0 +1,49 @@
+// The module dialogs: a test dialog that hosts the module's control above
+// Help and Close, and the dialog that reports an unknown module name.
+#pragma once
+#include <memory>
+
+#include "appkit/dialog.h"
+#include "hosting/wrappers.h"
+#include "runner_logic.h"
+
+namespace runvek {
+
+class ModuleDialog : public appkit::Dialog {
+ public:
+  ModuleDialog(const ModuleInfo& module, const RunnerSwitches& switches);
+  ~ModuleDialog() override;
+
+  // The Done event of the control: the number in its text becomes the
+  // result, and the dialog closes.
+  void OnDone(const std::wstring& result);
+
+ protected:
+  BOOL OnInit() override;
+  void OnOK() override;      // Help
+  void OnCancel() override;  // Close, Esc, DiagClose, Done
+  void OnDestroy() override;
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
+
+ private:
+  void ControlFailed();
+  const ModuleInfo& module_;
+  RunnerSwitches switches_;
+  std::unique_ptr<hosting::TestControlWrapper> control_;
+  bool failureShown_ = false;
+};
+
+class UnknownModuleDialog : public appkit::Dialog {
+ public:
+  UnknownModuleDialog();
+
+ protected:
+  BOOL OnInit() override;
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
+
+ private:
+  HICON icon_ = nullptr;
+  HICON smallIcon_ = nullptr;
+};
+
+}  // namespace runvek
