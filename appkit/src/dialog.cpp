@@ -50,6 +50,15 @@ bool Dialog::CreateModeless(HWND parent) {
   return h != nullptr;
 }
 
+bool Dialog::CreateModelessIndirect(const DLGTEMPLATE* tmpl, HWND parent) {
+  HINSTANCE res = res_;
+  if (!res) res = App::Current() ? App::Current()->resources() : ::GetModuleHandleW(nullptr);
+  g_creating = this;
+  HWND h = ::CreateDialogIndirectParamW(res, tmpl, parent, &Dialog::StaticProc, reinterpret_cast<LPARAM>(this));
+  g_creating = nullptr;
+  return h != nullptr;
+}
+
 void Dialog::EndDialog(INT_PTR result) {
   result_ = result;
   ended_ = true;

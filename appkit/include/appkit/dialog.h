@@ -21,6 +21,9 @@ class Dialog {
   INT_PTR DoModal(HWND parent);
   // Modeless creation.
   bool CreateModeless(HWND parent);
+  // Modeless creation from a template built in memory (instance: the module
+  // that owns the dialog's resources, nullptr = as CreateModeless).
+  bool CreateModelessIndirect(const DLGTEMPLATE* tmpl, HWND parent);
   void EndDialog(INT_PTR result);
   void Destroy();
   bool IsModal() const { return modal_; }

@@ -1,0 +1,158 @@
+// The runner behind a test control's six methods: one static instance per
+// control module. It parses the host's command line, reads the control's
+// settings, finds the resource library and the information directory, binds
+// the optional libraries, and owns the property sheet it creates as a child
+// of the control window. A control derives its runner from TestRunner and
+// supplies its own values (base names, titles, settings, libraries, pages).
+#pragma once
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ctlfw/rules.h"
+
+namespace ctlfw {
+
+class CTest;
+class CTestInfo;
+class TestPage;
+
+// Posted by a Test page to the initialised control's window at the end of an
+// automatic run: wParam = the error count, lParam 0.
+constexpr UINT WM_TESTDONE = WM_USER + 1000;
+
+// One setting of the control's profile (a 32-bit value under the settings
+// key), read at Init with its default and written back at Cleanup.
+struct SettingDef {
+  const char* name;
+  DWORD def;
+  bool writeBack = true;
+  bool clampThreads = false;  // nThread: 1..3
+};
+
+// An optional library in the control's directory and the entries bound from
+// it; a missing library or entry leaves the entry NULL.
+struct OptionalLibrary {
+  const wchar_t* file;
+  std::vector<const char*> entries;
+};
+
+// Live worker threads of this module (pages' test and reader threads). A
+// control module refuses to unload while any lives.
+long LiveWorkerCount();
+// Starts a worker that holds a reference on this module until it ends.
+// Returns the thread handle (the caller closes it) or nullptr.
+HANDLE StartWorker(LPTHREAD_START_ROUTINE proc, void* arg);
+
+class TestRunner {
+ public:
+  TestRunner();
+  virtual ~TestRunner();
+  TestRunner(const TestRunner&) = delete;
+  TestRunner& operator=(const TestRunner&) = delete;
+
+  // ---- The methods the control forwards -----------------------------------
+  // FALSE only when a sheet already exists.
+  BOOL Init(HWND controlWindow, const std::string& cmdLine);
+  // "Size" with "%d %d": places the sheet (ResizeSheet).
+  BOOL SetProp(const std::string& name, const std::string& value);
+  // FALSE without a sheet.
+  BOOL Cleanup();
+  BOOL DoTest();
+  BOOL IsRunning();
+  BOOL Abort();
+  // The sheet caption (ANSI).
+  std::string Title() const;
+  // The result list that GetProp "count" and "line:" read: list 1004 when the
+  // Information page is active, else list 1005 of the active (Test) page;
+  // nullptr without a sheet or list.
+  HWND ActivePageList() const;
+
+  // ---- What the pages read -------------------------------------------------
+  CTest* GetSheet() const { return sheet_.get(); }
+  bool Created() const { return created_; }
+  HWND ControlWindow() const { return control_; }
+  const Switches& Options() const { return switches_; }
+  const std::string& RunSuffix() const { return switches_.runSuffix; }
+  const std::string& BaseName() const { return baseName_; }
+  const std::wstring& LogTitle() const { return logTitle_; }
+  const std::wstring& WideTitle() const { return title_; }
+  const std::wstring& ModuleDirectory() const { return moduleDir_; }
+  const std::wstring& InfoDirectory() const { return infoDir_; }
+  HINSTANCE Resources() const { return resources_; }
+  UINT DiagMessage() const { return diagMessage_; }
+  const BYTE* SystemInfo() const { return sysInfo_; }
+  // A setting of the active mode (0 when the mode has no such setting).
+  int Setting(const std::string& name) const;
+  void SetSetting(const std::string& name, int value);
+  bool HasSetting(const std::string& name) const;
+  // A bound optional entry point, or nullptr.
+  FARPROC Entry(const char* name) const;
+
+  // MessageBox with no owner, the runner's caption and `type`.
+  int ShowMessage(const std::wstring& text, UINT type) const;
+  // The same with a text from the resource library.
+  int RunnerMessageBox(UINT stringId, UINT type) const;
+
+  // ---- What a control supplies ----------------------------------------------
+  // HKCU key of the control's settings, e.g. "Software\Kyt\ZENTREL\Setting".
+  virtual std::wstring SettingsKey() const = 0;
+  // HKCU key of the shared list fonts.
+  virtual std::wstring MakerKey() const { return L"Software\\Kyt"; }
+  // The settings of the active mode (Options() is parsed when this is asked).
+  virtual std::vector<SettingDef> SettingTable() const = 0;
+  // The five test-enable settings the Test page's check list keeps.
+  virtual std::vector<std::string> EnableSettings() const { return {}; }
+  virtual std::vector<OptionalLibrary> OptionalLibraries() const { return {}; }
+  virtual std::string ModeBaseName() const = 0;
+  virtual UINT TitleId() const = 0;
+  virtual UINT LogTitleId() const = 0;
+  // Sheet and Information page icon, Information page text id.
+  virtual UINT IconId() const = 0;
+  virtual UINT InfoTextId() const = 0;
+  // Information category (0..15) of the control's information file.
+  virtual int InfoCategory() const = 0;
+  // Whether the Information page offers the Free Memory button.
+  virtual bool InfoHasFreeMemory() const { return false; }
+  // The Test page (owned by the sheet). Called at Init, after the switches
+  // and settings are read.
+  virtual std::unique_ptr<TestPage> CreateTestPage() = 0;
+
+ protected:
+  // The module whose file names the resource library and the directory
+  // (the control module; a test program in the framework's tests).
+  virtual HMODULE OwnModule() const;
+
+ private:
+  friend class CTest;
+  void ReadSettings();
+  void WriteSettings() const;
+  void LoadOptionalLibraries();
+  void FreeOptionalLibraries();
+  BOOL ResizeSheet(int cx, int cy);
+  bool WaitForWorkers(DWORD ms);
+
+  HWND control_ = nullptr;
+  bool created_ = false;
+  std::unique_ptr<CTest> sheet_;
+  Switches switches_;
+  std::wstring title_;
+  std::wstring logTitle_;
+  std::string baseName_;
+  std::wstring moduleDir_;
+  std::wstring infoDir_;
+  HINSTANCE resources_ = nullptr;
+  HMODULE resourceLibrary_ = nullptr;  // loaded resource DLL, else nullptr
+  HMODULE vexholm_ = nullptr;
+  UINT diagMessage_ = 0;
+  std::vector<SettingDef> table_;
+  std::map<std::string, int> settings_;
+  std::vector<HMODULE> libraries_;
+  std::map<std::string, FARPROC> entries_;
+  BYTE sysInfo_[2048] = {};
+};
+
+}  // namespace ctlfw

@@ -1,0 +1,120 @@
+#include "ctlfw/rules.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+namespace ctlfw {
+
+namespace {
+
+bool StartsWithNoCase(const std::string& s, size_t pos, const char* word) {
+  size_t n = std::strlen(word);
+  if (pos + n > s.size()) return false;
+  for (size_t i = 0; i < n; ++i)
+    if (std::tolower((unsigned char)s[pos + i]) != std::tolower((unsigned char)word[i])) return false;
+  return true;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The run of decimal digits at `pos`; saturates at INT_MAX. Returns how many
+// digits there were.
+size_t ReadNumber(const std::string& s, size_t pos, long long* value) {
+  size_t i = pos;
+  long long v = 0;
+  while (i < s.size() && IsDigit(s[i])) {
+    if (v < INT_MAX) v = v * 10 + (s[i] - '0');
+    ++i;
+  }
+  *value = v > INT_MAX ? INT_MAX : v;
+  return i - pos;
+}
+
+}  // namespace
+
+int ClampCoverage(long long value) { return value > 100 ? 100 : value < 10 ? 10 : (int)value; }
+
+int ClampThreadCount(long long value) { return value > 3 ? 3 : value < 1 ? 1 : (int)value; }
+
+Switches ParseSwitches(const std::string& line) {
+  Switches sw;
+  size_t i = 0;
+  while (i < line.size()) {
+    if (line[i] != '-') {
+      ++i;
+      continue;
+    }
+    long long num = 0;
+    size_t digits = 0;
+    if (StartsWithNoCase(line, i, "-AutoRun")) {
+      sw.autoRun = true;
+      i += 8;
+      if (i < line.size() && IsDigit(line[i])) sw.runSuffix = std::string(1, line[i++]);
+    } else if (StartsWithNoCase(line, i, "-Check")) {
+      sw.check = true;
+      i += 6;
+    } else if (StartsWithNoCase(line, i, "-Bench")) {
+      sw.bench = true;
+      i += 6;
+    } else if (StartsWithNoCase(line, i, "-Append")) {
+      sw.append = true;
+      i += 7;
+    } else if (StartsWithNoCase(line, i, "-ProcTest")) {
+      sw.procTest = true;
+      i += 9;
+    } else if (StartsWithNoCase(line, i, "-L")) {
+      digits = ReadNumber(line, i + 2, &num);
+      if (digits) sw.loop = (int)num;
+      i += 2 + digits;
+    } else if (StartsWithNoCase(line, i, "-X")) {
+      digits = ReadNumber(line, i + 2, &num);
+      if (digits) sw.x = (int)num;
+      i += 2 + digits;
+    } else if (StartsWithNoCase(line, i, "-Y")) {
+      digits = ReadNumber(line, i + 2, &num);
+      if (digits) sw.y = (int)num;
+      i += 2 + digits;
+    } else if (StartsWithNoCase(line, i, "-C")) {
+      sw.coverage = true;
+      digits = ReadNumber(line, i + 2, &num);
+      if (digits) sw.coverageValue = ClampCoverage(num);
+      i += 2 + digits;
+    } else {
+      ++i;
+    }
+  }
+  return sw;
+}
+
+bool ParseSizeProperty(const std::string& name, const std::string& value, int* cx, int* cy) {
+  if (name.size() != 4 || strcasecmp(name.c_str(), "Size") != 0) return false;
+  if (value.size() <= 6) return false;
+  // "%d %d", but numbers saturate instead of overflowing.
+  const char* p = value.c_str();
+  char* end = nullptr;
+  long long a = std::strtoll(p, &end, 10), b = 0;
+  if (end != p) b = std::strtoll(end, nullptr, 10);
+  auto toInt = [](long long v) { return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : (int)v; };
+  *cx = toInt(a);
+  *cy = toInt(b);
+  return true;
+}
+
+SheetRect SheetRectFor(int cx, int cy) {
+  return SheetRect{2, 2, cx < 360 ? 356 : cx - 4, cy < 240 ? 236 : cy - 4};
+}
+
+std::wstring ResourceLibraryPath(const std::wstring& modulePath) {
+  if (modulePath.size() < 5) return {};
+  return modulePath.substr(0, modulePath.size() - 4) + L".DLL";
+}
+
+std::wstring DirectoryPart(const std::wstring& path) {
+  size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+}  // namespace ctlfw

@@ -1,0 +1,226 @@
+// The runner's and the lists' rules, as tables of cases.
+#include <gtest/gtest.h>
+
+#include "appkit/propsheet.h"
+#include "ctlfw/listbox.h"
+#include "ctlfw/rules.h"
+
+using namespace ctlfw;
+
+namespace {
+
+struct SwitchCase {
+  const char* line;
+  bool autoRun;
+  const char* suffix;
+  bool check, bench, append, procTest;
+  int loop, x, y;
+  bool coverage;
+  int coverageValue;
+};
+
+TEST(SwitchScan, Table) {
+  const SwitchCase cases[] = {
+      {"", false, "", false, false, false, false, 0, 0, 0, false, 8},
+      {"-AutoRun3 -Check", true, "3", true, false, false, false, 0, 0, 0, false, 8},
+      {"-autorun -check", true, "", true, false, false, false, 0, 0, 0, false, 8},
+      {"-AutoRun12", true, "1", false, false, false, false, 0, 0, 0, false, 8},
+      {"-C5", false, "", false, false, false, false, 0, 0, 0, true, 10},
+      {"-C250", false, "", false, false, false, false, 0, 0, 0, true, 100},
+      {"-C", false, "", false, false, false, false, 0, 0, 0, true, 8},
+      {"-C75", false, "", false, false, false, false, 0, 0, 0, true, 75},
+      {"-Check", false, "", true, false, false, false, 0, 0, 0, false, 8},
+      {"-Check -C40", false, "", true, false, false, false, 0, 0, 0, true, 40},
+      {"-ProcTest -Bench", false, "", false, true, false, true, 0, 0, 0, false, 8},
+      {"-AutoRun -Bench -L7 -Append -C75", true, "", false, true, true, false, 7, 0, 0, true, 75},
+      {"-X100 -Y-5 -L", false, "", false, false, false, false, 0, 100, 0, false, 8},
+      {"-x12-y34", false, "", false, false, false, false, 0, 12, 34, false, 8},
+      // Numbers that do not fit an int saturate instead of wrapping.
+      {"-L99999999999999999999 -C99999999999", false, "", false, false, false, false, 2147483647, 0, 0, true, 100},
+      // A '-' that matches nothing is skipped alone; text between switches is ignored.
+      {"foo - -Q -Append bar", false, "", false, false, true, false, 0, 0, 0, false, 8},
+      // "-Clear" is "-C" (the longer "-Check" does not match).
+      {"-Clear", false, "", false, false, false, false, 0, 0, 0, true, 8},
+  };
+  for (const SwitchCase& c : cases) {
+    SCOPED_TRACE(c.line);
+    Switches s = ParseSwitches(c.line);
+    EXPECT_EQ(s.autoRun, c.autoRun);
+    EXPECT_EQ(s.runSuffix, c.suffix);
+    EXPECT_EQ(s.check, c.check);
+    EXPECT_EQ(s.bench, c.bench);
+    EXPECT_EQ(s.append, c.append);
+    EXPECT_EQ(s.procTest, c.procTest);
+    EXPECT_EQ(s.loop, c.loop);
+    EXPECT_EQ(s.x, c.x);
+    EXPECT_EQ(s.y, c.y);
+    EXPECT_EQ(s.coverage, c.coverage);
+    EXPECT_EQ(s.coverageValue, c.coverageValue);
+  }
+}
+
+TEST(RunnerClamps, CoverageAndThreads) {
+  const struct {
+    long long in;
+    int coverage, threads;
+  } cases[] = {{-5, 10, 1}, {0, 10, 1}, {1, 10, 1}, {2, 10, 2}, {3, 10, 3}, {4, 10, 3},
+               {10, 10, 3}, {55, 55, 3}, {100, 100, 3}, {101, 100, 3}, {4000000000LL, 100, 3}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ClampCoverage(c.in), c.coverage) << c.in;
+    EXPECT_EQ(ClampThreadCount(c.in), c.threads) << c.in;
+  }
+}
+
+TEST(SizeProperty, NameAndValueRules) {
+  const struct {
+    const char* name;
+    const char* value;
+    bool ok;
+    int cx, cy;
+  } cases[] = {
+      {"Size", "640 480", true, 640, 480},
+      {"size", "640 480", true, 640, 480},
+      {"SIZE", "300 200", true, 300, 200},
+      {"Size", "64 480", false, 0, 0},    // 6 characters
+      {"Sizes", "640 480", false, 0, 0},  // 5 letters
+      {"Siz", "640 480", false, 0, 0},
+      {"Title", "640 480", false, 0, 0},
+      {"Size", "", false, 0, 0},
+      {"Size", "1024768", true, 1024768, 0},    // one number: the other is 0
+      {"Size", "abcdefgh", true, 0, 0},
+      {"Size", "9999999999999 5", true, 2147483647, 5},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " / " + c.value);
+    int cx = -1, cy = -1;
+    EXPECT_EQ(ParseSizeProperty(c.name, c.value, &cx, &cy), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(cx, c.cx);
+      EXPECT_EQ(cy, c.cy);
+    }
+  }
+}
+
+TEST(SheetPlacement, MinimumsAndMargins) {
+  const struct {
+    int cx, cy, w, h;
+  } cases[] = {{640, 480, 636, 476}, {300, 200, 356, 236}, {360, 240, 356, 236},
+               {359, 239, 356, 236}, {361, 241, 357, 237}, {0, 0, 356, 236}, {1000, 100, 996, 236}};
+  for (const auto& c : cases) {
+    SheetRect r = SheetRectFor(c.cx, c.cy);
+    EXPECT_EQ(r.x, 2);
+    EXPECT_EQ(r.y, 2);
+    EXPECT_EQ(r.cx, c.w) << c.cx;
+    EXPECT_EQ(r.cy, c.h) << c.cy;
+  }
+}
+
+TEST(RunnerFiles, ResourceLibraryAndDirectory) {
+  EXPECT_EQ(ResourceLibraryPath(L"C:\\Suite\\ZENTREL.OCX"), L"C:\\Suite\\ZENTREL.DLL");
+  EXPECT_EQ(ResourceLibraryPath(L"a.ocx"), L"a.DLL");
+  EXPECT_EQ(ResourceLibraryPath(L".ocx"), L"");
+  EXPECT_EQ(ResourceLibraryPath(L""), L"");
+  EXPECT_EQ(DirectoryPart(L"C:\\Suite\\quorrel.ocx"), L"C:\\Suite\\");
+  EXPECT_EQ(DirectoryPart(L"C:\\"), L"C:\\");
+  EXPECT_EQ(DirectoryPart(L"quorrel.ocx"), L"");
+}
+
+TEST(ListRules, HeadingsAndItemHeights) {
+  const struct {
+    const wchar_t* text;
+    int level;
+    int height;  // with font height 15
+  } cases[] = {
+      {L"@1Memory", 1, 17}, {L"@2Memory", 2, 20}, {L"@3Memory", 3, 15}, {L"@1", 0, 15},
+      {L"@4Memory", 0, 15}, {L"Label:\tValue", 0, 15}, {L"", 0, 15},     {L"x@1a", 0, 15},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(HeadingLevel(c.text), c.level) << c.text;
+    EXPECT_EQ(MeasuredItemHeight(c.text, 15), c.height) << c.text;
+  }
+  // Long heading lines keep the plain height.
+  std::wstring longHeading = L"@1" + std::wstring(300, L'x');
+  EXPECT_EQ(MeasuredItemHeight(longHeading, 15), 15);
+  EXPECT_EQ(MeasuredItemHeight(L"@1" + std::wstring(253, L'x'), 15), 17);
+  EXPECT_EQ(MeasuredItemHeight(L"@1" + std::wstring(254, L'x'), 15), 15);
+}
+
+TEST(ListRules, TabStopsInPixels) {
+  const int stops[11] = {145, 260, 350, 440, 1, 2, 3, 4, 5, 6, 7};
+  EXPECT_EQ(TabPixels(stops, 4, 6), (std::vector<int>{217, 390, 525, 660}));
+  EXPECT_EQ(TabPixels(stops, 1, 7), (std::vector<int>{253}));
+  EXPECT_EQ(TabPixels(stops, 11, 4).size(), 10u);
+  EXPECT_TRUE(TabPixels(stops, 0, 4).empty());
+  EXPECT_TRUE(TabPixels(stops, -3, 4).empty());
+}
+
+TEST(ListRules, FontClampsAndSetListFont) {
+  EXPECT_EQ(ClampRegistryFontHeight(25), 15);
+  EXPECT_EQ(ClampRegistryFontHeight(11), 15);
+  EXPECT_EQ(ClampRegistryFontHeight(12), 12);
+  EXPECT_EQ(ClampRegistryFontHeight(20), 20);
+  EXPECT_EQ(ClampRegistryFontHeight(-1), 15);
+  EXPECT_EQ(ClampRegistryFontWeight(100), 700);
+  EXPECT_EQ(ClampRegistryFontWeight(300), 300);
+  EXPECT_EQ(ClampRegistryFontWeight(801), 700);
+  ListFontSpec base;
+  ListFontSpec s = ApplyListFont(base, 25, 100, nullptr);
+  EXPECT_EQ(s.height, 25);
+  EXPECT_EQ(s.weight, 700);
+  EXPECT_EQ(s.face, L"Arial");
+  s = ApplyListFont(base, 7, 201, L"Tahoma");
+  EXPECT_EQ(s.height, 15);
+  EXPECT_EQ(s.weight, 201);
+  EXPECT_EQ(s.face, L"Tahoma");
+}
+
+TEST(CheckListRules, StatesPicturesAndClicks) {
+  const struct {
+    LRESULT data;
+    CheckState state;
+    int bitmap;
+    const wchar_t* text;
+    bool grey;
+    ClickAction click;
+  } cases[] = {
+      {0x85, CheckState::CheckedLocked, 137, L"+", false, ClickAction::Beep},
+      {0x81, CheckState::Checked, 134, L"+", false, ClickAction::AskUncheck},
+      {0x83, CheckState::Checked, 134, L"+", false, ClickAction::AskUncheck},
+      {0x82, CheckState::UncheckedDisabled, 136, L"+", true, ClickAction::None},
+      {0x86, CheckState::UncheckedDisabled, 136, L"+", true, ClickAction::None},
+      {0x80, CheckState::Unchecked, 135, L"-", false, ClickAction::AskCheck},
+      {0x84, CheckState::Unchecked, 135, L"-", false, ClickAction::AskCheck},
+      {0x01, CheckState::Plain, 0, L"", false, ClickAction::None},
+      {LB_ERR, CheckState::Plain, 0, L"", false, ClickAction::None},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.data);
+    CheckState st = CheckStateOf(c.data);
+    EXPECT_EQ(st, c.state);
+    CheckVisual v = CheckVisualOf(st);
+    EXPECT_EQ(v.bitmapId, c.bitmap);
+    EXPECT_STREQ(v.text, c.text);
+    EXPECT_EQ(v.grey, c.grey);
+    EXPECT_EQ(ClickActionOf(st), c.click);
+  }
+}
+
+TEST(PageLayout, StretchInsideKeepsLeftAndTop) {
+  RECT container{100, 100, 500, 400};
+  RECT child{110, 130, 200, 200};
+  RECT r = appkit::StretchedRect(container, child, 5, false);
+  EXPECT_EQ(r.left, 110);
+  EXPECT_EQ(r.top, 130);
+  EXPECT_EQ(r.right, 495);
+  EXPECT_EQ(r.bottom, 395);
+  r = appkit::StretchedRect(container, child, 5, true);
+  EXPECT_EQ(r.right, 495);
+  EXPECT_EQ(r.bottom, 200);
+  // A container smaller than the child's position never gives a negative size.
+  RECT tiny{100, 100, 112, 120};
+  r = appkit::StretchedRect(tiny, child, 5, false);
+  EXPECT_EQ(r.right, 110);
+  EXPECT_EQ(r.bottom, 130);
+}
+
+}  // namespace

@@ -1,0 +1,30 @@
+// Zentrel's runner: the memory and processor control's values on the test
+// control framework's runner (one static instance in the control module).
+#pragma once
+#include <memory>
+
+#include "ctlfw/runner.h"
+#include "ctlfw/testpage.h"
+
+class CZentrelRunner : public ctlfw::TestRunner {
+ public:
+  std::wstring SettingsKey() const override;
+  std::vector<ctlfw::SettingDef> SettingTable() const override;
+  std::vector<std::string> EnableSettings() const override;
+  std::vector<ctlfw::OptionalLibrary> OptionalLibraries() const override;
+  std::string ModeBaseName() const override;
+  UINT TitleId() const override;
+  UINT LogTitleId() const override;
+  UINT IconId() const override;
+  UINT InfoTextId() const override;
+  int InfoCategory() const override;
+  bool InfoHasFreeMemory() const override;
+  std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
+};
+
+// The module's runner.
+CZentrelRunner& ZentrelRunner();
+
+// Zentrel's Test page. The memory test library defines it (and then defines
+// ZENTREL_HAVE_MEMTEST for the control); until then a stand-in page serves.
+std::unique_ptr<ctlfw::TestPage> MakeZentrelTestPage(CZentrelRunner& runner);
