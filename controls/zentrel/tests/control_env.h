@@ -1,0 +1,53 @@
+// Test helpers shared by the tests that host the suite's controls:
+// registration through the system's regsvr32 and a host window.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "testsupport/process.h"
+
+namespace ctltest {
+
+// Runs "<system>\regsvr32.exe [/u] /s <file>" and answers its exit code
+// (-1 when it did not start or end in time).
+inline int RunRegsvr32(const std::wstring& file, bool unregister = false) {
+  wchar_t sys[MAX_PATH] = {};
+  ::GetSystemDirectoryW(sys, MAX_PATH);
+  testsupport::Process p;
+  std::wstring args = std::wstring(unregister ? L"/u " : L"") + L"/s \"" + file + L"\"";
+  if (!p.Start(std::wstring(sys) + L"\\regsvr32.exe", args)) return -1;
+  if (!p.WaitExit(60000)) return -1;
+  return (int)p.ExitCode();
+}
+
+// A plain top-level window to host controls in.
+inline HWND CreateHostWindow(int width, int height) {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = ::DefWindowProcW;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    wc.lpszClassName = L"HalvixTestHost";
+    ::RegisterClassW(&wc);
+    registered = true;
+  }
+  RECT rc{0, 0, width, height};
+  ::AdjustWindowRect(&rc, WS_OVERLAPPEDWINDOW, FALSE);
+  HWND h = ::CreateWindowW(L"HalvixTestHost", L"Test host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 10, 10,
+                           rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, ::GetModuleHandleW(nullptr),
+                           nullptr);
+  ::ShowWindow(h, SW_SHOWNOACTIVATE);
+  return h;
+}
+
+// Position of a window relative to its parent's client area.
+inline RECT RectInParent(HWND hwnd) {
+  RECT rc{};
+  ::GetWindowRect(hwnd, &rc);
+  ::MapWindowPoints(nullptr, ::GetParent(hwnd), reinterpret_cast<POINT*>(&rc), 2);
+  return rc;
+}
+
+}  // namespace ctltest

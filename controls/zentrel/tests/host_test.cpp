@@ -1,0 +1,266 @@
+// The Zentrel control registered with regsvr32 and hosted in place by our
+// container, every method called by DISPID, Done received by a sink.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <string>
+#include <vector>
+
+#include "appkit/axhost.h"
+#include "appkit/registry.h"
+#include "control_env.h"
+#include "suite/controls.h"
+#include "testsupport/process.h"
+#include "testsupport/ui.h"
+
+namespace {
+
+const suite::ControlIdentity& Z() { return suite::Control(suite::kCtlZentrel); }
+
+std::wstring ControlFile() { return testsupport::SuitePath(L"ZENTREL.OCX"); }
+
+std::wstring ClassesKey(const std::wstring& sub) { return L"Software\\Classes\\" + sub; }
+
+std::wstring GuidText(REFGUID g) {
+  wchar_t buf[64] = {};
+  ::StringFromGUID2(g, buf, 64);
+  return buf;
+}
+
+class ZentrelHost : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ::OleInitialize(nullptr);
+    ASSERT_EQ(ctltest::RunRegsvr32(ControlFile()), 0);
+  }
+  static void TearDownTestSuite() { ::OleUninitialize(); }
+
+  void SetUp() override {
+    // The stand-in test page reads its run from these.
+    ::SetEnvironmentVariableA("ZENTREL_STANDIN_ERRORS", "2");
+    ::SetEnvironmentVariableA("ZENTREL_STANDIN_MS", "300");
+    ::SetEnvironmentVariableA("ZENTREL_STANDIN_LINES", "3");
+    window = ctltest::CreateHostWindow(700, 560);
+    ASSERT_TRUE(window);
+  }
+  void TearDown() override {
+    host.Destroy();
+    ::DestroyWindow(window);
+  }
+
+  // Creates the control in (10, 10, 650, 490) of the host window.
+  void CreateControl() {
+    ASSERT_EQ(host.Create(Z().clsid, window, RECT{10, 10, 650, 490}, 1001), S_OK);
+    ASSERT_TRUE(host.hwnd());
+  }
+  bool Call(DISPID id, const std::vector<appkit::AxArg>& args = {}) {
+    HRESULT hr = E_FAIL;
+    bool r = host.CallBool(id, args, &hr);
+    EXPECT_EQ(hr, S_OK) << "DISPID " << id;
+    return r;
+  }
+  std::string GetProp(const std::string& name) {
+    HRESULT hr = E_FAIL;
+    std::string r = host.CallString(suite::kDispGetProp, {name}, &hr);
+    EXPECT_EQ(hr, S_OK);
+    return r;
+  }
+  // The sheet: the control window's first child.
+  HWND Sheet() const { return ::GetWindow(host.hwnd(), GW_CHILD); }
+  HWND ResultList() const { return testsupport::FindChildById(Sheet(), 1005); }
+
+  HWND window = nullptr;
+  appkit::AxHost host;
+};
+
+TEST_F(ZentrelHost, Regsvr32RegistersControlPageAndTypeLibraryMachineWide) {
+  std::wstring clsid = L"CLSID\\" + GuidText(Z().clsid);
+  EXPECT_EQ(appkit::RegReadString(HKEY_LOCAL_MACHINE, ClassesKey(clsid), L"", L""), L"Zentrel Control");
+  std::wstring server = appkit::RegReadString(HKEY_LOCAL_MACHINE, ClassesKey(clsid + L"\\InprocServer32"), L"", L"");
+  EXPECT_EQ(lstrcmpiW(server.c_str(), ControlFile().c_str()), 0) << server;
+  EXPECT_EQ(appkit::RegReadString(HKEY_LOCAL_MACHINE, ClassesKey(clsid + L"\\InprocServer32"), L"ThreadingModel", L""),
+            L"Apartment");
+  EXPECT_EQ(appkit::RegReadString(HKEY_LOCAL_MACHINE, ClassesKey(L"ZENTREL.ZentrelCtrl.1\\CLSID"), L"", L""),
+            GuidText(Z().clsid));
+  EXPECT_EQ(appkit::RegReadString(HKEY_LOCAL_MACHINE, ClassesKey(clsid + L"\\MiscStatus\\1"), L"", L""), L"131473");
+  EXPECT_EQ(appkit::RegReadString(HKEY_LOCAL_MACHINE, ClassesKey(L"CLSID\\" + GuidText(Z().pageClsid)), L"", L""),
+            L"Zentrel Property Page");
+  // The type library: registered and describing the dispatch interface.
+  ITypeLib* lib = nullptr;
+  ASSERT_EQ(::LoadRegTypeLib(Z().typeLibId, 1, 0, 0, &lib), S_OK);
+  ITypeInfo* info = nullptr;
+  ASSERT_EQ(lib->GetTypeInfoOfGuid(Z().dispatchIid, &info), S_OK);
+  BSTR name = nullptr;
+  ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr), S_OK);
+  EXPECT_STREQ(name, L"_DZentrel");
+  ::SysFreeString(name);
+  // Methods by DISPID with BOOL (VARIANT_BOOL) and BSTR results.
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+  std::vector<std::pair<DISPID, VARTYPE>> funcs;
+  for (WORD i = 0; i < attr->cFuncs; ++i) {
+    FUNCDESC* fd = nullptr;
+    ASSERT_EQ(info->GetFuncDesc(i, &fd), S_OK);
+    funcs.push_back({fd->memid, fd->elemdescFunc.tdesc.vt});
+    info->ReleaseFuncDesc(fd);
+  }
+  info->ReleaseTypeAttr(attr);
+  EXPECT_EQ(funcs, (std::vector<std::pair<DISPID, VARTYPE>>{
+                       {1, VT_BOOL}, {2, VT_BOOL}, {3, VT_BOOL}, {4, VT_BOOL}, {5, VT_BOOL}, {6, VT_BSTR}}));
+  info->Release();
+  BSTR libName = nullptr;
+  ASSERT_EQ(lib->GetDocumentation(-1, &libName, nullptr, nullptr, nullptr), S_OK);
+  EXPECT_STREQ(libName, L"ZENTRELLib");
+  ::SysFreeString(libName);
+  lib->Release();
+}
+
+TEST_F(ZentrelHost, CreatedByClassIdAndByProgIdInPlaceInTheHostWindow) {
+  CreateControl();
+  EXPECT_EQ(::GetParent(host.hwnd()), window);
+  EXPECT_EQ(::GetDlgCtrlID(host.hwnd()), 1001);
+  RECT rc = ctltest::RectInParent(host.hwnd());
+  EXPECT_EQ(rc.left, 10);
+  EXPECT_EQ(rc.top, 10);
+  EXPECT_EQ(rc.right, 650);
+  EXPECT_EQ(rc.bottom, 490);
+  host.Move(RECT{0, 0, 300, 200});
+  rc = ctltest::RectInParent(host.hwnd());
+  EXPECT_EQ(rc.right, 300);
+  EXPECT_EQ(rc.bottom, 200);
+  // The control names its own event interface.
+  IProvideClassInfo2* pci = nullptr;
+  ASSERT_EQ(host.object()->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&pci)), S_OK);
+  GUID events{};
+  EXPECT_EQ(pci->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events), S_OK);
+  EXPECT_TRUE(events == Z().eventIid);
+  pci->Release();
+  host.Destroy();
+  EXPECT_FALSE(host.IsCreated());
+
+  ASSERT_EQ(host.Create(L"ZENTREL.ZentrelCtrl.1", window, RECT{0, 0, 400, 300}, 7), S_OK);
+  EXPECT_EQ(::GetDlgCtrlID(host.hwnd()), 7);
+  EXPECT_TRUE(Call(suite::kDispInit, {"-AutoRun3 -Check"}));
+}
+
+TEST_F(ZentrelHost, MethodsBeforeInitAnswerFalseAndEmpty) {
+  CreateControl();
+  EXPECT_FALSE(Call(suite::kDispSetProp, {"Size", "640 480"}));
+  EXPECT_FALSE(Call(suite::kDispDoTest, {""}));
+  EXPECT_FALSE(Call(suite::kDispIsRunning));
+  EXPECT_FALSE(Call(suite::kDispAbort));
+  EXPECT_EQ(GetProp("count"), "");
+  EXPECT_EQ(GetProp("line:0"), "");
+  // Wrong calls are refused by the dispatch table, not by the control.
+  HRESULT hr = S_OK;
+  host.CallBool(suite::kDispInit, {}, &hr);
+  EXPECT_EQ(hr, DISP_E_BADPARAMCOUNT);
+  host.CallBool(7, {}, &hr);
+  EXPECT_EQ(hr, DISP_E_MEMBERNOTFOUND);
+}
+
+TEST_F(ZentrelHost, AutoRunEndsWithTwoErrorsAndFiresDoneOnTheHostThread) {
+  CreateControl();
+  std::vector<std::wstring> done;
+  DWORD doneThread = 0;
+  ASSERT_EQ(host.SinkEvents(IID_NULL,
+                            [&](DISPID id, const std::vector<std::wstring>& args) {
+                              if (id != suite::kEventDone) return;
+                              done = args;
+                              doneThread = ::GetCurrentThreadId();
+                            }),
+            S_OK);
+  ASSERT_TRUE(Call(suite::kDispInit, {"-AutoRun3 -Check"}));
+  ASSERT_TRUE(Sheet());
+  EXPECT_TRUE(ResultList());
+
+  EXPECT_TRUE(Call(suite::kDispSetProp, {"Size", "640 480"}));
+  RECT rc = ctltest::RectInParent(Sheet());
+  EXPECT_EQ(rc.left, 2);
+  EXPECT_EQ(rc.top, 2);
+  EXPECT_EQ(rc.right - rc.left, 636);
+  EXPECT_EQ(rc.bottom - rc.top, 476);
+  EXPECT_EQ(GetProp("Title"), "Memory Test");
+
+  EXPECT_TRUE(Call(suite::kDispDoTest, {""}));
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return !done.empty(); }, 20000));
+  EXPECT_EQ(done, std::vector<std::wstring>{L"2"});
+  EXPECT_EQ(doneThread, ::GetCurrentThreadId());
+  EXPECT_FALSE(Call(suite::kDispIsRunning));
+
+  // The result list of the automatic run's only page.
+  int count = std::stoi(GetProp("count"));
+  EXPECT_GT(count, 0);
+  EXPECT_EQ(count, (int)::SendMessageW(ResultList(), LB_GETCOUNT, 0, 0));
+  std::vector<std::wstring> lines = testsupport::ListBoxLines(ResultList());
+  ASSERT_FALSE(lines.empty());
+  std::string first;
+  for (wchar_t c : lines[0]) first.push_back((char)c);
+  EXPECT_EQ(GetProp("line:0"), first + "\n");
+  EXPECT_EQ(GetProp("line:" + std::to_string(count)), "");
+}
+
+TEST_F(ZentrelHost, IsRunningAndAbortDuringARunThenNoDone) {
+  ::SetEnvironmentVariableA("ZENTREL_STANDIN_MS", "20000");
+  CreateControl();
+  int doneCount = 0;
+  ASSERT_EQ(host.SinkEvents(Z().eventIid, [&](DISPID id, const std::vector<std::wstring>&) { ++doneCount; }), S_OK);
+  ASSERT_TRUE(Call(suite::kDispInit, {"-AutoRun"}));
+  ASSERT_TRUE(Call(suite::kDispDoTest, {""}));
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return Call(suite::kDispIsRunning); }, 10000));
+  EXPECT_FALSE(Call(suite::kDispDoTest, {""})) << "a second start while running";
+  DWORD t0 = ::GetTickCount();
+  EXPECT_TRUE(Call(suite::kDispAbort));
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return !Call(suite::kDispIsRunning); }, 10000));
+  EXPECT_LT(::GetTickCount() - t0, 10000u);
+  EXPECT_FALSE(Call(suite::kDispAbort)) << "nothing left to stop";
+  testsupport::PumpUntil([] { return false; }, 200);
+  EXPECT_EQ(doneCount, 0) << "an aborted automatic run reports nothing";
+}
+
+TEST_F(ZentrelHost, OnlyOneInitPerProcessUntilTheControlGoesThenAgain) {
+  CreateControl();
+  ASSERT_TRUE(Call(suite::kDispInit, {"-AutoRun"}));
+  EXPECT_FALSE(Call(suite::kDispInit, {"-AutoRun"})) << "same instance";
+  appkit::AxHost second;
+  ASSERT_EQ(second.Create(Z().clsid, window, RECT{0, 0, 200, 200}, 1002), S_OK);
+  EXPECT_FALSE(second.CallBool(suite::kDispInit, {""})) << "another instance";
+  EXPECT_EQ(::GetWindow(second.hwnd(), GW_CHILD), nullptr) << "and it created nothing";
+  second.Destroy();
+
+  // Destroyed and re-created in this process: Init works again, even when
+  // someone still holds the old object after its window went.
+  IUnknown* lingering = host.object();
+  lingering->AddRef();
+  host.Destroy();
+  CreateControl();
+  EXPECT_TRUE(Call(suite::kDispInit, {""}));
+  EXPECT_TRUE(Sheet());
+  lingering->Release();
+  EXPECT_TRUE(Call(suite::kDispSetProp, {"size", "300 200"}));
+  RECT rc = ctltest::RectInParent(Sheet());
+  EXPECT_EQ(rc.right - rc.left, 356);
+  EXPECT_EQ(rc.bottom - rc.top, 236);
+}
+
+TEST_F(ZentrelHost, ReleasingDuringARunEndsTheWorkerAndLetsTheModuleUnload) {
+  ::SetEnvironmentVariableA("ZENTREL_STANDIN_MS", "20000");
+  CreateControl();
+  ASSERT_TRUE(Call(suite::kDispInit, {"-AutoRun"}));
+  ASSERT_TRUE(Call(suite::kDispDoTest, {""}));
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return Call(suite::kDispIsRunning); }, 10000));
+  HMODULE mod = ::GetModuleHandleW(L"ZENTREL.OCX");
+  ASSERT_TRUE(mod);
+  using CanUnload = HRESULT(STDAPICALLTYPE*)();
+  auto canUnload = reinterpret_cast<CanUnload>(::GetProcAddress(mod, "DllCanUnloadNow"));
+  ASSERT_TRUE(canUnload);
+  EXPECT_EQ(canUnload(), S_FALSE);
+  DWORD t0 = ::GetTickCount();
+  host.Destroy();
+  EXPECT_LT(::GetTickCount() - t0, 10000u);
+  EXPECT_EQ(canUnload(), S_OK) << "no live objects or workers";
+}
+
+}  // namespace

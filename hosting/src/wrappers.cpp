@@ -1,0 +1,65 @@
+#include "hosting/wrappers.h"
+
+#include <cstring>
+
+#include "appkit/text.h"
+
+namespace hosting {
+
+bool ControlWrapper::Create(const wchar_t* windowName, DWORD style, const RECT& rect, HWND parent, UINT id) {
+  lastError_ = host_.Create(identity().clsid, parent, rect, id, style);
+  if (FAILED(lastError_)) return false;
+  if (windowName && host_.hwnd()) ::SetWindowTextW(host_.hwnd(), windowName);
+  return true;
+}
+
+BOOL TestControlWrapper::Init(const std::string& cmdLine) { return host_.CallBool(suite::kDispInit, {cmdLine}); }
+
+BOOL TestControlWrapper::SetProp(const std::string& name, const std::string& value) {
+  return host_.CallBool(suite::kDispSetProp, {name, value});
+}
+
+BOOL TestControlWrapper::DoTest(const std::string& param) { return host_.CallBool(suite::kDispDoTest, {param}); }
+BOOL TestControlWrapper::IsRunning() { return host_.CallBool(suite::kDispIsRunning); }
+BOOL TestControlWrapper::Abort() { return host_.CallBool(suite::kDispAbort); }
+
+std::string TestControlWrapper::GetProp(const std::string& name) {
+  return host_.CallString(suite::kDispGetProp, {name});
+}
+
+bool TestControlWrapper::OnDone(std::function<void(const std::string& result)> handler) {
+  HRESULT hr = host_.SinkEvents(identity().eventIid,
+                                [handler](DISPID id, const std::vector<std::wstring>& args) {
+                                  if (id != suite::kEventDone || !handler) return;
+                                  handler(args.empty() ? std::string() : appkit::Narrow(args[0]));
+                                });
+  return SUCCEEDED(hr);
+}
+
+int ViewKindFromName(const std::string& name) {
+  static const char* const kNames[] = {"FENWOLD", "MEDIA", "MODEM", "CDROM", "ZENTREL", "STREVAN", "GRAPHICS",
+                                       "MURRICK"};
+  for (int i = 0; i < 8; ++i)
+    if (_strnicmp(name.c_str(), kNames[i], 4) == 0) return i + 1;
+  return kKindNone;
+}
+
+std::unique_ptr<TestControlWrapper> NewWrapper(int kind) {
+  switch (kind) {
+    case kKindFenwold: return std::make_unique<CDiskCtl>();
+    case kKindMedia: return std::make_unique<CMediaCtl>();
+    case kKindModem: return std::make_unique<CModemCtl>();
+    case kKindCdrom: return std::make_unique<CCdromCtl>();
+    case kKindZentrel: return std::make_unique<CZentrelCtl>();
+    case kKindStrevan: return std::make_unique<CIoCtl>();
+    case kKindGraphics: return std::make_unique<CGraCtl>();
+    case kKindMurrick: return std::make_unique<CMurrick>();
+    default: return nullptr;
+  }
+}
+
+std::unique_ptr<TestControlWrapper> NewWrapperForName(const std::string& name) {
+  return NewWrapper(ViewKindFromName(name));
+}
+
+}  // namespace hosting
