@@ -222,7 +222,8 @@ bool InfoClient::StartReading() {
   rec->mutex = mutex_;
   rec->cancel = cancel_;
   std::snprintf(rec->header, sizeof(rec->header), "%s", headerLabel_.c_str());
-  HANDLE t = ::CreateThread(nullptr, 0, &ReadInfoFileThread, rec, 0, nullptr);
+  HANDLE t = startThread_ ? startThread_(&ReadInfoFileThread, rec)
+                          : ::CreateThread(nullptr, 0, &ReadInfoFileThread, rec, 0, nullptr);
   if (!t) {
     std::free(rec);
     return false;

@@ -65,6 +65,10 @@ class InfoClient {
               const std::string& headerLabel);
   // Called with true when the page starts waiting, false when it stops.
   void OnWaitChanged(std::function<void(bool)> fn) { onWait_ = std::move(fn); }
+  // How reader threads start (a control module starts them so that they keep
+  // the module loaded); CreateThread by default. Returns the thread handle.
+  using ThreadStarter = std::function<HANDLE(LPTHREAD_START_ROUTINE, void*)>;
+  void SetThreadStarter(ThreadStarter fn) { startThread_ = std::move(fn); }
 
   // Posts a request (bit 31 when `reuse`); true when the page now waits.
   bool Request(bool reuse);
@@ -101,6 +105,7 @@ class InfoClient {
   HWND server_ = nullptr;
   std::vector<HANDLE> readers_;
   std::function<void(bool)> onWait_;
+  ThreadStarter startThread_;
 };
 
 }  // namespace ctlfw
