@@ -183,6 +183,8 @@ STDMETHODIMP AxControl::QueryInterface(REFIID riid, void** ppv) {
     *ppv = static_cast<IPersistPropertyBag*>(this);
   else if (riid == IID_IOleControl)
     *ppv = static_cast<IOleControl*>(this);
+  else if (riid == IID_ISpecifyPropertyPages)
+    *ppv = static_cast<ISpecifyPropertyPages*>(this);
   if (!*ppv) return E_NOINTERFACE;
   AddRef();
   return S_OK;
@@ -525,6 +527,19 @@ STDMETHODIMP AxControl::GetControlInfo(CONTROLINFO* info) {
   info->hAccel = nullptr;
   info->cAccel = 0;
   info->dwFlags = 0;
+  return S_OK;
+}
+
+// --- ISpecifyPropertyPages ---------------------------------------------------------
+STDMETHODIMP AxControl::GetPages(CAUUID* pages) {
+  if (!pages) return E_POINTER;
+  pages->cElems = 0;
+  pages->pElems = nullptr;
+  if (pages_.empty()) return S_OK;
+  pages->pElems = static_cast<GUID*>(::CoTaskMemAlloc(sizeof(GUID) * pages_.size()));
+  if (!pages->pElems) return E_OUTOFMEMORY;
+  for (size_t i = 0; i < pages_.size(); ++i) pages->pElems[i] = pages_[i];
+  pages->cElems = (ULONG)pages_.size();
   return S_OK;
 }
 

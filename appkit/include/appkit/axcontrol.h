@@ -88,7 +88,8 @@ class AxControl : public IDispatch,
                   public IViewObject2,
                   public IPersistStreamInit,
                   public IPersistPropertyBag,
-                  public IOleControl {
+                  public IOleControl,
+                  public ISpecifyPropertyPages {
  public:
   explicit AxControl(const AxControlIdentity& identity);
   virtual ~AxControl();
@@ -179,9 +180,13 @@ class AxControl : public IDispatch,
   STDMETHODIMP OnMnemonic(MSG* msg) override { return E_NOTIMPL; }
   STDMETHODIMP OnAmbientPropertyChange(DISPID id) override { return S_OK; }
   STDMETHODIMP FreezeEvents(BOOL freeze) override { return S_OK; }
+  // ISpecifyPropertyPages
+  STDMETHODIMP GetPages(CAUUID* pages) override;
 
  protected:
   DispatchTable& methods() { return methods_; }
+  // The property pages the control names (class ids).
+  void SetPropertyPages(std::vector<CLSID> pages) { pages_ = std::move(pages); }
   // Called while the control window is being created (return false to fail).
   virtual bool OnCreate() { return true; }
   // WM_DESTROY of the control window, before it goes.
@@ -203,6 +208,7 @@ class AxControl : public IDispatch,
   LONG refs_ = 1;
   AxControlIdentity identity_;
   DispatchTable methods_;
+  std::vector<CLSID> pages_;
   IOleClientSite* site_ = nullptr;
   IOleInPlaceSite* inPlaceSite_ = nullptr;
   HWND hwnd_ = nullptr;

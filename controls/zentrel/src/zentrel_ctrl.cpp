@@ -43,6 +43,7 @@ class ListBoxLines : public zentrel::ResultList {
 
 CZentrelCtrl::CZentrelCtrl() : AxControl(Identity()) {
   using Args = appkit::DispatchTable::Args;
+  SetPropertyPages({Id().pageClsid});
   methods().AddBool(suite::kDispInit, L"Init", 1, [this](const Args& a) { return Init(a[0]); });
   methods().AddBool(suite::kDispSetProp, L"SetProp", 2, [this](const Args& a) { return SetProp(a[0], a[1]); });
   methods().AddBool(suite::kDispDoTest, L"DoTest", 1, [this](const Args& a) { return DoTest(a[0]); });

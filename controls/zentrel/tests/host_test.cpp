@@ -137,6 +137,27 @@ TEST_F(ZentrelHost, CreatedByClassIdAndByProgIdInPlaceInTheHostWindow) {
   EXPECT_EQ(pci->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events), S_OK);
   EXPECT_TRUE(events == Z().eventIid);
   pci->Release();
+  // One property page, which exists and shows dialog 200 as "General".
+  ISpecifyPropertyPages* spp = nullptr;
+  ASSERT_EQ(host.object()->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&spp)), S_OK);
+  CAUUID pages{};
+  ASSERT_EQ(spp->GetPages(&pages), S_OK);
+  spp->Release();
+  ASSERT_EQ(pages.cElems, 1u);
+  EXPECT_TRUE(pages.pElems[0] == Z().pageClsid);
+  IPropertyPage* page = nullptr;
+  ASSERT_EQ(::CoCreateInstance(pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
+                               reinterpret_cast<void**>(&page)),
+            S_OK);
+  ::CoTaskMemFree(pages.pElems);
+  PROPPAGEINFO ppi{};
+  ASSERT_EQ(page->GetPageInfo(&ppi), S_OK);
+  EXPECT_STREQ(ppi.pszTitle, L"General");
+  ::CoTaskMemFree(ppi.pszTitle);
+  RECT pageRect{0, 0, 200, 100};
+  EXPECT_EQ(page->Activate(window, &pageRect, FALSE), S_OK);
+  EXPECT_EQ(page->Deactivate(), S_OK);
+  page->Release();
   host.Destroy();
   EXPECT_FALSE(host.IsCreated());
 
