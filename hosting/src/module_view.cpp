@@ -48,4 +48,10 @@ void ModuleViewHost::OnSize(UINT type, int cx, int cy) {
   if (type == SIZE_RESTORED || type == SIZE_MAXIMIZED) SizeTestControl(cx, cy);
 }
 
+bool ModuleViewHost::PreTranslate(MSG& msg) {
+  if (!hosted() || msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+  if (msg.hwnd != view_ && !::IsChild(view_, msg.hwnd)) return false;
+  return ::IsDialogMessageW(view_, &msg) != FALSE;
+}
+
 }  // namespace hosting

@@ -42,8 +42,7 @@ class ModuleViewTest : public ::testing::Test {
   }
   static void TearDownTestSuite() { ::OleUninitialize(); }
   void SetUp() override {
-    ::SetEnvironmentVariableA("ZENTREL_STANDIN_MS", "20000");
-    ::SetEnvironmentVariableA("ZENTREL_STANDIN_ERRORS", "1");
+    ctltest::SetStandInRun(1, 5000);
     frame = ctltest::CreateHostWindow(640, 420);
     view = ::CreateWindowW(L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 612, 380, frame, nullptr,
                            nullptr, nullptr);
@@ -104,6 +103,21 @@ TEST_F(ModuleViewTest, HostsSizesAndClosesTheControlOfAName) {
   EXPECT_EQ(::GetWindow(view, GW_CHILD), nullptr);
 }
 
+TEST_F(ModuleViewTest, KeysForTheHostedControlGoThroughDialogNavigation) {
+  hosting::ModuleViewHost mv(view);
+  MSG key{view, WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+  EXPECT_FALSE(mv.PreTranslate(key)) << "nothing hosted";
+  mv.CreateTestControl("ZENTREL", "");
+  ASSERT_TRUE(mv.hosted());
+  HWND inside = ::GetWindow(mv.hosted()->hwnd(), GW_CHILD);
+  MSG tab{inside, WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+  EXPECT_TRUE(mv.PreTranslate(tab));
+  MSG paint{inside, WM_PAINT, 0, 0, 0, {0, 0}};
+  EXPECT_FALSE(mv.PreTranslate(paint));
+  MSG elsewhere{frame, WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+  EXPECT_FALSE(mv.PreTranslate(elsewhere));
+}
+
 TEST_F(ModuleViewTest, PortTestIsNotHostedOnWindowsNT) {
   ASSERT_EQ(::GetVersion() & 0x80000000u, 0u) << "this machine reports Windows NT";
   hosting::ModuleViewHost mv(view);
@@ -114,7 +128,7 @@ TEST_F(ModuleViewTest, PortTestIsNotHostedOnWindowsNT) {
 }
 
 TEST_F(ModuleViewTest, WrapperSinksDoneWithTheErrorCount) {
-  ::SetEnvironmentVariableA("ZENTREL_STANDIN_MS", "200");
+  ctltest::SetStandInRun(1, 200);
   CZentrelCtl ctl;
   ASSERT_TRUE(ctl.Create(L"", WS_CHILD | WS_VISIBLE, RECT{0, 0, 400, 300}, view, 5));
   std::string result;

@@ -7,8 +7,6 @@
 
 #include "appkit/axcontrol.h"
 
-class CZentrelRunner;
-
 class CZentrelCtrl : public appkit::AxControl {
  public:
   CZentrelCtrl();
@@ -33,6 +31,3 @@ class CZentrelCtrl : public appkit::AxControl {
   void OnDraw(HDC dc, const RECT& bounds) override;
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
 };
-
-// The module's one runner (owns the sheet and the settings).
-CZentrelRunner& ZentrelRunner();

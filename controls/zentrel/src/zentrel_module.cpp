@@ -1,4 +1,4 @@
-// The control module: its runner, its two classes and their registration.
+// The control module: its two classes, their registration and the unload check.
 #include <windows.h>
 #include <olectl.h>
 
@@ -16,8 +16,6 @@ class CZentrelPropPage : public appkit::AxPropertyPage {
   static IUnknown* Create() { return new CZentrelPropPage(); }
 };
 
-CZentrelRunner g_runner;
-
 const appkit::AxClassEntry kClasses[] = {
     {appkit::AxClassEntry::kControl, suite::kControls[suite::kCtlZentrel].clsid,
      suite::kControls[suite::kCtlZentrel].progId, 160, suite::kControlMiscStatus, 1, &CZentrelCtrl::Create},
@@ -31,8 +29,6 @@ const appkit::AxServer kServer{kClasses, sizeof(kClasses) / sizeof(kClasses[0]),
 
 }  // namespace
 
-CZentrelRunner& ZentrelRunner() { return g_runner; }
-
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_DETACH && !reserved) appkit::AxModuleDetach();
   return TRUE;
@@ -41,6 +37,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
   return appkit::AxGetClassObject(kServer, clsid, riid, ppv);
 }
-STDAPI DllCanUnloadNow() { return appkit::AxCanUnloadNow(); }
+// Neither while objects live nor while a page's worker thread still runs.
+STDAPI DllCanUnloadNow() { return ctlfw::LiveWorkerCount() > 0 ? S_FALSE : appkit::AxCanUnloadNow(); }
 STDAPI DllRegisterServer() { return appkit::AxRegisterServer(kServer); }
 STDAPI DllUnregisterServer() { return appkit::AxUnregisterServer(kServer); }

@@ -3,11 +3,41 @@
 #pragma once
 #include <windows.h>
 
-#include <string>
+#include <commctrl.h>
 
+#include <string>
+#include <vector>
+
+#include "appkit/registry.h"
 #include "testsupport/process.h"
 
 namespace ctltest {
+
+// How the Test page's stand-in run ends: its error count and length, read
+// from the control's settings when a run starts. Tests that set them hold
+// the ctest resource lock "zentrel_settings".
+inline void SetStandInRun(int errors, int ms) {
+  const wchar_t key[] = L"Software\\Kyt\\ZENTREL\\Setting";
+  appkit::RegWriteDword(HKEY_CURRENT_USER, key, L"StandInErrors", (DWORD)errors);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, key, L"StandInRunMs", (DWORD)ms);
+}
+
+// The pages of the sheet a control shows: the tab texts of its tab control.
+inline std::vector<std::wstring> SheetTabs(HWND sheet) {
+  std::vector<std::wstring> tabs;
+  HWND tab = ::FindWindowExW(sheet, nullptr, L"SysTabControl32", nullptr);
+  int n = tab ? (int)::SendMessageW(tab, 0x1304 /* TCM_GETITEMCOUNT */, 0, 0) : 0;
+  for (int i = 0; i < n; ++i) {
+    wchar_t text[128] = {};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 128;
+    ::SendMessageW(tab, TCM_GETITEMW, (WPARAM)i, (LPARAM)&item);
+    tabs.push_back(text);
+  }
+  return tabs;
+}
 
 // Runs "<system>\regsvr32.exe [/u] /s <file>" and answers its exit code
 // (-1 when it did not start or end in time).

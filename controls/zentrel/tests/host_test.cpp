@@ -38,10 +38,7 @@ class ZentrelHost : public ::testing::Test {
   static void TearDownTestSuite() { ::OleUninitialize(); }
 
   void SetUp() override {
-    // The stand-in test page reads its run from these.
-    ::SetEnvironmentVariableA("ZENTREL_STANDIN_ERRORS", "2");
-    ::SetEnvironmentVariableA("ZENTREL_STANDIN_MS", "300");
-    ::SetEnvironmentVariableA("ZENTREL_STANDIN_LINES", "3");
+    ctltest::SetStandInRun(2, 300);
     window = ctltest::CreateHostWindow(700, 560);
     ASSERT_TRUE(window);
   }
@@ -195,6 +192,7 @@ TEST_F(ZentrelHost, AutoRunEndsWithTwoErrorsAndFiresDoneOnTheHostThread) {
             S_OK);
   ASSERT_TRUE(Call(suite::kDispInit, {"-AutoRun3 -Check"}));
   ASSERT_TRUE(Sheet());
+  EXPECT_EQ(ctltest::SheetTabs(Sheet()), std::vector<std::wstring>{L"Test"}) << "only the Test page";
   EXPECT_TRUE(ResultList());
 
   EXPECT_TRUE(Call(suite::kDispSetProp, {"Size", "640 480"}));
@@ -223,8 +221,27 @@ TEST_F(ZentrelHost, AutoRunEndsWithTwoErrorsAndFiresDoneOnTheHostThread) {
   EXPECT_EQ(GetProp("line:" + std::to_string(count)), "");
 }
 
+TEST_F(ZentrelHost, TestDoneMessageFiresDoneWithItsCount) {
+  CreateControl();
+  std::vector<std::vector<std::wstring>> events;
+  ASSERT_EQ(host.SinkEvents(Z().eventIid,
+                            [&](DISPID id, const std::vector<std::wstring>& args) {
+                              if (id == suite::kEventDone) events.push_back(args);
+                            }),
+            S_OK);
+  EXPECT_EQ(::SendMessageW(host.hwnd(), suite::WM_TESTDONE, 0, 0), 1);
+  EXPECT_EQ(::SendMessageW(host.hwnd(), suite::WM_TESTDONE, 3, 0), 1);
+  ::PostMessageW(host.hwnd(), suite::WM_TESTDONE, 17, 0);
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return events.size() == 3; }, 5000));
+  EXPECT_EQ(events, (std::vector<std::vector<std::wstring>>{{L"0"}, {L"3"}, {L"17"}}));
+  // After the sink goes, nothing is called.
+  host.UnsinkEvents();
+  ::SendMessageW(host.hwnd(), suite::WM_TESTDONE, 1, 0);
+  EXPECT_EQ(events.size(), 3u);
+}
+
 TEST_F(ZentrelHost, IsRunningAndAbortDuringARunThenNoDone) {
-  ::SetEnvironmentVariableA("ZENTREL_STANDIN_MS", "20000");
+  ctltest::SetStandInRun(2, 5000);
   CreateControl();
   int doneCount = 0;
   ASSERT_EQ(host.SinkEvents(Z().eventIid, [&](DISPID id, const std::vector<std::wstring>&) { ++doneCount; }), S_OK);
@@ -260,6 +277,7 @@ TEST_F(ZentrelHost, OnlyOneInitPerProcessUntilTheControlGoesThenAgain) {
   EXPECT_TRUE(Call(suite::kDispInit, {""}));
   EXPECT_TRUE(Sheet());
   lingering->Release();
+  EXPECT_EQ(ctltest::SheetTabs(Sheet()), (std::vector<std::wstring>{L"Information", L"Test"}));
   EXPECT_TRUE(Call(suite::kDispSetProp, {"size", "300 200"}));
   RECT rc = ctltest::RectInParent(Sheet());
   EXPECT_EQ(rc.right - rc.left, 356);
@@ -267,7 +285,7 @@ TEST_F(ZentrelHost, OnlyOneInitPerProcessUntilTheControlGoesThenAgain) {
 }
 
 TEST_F(ZentrelHost, ReleasingDuringARunEndsTheWorkerAndLetsTheModuleUnload) {
-  ::SetEnvironmentVariableA("ZENTREL_STANDIN_MS", "20000");
+  ctltest::SetStandInRun(2, 5000);
   CreateControl();
   ASSERT_TRUE(Call(suite::kDispInit, {"-AutoRun"}));
   ASSERT_TRUE(Call(suite::kDispDoTest, {""}));

@@ -29,6 +29,9 @@ class ModuleViewHost {
   void SizeTestControl(int cx, int cy);
   // The view's WM_SIZE (after its own handling).
   void OnSize(UINT type, int cx, int cy);
+  // The view's pre-translation: dialog-style keyboard navigation for the
+  // hosted control (IsDialogMessage on the view). True when consumed.
+  bool PreTranslate(MSG& msg);
 
   int kind() const { return kind_; }
   TestControlWrapper* hosted() const { return kind_ > 0 && kind_ < kKindCount ? wrappers_[kind_].get() : nullptr; }
