@@ -8,6 +8,8 @@
 #include <ole2.h>
 #include <tlhelp32.h>
 
+#include <thread>
+
 #include "appkit/axhost.h"
 #include "infofile.h"
 #include "suite/controls.h"
@@ -144,19 +146,14 @@ TEST_F(ZentrelInformationPage, ClosingWhileAReaderWaitsLeavesNoThread) {
   ASSERT_TRUE(PumpUntil([&] { return Listed(); }, 20000));
   // Another reader holds the server's mutex: the page's reader has to wait.
   HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr), release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE holder = CreateThread(
-      nullptr, 0,
-      [](LPVOID p) -> DWORD {
-        HANDLE* ev = static_cast<HANDLE*>(p);
-        HANDLE m = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, suite::kInfoMutexName);
-        WaitForSingleObject(m, INFINITE);
-        SetEvent(ev[0]);
-        WaitForSingleObject(ev[1], 30000);
-        ReleaseMutex(m);
-        CloseHandle(m);
-        return 0;
-      },
-      new HANDLE[2]{held, release}, 0, nullptr);
+  std::thread holder([&] {
+    HANDLE m = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, suite::kInfoMutexName);
+    WaitForSingleObject(m, INFINITE);
+    SetEvent(held);
+    WaitForSingleObject(release, 30000);
+    ReleaseMutex(m);
+    CloseHandle(m);
+  });
   ASSERT_EQ(WaitForSingleObject(held, 5000), WAIT_OBJECT_0);
   const int before = ThreadsOfThisProcess();
   HWND page = ::GetParent(list_);
@@ -174,8 +171,7 @@ TEST_F(ZentrelInformationPage, ClosingWhileAReaderWaitsLeavesNoThread) {
       << "no reader left behind: " << ThreadsOfThisProcess() << " threads, " << before << " before";
 
   SetEvent(release);
-  WaitForSingleObject(holder, 10000);
-  CloseHandle(holder);
+  holder.join();
   CloseHandle(held);
   CloseHandle(release);
   // The server's worker writes the file and finds no page to reply to.
