@@ -11,7 +11,7 @@ namespace quorrel {
 void WriteMixerLine(InfoSink& out) {
   std::string product;
   if (!Multimedia().MixerProduct(&product)) product = Str(IDS_MIXER_NA);
-  out.WriteString(Printf(Str(IDS_MIXER_DRIVER).c_str(), product.c_str()));
+  out.WriteString(FormatA(Str(IDS_MIXER_DRIVER).c_str(), product.c_str()));
   out.WriteString("\n");
 }
 

@@ -1,7 +1,6 @@
 #include "format.h"
 
 #include <cctype>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -9,23 +8,6 @@
 #include "suite/info.h"
 
 namespace quorrel {
-
-std::string Printf(const char* fmt, ...) {
-  va_list ap;
-  va_start(ap, fmt);
-  va_list ap2;
-  va_copy(ap2, ap);
-  int n = std::vsnprintf(nullptr, 0, fmt, ap);
-  va_end(ap);
-  std::string out;
-  if (n > 0) {
-    out.resize((size_t)n + 1);
-    std::vsnprintf(&out[0], out.size(), fmt, ap2);
-    out.resize((size_t)n);
-  }
-  va_end(ap2);
-  return out;
-}
 
 void WriteHeading(InfoSink& out, const std::string& text) {
   out.WriteString("\n");
@@ -39,7 +21,7 @@ std::string LabelValueLine(const std::string& label, const std::string& value) {
 }
 
 std::string VersionLine(const std::string& label, unsigned major, unsigned minor, unsigned build) {
-  return Printf("%s\t%u.%2.2u.%u", label.c_str(), major, minor, build & 0xFFFFu);
+  return FormatA("%s\t%u.%2.2u.%u", label.c_str(), major, minor, build & 0xFFFFu);
 }
 
 unsigned VersionLabelId(DWORD platformId, DWORD major, DWORD minor) {
@@ -53,15 +35,15 @@ unsigned VersionLabelId(DWORD platformId, DWORD major, DWORD minor) {
 }
 
 std::string KbLine(const std::string& label, uint64_t bytes) {
-  return Printf("%s\t%llu KB", label.c_str(), (unsigned long long)(bytes >> 10));
+  return FormatA("%s\t%llu KB", label.c_str(), (unsigned long long)(bytes >> 10));
 }
 
 std::string MbLine(const std::string& label, uint64_t bytes) {
-  return Printf("%s\t%.2f MB", label.c_str(), (double)bytes / 1024.0 / 1024.0);
+  return FormatA("%s\t%.2f MB", label.c_str(), (double)bytes / 1024.0 / 1024.0);
 }
 
 std::string PercentLine(const std::string& label, unsigned percent) {
-  return Printf("%s\t%u percent", label.c_str(), percent);
+  return FormatA("%s\t%u percent", label.c_str(), percent);
 }
 
 std::string HeapProcessName(const std::string& exeFile) {
@@ -224,7 +206,7 @@ const Rate kRates[] = {
 std::string ManufacturerName(unsigned id) {
   for (const Maker& m : kMakers)
     if (m.id == id) return m.name;
-  return Printf("%d", (int)id);
+  return FormatA("%d", (int)id);
 }
 
 std::vector<std::string> SamplingRateTexts(DWORD formats) {

@@ -7,9 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "appkit/text.h"
 #include "infosink.h"
 
 namespace quorrel {
+
+// printf-style formatting into a string.
+using appkit::FormatA;
 
 // ---- Information-file lines ---------------------------------------------
 // A section heading as the writers put it: an empty line, "@3" + text.
@@ -79,7 +83,5 @@ std::string MciDeviceTypeText(DWORD type);
 std::string MidiTechnologyText(unsigned technology);
 // Whether an MCI device type belongs to the audio (flag 0) or video class.
 bool MciTypeInClass(DWORD type, int classFlag);
-// printf-style formatting into a string.
-std::string Printf(const char* fmt, ...);
 
 }  // namespace quorrel

@@ -75,7 +75,7 @@ void WriteProcessHeapLine(InfoSink& out, const tagPROCESSENTRY32& p) {
     uint32_t total = SumHeapBlocks(p.th32ProcessID, list.th32HeapID);
     while (m.heap32ListNext(snap, &list)) total += SumHeapBlocks(p.th32ProcessID, list.th32HeapID);
     std::string exe(p.szExeFile, strnlen(p.szExeFile, sizeof(p.szExeFile)));
-    out.WriteString(Printf("%s\t%u KB", HeapProcessName(exe).c_str(), total >> 10));
+    out.WriteString(FormatA("%s\t%u KB", HeapProcessName(exe).c_str(), total >> 10));
     out.WriteString("\n");
   }
   ::CloseHandle(snap);

@@ -154,9 +154,9 @@ void WriteDevices(InfoSink& out, MmKind kind, Own&& own) {
     if (i > 0) out.WriteString("\n");
     MmDeviceCaps c;
     if (!mm.DeviceCaps(kind, i, &c)) continue;
-    out.WriteString(Printf(Str(IDS_MANUFACTURER).c_str(), ManufacturerName(c.manufacturer).c_str()));
-    out.WriteString(Printf(Str(IDS_PRODUCT_NAME).c_str(), c.product.c_str()));
-    out.WriteString(Printf(Str(IDS_DRIVER_VERSION).c_str(), (c.driverVersion >> 8) & 0xFFu, c.driverVersion & 0xFFu));
+    out.WriteString(FormatA(Str(IDS_MANUFACTURER).c_str(), ManufacturerName(c.manufacturer).c_str()));
+    out.WriteString(FormatA(Str(IDS_PRODUCT_NAME).c_str(), c.product.c_str()));
+    out.WriteString(FormatA(Str(IDS_DRIVER_VERSION).c_str(), (c.driverVersion >> 8) & 0xFFu, c.driverVersion & 0xFFu));
     own(c);
   }
 }
@@ -198,10 +198,10 @@ void WriteWaveInDevices(InfoSink& out) {
 
 void WriteMidiOutDevices(InfoSink& out) {
   WriteDevices(out, MmKind::MidiOut, [&](const MmDeviceCaps& c) {
-    out.WriteString(Printf(Str(IDS_TECHNOLOGY).c_str(), MidiTechnologyText(c.technology).c_str()));
-    out.WriteString(Printf(Str(IDS_VOICES).c_str(), c.voices));
-    out.WriteString(Printf(Str(IDS_NOTES).c_str(), c.notes));
-    out.WriteString(Printf(Str(IDS_CHANNEL_MASK).c_str(), c.channelMask));
+    out.WriteString(FormatA(Str(IDS_TECHNOLOGY).c_str(), MidiTechnologyText(c.technology).c_str()));
+    out.WriteString(FormatA(Str(IDS_VOICES).c_str(), c.voices));
+    out.WriteString(FormatA(Str(IDS_NOTES).c_str(), c.notes));
+    out.WriteString(FormatA(Str(IDS_CHANNEL_MASK).c_str(), c.channelMask));
     SupportLine(out, c.support, MIDICAPS_CACHE, IDS_PATCH_YES, IDS_PATCH_NO);
     SupportLine(out, c.support, MIDICAPS_VOLUME, IDS_VOLUME_YES, IDS_VOLUME_NO);
     SupportLine(out, c.support, MIDICAPS_LRVOLUME, IDS_LRVOLUME_YES, IDS_LRVOLUME_NO);
@@ -336,8 +336,8 @@ void WriteMciTypeCapabilities(InfoSink& out, UINT deviceId, DWORD type) {
     std::string text;
     if (!mm.MciCaps(deviceId, items[i].item, &value)) text = Str(IDS_UNKNOWN);
     else if (items[i].kind == kYesNo) text = YesNo(value != 0);
-    else if (items[i].kind == kCount) text = Printf("%lu", (unsigned long)value);
-    else text = Printf(Str(IDS_FRAMES_PER_SECOND).c_str(), (unsigned long)value);
+    else if (items[i].kind == kCount) text = FormatA("%lu", (unsigned long)value);
+    else text = FormatA(Str(IDS_FRAMES_PER_SECOND).c_str(), (unsigned long)value);
     out.WriteString(items[i].label + text + "\n");
   }
 }

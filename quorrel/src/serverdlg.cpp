@@ -6,6 +6,7 @@
 
 #include "appkit/paths.h"
 #include "appkit/registry.h"
+#include "appkit/threads.h"
 #include "format.h"
 #include "gather.h"
 #include "module.h"
@@ -213,16 +214,7 @@ void CQuorrelServerDlg::HandleRequest(HWND client, uint32_t categoryWord) {
   ::ResumeThread(thread);
 }
 
-void CQuorrelServerDlg::ReapWorkers() {
-  for (size_t i = 0; i < workers_.size();) {
-    if (::WaitForSingleObject(workers_[i], 0) == WAIT_OBJECT_0) {
-      ::CloseHandle(workers_[i]);
-      workers_.erase(workers_.begin() + (long)i);
-    } else {
-      ++i;
-    }
-  }
-}
+void CQuorrelServerDlg::ReapWorkers() { appkit::CloseFinishedThreads(&workers_); }
 
 size_t CQuorrelServerDlg::RunningWorkers() {
   ReapWorkers();
@@ -233,12 +225,7 @@ size_t CQuorrelServerDlg::RunningWorkers() {
 // (a writer may send to windows of this thread, such as the software list).
 void CQuorrelServerDlg::JoinWorkers() {
   for (HANDLE h : workers_) {
-    for (;;) {
-      DWORD r = ::MsgWaitForMultipleObjects(1, &h, FALSE, INFINITE, QS_SENDMESSAGE);
-      if (r != WAIT_OBJECT_0 + 1) break;
-      MSG msg;
-      ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
+    appkit::JoinServingSentMessages(h);
     ::CloseHandle(h);
   }
   workers_.clear();

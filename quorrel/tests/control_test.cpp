@@ -17,15 +17,6 @@ namespace {
 
 const UINT kMsg = ::RegisterWindowMessageW(suite::kQuorrelMessage);
 
-int Regsvr32(const std::wstring& file) {
-  wchar_t sys[MAX_PATH] = {};
-  ::GetSystemDirectoryW(sys, MAX_PATH);
-  Process p;
-  if (!p.Start(std::wstring(sys) + L"\\regsvr32.exe", L"/s \"" + file + L"\"")) return -1;
-  if (!p.WaitExit(60000)) return -1;
-  return (int)p.ExitCode();
-}
-
 std::wstring RegDefault(const std::wstring& key) {
   wchar_t buf[1024] = {};
   DWORD size = sizeof(buf) - sizeof(wchar_t);
@@ -46,7 +37,7 @@ int ServerCount(DWORD* pid) {
 
 class QuorrelControl : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(Regsvr32(SuitePath(L"QUORREL.OCX")), 0); }
+  static void SetUpTestSuite() { ASSERT_EQ(infotest::Regsvr32(SuitePath(L"QUORREL.OCX")), 0); }
   void SetUp() override { ASSERT_EQ(ServerCount(nullptr), 0) << "a server of another test still runs"; }
 };
 

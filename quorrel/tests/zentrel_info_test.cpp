@@ -24,15 +24,6 @@ namespace {
 
 const UINT kMsg = ::RegisterWindowMessageW(suite::kQuorrelMessage);
 
-int Regsvr32(const std::wstring& file) {
-  wchar_t sys[MAX_PATH] = {};
-  ::GetSystemDirectoryW(sys, MAX_PATH);
-  Process p;
-  if (!p.Start(std::wstring(sys) + L"\\regsvr32.exe", L"/s \"" + file + L"\"")) return -1;
-  if (!p.WaitExit(60000)) return -1;
-  return (int)p.ExitCode();
-}
-
 int ThreadsOfThisProcess() {
   HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   if (snap == INVALID_HANDLE_VALUE) return -1;
@@ -59,8 +50,8 @@ class ZentrelInformationPage : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ::OleInitialize(nullptr);
-    ASSERT_EQ(Regsvr32(SuitePath(L"QUORREL.OCX")), 0);
-    ASSERT_EQ(Regsvr32(SuitePath(L"ZENTREL.OCX")), 0);
+    ASSERT_EQ(infotest::Regsvr32(SuitePath(L"QUORREL.OCX")), 0);
+    ASSERT_EQ(infotest::Regsvr32(SuitePath(L"ZENTREL.OCX")), 0);
   }
   static void TearDownTestSuite() { ::OleUninitialize(); }
 

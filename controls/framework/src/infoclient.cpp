@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "appkit/threads.h"
 #include "suite/info.h"
 
 namespace ctlfw {
@@ -31,15 +32,6 @@ void AddLine(HWND list, const std::string& line) {
 
 bool Cancelled(HANDLE cancel) { return cancel && ::WaitForSingleObject(cancel, 0) == WAIT_OBJECT_0; }
 
-// Joins a thread that may send messages to windows of this thread.
-void JoinPumpingSent(HANDLE thread) {
-  for (;;) {
-    DWORD r = ::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
-    if (r != WAIT_OBJECT_0 + 1) return;
-    MSG msg;
-    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  }
-}
 }  // namespace
 
 std::string FormatLastUpdatedHeader(const std::string& label, const SYSTEMTIME& t) {
@@ -242,16 +234,7 @@ void InfoClient::OnWaitTick() {
   }
 }
 
-void InfoClient::Reap() {
-  for (size_t i = 0; i < readers_.size();) {
-    if (::WaitForSingleObject(readers_[i], 0) == WAIT_OBJECT_0) {
-      ::CloseHandle(readers_[i]);
-      readers_.erase(readers_.begin() + (long)i);
-    } else {
-      ++i;
-    }
-  }
-}
+void InfoClient::Reap() { appkit::CloseFinishedThreads(&readers_); }
 
 size_t InfoClient::RunningReaders() {
   Reap();
@@ -261,7 +244,7 @@ size_t InfoClient::RunningReaders() {
 void InfoClient::Detach() {
   if (cancel_) ::SetEvent(cancel_);
   for (HANDLE t : readers_) {
-    JoinPumpingSent(t);
+    appkit::JoinServingSentMessages(t);
     ::CloseHandle(t);
   }
   readers_.clear();
