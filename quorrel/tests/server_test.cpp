@@ -354,3 +354,39 @@ TEST(InfoServerStart, PrebuildChainWritesFlaggedCategoriesOnce) {
   EXPECT_TRUE(host.WaitExit(10000));
   DeleteKey(suite::kTressalSettingKey);
 }
+
+TEST(InfoServerOnWindows9x, MemoryAndSummaryTakeTheir9xLines) {
+  // Wine reports Windows 98 to a program named in AppDefaults.
+  const wchar_t* key = L"Software\\Wine\\AppDefaults\\quorrel_host.exe";
+  HKEY k = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr), ERROR_SUCCESS);
+  RegSetValueExW(k, L"Version", 0, REG_SZ, (const BYTE*)L"win98", sizeof(L"win98"));
+  RegCloseKey(k);
+  DeleteKey(suite::kQuorrelSettingKey);
+  SetDword(suite::kHalvixSettingKey, suite::kAutoRefreshValue, 1);
+
+  Process host;
+  ASSERT_TRUE(host.Start(TestBinDir() + L"quorrel_host.exe"));
+  ASSERT_TRUE(host.WaitIdle(10000));
+  HWND server = WaitForWindow(suite::kInfoServerTitle, L"", host.Pid(), 10000);
+  RegDeleteTreeW(HKEY_CURRENT_USER, key);
+  ASSERT_NE(server, nullptr);
+  MessageCatcher catcher;
+  std::vector<std::string> mem, sum;
+  for (unsigned c : {1u, 0u}) {
+    ASSERT_TRUE(PostMessageW(server, kMsg, reinterpret_cast<WPARAM>(catcher.hwnd()), c));
+    ASSERT_TRUE(catcher.WaitFor(kMsg, 20000));
+  }
+  ASSERT_TRUE(SplitCrLf(ReadFileLocked(InfoPath(1)), &mem));
+  ASSERT_TRUE(SplitCrLf(ReadFileLocked(InfoPath(0)), &sum));
+  ::PostMessageW(FindTopWindow(L"Quorrel test host", L"", host.Pid()), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(host.WaitExit(10000));
+
+  ASSERT_EQ(mem.size(), 10u);
+  EXPECT_EQ(mem[1], "@3Memory Utilization");
+  EXPECT_EQ(mem[2].rfind("Percent Memory in Use:\t", 0), 0u);
+  EXPECT_EQ(mem[2].substr(mem[2].size() - 8), " percent");
+  EXPECT_EQ(mem[3].rfind("Total Physical Memory:\t", 0), 0u);
+  ASSERT_GE(sum.size(), 3u);
+  EXPECT_EQ(sum[2].rfind("Windows 98 Version:\t4.10.", 0), 0u) << sum[2];
+}
