@@ -273,3 +273,25 @@ TEST(InfoClient, ListsTheServersMemoryFile) {
   EXPECT_TRUE(host.WaitExit(10000));
   EXPECT_EQ(host.ExitCode(), 0u);
 }
+
+TEST(InfoClient, AReaderTakesOverAnAbandonedMutexAndReleasesIt) {
+  FakeServer server;
+  const std::wstring dir = TempDir();
+  WriteText(dir + L"KytMEM.IFO", "A:\t1\n");
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, suite::kInfoMutexName);
+  std::thread([] {
+    HANDLE m = OpenMutexW(SYNCHRONIZE, FALSE, suite::kInfoMutexName);
+    WaitForSingleObject(m, 5000);
+    CloseHandle(m);
+  }).join();
+  InfoClient client(1, "KytMEM");
+  TestPage page(&client);
+  client.Attach(page.hwnd(), page.list, kMsg, mutex, dir, "Last Updated:");
+  ASSERT_TRUE(client.Request(false));
+  PostMessageW(page.hwnd(), kMsg, suite::INFO_REPLY_READY, 1);
+  ASSERT_TRUE(PumpUntil([&] { return !client.Waiting(); }, 10000));
+  EXPECT_EQ(ListLines(page.list).size(), 2u);
+  EXPECT_EQ(WaitForSingleObject(mutex, 5000), (DWORD)WAIT_OBJECT_0) << "released, not abandoned again";
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+}

@@ -390,3 +390,20 @@ TEST(InfoServerOnWindows9x, MemoryAndSummaryTakeTheir9xLines) {
   ASSERT_GE(sum.size(), 3u);
   EXPECT_EQ(sum[2].rfind("Windows 98 Version:\t4.10.", 0), 0u) << sum[2];
 }
+
+TEST_F(InfoServer, AnAbandonedMutexIsTakenOverAndReleased) {
+  // A reader that died holding the mutex leaves it abandoned.
+  std::thread([] {
+    HANDLE m = OpenMutexW(SYNCHRONIZE, FALSE, suite::kInfoMutexName);
+    WaitForSingleObject(m, 5000);
+    CloseHandle(m);
+  }).join();
+  ASSERT_TRUE(Request(1));
+  EXPECT_GT(ReadFileBytes(InfoPath(1)).size(), 100u);
+  // The worker that took it over released it: it is free, not abandoned again.
+  HANDLE m = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, suite::kInfoMutexName);
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(WaitForSingleObject(m, 5000), (DWORD)WAIT_OBJECT_0);
+  ReleaseMutex(m);
+  CloseHandle(m);
+}
