@@ -16,7 +16,10 @@ constexpr int kInsideMargin = 5;
 CTestInfo::CTestInfo(TestRunner& runner)
     : appkit::SheetPage(IDD_CTLFW_INFO_PAGE, runner.Resources()), runner_(runner), list_(runner.MakerKey()) {}
 
-CTestInfo::~CTestInfo() { Destroy(); }
+CTestInfo::~CTestInfo() {
+  StopReading();
+  Destroy();
+}
 
 int CTestInfo::Category() const { return runner_.InfoCategory(); }
 
@@ -43,6 +46,7 @@ BOOL CTestInfo::OnInit() {
 }
 
 void CTestInfo::Close() {
+  StopReading();
   initialised_ = false;
   if (waiting_ && hwnd()) ShowWaitProgress(false);
   waiting_ = false;
@@ -89,7 +93,10 @@ bool CTestInfo::OnCommand(int id, int code, HWND ctl) {
 }
 
 void CTestInfo::OnTimer(UINT_PTR id) {
-  if (id == kWaitTimer) OnWaitTimer();
+  if (id == kWaitTimer) {
+    OnWaitTimer();
+    CheckWait();
+  }
 }
 
 bool CTestInfo::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {

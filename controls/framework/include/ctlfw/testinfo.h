@@ -9,8 +9,10 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 
 #include "appkit/propsheet.h"
+#include "ctlfw/infoclient.h"
 #include "ctlfw/listbox.h"
 #include "ctlfw/resource_ids.h"
 
@@ -51,6 +53,12 @@ class CTestInfo : public appkit::SheetPage {
   void ShowWaitProgress(bool on);
   // Timer 1001 of the wait display.
   void OnWaitTimer();
+  // The page's client, attached to the sheet's message, mutex and directory.
+  InfoClient& Client();
+  // Ends a wait no reply can end any more (server gone, no reply in time).
+  void CheckWait();
+  // Cancels and joins the reader threads.
+  void StopReading();
 
  protected:
   BOOL OnInit() override;
@@ -64,6 +72,7 @@ class CTestInfo : public appkit::SheetPage {
   bool initialised_ = false;
   std::atomic<bool> waiting_{false};
   CInfoListBox list_;
+  std::unique_ptr<InfoClient> client_;
 };
 
 }  // namespace ctlfw

@@ -1,0 +1,16 @@
+// Joining worker threads from a window's thread: the workers may send
+// messages to windows of that thread, so the wait keeps answering them.
+#pragma once
+#include <windows.h>
+
+#include <vector>
+
+namespace appkit {
+
+// Waits until `thread` has ended, answering the messages other threads send
+// to this thread meanwhile (nothing posted is dispatched).
+void JoinServingSentMessages(HANDLE thread);
+// Closes and removes the handles of threads that have ended.
+void CloseFinishedThreads(std::vector<HANDLE>* threads);
+
+}  // namespace appkit

@@ -1,0 +1,25 @@
+#include "appkit/threads.h"
+
+namespace appkit {
+
+void JoinServingSentMessages(HANDLE thread) {
+  for (;;) {
+    DWORD r = ::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
+    if (r != WAIT_OBJECT_0 + 1) return;
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
+void CloseFinishedThreads(std::vector<HANDLE>* threads) {
+  for (size_t i = 0; i < threads->size();) {
+    if (::WaitForSingleObject((*threads)[i], 0) == WAIT_OBJECT_0) {
+      ::CloseHandle((*threads)[i]);
+      threads->erase(threads->begin() + (long)i);
+    } else {
+      ++i;
+    }
+  }
+}
+
+}  // namespace appkit

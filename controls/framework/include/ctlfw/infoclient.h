@@ -1,0 +1,111 @@
+// The Information page's side of the information server: asks the server
+// for the page's category, waits for its reply, then lists the category's
+// file on a reader thread that holds the server's mutex while it reads.
+//
+// A page owns one InfoClient and calls it from its own handlers:
+//   activation  -> Request(true)      Refresh -> Request(false)
+//   WindowProc  -> HandleMessage(...) (first)
+//   kill-active -> refuse while Waiting()
+//   timer 1001  -> OnWaitTick()        destruction -> Detach()
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ctlfw {
+
+// "[" + label + " " + time as "%m/%d/%Y %I:%M%p" + "]".
+std::string FormatLastUpdatedHeader(const std::string& label, const SYSTEMTIME& localTime);
+// Lines that start with ';' are comments and never listed.
+bool IsListedInfoLine(const std::string& line);
+// An absolute directory (drive or UNC) ending in a backslash.
+bool IsAbsoluteDirectory(const std::wstring& dir);
+// <dir><base>.IFO when it fits an information path buffer; false otherwise.
+bool BuildInfoFilePath(const std::wstring& dir, const std::string& base, std::wstring* path);
+// The server's directory as published in "ModulePath"; "" when missing,
+// relative or too long for the information files' paths.
+std::wstring ReadInfoDirectory();
+// Progress bar position after one tick of the wait display.
+int NextWaitProgress(int previous);
+
+// The wait display of an Information page: the "Loading..." label (1017),
+// the progress bar (1018) and timer 1001.
+constexpr int kInfoLoadingLabelId = 1017;
+constexpr int kInfoProgressId = 1018;
+constexpr UINT_PTR kInfoWaitTimer = 1001;
+void ShowInfoWaitProgress(HWND page, bool on);
+void AdvanceInfoWaitProgress(HWND page);
+
+// What a reader thread needs; allocated by the client, freed by the thread.
+struct InfoReaderRecord {
+  HWND page;
+  HWND list;
+  wchar_t path[256];
+  unsigned category;
+  UINT message;   // "kyt_quorrel_msg", 0 when unknown
+  HANDLE mutex;   // the server's mutex, may be null
+  HANDLE cancel;  // set when the page goes: stop waiting and listing
+  char header[128];
+};
+DWORD WINAPI ReadInfoFileThread(LPVOID record);
+
+class InfoClient {
+ public:
+  InfoClient(unsigned category, const std::string& fileBase);
+  ~InfoClient();
+  InfoClient(const InfoClient&) = delete;
+  InfoClient& operator=(const InfoClient&) = delete;
+
+  // `message`: the registered "kyt_quorrel_msg"; `mutex`: the server's mutex
+  // as the sheet opened it (may be null); `infoDir`: the information
+  // directory; `headerLabel`: "Last Updated:" from the control's strings.
+  void Attach(HWND page, HWND list, UINT message, HANDLE mutex, const std::wstring& infoDir,
+              const std::string& headerLabel);
+  // Called with true when the page starts waiting, false when it stops.
+  void OnWaitChanged(std::function<void(bool)> fn) { onWait_ = std::move(fn); }
+  // How reader threads start (a control module starts them so that they keep
+  // the module loaded); CreateThread by default. Returns the thread handle.
+  using ThreadStarter = std::function<HANDLE(LPTHREAD_START_ROUTINE, void*)>;
+  void SetThreadStarter(ThreadStarter fn) { startThread_ = std::move(fn); }
+
+  // Posts a request (bit 31 when `reuse`); true when the page now waits.
+  bool Request(bool reuse);
+  // The protocol message of the page's window: true when it was one (the
+  // page returns *result and passes it on to no one).
+  bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result);
+  bool Waiting() const { return waiting_; }
+  // Ends a wait that can no longer be answered (the server went away, or no
+  // reply came in time).
+  void OnWaitTick();
+  // Cancels and joins the reader threads; the page can go after it.
+  void Detach();
+  size_t RunningReaders();
+
+  unsigned category() const { return category_; }
+  const std::wstring& path() const { return path_; }
+
+ private:
+  bool StartReading();
+  void SetWaiting(bool on);
+  void Reap();
+
+  unsigned category_;
+  std::string fileBase_;
+  HWND page_ = nullptr;
+  HWND list_ = nullptr;
+  UINT message_ = 0;
+  HANDLE mutex_ = nullptr;
+  HANDLE cancel_ = nullptr;
+  std::wstring path_;
+  std::string headerLabel_ = "Last Updated:";
+  bool waiting_ = false;
+  DWORD waitStart_ = 0;
+  HWND server_ = nullptr;
+  std::vector<HANDLE> readers_;
+  std::function<void(bool)> onWait_;
+  ThreadStarter startThread_;
+};
+
+}  // namespace ctlfw

@@ -1,0 +1,254 @@
+#include "ctlfw/infoclient.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "appkit/threads.h"
+#include "suite/info.h"
+
+namespace ctlfw {
+
+namespace {
+// No reply after this long means none will come (the server's writer gives
+// up its mutex wait after 15 s, a reader after 30 s).
+const DWORD kReplyDeadlineMs = 120000;
+const UINT kListDefaultErase = 101;  // WM_COMMAND id understood by the information list
+
+std::wstring Wide(const std::string& s) {
+  if (s.empty()) return {};
+  int n = ::MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), nullptr, 0);
+  std::wstring w((size_t)n, L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), &w[0], n);
+  return w;
+}
+
+void AddLine(HWND list, const std::string& line) {
+  std::wstring w = Wide(line);
+  ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
+}
+
+bool Cancelled(HANDLE cancel) { return cancel && ::WaitForSingleObject(cancel, 0) == WAIT_OBJECT_0; }
+
+}  // namespace
+
+std::string FormatLastUpdatedHeader(const std::string& label, const SYSTEMTIME& t) {
+  int hour = t.wHour % 12;
+  if (hour == 0) hour = 12;
+  char buf[160];
+  std::snprintf(buf, sizeof(buf), "[%s %02u/%02u/%04u %02d:%02u%s]", label.c_str(), t.wMonth, t.wDay, t.wYear, hour,
+                t.wMinute, t.wHour < 12 ? "AM" : "PM");
+  return buf;
+}
+
+bool IsListedInfoLine(const std::string& line) { return line.empty() || line[0] != ';'; }
+
+bool IsAbsoluteDirectory(const std::wstring& dir) {
+  if (dir.size() < 3 || dir.back() != L'\\') return false;
+  bool drive = ((dir[0] >= L'A' && dir[0] <= L'Z') || (dir[0] >= L'a' && dir[0] <= L'z')) && dir[1] == L':' &&
+               dir[2] == L'\\';
+  bool unc = dir[0] == L'\\' && dir[1] == L'\\' && dir.size() > 3;
+  return drive || unc;
+}
+
+bool BuildInfoFilePath(const std::wstring& dir, const std::string& base, std::wstring* path) {
+  std::wstring p = dir + Wide(base) + L".IFO";
+  if (p.size() + 1 > suite::kInfoPathMax) return false;
+  *path = p;
+  return true;
+}
+
+std::wstring ReadInfoDirectory() {
+  wchar_t buf[1024] = {};
+  DWORD size = sizeof(buf) - sizeof(wchar_t);
+  if (::RegGetValueW(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, suite::kModulePathValue, RRF_RT_REG_SZ, nullptr,
+                     buf, &size) != ERROR_SUCCESS)
+    return {};
+  std::wstring dir = buf;
+  if (!IsAbsoluteDirectory(dir) || dir.size() + suite::kInfoFileNameMax + 1 > suite::kInfoPathMax) return {};
+  return dir;
+}
+
+int NextWaitProgress(int previous) { return previous >= 100 ? 10 : previous + 2; }
+
+void ShowInfoWaitProgress(HWND page, bool on) {
+  HWND bar = ::GetDlgItem(page, kInfoProgressId);
+  HWND label = ::GetDlgItem(page, kInfoLoadingLabelId);
+  if (on) {
+    ::SetTimer(page, kInfoWaitTimer, 200, nullptr);
+    ::SendMessageW(bar, PBM_SETPOS, 10, 0);
+  } else {
+    ::KillTimer(page, kInfoWaitTimer);
+    ::SendMessageW(bar, PBM_SETPOS, 100, 0);
+    if (bar) ::UpdateWindow(bar);
+  }
+  ::ShowWindow(bar, on ? SW_SHOW : SW_HIDE);
+  ::ShowWindow(label, on ? SW_SHOW : SW_HIDE);
+}
+
+void AdvanceInfoWaitProgress(HWND page) {
+  HWND bar = ::GetDlgItem(page, kInfoProgressId);
+  int previous = (int)::SendMessageW(bar, PBM_DELTAPOS, 2, 0);
+  if (previous >= 100) ::SendMessageW(bar, PBM_SETPOS, (WPARAM)NextWaitProgress(previous), 0);
+}
+
+DWORD WINAPI ReadInfoFileThread(LPVOID param) {
+  auto* rec = static_cast<InfoReaderRecord*>(param);
+  if (!rec) return 0;
+  if (rec->category < suite::INFO_CATEGORY_COUNT && rec->page && rec->list) {
+    bool owned = false, failed = false, cancelled = false;
+    if (rec->mutex) {
+      HANDLE waits[2] = {rec->mutex, rec->cancel};
+      DWORD r = ::WaitForMultipleObjects(rec->cancel ? 2 : 1, waits, FALSE, 30000);
+      if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED_0) owned = true;  // abandoned: ours all the same
+      else if (r == WAIT_OBJECT_0 + 1) cancelled = true;
+      else if (r == WAIT_FAILED) failed = true;
+    }
+    if (!failed && !cancelled) {
+      ::SendMessageW(rec->list, LB_RESETCONTENT, 0, 0);
+      std::string header;
+      HANDLE f = ::CreateFileW(rec->path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (f != INVALID_HANDLE_VALUE) {
+        FILETIME written{}, local{};
+        SYSTEMTIME st{};
+        if (::GetFileTime(f, nullptr, nullptr, &written) && ::FileTimeToLocalFileTime(&written, &local) &&
+            ::FileTimeToSystemTime(&local, &st))
+          header = FormatLastUpdatedHeader(rec->header, st);
+        ::CloseHandle(f);
+      }
+      if (FILE* in = ::_wfopen(rec->path, L"rt")) {
+        if (!header.empty()) AddLine(rec->list, header);
+        std::string line;
+        char buf[1024];
+        while (!Cancelled(rec->cancel) && std::fgets(buf, sizeof(buf), in)) {
+          line += buf;
+          if (line.empty() || line.back() != '\n') {
+            if (!std::feof(in)) continue;  // a long line: read on
+          } else {
+            line.pop_back();
+          }
+          if (IsListedInfoLine(line)) AddLine(rec->list, line);
+          line.clear();
+        }
+        std::fclose(in);
+      }
+    }
+    if (owned) ::ReleaseMutex(rec->mutex);
+  }
+  if (rec->message && ::IsWindow(rec->page))
+    ::PostMessageW(rec->page, rec->message, suite::INFO_REPLY_LOADED, (LPARAM)rec->category);
+  std::free(rec);
+  return 1;
+}
+
+InfoClient::InfoClient(unsigned category, const std::string& fileBase) : category_(category), fileBase_(fileBase) {}
+
+InfoClient::~InfoClient() {
+  Detach();
+  if (cancel_) ::CloseHandle(cancel_);
+}
+
+void InfoClient::Attach(HWND page, HWND list, UINT message, HANDLE mutex, const std::wstring& infoDir,
+                        const std::string& headerLabel) {
+  page_ = page;
+  list_ = list;
+  message_ = message;
+  mutex_ = mutex;
+  if (!headerLabel.empty()) headerLabel_ = headerLabel;
+  path_.clear();
+  if (IsAbsoluteDirectory(infoDir)) BuildInfoFilePath(infoDir, fileBase_, &path_);
+  if (!cancel_) cancel_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  else ::ResetEvent(cancel_);
+}
+
+void InfoClient::SetWaiting(bool on) {
+  if (on) waitStart_ = ::GetTickCount();
+  if (waiting_ == on) return;
+  waiting_ = on;
+  if (onWait_) onWait_(on);
+}
+
+bool InfoClient::Request(bool reuse) {
+  server_ = ::FindWindowW(nullptr, suite::kInfoServerTitle);
+  if (!server_ || !message_ || !page_ || path_.empty()) return false;
+  uint32_t word = category_ | (reuse ? suite::INFO_REQUEST_REUSE : 0u);
+  if (!::PostMessageW(server_, message_, reinterpret_cast<WPARAM>(page_), (LPARAM)word)) return false;
+  SetWaiting(true);
+  return true;
+}
+
+bool InfoClient::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+  if (!message_ || msg != message_) return false;
+  *result = 1;
+  if ((uint32_t)lp != category_) return true;
+  if (wp == suite::INFO_REPLY_READY) {
+    if (list_) ::SendMessageW(list_, WM_COMMAND, kListDefaultErase, 0);
+    if (!StartReading()) {
+      // Nothing will read the file: the wait ends here.
+      if (list_) ::SendMessageW(list_, WM_COMMAND, kListDefaultErase, 1);
+      SetWaiting(false);
+    }
+  } else if (wp == suite::INFO_REPLY_LOADED) {
+    if (list_) ::SendMessageW(list_, WM_COMMAND, kListDefaultErase, 1);
+    ::InvalidateRect(page_, nullptr, TRUE);
+    ::UpdateWindow(page_);
+    SetWaiting(false);
+    ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+  }
+  return true;
+}
+
+bool InfoClient::StartReading() {
+  if (list_) ::SendMessageW(list_, LB_RESETCONTENT, 0, 0);
+  Reap();
+  if (path_.empty()) return false;
+  auto* rec = static_cast<InfoReaderRecord*>(std::calloc(1, sizeof(InfoReaderRecord)));
+  if (!rec) return false;
+  rec->page = page_;
+  rec->list = list_;
+  std::memcpy(rec->path, path_.c_str(), (path_.size() + 1) * sizeof(wchar_t));
+  rec->category = category_;
+  rec->message = message_;
+  rec->mutex = mutex_;
+  rec->cancel = cancel_;
+  std::snprintf(rec->header, sizeof(rec->header), "%s", headerLabel_.c_str());
+  HANDLE t = startThread_ ? startThread_(&ReadInfoFileThread, rec)
+                          : ::CreateThread(nullptr, 0, &ReadInfoFileThread, rec, 0, nullptr);
+  if (!t) {
+    std::free(rec);
+    return false;
+  }
+  readers_.push_back(t);
+  return true;
+}
+
+void InfoClient::OnWaitTick() {
+  if (!waiting_) return;
+  Reap();
+  bool serverGone = !server_ || !::IsWindow(server_);
+  if ((serverGone && readers_.empty()) || ::GetTickCount() - waitStart_ > kReplyDeadlineMs) {
+    if (list_) ::SendMessageW(list_, WM_COMMAND, kListDefaultErase, 1);
+    SetWaiting(false);
+  }
+}
+
+void InfoClient::Reap() { appkit::CloseFinishedThreads(&readers_); }
+
+size_t InfoClient::RunningReaders() {
+  Reap();
+  return readers_.size();
+}
+
+void InfoClient::Detach() {
+  if (cancel_) ::SetEvent(cancel_);
+  for (HANDLE t : readers_) {
+    appkit::JoinServingSentMessages(t);
+    ::CloseHandle(t);
+  }
+  readers_.clear();
+  if (waiting_) SetWaiting(false);
+}
+
+}  // namespace ctlfw

@@ -1,0 +1,11 @@
+// Audio information: KytAUDIO.IFO and the summary's "Audio" section.
+#pragma once
+#include "infosink.h"
+#include "worker.h"
+
+namespace quorrel {
+
+void WriteAudioInformation(InfoSink& out, int summaryFlag, const GatherContext& ctx);
+void WriteMixerLine(InfoSink& out);
+
+}  // namespace quorrel

@@ -1,0 +1,104 @@
+#include "memory.h"
+
+#include <tlhelp32.h>
+
+#include "format.h"
+#include "module.h"
+#include "resource.h"
+
+namespace quorrel {
+
+MemorySnapshot ReadMemoryStatus() {
+  MEMORYSTATUSEX ms{};
+  ms.dwLength = sizeof(ms);
+  MemorySnapshot s;
+  if (!::GlobalMemoryStatusEx(&ms)) return s;
+  s.load = ms.dwMemoryLoad;
+  s.totalPhys = ms.ullTotalPhys;
+  s.availPhys = ms.ullAvailPhys;
+  s.totalPageFile = ms.ullTotalPageFile;
+  s.availPageFile = ms.ullAvailPageFile;
+  s.totalVirtual = ms.ullTotalVirtual;
+  s.availVirtual = ms.ullAvailVirtual;
+  return s;
+}
+
+void WriteMemoryLines(InfoSink& out, int mode, const MemorySnapshot& m, bool windows9x) {
+  if (mode != 0) {
+    out.WriteString(MbLine(Str(IDS_MEMORY), m.totalPhys));
+    out.WriteString("\n");
+    return;
+  }
+  WriteHeading(out, Str(IDS_MEMORY_UTILIZATION));
+  if (windows9x) {
+    out.WriteString(PercentLine(Str(IDS_PERCENT_MEMORY), m.load));
+    out.WriteString("\n");
+  }
+  const struct {
+    UINT label;
+    uint64_t value;
+  } lines[] = {{IDS_TOTAL_PHYSICAL, m.totalPhys},    {IDS_FREE_PHYSICAL, m.availPhys},
+               {IDS_TOTAL_PAGEFILE, m.totalPageFile}, {IDS_FREE_PAGEFILE, m.availPageFile},
+               {IDS_TOTAL_VIRTUAL, m.totalVirtual},   {IDS_FREE_VIRTUAL, m.availVirtual}};
+  for (const auto& l : lines) {
+    out.WriteString(KbLine(Str(l.label), l.value));
+    out.WriteString("\n");
+  }
+  out.WriteString("\n");
+}
+
+void WriteMemoryInfo(InfoSink& out, int mode, const GatherContext& ctx) {
+  WriteMemoryLines(out, mode, ReadMemoryStatus(), Is9x());
+  if (mode == 0 && ctx.Switch(suite::SW_MEMORY_HEAP)) WriteHeapAllocation(out);
+}
+
+uint32_t SumHeapBlocks(DWORD processId, ULONG_PTR heapId) {
+  ModuleState& m = Module();
+  if (!m.heap32First || !m.heap32Next) return 0;
+  HEAPENTRY32 e{};
+  e.dwSize = sizeof(e);
+  if (!m.heap32First(&e, processId, heapId)) return 0;
+  uint32_t total = (uint32_t)e.dwBlockSize;
+  while (m.heap32Next(&e)) total += (uint32_t)e.dwBlockSize;
+  return total;
+}
+
+namespace {
+void WriteProcessHeapLine(InfoSink& out, const tagPROCESSENTRY32& p) {
+  ModuleState& m = Module();
+  if (!m.createToolhelp32Snapshot || !m.heap32ListFirst || !m.heap32ListNext) return;
+  HANDLE snap = m.createToolhelp32Snapshot(TH32CS_SNAPHEAPLIST, p.th32ProcessID);
+  if (snap == INVALID_HANDLE_VALUE) return;
+  HEAPLIST32 list{};
+  list.dwSize = sizeof(list);
+  if (m.heap32ListFirst(snap, &list)) {
+    uint32_t total = SumHeapBlocks(p.th32ProcessID, list.th32HeapID);
+    while (m.heap32ListNext(snap, &list)) total += SumHeapBlocks(p.th32ProcessID, list.th32HeapID);
+    std::string exe(p.szExeFile, strnlen(p.szExeFile, sizeof(p.szExeFile)));
+    out.WriteString(FormatA("%s\t%u KB", HeapProcessName(exe).c_str(), total >> 10));
+    out.WriteString("\n");
+  }
+  ::CloseHandle(snap);
+}
+}  // namespace
+
+void WriteHeapAllocation(InfoSink& out) {
+  ModuleState& m = Module();
+  if (!m.createToolhelp32Snapshot || !m.process32First || !m.process32Next || !m.heap32ListFirst ||
+      !m.heap32ListNext || !m.heap32First || !m.heap32Next)
+    return;
+  out.WriteString("@3");
+  out.WriteString(Str(IDS_HEAPS_ALLOCATION));
+  out.WriteString("\n");
+  HANDLE snap = m.createToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return;
+  tagPROCESSENTRY32 p{};
+  p.dwSize = sizeof(p);
+  if (m.process32First(snap, &p)) {
+    WriteProcessHeapLine(out, p);
+    while (m.process32Next(snap, &p)) WriteProcessHeapLine(out, p);
+  }
+  ::CloseHandle(snap);
+}
+
+}  // namespace quorrel

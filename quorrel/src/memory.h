@@ -1,0 +1,26 @@
+// Memory information: KytMEM.IFO and the summary's "Memory:" line.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+#include "infosink.h"
+#include "worker.h"
+
+namespace quorrel {
+
+struct MemorySnapshot {
+  unsigned load = 0;  // percent
+  uint64_t totalPhys = 0, availPhys = 0, totalPageFile = 0, availPageFile = 0, totalVirtual = 0, availVirtual = 0;
+};
+
+MemorySnapshot ReadMemoryStatus();
+// The memory lines for a snapshot: mode 0 the category, any other mode the
+// summary line. `windows9x` adds the percent line.
+void WriteMemoryLines(InfoSink& out, int mode, const MemorySnapshot& m, bool windows9x);
+// The whole writer: the machine's memory, then the heaps when "MemoryHeap" is on.
+void WriteMemoryInfo(InfoSink& out, int mode, const GatherContext& ctx);
+void WriteHeapAllocation(InfoSink& out);
+uint32_t SumHeapBlocks(DWORD processId, ULONG_PTR heapId);
+
+}  // namespace quorrel

@@ -1,0 +1,219 @@
+#include "module.h"
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "appkit/paths.h"
+#include "appkit/registry.h"
+#include "format.h"
+#include "resource.h"
+#include "serverdlg.h"
+
+namespace quorrel {
+
+namespace {
+
+std::unique_ptr<CQuorrelServerDlg> g_server;
+
+void BindRuntimeLibraries(ModuleState& m) {
+  char sys[MAX_PATH];
+  UINT n = ::GetSystemDirectoryA(sys, MAX_PATH);
+  if (n < 1 || n > 255) return;
+  std::string dir = std::string(sys, n) + "\\";
+  if (HMODULE avicap = ::LoadLibraryA((dir + "AVICAP32.DLL").c_str()))
+    m.capGetDriverDescription =
+        reinterpret_cast<CapGetDriverDescriptionFn>(::GetProcAddress(avicap, "capGetDriverDescriptionA"));
+  if (HMODULE mpr = ::LoadLibraryA((dir + "MPR.DLL").c_str())) {
+    m.wnetOpenEnum = ::GetProcAddress(mpr, "WNetOpenEnumA");
+    m.wnetCloseEnum = ::GetProcAddress(mpr, "WNetCloseEnum");
+    m.wnetGetUser = ::GetProcAddress(mpr, "WNetGetUserA");
+    m.wnetEnumResource = ::GetProcAddress(mpr, "WNetEnumResourceA");
+  }
+  if (HMODULE k = ::LoadLibraryA((dir + "KERNEL32.DLL").c_str())) {
+    m.process32First = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Process32First"));
+    m.process32Next = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Process32Next"));
+    m.heap32First = reinterpret_cast<Heap32FirstFn>(::GetProcAddress(k, "Heap32First"));
+    m.heap32Next = reinterpret_cast<Heap32NextFn>(::GetProcAddress(k, "Heap32Next"));
+    m.heap32ListFirst = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Heap32ListFirst"));
+    m.heap32ListNext = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Heap32ListNext"));
+    m.createToolhelp32Snapshot =
+        reinterpret_cast<CreateToolhelp32SnapshotFn>(::GetProcAddress(k, "CreateToolhelp32Snapshot"));
+  }
+}
+
+void ReadSystemDirectories(ModuleState& m) {
+  char buf[MAX_PATH];
+  UINT n = ::GetSystemDirectoryA(buf, MAX_PATH);
+  m.systemDir = n < MAX_PATH ? DirectoryWithSlash(std::string(buf, n)) : std::string();
+  n = ::GetWindowsDirectoryA(buf, MAX_PATH);
+  m.windowsDir = n < MAX_PATH ? DirectoryWithSlash(std::string(buf, n)) : std::string();
+  m.bootRoot = BootDriveRoot(m.windowsDir);
+}
+
+// Windows 9x: hand the label texts of MirvaneRC to the system-access library.
+void BindSystemAccessLibrary(ModuleState& m) {
+  std::wstring vex = m.moduleDir + L"Vexholm.DLL";
+  m.vexholm = ::LoadLibraryW(vex.c_str());
+  if (!m.vexholm) return;
+  m.getQuorrel = reinterpret_cast<GetQuorrelFn>(::GetProcAddress(m.vexholm, "GetQuorrel"));
+  if (!m.getQuorrel) return;
+  std::wstring rc = m.moduleDir + L"MirvaneRC.DLL";
+  m.mirvaneRc = ::LoadLibraryW(rc.c_str());
+  if (!m.mirvaneRc) return;
+  char text[257];
+  int count = 255;
+  if (::LoadStringA(m.mirvaneRc, 0, text, sizeof(text)) > 0) count = std::atoi(text);
+  for (int id = 0; id <= count && id <= 0xFFFF; ++id) {
+    int len = ::LoadStringA(m.mirvaneRc, (UINT)id, text, sizeof(text));
+    if (len <= 0) continue;
+    std::vector<char> record(2 + (size_t)len + 1, 0);
+    record[0] = (char)(id & 0xFF);
+    record[1] = (char)((id >> 8) & 0xFF);
+    memcpy(record.data() + 2, text, (size_t)len);
+    m.getQuorrel(0x69, (WORD)(2 + len), record.data());
+  }
+}
+
+}  // namespace
+
+ModuleState& Module() {
+  static ModuleState state;
+  return state;
+}
+
+bool Is9x() { return (::GetVersion() & 0x80000000u) != 0; }
+
+std::string Str(UINT id) {
+  char buf[1024];
+  HINSTANCE res = Module().resources;
+  int n = ::LoadStringA(res ? res : Module().module, id, buf, sizeof(buf));
+  if (n <= 0 && res != Module().module && Module().module) n = ::LoadStringA(Module().module, id, buf, sizeof(buf));
+  return n > 0 ? std::string(buf, (size_t)n) : std::string();
+}
+
+HWND ServerWindow() { return g_server ? g_server->hwnd() : nullptr; }
+
+void ReadSummarySwitches(int out[suite::SW_COUNT]) {
+  appkit::RegKey key;
+  bool open = key.Open(HKEY_CURRENT_USER, suite::kQuorrelSettingKey);
+  for (unsigned i = 0; i < suite::SW_COUNT; ++i) {
+    DWORD v = 0;
+    out[i] = open && key.GetDword(suite::kInfoSwitches[i].name, &v) ? (int)v : suite::kInfoSwitches[i].def;
+  }
+}
+
+bool StartQuorrelServer(HMODULE module) {
+  ModuleState& m = Module();
+  if (m.serverCreated) return false;
+  m.showWnd = 0;
+  m.startup = 0;
+
+  HANDLE sem = ::CreateSemaphoreW(nullptr, 0, 1, suite::kInfoServerSemaphore);
+  if (sem && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+    ::CloseHandle(sem);
+    return false;
+  }
+
+  const char* cmd = ::GetCommandLineA();
+  ScanModuleSwitches(cmd ? cmd : "", &m.showWnd, &m.startup);
+
+  m.module = module;
+  m.modulePath = appkit::ModulePath(module);
+  m.moduleDir = DirectoryOf(m.modulePath);
+  // Every information file's path must fit its request record; a server
+  // that could not name its files does not start.
+  if (!InfoDirectoryFits(m.moduleDir)) {
+    if (sem) ::CloseHandle(sem);
+    return false;
+  }
+  m.semaphore = sem;
+
+  BindRuntimeLibraries(m);
+  ReadSystemDirectories(m);
+
+  std::wstring resPath = ResourceLibraryPath(m.modulePath);
+  HINSTANCE res = ::LoadLibraryExW(resPath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  m.resourceLibraryLoaded = res != nullptr;
+  m.resources = res ? res : module;
+
+  if (Is9x()) BindSystemAccessLibrary(m);
+
+  ReadSummarySwitches(m.switches);
+  m.messageBoxTitle = Str(IDS_SYSTEM_INFORMATION);
+
+  g_server.reset(new CQuorrelServerDlg(m.resources, m.moduleDir));
+  if (!g_server->CreateModeless(nullptr)) {
+    g_server.reset();
+    return true;  // the semaphore is kept: this control owns the (failed) server
+  }
+  m.serverCreated = true;
+  appkit::RegWriteString(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, suite::kModulePathValue, m.moduleDir);
+  ::ShowWindow(g_server->hwnd(), m.showWnd ? SW_SHOW : SW_HIDE);
+  return true;
+}
+
+void StopQuorrelServer() {
+  ModuleState& m = Module();
+  if (g_server) {
+    if (m.serverCreated && g_server->hwnd()) ::SendMessageW(g_server->hwnd(), WM_CLOSE, 0, 0);
+    g_server.reset();
+  }
+  m.serverCreated = false;
+  if (m.semaphore) ::CloseHandle(m.semaphore);
+  m.semaphore = nullptr;
+  m.vexholm = nullptr;
+  m.getQuorrel = nullptr;
+  m.mirvaneRc = nullptr;
+  m.capGetDriverDescription = nullptr;
+  m.wnetOpenEnum = m.wnetCloseEnum = m.wnetGetUser = m.wnetEnumResource = nullptr;
+  m.createToolhelp32Snapshot = nullptr;
+  m.process32First = m.process32Next = m.heap32ListFirst = m.heap32ListNext = nullptr;
+  m.heap32First = nullptr;
+  m.heap32Next = nullptr;
+  // Every worker has ended by now: the resource library can go.
+  if (m.resourceLibraryLoaded && m.resources) ::FreeLibrary(m.resources);
+  m.resourceLibraryLoaded = false;
+  m.resources = nullptr;
+}
+
+void WriteLastResult(const std::string& text) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+    return;
+  ::RegSetValueExA(key, "LastResult", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   (DWORD)text.size() + 1);
+  ::RegCloseKey(key);
+}
+
+int ShowQuorrelMessage(const std::string& text, UINT type) {
+  return ::MessageBoxA(nullptr, text.c_str(), Module().messageBoxTitle.c_str(), type);
+}
+
+int ShowQuorrelMessageId(UINT id, UINT type) { return ShowQuorrelMessage(Str(id), type); }
+
+void BringMainWindowToFront() {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, suite::kHalvixSettingKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  char title[257] = {};
+  DWORD size = 256;
+  DWORD type = 0;
+  LONG r = ::RegQueryValueExA(key, "MessageBoxTitle", nullptr, &type, reinterpret_cast<BYTE*>(title), &size);
+  ::RegCloseKey(key);
+  if (r != ERROR_SUCCESS || type != REG_SZ || title[0] == 0) return;
+  title[256] = 0;
+  OSVERSIONINFOA vi{};
+  vi.dwOSVersionInfoSize = sizeof(vi);
+  bool changed = false;
+  DWORD old = 0;
+  if (::GetVersionExA(&vi) && vi.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS &&
+      (vi.dwMajorVersion > 4 || (vi.dwMajorVersion == 4 && vi.dwMinorVersion > 0))) {
+    if (::SystemParametersInfoA(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &old, 0))
+      changed = ::SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, 0) != FALSE;
+  }
+  if (HWND main = ::FindWindowA(nullptr, title)) ::SetForegroundWindow(main);
+  if (changed) ::SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>((ULONG_PTR)old), 0);
+}
+
+}  // namespace quorrel

@@ -1,0 +1,54 @@
+// The hidden server window: finds no one, is found by its title, takes
+// category requests and window commands on "kyt_quorrel_msg", answers the
+// self-test message "kyt_quorrel_msg2", and starts one worker per request.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "appkit/dialog.h"
+
+namespace quorrel {
+
+class CQuorrelServerDlg : public appkit::Dialog {
+ public:
+  CQuorrelServerDlg(HINSTANCE resources, const std::wstring& moduleDir);
+  ~CQuorrelServerDlg() override;
+
+  const std::string& DmiCheckLine() const { return dmiLine_; }
+  // Workers that have not ended yet (for tests and shut-down).
+  size_t RunningWorkers();
+
+ protected:
+  BOOL OnInit() override;
+  bool OnCommand(int id, int code, HWND ctl) override;
+  void OnTimer(UINT_PTR id) override;
+  void OnOK() override {}
+  // Reached only through WM_CLOSE: Esc and Enter are swallowed in OnCommand.
+  void OnCancel() override { OnClose(); }
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
+
+ private:
+  void OnClose();
+  void HandleRequest(HWND client, uint32_t categoryWord);
+  void AdvancePrebuildChain();
+  void StartDmiCheck();
+  void ReapWorkers();
+  void JoinWorkers();
+
+  std::wstring moduleDir_;
+  int prebuild_[16] = {};
+  int prebuildCursor_ = -1;
+  std::string dmiLine_;
+  UINT monitorMsg_ = 0;
+  UINT requestMsg_ = 0;
+  UINT selfTestMsg_ = 0;
+  HICON icon_ = nullptr;
+  HANDLE checker_ = nullptr;
+  int checkerTicks_ = 0;
+  bool closing_ = false;
+  std::vector<HANDLE> workers_;
+};
+
+}  // namespace quorrel

@@ -1,0 +1,171 @@
+#include "worker.h"
+
+#include <cstdlib>
+
+#include "audio.h"
+#include "format.h"
+#include "memory.h"
+#include "module.h"
+#include "resource.h"
+
+namespace quorrel {
+
+namespace {
+HANDLE g_mutex = nullptr;
+HANDLE g_stop = nullptr;
+volatile LONG g_live = 0;
+}  // namespace
+
+void OpenInfoMutex() {
+  if (!g_mutex) g_mutex = ::CreateMutexW(nullptr, FALSE, suite::kInfoMutexName);
+  if (!g_stop) g_stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  else ::ResetEvent(g_stop);
+}
+
+void CloseInfoMutex() {
+  if (g_mutex) ::CloseHandle(g_mutex);
+  g_mutex = nullptr;
+}
+
+void SignalWorkersToStop() {
+  if (g_stop) ::SetEvent(g_stop);
+}
+
+int GatherContext::Switch(unsigned i) const {
+  if (i >= suite::SW_COUNT) return 0;
+  return switches ? switches[i] : suite::kInfoSwitches[i].def;
+}
+
+bool MayReuseInfoFile(const wchar_t* path) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, suite::kHalvixSettingKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  bool reuse = false;
+  DWORD autoRefresh = 1, size = sizeof(autoRefresh), type = 0;
+  FILETIME begin{};
+  if (::RegQueryValueExW(key, suite::kAutoRefreshValue, nullptr, &type, reinterpret_cast<BYTE*>(&autoRefresh),
+                         &size) == ERROR_SUCCESS &&
+      size == sizeof(DWORD) && autoRefresh == 0 && ::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) {
+    size = sizeof(begin);
+    if (::RegQueryValueExW(key, suite::kModuleBeginValue, nullptr, &type, reinterpret_cast<BYTE*>(&begin), &size) ==
+            ERROR_SUCCESS &&
+        size == sizeof(begin)) {
+      HANDLE f = ::CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (f != INVALID_HANDLE_VALUE) {
+        FILETIME written{};
+        if (::GetFileTime(f, nullptr, nullptr, &written)) reuse = IsFileNewerThan(written, begin);
+        ::CloseHandle(f);
+      }
+    }
+  }
+  ::RegCloseKey(key);
+  return reuse;
+}
+
+namespace {
+
+void WriteVersionLine(InfoSink& out) {
+  OSVERSIONINFOA vi{};
+  vi.dwOSVersionInfoSize = sizeof(vi);
+  if (!::GetVersionExA(&vi)) return;
+  out.WriteString(VersionLine(Str(VersionLabelId(vi.dwPlatformId, vi.dwMajorVersion, vi.dwMinorVersion)),
+                              vi.dwMajorVersion, vi.dwMinorVersion, vi.dwBuildNumber));
+  out.WriteString("\n");
+}
+
+// Heading of a category whose writer has not joined the server yet.
+void WritePendingCategory(InfoSink& out, unsigned category) {
+  WriteHeading(out, Str(IDS_CATEGORY_HEADING_BASE + category));
+}
+
+}  // namespace
+
+void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
+  using namespace suite;
+  bool nine = Is9x();
+  WriteHeading(out, Str(IDS_SUMMARY));
+  auto block = [&](unsigned sw, bool only9x, auto&& body) {
+    if (!ctx.Switch(sw) || (only9x && !nine)) return;
+    body();
+    out.Flush();
+  };
+  block(SW_SUMMARY_VERSION, false, [&] { WriteVersionLine(out); });
+  // BIOS, bus, processor: their writers have not joined the server yet.
+  block(SW_SUMMARY_MEM, false, [&] { WriteMemoryInfo(out, 1, ctx); });
+  // Floppy, disk, CD-ROM, video BIOS, media and monitor lines: likewise.
+  block(SW_VIDEO_SUMMARY, false, [&] { WriteHeading(out, Str(IDS_HEADING_VIDEO)); });
+  block(SW_AUDIO_SUMMARY, false, [&] {
+    WriteHeading(out, Str(IDS_HEADING_AUDIO));
+    WriteAudioInformation(out, 1, ctx);
+  });
+  block(SW_MODEM_SUMMARY, false, [&] { WriteHeading(out, Str(IDS_HEADING_MODEM)); });
+  block(SW_IODEVICE_SUMMARY, true, [&] { WriteHeading(out, Str(IDS_HEADING_IODEVICES)); });
+  block(SW_NETWORK_SUMMARY, false, [&] { WriteHeading(out, Str(IDS_HEADING_NETWORK)); });
+  block(SW_RESOURCE_SUMMARY, true, [&] { WriteHeading(out, Str(IDS_HEADING_RESOURCE)); });
+}
+
+void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
+  switch (category) {
+    case suite::INFO_SUMMARY:
+      WriteSummaryCategory(out, ctx);
+      break;
+    case suite::INFO_MEMORY:
+      WriteMemoryInfo(out, 0, ctx);
+      break;
+    case suite::INFO_AUDIO:
+      WriteAudioInformation(out, 0, ctx);
+      break;
+    default:
+      if (category < suite::INFO_CATEGORY_COUNT) WritePendingCategory(out, category);
+      break;
+  }
+}
+
+long LiveWorkerCount() { return ::InterlockedCompareExchange(&g_live, 0, 0); }
+
+DWORD WINAPI GatherCategoryThread(LPVOID param) {
+  auto* req = static_cast<InfoRequest*>(param);
+  if (!req) return 0;
+  ::InterlockedIncrement(&g_live);
+
+  bool owned = false;
+  bool failed = false;
+  bool stopped = false;
+  if (g_mutex) {
+    HANDLE waits[2] = {g_mutex, g_stop};
+    DWORD r = ::WaitForMultipleObjects(g_stop ? 2 : 1, waits, FALSE, 15000);
+    if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED_0) owned = true;  // an abandoned mutex is ours too
+    else if (r == WAIT_OBJECT_0 + 1) stopped = true;
+    else if (r == WAIT_FAILED) failed = true;
+  }
+
+  if (!failed && !stopped) {
+    bool reuse = false;
+    if (req->category & suite::INFO_REQUEST_REUSE) {
+      req->category &= ~suite::INFO_REQUEST_REUSE;
+      reuse = MayReuseInfoFile(req->path);
+    }
+    if (!reuse) {
+      FileSink file;
+      if (file.Create(req->path)) {
+        GatherContext ctx;
+        ctx.switches = req->switches;
+        ctx.dmiLine = req->dmiLine;
+        ctx.clientWindow = req->clientWindow;
+        ctx.monitorMessage = req->monitorMessage;
+        ctx.softwareList = req->softwareList;
+        WriteCategory(file, req->category, ctx);
+        file.Close();
+      }
+    }
+  }
+
+  uint32_t category = req->category & ~suite::INFO_REQUEST_REUSE;
+  if (!stopped && req->replyMessage && ::IsWindow(req->clientWindow))
+    ::PostMessageW(req->clientWindow, req->replyMessage, suite::INFO_REPLY_READY, (LPARAM)category);
+  std::free(req);
+  if (owned) ::ReleaseMutex(g_mutex);
+  ::InterlockedDecrement(&g_live);
+  return 1;
+}
+
+}  // namespace quorrel

@@ -1,0 +1,56 @@
+// The request worker: one thread per accepted request writes (or reuses) a
+// category's information file under the mutex "kyt_quorrel_msg" and tells
+// the client with reply 101.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "infosink.h"
+#include "suite/info.h"
+
+namespace quorrel {
+
+// Allocated with malloc by the server window, freed by its worker.
+struct InfoRequest {
+  HWND clientWindow;
+  wchar_t path[suite::kInfoPathMax];
+  uint32_t category;          // bit 31: reuse allowed
+  int32_t summaryFlag;        // the writers' mode; always 0 from the server
+  uint32_t replyMessage;      // "kyt_quorrel_msg", 0 = no reply
+  uint32_t monitorMessage;    // "kyt_drelmak_msg"
+  char dmiLine[160];
+  // The summary and gatherer switches as read just before the worker started.
+  int switches[suite::SW_COUNT];
+  HWND softwareList;          // the server's hidden sorted list box
+};
+
+// What a category writer knows of its request.
+struct GatherContext {
+  const int* switches = nullptr;  // SW_COUNT entries
+  std::string dmiLine;
+  HWND clientWindow = nullptr;
+  UINT monitorMessage = 0;
+  HWND softwareList = nullptr;
+  int Switch(unsigned i) const;
+};
+
+DWORD WINAPI GatherCategoryThread(LPVOID request);
+// Request workers that have started and not yet ended.
+long LiveWorkerCount();
+
+// Writes one category into an open file (summary flag 0).
+void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx);
+// KytSUM.IFO.
+void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx);
+// Reuse rule of requests with bit 31 (registry and file time).
+bool MayReuseInfoFile(const wchar_t* path);
+
+// The mutex shared by all writers and readers, created by the server window.
+void OpenInfoMutex();
+void CloseInfoMutex();
+// Makes workers that still wait for the mutex give up (server closing).
+void SignalWorkersToStop();
+
+}  // namespace quorrel

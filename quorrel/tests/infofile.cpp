@@ -1,0 +1,121 @@
+#include "infofile.h"
+
+#include <cstdio>
+
+#include "suite/info.h"
+#include "testsupport/process.h"
+
+namespace infotest {
+
+std::string ReadFileBytes(const std::wstring& path) {
+  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+  if (f == INVALID_HANDLE_VALUE) return {};
+  std::string out;
+  char buf[65536];
+  DWORD got = 0;
+  while (::ReadFile(f, buf, sizeof(buf), &got, nullptr) && got > 0) out.append(buf, got);
+  ::CloseHandle(f);
+  return out;
+}
+
+std::string ReadFileLocked(const std::wstring& path) {
+  HANDLE m = ::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, suite::kInfoMutexName);
+  DWORD r = m ? ::WaitForSingleObject(m, 30000) : WAIT_FAILED;
+  std::string text = ReadFileBytes(path);
+  if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) ::ReleaseMutex(m);
+  if (m) ::CloseHandle(m);
+  return text;
+}
+
+bool SplitCrLf(const std::string& text, std::vector<std::string>* lines) {
+  lines->clear();
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      if (i + 1 >= text.size() || text[i + 1] != '\n') return false;
+      lines->push_back(text.substr(start, i - start));
+      start = i + 2;
+      ++i;
+    } else if (text[i] == '\n') {
+      return false;
+    }
+  }
+  return start == text.size();
+}
+
+bool LastWrite(const std::wstring& path, FILETIME* t) {
+  WIN32_FILE_ATTRIBUTE_DATA d{};
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &d)) return false;
+  *t = d.ftLastWriteTime;
+  return true;
+}
+
+bool SetLastWrite(const std::wstring& path, const FILETIME& t) {
+  HANDLE f = ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  BOOL ok = ::SetFileTime(f, nullptr, nullptr, &t);
+  ::CloseHandle(f);
+  return ok != FALSE;
+}
+
+FILETIME NowUtc() {
+  FILETIME t{};
+  ::GetSystemTimeAsFileTime(&t);
+  return t;
+}
+
+FILETIME AddSeconds(const FILETIME& t, long long seconds) {
+  ULARGE_INTEGER u{};
+  u.LowPart = t.dwLowDateTime;
+  u.HighPart = t.dwHighDateTime;
+  u.QuadPart += (ULONGLONG)(seconds * 10000000LL);
+  return FILETIME{u.LowPart, u.HighPart};
+}
+
+namespace {
+HKEY Create(const wchar_t* key) {
+  HKEY h = nullptr;
+  ::RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr);
+  return h;
+}
+}  // namespace
+
+void SetDword(const wchar_t* key, const wchar_t* name, DWORD value) {
+  HKEY h = Create(key);
+  ::RegSetValueExW(h, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+  ::RegCloseKey(h);
+}
+
+void SetFiletime(const wchar_t* key, const wchar_t* name, const FILETIME& t) {
+  HKEY h = Create(key);
+  ::RegSetValueExW(h, name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&t), sizeof(t));
+  ::RegCloseKey(h);
+}
+
+void DeleteValue(const wchar_t* key, const wchar_t* name) {
+  HKEY h = Create(key);
+  ::RegDeleteValueW(h, name);
+  ::RegCloseKey(h);
+}
+
+std::wstring ReadString(const wchar_t* key, const wchar_t* name) {
+  wchar_t buf[1024] = {};
+  DWORD size = sizeof(buf) - sizeof(wchar_t);
+  if (::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS) return {};
+  return buf;
+}
+
+void DeleteKey(const wchar_t* key) { ::RegDeleteTreeW(HKEY_CURRENT_USER, key); }
+
+int Regsvr32(const std::wstring& file) {
+  wchar_t sys[MAX_PATH] = {};
+  ::GetSystemDirectoryW(sys, MAX_PATH);
+  testsupport::Process p;
+  if (!p.Start(std::wstring(sys) + L"\\regsvr32.exe", L"/s \"" + file + L"\"")) return -1;
+  if (!p.WaitExit(60000)) return -1;
+  return (int)p.ExitCode();
+}
+
+}  // namespace infotest

@@ -1,0 +1,29 @@
+// Test helpers around the information files and the server's registry.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace infotest {
+
+// The whole file in binary (CR LF kept); "" when missing.
+std::string ReadFileBytes(const std::wstring& path);
+// The same while holding the mutex "kyt_quorrel_msg", as every reader does.
+std::string ReadFileLocked(const std::wstring& path);
+// Lines split at CR LF; false when a bare LF or CR appears.
+bool SplitCrLf(const std::string& text, std::vector<std::string>* lines);
+bool LastWrite(const std::wstring& path, FILETIME* t);
+bool SetLastWrite(const std::wstring& path, const FILETIME& t);
+FILETIME NowUtc();
+FILETIME AddSeconds(const FILETIME& t, long long seconds);
+
+void SetDword(const wchar_t* key, const wchar_t* name, DWORD value);
+void SetFiletime(const wchar_t* key, const wchar_t* name, const FILETIME& t);
+void DeleteValue(const wchar_t* key, const wchar_t* name);
+std::wstring ReadString(const wchar_t* key, const wchar_t* name);
+void DeleteKey(const wchar_t* key);
+// Runs "<system>\\regsvr32.exe /s <file>"; its exit code, -1 when it did not run.
+int Regsvr32(const std::wstring& file);
+
+}  // namespace infotest
