@@ -6,6 +6,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "appkit/paths.h"
 #include "appkit/registry.h"
@@ -14,6 +16,7 @@
 #include "ctlfw/testinfo.h"
 #include "ctlfw/testpage.h"
 #include "runner.h"
+#include "runner_ids.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
 
@@ -307,6 +310,51 @@ TEST_F(RunnerTest, EnterAndEscapeNeverCloseTheSheet) {
   EXPECT_TRUE(::IsWindow(sheet));
   EXPECT_TRUE(::IsWindowVisible(page));
   EXPECT_FALSE(runner.IsRunning());
+}
+
+// Closes the first message box captioned `caption` with `button`, keeping
+// its text.
+struct BoxCloser {
+  BoxCloser(const wchar_t* caption, int button) {
+    worker = std::thread([=] {
+      for (int i = 0; i < 500 && !done; ++i) {
+        HWND box = ::FindWindowW(L"#32770", caption);
+        if (box) {
+          for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+            std::wstring t = testsupport::GetText(c);
+            if (testsupport::ClassOf(c) == L"Static" && !t.empty()) text = t;
+          }
+          ::PostMessageW(box, WM_COMMAND, button, 0);
+          done = true;
+        }
+        ::Sleep(10);
+      }
+    });
+  }
+  ~BoxCloser() {
+    if (worker.joinable()) worker.join();
+  }
+  std::thread worker;
+  std::atomic<bool> done{false};
+  std::wstring text;
+};
+
+TEST_F(RunnerTest, MessageBoxesCarryTheRunnersCaption) {
+  ASSERT_TRUE(runner.Init(host.hwnd(), "-AutoRun"));
+  {
+    BoxCloser closer(L"Memory Test", IDNO);
+    EXPECT_EQ(runner.RunnerMessageBox(IDS_ZENTREL_WORKINGSET_FAILED, MB_YESNO), IDNO);
+    closer.worker.join();
+    closer.worker = std::thread();
+    EXPECT_EQ(closer.text, L"Failed to get process workingset size");
+  }
+  {
+    BoxCloser closer(L"Memory Test", IDOK);
+    EXPECT_EQ(runner.ShowMessage(L"A text of the caller's", MB_OK), IDOK);
+    closer.worker.join();
+    closer.worker = std::thread();
+    EXPECT_EQ(closer.text, L"A text of the caller's");
+  }
 }
 
 class RunTest : public RunnerTest, public ::testing::WithParamInterface<int> {};
