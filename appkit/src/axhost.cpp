@@ -1,5 +1,6 @@
 #include "appkit/axhost.h"
 
+#include "appkit/axcom.h"
 #include "appkit/text.h"
 
 namespace appkit {
@@ -104,27 +105,11 @@ class AxHost::Site : public IOleClientSite, public IOleInPlaceSite, public IOleI
 
 // ---------------------------------------------------------------------------
 // Event sink: an IDispatch that answers for the event interface.
-class AxHost::Sink : public IDispatch {
+class AxHost::Sink : public ComObject<IDispatch> {
  public:
-  Sink(REFIID iid, EventHandler handler) : iid_(iid), handler_(std::move(handler)) {}
+  Sink(REFIID iid, EventHandler handler) : ComObject(IID_IDispatch, iid), handler_(std::move(handler)) {}
   void Detach() { handler_ = nullptr; }
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == iid_) {
-      *ppv = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return (ULONG)::InterlockedIncrement(&refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG r = ::InterlockedDecrement(&refs_);
-    if (r == 0) delete this;
-    return (ULONG)r;
-  }
   STDMETHODIMP GetTypeInfoCount(UINT* n) override {
     if (n) *n = 0;
     return S_OK;
@@ -151,9 +136,6 @@ class AxHost::Sink : public IDispatch {
   }
 
  private:
-  virtual ~Sink() = default;
-  LONG refs_ = 1;
-  IID iid_;
   EventHandler handler_;
 };
 

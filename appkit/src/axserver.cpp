@@ -2,6 +2,7 @@
 // check, plus the minimal property page object.
 #include "appkit/axcontrol.h"
 
+#include "appkit/axcom.h"
 #include "appkit/paths.h"
 #include "appkit/registry.h"
 #include "appkit/text.h"
@@ -12,26 +13,10 @@ namespace {
 
 const wchar_t kClassesRoot[] = L"Software\\Classes\\";
 
-class ClassFactory : public IClassFactory {
+class ClassFactory : public ComObject<IClassFactory> {
  public:
-  explicit ClassFactory(AxCreateFn create) : create_(create) { AxModuleLock(); }
-  virtual ~ClassFactory() { AxModuleUnlock(); }
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *ppv = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return (ULONG)::InterlockedIncrement(&refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG r = ::InterlockedDecrement(&refs_);
-    if (r == 0) delete this;
-    return (ULONG)r;
-  }
+  explicit ClassFactory(AxCreateFn create) : ComObject(IID_IClassFactory), create_(create) { AxModuleLock(); }
+  ~ClassFactory() override { AxModuleUnlock(); }
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
@@ -49,7 +34,6 @@ class ClassFactory : public IClassFactory {
   }
 
  private:
-  LONG refs_ = 1;
   AxCreateFn create_;
 };
 
@@ -160,7 +144,8 @@ HRESULT AxUnregisterServer(const AxServer& server) {
 }
 
 // ---------------------------------------------------------------------------
-AxPropertyPage::AxPropertyPage(UINT dialogId, UINT titleId) : dialogId_(dialogId), titleId_(titleId) {
+AxPropertyPage::AxPropertyPage(UINT dialogId, UINT titleId)
+    : ComObject(IID_IPropertyPage), dialogId_(dialogId), titleId_(titleId) {
   AxModuleLock();
 }
 
@@ -168,25 +153,6 @@ AxPropertyPage::~AxPropertyPage() {
   if (hwnd_) ::DestroyWindow(hwnd_);
   if (site_) site_->Release();
   AxModuleUnlock();
-}
-
-STDMETHODIMP AxPropertyPage::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IPropertyPage) {
-    *ppv = static_cast<IPropertyPage*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) AxPropertyPage::AddRef() { return (ULONG)::InterlockedIncrement(&refs_); }
-
-STDMETHODIMP_(ULONG) AxPropertyPage::Release() {
-  LONG r = ::InterlockedDecrement(&refs_);
-  if (r == 0) delete this;
-  return (ULONG)r;
 }
 
 STDMETHODIMP AxPropertyPage::SetPageSite(IPropertyPageSite* site) {

@@ -146,7 +146,12 @@ void TabbedSheet::ShowPage(int index) {
   SheetPage* old = Page(active_);
   SheetPage* page = Page(index);
   if (!page) return;
-  if (old && old != page && old->hwnd()) ::ShowWindow(old->hwnd(), SW_HIDE);
+  if (old && old != page && old->hwnd()) {
+    // The focus does not stay on a control that is about to be hidden.
+    HWND focus = ::GetFocus();
+    if (focus && ::IsChild(old->hwnd(), focus) && tab_) ::SetFocus(tab_);
+    ::ShowWindow(old->hwnd(), SW_HIDE);
+  }
   active_ = index;
   if (tab_ && ::SendMessageW(tab_, TCM_GETCURSEL, 0, 0) != index) ::SendMessageW(tab_, TCM_SETCURSEL, index, 0);
   if (page->hwnd()) ::ShowWindow(page->hwnd(), SW_SHOW);

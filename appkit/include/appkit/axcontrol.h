@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "appkit/axcom.h"
+
 namespace appkit {
 
 // ---------------------------------------------------------------------------
@@ -271,14 +273,11 @@ std::wstring GuidString(REFGUID guid);
 // ---------------------------------------------------------------------------
 // A property page object with an empty dialog: enough for the page id a
 // control names to exist and show.
-class AxPropertyPage : public IPropertyPage {
+class AxPropertyPage : public ComObject<IPropertyPage> {
  public:
   AxPropertyPage(UINT dialogId, UINT titleId);
-  virtual ~AxPropertyPage();
+  ~AxPropertyPage() override;
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP SetPageSite(IPropertyPageSite* site) override;
   STDMETHODIMP Activate(HWND parent, LPCRECT rect, BOOL modal) override;
   STDMETHODIMP Deactivate() override;
@@ -293,7 +292,6 @@ class AxPropertyPage : public IPropertyPage {
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
-  LONG refs_ = 1;
   UINT dialogId_;
   UINT titleId_;
   IPropertyPageSite* site_ = nullptr;

@@ -33,6 +33,17 @@ size_t ReadNumber(const std::string& s, size_t pos, long long* value) {
   return i - pos;
 }
 
+// "-L", "-X" and "-Y": the field their number goes to, or nullptr.
+int Switches::*NumberSwitchAt(const std::string& s, size_t pos) {
+  static const struct {
+    const char* name;
+    int Switches::*field;
+  } kNumberSwitches[] = {{"-L", &Switches::loop}, {"-X", &Switches::x}, {"-Y", &Switches::y}};
+  for (const auto& n : kNumberSwitches)
+    if (StartsWithNoCase(s, pos, n.name)) return n.field;
+  return nullptr;
+}
+
 }  // namespace
 
 int ClampCoverage(long long value) { return value > 100 ? 100 : value < 10 ? 10 : (int)value; }
@@ -65,17 +76,9 @@ Switches ParseSwitches(const std::string& line) {
     } else if (StartsWithNoCase(line, i, "-ProcTest")) {
       sw.procTest = true;
       i += 9;
-    } else if (StartsWithNoCase(line, i, "-L")) {
+    } else if (int Switches::*field = NumberSwitchAt(line, i)) {
       digits = ReadNumber(line, i + 2, &num);
-      if (digits) sw.loop = (int)num;
-      i += 2 + digits;
-    } else if (StartsWithNoCase(line, i, "-X")) {
-      digits = ReadNumber(line, i + 2, &num);
-      if (digits) sw.x = (int)num;
-      i += 2 + digits;
-    } else if (StartsWithNoCase(line, i, "-Y")) {
-      digits = ReadNumber(line, i + 2, &num);
-      if (digits) sw.y = (int)num;
+      if (digits) sw.*field = (int)num;
       i += 2 + digits;
     } else if (StartsWithNoCase(line, i, "-C")) {
       sw.coverage = true;

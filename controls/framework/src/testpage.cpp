@@ -178,13 +178,19 @@ void StandInTestPage::StartStopTest() {
   else StartTest();
 }
 
+bool StandInTestPage::WaitForStop() {
+  // 500 ms, 1000 ms, then up to six further seconds; a beep when the worker
+  // still runs after that.
+  if (WaitWorker(500) || WaitWorker(1000)) return true;
+  for (int i = 0; i < 6; ++i)
+    if (WaitWorker(1000)) return true;
+  ::MessageBeep(MB_ICONHAND);
+  return false;
+}
+
 void StandInTestPage::StopRunning() {
   abortFlag_ = 1;
-  if (!WaitWorker(500) && !WaitWorker(1000)) {
-    for (int i = 0; i < 6 && !WaitWorker(1000); ++i) {
-    }
-    if (HasLiveWorker()) ::MessageBeep(MB_ICONHAND);
-  }
+  WaitForStop();
   SetItemText(IDC_TEST_STARTSTOP, L"&Start");
 }
 
@@ -261,16 +267,7 @@ void StandInTestPage::StopTests() {
   if (!started_) return;
   ReadTestSelection();
   abortFlag_ = 1;
-  if (HasLiveWorker()) {
-    if (!WaitWorker(500) && !WaitWorker(1000)) {
-      for (int i = 0; i < 6 && !WaitWorker(1000); ++i) {
-      }
-    }
-    if (HasLiveWorker()) {
-      ::MessageBeep(MB_ICONHAND);
-      return;
-    }
-  }
+  if (HasLiveWorker() && !WaitForStop()) return;
   started_ = false;
 }
 

@@ -236,3 +236,38 @@ TEST_F(ListTest, DrawingPicturesGreyFallbackAndLongLines) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ListTest, HeadingsDrawWithoutPrefixAndTabsWidenTheExtent) {
+  Parent parent;
+  CInfoListBox list(kMakerKey);
+  ASSERT_NE(parent.MakeList(1005), nullptr);
+  ASSERT_TRUE(list.Attach(parent.hwnd, 1005));
+  HWND h = list.hwnd();
+  Add(h, L"@1Wide heading line");
+  Add(h, L"Label:\tValue");
+  // The heading is drawn from its third character in font [1]: the list's
+  // horizontal extent becomes exactly that text's width.
+  {
+    Canvas c(h);
+    c.Draw(list, 0);
+    HGDIOBJ old = ::SelectObject(c.dc, list.Font(1));
+    SIZE sz{};
+    ::GetTextExtentPoint32W(c.dc, L"Wide heading line", 17, &sz);
+    ::SelectObject(c.dc, old);
+    EXPECT_EQ(::SendMessageW(h, LB_GETHORIZONTALEXTENT, 0, 0), sz.cx);
+  }
+  // A tab moves the value to the first stop (80 quarters of the average
+  // character width), so the extent reaches past it.
+  ::SendMessageW(h, LB_SETHORIZONTALEXTENT, 0, 0);
+  {
+    Canvas c(h);
+    TEXTMETRICW tm{};
+    ::GetTextMetricsW(c.dc, &tm);
+    c.Draw(list, 1);
+    EXPECT_GT(::SendMessageW(h, LB_GETHORIZONTALEXTENT, 0, 0), 80 * tm.tmAveCharWidth / 4);
+  }
+}
+
+}  // namespace

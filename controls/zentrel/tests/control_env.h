@@ -22,6 +22,46 @@ inline void SetStandInRun(int errors, int ms) {
   appkit::RegWriteDword(HKEY_CURRENT_USER, key, L"StandInRunMs", (DWORD)ms);
 }
 
+// The real memory Test page tests a machine made to look `mb` megabytes
+// large (its worker reads HALVIX_MEMTEST_MACHINE_MB), so that its runs stay
+// short; module programs started by the test inherit it.
+inline void UseSmallMachine(unsigned mb) {
+  ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", std::to_wstring(mb).c_str());
+}
+
+// Answers every message box of this process titled `caption` with `button`
+// while it lives (the memory test asks before a run that is not automatic).
+class MessageBoxAnswerer {
+ public:
+  MessageBoxAnswerer(const wchar_t* caption, int button) : caption_(caption), button_(button) {
+    thread_ = ::CreateThread(nullptr, 0, &MessageBoxAnswerer::Run, this, 0, nullptr);
+  }
+  ~MessageBoxAnswerer() {
+    stop_ = true;
+    if (thread_) {
+      ::WaitForSingleObject(thread_, 5000);
+      ::CloseHandle(thread_);
+    }
+  }
+
+ private:
+  static DWORD WINAPI Run(LPVOID p) {
+    auto* self = static_cast<MessageBoxAnswerer*>(p);
+    while (!self->stop_) {
+      HWND box = ::FindWindowW(L"#32770", self->caption_.c_str());
+      DWORD pid = 0;
+      if (box) ::GetWindowThreadProcessId(box, &pid);
+      if (box && pid == ::GetCurrentProcessId()) ::PostMessageW(box, WM_COMMAND, self->button_, 0);
+      ::Sleep(50);
+    }
+    return 0;
+  }
+  std::wstring caption_;
+  int button_;
+  volatile bool stop_ = false;
+  HANDLE thread_ = nullptr;
+};
+
 // The pages of the sheet a control shows: the tab texts of its tab control.
 inline std::vector<std::wstring> SheetTabs(HWND sheet) {
   std::vector<std::wstring> tabs;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "appkit/axcontrol.h"
+#include "appkit/registry.h"
 #include "getprop.h"
 #include "suite/controls.h"
 
@@ -180,6 +181,20 @@ TEST(Registration, ControlAndPageValues) {
   for (auto& v : values) EXPECT_EQ(v.key.find(L"Control"), std::wstring::npos) << "a page is no control";
   EXPECT_EQ(appkit::AxClassKeys(page).size(), 1u);
   EXPECT_EQ(appkit::AxClassKeys(ctl).size(), 2u);
+}
+
+// A module without a type library resource fails at the first step, with the
+// type library's code, and registers no class.
+TEST(Registration, MissingTypeLibraryFailsWithItsCode) {
+  const GUID clsid{0x6d1b2f7e, 0x1c5a, 0x4c1e, {0x9b, 0x11, 0x4e, 0x55, 0x21, 0x0a, 0x7c, 0x01}};
+  const GUID lib{0x6d1b2f7e, 0x1c5a, 0x4c1e, {0x9b, 0x11, 0x4e, 0x55, 0x21, 0x0a, 0x7c, 0x02}};
+  appkit::AxClassEntry entry{appkit::AxClassEntry::kControl, clsid, L"HALVIXTEST.NoLib.1", 1, 0, 1, nullptr};
+  appkit::AxServer server{&entry, 1, lib, 1, 0};
+  EXPECT_EQ(appkit::AxRegisterServer(server), (HRESULT)0x80040200);
+  appkit::RegKey key;
+  EXPECT_FALSE(key.Open(HKEY_LOCAL_MACHINE, L"Software\\Classes\\HALVIXTEST.NoLib.1"));
+  // Nothing registered: unregistering has nothing to remove and succeeds.
+  EXPECT_EQ(appkit::AxUnregisterServer(server), S_OK);
 }
 
 // Every row of the identity table follows the series its ids run in.

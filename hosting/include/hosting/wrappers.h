@@ -67,39 +67,24 @@ std::unique_ptr<TestControlWrapper> NewWrapperForName(const std::string& name);
 
 }  // namespace hosting
 
+namespace hosting {
+// The wrapper of one control of the identity table.
+template <suite::ControlIndex Control>
+class TestControlOf : public TestControlWrapper {
+ public:
+  TestControlOf() : TestControlWrapper(Control) {}
+};
+}  // namespace hosting
+
 // The wrappers by the names the rest of the suite knows them.
-class CCdromCtl : public hosting::TestControlWrapper {
- public:
-  CCdromCtl() : TestControlWrapper(suite::kCtlCdrom) {}
-};
-class CDiskCtl : public hosting::TestControlWrapper {
- public:
-  CDiskCtl() : TestControlWrapper(suite::kCtlFenwold) {}
-};
-class CGraCtl : public hosting::TestControlWrapper {
- public:
-  CGraCtl() : TestControlWrapper(suite::kCtlGraphics) {}
-};
-class CMurrick : public hosting::TestControlWrapper {
- public:
-  CMurrick() : TestControlWrapper(suite::kCtlMurrick) {}
-};
-class CIoCtl : public hosting::TestControlWrapper {
- public:
-  CIoCtl() : TestControlWrapper(suite::kCtlStrevan) {}
-};
-class CMediaCtl : public hosting::TestControlWrapper {
- public:
-  CMediaCtl() : TestControlWrapper(suite::kCtlMedia) {}
-};
-class CZentrelCtl : public hosting::TestControlWrapper {
- public:
-  CZentrelCtl() : TestControlWrapper(suite::kCtlZentrel) {}
-};
-class CModemCtl : public hosting::TestControlWrapper {
- public:
-  CModemCtl() : TestControlWrapper(suite::kCtlModem) {}
-};
+using CCdromCtl = hosting::TestControlOf<suite::kCtlCdrom>;
+using CDiskCtl = hosting::TestControlOf<suite::kCtlFenwold>;
+using CGraCtl = hosting::TestControlOf<suite::kCtlGraphics>;
+using CMurrick = hosting::TestControlOf<suite::kCtlMurrick>;
+using CIoCtl = hosting::TestControlOf<suite::kCtlStrevan>;
+using CMediaCtl = hosting::TestControlOf<suite::kCtlMedia>;
+using CZentrelCtl = hosting::TestControlOf<suite::kCtlZentrel>;
+using CModemCtl = hosting::TestControlOf<suite::kCtlModem>;
 // The information server's control: created hidden, no methods.
 class CQuorrel : public hosting::ControlWrapper {
  public:

@@ -85,6 +85,8 @@ class StandInTestPage : public TestPage {
   void StopRunning();
   // Waits (pumping) up to `ms` for the worker; true when it has ended.
   bool WaitWorker(DWORD ms);
+  // The stop wait of 7.5 seconds at most; false when the worker still runs.
+  bool WaitForStop();
   void FillTestList();
   void ReadTestSelection();
 

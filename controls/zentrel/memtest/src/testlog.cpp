@@ -1,0 +1,106 @@
+// Result log and troubleshooting tips.
+#include "memtest/testlog.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace memtest {
+namespace {
+
+std::string Trim(const std::string& s) {
+  const char* ws = " \t\r\n\v\f";
+  size_t b = s.find_first_not_of(ws);
+  if (b == std::string::npos) return {};
+  size_t e = s.find_last_not_of(ws);
+  return s.substr(b, e - b + 1);
+}
+
+bool StartsWithNoCase(const std::string& line, const std::string& prefix) {
+  return line.size() >= prefix.size() && _strnicmp(line.c_str(), prefix.c_str(), prefix.size()) == 0;
+}
+
+bool EqualsNoCase(const std::string& a, const std::string& b) { return a.size() == b.size() && StartsWithNoCase(a, b); }
+
+}  // namespace
+
+std::string LogHeader(const std::tm& t) {
+  char when[64];
+  if (!std::strftime(when, sizeof when, "%m/%d/%Y %I:%M%p", &t)) when[0] = 0;
+  return std::string("[") + "Last Updated:" + " " + when + "]\n\n";
+}
+
+std::string LogTitle(const std::string& title, int loop, bool check) {
+  if (loop == 0 || check) return title + "\n";
+  return title + " - Loop " + std::to_string(loop) + "\n";
+}
+
+std::string LogFileName(const TestLogRequest& r, const std::function<bool(const std::string&)>& isCdrom) {
+  std::string dir = r.directory;
+  if (dir.size() >= 3 && dir[1] == ':' && isCdrom && isCdrom(dir.substr(0, 3))) dir = "A:\\";
+  return dir + r.baseName + r.digit + ".LOG";
+}
+
+std::string LogText(const TestLogRequest& r, const std::tm& localTime, const std::vector<std::string>& lines) {
+  std::string text = LogHeader(localTime) + LogTitle(r.title, r.loop, r.check);
+  for (const std::string& l : lines) text += l + "\n";
+  if (r.append) text += "\n";
+  return text;
+}
+
+bool ShouldWriteLog(const TestLogRequest& r) { return !r.baseName.empty() && (!r.append || r.errorCount > 0); }
+
+bool IsCdromRoot(const std::string& root) { return ::GetDriveTypeA(root.c_str()) == DRIVE_CDROM; }
+
+bool WriteTestLogFile(const TestLogRequest& r, const std::vector<std::string>& lines) {
+  if (!ShouldWriteLog(r)) return false;
+  std::string name = LogFileName(r, IsCdromRoot);
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (std::tm* t = std::localtime(&now)) local = *t;
+  // Text mode: every line end becomes CR LF.
+  FILE* f = std::fopen(name.c_str(), r.append ? "a" : "w");
+  if (!f) return false;
+  std::string text = LogText(r, local, lines);
+  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  ok = std::fclose(f) == 0 && ok;
+  return ok;
+}
+
+std::vector<std::string> ExtractTips(const std::string& html, const std::string& anchorName) {
+  const std::string anchor = "<A NAME=\"" + anchorName + "\"></A>";
+  std::vector<std::string> tips;
+  std::istringstream in(html);
+  std::string raw;
+  bool found = false, copying = false;
+  while (std::getline(in, raw)) {
+    std::string line = Trim(raw);
+    if (!found) {
+      found = StartsWithNoCase(line, anchor);
+    } else if (!copying) {
+      copying = EqualsNoCase(line, "<PRE>");
+    } else if (EqualsNoCase(line, "</PRE>")) {
+      break;
+    } else {
+      tips.push_back(line);
+    }
+  }
+  return tips;
+}
+
+std::string TroubleshootingFile(const std::string& directory) { return directory + "\\help\\errhelp.htm"; }
+
+bool ReadTroubleshootingTips(const std::string& directory, const std::string& anchorName,
+                             std::vector<std::string>* tips) {
+  std::ifstream in(TroubleshootingFile(directory));
+  if (!in) return false;
+  std::ostringstream all;
+  all << in.rdbuf();
+  *tips = ExtractTips(all.str(), anchorName);
+  return true;
+}
+
+}  // namespace memtest
