@@ -73,7 +73,7 @@ class HostTest : public ::testing::Test {
     bool got = testsupport::PumpUntil([&] {
       for (auto& d : host.done) if ((DWORD)d.second == pid) return true;
       return false;
-    }, 15000);
+    }, 60000);
     for (auto& d : host.done) if ((DWORD)d.second == pid) *result = d.first;
     return got;
   }
