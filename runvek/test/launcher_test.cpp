@@ -7,54 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "appkit/window.h"
 #include "boxes.h"
-#include "modules/module_launcher.h"
-#include "suite/diag.h"
+#include "test_host.h"
 
 using namespace testsupport;
-using halvix::ModuleLauncher;
 
 namespace {
-
-const wchar_t kAppName[] = L"Halvix launcher test";
-
-// The main frame's part: DiagDone goes to the launcher; commands are kept.
-class HostWindow : public appkit::Window {
- public:
-  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
-  ModuleLauncher* launcher = nullptr;
-  std::vector<std::pair<WPARAM, LPARAM>> done;
-  std::vector<WPARAM> commands;
-
- protected:
-  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
-    if (msg == diag) {
-      done.emplace_back(wp, lp);
-      if (launcher) launcher->OnDiagDone(wp, lp);
-      return 0;
-    }
-    if (msg == WM_COMMAND) {
-      commands.push_back(wp);
-      return 0;
-    }
-    return Default(msg, wp, lp);
-  }
-};
-
-class TestLauncher : public ModuleLauncher {
- public:
-  using ModuleLauncher::ModuleLauncher;
-  int beeps = 0;
-  std::vector<std::pair<DWORD, WPARAM>> posted;  // thread, code
-
- protected:
-  void Beep() override { ++beeps; }
-  void PostToModule(DWORD threadId, WPARAM code, LPARAM lp) override {
-    posted.emplace_back(threadId, code);
-    ModuleLauncher::PostToModule(threadId, code, lp);
-  }
-};
 
 int ProcessesNamed(const wchar_t* exe) {
   int n = 0;
@@ -67,38 +25,11 @@ int ProcessesNamed(const wchar_t* exe) {
   return n;
 }
 
-bool WaitDead(HANDLE process, DWORD ms) { return ::WaitForSingleObject(process, ms) == WAIT_OBJECT_0; }
-
-class LauncherTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(host.Create(L"HalvixLauncherTestHost", kAppName, WS_OVERLAPPEDWINDOW, 0, 0, 0, 200, 100, nullptr));
-    launcher = std::make_unique<TestLauncher>(host.hwnd(), host.diag, SuiteDir(), kAppName);
-    host.launcher = launcher.get();
-  }
-  void TearDown() override {
-    // Whatever a test left running ends here.
-    for (auto& r : launcher->Records()) ::TerminateProcess(r->process, 0);
-    launcher->CloseAll();
-    host.launcher = nullptr;
-  }
-  // Waits for the DiagDone of a process.
-  bool WaitDone(DWORD pid, WPARAM* result) {
-    bool got = PumpUntil([&] {
-      for (auto& d : host.done) if ((DWORD)d.second == pid) return true;
-      return false;
-    }, 15000);
-    for (auto& d : host.done) if ((DWORD)d.second == pid) *result = d.first;
-    return got;
-  }
-  HostWindow host;
-  std::unique_ptr<TestLauncher> launcher;
-};
 
 }  // namespace
 
 // The runner reports its result and process id; the record goes with it.
-TEST_F(LauncherTest, ModuleReportsToTheHostAndItsRecordGoes) {
+TEST_F(HostTest, ModuleReportsToTheHostAndItsRecordGoes) {
   ASSERT_EQ(launcher->LaunchModule(SuitePath(L"modem.mod") + L" -AutoRun", suite::ModuleKindModem), 1);
   ASSERT_EQ(launcher->Records().size(), 1u);
   const halvix::ModuleRecord& r = *launcher->Records()[0];
@@ -118,7 +49,7 @@ TEST_F(LauncherTest, ModuleReportsToTheHostAndItsRecordGoes) {
   EXPECT_TRUE(launcher->Records().empty());
 }
 
-TEST_F(LauncherTest, SecondStartOfARunningKindOnlyActivatesIt) {
+TEST_F(HostTest, SecondStartOfARunningKindOnlyActivatesIt) {
   std::wstring line = SuitePath(L"graphics.mod");
   ASSERT_EQ(launcher->StartModuleCommand(line, suite::ModuleKindGraphics), 1);
   DWORD thread = launcher->Records()[0]->threadId;
@@ -137,7 +68,7 @@ TEST_F(LauncherTest, SecondStartOfARunningKindOnlyActivatesIt) {
   EXPECT_EQ(launcher->Records().size(), 2u);
 }
 
-TEST_F(LauncherTest, CleanupToolBlocksOtherCommands) {
+TEST_F(HostTest, CleanupToolBlocksOtherCommands) {
   ASSERT_EQ(launcher->StartModuleCommand(SuitePath(L"brisko.mod"), suite::ModuleKindCleanup), 1);
   HANDLE brisko = launcher->Records()[0]->process;
   // It takes no protocol and keeps running.
@@ -171,7 +102,7 @@ TEST_F(LauncherTest, CleanupToolBlocksOtherCommands) {
 
 // The host window goes: every live module gets DiagClose once, still
 // reports, and the host does not wait.
-TEST_F(LauncherTest, CloseAllEndsLiveModulesWhichStillReport) {
+TEST_F(HostTest, CloseAllEndsLiveModulesWhichStillReport) {
   ASSERT_EQ(launcher->LaunchModule(SuitePath(L"cdrom.mod"), suite::ModuleKindCdrom), 1);
   ASSERT_EQ(launcher->LaunchModule(SuitePath(L"fenwold.mod") + L" -floppy", suite::ModuleKindFloppy), 1);
   DWORD first = launcher->Records()[0]->processId, second = launcher->Records()[1]->processId;
@@ -187,7 +118,7 @@ TEST_F(LauncherTest, CloseAllEndsLiveModulesWhichStillReport) {
   EXPECT_TRUE(WaitDone(second, &result));
 }
 
-TEST_F(LauncherTest, MissingProgramIsNamedAndNothingRecorded) {
+TEST_F(HostTest, MissingProgramIsNamedAndNothingRecorded) {
   boxes::Answerer answer(kAppName);
   EXPECT_EQ(launcher->LaunchModule(SuiteDir() + L"nosuch.mod -AutoRun", suite::ModuleKindMemory), 0);
   EXPECT_EQ(answer.Take(), L"Can not find nosuch.mod.");
@@ -196,7 +127,7 @@ TEST_F(LauncherTest, MissingProgramIsNamedAndNothingRecorded) {
 }
 
 // A program directory with blanks: the whole path is checked and started.
-TEST_F(LauncherTest, PathWithBlanksStarts) {
+TEST_F(HostTest, PathWithBlanksStarts) {
   wchar_t tmp[MAX_PATH];
   ::GetTempPathW(MAX_PATH, tmp);
   std::wstring dir = std::wstring(tmp) + L"halvix launcher test\\";
@@ -212,7 +143,7 @@ TEST_F(LauncherTest, PathWithBlanksStarts) {
   ::RemoveDirectoryW(dir.c_str());
 }
 
-TEST_F(LauncherTest, ReportWizardKnowsTheHostAndIsNotRecorded) {
+TEST_F(HostTest, ReportWizardKnowsTheHostAndIsNotRecorded) {
   ASSERT_TRUE(launcher->StartReportWizard());
   EXPECT_TRUE(launcher->Records().empty());
   HWND wizard = WaitForWindow(L"Tamblet", L"", 0, 10000);

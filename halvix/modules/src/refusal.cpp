@@ -47,6 +47,10 @@ std::wstring ProgramPathOf(const std::wstring& cmdLine) {
     size_t close = cmdLine.find(L'"', 1);
     return cmdLine.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1);
   }
+  // The switches start at the first " -": the path ends there, whatever
+  // blanks its directories hold and however many switches follow.
+  size_t switches = cmdLine.find(L" -");
+  if (switches != std::wstring::npos) return cmdLine.substr(0, switches);
   size_t blank = cmdLine.rfind(L' ');
   size_t slash = cmdLine.rfind(L'\\');
   if (blank != std::wstring::npos && slash != std::wstring::npos && slash < blank) return cmdLine.substr(0, blank);

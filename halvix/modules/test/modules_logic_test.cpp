@@ -61,8 +61,12 @@ TEST(ModulesLogic, ProgramPathOfCommandLine) {
       {L"C:\\Program Files\\Halvix\\zentrel.mod", L"C:\\Program Files\\Halvix\\zentrel.mod"},
       {L"C:\\Program Files\\Halvix\\zentrel.mod -proctest", L"C:\\Program Files\\Halvix\\zentrel.mod"},
       {L"\"C:\\Program Files\\Halvix\\zentrel.mod\" -AutoRun", L"C:\\Program Files\\Halvix\\zentrel.mod"},
-      {L"zentrel.mod -AutoRun", L"zentrel.mod -AutoRun"},  // no backslash: the whole line
+      {L"zentrel.mod -AutoRun", L"zentrel.mod"},
+      {L"C:\\Tools\\tool.exe", L"C:\\Tools\\tool.exe"},
       {L"C:\\Halvix\\media.mod", L"C:\\Halvix\\media.mod"},
+      {L"C:\\Halvix\\zentrel.mod -AutoRun -Check", L"C:\\Halvix\\zentrel.mod"},
+      {L"C:\\Program Files\\Halvix\\zentrel.mod -AutoRun -L2 -Append", L"C:\\Program Files\\Halvix\\zentrel.mod"},
+      {L"C:\\Tools\\tool.exe arg", L"C:\\Tools\\tool.exe"},
   };
   for (const Case& c : cases) EXPECT_EQ(ProgramPathOf(c.line), c.path) << c.line;
 }

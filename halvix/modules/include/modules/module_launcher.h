@@ -31,10 +31,11 @@ enum ModuleStringId : UINT {
   IDS_CLOSE_CLEANUP_FIRST = 62304,   // "Please close Cleanup module first."
 };
 
-// The command line's program path: the text between leading quotes, else the
-// text before the last blank when the last backslash comes before it, else
-// the whole line ("...\fenwold.mod -floppy" -> "...\fenwold.mod"; a path with
-// blanks in its directories and no arguments stays whole).
+// The command line's program path: the text between leading quotes, else
+// the text before the first " -" (the switches), else the text before the
+// last blank when the last backslash comes before it, else the whole line
+// ("...\zentrel.mod -AutoRun -Check" -> "...\zentrel.mod"; a path with blanks
+// in its directories and no arguments stays whole).
 std::wstring ProgramPathOf(const std::wstring& cmdLine);
 
 // The command line the main frame starts for a kind ("dir" ends in a
