@@ -96,7 +96,7 @@ HRESULT DispatchTable::Invoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT
 // ---------------------------------------------------------------------------
 // The one connection point of a control: its event interface. Its life is
 // the control's: references go to the control.
-class AxControl::EventPoint : public IConnectionPoint {
+class AxControl::EventPoint final : public IConnectionPoint {
  public:
   explicit EventPoint(AxControl* owner) : owner_(owner) {}
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {

@@ -79,17 +79,7 @@ inline std::vector<std::wstring> SheetTabs(HWND sheet) {
   return tabs;
 }
 
-// Runs "<system>\regsvr32.exe [/u] /s <file>" and answers its exit code
-// (-1 when it did not start or end in time).
-inline int RunRegsvr32(const std::wstring& file, bool unregister = false) {
-  wchar_t sys[MAX_PATH] = {};
-  ::GetSystemDirectoryW(sys, MAX_PATH);
-  testsupport::Process p;
-  std::wstring args = std::wstring(unregister ? L"/u " : L"") + L"/s \"" + file + L"\"";
-  if (!p.Start(std::wstring(sys) + L"\\regsvr32.exe", args)) return -1;
-  if (!p.WaitExit(60000)) return -1;
-  return (int)p.ExitCode();
-}
+using testsupport::RunRegsvr32;
 
 // A plain top-level window to host controls in.
 inline HWND CreateHostWindow(int width, int height) {

@@ -127,6 +127,39 @@ TEST(StressRun, TwoLoopsOneByOneLogTheLastLoop) {
   EXPECT_EQ(fx.GetDword(L"nOneByOne"), 1u);
 }
 
+TEST(StressRun, TwoLoopsOverTheMemoryModule) {
+  // The real memory module beside a fake one, on a machine made to look
+  // small so that the memory runs stay short (the module inherits this).
+  ASSERT_EQ(testsupport::RunRegsvr32(testsupport::SuitePath(L"ZENTREL.OCX")), 0);
+  ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", L"64");
+  RunFixture fx(L"memory module");
+  fx.SetChoices(2, 0, 1);
+  std::string memory = "Memory Test|" + Narrow(testsupport::SuitePath(L"zentrel.mod")) +
+                       "|-AutoRun -Check||KytMEM.LOG|11||\r\n";
+  fx.WriteFile(L"modules.dat", ";Test Modules\r\n" + memory +
+                                   fx.Line("Audio Pass", "-AutoRun -Work200 -TracePASS.TXT", "", "PASS.LOG", "0"));
+  Process host;
+  HWND dlg = fx.OpenDialog(host, L"-Stress");
+  ASSERT_NE(dlg, nullptr);
+  ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
+  ASSERT_TRUE(WaitStressRun(dlg, 120000)) << fx.ReadFile(L"STRESS.LOG");
+  ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", nullptr);
+
+  auto rows = ListRows(dlg);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][0], L"Memory Test");
+  EXPECT_EQ(rows[0][1], L"PASSED");
+  EXPECT_EQ(rows[1][1], L"PASSED");
+  std::string log = fx.ReadFile(L"STRESS.LOG");
+  size_t close = log.find("]\n");
+  ASSERT_NE(close, std::string::npos) << log;
+  std::string expect = "LOOP: 2\r\n" + ExpectedTable(rows);
+  EXPECT_EQ(log.substr(close + 2, expect.size()), expect) << log;
+
+  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
+  ASSERT_TRUE(host.WaitExitPumping(10000));
+}
+
 TEST(StressRun, StopOnErrorsStopsAtANegativeResult) {
   RunFixture fx(L"stop on errors");
   fx.SetChoices(2, 1, 1);

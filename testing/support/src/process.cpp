@@ -95,6 +95,16 @@ void Process::Kill() {
   }
 }
 
+int RunRegsvr32(const std::wstring& file, bool unregister) {
+  wchar_t sys[MAX_PATH] = {};
+  ::GetSystemDirectoryW(sys, MAX_PATH);
+  Process p;
+  std::wstring args = std::wstring(unregister ? L"/u " : L"") + L"/s \"" + file + L"\"";
+  if (!p.Start(std::wstring(sys) + L"\\regsvr32.exe", args)) return -1;
+  if (!p.WaitExit(60000)) return -1;
+  return (int)p.ExitCode();
+}
+
 bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
   DWORD start = ::GetTickCount();
   for (;;) {

@@ -43,6 +43,10 @@ class Process {
   std::wstring error_;
 };
 
+// Runs "<system>\regsvr32.exe [/u] /s <file>" and answers its exit code
+// (-1 when it did not start or end in time).
+int RunRegsvr32(const std::wstring& file, bool unregister = false);
+
 // Pumps this thread's messages until `done` returns true or `ms` pass.
 bool PumpUntil(const std::function<bool()>& done, DWORD ms);
 
