@@ -88,10 +88,13 @@ void CZentrelCtrl::FireDone(const std::string& result) {
 }
 
 void CZentrelCtrl::OnDestroy() {
+  // The sheet belongs to the initialised control: another instance going
+  // must not tear down the sheet that lives in the first one's window.
+  if (g_initialised != this) return;
   ZentrelRunner().Cleanup();
   // The sheet is gone with this window: a control created later in this
   // process may initialise again, even while this object still lives.
-  if (g_initialised == this) g_initialised = nullptr;
+  g_initialised = nullptr;
 }
 
 void CZentrelCtrl::OnDraw(HDC dc, const RECT& bounds) {

@@ -269,6 +269,8 @@ TEST_F(ZentrelHost, OnlyOneInitPerProcessUntilTheControlGoesThenAgain) {
   EXPECT_FALSE(second.CallBool(suite::kDispInit, {""})) << "another instance";
   EXPECT_EQ(::GetWindow(second.hwnd(), GW_CHILD), nullptr) << "and it created nothing";
   second.Destroy();
+  EXPECT_TRUE(::IsWindow(Sheet())) << "the other instance going leaves the first one's sheet alone";
+  EXPECT_TRUE(Call(suite::kDispSetProp, {"size", "300 200"}));
 
   // Destroyed and re-created in this process: Init works again, even when
   // someone still holds the old object after its window went.
