@@ -53,7 +53,12 @@ CZentrelCtrl::CZentrelCtrl() : AxControl(Identity()) {
 }
 
 CZentrelCtrl::~CZentrelCtrl() {
-  if (g_initialised == this) g_initialised = nullptr;
+  // Initialised without ever having a window (no WM_DESTROY came): the sheet
+  // object still goes, or no control of this process could initialise again.
+  if (g_initialised == this) {
+    ZentrelRunner().Cleanup();
+    g_initialised = nullptr;
+  }
 }
 
 IUnknown* CZentrelCtrl::Create() { return static_cast<IDispatch*>(new CZentrelCtrl()); }

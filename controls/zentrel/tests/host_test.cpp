@@ -288,6 +288,30 @@ TEST_F(ZentrelHost, OnlyOneInitPerProcessUntilTheControlGoesThenAgain) {
   EXPECT_EQ(rc.bottom - rc.top, 236);
 }
 
+TEST_F(ZentrelHost, AnObjectInitialisedWithoutAWindowLeavesInitToTheNextControl) {
+  // A container may call Init before it activates the control, and then let
+  // the object go without ever activating it.
+  IDispatch* bare = nullptr;
+  ASSERT_EQ(::CoCreateInstance(Z().clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                               reinterpret_cast<void**>(&bare)),
+            S_OK);
+  VARIANTARG arg;
+  ::VariantInit(&arg);
+  arg.vt = VT_BSTR;
+  arg.bstrVal = ::SysAllocString(L"");
+  DISPPARAMS dp{&arg, nullptr, 1, 0};
+  VARIANT r;
+  ::VariantInit(&r);
+  EXPECT_EQ(bare->Invoke(suite::kDispInit, IID_NULL, 0, DISPATCH_METHOD, &dp, &r, nullptr, nullptr), S_OK);
+  ::VariantClear(&r);
+  ::VariantClear(&arg);
+  bare->Release();
+
+  CreateControl();
+  EXPECT_TRUE(Call(suite::kDispInit, {""}));
+  EXPECT_TRUE(Sheet());
+}
+
 TEST_F(ZentrelHost, ReleasingDuringARunEndsTheWorkerAndLetsTheModuleUnload) {
   ctltest::UseSmallMachine(512);  // a run of many seconds
   CreateControl();
