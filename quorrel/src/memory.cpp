@@ -52,14 +52,14 @@ void WriteMemoryInfo(InfoSink& out, int mode, const GatherContext& ctx) {
   if (mode == 0 && ctx.Switch(suite::SW_MEMORY_HEAP)) WriteHeapAllocation(out);
 }
 
-uint32_t SumHeapBlocks(DWORD processId, ULONG_PTR heapId) {
+uint64_t SumHeapBlocks(DWORD processId, ULONG_PTR heapId) {
   ModuleState& m = Module();
   if (!m.heap32First || !m.heap32Next) return 0;
   HEAPENTRY32 e{};
   e.dwSize = sizeof(e);
   if (!m.heap32First(&e, processId, heapId)) return 0;
-  uint32_t total = (uint32_t)e.dwBlockSize;
-  while (m.heap32Next(&e)) total += (uint32_t)e.dwBlockSize;
+  uint64_t total = e.dwBlockSize;
+  while (m.heap32Next(&e)) total += e.dwBlockSize;
   return total;
 }
 
@@ -72,10 +72,10 @@ void WriteProcessHeapLine(InfoSink& out, const tagPROCESSENTRY32& p) {
   HEAPLIST32 list{};
   list.dwSize = sizeof(list);
   if (m.heap32ListFirst(snap, &list)) {
-    uint32_t total = SumHeapBlocks(p.th32ProcessID, list.th32HeapID);
+    uint64_t total = SumHeapBlocks(p.th32ProcessID, list.th32HeapID);
     while (m.heap32ListNext(snap, &list)) total += SumHeapBlocks(p.th32ProcessID, list.th32HeapID);
     std::string exe(p.szExeFile, strnlen(p.szExeFile, sizeof(p.szExeFile)));
-    out.WriteString(FormatA("%s\t%u KB", HeapProcessName(exe).c_str(), total >> 10));
+    out.WriteString(FormatA("%s\t%llu KB", HeapProcessName(exe).c_str(), (unsigned long long)(total >> 10)));
     out.WriteString("\n");
   }
   ::CloseHandle(snap);

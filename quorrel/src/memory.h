@@ -21,6 +21,8 @@ void WriteMemoryLines(InfoSink& out, int mode, const MemorySnapshot& m, bool win
 // The whole writer: the machine's memory, then the heaps when "MemoryHeap" is on.
 void WriteMemoryInfo(InfoSink& out, int mode, const GatherContext& ctx);
 void WriteHeapAllocation(InfoSink& out);
-uint32_t SumHeapBlocks(DWORD processId, ULONG_PTR heapId);
+// Sum of the block sizes of one heap, in bytes (a 64-bit process may hold
+// more than 4 GB in its heaps).
+uint64_t SumHeapBlocks(DWORD processId, ULONG_PTR heapId);
 
 }  // namespace quorrel

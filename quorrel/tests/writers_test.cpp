@@ -2,6 +2,9 @@
 // audio file with injected multimedia devices, and the text-mode file.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <map>
 
 #include "audio.h"
@@ -144,6 +147,33 @@ TEST_F(Writers, MemoryOfThisMachineWithoutHeaps) {
   EXPECT_EQ(s.text.rfind("\n@3Memory Utilization\nTotal Physical Memory:\t", 0), 0u) << s.text;
   EXPECT_EQ(s.text.size() - s.text.rfind(" KB\n\n"), 5u) << "ends with the empty line";
   EXPECT_EQ(s.text.find("Heaps"), std::string::npos);
+}
+
+namespace {
+// A heap of three blocks of 1.5 GB each.
+int g_heapBlocksLeft = 0;
+BOOL WINAPI FakeHeapNext(void* entry) {
+  if (g_heapBlocksLeft <= 0) return FALSE;
+  --g_heapBlocksLeft;
+  static_cast<HEAPENTRY32*>(entry)->dwBlockSize = (SIZE_T)0x60000000u;
+  return TRUE;
+}
+BOOL WINAPI FakeHeapFirst(void* entry, DWORD, ULONG_PTR) {
+  g_heapBlocksLeft = 3;
+  return FakeHeapNext(entry);
+}
+}  // namespace
+
+TEST_F(Writers, HeapSumsBeyondFourGigabytes) {
+  ModuleState& m = Module();
+  Heap32FirstFn first = m.heap32First;
+  Heap32NextFn next = m.heap32Next;
+  m.heap32First = &FakeHeapFirst;
+  m.heap32Next = &FakeHeapNext;
+  uint64_t sum = SumHeapBlocks(1, 1);
+  m.heap32First = first;
+  m.heap32Next = next;
+  EXPECT_EQ(sum, 3ull * 0x60000000u) << "no wrap at 4 GB";
 }
 
 TEST_F(Writers, SummarySwitches) {

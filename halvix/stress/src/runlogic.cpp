@@ -108,6 +108,12 @@ std::wstring LogFileOf(const std::wstring& logField) {
   return word;
 }
 
+std::wstring OldLogToDelete(const std::wstring& logField) {
+  std::wstring file = LogFileOf(logField);
+  if (file.size() <= 4 || ::lstrcmpiW(file.c_str() + file.size() - 4, L".LOG") != 0) return {};
+  return file;
+}
+
 std::string FormatLogTime(const SYSTEMTIME& t) {
   int hour12 = t.wHour % 12;
   if (hour12 == 0) hour12 = 12;

@@ -208,9 +208,9 @@ bool CStressTestDlg::StartLoop() {
     CloseLog();
     ::DeleteFileW((settings_.dataDir + L"STRESS.LOG").c_str());
     for (const ModuleRecord& r : records_) {
-      // Only a bare file name in the data directory: list data never
+      // Only a bare ".LOG" file name in the data directory: list data never
       // reaches elsewhere.
-      std::wstring log = LogFileOf(r.logName);
+      std::wstring log = OldLogToDelete(r.logName);
       if (!log.empty()) ::DeleteFileW((settings_.dataDir + log).c_str());
     }
   }

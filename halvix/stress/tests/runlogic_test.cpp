@@ -166,6 +166,19 @@ TEST(RunRules, LogNamesFromListsStayInTheDataDirectory) {
   for (const Case& c : cases) EXPECT_EQ(LogFileOf(c.field), c.file) << testing::PrintToString(std::wstring(c.field));
 }
 
+TEST(RunRules, OnlyLogFilesAreDeletedAsOldLogs) {
+  struct Case {
+    const wchar_t* field;
+    const wchar_t* file;
+  };
+  const Case cases[] = {{L"KytMEM.LOG", L"KytMEM.LOG"}, {L"kytproc1.log 3", L"kytproc1.log"},
+                        {L"zentrel.mod", L""},         {L"modules.dat", L""},
+                        {L"Halvix.exe", L""},          {L".LOG", L""},
+                        {L"KytMEM.LOG.bak", L""},      {L"..\\x.LOG", L""}};
+  for (const Case& c : cases)
+    EXPECT_EQ(OldLogToDelete(c.field), c.file) << testing::PrintToString(std::wstring(c.field));
+}
+
 TEST(RunRules, StressLogTexts) {
   SYSTEMTIME t{};
   t.wYear = 2026;

@@ -71,6 +71,10 @@ std::wstring BenchCommandLine(const ModuleRecord& r);
 // bare file name (no directory part, no drive, not "." or "..", no
 // wildcard). Empty when the field names no such file.
 std::wstring LogFileOf(const std::wstring& logField);
+// The old log a new stress run deletes: LogFileOf, and only a ".LOG" file,
+// so that a slipped field of a list line (a program or list file where the
+// log name belongs) never costs a file of the suite.
+std::wstring OldLogToDelete(const std::wstring& logField);
 
 // ---- Texts ------------------------------------------------------------
 
