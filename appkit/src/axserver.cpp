@@ -150,7 +150,7 @@ AxPropertyPage::AxPropertyPage(UINT dialogId, UINT titleId)
 }
 
 AxPropertyPage::~AxPropertyPage() {
-  if (hwnd_) ::DestroyWindow(hwnd_);
+  if (hwnd_ && ::IsWindow(hwnd_)) ::DestroyWindow(hwnd_);
   if (site_) site_->Release();
   AxModuleUnlock();
 }

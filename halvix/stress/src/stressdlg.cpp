@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <climits>
 #include <cwctype>
 
 #include "appkit/text.h"
@@ -309,7 +310,9 @@ void CStressTestDlg::WaitForModule(ModuleRecord& r) {
   ::UpdateWindow(hwnd());
   const std::string name = appkit::Narrow(r.name);
   const bool plain = !r.windowTitle.empty();
-  int limit = settings_.timeoutCount * (concurrent ? 2 : 1);
+  // Doubled for concurrent runs; a huge stored count must not wrap.
+  int limit = settings_.timeoutCount;
+  if (concurrent) limit = limit > INT_MAX / 2 ? INT_MAX : limit * 2;
   switch (WaitIdle(r, limit)) {
     case IdleWait::Idle:
       if (!plain) {
