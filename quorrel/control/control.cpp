@@ -56,14 +56,4 @@ const appkit::AxServer kServer{kClasses, sizeof(kClasses) / sizeof(kClasses[0]),
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-  if (reason == DLL_PROCESS_DETACH && !reserved) appkit::AxModuleDetach();
-  return TRUE;
-}
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
-  return appkit::AxGetClassObject(kServer, clsid, riid, ppv);
-}
-STDAPI DllCanUnloadNow() { return appkit::AxCanUnloadNow(); }
-STDAPI DllRegisterServer() { return appkit::AxRegisterServer(kServer); }
-STDAPI DllUnregisterServer() { return appkit::AxUnregisterServer(kServer); }
+APPKIT_AX_MODULE_EXPORTS(kServer)

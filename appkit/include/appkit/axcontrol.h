@@ -256,6 +256,19 @@ HRESULT AxUnregisterServer(const AxServer& server);
 // this module registered.
 void AxModuleDetach();
 
+// The five exports of a control module, served by `server`.
+#define APPKIT_AX_MODULE_EXPORTS(server)                                                   \
+  extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {                 \
+    if (reason == DLL_PROCESS_DETACH && !reserved) appkit::AxModuleDetach();                 \
+    return TRUE;                                                                             \
+  }                                                                                          \
+  STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {                        \
+    return appkit::AxGetClassObject(server, clsid, riid, ppv);                               \
+  }                                                                                          \
+  STDAPI DllCanUnloadNow() { return appkit::AxCanUnloadNow(); }                              \
+  STDAPI DllRegisterServer() { return appkit::AxRegisterServer(server); }                    \
+  STDAPI DllUnregisterServer() { return appkit::AxUnregisterServer(server); }
+
 // One registry value a class registration writes (key below HKLM\Software\Classes).
 struct AxRegValue {
   std::wstring key;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "appkit/axcontrol.h"
 #include "appkit/paths.h"
 #include "appkit/registry.h"
 #include "appkit/text.h"
@@ -30,6 +31,7 @@ DWORD WINAPI WorkerTrampoline(LPVOID p) {
   delete static_cast<WorkerStart*>(p);
   DWORD result = start.proc(start.arg);
   --g_liveWorkers;
+  appkit::AxModuleUnlock();
   if (start.module) ::FreeLibraryAndExitThread(start.module, result);
   return result;
 }
@@ -57,10 +59,14 @@ HANDLE StartWorker(LPTHREAD_START_ROUTINE proc, void* arg) {
   if (self && self != ::GetModuleHandleW(nullptr))
     ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&StartWorker), &held);
   auto* start = new WorkerStart{proc, arg, held};
+  // The module's lock count covers live workers, so the module refuses to
+  // unload while one runs.
+  appkit::AxModuleLock();
   ++g_liveWorkers;
   HANDLE h = ::CreateThread(nullptr, 0, &WorkerTrampoline, start, 0, nullptr);
   if (!h) {
     --g_liveWorkers;
+    appkit::AxModuleUnlock();
     delete start;
     if (held) ::FreeLibrary(held);
   }

@@ -3,7 +3,6 @@
 #include <olectl.h>
 
 #include "appkit/axcontrol.h"
-#include "runner.h"
 #include "suite/controls.h"
 #include "zentrel_ctrl.h"
 
@@ -29,15 +28,4 @@ const appkit::AxServer kServer{kClasses, sizeof(kClasses) / sizeof(kClasses[0]),
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-  if (reason == DLL_PROCESS_DETACH && !reserved) appkit::AxModuleDetach();
-  return TRUE;
-}
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
-  return appkit::AxGetClassObject(kServer, clsid, riid, ppv);
-}
-// Neither while objects live nor while a page's worker thread still runs.
-STDAPI DllCanUnloadNow() { return ctlfw::LiveWorkerCount() > 0 ? S_FALSE : appkit::AxCanUnloadNow(); }
-STDAPI DllRegisterServer() { return appkit::AxRegisterServer(kServer); }
-STDAPI DllUnregisterServer() { return appkit::AxUnregisterServer(kServer); }
+APPKIT_AX_MODULE_EXPORTS(kServer)
