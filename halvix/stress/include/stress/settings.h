@@ -24,11 +24,4 @@ struct StressSettings {
   DWORD idleWaitMs = 5000;
 };
 
-// Reads the values above from `keyPath` under `root`, with their defaults
-// and clamps; `programDir` becomes the data directory.
-StressSettings ReadStressSettings(HKEY root, const std::wstring& keyPath, const std::wstring& programDir);
-// Writes back the stress dialog's three choices.
-void WriteStressChoices(HKEY root, const std::wstring& keyPath, const StressSettings& s);
-
-
 }  // namespace stress

@@ -29,6 +29,34 @@ std::wstring SwitchValue(const std::wstring& cmd, const std::wstring& sw) {
 
 constexpr UINT kStartCommand = WM_APP + 1;
 
+// The values the main program hands the dialogs, read as it reads them from
+// the settings key given to this host.
+stress::StressSettings ReadStressSettings(const std::wstring& key, const std::wstring& dataDir) {
+  stress::StressSettings s;
+  s.dataDir = dataDir;
+  auto num = [&](const wchar_t* name, int def) {
+    return (int)appkit::RegReadDword(HKEY_CURRENT_USER, key, name, (DWORD)def);
+  };
+  s.messageBoxTitle = appkit::RegReadString(HKEY_CURRENT_USER, key, L"MessageBoxTitle", L"");
+  if (s.messageBoxTitle.empty()) s.messageBoxTitle = L"Qev";
+  s.sleepMs = halvix::ClampSleep(num(L"Sleep", 1000));
+  s.timeoutCount = halvix::ClampTimeoutCount(num(L"nTimeoutCount", 20));
+  s.cFactor = appkit::RegReadString(HKEY_CURRENT_USER, key, L"CFactor", L"75");
+  s.bnhRefFileName =
+      halvix::DeriveBnhRefFileName(appkit::RegReadString(HKEY_CURRENT_USER, key, L"BnhRefFileName", L""), dataDir);
+  s.testNum = halvix::ClampTestNum(num(L"nTestNum", 1));
+  s.stopOnError = halvix::ClampStopOnError(num(L"nStopOnError", 1));
+  s.oneByOne = halvix::ClampOneByOne(num(L"nOneByOne", 1));
+  return s;
+}
+
+// What the main program stores back after the dialog ends with OK.
+void WriteStressChoices(const std::wstring& key, const stress::StressSettings& s) {
+  appkit::RegWriteDword(HKEY_CURRENT_USER, key, L"nTestNum", (DWORD)s.testNum);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, key, L"nStopOnError", (DWORD)s.stopOnError);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, key, L"nOneByOne", (DWORD)s.oneByOne);
+}
+
 class Frame : public appkit::Window {
  public:
   std::wstring commandLine;
@@ -41,7 +69,7 @@ class Frame : public appkit::Window {
       halvix::StartFlags flags = halvix::ScanStartFlags(commandLine);
       if (flags.stress || flags.bench) {
         stress::RunStartCommand(hwnd(), flags.bench, settings);
-        stress::WriteStressChoices(HKEY_CURRENT_USER, key, settings);
+        WriteStressChoices(key, settings);
       } else {
         ::PostMessageW(hwnd(), WM_CLOSE, 0, 0);
       }
@@ -65,7 +93,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmdLine, int) {
   std::wstring modulePath = appkit::RegReadString(HKEY_CURRENT_USER, frame.key, L"ModulePath", L"");
   size_t slash = modulePath.find_last_of(L'\\');
   if (slash != std::wstring::npos) dataDir = modulePath.substr(0, slash + 1);
-  frame.settings = stress::ReadStressSettings(HKEY_CURRENT_USER, frame.key, dataDir);
+  frame.settings = ReadStressSettings(frame.key, dataDir);
   std::wstring idle = SwitchValue(frame.commandLine, L"-IdleWait");
   if (!idle.empty()) frame.settings.idleWaitMs = (DWORD)_wtoi(idle.c_str());
 
