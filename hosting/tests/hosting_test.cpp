@@ -42,7 +42,6 @@ class ModuleViewTest : public ::testing::Test {
   }
   static void TearDownTestSuite() { ::OleUninitialize(); }
   void SetUp() override {
-    ctltest::SetStandInRun(1, 5000);
     ctltest::UseSmallMachine(512);  // memory test runs of many seconds
     frame = ctltest::CreateHostWindow(640, 420);
     view = ::CreateWindowW(L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 612, 380, frame, nullptr,

@@ -110,14 +110,48 @@ SheetRect SheetRectFor(int cx, int cy) {
   return SheetRect{2, 2, cx < 360 ? 356 : cx - 4, cy < 240 ? 236 : cy - 4};
 }
 
-std::wstring ResourceLibraryPath(const std::wstring& modulePath) {
-  if (modulePath.size() < 5) return {};
-  return modulePath.substr(0, modulePath.size() - 4) + L".DLL";
-}
-
 std::wstring DirectoryPart(const std::wstring& path) {
   size_t slash = path.rfind(L'\\');
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+namespace {
+
+bool StartsWithNoCase(const std::string& s, const char* word) {
+  size_t n = std::strlen(word);
+  return s.size() >= n && strncasecmp(s.c_str(), word, n) == 0;
+}
+
+}  // namespace
+
+std::string GetPropValue(const std::string& name, const std::string& title, const ResultList* list) {
+  if (StartsWithNoCase(name, "Title")) return title;
+  if (StartsWithNoCase(name, "count")) {
+    if (!list) return {};
+    int count = list->Count();
+    return count < 0 ? std::string() : std::to_string(count);
+  }
+  if (StartsWithNoCase(name, "line:")) {
+    if (!list) return {};
+    int count = list->Count();
+    if (count < 0) return {};
+    // The run of digits right after "line:"; a number past any line count
+    // (however long) is simply out of range.
+    size_t pos = 5;
+    long long n = 0;
+    size_t digits = 0;
+    while (pos < name.size() && std::isdigit((unsigned char)name[pos])) {
+      if (n <= count) n = n * 10 + (name[pos] - '0');
+      ++pos;
+      ++digits;
+    }
+    if (digits == 0 || n >= count) return {};
+    int len = list->TextLength((int)n);
+    if (len < 0 || len >= kMaxLineLength) return {};
+    if (len == 0) return "\n";
+    return list->Text((int)n) + "\n";
+  }
+  return {};
 }
 
 }  // namespace ctlfw

@@ -5,11 +5,14 @@
 #include "appkit/axcontrol.h"
 #include "appkit/paths.h"
 #include "appkit/registry.h"
+#include "appkit/resmodule.h"
+#include "appkit/system.h"
 #include "appkit/text.h"
 #include "ctlfw/resource_ids.h"
 #include "ctlfw/sheet.h"
 #include "ctlfw/testinfo.h"
 #include "ctlfw/testpage.h"
+#include "suite/info.h"
 #include "suite/messages.h"
 
 namespace ctlfw {
@@ -76,7 +79,6 @@ HANDLE StartWorker(LPTHREAD_START_ROUTINE proc, void* arg) {
 // ---- TestRunner ----------------------------------------------------------------
 
 namespace {
-const wchar_t kServerSettingKey[] = L"Software\\Qev\\Quorrel\\Setting";
 typedef DWORD(WINAPI* GetQuorrelFn)(WORD infoClass, WORD size, void* buffer);
 constexpr WORD kInfoClassStartup = 11;
 constexpr DWORD kExtraWorkerWaitMs = 30000;
@@ -98,7 +100,7 @@ BOOL TestRunner::Init(HWND controlWindow, const std::string& cmdLine) {
   // The resource library beside the module, and the module's directory.
   HMODULE own = OwnModule();
   std::wstring path = appkit::ModulePath(own);
-  std::wstring resPath = ResourceLibraryPath(path);
+  std::wstring resPath = appkit::ResourceModulePathFor(path);
   moduleDir_ = DirectoryPart(path);
 
   // Where the information server writes its files.
@@ -106,21 +108,19 @@ BOOL TestRunner::Init(HWND controlWindow, const std::string& cmdLine) {
   {
     appkit::RegKey key;
     std::wstring serverPath;
-    if (key.Open(HKEY_CURRENT_USER, kServerSettingKey, KEY_READ) && key.GetString(L"ModulePath", &serverPath)) {
+    if (key.Open(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, KEY_READ) &&
+        key.GetString(suite::kModulePathValue, &serverPath)) {
       if (serverPath.size() > 255) serverPath.resize(255);
       infoDir_ = DirectoryPart(serverPath);
     }
   }
 
-  resourceLibrary_ = nullptr;
-  if (!resPath.empty() && appkit::FileExists(resPath))
-    resourceLibrary_ = ::LoadLibraryExW(resPath.c_str(), nullptr,
-                                        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  resourceLibrary_ = appkit::LoadResourceModule(resPath);
   resources_ = resourceLibrary_ ? resourceLibrary_ : own;
 
   // Windows 9x: the system-access library answers its start-up call.
   vexholm_ = nullptr;
-  if (::GetVersion() & 0x80000000u) {
+  if (appkit::IsWindows9x()) {
     vexholm_ = ::LoadLibraryW((moduleDir_ + L"Vexholm.DLL").c_str());
     if (vexholm_) {
       auto fn = reinterpret_cast<GetQuorrelFn>(::GetProcAddress(vexholm_, "GetQuorrel"));
@@ -191,7 +191,7 @@ BOOL TestRunner::Cleanup() {
     FreeOptionalLibraries();
   }
   WriteSettings();
-  if (resourceLibrary_) ::FreeLibrary(resourceLibrary_);
+  appkit::FreeResourceModule(resourceLibrary_);
   resourceLibrary_ = nullptr;
   if (vexholm_) ::FreeLibrary(vexholm_);
   vexholm_ = nullptr;

@@ -2,278 +2,471 @@
 
 #include <commctrl.h>
 
-#include "appkit/registry.h"
+#include <ctime>
+
 #include "appkit/text.h"
+#include "appkit/threads.h"
 #include "ctlfw/runner.h"
 #include "ctlfw/sheet.h"
+#include "suite/controls.h"
 
 namespace ctlfw {
 
 namespace {
+
 constexpr int kInsideMargin = 5;
-constexpr int kSteps = 10;
-constexpr DWORD kMaxStandInErrors = 1000;
-constexpr DWORD kMaxStandInRunMs = 60000;
+constexpr UINT kAskRefill = 102;
 
-void AddLine(HWND list, const std::wstring& text) {
-  ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-void ShowLastLines(HWND list) {
+void ScrollToLast10(HWND list) {
   LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
-  if (count != LB_ERR && count > 10) ::SendMessageW(list, LB_SETTOPINDEX, count - 10, 0);
+  if (count != LB_ERR && count - 10 > 0) ::SendMessageW(list, LB_SETTOPINDEX, (WPARAM)(count - 10), 0);
 }
+
+int AddLine(HWND list, const std::string& text) {
+  return (int)::SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)appkit::Widen(text).c_str());
+}
+
 }  // namespace
 
-// ---- TestPage ------------------------------------------------------------------
+RunState& TheRunState() {
+  static RunState state;
+  return state;
+}
+
+// ---- For worker threads -------------------------------------------------------
+
+int AddResultLine(const std::string& text) { return AddLine(TheRunState().resultsWindow, text); }
+
+void SetRunProgress(int percent) {
+  ::SendMessageW(TheRunState().progressWindow, PBM_SETPOS, (WPARAM)percent, 0);
+}
+
+void CountRunError() {
+  RunState& s = TheRunState();
+  ::EnterCriticalSection(&s.runLock);
+  ++s.errorCount;
+  ::LeaveCriticalSection(&s.runLock);
+}
+
+void WriteTestLog(RunState& s) {
+  HWND list = s.resultsWindow;
+  if (!list || !::IsWindow(list)) return;
+  std::vector<std::string> lines;
+  LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    LRESULT len = ::SendMessageW(list, LB_GETTEXTLEN, (WPARAM)i, 0);
+    if (len == LB_ERR) break;
+    std::wstring text((size_t)len + 1, L'\0');
+    LRESULT got = ::SendMessageW(list, LB_GETTEXT, (WPARAM)i, (LPARAM)&text[0]);
+    text.resize(got > 0 && got <= len ? (size_t)got : 0);
+    std::string line = appkit::Narrow(text);
+    if (line.size() > 1023) line.resize(1023);  // a line of the log holds at most 1023 characters
+    lines.push_back(line);
+  }
+  TestLogRequest r = s.log;
+  r.errorCount = (int)s.errorCount;
+  WriteTestLogFile(r, lines);
+}
+
+void ShowTroubleshooting(HWND list, const std::string& directory, const std::string& anchorName) {
+  if (!list) return;
+  std::vector<std::string> tips;
+  if (!ReadTroubleshootingTips(directory, anchorName, &tips)) return;
+  AddLine(list, "");
+  AddLine(list, "Troubleshooting Tips:");
+  for (const std::string& t : tips) AddLine(list, t);
+}
+
+void FinishWorker(bool failed, bool aborted) {
+  RunState& s = TheRunState();
+  HWND list = s.resultsWindow;
+  if (aborted) {
+    AddLine(list, "===>Test Aborts.");
+  } else if (failed) {
+    AddLine(list, "===>Test Failed.");
+    CountRunError();
+  }
+  ScrollToLast10(list);
+
+  // The worker that takes the count to 0 finishes the run; nothing is sent
+  // to a window while the lock is held.
+  ::EnterCriticalSection(&s.runLock);
+  LONG left = --s.runningCount;
+  LONG errors = s.errorCount;
+  ::LeaveCriticalSection(&s.runLock);
+  if (left >= 1) return;
+
+  const RunEnd& end = s.end;
+  const char* verdict = errors > 0 ? "Found Error(s)." : "No Error Found.";
+  int verdictIndex = -1;
+  switch (end.summary) {
+    case RunEnd::Summary::BlankThenVerdict:
+      AddLine(list, " ");
+      verdictIndex = AddLine(list, verdict);
+      break;
+    case RunEnd::Summary::Verdict:
+      verdictIndex = AddLine(list, verdict);
+      break;
+    case RunEnd::Summary::ErrorsOnly:
+      if (errors > 0) AddLine(list, verdict);
+      break;
+  }
+  if (end.tipsAnchor) {
+    WriteTestLog(s);
+    if (errors > 0) ShowTroubleshooting(list, s.log.directory, end.tipsAnchor);
+  }
+  if (end.verdictNearTop && errors > 0) {
+    if (verdictIndex - 3 >= 0) ::SendMessageW(list, LB_SETTOPINDEX, (WPARAM)(verdictIndex - 3), 0);
+  } else {
+    ScrollToLast10(list);
+  }
+  ::SetWindowTextW(s.buttonWindow, L"&Start");
+  ::SendMessageW(s.progressWindow, PBM_SETPOS, 0, 0);
+  ::UpdateWindow(s.progressWindow);
+  ::InvalidateRect(s.controlWindow, nullptr, TRUE);
+  bool done = s.doneArmed && (!s.abortFlag || end.doneAfterAbort);
+  if (done) ::PostMessageW(s.controlWindow, suite::WM_TESTDONE, (WPARAM)errors, 0);
+}
+
+// ---- The page -------------------------------------------------------------------
 
 TestPage::TestPage(TestRunner& runner, UINT templateId)
-    : appkit::SheetPage(templateId, runner.Resources()), runner_(runner) {}
+    : appkit::SheetPage(templateId, runner.Resources()),
+      runner_(runner),
+      results_(runner.MakerKey()),
+      tests_(runner.Resources(), runner.MakerKey()) {}
+
+TestPage::~TestPage() { Destroy(); }
+
+BOOL TestPage::OnInit() {
+  if (!results_.hwnd()) results_.Attach(hwnd(), IDC_TEST_RESULTS);
+  if (!tests_.hwnd()) tests_.Attach(hwnd(), IDC_TEST_CHECKLIST);
+  RunState& s = TheRunState();
+  ::SetErrorMode(SEM_FAILCRITICALERRORS);
+  if (!s.lockReady) {
+    ::InitializeCriticalSection(&s.runLock);
+    s.lockReady = true;
+  }
+  SendItem(IDC_TEST_PROGRESS, PBM_SETRANGE32, 0, 100);
+
+  if (HICON icon = ::LoadIconW(runner_.Resources(), MAKEINTRESOURCEW(TestIconId())))
+    SendItem(IDC_TEST_ICON, STM_SETICON, (WPARAM)icon, 0);
+  std::wstring text = Description();
+  if (!text.empty()) SetItemText(IDC_TEST_TEXT, text);
+  std::vector<int> stops = ResultTabStops();
+  results_.SetTabStops((int)stops.size(), stops.data());
+  s.doneArmed = runner_.Options().autoRun;
+
+  // The result list takes the check list's top edge: the two share the area
+  // and one of them shows at a time.
+  HWND results = Item(IDC_TEST_RESULTS), tests = Item(IDC_TEST_CHECKLIST);
+  if (results && tests) {
+    RECT r, t;
+    ::GetWindowRect(results, &r);
+    ::GetWindowRect(tests, &t);
+    ::MapWindowPoints(HWND_DESKTOP, hwnd(), reinterpret_cast<POINT*>(&r), 2);
+    ::MapWindowPoints(HWND_DESKTOP, hwnd(), reinterpret_cast<POINT*>(&t), 2);
+    ::SetWindowPos(results, nullptr, r.left, t.top, r.right - r.left, r.bottom - t.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  if (HasTestList()) {
+    FillTestList();
+    Check(IDC_TEST_SHOWOPTIONS, true);
+    ShowTestList(true);
+  } else {
+    ShowItem(IDC_TEST_SHOWOPTIONS, false);
+    ::EnableWindow(Item(IDC_TEST_SHOWOPTIONS), FALSE);
+    ShowTestList(false);
+  }
+  started_ = true;
+  return TRUE;
+}
+
+BOOL TestPage::OnSetActive() {
+  ResizeControls();
+  return TRUE;
+}
+
+bool TestPage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+  if (ReflectOwnerDraw(hwnd(), msg, wp, lp)) {
+    *result = TRUE;
+    return true;
+  }
+  CTest* sheet = runner_.GetSheet();
+  if (sheet && sheet->QuorrelMessage() && msg == sheet->QuorrelMessage()) {
+    OnServerReply(wp, lp);
+    *result = 1;
+    return true;
+  }
+  return false;
+}
+
+bool TestPage::OnCommand(int id, int code, HWND ctl) {
+  if (id == IDC_TEST_STARTSTOP && code == BN_CLICKED) {
+    StartStopTest();
+    return true;
+  }
+  if (id == IDC_TEST_SHOWOPTIONS && code == BN_CLICKED) {
+    if (HasTestList()) ShowTestList(IsChecked(IDC_TEST_SHOWOPTIONS));
+    return true;
+  }
+  // The check list's questions (lParam = minus the item index); while a test
+  // runs, or without a check list, they are answered 0.
+  if (code == 0 && (id == (int)kAskRefill || id == (int)kAskUncheck || id == (int)kAskCheck) && HasTestList() &&
+      TheRunState().runningCount <= 0) {
+    if (id == (int)kAskRefill) {
+      FillTestList();
+      return AnswerCommand(1);
+    }
+    int index = -(int)reinterpret_cast<INT_PTR>(ctl);
+    ReadTestSelection();
+    std::vector<int> flags = Flags();
+    std::vector<long> data = ListData(), before = data;
+    int answer = id == (int)kAskUncheck ? CanUncheckTest(index, &flags, &data) : CanCheckTest(index, &flags, &data);
+    SetFlags(flags);
+    if (data != before) {
+      SetListData(data);
+      ::InvalidateRect(Item(IDC_TEST_CHECKLIST), nullptr, TRUE);
+    }
+    return AnswerCommand(answer);
+  }
+  return appkit::SheetPage::OnCommand(id, code, ctl);
+}
 
 bool TestPage::AnswerCommand(LRESULT answer) {
   ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, answer);
   return true;
 }
 
+// ---- Check list -------------------------------------------------------------------
+
+std::vector<int> TestPage::Flags() const {
+  std::vector<int> flags;
+  for (const std::string& name : runner_.EnableSettings()) flags.push_back(runner_.Setting(name));
+  return flags;
+}
+
+void TestPage::SetFlags(const std::vector<int>& flags) {
+  std::vector<std::string> names = runner_.EnableSettings();
+  for (size_t i = 0; i < names.size() && i < flags.size(); ++i) runner_.SetSetting(names[i], flags[i]);
+}
+
+std::vector<long> TestPage::ListData() const {
+  std::vector<long> data;
+  for (size_t i = 0; i < TestNames().size(); ++i)
+    data.push_back((long)::SendMessageW(Item(IDC_TEST_CHECKLIST), LB_GETITEMDATA, i, 0));
+  return data;
+}
+
+void TestPage::SetListData(const std::vector<long>& data) {
+  for (size_t i = 0; i < data.size(); ++i)
+    ::SendMessageW(Item(IDC_TEST_CHECKLIST), LB_SETITEMDATA, i, (LPARAM)data[i]);
+}
+
+std::vector<long> TestPage::FillItemData(std::vector<int>* flags) const {
+  std::vector<long> data;
+  for (int f : *flags) data.push_back((f == 1 ? (long)kItemChecked : 0) | (long)kItemCheckable);
+  return data;
+}
+
+int TestPage::CanUncheckTest(int, std::vector<int>* flags, std::vector<long>*) const {
+  // At least one test stays selected.
+  int selected = 0;
+  for (int f : *flags) selected += f == 1;
+  return selected > 1;
+}
+
+void TestPage::ReadTestSelection() {
+  HWND list = Item(IDC_TEST_CHECKLIST);
+  std::vector<std::string> names = runner_.EnableSettings();
+  LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+  if (!list || names.empty() || count == LB_ERR || count < (LRESULT)names.size()) return;
+  for (size_t i = 0; i < names.size(); ++i) {
+    LRESULT data = ::SendMessageW(list, LB_GETITEMDATA, i, 0);
+    if (data != LB_ERR && (data & kItemCheckable)) runner_.SetSetting(names[i], (int)(data & kItemChecked));
+  }
+}
+
+void TestPage::FillTestList() {
+  ReadTestSelection();
+  HWND list = Item(IDC_TEST_CHECKLIST);
+  ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  std::vector<std::string> names = TestNames();
+  for (size_t i = 0; i < names.size(); ++i)
+    ::SendMessageW(list, LB_INSERTSTRING, i, (LPARAM)appkit::Widen(names[i]).c_str());
+  std::vector<int> flags = Flags();
+  SetListData(FillItemData(&flags));
+  SetFlags(flags);
+}
+
+void TestPage::ShowTestList(bool on) {
+  for (int id : {IDC_TEST_CHECKLIST, IDC_TEST_INCLUDES}) {
+    ShowItem(id, on);
+    ::EnableWindow(Item(id), on);
+  }
+  for (int id : {IDC_TEST_RESULTS, IDC_TEST_PROGRESS}) {
+    ShowItem(id, !on);
+    ::EnableWindow(Item(id), !on);
+  }
+}
+
+// ---- Runs -------------------------------------------------------------------------
+
 void TestPage::PumpMessages(DWORD ms) {
   DWORD start = ::GetTickCount();
   for (;;) {
-    DWORD now = ::GetTickCount();
-    if (now < start) start = now;  // the tick count wrapped: wait afresh
-    if (now - start >= ms) return;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(ms - (now - start), 20), QS_ALLINPUT);
     MSG msg;
     while (hwnd() && ::PeekMessageW(&msg, hwnd(), 0, 0, PM_REMOVE)) {
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);
     }
+    DWORD now = ::GetTickCount();
+    if (now < start) start = now;  // the tick count wrapped: wait afresh
+    if (now - start >= ms) return;
+    // Sleep until something arrives; a worker's sends are answered here too.
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - (now - start), QS_ALLINPUT);
     ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
 }
 
-// ---- StandInTestPage ---------------------------------------------------------
-
-StandInTestPage::StandInTestPage(TestRunner& runner)
-    : TestPage(runner), results_(runner.MakerKey()), tests_(runner.Resources(), runner.MakerKey()) {}
-
-StandInTestPage::~StandInTestPage() {
-  Destroy();
-  if (worker_) ::CloseHandle(worker_);
-}
-
-BOOL StandInTestPage::OnInit() {
-  if (!results_.hwnd()) results_.Attach(hwnd(), IDC_TEST_RESULTS);
-  if (!tests_.hwnd()) tests_.Attach(hwnd(), IDC_TEST_CHECKLIST);
-  SetItemText(IDC_TEST_TEXT, L"Click the Start button to run the tests.");
-  const int stops[4] = {140, 220, 300, 480};
-  results_.SetTabStops(4, stops);
-  SendItem(IDC_TEST_PROGRESS, PBM_SETRANGE32, 0, 100);
-  doneArmed_ = Runner().Options().autoRun;
-  FillTestList();
-  Check(IDC_TEST_SHOWOPTIONS, true);
-  ShowItem(IDC_TEST_CHECKLIST, true);
-  ShowItem(IDC_TEST_INCLUDES, true);
-  ShowItem(IDC_TEST_RESULTS, false);
-  ShowItem(IDC_TEST_PROGRESS, false);
-  started_ = true;
-  return TRUE;
-}
-
-void StandInTestPage::FillTestList() {
-  ReadTestSelection();
-  HWND list = Item(IDC_TEST_CHECKLIST);
-  ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
-  for (const std::string& name : Runner().EnableSettings()) {
-    LRESULT i = ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(appkit::Widen(name).c_str()));
-    if (i >= 0) ::SendMessageW(list, LB_SETITEMDATA, i, (Runner().Setting(name) ? kItemChecked : 0) | kItemCheckable);
-  }
-}
-
-void StandInTestPage::ReadTestSelection() {
-  HWND list = Item(IDC_TEST_CHECKLIST);
-  std::vector<std::string> names = Runner().EnableSettings();
-  LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
-  if (!list || names.empty() || count == LB_ERR || count < (LRESULT)names.size()) return;
-  for (size_t i = 0; i < names.size(); ++i) {
-    LRESULT data = ::SendMessageW(list, LB_GETITEMDATA, i, 0);
-    if (data != LB_ERR && (data & kItemCheckable)) Runner().SetSetting(names[i], (int)(data & kItemChecked));
-  }
-}
-
-bool StandInTestPage::OnCommand(int id, int code, HWND ctl) {
-  if (id == IDC_TEST_STARTSTOP) {
-    StartStopTest();
-    return true;
-  }
-  if (id == IDC_TEST_SHOWOPTIONS) {
-    bool list = IsChecked(IDC_TEST_SHOWOPTIONS);
-    ShowItem(IDC_TEST_CHECKLIST, list);
-    ShowItem(IDC_TEST_INCLUDES, list);
-    ShowItem(IDC_TEST_RESULTS, !list);
-    ShowItem(IDC_TEST_PROGRESS, !list);
-    return true;
-  }
-  if (code == 0 && (id == (int)kAskCheck || id == (int)kAskUncheck)) {
-    if (runningCount_ > 0) return AnswerCommand(0);
-    if (id == (int)kAskCheck) return AnswerCommand(1);
-    // At least one test stays selected.
-    ReadTestSelection();
-    int selected = 0;
-    for (const std::string& name : Runner().EnableSettings()) selected += Runner().Setting(name) == 1;
-    return AnswerCommand(selected > 1);
-  }
-  return TestPage::OnCommand(id, code, ctl);
-}
-
-bool StandInTestPage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
-  if (ReflectOwnerDraw(hwnd(), msg, wp, lp)) {
-    *result = TRUE;
-    return true;
-  }
-  return false;
-}
-
-BOOL StandInTestPage::OnSetActive() {
-  ResizeControls();
-  return TRUE;
-}
-
-BOOL StandInTestPage::DoTest() {
-  if (!hwnd() || runningCount_ > 0 || startPending_) return FALSE;
-  startPending_ = true;
-  if (!::PostMessageW(hwnd(), WM_COMMAND, MAKEWPARAM(IDC_TEST_STARTSTOP, BN_CLICKED),
-                      reinterpret_cast<LPARAM>(Item(IDC_TEST_STARTSTOP)))) {
-    startPending_ = false;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-BOOL StandInTestPage::IsRunning() { return runningCount_ > 0; }
-
-BOOL StandInTestPage::Abort() {
-  if (runningCount_ <= 0 || !hwnd()) return FALSE;
-  ::SendMessageW(hwnd(), WM_COMMAND, MAKEWPARAM(IDC_TEST_STARTSTOP, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(Item(IDC_TEST_STARTSTOP)));
-  return TRUE;
-}
-
-bool StandInTestPage::HasLiveWorker() {
-  return worker_ && ::WaitForSingleObject(worker_, 0) == WAIT_TIMEOUT;
-}
-
-bool StandInTestPage::WaitWorker(DWORD ms) {
-  DWORD start = ::GetTickCount();
-  while (HasLiveWorker()) {
-    DWORD spent = ::GetTickCount() - start;
-    if (spent >= ms) return false;
-    PumpMessages(std::min<DWORD>(ms - spent, 20));
-  }
-  return true;
-}
-
-void StandInTestPage::StartStopTest() {
-  startPending_ = false;
-  if (runningCount_ >= 1) StopRunning();
-  else StartTest();
-}
-
-bool StandInTestPage::WaitForStop() {
-  // 500 ms, 1000 ms, then up to six further seconds; a beep when the worker
-  // still runs after that.
-  if (WaitWorker(500) || WaitWorker(1000)) return true;
-  for (int i = 0; i < 6; ++i)
-    if (WaitWorker(1000)) return true;
+bool TestPage::WaitForStop() {
+  RunState& s = TheRunState();
+  PumpMessages(500);
+  PumpMessages(1000);
+  for (int i = 0; i < 6 && s.runningCount > 0; ++i) PumpMessages(1000);
+  if (s.runningCount <= 0) return true;
   ::MessageBeep(MB_ICONHAND);
   return false;
 }
 
-void StandInTestPage::StopRunning() {
-  abortFlag_ = 1;
-  WaitForStop();
+void TestPage::StartStopTest() {
+  startPending_ = false;
+  if (TheRunState().runningCount >= 1)
+    StopRunning();
+  else
+    StartTest();
+}
+
+void TestPage::StopRunning() {
+  RunState& s = TheRunState();
+  s.abortFlag = 1;
+  PumpMessages(500);
+  if (!runner_.Options().autoRun) runner_.ShowMessage(L"Please wait for the test to abort.", MB_OK);
+  PumpMessages(1000);
+  for (int i = 0; i < 6 && s.runningCount > 0; ++i) PumpMessages(1000);
+  if (s.runningCount > 0) ::MessageBeep(MB_ICONHAND);
   SetItemText(IDC_TEST_STARTSTOP, L"&Start");
 }
 
-void StandInTestPage::StartTest() {
-  if (worker_) {
-    // The previous run's worker has ended (runningCount is 0 only then).
-    ::WaitForSingleObject(worker_, INFINITE);
-    ::CloseHandle(worker_);
-    worker_ = nullptr;
+void TestPage::JoinWorkers() {
+  RunState& s = TheRunState();
+  for (HANDLE w : s.workers) {
+    appkit::JoinServingSentMessages(w);
+    ::CloseHandle(w);
   }
-  errorCount_ = 0;
-  abortFlag_ = 0;
-  progressWindow_ = Item(IDC_TEST_PROGRESS);
-  buttonWindow_ = Item(IDC_TEST_STARTSTOP);
-  resultsWindow_ = Item(IDC_TEST_RESULTS);
-  controlWindow_ = Runner().ControlWindow();
-  ::SendMessageW(progressWindow_, PBM_SETPOS, 0, 0);
-  SetItemText(IDC_TEST_STARTSTOP, L"&Stop");
+  s.workers.clear();
+}
+
+void TestPage::StartTest() {
+  std::wstring question = StartQuestion();
+  if (!question.empty() && !runner_.Options().autoRun &&
+      runner_.ShowMessage(question, MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+    return;
+
+  RunState& s = TheRunState();
+  // The previous run's workers are out (the running count is 0): their
+  // handles can go.
+  JoinWorkers();
+  s.errorCount = 0;
+  s.progressWindow = Item(IDC_TEST_PROGRESS);
+  ::SendMessageW(s.progressWindow, PBM_SETPOS, 0, 0);
+  s.buttonWindow = Item(IDC_TEST_STARTSTOP);
+  ::SetWindowTextW(s.buttonWindow, L"&Stop");
+  s.runningCount = 0;
+  s.abortFlag = 0;
+  s.controlWindow = runner_.ControlWindow();
+
   ReadTestSelection();
-  ::SendMessageW(resultsWindow_, LB_RESETCONTENT, 0, 0);
-  ::SendMessageW(resultsWindow_, LB_SETHORIZONTALEXTENT, 0, 0);
-  Check(IDC_TEST_SHOWOPTIONS, false);
-  OnCommand(IDC_TEST_SHOWOPTIONS, BN_CLICKED, Item(IDC_TEST_SHOWOPTIONS));
-
-  std::wstring key = Runner().SettingsKey();
-  plannedErrors_ = (int)std::min(appkit::RegReadDword(HKEY_CURRENT_USER, key, L"StandInErrors", 0), kMaxStandInErrors);
-  runMs_ = std::min(appkit::RegReadDword(HKEY_CURRENT_USER, key, L"StandInRunMs", 500), kMaxStandInRunMs);
-
-  runningCount_ = 1;
-  worker_ = StartWorker(&StandInTestPage::WorkerThread, this);
-  if (!worker_) {
-    runningCount_ = 0;
-    AddLine(resultsWindow_, L"===>Test Failed.");
-    SetItemText(IDC_TEST_STARTSTOP, L"&Start");
+  s.resultsWindow = Item(IDC_TEST_RESULTS);
+  ::SendMessageW(s.resultsWindow, LB_RESETCONTENT, 0, 0);
+  ::SendMessageW(s.resultsWindow, LB_SETHORIZONTALEXTENT, 0, 0);
+  if (HasTestList()) {
+    Check(IDC_TEST_SHOWOPTIONS, false);
+    ShowTestList(false);
   }
+
+  s.end = RunEndRule();
+  const Switches& o = runner_.Options();
+  s.log = TestLogRequest{appkit::Narrow(runner_.ModuleDirectory()), runner_.BaseName(), o.runSuffix,
+                         appkit::Narrow(runner_.LogTitle()), o.loop, o.check, o.append, 0};
+  StartWorkers();
+  ::Sleep(500);
 }
 
-DWORD WINAPI StandInTestPage::WorkerThread(LPVOID self) {
-  static_cast<StandInTestPage*>(self)->Run();
-  return 0;
+void TestPage::StartRunWorker(LPTHREAD_START_ROUTINE proc, void* arg) {
+  RunState& s = TheRunState();
+  // Counted before the thread starts, so that IsRunning and DoTest see the
+  // run at once.
+  ::EnterCriticalSection(&s.runLock);
+  ++s.runningCount;
+  ::LeaveCriticalSection(&s.runLock);
+  HANDLE worker = StartWorker(proc, arg);
+  if (!worker) {
+    FinishWorker(true, false);
+    return;
+  }
+  s.workers.push_back(worker);
 }
 
-void StandInTestPage::Run() {
-  // Only the captured handles and the counters are touched from here.
-  HWND results = resultsWindow_, button = buttonWindow_, progress = progressWindow_, control = controlWindow_;
-  for (int step = 1; step <= kSteps && !abortFlag_; ++step) {
-    ::Sleep(runMs_ / kSteps);
-    AddLine(results, appkit::Format(L"Pass %d\tPASSED", step));
-    ::SendMessageW(progress, PBM_SETPOS, step * 100 / kSteps, 0);
-  }
-  if (!abortFlag_) {
-    for (int i = 1; i <= plannedErrors_; ++i) {
-      AddLine(results, appkit::Format(L"Check %d\tFAILED", i));
-      ++errorCount_;
-    }
-  }
-  if (abortFlag_) AddLine(results, L"===>Test Aborts.");
-  ShowLastLines(results);
-  AddLine(results, L" ");
-  AddLine(results, errorCount_ > 0 ? L"Found Error(s)." : L"No Error Found.");
-  ShowLastLines(results);
-  ::SetWindowTextW(button, L"&Start");
-  ::SendMessageW(progress, PBM_SETPOS, 0, 0);
-  ::UpdateWindow(progress);
-  ::InvalidateRect(control, nullptr, TRUE);
-  bool post = doneArmed_ && !abortFlag_;
-  WPARAM errors = (WPARAM)errorCount_.load();
-  // The last touch of the page: from here on it may go.
-  runningCount_ = 0;
-  if (post) ::PostMessageW(control, WM_TESTDONE, errors, 0);
+BOOL TestPage::DoTest() {
+  // A second DoTest before the first one's Start arrived would be a Stop.
+  if (!hwnd() || TheRunState().runningCount > 0 || startPending_) return FALSE;
+  if (!::PostMessageW(hwnd(), WM_COMMAND, MAKEWPARAM(IDC_TEST_STARTSTOP, BN_CLICKED),
+                      (LPARAM)Item(IDC_TEST_STARTSTOP)))
+    return FALSE;
+  startPending_ = true;
+  return TRUE;
 }
 
-void StandInTestPage::StopTests() {
+BOOL TestPage::Abort() {
+  if (!hwnd() || TheRunState().runningCount <= 0) return FALSE;
+  ::SendMessageW(hwnd(), WM_COMMAND, MAKEWPARAM(IDC_TEST_STARTSTOP, BN_CLICKED), (LPARAM)Item(IDC_TEST_STARTSTOP));
+  return TRUE;
+}
+
+void TestPage::StopTests() {
   if (!started_) return;
+  RunState& s = TheRunState();
   ReadTestSelection();
-  abortFlag_ = 1;
-  if (HasLiveWorker() && !WaitForStop()) return;
+  s.abortFlag = 1;
+  if (s.runningCount > 0 && !WaitForStop()) return;
+  // The page, the sheet and the control stay until the workers are out: they
+  // still send to their windows and may post WM_TESTDONE to the control
+  // (after the count has dropped to 0).
+  JoinWorkers();
+  // A WM_TESTDONE a worker posted reaches the control before it goes.
+  MSG msg;
+  if (s.controlWindow) {
+    while (::PeekMessageW(&msg, s.controlWindow, suite::WM_TESTDONE, suite::WM_TESTDONE, PM_REMOVE))
+      ::DispatchMessageW(&msg);
+  }
   started_ = false;
+  if (s.lockReady) {
+    ::DeleteCriticalSection(&s.runLock);
+    s.lockReady = false;
+  }
+  s.resultsWindow = s.buttonWindow = s.progressWindow = nullptr;
 }
 
-BOOL StandInTestPage::ResizeControls() {
-  CTest* sheet = Runner().GetSheet();
-  if (!Runner().Created() || !hwnd() || !sheet) return FALSE;
+bool TestPage::HasLiveWorker() const {
+  for (HANDLE w : TheRunState().workers)
+    if (::WaitForSingleObject(w, 0) == WAIT_TIMEOUT) return true;
+  return false;
+}
+
+BOOL TestPage::ResizeControls() {
+  CTest* sheet = runner_.GetSheet();
+  if (!runner_.Created() || !hwnd() || !sheet) return FALSE;
   appkit::StretchInside(sheet->hwnd(), sheet->TabControl(), kInsideMargin, false);
   appkit::StretchInside(sheet->TabControl(), hwnd(), kInsideMargin, false);
   appkit::StretchInside(hwnd(), Item(IDC_TEST_RESULTS), kInsideMargin, false);

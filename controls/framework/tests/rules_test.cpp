@@ -3,6 +3,7 @@
 
 #include "appkit/propsheet.h"
 #include "ctlfw/listbox.h"
+#include "appkit/resmodule.h"
 #include "ctlfw/rules.h"
 
 using namespace ctlfw;
@@ -116,10 +117,10 @@ TEST(SheetPlacement, MinimumsAndMargins) {
 }
 
 TEST(RunnerFiles, ResourceLibraryAndDirectory) {
-  EXPECT_EQ(ResourceLibraryPath(L"C:\\Suite\\ZENTREL.OCX"), L"C:\\Suite\\ZENTREL.DLL");
-  EXPECT_EQ(ResourceLibraryPath(L"a.ocx"), L"a.DLL");
-  EXPECT_EQ(ResourceLibraryPath(L".ocx"), L"");
-  EXPECT_EQ(ResourceLibraryPath(L""), L"");
+  EXPECT_EQ(appkit::ResourceModulePathFor(L"C:\\Suite\\ZENTREL.OCX"), L"C:\\Suite\\ZENTREL.DLL");
+  EXPECT_EQ(appkit::ResourceModulePathFor(L"a.ocx"), L"a.DLL");
+  EXPECT_EQ(appkit::ResourceModulePathFor(L".ocx"), L"");
+  EXPECT_EQ(appkit::ResourceModulePathFor(L""), L"");
   EXPECT_EQ(DirectoryPart(L"C:\\Suite\\quorrel.ocx"), L"C:\\Suite\\");
   EXPECT_EQ(DirectoryPart(L"C:\\"), L"C:\\");
   EXPECT_EQ(DirectoryPart(L"quorrel.ocx"), L"");

@@ -1,11 +1,14 @@
-// Zentrel's runner on the framework, in a host window that stands in for the
-// control window: Init, the sheet, SetProp "Size", settings, a run of the
-// Test page to its WM_TESTDONE, Abort, and Cleanup with a worker running.
+// The runner, sheet and Test page of the sample control, in a host window that
+// stands in for the control window: Init, the sheet, SetProp "Size",
+// settings, the check list, a run of the Test page to its WM_TESTDONE with
+// its log, Abort, and Cleanup with a worker running.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <atomic>
 #include <thread>
 
@@ -15,8 +18,8 @@
 #include "ctlfw/sheet.h"
 #include "ctlfw/testinfo.h"
 #include "ctlfw/testpage.h"
-#include "runner.h"
-#include "runner_ids.h"
+#include "sample/sample.h"
+#include "suite/controls.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
 
@@ -26,13 +29,6 @@ namespace {
 
 const wchar_t kTestKey[] = L"Software\\Kyt\\CTLFWTEST\\Setting";
 const wchar_t kTestMakerKey[] = L"Software\\Kyt\\CTLFWTEST";
-
-// Zentrel's runner with settings and fonts under keys of the tests' own.
-class TestZentrelRunner : public CZentrelRunner {
- public:
-  std::wstring SettingsKey() const override { return kTestKey; }
-  std::wstring MakerKey() const override { return kTestMakerKey; }
-};
 
 // The "control window": a plain child-hosting window that records
 // WM_TESTDONE.
@@ -57,7 +53,7 @@ class Host {
  private:
   static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
     auto* self = reinterpret_cast<Host*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
-    if (m == WM_TESTDONE && self) {
+    if (m == suite::WM_TESTDONE && self) {
       self->done.push_back(wp);
       return 1;
     }
@@ -70,7 +66,7 @@ class RunnerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kTestKey);
-    appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"StandInRunMs", 200);
+    appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"SampleRunMs", 200);
   }
   void TearDown() override {
     runner.Cleanup();
@@ -93,7 +89,7 @@ class RunnerTest : public ::testing::Test {
   HWND SheetHwnd() { return runner.GetSheet() ? runner.GetSheet()->hwnd() : nullptr; }
 
   Host host;
-  TestZentrelRunner runner;
+  SampleRunner runner;
 };
 
 TEST_F(RunnerTest, InitBuildsInformationAndTestPagesWithTestActive) {
@@ -108,9 +104,9 @@ TEST_F(RunnerTest, InitBuildsInformationAndTestPagesWithTestActive) {
   EXPECT_EQ(sheet->Page(0), sheet->InfoPage());
   EXPECT_EQ(sheet->ActiveIndex(), 1);
   EXPECT_EQ(::SendMessageW(sheet->TabControl(), TCM_GETITEMCOUNT, 0, 0), 2);
-  EXPECT_EQ(runner.Title(), "Memory Test");
-  EXPECT_EQ(runner.BaseName(), "KytMEM");
-  EXPECT_EQ(runner.LogTitle(), L"Memory Test");
+  EXPECT_EQ(runner.Title(), "Sample Test");
+  EXPECT_EQ(runner.BaseName(), "KytSMPL");
+  EXPECT_EQ(runner.LogTitle(), L"Sample Log");
   EXPECT_EQ(runner.ModuleDirectory(), testsupport::TestBinDir());
   // No resource library beside the tests: the module's own resources serve.
   EXPECT_EQ(runner.Resources(), ::GetModuleHandleW(nullptr));
@@ -144,22 +140,6 @@ TEST_F(RunnerTest, AutoRunSheetHasOnlyTheTestPageAndItsResultList) {
   HWND list = runner.ActivePageList();
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(::GetDlgCtrlID(list), IDC_TEST_RESULTS);
-}
-
-TEST_F(RunnerTest, ProcessorModeValues) {
-  ASSERT_TRUE(runner.Init(host.hwnd(), "-ProcTest"));
-  EXPECT_EQ(runner.BaseName(), "KytPROC");
-  EXPECT_EQ(runner.Title(), "Processor Test");
-  EXPECT_EQ(runner.LogTitle(), L"Processor Test");
-  EXPECT_EQ(runner.IconId(), 131u);
-  HICON icon = reinterpret_cast<HICON>(::SendMessageW(SheetHwnd(), WM_GETICON, ICON_BIG, 0));
-  EXPECT_EQ(icon, ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(131)));
-  EXPECT_TRUE(runner.HasSetting("CPUSpeedEnable"));
-  EXPECT_FALSE(runner.HasSetting("MaxMem"));
-  // Processor mode: no Free Memory button on the Information page.
-  HWND freeMem = ::GetDlgItem(runner.GetSheet()->InfoPage()->hwnd(), IDC_INFO_FREEMEM);
-  EXPECT_FALSE(::IsWindowVisible(freeMem));
-  EXPECT_FALSE(::IsWindowEnabled(freeMem));
 }
 
 TEST_F(RunnerTest, SecondInitFailsAndCleanupNeedsASheet) {
@@ -236,61 +216,54 @@ TEST_F(RunnerTest, SizePropertyPlacesSheetAndStretchesPages) {
   EXPECT_EQ(progress.right, tp.right - 5);
 }
 
-TEST_F(RunnerTest, SettingsAreReadClampedAndWrittenBackForTheActiveMode) {
+TEST_F(RunnerTest, SettingsAreReadClampedAndWrittenBackWithTheCheckList) {
   appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"nThread", 7);
-  appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"DataPatternEnable", 0);
-  appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"MaxMem", 64);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"BravoEnable", 0);
   ASSERT_TRUE(runner.Init(host.hwnd(), ""));
   EXPECT_EQ(runner.Setting("nThread"), 3);
   EXPECT_EQ(runner.Setting("nWaitCpu"), 20);
-  EXPECT_EQ(runner.Setting("DataPatternEnable"), 0);
-  EXPECT_EQ(runner.Setting("WalkOneEnable"), 1);
-  EXPECT_EQ(runner.Setting("MaxMem"), 64);
-  EXPECT_EQ(runner.Setting("MemBenchMarkLoop"), 0x1400000);
-  EXPECT_FALSE(runner.HasSetting("CPUSpeedEnable"));
+  EXPECT_EQ(runner.Setting("BravoEnable"), 0);
+  EXPECT_EQ(runner.Setting("AlphaEnable"), 1);
+  EXPECT_FALSE(runner.HasSetting("MaxMem"));
+  // The check list shows the enable settings, checkable, checked or not.
+  HWND list = ::GetDlgItem(runner.GetSheet()->Test()->hwnd(), IDC_TEST_CHECKLIST);
+  ASSERT_EQ(::SendMessageW(list, LB_GETCOUNT, 0, 0), 5);
+  EXPECT_EQ(testsupport::ListBoxLines(list)[2], L"Charlie");
+  EXPECT_EQ(::SendMessageW(list, LB_GETITEMDATA, 0, 0), 0x81);
+  EXPECT_EQ(::SendMessageW(list, LB_GETITEMDATA, 1, 0), 0x80);
+  // The choices reach the settings when the sheet closes.
+  ::SendMessageW(list, LB_SETITEMDATA, 4, 0x80);
   ASSERT_TRUE(runner.Cleanup());
   appkit::RegKey key;
   ASSERT_TRUE(key.Open(HKEY_CURRENT_USER, kTestKey));
   DWORD v = 0;
   EXPECT_TRUE(key.GetDword(L"nThread", &v));
   EXPECT_EQ(v, 3u);
-  EXPECT_TRUE(key.GetDword(L"RandomMemCopyEnable", &v));
+  EXPECT_TRUE(key.GetDword(L"AlphaEnable", &v));
   EXPECT_EQ(v, 1u);
-  EXPECT_TRUE(key.GetDword(L"DataPatternEnable", &v));
+  EXPECT_TRUE(key.GetDword(L"BravoEnable", &v));
+  EXPECT_EQ(v, 0u);
+  EXPECT_TRUE(key.GetDword(L"EchoEnable", &v));
   EXPECT_EQ(v, 0u);
   EXPECT_FALSE(key.GetDword(L"nWaitCpu", &v));  // read only
-  EXPECT_FALSE(key.GetDword(L"CPUSpeedEnable", &v));  // the other mode's
-  key.Close();
-
-  // The check list's choices reach the settings when the sheet closes.
-  ASSERT_TRUE(runner.Init(host.hwnd(), "-ProcTest"));
-  HWND list = ::GetDlgItem(runner.GetSheet()->Test()->hwnd(), IDC_TEST_CHECKLIST);
-  ASSERT_EQ(::SendMessageW(list, LB_GETCOUNT, 0, 0), 5);
-  EXPECT_EQ(::SendMessageW(list, LB_GETITEMDATA, 4, 0), 0x81);
-  ::SendMessageW(list, LB_SETITEMDATA, 4, 0x80);
-  ASSERT_TRUE(runner.Cleanup());
-  EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, kTestKey, L"CPUSpeedEnable", 9), 0u);
-  EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, kTestKey, L"GeneralRegisterEnable", 9), 1u);
-  EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, kTestKey, L"WhetMinTime", 9), 4u);
 }
 
-TEST_F(RunnerTest, ZentrelKeysAndOptionalLibraries) {
-  CZentrelRunner plain;
-  EXPECT_EQ(plain.SettingsKey(), L"Software\\Kyt\\ZENTREL\\Setting");
-  EXPECT_EQ(plain.MakerKey(), L"Software\\Kyt");
-  ASSERT_TRUE(runner.Init(host.hwnd(), ""));
-  // kovlet.dll beside the tests has the write entry only; whet.dll and
-  // dhry.dll are missing. Missing ones stay NULL.
-  EXPECT_NE(runner.Entry("DoMemWriteBenchMark"), nullptr);
-  EXPECT_EQ(runner.Entry("DoMemReadBenchMark"), nullptr);
-  EXPECT_EQ(runner.Entry("DoWhetstoneTest"), nullptr);
-  EXPECT_EQ(runner.Entry("DoDhrystoneTest"), nullptr);
-  EXPECT_NE(::GetModuleHandleW(L"kovlet.dll"), nullptr);
-  ASSERT_TRUE(runner.Cleanup());
-  EXPECT_EQ(::GetModuleHandleW(L"kovlet.dll"), nullptr);
-  EXPECT_EQ(runner.Entry("DoMemWriteBenchMark"), nullptr);
+TEST_F(RunnerTest, CheckListKeepsOneTestSelectedAndAnswersNothingDuringARun) {
+  ASSERT_TRUE(runner.Init(host.hwnd(), "-AutoRun"));
+  HWND page = runner.GetSheet()->Test()->hwnd();
+  HWND list = ::GetDlgItem(page, IDC_TEST_CHECKLIST);
+  for (int i = 1; i < 5; ++i) ::SendMessageW(list, LB_SETITEMDATA, i, 0x80);
+  auto ask = [&](WPARAM question, int index) { return ::SendMessageW(page, WM_COMMAND, question, -index); };
+  EXPECT_EQ(ask(103, 0), 0);  // the only selected test stays
+  EXPECT_EQ(ask(104, 3), 1);
+  ::SendMessageW(list, LB_SETITEMDATA, 3, 0x81);
+  EXPECT_EQ(ask(103, 0), 1);
+  runner.SetSetting("SampleRunMs", 3000);
+  ASSERT_TRUE(runner.DoTest());
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return runner.IsRunning() != FALSE; }, 2000));
+  EXPECT_EQ(ask(104, 1), 0);
+  EXPECT_TRUE(runner.Abort());
 }
-
 TEST_F(RunnerTest, EnterAndEscapeNeverCloseTheSheet) {
   ASSERT_TRUE(runner.Init(host.hwnd(), ""));
   HWND sheet = SheetHwnd();
@@ -342,14 +315,14 @@ struct BoxCloser {
 TEST_F(RunnerTest, MessageBoxesCarryTheRunnersCaption) {
   ASSERT_TRUE(runner.Init(host.hwnd(), "-AutoRun"));
   {
-    BoxCloser closer(L"Memory Test", IDNO);
-    EXPECT_EQ(runner.RunnerMessageBox(IDS_ZENTREL_WORKINGSET_FAILED, MB_YESNO), IDNO);
+    BoxCloser closer(L"Sample Test", IDNO);
+    EXPECT_EQ(runner.RunnerMessageBox(IDS_SAMPLE_QUESTION, MB_YESNO), IDNO);
     closer.worker.join();
     closer.worker = std::thread();
-    EXPECT_EQ(closer.text, L"Failed to get process workingset size");
+    EXPECT_EQ(closer.text, L"The sample run takes a moment.  Do you want to start now?");
   }
   {
-    BoxCloser closer(L"Memory Test", IDOK);
+    BoxCloser closer(L"Sample Test", IDOK);
     EXPECT_EQ(runner.ShowMessage(L"A text of the caller's", MB_OK), IDOK);
     closer.worker.join();
     closer.worker = std::thread();
@@ -361,7 +334,7 @@ class RunTest : public RunnerTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(RunTest, AutomaticRunPostsTestDoneWithTheErrorCount) {
   int errors = GetParam();
-  appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"StandInErrors", errors);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"SampleErrors", errors);
   ASSERT_TRUE(runner.Init(host.hwnd(), "-AutoRun"));
   ASSERT_TRUE(runner.DoTest());
   EXPECT_FALSE(runner.DoTest());  // a start is already on its way
@@ -374,6 +347,12 @@ TEST_P(RunTest, AutomaticRunPostsTestDoneWithTheErrorCount) {
   std::vector<std::wstring> lines = testsupport::ListBoxLines(runner.ActivePageList());
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back(), errors ? L"Found Error(s)." : L"No Error Found.");
+  // The result log beside the module: header, title, the list's lines.
+  std::ifstream log(appkit::Narrow(runner.ModuleDirectory()) + "KytSMPL.LOG", std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.rfind("[Last Updated: ", 0), 0u) << text;
+  EXPECT_NE(text.find("]\r\n\r\nSample Log\r\nPass 1\tPASSED\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find(errors ? "Found Error(s).\r\n" : "No Error Found.\r\n"), std::string::npos);
   EXPECT_EQ(testsupport::GetText(::GetDlgItem(runner.GetSheet()->Test()->hwnd(), IDC_TEST_STARTSTOP)), L"&Start");
 }
 
@@ -388,7 +367,7 @@ TEST_F(RunnerTest, ManualRunPostsNothing) {
 }
 
 TEST_F(RunnerTest, AbortStopsTheRunWithoutTestDone) {
-  appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"StandInRunMs", 5000);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"SampleRunMs", 5000);
   ASSERT_TRUE(runner.Init(host.hwnd(), "-AutoRun"));
   EXPECT_FALSE(runner.Abort());
   ASSERT_TRUE(runner.DoTest());
@@ -402,14 +381,14 @@ TEST_F(RunnerTest, AbortStopsTheRunWithoutTestDone) {
   std::vector<std::wstring> lines = testsupport::ListBoxLines(runner.ActivePageList());
   EXPECT_NE(std::find(lines.begin(), lines.end(), L"===>Test Aborts."), lines.end());
   // A new run after the abort works and reports.
-  appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"StandInRunMs", 100);
+  runner.SetSetting("SampleRunMs", 100);
   ASSERT_TRUE(runner.DoTest());
   ASSERT_TRUE(WaitDone(5000));
   EXPECT_EQ(host.done[0], 0u);
 }
 
 TEST_F(RunnerTest, CleanupDuringARunEndsTheWorkerFirst) {
-  appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"StandInRunMs", 5000);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"SampleRunMs", 5000);
   ASSERT_TRUE(runner.Init(host.hwnd(), "-AutoRun"));
   ASSERT_TRUE(runner.DoTest());
   ASSERT_TRUE(testsupport::PumpUntil([&] { return runner.IsRunning() != FALSE; }, 2000));

@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "ctlfw/runner.h"
-#include "ctlfw/testpage.h"
 
 class CZentrelRunner : public ctlfw::TestRunner {
  public:
@@ -21,10 +20,3 @@ class CZentrelRunner : public ctlfw::TestRunner {
   bool InfoHasFreeMemory() const override;
   std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
 };
-
-// The module's runner.
-CZentrelRunner& ZentrelRunner();
-
-// Zentrel's Test page. The memory test library defines it (and then defines
-// ZENTREL_HAVE_MEMTEST for the control); until then a stand-in page serves.
-std::unique_ptr<ctlfw::TestPage> MakeZentrelTestPage(CZentrelRunner& runner);

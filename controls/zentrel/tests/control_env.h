@@ -13,15 +13,6 @@
 
 namespace ctltest {
 
-// How the Test page's stand-in run ends: its error count and length, read
-// from the control's settings when a run starts. Tests that set them hold
-// the ctest resource lock "zentrel_settings".
-inline void SetStandInRun(int errors, int ms) {
-  const wchar_t key[] = L"Software\\Kyt\\ZENTREL\\Setting";
-  appkit::RegWriteDword(HKEY_CURRENT_USER, key, L"StandInErrors", (DWORD)errors);
-  appkit::RegWriteDword(HKEY_CURRENT_USER, key, L"StandInRunMs", (DWORD)ms);
-}
-
 // The real memory Test page tests a machine made to look `mb` megabytes
 // large (its worker reads HALVIX_MEMTEST_MACHINE_MB), so that its runs stay
 // short; module programs started by the test inherit it.

@@ -38,7 +38,6 @@ class ZentrelHost : public ::testing::Test {
   static void TearDownTestSuite() { ::OleUninitialize(); }
 
   void SetUp() override {
-    ctltest::SetStandInRun(2, 300);
     ctltest::UseSmallMachine(64);
     window = ctltest::CreateHostWindow(700, 560);
     ASSERT_TRUE(window);

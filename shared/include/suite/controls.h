@@ -5,6 +5,7 @@
 #pragma once
 #ifndef RC_INVOKED
 #include <windows.h>
+#include <oaidl.h>
 
 #include <cstddef>
 

@@ -40,10 +40,28 @@ struct SheetRect {
 };
 SheetRect SheetRectFor(int cx, int cy);
 
-// The resource library of a module: its path with the last four characters
-// replaced by ".DLL"; empty when the path has fewer than 5 characters.
-std::wstring ResourceLibraryPath(const std::wstring& modulePath);
 // Everything up to and including the last backslash (empty without one).
 std::wstring DirectoryPart(const std::wstring& path);
+
+// What GetProp reads of the active page's result list.
+class ResultList {
+ public:
+  virtual ~ResultList() = default;
+  // LB_GETCOUNT: the number of lines, or -1 (LB_ERR).
+  virtual int Count() const = 0;
+  // LB_GETTEXTLEN of line i: its length, or -1 (LB_ERR).
+  virtual int TextLength(int i) const = 0;
+  // The text of line i (called only after TextLength answered 0 <= L < 1022).
+  virtual std::string Text(int i) const = 0;
+};
+
+// Longest line (exclusive) that "line:" hands out.
+constexpr int kMaxLineLength = 1022;
+
+// GetProp: "Title" (first five characters, any case) answers `title`;
+// "count" the number of lines as "%d"; "line:" followed by decimal digits n
+// the text of line n with "\n" appended. Anything else, a missing list
+// (nullptr), and any failure answer "".
+std::string GetPropValue(const std::string& name, const std::string& title, const ResultList* list);
 
 }  // namespace ctlfw

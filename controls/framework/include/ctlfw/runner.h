@@ -20,10 +20,6 @@ class CTest;
 class CTestInfo;
 class TestPage;
 
-// Posted by a Test page to the initialised control's window at the end of an
-// automatic run: wParam = the error count, lParam 0.
-constexpr UINT WM_TESTDONE = WM_USER + 1000;
-
 // One setting of the control's profile (a 32-bit value under the settings
 // key), read at Init with its default and written back at Cleanup.
 struct SettingDef {

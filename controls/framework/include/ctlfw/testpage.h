@@ -1,111 +1,161 @@
-// The Test page of a test control's sheet, as the runner and the sheet see
-// it, and a small stand-in Test page that runs a timed worker.
+// The Test page of a test control's sheet (dialog template 103) and the run
+// state it shares with its worker threads. The page owns the lifecycle every
+// control's Test page has: the Start/Stop button 1007, the check list 1023
+// filled from the runner's enable settings, "Show Options" 1024, DoTest,
+// Abort and StopTests with the stop wait, the run state under its lock,
+// progress bar 1006, result list 1005, resizing, and the end of a run with
+// its verdict lines, result log, troubleshooting tips and WM_TESTDONE to the
+// initialised control. A control's page supplies its texts, its check-list
+// rules, how its runs end and the workers that do the testing.
 #pragma once
 #include <windows.h>
 
-#include <atomic>
-#include <memory>
+#include <string>
+#include <vector>
 
 #include "appkit/propsheet.h"
 #include "ctlfw/listbox.h"
 #include "ctlfw/resource_ids.h"
+#include "ctlfw/testlog.h"
 
 namespace ctlfw {
 
 class TestRunner;
 
-// A control's Test page (dialog template 103): Start/Stop button 1007,
-// progress bar 1006, result list 1005 (CInfoListBox), check list 1023
-// (CTestListBox). Its workers post WM_TESTDONE to the runner's control window
-// at the end of an automatic run.
-//
-// Note for pages that answer the check list's questions (WM_COMMAND 103 and
-// 104 from CTestListBox): a dialog answers a sent WM_COMMAND through
-// DWLP_MSGRESULT, so set it with the answer (see AnswerCommand).
+// How the last worker out ends a run.
+struct RunEnd {
+  enum class Summary {
+    BlankThenVerdict,  // " ", then "Found Error(s)." or "No Error Found."
+    Verdict,           // "Found Error(s)." or "No Error Found."
+    ErrorsOnly,        // "Found Error(s)." only when errors were found
+  };
+  Summary summary = Summary::BlankThenVerdict;
+  // Writes the result log, and with errors shows the tips under this anchor
+  // of help\errhelp.htm; nullptr: neither (benchmarks).
+  const char* tipsAnchor = nullptr;
+  // With errors, the verdict line is shown three lines below the top (the
+  // tips follow it) instead of the last ten lines.
+  bool verdictNearTop = false;
+  // An automatic run reports its count even when it was aborted.
+  bool doneAfterAbort = false;
+};
+
+// Run state shared by the Test page and its workers: one set per control
+// module. The counters change only under runLock; abortFlag and the window
+// handles are written by one side and polled by the other.
+struct RunState {
+  volatile LONG abortFlag = 0;
+  volatile LONG runningCount = 0;
+  volatile LONG errorCount = 0;
+  bool doneArmed = false;  // -AutoRun: the end of a run posts WM_TESTDONE
+  HWND resultsWindow = nullptr, buttonWindow = nullptr, progressWindow = nullptr, controlWindow = nullptr;
+  CRITICAL_SECTION runLock;
+  bool lockReady = false;
+  // Captured at Start for the end of the run.
+  RunEnd end;
+  TestLogRequest log;
+  std::vector<HANDLE> workers;
+};
+RunState& TheRunState();
+
+// ---- For worker threads -------------------------------------------------------
+// Adds a line to the run's result list; its index.
+int AddResultLine(const std::string& text);
+// Moves the run's progress bar.
+void SetRunProgress(int percent);
+// Whether Stop was pressed.
+inline bool RunAborted() { return TheRunState().abortFlag != 0; }
+// Counts one error of the run.
+void CountRunError();
+// The end of one worker's part of the run: "===>Test Aborts." or, when it
+// failed, "===>Test Failed." and one more error; the worker that takes the
+// running count to 0 ends the run as RunState::end says.
+void FinishWorker(bool failed, bool aborted);
+
+// The result log of the run (the lines of the result list).
+void WriteTestLog(RunState& s);
+// Tips from directory\help\errhelp.htm under the anchor, added to the list.
+void ShowTroubleshooting(HWND list, const std::string& directory, const std::string& anchorName);
+
 class TestPage : public appkit::SheetPage {
  public:
   explicit TestPage(TestRunner& runner, UINT templateId = IDD_CTLFW_TEST_PAGE);
+  ~TestPage() override;
   TestRunner& Runner() const { return runner_; }
 
-  // FALSE while a test runs; else starts one (by posting the Start button).
-  virtual BOOL DoTest() = 0;
-  virtual BOOL IsRunning() = 0;
-  // FALSE when nothing runs; else stops the run (synchronously).
-  virtual BOOL Abort() = 0;
-  // The sheet closes: keep the check list's choices in the runner's settings,
-  // ask running workers to stop and wait for them.
-  virtual void StopTests() = 0;
+  // FALSE while a test runs (or a DoTest's Start is on its way); else posts
+  // the Start button to the page.
+  BOOL DoTest();
+  BOOL IsRunning() const { return TheRunState().runningCount > 0; }
+  // FALSE when nothing runs; else stops the run as the Stop button does.
+  BOOL Abort();
+  // The sheet closes: the check list's choices go to the runner's settings,
+  // a running worker is asked to stop and waited for.
+  void StopTests();
   // Fits the tab control, the page and its lists to the sheet.
-  virtual BOOL ResizeControls() = 0;
-  // Whether a worker thread of this page still exists (after StopTests, the
-  // sheet is never deleted while this holds).
-  virtual bool HasLiveWorker() { return IsRunning() != FALSE; }
+  BOOL ResizeControls();
+  // Whether a worker of the last run still exists.
+  bool HasLiveWorker() const;
 
  protected:
+  // ---- What a control's page supplies -----------------------------------------
+  virtual UINT TestIconId() const = 0;
+  virtual std::wstring Description() const = 0;
+  // The check list's rows, in the order of the runner's enable settings;
+  // none: the page shows its results from the start and has no options.
+  virtual std::vector<std::string> TestNames() const { return {}; }
+  virtual std::vector<int> ResultTabStops() const { return {140, 220, 300, 480}; }
+  // Asked (Yes/No) before a run that is not automatic; empty: no question.
+  virtual std::wstring StartQuestion() const { return {}; }
+  virtual RunEnd RunEndRule() const { return RunEnd{}; }
+  // Item data of a freshly filled check list from the flags (may change them).
+  virtual std::vector<long> FillItemData(std::vector<int>* flags) const;
+  // The check list's questions before a click takes effect, with the flags
+  // just read back from the list; nonzero lets the click through. `data` may
+  // be changed (the list then takes it).
+  virtual int CanCheckTest(int index, std::vector<int>* flags, std::vector<long>* data) const { return 1; }
+  virtual int CanUncheckTest(int index, std::vector<int>* flags, std::vector<long>* data) const;
+  // Starts the run's workers with StartRunWorker; the run state is ready.
+  virtual void StartWorkers() = 0;
+  // A reply of the information server to this page; answered 1.
+  virtual void OnServerReply(WPARAM wp, LPARAM lp) {}
+
+  // Starts one worker of the run (counted running at once); a worker that
+  // cannot start ends its part as failed.
+  void StartRunWorker(LPTHREAD_START_ROUTINE proc, void* arg = nullptr);
+  // Dispatches the page's messages for `ms` milliseconds (messages that other
+  // threads send are answered too).
+  void PumpMessages(DWORD ms);
   // Sets the answer of a sent WM_COMMAND; returns true for OnCommand.
   bool AnswerCommand(LRESULT answer);
-  // Dispatches the page's messages for `ms` milliseconds (sent messages of
-  // other threads are served too).
-  void PumpMessages(DWORD ms);
+  bool HasTestList() const { return !TestNames().empty(); }
 
- private:
-  TestRunner& runner_;
-};
-
-// Stand-in Test page: fills the check list from the runner's five enable
-// settings, and runs one worker that counts through ten steps and ends with
-// the error count of the setting "StandInErrors" (default 0) after about
-// "StandInRunMs" milliseconds (default 500), both read under the control's
-// settings key when a run starts.
-class StandInTestPage : public TestPage {
- public:
-  explicit StandInTestPage(TestRunner& runner);
-  ~StandInTestPage() override;
-
-  BOOL DoTest() override;
-  BOOL IsRunning() override;
-  BOOL Abort() override;
-  void StopTests() override;
-  BOOL ResizeControls() override;
-  bool HasLiveWorker() override;
-
-  int ErrorCount() const { return errorCount_; }
-
- protected:
   BOOL OnInit() override;
   bool OnCommand(int id, int code, HWND ctl) override;
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
   BOOL OnSetActive() override;
 
  private:
-  static DWORD WINAPI WorkerThread(LPVOID self);
-  void Run();
   void StartStopTest();
   void StartTest();
   void StopRunning();
-  // Waits (pumping) up to `ms` for the worker; true when it has ended.
-  bool WaitWorker(DWORD ms);
-  // The stop wait of 7.5 seconds at most; false when the worker still runs.
+  // The stop wait: 0.5 s, 1 s, then up to six times 1 s while a worker runs;
+  // false (after a beep) when one still runs.
   bool WaitForStop();
+  void ShowTestList(bool on);
   void FillTestList();
   void ReadTestSelection();
+  std::vector<int> Flags() const;
+  void SetFlags(const std::vector<int>& flags);
+  std::vector<long> ListData() const;
+  void SetListData(const std::vector<long>& data);
+  void JoinWorkers();
 
-  bool started_ = false;
+  TestRunner& runner_;
   CInfoListBox results_;
   CTestListBox tests_;
-  std::atomic<int> runningCount_{0};
-  std::atomic<int> abortFlag_{0};
-  std::atomic<int> errorCount_{0};
-  std::atomic<bool> startPending_{false};
-  bool doneArmed_ = false;
-  // Captured when a run starts; the worker uses only these and the counters.
-  HWND resultsWindow_ = nullptr;
-  HWND buttonWindow_ = nullptr;
-  HWND progressWindow_ = nullptr;
-  HWND controlWindow_ = nullptr;
-  int plannedErrors_ = 0;
-  DWORD runMs_ = 500;
-  HANDLE worker_ = nullptr;
+  bool started_ = false;
+  bool startPending_ = false;
 };
 
 }  // namespace ctlfw

@@ -1,5 +1,5 @@
 // Result log and troubleshooting tips.
-#include "memtest/testlog.h"
+#include "ctlfw/testlog.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-namespace memtest {
+namespace ctlfw {
 namespace {
 
 std::string Trim(const std::string& s) {
@@ -103,4 +103,4 @@ bool ReadTroubleshootingTips(const std::string& directory, const std::string& an
   return true;
 }
 
-}  // namespace memtest
+}  // namespace ctlfw

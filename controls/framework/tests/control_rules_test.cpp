@@ -6,12 +6,12 @@
 
 #include "appkit/axcontrol.h"
 #include "appkit/registry.h"
-#include "getprop.h"
+#include "ctlfw/rules.h"
 #include "suite/controls.h"
 
 namespace {
 
-class FakeList : public zentrel::ResultList {
+class FakeList : public ctlfw::ResultList {
  public:
   FakeList(std::vector<std::string> lines, bool broken = false) : lines_(std::move(lines)), broken_(broken) {}
   int Count() const override { return broken_ ? -1 : (int)lines_.size(); }
@@ -30,7 +30,7 @@ TEST(GetPropRules, TableOfCases) {
   FakeList broken({}, true);
   struct Case {
     const char* name;
-    const zentrel::ResultList* list;
+    const ctlfw::ResultList* list;
     std::string want;
   } cases[] = {
       {"Title", &list, "Memory Test"},
@@ -59,7 +59,7 @@ TEST(GetPropRules, TableOfCases) {
       {"", &list, ""},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(zentrel::GetPropValue(c.name, "Memory Test", c.list), c.want) << "name=" << c.name;
+    EXPECT_EQ(ctlfw::GetPropValue(c.name, "Memory Test", c.list), c.want) << "name=" << c.name;
 }
 
 // A table of two methods, called through Invoke as a host would.

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace memtest {
+namespace ctlfw {
 
 struct TestLogRequest {
   std::string directory;  // the control's own directory, ending in a backslash
@@ -46,4 +46,4 @@ std::string TroubleshootingFile(const std::string& directory);
 bool ReadTroubleshootingTips(const std::string& directory, const std::string& anchorName,
                              std::vector<std::string>* tips);
 
-}  // namespace memtest
+}  // namespace ctlfw

@@ -1,5 +1,7 @@
+// Zentrel's runner values: settings, libraries, titles, pages by mode.
 #include "runner.h"
 
+#include "memtest/testpage.h"
 #include "runner_ids.h"
 
 std::wstring CZentrelRunner::SettingsKey() const { return L"Software\\Kyt\\ZENTREL\\Setting"; }
@@ -71,15 +73,4 @@ int CZentrelRunner::InfoCategory() const { return Options().procTest ? 2 : 1; }
 
 bool CZentrelRunner::InfoHasFreeMemory() const { return !Options().procTest; }
 
-std::unique_ptr<ctlfw::TestPage> CZentrelRunner::CreateTestPage() { return MakeZentrelTestPage(*this); }
-
-CZentrelRunner& ZentrelRunner() {
-  static CZentrelRunner runner;
-  return runner;
-}
-
-#ifndef ZENTREL_HAVE_MEMTEST
-std::unique_ptr<ctlfw::TestPage> MakeZentrelTestPage(CZentrelRunner& runner) {
-  return std::make_unique<ctlfw::StandInTestPage>(runner);
-}
-#endif
+std::unique_ptr<ctlfw::TestPage> CZentrelRunner::CreateTestPage() { return memtest::MakeZentrelTestPage(*this); }

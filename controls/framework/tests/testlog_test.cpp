@@ -6,10 +6,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "memtest/testlog.h"
+#include "ctlfw/testlog.h"
 #include "testsupport/process.h"
 
-using namespace memtest;
+using namespace ctlfw;
 
 namespace {
 

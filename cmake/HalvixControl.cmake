@@ -1,0 +1,37 @@
+# halvix_control(): one test control module (.OCX) of the suite on the control
+# framework. What makes a control is its identity, its sources and its own
+# resources; the module's export list, type library, type names, property
+# page and the framework's resources come from here.
+#
+#   halvix_control(zentrel
+#     DISPLAY Zentrel                    # coclass and type names
+#     LIBID ... DISPID ... EVENTID ... CLSID ...   # as in suite/controls.h
+#     BITMAP res/zentrel.bmp             # toolbox bitmap
+#     SOURCES src/zentrel.cpp ...        # runner values, pages, tests
+#     RESOURCES zentrel.rc)              # the control's own strings and icons
+#
+# The control's sources define the module with CTLFW_CONTROL_MODULE.
+set(HALVIX_CONTROL_TEMPLATES ${CMAKE_CURRENT_LIST_DIR})
+
+function(halvix_control target)
+  cmake_parse_arguments(CTL "" "DISPLAY;LIBID;DISPID;EVENTID;CLSID;BITMAP" "SOURCES;RESOURCES;LIBRARIES" ${ARGN})
+  foreach(required DISPLAY LIBID DISPID EVENTID CLSID BITMAP)
+    if(NOT CTL_${required})
+      message(FATAL_ERROR "halvix_control(${target}): ${required} is missing")
+    endif()
+  endforeach()
+  string(TOUPPER ${CTL_DISPLAY} CTL_UPPER)
+  set(CTL_FILE ${CTL_UPPER}.OCX)
+  get_filename_component(CTL_BITMAP ${CTL_BITMAP} ABSOLUTE)
+  set(gen ${CMAKE_CURRENT_BINARY_DIR}/control)
+  configure_file(${HALVIX_CONTROL_TEMPLATES}/control.def.in ${gen}/${target}.def @ONLY)
+  configure_file(${HALVIX_CONTROL_TEMPLATES}/control.idl.in ${gen}/${target}.idl @ONLY)
+  configure_file(${HALVIX_CONTROL_TEMPLATES}/control_module.rc.in ${gen}/${target}_module.rc @ONLY)
+
+  add_library(${target} SHARED ${CTL_SOURCES} ${CTL_RESOURCES} ${gen}/${target}_module.rc
+              ${CTLFW_RESOURCE_SCRIPT} ${gen}/${target}.def)
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${CTL_UPPER} SUFFIX ".OCX")
+  target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${target} PRIVATE ctlfw ${CTL_LIBRARIES})
+  halvix_typelib(${target} ${gen}/${target}.idl)
+endfunction()

@@ -1,0 +1,277 @@
+// Zentrel's runner values and its Test page on the framework, in a host
+// window of the test's own: the four modes' values and settings, runs over
+// real memory (the machine made to look small), the verdict lines, the
+// result log, the troubleshooting tips and WM_TESTDONE to the control.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "appkit/registry.h"
+#include "appkit/text.h"
+#include "control_env.h"
+#include "ctlfw/sheet.h"
+#include "ctlfw/testinfo.h"
+#include "ctlfw/testpage.h"
+#include "memtest/testpage.h"
+#include "runner.h"
+#include "suite/controls.h"
+#include "testsupport/process.h"
+#include "testsupport/ui.h"
+
+using namespace memtest;
+using testsupport::MessageCatcher;
+using suite::WM_TESTDONE;
+
+namespace {
+
+constexpr uint64_t MB = 0x100000;
+const wchar_t kTestKey[] = L"Software\\Kyt\\ZENTRELTEST\\Setting";
+
+enum Ids { kResultList = IDC_TEST_RESULTS, kStartStop = IDC_TEST_STARTSTOP, kDescription = IDC_TEST_TEXT,
+           kTestList = IDC_TEST_CHECKLIST };
+
+std::string ReadAll(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Zentrel's runner with its settings under a key of the tests' own.
+class TestZentrelRunner : public CZentrelRunner {
+ public:
+  std::wstring SettingsKey() const override { return kTestKey; }
+};
+
+// The runner in a visible host window that catches WM_TESTDONE; the log and
+// the help page live beside the test program.
+class PageFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    appkit::RegDeleteTree(HKEY_CURRENT_USER, kTestKey);
+    ::SetWindowPos(catcher.hwnd(), nullptr, 0, 0, 700, 560, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::ShowWindow(catcher.hwnd(), SW_SHOWNA);
+    TheMemoryRun().machineLimit = 64 * MB;
+    dir = appkit::Narrow(testsupport::TestBinDir());
+    for (const char* f : {"KytMEM.LOG", "KytMEM3.LOG", "KytPROC.LOG"}) ::DeleteFileA((dir + f).c_str());
+  }
+  void TearDown() override {
+    Close();
+    TheMemoryRun().machineLimit = 0;
+    appkit::RegDeleteTree(HKEY_CURRENT_USER, kTestKey);
+  }
+  void Open(const char* cmdLine, std::vector<int> flags = {}) {
+    const char* memNames[] = {"DataPatternEnable", "WalkOneEnable", "MoveInversionEnable", "WalkZeroEnable",
+                              "RandomMemCopyEnable"};
+    const char* cpuNames[] = {"GeneralRegisterEnable", "MathCalculationEnable", "MathPerformanceEnable",
+                              "MMXArithEnable", "CPUSpeedEnable"};
+    bool cpu = std::string(cmdLine).find("-ProcTest") != std::string::npos;
+    for (size_t i = 0; i < flags.size(); ++i)
+      appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, appkit::Widen(cpu ? cpuNames[i] : memNames[i]).c_str(),
+                            flags[i]);
+    ASSERT_TRUE(runner.Init(catcher.hwnd(), cmdLine));
+    page = runner.GetSheet()->Test()->hwnd();
+    ASSERT_NE(page, nullptr);
+  }
+  void Close() {
+    runner.Cleanup();
+    page = nullptr;
+  }
+  std::vector<std::wstring> Results() const { return testsupport::ListBoxLines(::GetDlgItem(page, kResultList)); }
+  bool WaitIdle(DWORD ms) {
+    return testsupport::PumpUntil([&] { return !runner.IsRunning() && !runner.GetSheet()->Test()->HasLiveWorker(); },
+                                  ms);
+  }
+  void Click(int id) { ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+
+  MessageCatcher catcher;
+  TestZentrelRunner runner;
+  HWND page = nullptr;
+  std::string dir;
+};
+
+TEST_F(PageFixture, ModeValuesSettingsAndLibraries) {
+  CZentrelRunner plain;
+  EXPECT_EQ(plain.SettingsKey(), L"Software\\Kyt\\ZENTREL\\Setting");
+  EXPECT_EQ(plain.MakerKey(), L"Software\\Kyt");
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"nThread", 7);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"MaxMem", 64);
+  Open("");
+  EXPECT_EQ(runner.Title(), "Memory Test");
+  EXPECT_EQ(runner.BaseName(), "KytMEM");
+  EXPECT_EQ(runner.LogTitle(), L"Memory Test");
+  EXPECT_EQ(runner.Setting("nThread"), 3);
+  EXPECT_EQ(runner.Setting("MaxMem"), 64);
+  EXPECT_EQ(runner.Setting("MemBenchMarkLoop"), 0x1400000);
+  EXPECT_FALSE(runner.HasSetting("CPUSpeedEnable"));
+  // No benchmark libraries beside the test: their entries stay empty.
+  for (const char* entry : {"DoMemWriteBenchMark", "DoMemReadBenchMark", "DoWhetstoneTest", "DoDhrystoneTest"})
+    EXPECT_EQ(runner.Entry(entry), nullptr) << entry;
+  HWND freeMem = ::GetDlgItem(runner.GetSheet()->InfoPage()->hwnd(), IDC_INFO_FREEMEM);
+  EXPECT_TRUE(::IsWindowEnabled(freeMem));
+  Close();
+  EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, kTestKey, L"RandomMemCopyEnable", 9), 1u);
+  EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, kTestKey, L"CPUSpeedEnable", 9), 9u);  // the other mode's
+
+  Open("-ProcTest");
+  EXPECT_EQ(runner.BaseName(), "KytPROC");
+  EXPECT_EQ(runner.Title(), "Processor Test");
+  EXPECT_EQ(runner.LogTitle(), L"Processor Test");
+  HICON icon = reinterpret_cast<HICON>(::SendMessageW(runner.GetSheet()->hwnd(), WM_GETICON, ICON_BIG, 0));
+  EXPECT_EQ(icon, ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(131)));
+  EXPECT_TRUE(runner.HasSetting("CPUSpeedEnable"));
+  EXPECT_FALSE(runner.HasSetting("MaxMem"));
+  freeMem = ::GetDlgItem(runner.GetSheet()->InfoPage()->hwnd(), IDC_INFO_FREEMEM);
+  EXPECT_FALSE(::IsWindowVisible(freeMem));
+  EXPECT_FALSE(::IsWindowEnabled(freeMem));
+  EXPECT_EQ(testsupport::GetText(::GetDlgItem(page, kDescription)),
+            L"Click the Start button to verify the functionality of the processor installed in your system.");
+  Close();
+  EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, kTestKey, L"WhetMinTime", 9), 4u);
+
+  // The benchmark modes show their results from the start, without options.
+  Open("-Bench");
+  EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(page, IDC_TEST_SHOWOPTIONS)));
+  EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(page, kResultList)));
+  EXPECT_EQ(testsupport::GetText(::GetDlgItem(page, kDescription)), L"Memory Performance Tests");
+}
+
+TEST_F(PageFixture, AutomaticQuickRunPassesWritesTheLogAndReportsZeroErrors) {
+  TheMemoryRun().machineLimit = 16 * MB;  // the whole available memory is tested
+  Open("-AutoRun3 -L2");
+  EXPECT_EQ(testsupport::GetText(::GetDlgItem(page, kDescription)),
+            L"Click the Start button to verify the integrity of the memory  installed in your system.");
+  EXPECT_EQ(testsupport::ListBoxLines(::GetDlgItem(page, kTestList)).at(4), L"Random Memory Block Copy Test");
+  EXPECT_FALSE(runner.Abort());  // nothing runs
+  ASSERT_TRUE(runner.DoTest());
+  EXPECT_FALSE(runner.DoTest());  // its Start is on the way
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return runner.IsRunning(); }, 5000));
+  EXPECT_FALSE(runner.DoTest());  // refused while the worker runs
+  MessageCatcher::Caught done{};
+  ASSERT_TRUE(catcher.WaitFor(WM_TESTDONE, 60000, &done));
+  EXPECT_EQ(done.wp, 0u);
+  auto lines = Results();
+  ASSERT_GE(lines.size(), 13u);
+  EXPECT_EQ(lines[0], L"Optimizing Test Memory Size...");
+  EXPECT_EQ(lines[lines.size() - 2], L" ");
+  EXPECT_EQ(lines.back(), L"No Error Found.");
+  EXPECT_EQ(testsupport::GetText(::GetDlgItem(page, kStartStop)), L"&Start");
+
+  std::string log = ReadAll(dir + "KytMEM3.LOG");
+  EXPECT_EQ(log.rfind("[Last Updated: ", 0), 0u);
+  EXPECT_NE(log.find("]\r\n\r\nMemory Test - Loop 2\r\nOptimizing Test Memory Size...\r\n"), std::string::npos);
+  for (const char* l : {"Test Data Pattern:\tFFFFFFFFh\tPASSED \r\n", "Walking Ones Test:\t80000000h\tPASSED \r\n",
+                        "Moving Inversion Test:\t80000000h\tPASSED \r\n", "Walking Zeros Test:\t7FFFFFFFh\tPASSED \r\n",
+                        "Random Mem. Block Copy:\t\tPASSED \r\n", " \r\nNo Error Found.\r\n"})
+    EXPECT_NE(log.find(l), std::string::npos) << l;
+}
+
+TEST_F(PageFixture, InjectedFaultFailsTheRunWithOneErrorTipsAndLog) {
+
+  // Bit 1 of one word stuck at 0: the address test's words there have it
+  // clear, so the data pattern test is the first to see it.
+  FaultInjector faults;
+  faults.Add({Fault::StuckAt0, 5 * kBlockBytes + 0x400, 1, 0});
+  TheMemoryRun().faults = &faults;
+  Open("-AutoRun -Check -Append");
+  ASSERT_TRUE(runner.DoTest());
+  MessageCatcher::Caught done{};
+  ASSERT_TRUE(catcher.WaitFor(WM_TESTDONE, 60000, &done));
+  TheMemoryRun().faults = nullptr;
+  EXPECT_EQ(done.wp, 1u);
+  auto lines = Results();
+  auto at = [&](const std::wstring& text) { return std::find(lines.begin(), lines.end(), text) - lines.begin(); };
+  size_t failed = at(L"Test Data Pattern:\tFAILED ");
+  ASSERT_LT(failed, lines.size());
+  EXPECT_EQ(lines[failed + 1].rfind(L"Addr = ", 0), 0u);
+  EXPECT_NE(lines[failed + 1].find(L", Data = AAAAAAA8, Expected = AAAAAAAA"), std::string::npos);
+  EXPECT_EQ(lines[failed + 2], L"===>Test Failed.");
+  EXPECT_EQ(lines[failed + 3], L" ");
+  EXPECT_EQ(lines[failed + 4], L"Found Error(s).");
+  EXPECT_EQ(lines[failed + 5], L"");
+  EXPECT_EQ(lines[failed + 6], L"Troubleshooting Tips:");
+  EXPECT_GT(lines.size(), failed + 8);
+  EXPECT_EQ(at(L"Walking Ones Test:\t80000000h\tPASSED "), (ptrdiff_t)lines.size());  // the run stopped
+
+  // -Append with an error: the log holds the run, not the tips, and ends with an empty line.
+  std::string log = ReadAll(dir + "KytMEM.LOG");
+  EXPECT_NE(log.find("Test Data Pattern:\tFAILED \r\nAddr = "), std::string::npos);
+  EXPECT_NE(log.find("Found Error(s).\r\n\r\n"), std::string::npos);
+  EXPECT_EQ(log.find("Troubleshooting"), std::string::npos);
+}
+
+TEST_F(PageFixture, StopAbortsTheRunAndAnAbortedAutomaticRunPostsNoDone) {
+  TheMemoryRun().machineLimit = 256 * MB;  // a long enough run to stop
+  Open("-AutoRun");
+  ASSERT_TRUE(runner.DoTest());
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return runner.IsRunning(); }, 5000));
+  ASSERT_TRUE(runner.Abort());
+  ASSERT_TRUE(WaitIdle(30000));
+  auto lines = Results();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), L"===>Test Aborts."), lines.end());
+  EXPECT_EQ(lines.back(), L"No Error Found.");
+  EXPECT_FALSE(catcher.WaitFor(WM_TESTDONE, 300));
+  EXPECT_EQ(testsupport::GetText(::GetDlgItem(page, kStartStop)), L"&Start");
+}
+
+TEST_F(PageFixture, ManualStartAsksFirstAndStopTestsWaitsForTheWorker) {
+  TheMemoryRun().machineLimit = 256 * MB;
+  Open("");
+  {
+    ctltest::MessageBoxAnswerer no(L"Memory Test", IDNO);
+    Click(kStartStop);
+  }
+  EXPECT_FALSE(runner.IsRunning());
+  EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(page, kTestList)));  // unchanged
+  {
+    ctltest::MessageBoxAnswerer yes(L"Memory Test", IDYES);
+    Click(kStartStop);
+  }
+  EXPECT_TRUE(runner.IsRunning());
+  EXPECT_EQ(testsupport::GetText(::GetDlgItem(page, kStartStop)), L"&Stop");
+  EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(page, kTestList)));
+  EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(page, kResultList)));
+  // Closing the sheet: the worker is stopped and fully out before StopTests returns.
+  ctlfw::TestPage* test = runner.GetSheet()->Test();
+  test->StopTests();
+  EXPECT_FALSE(runner.IsRunning());
+  EXPECT_FALSE(test->HasLiveWorker());
+  EXPECT_TRUE(ctlfw::TheRunState().workers.empty());
+  auto lines = Results();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), L"===>Test Aborts."), lines.end());
+  EXPECT_FALSE(catcher.WaitFor(WM_TESTDONE, 100));
+}
+
+TEST_F(PageFixture, CheckListKeepsOneTestAndProcessorRowsAreNotAvailable) {
+  Open("", {0, 0, 1, 0, 0});
+  HWND list = ::GetDlgItem(page, kTestList);
+  auto ask = [&](WPARAM q, int index) { return ::SendMessageW(page, WM_COMMAND, q, -index); };
+  EXPECT_EQ(ask(103, 2), 0);  // the only selected test stays
+  EXPECT_EQ(ask(104, 0), 1);
+  ::SendMessageW(list, LB_SETITEMDATA, 0, 0x81);
+  EXPECT_EQ(ask(103, 2), 1);
+  Close();
+
+  // No CPU speed: the MMX row is cleared and locked.
+  Open("-ProcTest -AutoRun", {1, 1, 1, 1, 0});
+  list = ::GetDlgItem(page, kTestList);
+  EXPECT_EQ(::SendMessageW(list, LB_GETITEMDATA, 3, 0), 0x82);
+  EXPECT_EQ(runner.Setting("MMXArithEnable"), 0);
+  EXPECT_EQ(ask(104, 3), 0);  // MMX needs the CPU speed test
+  EXPECT_EQ(ask(104, 4), 1);  // checking CPU speed frees the MMX row
+  EXPECT_EQ(::SendMessageW(list, LB_GETITEMDATA, 3, 0), 0x80);
+  ASSERT_TRUE(runner.DoTest());
+  MessageCatcher::Caught done{};
+  ASSERT_TRUE(catcher.WaitFor(WM_TESTDONE, 20000, &done));
+  EXPECT_EQ(done.wp, 1u);  // nothing was verified: not a pass
+  auto lines = Results();
+  EXPECT_EQ(lines.at(0), L"General Register Test:\tnot available");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), L"Found Error(s)."), lines.end());
+  EXPECT_NE(ReadAll(dir + "KytPROC.LOG").find("Processor Test\r\n"), std::string::npos);
+}
+
+}  // namespace
