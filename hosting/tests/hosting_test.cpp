@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include "control_env.h"
+#include "testsupport/controls.h"
 #include "hosting/module_view.h"
 #include "hosting/wrappers.h"
 #include "testsupport/process.h"

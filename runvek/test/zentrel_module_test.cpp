@@ -4,7 +4,7 @@
 // so that a run stays short or, with too little memory, fails.
 #include <gtest/gtest.h>
 
-#include "control_env.h"
+#include "testsupport/controls.h"
 #include "test_host.h"
 #include "testsupport/ui.h"
 

@@ -10,7 +10,7 @@
 
 #include "appkit/axhost.h"
 #include "appkit/registry.h"
-#include "control_env.h"
+#include "testsupport/controls.h"
 #include "suite/controls.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"

@@ -12,7 +12,7 @@
 
 #include "appkit/registry.h"
 #include "appkit/text.h"
-#include "control_env.h"
+#include "testsupport/controls.h"
 #include "ctlfw/sheet.h"
 #include "ctlfw/testinfo.h"
 #include "ctlfw/testpage.h"

@@ -7,7 +7,7 @@
 #include <ole2.h>
 
 #include "appkit/registry.h"
-#include "control_env.h"
+#include "testsupport/controls.h"
 #include "suite/controls.h"
 #include "testsupport/process.h"
 

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "appkit/registry.h"
-#include "control_env.h"
+#include "testsupport/controls.h"
 #include "suite/diag.h"
 #include "testsupport/process.h"
 
