@@ -16,7 +16,8 @@ InfoClient& CTestInfo::Client() {
   if (!client_) {
     int category = Category();
     const char* base = category >= 0 && category < (int)suite::INFO_CATEGORY_COUNT ? suite::kInfoFileBase[category] : "";
-    client_ = std::make_unique<InfoClient>((unsigned)category, runner_.BaseName().empty() ? base : runner_.BaseName());
+    client_ = std::make_unique<InfoClient>((unsigned)category, base);
+    client_->SetLines(runner_.InfoStyle().lines);
     client_->SetThreadStarter(&StartWorker);
     client_->OnWaitChanged([this](bool on) {
       waiting_ = on;
@@ -26,7 +27,7 @@ InfoClient& CTestInfo::Client() {
   // The sheet's message id and mutex, and the directory, are looked up anew:
   // the server may have started or gone since the last request.
   CTest* sheet = runner_.GetSheet();
-  std::wstring label = appkit::LoadStr(IDS_LAST_UPDATED, runner_.Resources());
+  std::wstring label = appkit::LoadStr(runner_.InfoStyle().lastUpdatedId, runner_.Resources());
   client_->Attach(hwnd(), List(), sheet ? sheet->QuorrelMessage() : 0, sheet ? sheet->ServerMutex() : nullptr,
                   runner_.InfoDirectory(), appkit::Narrow(label));
   return *client_;

@@ -1,5 +1,7 @@
 #include "ctlfw/infoclient.h"
 
+#include <strings.h>
+
 #include <commctrl.h>
 
 #include <cstdio>
@@ -44,6 +46,15 @@ std::string FormatLastUpdatedHeader(const std::string& label, const SYSTEMTIME& 
 }
 
 bool IsListedInfoLine(const std::string& line) { return line.empty() || line[0] != ';'; }
+
+bool IsListedInfoLine(const std::string& line, InfoLines mode, bool* inVideo) {
+  if (mode == InfoLines::AllButComments) return IsListedInfoLine(line);
+  if (line.size() >= 6 && strncasecmp(line.c_str(), ";Video", 6) == 0) {
+    *inVideo = !*inVideo;
+    return false;
+  }
+  return *inVideo && IsListedInfoLine(line);
+}
 
 bool IsAbsoluteDirectory(const std::wstring& dir) {
   if (dir.size() < 3 || dir.back() != L'\\') return false;
@@ -121,6 +132,7 @@ DWORD WINAPI ReadInfoFileThread(LPVOID param) {
       if (FILE* in = ::_wfopen(rec->path, L"rt")) {
         if (!header.empty()) AddLine(rec->list, header);
         std::string line;
+        bool inVideo = false;
         char buf[1024];
         while (!Cancelled(rec->cancel) && std::fgets(buf, sizeof(buf), in)) {
           line += buf;
@@ -129,7 +141,7 @@ DWORD WINAPI ReadInfoFileThread(LPVOID param) {
           } else {
             line.pop_back();
           }
-          if (IsListedInfoLine(line)) AddLine(rec->list, line);
+          if (IsListedInfoLine(line, rec->lines, &inVideo)) AddLine(rec->list, line);
           line.clear();
         }
         std::fclose(in);
@@ -214,6 +226,7 @@ bool InfoClient::StartReading() {
   rec->mutex = mutex_;
   rec->cancel = cancel_;
   std::snprintf(rec->header, sizeof(rec->header), "%s", headerLabel_.c_str());
+  rec->lines = lines_;
   HANDLE t = startThread_ ? startThread_(&ReadInfoFileThread, rec)
                           : ::CreateThread(nullptr, 0, &ReadInfoFileThread, rec, 0, nullptr);
   if (!t) {

@@ -251,9 +251,14 @@ constexpr int kCheckTextOffset = 17;
 const int kBitmapIds[4] = {IDB_CHECK_LOCKED, IDB_CHECK_CHECKED, IDB_CHECK_DISABLED, IDB_CHECK_UNCHECKED};
 }  // namespace
 
-CTestListBox::CTestListBox(HINSTANCE resources, const std::wstring& makerKey) : CInfoListBox(makerKey) {
-  for (int i = 0; i < 4; ++i)
-    bitmaps_[i] = resources ? ::LoadBitmapW(resources, MAKEINTRESOURCEW(kBitmapIds[i])) : nullptr;
+CTestListBox::CTestListBox(HINSTANCE resources, const std::wstring& makerKey, const UINT pictureIds[4])
+    : CInfoListBox(makerKey) {
+  // The pictures are kept by the framework's ids; a control may bring them
+  // under ids of its own.
+  for (int i = 0; i < 4; ++i) {
+    UINT id = pictureIds ? pictureIds[i] : (UINT)kBitmapIds[i];
+    bitmaps_[i] = resources ? ::LoadBitmapW(resources, MAKEINTRESOURCEW(id)) : nullptr;
+  }
 }
 
 CTestListBox::~CTestListBox() {

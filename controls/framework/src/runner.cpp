@@ -155,7 +155,7 @@ BOOL TestRunner::ResizeSheet(int cx, int cy) {
   SheetRect r = SheetRectFor(cx, cy);
   HWND sheet = sheet_->hwnd();
   ::SetWindowPos(sheet, nullptr, r.x, r.y, r.cx, r.cy, SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE);
-  if (CTestInfo* info = sheet_->InfoPage()) info->ResizeControls();
+  for (auto& info : sheet_->InfoPages()) info->ResizeControls();
   if (TestPage* test = sheet_->Test()) test->ResizeControls();
   ::RedrawWindow(sheet, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
   return TRUE;
@@ -222,7 +222,7 @@ HWND TestRunner::ActivePageList() const {
   if (!page || !page->hwnd()) return nullptr;
   // The Information page shows list 1004; the Test page (also when it is
   // the only page of an automatic run) its result list 1005.
-  int id = page == sheet_->InfoPage() ? IDC_INFO_LIST : IDC_TEST_RESULTS;
+  int id = page == sheet_->Test() ? IDC_TEST_RESULTS : IDC_INFO_LIST;
   return ::GetDlgItem(page->hwnd(), id);
 }
 

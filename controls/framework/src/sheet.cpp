@@ -9,12 +9,14 @@ namespace ctlfw {
 
 CTest::CTest(TestRunner& runner, std::unique_ptr<TestPage> testPage, bool withInfoPage)
     : appkit::TabbedSheet(runner.WideTitle(), runner.Resources()), runner_(runner), test_(std::move(testPage)) {
-  if (withInfoPage) {
-    info_ = std::make_unique<CTestInfo>(runner);
-    AddPage(info_.get());
+  if (withInfoPage || !test_) {
+    for (int category : runner.InfoCategories()) {
+      infos_.push_back(std::make_unique<CTestInfo>(runner, category));
+      AddPage(infos_.back().get());
+    }
   }
   if (test_) AddPage(test_.get());
-  SetStartPage(PageCount() - 1);
+  SetStartPage(test_ ? PageCount() - 1 : 0);
 }
 
 CTest::~CTest() {
@@ -43,7 +45,7 @@ BOOL CTest::OnInit() {
 }
 
 void CTest::ClosePages() {
-  if (info_) info_->Close();
+  for (auto& info : infos_) info->Close();
   if (test_) test_->StopTests();
   if (mutex_) ::CloseHandle(mutex_);
   mutex_ = nullptr;

@@ -5,6 +5,7 @@
 #include "appkit/text.h"
 #include "ctlfw/runner.h"
 #include "ctlfw/sheet.h"
+#include "suite/info.h"
 
 namespace ctlfw {
 
@@ -13,18 +14,22 @@ constexpr UINT_PTR kWaitTimer = 1001;
 constexpr int kInsideMargin = 5;
 }  // namespace
 
-CTestInfo::CTestInfo(TestRunner& runner)
-    : appkit::SheetPage(IDD_CTLFW_INFO_PAGE, runner.Resources()), runner_(runner), list_(runner.MakerKey()) {}
+CTestInfo::CTestInfo(TestRunner& runner, int category)
+    : appkit::SheetPage(IDD_CTLFW_INFO_PAGE, runner.Resources()),
+      runner_(runner),
+      list_(runner.MakerKey()),
+      category_(category) {}
 
 CTestInfo::~CTestInfo() {
   StopReading();
   Destroy();
 }
 
-int CTestInfo::Category() const { return runner_.InfoCategory(); }
+int CTestInfo::Category() const { return category_; }
 
 std::wstring CTestInfo::InfoFilePath() const {
-  return runner_.InfoDirectory() + appkit::Widen(runner_.BaseName()) + L".IFO";
+  const char* base = category_ >= 0 && category_ < (int)suite::INFO_CATEGORY_COUNT ? suite::kInfoFileBase[category_] : "";
+  return runner_.InfoDirectory() + appkit::Widen(base) + L".IFO";
 }
 
 BOOL CTestInfo::OnInit() {
@@ -39,8 +44,8 @@ BOOL CTestInfo::OnInit() {
     EnableItem(IDC_INFO_FREEMEM, false);
     ShowItem(IDC_INFO_FREEMEM, false);
   }
-  const int stops[4] = {145, 260, 350, 440};
-  list_.SetTabStops(4, stops);
+  std::vector<int> stops = runner_.InfoStyle().tabStops;
+  list_.SetTabStops((int)stops.size(), stops.data());
   initialised_ = true;
   return TRUE;
 }

@@ -22,6 +22,11 @@ void ScrollToLast10(HWND list) {
   if (count != LB_ERR && count - 10 > 0) ::SendMessageW(list, LB_SETTOPINDEX, (WPARAM)(count - 10), 0);
 }
 
+struct PictureIds {
+  explicit PictureIds(const CheckPictures& p) : ids{p.checkedLocked, p.checked, p.uncheckedLocked, p.unchecked} {}
+  UINT ids[4];
+};
+
 int AddLine(HWND list, const std::string& text) {
   return (int)::SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)appkit::Widen(text).c_str());
 }
@@ -134,7 +139,7 @@ TestPage::TestPage(TestRunner& runner, UINT templateId)
     : appkit::SheetPage(templateId, runner.Resources()),
       runner_(runner),
       results_(runner.MakerKey()),
-      tests_(runner.Resources(), runner.MakerKey()) {}
+      tests_(runner.Resources(), runner.MakerKey(), PictureIds(runner.CheckListPictures()).ids) {}
 
 TestPage::~TestPage() { Destroy(); }
 

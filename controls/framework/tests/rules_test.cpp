@@ -2,8 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "appkit/propsheet.h"
-#include "ctlfw/listbox.h"
 #include "appkit/resmodule.h"
+#include "ctlfw/infoclient.h"
+#include "ctlfw/listbox.h"
 #include "ctlfw/rules.h"
 
 using namespace ctlfw;
@@ -225,3 +226,24 @@ TEST(PageLayout, StretchInsideKeepsLeftAndTop) {
 }
 
 }  // namespace
+
+TEST(InfoLines, CommentsNeverShowAndTheVideoPageShowsOnlyItsSections) {
+  const std::vector<std::string> file = {"",           "@3Video",   ";marker", "Adapter:\tA", ";Video Info",
+                                         "Chip:\tB",   "",          ";note",   ";VIDEO INFO", "Monitor:\tC",
+                                         ";video",     "Mode:\tD"};
+  auto listed = [&](InfoLines mode) {
+    std::vector<std::string> out;
+    bool inVideo = false;
+    for (const std::string& line : file)
+      if (IsListedInfoLine(line, mode, &inVideo)) out.push_back(line);
+    return out;
+  };
+  EXPECT_EQ(listed(InfoLines::AllButComments),
+            (std::vector<std::string>{"", "@3Video", "Adapter:\tA", "Chip:\tB", "", "Monitor:\tC", "Mode:\tD"}));
+  // ";Video" (any case) opens and closes a section; only lines inside show,
+  // empty ones included, comments never.
+  EXPECT_EQ(listed(InfoLines::VideoSections), (std::vector<std::string>{"Chip:\tB", "", "Mode:\tD"}));
+  bool inVideo = false;
+  EXPECT_FALSE(IsListedInfoLine(";Vid", InfoLines::VideoSections, &inVideo));
+  EXPECT_FALSE(inVideo) << "a shorter marker opens nothing";
+}

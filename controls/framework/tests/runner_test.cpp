@@ -401,4 +401,38 @@ TEST_F(RunnerTest, CleanupDuringARunEndsTheWorkerFirst) {
   EXPECT_FALSE(WaitDone(200));
 }
 
+// A viewer: Information pages of several categories and no Test page, with
+// values of its own for the pages and the check list.
+class ViewerRunner : public SampleRunner {
+ public:
+  std::vector<int> InfoCategories() const override { return {0, 7, 13}; }
+  InfoPageStyle InfoStyle() const override {
+    InfoPageStyle style;
+    style.tabStops = {140, 230, 320, 410};
+    style.lines = InfoLines::VideoSections;
+    return style;
+  }
+  std::unique_ptr<TestPage> CreateTestPage() override { return nullptr; }
+};
+
+TEST_F(RunnerTest, AViewerHasItsInformationPagesAndNoTestPage) {
+  ViewerRunner viewer;
+  ASSERT_TRUE(viewer.Init(host.hwnd(), ""));
+  CTest* sheet = viewer.GetSheet();
+  ASSERT_EQ(sheet->PageCount(), 3);
+  EXPECT_EQ(sheet->Test(), nullptr);
+  EXPECT_EQ(sheet->ActiveIndex(), 0);
+  ASSERT_EQ(sheet->InfoPages().size(), 3u);
+  EXPECT_EQ(sheet->InfoPages()[1]->Category(), 7);
+  EXPECT_EQ(sheet->InfoPages()[2]->InfoFilePath(), viewer.InfoDirectory() + L"KytNET.IFO");
+  EXPECT_EQ(viewer.ActivePageList(), ::GetDlgItem(sheet->InfoPage()->hwnd(), IDC_INFO_LIST));
+  ASSERT_TRUE(sheet->SetActivePage(2));
+  EXPECT_EQ(viewer.ActivePageList(), ::GetDlgItem(sheet->InfoPages()[2]->hwnd(), IDC_INFO_LIST));
+  // The Test page's methods have nothing to work on.
+  EXPECT_FALSE(viewer.DoTest());
+  EXPECT_FALSE(viewer.IsRunning());
+  EXPECT_TRUE(viewer.SetProp("Size", "640 480"));
+  EXPECT_TRUE(viewer.Cleanup());
+}
+
 }  // namespace

@@ -18,8 +18,16 @@ namespace ctlfw {
 
 // "[" + label + " " + time as "%m/%d/%Y %I:%M%p" + "]".
 std::string FormatLastUpdatedHeader(const std::string& label, const SYSTEMTIME& localTime);
+// Which lines of an information file a page lists.
+enum class InfoLines {
+  AllButComments,  // every line but those that start with ';'
+  VideoSections,   // only the lines inside ";Video" sections (the video page)
+};
 // Lines that start with ';' are comments and never listed.
 bool IsListedInfoLine(const std::string& line);
+// The same for a page's mode; `inVideo` carries the section state from line
+// to line (false before the first).
+bool IsListedInfoLine(const std::string& line, InfoLines mode, bool* inVideo);
 // An absolute directory (drive or UNC) ending in a backslash.
 bool IsAbsoluteDirectory(const std::wstring& dir);
 // <dir><base>.IFO when it fits an information path buffer; false otherwise.
@@ -48,6 +56,7 @@ struct InfoReaderRecord {
   HANDLE mutex;   // the server's mutex, may be null
   HANDLE cancel;  // set when the page goes: stop waiting and listing
   char header[128];
+  InfoLines lines;
 };
 DWORD WINAPI ReadInfoFileThread(LPVOID record);
 
@@ -69,6 +78,7 @@ class InfoClient {
   // the module loaded); CreateThread by default. Returns the thread handle.
   using ThreadStarter = std::function<HANDLE(LPTHREAD_START_ROUTINE, void*)>;
   void SetThreadStarter(ThreadStarter fn) { startThread_ = std::move(fn); }
+  void SetLines(InfoLines lines) { lines_ = lines; }
 
   // Posts a request (bit 31 when `reuse`); true when the page now waits.
   bool Request(bool reuse);
@@ -100,6 +110,7 @@ class InfoClient {
   HANDLE cancel_ = nullptr;
   std::wstring path_;
   std::string headerLabel_ = "Last Updated:";
+  InfoLines lines_ = InfoLines::AllButComments;
   bool waiting_ = false;
   DWORD waitStart_ = 0;
   HWND server_ = nullptr;

@@ -118,8 +118,10 @@ class CInfoListBox : public appkit::Window {
 
 class CTestListBox : public CInfoListBox {
  public:
-  // `resources`: the module that holds the state pictures 134..137.
-  explicit CTestListBox(HINSTANCE resources, const std::wstring& makerKey = L"Software\\Kyt");
+  // `resources`: the module that holds the state pictures, by default
+  // 134..137 (checked, unchecked, unchecked and locked, checked and locked).
+  explicit CTestListBox(HINSTANCE resources, const std::wstring& makerKey = L"Software\\Kyt",
+                        const UINT pictureIds[4] = nullptr);
   ~CTestListBox() override;
 
   void DrawItem(const DRAWITEMSTRUCT* dis) override;
@@ -131,7 +133,7 @@ class CTestListBox : public CInfoListBox {
 
  private:
   HBITMAP BitmapFor(int id) const;
-  HBITMAP bitmaps_[4] = {};  // 137, 134, 136, 135
+  HBITMAP bitmaps_[4] = {};  // by state: checked and locked, checked, unchecked and locked, unchecked
 };
 
 // Copies `cx` x `cy` of `bitmap` to (x, y) of `dc`. False without a bitmap.

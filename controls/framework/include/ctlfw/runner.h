@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "ctlfw/infoclient.h"
+#include "ctlfw/resource_ids.h"
 #include "ctlfw/rules.h"
 
 namespace ctlfw {
@@ -34,6 +36,19 @@ struct SettingDef {
 struct OptionalLibrary {
   const wchar_t* file;
   std::vector<const char*> entries;
+};
+
+// How a control's Information pages show their files.
+struct InfoPageStyle {
+  std::vector<int> tabStops{145, 260, 350, 440};
+  UINT lastUpdatedId = IDS_LAST_UPDATED;  // "Last Updated:"
+  InfoLines lines = InfoLines::AllButComments;
+};
+
+// Resource ids of the check list's state pictures.
+struct CheckPictures {
+  UINT checked = IDB_CHECK_CHECKED, unchecked = IDB_CHECK_UNCHECKED;
+  UINT checkedLocked = IDB_CHECK_LOCKED, uncheckedLocked = IDB_CHECK_DISABLED;
 };
 
 // Live worker threads of this module (pages' test and reader threads). A
@@ -111,6 +126,11 @@ class TestRunner {
   virtual UINT InfoTextId() const = 0;
   // Information category (0..15) of the control's information file.
   virtual int InfoCategory() const = 0;
+  // The categories of the sheet's Information pages, in page order (a
+  // viewer shows many, a test control one).
+  virtual std::vector<int> InfoCategories() const { return {InfoCategory()}; }
+  virtual InfoPageStyle InfoStyle() const { return {}; }
+  virtual CheckPictures CheckListPictures() const { return {}; }
   // Whether the Information page offers the Free Memory button.
   virtual bool InfoHasFreeMemory() const { return false; }
   // The Test page (owned by the sheet). Called at Init, after the switches

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "appkit/propsheet.h"
 
@@ -16,12 +17,15 @@ class TestRunner;
 
 class CTest : public appkit::TabbedSheet {
  public:
-  // With `withInfoPage` the Information page comes first and the Test page
-  // (index 1) starts active; else the Test page is the only page.
+  // With `withInfoPage` the Information pages (one per category of the
+  // runner) come first and the Test page, the last, starts active; else the
+  // Test page is the only page. Without a Test page the first page starts.
   CTest(TestRunner& runner, std::unique_ptr<TestPage> testPage, bool withInfoPage);
   ~CTest() override;
 
-  CTestInfo* InfoPage() const { return info_.get(); }
+  // The first Information page (nullptr without one) and all of them.
+  CTestInfo* InfoPage() const { return infos_.empty() ? nullptr : infos_.front().get(); }
+  const std::vector<std::unique_ptr<CTestInfo>>& InfoPages() const { return infos_; }
   TestPage* Test() const { return test_.get(); }
   // Ids of "kyt_quorrel_msg" and "kyt_quorrel_msg2" (0 until the window exists).
   UINT QuorrelMessage() const { return quorrelMsg_; }
@@ -38,7 +42,7 @@ class CTest : public appkit::TabbedSheet {
 
  private:
   TestRunner& runner_;
-  std::unique_ptr<CTestInfo> info_;
+  std::vector<std::unique_ptr<CTestInfo>> infos_;
   std::unique_ptr<TestPage> test_;
   UINT quorrelMsg_ = 0;
   UINT quorrelMsg2_ = 0;

@@ -22,7 +22,8 @@ class TestRunner;
 
 class CTestInfo : public appkit::SheetPage {
  public:
-  explicit CTestInfo(TestRunner& runner);
+  // The page of `category` (0..15).
+  CTestInfo(TestRunner& runner, int category);
   ~CTestInfo() override;
 
   TestRunner& Runner() const { return runner_; }
@@ -73,6 +74,7 @@ class CTestInfo : public appkit::SheetPage {
   std::atomic<bool> waiting_{false};
   CInfoListBox list_;
   std::unique_ptr<InfoClient> client_;
+  int category_;
 };
 
 }  // namespace ctlfw
