@@ -408,6 +408,22 @@ void TestPage::StartTest() {
   ::Sleep(500);
 }
 
+void TestPage::BeginRunOnPageThread() {
+  RunState& s = TheRunState();
+  ::EnterCriticalSection(&s.runLock);
+  ++s.runningCount;
+  ::LeaveCriticalSection(&s.runLock);
+}
+
+void TestPage::DrainThreadQueue(const std::function<bool(const MSG&)>& hook) {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (hook && hook(msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
 void TestPage::StartRunWorker(LPTHREAD_START_ROUTINE proc, void* arg) {
   RunState& s = TheRunState();
   // Counted before the thread starts, so that IsRunning and DoTest see the

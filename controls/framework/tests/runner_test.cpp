@@ -435,4 +435,51 @@ TEST_F(RunnerTest, AViewerHasItsInformationPagesAndNoTestPage) {
   EXPECT_TRUE(viewer.Cleanup());
 }
 
+// A page that tests on the sheet's own thread, draining the thread's queue
+// between its steps and taking one registered message on the way.
+class PageThreadRunner : public SampleRunner {
+ public:
+  class Page : public TestPage {
+   public:
+    using TestPage::TestPage;
+    UINT taken = 0;
+    const UINT quit = ::RegisterWindowMessageW(L"ctlfw_test_quit");
+
+   protected:
+    UINT TestIconId() const override { return IDI_SAMPLE_TEST; }
+    std::wstring Description() const override { return L""; }
+    RunEnd RunEndRule() const override { return {RunEnd::Summary::Verdict, nullptr, false, false}; }
+    void StartWorkers() override {
+      BeginRunOnPageThread();
+      for (int step = 1; step <= 5 && !RunAborted(); ++step) {
+        AddResultLine("Step " + std::to_string(step) + "\tPASSED");
+        ::PostThreadMessageW(::GetCurrentThreadId(), quit, step, 0);
+        DrainThreadQueue([this](const MSG& m) {
+          if (m.message != quit) return false;
+          ++taken;
+          if (m.wParam == 3) TheRunState().abortFlag = 1;
+          return true;
+        });
+      }
+      FinishWorker(false, RunAborted());
+    }
+  };
+  std::unique_ptr<TestPage> CreateTestPage() override { return std::make_unique<Page>(*this); }
+};
+
+TEST_F(RunnerTest, APageThreadRunDrainsTheQueueAndEndsAsAWorkerDoes) {
+  PageThreadRunner r;
+  ASSERT_TRUE(r.Init(host.hwnd(), "-AutoRun"));
+  ASSERT_TRUE(r.DoTest());
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return !host.done.empty(); }, 5000) || !r.IsRunning());
+  auto* page = static_cast<PageThreadRunner::Page*>(r.GetSheet()->Test());
+  EXPECT_EQ(page->taken, 3u);  // the third message stopped the run
+  EXPECT_FALSE(r.IsRunning());
+  std::vector<std::wstring> lines = testsupport::ListBoxLines(r.ActivePageList());
+  EXPECT_EQ(lines, (std::vector<std::wstring>{L"Step 1\tPASSED", L"Step 2\tPASSED", L"Step 3\tPASSED",
+                                               L"===>Test Aborts.", L"No Error Found."}));
+  EXPECT_TRUE(host.done.empty()) << "an aborted automatic run reports nothing";
+  EXPECT_TRUE(r.Cleanup());
+}
+
 }  // namespace

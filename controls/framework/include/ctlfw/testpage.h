@@ -10,6 +10,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -123,9 +124,16 @@ class TestPage : public appkit::SheetPage {
   // Starts one worker of the run (counted running at once); a worker that
   // cannot start ends its part as failed.
   void StartRunWorker(LPTHREAD_START_ROUTINE proc, void* arg = nullptr);
+  // A run that tests on the sheet's own thread instead of a worker: counted
+  // running until the page ends it with FinishWorker.
+  void BeginRunOnPageThread();
   // Dispatches the page's messages for `ms` milliseconds (messages that other
   // threads send are answered too).
   void PumpMessages(DWORD ms);
+  // Takes every message of the thread's queue, for any window, until it is
+  // empty (between the steps of a run on the page's thread); `hook` sees each
+  // message first and answers true for one it has consumed.
+  void DrainThreadQueue(const std::function<bool(const MSG&)>& hook = {});
   // Sets the answer of a sent WM_COMMAND; returns true for OnCommand.
   bool AnswerCommand(LRESULT answer);
   bool HasTestList() const { return !TestNames().empty(); }
