@@ -52,18 +52,8 @@ class SampleControl : public ::testing::Test {
                            }),
               S_OK);
   }
-  bool Call(DISPID id, const std::vector<appkit::AxArg>& args = {}) {
-    HRESULT hr = E_FAIL;
-    bool r = host.CallBool(id, args, &hr);
-    EXPECT_EQ(hr, S_OK) << "DISPID " << id;
-    return r;
-  }
-  std::string GetProp(const std::string& name) {
-    HRESULT hr = E_FAIL;
-    std::string r = host.CallString(suite::kDispGetProp, {name}, &hr);
-    EXPECT_EQ(hr, S_OK);
-    return r;
-  }
+  bool Call(DISPID id, const std::vector<appkit::AxArg>& args = {}) { return ctltest::Call(host, id, args); }
+  std::string GetProp(const std::string& name) { return ctltest::GetProp(host, name); }
 
   HWND window = nullptr;
   appkit::AxHost host;

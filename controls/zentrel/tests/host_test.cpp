@@ -52,18 +52,8 @@ class ZentrelHost : public ::testing::Test {
     ASSERT_EQ(host.Create(Z().clsid, window, RECT{10, 10, 650, 490}, 1001), S_OK);
     ASSERT_TRUE(host.hwnd());
   }
-  bool Call(DISPID id, const std::vector<appkit::AxArg>& args = {}) {
-    HRESULT hr = E_FAIL;
-    bool r = host.CallBool(id, args, &hr);
-    EXPECT_EQ(hr, S_OK) << "DISPID " << id;
-    return r;
-  }
-  std::string GetProp(const std::string& name) {
-    HRESULT hr = E_FAIL;
-    std::string r = host.CallString(suite::kDispGetProp, {name}, &hr);
-    EXPECT_EQ(hr, S_OK);
-    return r;
-  }
+  bool Call(DISPID id, const std::vector<appkit::AxArg>& args = {}) { return ctltest::Call(host, id, args); }
+  std::string GetProp(const std::string& name) { return ctltest::GetProp(host, name); }
   // The sheet: the control window's first child.
   HWND Sheet() const { return ::GetWindow(host.hwnd(), GW_CHILD); }
   HWND ResultList() const { return testsupport::FindChildById(Sheet(), 1005); }

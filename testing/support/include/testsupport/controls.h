@@ -8,7 +8,11 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "appkit/axhost.h"
 #include "appkit/registry.h"
+#include "suite/controls.h"
 #include "testsupport/process.h"
 
 namespace ctltest {
@@ -71,6 +75,21 @@ inline std::vector<std::wstring> SheetTabs(HWND sheet) {
 }
 
 using testsupport::RunRegsvr32;
+
+// A method of a hosted test control by DISPID; the call itself must reach
+// the control.
+inline bool Call(appkit::AxHost& host, DISPID id, const std::vector<appkit::AxArg>& args = {}) {
+  HRESULT hr = E_FAIL;
+  bool r = host.CallBool(id, args, &hr);
+  EXPECT_EQ(hr, S_OK) << "DISPID " << id;
+  return r;
+}
+inline std::string GetProp(appkit::AxHost& host, const std::string& name) {
+  HRESULT hr = E_FAIL;
+  std::string r = host.CallString(suite::kDispGetProp, {name}, &hr);
+  EXPECT_EQ(hr, S_OK);
+  return r;
+}
 
 // A plain top-level window to host controls in.
 inline HWND CreateHostWindow(int width, int height) {
