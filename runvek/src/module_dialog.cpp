@@ -10,6 +10,10 @@ namespace {
 // Posted to itself when the control could not be created, so that the
 // message shows over the dialog once it is up.
 constexpr UINT kReportControlFailure = WM_APP + 1;
+// An unattended run without its control waits this long for its host's
+// DiagStart (hosts send it as soon as the module is idle), then ends anyway.
+constexpr UINT_PTR kHostWaitTimer = 1;
+constexpr UINT kHostWaitMs = 5000;
 }  // namespace
 
 ModuleDialog::ModuleDialog(const ModuleInfo& module, const RunnerSwitches& switches)
@@ -44,15 +48,32 @@ BOOL ModuleDialog::OnInit() {
 }
 
 void ModuleDialog::ControlFailed() {
-  // Not a silent empty dialog: the user learns why, and the host gets a
-  // result that counts as failed.
+  // Not a silent empty dialog: the host gets a result that counts as
+  // failed, and a user who is there learns why.
   RunnerApp& app = RunnerApp::Get();
   app.SetResult(1);
+  if (switches_.unattended()) {
+    // No one would close a message box. The run ends once the host has
+    // started it, so that the host hears the result, or without a host in time.
+    endWhenStarted_ = true;
+    if (app.HostStarted()) EndDialog(IDCANCEL);
+    else ::SetTimer(hwnd(), kHostWaitTimer, kHostWaitMs, nullptr);
+    return;
+  }
   std::wstring caption = appkit::WindowText(hwnd());
   failureShown_ = true;
   ::MessageBoxW(hwnd(), appkit::LoadStr(IDS_CONTROL_NOT_CREATED, app.resources()).c_str(), caption.c_str(),
                 MB_OK | MB_ICONSTOP);
   failureShown_ = false;
+  EndDialog(IDCANCEL);
+}
+
+void ModuleDialog::OnTimer(UINT_PTR id) {
+  if (id == kHostWaitTimer && endWhenStarted_) EndUnattendedRun();
+}
+
+void ModuleDialog::EndUnattendedRun() {
+  ::KillTimer(hwnd(), kHostWaitTimer);
   EndDialog(IDCANCEL);
 }
 
@@ -87,6 +108,10 @@ void ModuleDialog::OnDestroy() {
 bool ModuleDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
   if (msg == kReportControlFailure) {
     ControlFailed();
+    return true;
+  }
+  if (msg == kHostStartedMessage && endWhenStarted_) {
+    EndUnattendedRun();
     return true;
   }
   if (msg == WM_HELP) {

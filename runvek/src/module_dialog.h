@@ -9,6 +9,9 @@
 
 namespace runvek {
 
+// Posted to the main dialog when the host's DiagStart has come.
+constexpr UINT kHostStartedMessage = WM_APP + 2;
+
 class ModuleDialog : public appkit::Dialog {
  public:
   ModuleDialog(const ModuleInfo& module, const RunnerSwitches& switches);
@@ -23,14 +26,17 @@ class ModuleDialog : public appkit::Dialog {
   void OnOK() override;      // Help
   void OnCancel() override;  // Close, Esc, DiagClose, Done
   void OnDestroy() override;
+  void OnTimer(UINT_PTR id) override;
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
 
  private:
   void ControlFailed();
+  void EndUnattendedRun();
   const ModuleInfo& module_;
   RunnerSwitches switches_;
   std::unique_ptr<hosting::TestControlWrapper> control_;
   bool failureShown_ = false;
+  bool endWhenStarted_ = false;  // unattended run without its control
 };
 
 class UnknownModuleDialog : public appkit::Dialog {

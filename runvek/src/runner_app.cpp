@@ -67,6 +67,7 @@ bool RunnerApp::PreTranslate(MSG& msg) {
     case suite::DiagStart:
       cookie_ = msg.lParam;
       if (switches_.autoRun && control_) control_->DoTest("");
+      if (mainDialog_ && mainDialog_->hwnd()) ::PostMessageW(mainDialog_->hwnd(), kHostStartedMessage, 0, 0);
       break;
     case suite::DiagClose:
       if (mainDialog_ && mainDialog_->hwnd()) ::PostMessageW(mainDialog_->hwnd(), WM_COMMAND, IDCANCEL, 0);

@@ -28,6 +28,9 @@ class RunnerApp : public appkit::App {
   const ModuleInfo& module() const { return *module_; }
   const RunnerSwitches& switches() const { return switches_; }
 
+  // The host's DiagStart has come (the run has a cookie to report with).
+  bool HostStarted() const { return cookie_ != 0; }
+
   // The result of the run: the last number Done reported, 0 when none came.
   int result() const { return result_; }
   void SetResult(int result) { result_ = result; }

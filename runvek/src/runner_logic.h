@@ -42,6 +42,9 @@ struct RunnerSwitches {
   bool videoTest = false;
   int x = 0;
   int y = 0;
+  // Started by a host for a run of its own: nobody is there to answer a
+  // message box.
+  bool unattended() const { return autoRun || check; }
   bool operator==(const RunnerSwitches& o) const {
     return autoRun == o.autoRun && check == o.check && floppy == o.floppy && procTest == o.procTest &&
            videoTest == o.videoTest && x == o.x && y == o.y;

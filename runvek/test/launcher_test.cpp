@@ -39,10 +39,7 @@ TEST_F(HostTest, ModuleReportsToTheHostAndItsRecordGoes) {
   ASSERT_EQ(launcher->posted.size(), 2u);
   EXPECT_EQ(launcher->posted[0], std::make_pair(r.threadId, (WPARAM)suite::DiagHostWindow));
   EXPECT_EQ(launcher->posted[1], std::make_pair(r.threadId, (WPARAM)suite::DiagStart));
-  // This suite has no modem control: the runner says so; answer its box.
-  HWND box = boxes::WaitForOwnedBox(pid, 10000);
-  ASSERT_NE(box, nullptr);
-  ASSERT_TRUE(ClickButton(box, IDOK));
+  // This suite has no modem control: an automatic run ends by itself.
   WPARAM result = 99;
   ASSERT_TRUE(WaitDone(pid, &result));
   EXPECT_EQ(result, 1u);  // the control failed: counts as failed

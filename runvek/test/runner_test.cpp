@@ -60,11 +60,12 @@ TEST_F(RunnerTest, StartedByHandItReportsNothing) {
   EXPECT_TRUE(host.Take().empty());
 }
 
-// modem.mod has no control in this suite: the runner says so, and the
-// protocol messages that arrive while its message box is up still count.
+// modem.mod has no control in this suite: started by a user, the runner
+// says so, and the protocol messages that arrive while its message box is up
+// still count.
 TEST_F(RunnerTest, MissingControlIsReportedAndCountsAsFailed) {
   Process p;
-  ASSERT_TRUE(p.Start(SuitePath(L"modem.mod"), L"-AutoRun")) << p.LastError().c_str();
+  ASSERT_TRUE(p.Start(SuitePath(L"modem.mod"))) << p.LastError().c_str();
   ASSERT_TRUE(p.WaitIdle(10000));
   HWND box = boxes::WaitForOwnedBox(p.Pid(), 10000);
   ASSERT_NE(box, nullptr);
@@ -78,6 +79,47 @@ TEST_F(RunnerTest, MissingControlIsReportedAndCountsAsFailed) {
   EXPECT_EQ(done.wp, 1u);
   EXPECT_EQ((DWORD)done.lp, p.Pid());
   ASSERT_TRUE(p.WaitExit(10000));
+  EXPECT_EQ(p.ExitCode(), 1u);
+}
+
+// A run of a host's own has nobody to close a message box: it shows none and
+// ends as soon as the host has started it, reporting the failure.
+TEST_F(RunnerTest, UnattendedRunWithoutItsControlEndsAtOnceWithResultOne) {
+  for (const wchar_t* args : {L"-AutoRun", L"-Check", L"-autorun3 -Check -L2"}) {
+    SCOPED_TRACE(args);
+    Process p;
+    ASSERT_TRUE(p.Start(SuitePath(L"modem.mod"), args)) << p.LastError().c_str();
+    ASSERT_TRUE(p.WaitIdle(10000));
+    PostProtocol(p);
+    DWORD t0 = ::GetTickCount();
+    bool boxSeen = false;
+    PumpUntil([&] {
+      boxSeen = boxSeen || boxes::FindOwnedBox(p.Pid()) != nullptr;
+      return !p.Running();
+    }, 10000);
+    // Ended by the host's start, well before the wait for a host runs out.
+    ASSERT_TRUE(p.WaitExit(0));
+    EXPECT_LT(::GetTickCount() - t0, 3000u);
+    EXPECT_FALSE(boxSeen);
+    MessageCatcher::Caught done{};
+    ASSERT_TRUE(host.WaitFor(diag, 1000, &done));
+    EXPECT_EQ(done.wp, 1u);
+    EXPECT_EQ((DWORD)done.lp, p.Pid());
+    EXPECT_EQ(p.ExitCode(), 1u);
+  }
+}
+
+// Started with the switches but by no host: it does not stay behind hidden.
+TEST_F(RunnerTest, UnattendedRunWithoutControlOrHostStillEnds) {
+  Process p;
+  ASSERT_TRUE(p.Start(SuitePath(L"modem.mod"), L"-AutoRun -Check")) << p.LastError().c_str();
+  bool boxSeen = false;
+  PumpUntil([&] {
+    boxSeen = boxSeen || boxes::FindOwnedBox(p.Pid()) != nullptr;
+    return !p.Running();
+  }, 20000);
+  ASSERT_TRUE(p.WaitExit(0));
+  EXPECT_FALSE(boxSeen);
   EXPECT_EQ(p.ExitCode(), 1u);
 }
 

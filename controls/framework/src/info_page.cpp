@@ -6,6 +6,7 @@
 
 #include "appkit/text.h"
 #include "ctlfw/infoclient.h"
+#include "ctlfw/rules.h"
 #include "ctlfw/runner.h"
 #include "ctlfw/sheet.h"
 #include "suite/info.h"
@@ -66,12 +67,17 @@ bool IsNt() { return (::GetVersion() & 0x80000000u) == 0; }
 // Reads one word at the start of every page of the block.
 void TouchPages(HWND bar, volatile const BYTE* block, SIZE_T size, int round) {
   const SIZE_T page = 4096;
-  SIZE_T step = (size / page) * 256;
   for (SIZE_T offset = 0; offset + sizeof(DWORD) <= size; offset += page) {
     (void)*reinterpret_cast<volatile const DWORD*>(block + offset);
-    if (step && offset % step == 0)
-      ::SendMessageW(bar, PBM_SETPOS, (WPARAM)(round * 18 + (int)(offset / step) - 13), 0);
+    int pos = FreeMemoryProgress(round, offset, size);
+    if (pos >= 0) ::SendMessageW(bar, PBM_SETPOS, (WPARAM)pos, 0);
   }
+}
+
+// A block size that an allocation can take in this process.
+SIZE_T ToAllocSize(uint64_t size) {
+  const uint64_t most = static_cast<SIZE_T>(-1);
+  return static_cast<SIZE_T>(size > most ? most : size);
 }
 
 }  // namespace
@@ -84,7 +90,7 @@ void CTestInfo::OnFreeMemory() {
   ms.dwLength = sizeof(ms);
   ::GlobalMemoryStatusEx(&ms);
   if (IsNt()) {
-    SIZE_T target = (SIZE_T)ms.ullTotalPageFile;
+    SIZE_T target = ToAllocSize(ms.ullTotalPageFile);
     if (::GetProcessWorkingSetSize(self, &keptMin, &keptMax)) {
       while (keptMin < target && target > 0x100000 && !::SetProcessWorkingSetSize(self, target, target))
         target -= 0x100000;
@@ -94,28 +100,21 @@ void CTestInfo::OnFreeMemory() {
   ::SendMessageW(bar, PBM_SETPOS, 10, 0);
   ::ShowWindow(bar, SW_SHOW);
   for (int i = 1; i <= 5; ++i) {
-    SIZE_T size = 0;
     ::GlobalMemoryStatusEx(&ms);
-    if (IsNt()) {
-      SIZE_T mn = 0, mx = 0;
-      if (!::GetProcessWorkingSetSize(self, &mn, &mx)) {
-        runner_.RunnerMessageBox(94, MB_OK);
-        break;
-      }
-      size = mx;
-    } else {
-      ULONGLONG limit = ms.ullTotalPhys * 3;
-      size = (SIZE_T)(ms.ullAvailPageFile < limit ? ms.ullAvailPageFile : limit);
-      if (size > 0xF000000) size = 0xF000000;
+    SIZE_T mn = 0, mx = 0;
+    if (IsNt() && !::GetProcessWorkingSetSize(self, &mn, &mx)) {
+      runner_.RunnerMessageBox(94, MB_OK);
+      break;
     }
-    // Pushing others out never needs more than the memory that is free now.
-    if (size > ms.ullAvailPhys) size = (SIZE_T)ms.ullAvailPhys;
+    // Bounded by the machine's physical memory, not by what is free now:
+    // the point is to make room by pushing other programs out.
+    uint64_t size = FreeMemoryBlockSize(IsNt(), mx, ms.ullAvailPageFile, ms.ullTotalPhys);
     HGLOBAL block = nullptr;
-    while (size >= 4096 && !(block = ::GlobalAlloc(GMEM_FIXED, size))) size = size / 16 * 15;
+    while (size && !(block = ::GlobalAlloc(GMEM_FIXED, ToAllocSize(size)))) size = ShrinkFreeMemoryBlock(size);
     ::SendMessageW(bar, PBM_SETPOS, (WPARAM)(i * 18 - 13), 0);
     if (block) {
       if (void* p = ::GlobalLock(block)) {
-        TouchPages(bar, static_cast<const BYTE*>(p), size, i);
+        TouchPages(bar, static_cast<const BYTE*>(p), ToAllocSize(size), i);
         ::GlobalUnlock(block);
       }
       ::GlobalFree(block);

@@ -154,4 +154,28 @@ std::string GetPropValue(const std::string& name, const std::string& title, cons
   return {};
 }
 
+uint64_t FreeMemoryBlockSize(bool nt, uint64_t maxWorkingSet, uint64_t availPageFile, uint64_t totalPhys) {
+  uint64_t size;
+  if (nt) {
+    size = maxWorkingSet;
+  } else {
+    uint64_t limit = totalPhys * 3;
+    size = availPageFile < limit ? availPageFile : limit;
+    if (size > 0xF000000) size = 0xF000000;
+  }
+  if (size > totalPhys) size = totalPhys;
+  return size < kFreeMemoryFloor ? kFreeMemoryFloor : size;
+}
+
+uint64_t ShrinkFreeMemoryBlock(uint64_t size) {
+  uint64_t next = size / 16 * 15 + size % 16 * 15 / 16;
+  return next < kFreeMemoryFloor ? 0 : next;
+}
+
+int FreeMemoryProgress(int round, uint64_t offset, uint64_t size) {
+  uint64_t step = (size / 4096) * 256;
+  if (step == 0 || offset % step != 0) return -1;
+  return round * 18 + (int)(offset / step) - 13;
+}
+
 }  // namespace ctlfw

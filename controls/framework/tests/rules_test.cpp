@@ -127,6 +127,63 @@ TEST(RunnerFiles, ResourceLibraryAndDirectory) {
   EXPECT_EQ(DirectoryPart(L"quorrel.ocx"), L"");
 }
 
+TEST(FreeMemoryRules, BlockBoundByTotalPhysicalMemory) {
+  const uint64_t MB = 1ull << 20, GB = 1ull << 30;
+  const struct {
+    bool nt;
+    uint64_t maxWorkingSet, availPageFile, totalPhys, size;
+  } cases[] = {
+      // NT: the working set the first step grew, up to the whole machine.
+      {true, 32 * MB, 20 * GB, 24 * GB, 32 * MB},
+      {true, 8 * GB, 1 * GB, 24 * GB, 8 * GB},  // more than the page file has free
+      {true, 40 * GB, 20 * GB, 24 * GB, 24 * GB},
+      {true, 0, 20 * GB, 24 * GB, kFreeMemoryFloor},
+      {true, 4095, 20 * GB, 24 * GB, kFreeMemoryFloor},
+      // 9x: free page file or three times the memory, at most 240 MB.
+      {false, 0, 50 * MB, 512 * MB, 50 * MB},
+      {false, 0, 2 * GB, 512 * MB, 240 * MB},
+      {false, 0, 100 * MB, 64 * MB, 64 * MB},
+      {false, 0, 100 * MB, 20 * MB, 20 * MB},  // three times 20 MB, but only 20 MB there
+      {false, 0, 0, 64 * MB, kFreeMemoryFloor},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << (c.nt ? "NT" : "9x") << " ws " << c.maxWorkingSet << " pf "
+                                      << c.availPageFile << " phys " << c.totalPhys);
+    EXPECT_EQ(FreeMemoryBlockSize(c.nt, c.maxWorkingSet, c.availPageFile, c.totalPhys), c.size);
+  }
+}
+
+TEST(FreeMemoryRules, ShrinkingEndsAtTheFloor) {
+  EXPECT_EQ(ShrinkFreeMemoryBlock(16 * 0x100000ull), 15 * 0x100000ull);
+  EXPECT_EQ(ShrinkFreeMemoryBlock(0x111112), kFreeMemoryFloor);  // 15/16 lands on the floor
+  EXPECT_EQ(ShrinkFreeMemoryBlock(0x111111), 0u);
+  EXPECT_EQ(ShrinkFreeMemoryBlock(kFreeMemoryFloor), 0u);
+  EXPECT_EQ(ShrinkFreeMemoryBlock(~0ull), 0xEFFFFFFFFFFFFFFFull);  // no overflow
+  // From a whole machine's memory to nothing in a bounded number of tries.
+  int tries = 0;
+  for (uint64_t size = 64ull << 30; size; size = ShrinkFreeMemoryBlock(size)) ASSERT_LT(++tries, 300);
+}
+
+TEST(FreeMemoryRules, ProgressStepsAndSmallBlocks) {
+  const uint64_t MB = 1ull << 20;
+  const struct {
+    int round;
+    uint64_t offset, size;
+    int pos;
+  } cases[] = {
+      {1, 0, 16 * MB, 5},          // each round starts at round * 18 - 13
+      {1, 1 * MB, 16 * MB, 6},     // and moves one a sixteenth of the block
+      {1, 4096, 16 * MB, -1},      // between steps: no move
+      {5, 15 * MB, 16 * MB, 92},
+      {2, 0, 3 * 4096, 23},
+      {2, 4096, 3 * 4096, -1},     // 4096 is no multiple of the 768-byte step
+      {3, 0, 4095, -1},            // less than a page: no step, no move
+      {3, 0, 0, -1},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FreeMemoryProgress(c.round, c.offset, c.size), c.pos) << c.round << " " << c.offset << " " << c.size;
+}
+
 TEST(ListRules, HeadingsAndItemHeights) {
   const struct {
     const wchar_t* text;

@@ -1,6 +1,7 @@
 // The runner's rules as plain functions: the command-line switch scan, the
 // clamps, the "Size" property and the sheet's placement, the file names.
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace ctlfw {
@@ -63,5 +64,21 @@ constexpr int kMaxLineLength = 1022;
 // the text of line n with "\n" appended. Anything else, a missing list
 // (nullptr), and any failure answer "".
 std::string GetPropValue(const std::string& name, const std::string& title, const ResultList* list);
+
+// Free Memory pushes other programs' memory out by touching one large block
+// a round. The block of a round: on NT the process's maximum working set, on
+// Windows 9x the smaller of the free page file and three times the physical
+// memory, at most 240 MB; never more than the machine's total physical
+// memory (a block of what is free now would push nothing out), never less
+// than kFreeMemoryFloor. Sizes in bytes.
+constexpr uint64_t kFreeMemoryFloor = 0x100000;
+uint64_t FreeMemoryBlockSize(bool nt, uint64_t maxWorkingSet, uint64_t availPageFile, uint64_t totalPhys);
+// The size to try after an allocation failed: 15/16 of it, or 0 when that
+// falls below the floor (the round then touches nothing).
+uint64_t ShrinkFreeMemoryBlock(uint64_t size);
+// The progress position after touching `offset` of a block in round 1..5,
+// or -1 when the position does not move there. The step is 1/16 of the
+// block counted in whole pages; a block of less than a page has no step.
+int FreeMemoryProgress(int round, uint64_t offset, uint64_t size);
 
 }  // namespace ctlfw
