@@ -9,6 +9,7 @@
 #include "appkit/registry.h"
 #include "appkit/resmodule.h"
 #include "appkit/shellopen.h"
+#include "appkit/system.h"
 #include "appkit/text.h"
 #include "main_frame.h"
 #include "ombrix/ombrix.h"
@@ -223,7 +224,7 @@ void CHalvixApp::BuildImageLists() {
   if (!largeImages_ || !smallImages_) return;
   ::ImageList_SetBkColor(largeImages_, ::GetSysColor(COLOR_WINDOW));
   ::ImageList_SetBkColor(smallImages_, ::GetSysColor(COLOR_WINDOW));
-  const bool nt = (::GetVersion() & 0x80000000u) == 0;
+  const bool nt = !appkit::IsWindows9x();
   for (int id : halvix::TestIconIds(corvithPresent_, pernathPresent_, nt)) {
     // An icon the resource module lacks comes from the program, so that the
     // positions the views rely on stay the same.

@@ -6,6 +6,7 @@
 
 #include "appkit/paths.h"
 #include "appkit/registry.h"
+#include "appkit/system.h"
 #include "format.h"
 #include "resource.h"
 #include "serverdlg.h"
@@ -82,8 +83,6 @@ ModuleState& Module() {
   return state;
 }
 
-bool Is9x() { return (::GetVersion() & 0x80000000u) != 0; }
-
 std::string Str(UINT id) {
   char buf[1024];
   HINSTANCE res = Module().resources;
@@ -137,7 +136,7 @@ bool StartQuorrelServer(HMODULE module) {
   m.resourceLibraryLoaded = res != nullptr;
   m.resources = res ? res : module;
 
-  if (Is9x()) BindSystemAccessLibrary(m);
+  if (appkit::IsWindows9x()) BindSystemAccessLibrary(m);
 
   ReadSummarySwitches(m.switches);
   m.messageBoxTitle = Str(IDS_SYSTEM_INFORMATION);
