@@ -268,9 +268,9 @@ TEST_F(HalvixApp, SeededSettingsComeBackClampedAndAreWrittenBackOnExit) {
   };
   Snapshot saved = TakeSnapshot(kSettingKey);
   for (const auto& [name, value] : ints) {
-    ASSERT_EQ(saved.count(name), 1u) << std::string(name.begin(), name.end());
-    EXPECT_EQ(saved[name].type, static_cast<DWORD>(REG_DWORD)) << std::string(name.begin(), name.end());
-    EXPECT_EQ(Int(name.c_str()), value) << std::string(name.begin(), name.end());
+    ASSERT_EQ(saved.count(name), 1u) << appkit::Narrow(name);
+    EXPECT_EQ(saved[name].type, static_cast<DWORD>(REG_DWORD)) << appkit::Narrow(name);
+    EXPECT_EQ(Int(name.c_str()), value) << appkit::Narrow(name);
   }
   wchar_t windows[MAX_PATH];
   ::GetWindowsDirectoryW(windows, MAX_PATH);
@@ -287,8 +287,8 @@ TEST_F(HalvixApp, SeededSettingsComeBackClampedAndAreWrittenBackOnExit) {
       {L"RunWeb", L"keep.exe "},  // not written back: stays as it was
   };
   for (const auto& [name, value] : strs) {
-    EXPECT_EQ(saved[name].type, static_cast<DWORD>(REG_SZ)) << std::string(name.begin(), name.end());
-    EXPECT_EQ(Str(name.c_str()), value) << std::string(name.begin(), name.end());
+    EXPECT_EQ(saved[name].type, static_cast<DWORD>(REG_SZ)) << appkit::Narrow(name);
+    EXPECT_EQ(Str(name.c_str()), value) << appkit::Narrow(name);
   }
   for (const wchar_t* name : {L"FaxNum", L"WebLink", L"Email"}) EXPECT_FALSE(Str(name).empty());
   for (const wchar_t* name : {L"BbsTitle", L"RunBbs", L"RunFax", L"RunEmail", L"X2", L"Options"})
@@ -557,7 +557,7 @@ TEST_F(HalvixApp, ResetRestoresDefaultsAndCopiesTheModuleList) {
       {L"Options", 0x1FDFFFF}, {L"X", 0}, {L"Y", 0}, {L"Width", 800}, {L"Height", 572},
       {L"Sleep", 1500}, {L"TreeView", 0},  // not part of the reset
   };
-  for (const auto& [name, value] : ints) EXPECT_EQ(Int(name.c_str()), value) << std::string(name.begin(), name.end());
+  for (const auto& [name, value] : ints) EXPECT_EQ(Int(name.c_str()), value) << appkit::Narrow(name);
   EXPECT_EQ(Str(L"LogFileName"), L"halvix.log");
   EXPECT_EQ(Str(L"CFactor"), L"75");
   EXPECT_EQ(Str(L"BnhRefFileName").substr(Str(L"BnhRefFileName").size() - 11), L"bnchref.bnh");

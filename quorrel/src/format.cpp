@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "appkit/text.h"
 #include "resource.h"
 #include "suite/info.h"
 
@@ -130,10 +131,7 @@ bool BuildInfoPath(const std::wstring& dir, unsigned category, wchar_t* buf, siz
   if (!buf || size == 0) return false;
   buf[0] = 0;
   if (category >= suite::INFO_CATEGORY_COUNT) return false;
-  std::wstring name;
-  for (const char* p = suite::kInfoFileBase[category]; *p; ++p) name += (wchar_t)*p;
-  for (const char* p = suite::kInfoFileExt; *p; ++p) name += (wchar_t)*p;
-  std::wstring path = dir + name;
+  std::wstring path = dir + appkit::Widen(suite::kInfoFileBase[category]) + appkit::Widen(suite::kInfoFileExt);
   if (path.size() + 1 > size) return false;
   std::memcpy(buf, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
   return true;

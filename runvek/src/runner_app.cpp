@@ -86,10 +86,7 @@ void RunnerApp::ShowHelp() const {
   using CallBrowserFn = int(WINAPI*)(const char*);
   auto call = reinterpret_cast<CallBrowserFn>(reinterpret_cast<void*>(::GetProcAddress(ombrix, MAKEINTRESOURCEA(1))));
   if (call) {
-    int n = ::WideCharToMultiByte(CP_ACP, 0, page.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string ansi(n > 0 ? n : 1, '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, page.c_str(), -1, ansi.data(), n, nullptr, nullptr);
-    call(ansi.c_str());
+    call(appkit::Narrow(page).c_str());
   }
   ::FreeLibrary(ombrix);
 }

@@ -46,8 +46,6 @@ BOOL CALLBACK FindTop(HWND w, LPARAM lp) {
 
 }  // namespace
 
-std::string Narrow(const std::wstring& s) { return appkit::Narrow(s); }
-
 RunFixture::RunFixture(const std::wstring& name) : name_(name) {
   std::wstring root = testsupport::TestBinDir() + L"stress runs\\";
   ::CreateDirectoryW(root.c_str(), nullptr);
@@ -81,7 +79,7 @@ DWORD RunFixture::GetDword(const wchar_t* name) const {
 
 std::string RunFixture::Line(const std::string& name, const std::string& args, const std::string& state,
                              const std::string& log, const std::string& icon) const {
-  return name + "|" + Narrow(FakeModule()) + "|" + args + "|" + state + "|" + log + "|" + icon + "||\r\n";
+  return name + "|" + appkit::Narrow(FakeModule()) + "|" + args + "|" + state + "|" + log + "|" + icon + "||\r\n";
 }
 
 void RunFixture::WriteFile(const std::wstring& file, const std::string& bytes) const {
@@ -175,7 +173,7 @@ bool WaitStressRun(HWND dialog, DWORD ms) {
 
 std::string ExpectedTable(const std::vector<std::vector<std::wstring>>& rows) {
   std::string table = "Module\tStatus\tElapsed Time\r\n";
-  for (const auto& row : rows) table += Narrow(row[0] + L"\t" + row[1] + L"\t" + row[2]) + "\r\n";
+  for (const auto& row : rows) table += appkit::Narrow(row[0] + L"\t" + row[1] + L"\t" + row[2]) + "\r\n";
   return table + "\r\nTotal Elapsed Time:\t";
 }
 
@@ -195,7 +193,7 @@ bool IsLogTime(const std::string& text) {
 }
 
 bool IsElapsedOrEmpty(const std::wstring& text) {
-  return std::regex_match(Narrow(text), std::regex(R"((\d+:[0-5]\d:[0-5]\d)?)"));
+  return std::regex_match(appkit::Narrow(text), std::regex(R"((\d+:[0-5]\d:[0-5]\d)?)"));
 }
 
 }  // namespace runtest
