@@ -14,6 +14,7 @@
 #include "main_frame.h"
 #include "ombrix/ombrix.h"
 #include "resource.h"
+#include "suite/info.h"
 #include "suite/messages.h"
 #include "title_dlg.h"
 
@@ -158,16 +159,16 @@ bool CHalvixApp::ClaimSingleInstance() {
 void CHalvixApp::WriteModuleBegin() {
   // Only into an existing key: a first start leaves it to the settings.
   appkit::RegKey key;
-  if (!key.Open(HKEY_CURRENT_USER, halvix::kSettingsKey, KEY_WRITE)) return;
+  if (!key.Open(HKEY_CURRENT_USER, suite::kHalvixSettingKey, KEY_WRITE)) return;
   FILETIME now;
   ::GetSystemTimeAsFileTime(&now);
   key.SetBinary(L"ModuleBegin", &now, sizeof(now));
 }
 
 void CHalvixApp::FindCompanionPrograms() {
-  corvithPath_ = appkit::RegReadString(HKEY_CURRENT_USER, L"Software\\Qev\\Drelmak\\Setting", L"ModulePath", L"");
+  corvithPath_ = appkit::RegReadString(HKEY_CURRENT_USER, L"Software\\Qev\\Drelmak\\Setting", suite::kModulePathValue, L"");
   corvithPresent_ = !corvithPath_.empty() && appkit::FileExists(corvithPath_);
-  pernathPath_ = appkit::RegReadString(HKEY_CURRENT_USER, L"Software\\Qev\\Tavrosk\\Setting", L"ModulePath", L"");
+  pernathPath_ = appkit::RegReadString(HKEY_CURRENT_USER, L"Software\\Qev\\Tavrosk\\Setting", suite::kModulePathValue, L"");
   pernathPresent_ = !pernathPath_.empty() && appkit::FileExists(pernathPath_);
 }
 

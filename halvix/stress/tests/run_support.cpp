@@ -4,6 +4,7 @@
 
 #include "appkit/registry.h"
 #include "appkit/text.h"
+#include "suite/info.h"
 #include "testsupport/ui.h"
 
 namespace runtest {
@@ -58,7 +59,7 @@ RunFixture::RunFixture(const std::wstring& name) : name_(name) {
     if (c == L' ') c = L'_';
   key_ = L"Software\\Qev\\HalvixStressTest\\" + keyName;
   appkit::RegDeleteTree(HKEY_CURRENT_USER, key_);
-  SetString(L"ModulePath", dir_ + L"halvix.exe");
+  SetString(suite::kModulePathValue, dir_ + L"halvix.exe");
   SetString(L"MessageBoxTitle", MessageTitle());
   SetDword(L"nTimeoutCount", 1);
   SetDword(L"Sleep", 0);

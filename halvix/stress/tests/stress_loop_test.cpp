@@ -4,6 +4,7 @@
 
 #include "appkit/text.h"
 #include "run_support.h"
+#include "suite/messages.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
 
@@ -30,7 +31,7 @@ class Monitor {
 
  private:
   static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-    static const UINT drelmak = ::RegisterWindowMessageW(L"kyt_drelmak_msg");
+    static const UINT drelmak = ::RegisterWindowMessageW(suite::kDrelmakMessage);
     auto* self = reinterpret_cast<Monitor*>(::GetWindowLongPtrW(w, GWLP_USERDATA));
     if (self && msg == drelmak) {
       self->seen.push_back({wp, lp});
