@@ -90,11 +90,6 @@ void ScanModuleSwitches(const std::string& cmdLine, int* showWnd, int* startup) 
   }
 }
 
-std::wstring ResourceLibraryPath(const std::wstring& modulePath) {
-  if (modulePath.size() < 4) return modulePath + L".DLL";
-  return modulePath.substr(0, modulePath.size() - 4) + L".DLL";
-}
-
 std::wstring DirectoryOf(const std::wstring& path) {
   size_t cut = path.find_last_of(L'\\');
   return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);

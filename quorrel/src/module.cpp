@@ -6,6 +6,7 @@
 
 #include "appkit/paths.h"
 #include "appkit/registry.h"
+#include "appkit/resmodule.h"
 #include "appkit/system.h"
 #include "format.h"
 #include "resource.h"
@@ -131,8 +132,7 @@ bool StartQuorrelServer(HMODULE module) {
   BindRuntimeLibraries(m);
   ReadSystemDirectories(m);
 
-  std::wstring resPath = ResourceLibraryPath(m.modulePath);
-  HINSTANCE res = ::LoadLibraryExW(resPath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  HINSTANCE res = appkit::LoadResourceModule(appkit::ResourceModulePathFor(m.modulePath));
   m.resourceLibraryLoaded = res != nullptr;
   m.resources = res ? res : module;
 
@@ -171,7 +171,7 @@ void StopQuorrelServer() {
   m.heap32First = nullptr;
   m.heap32Next = nullptr;
   // Every worker has ended by now: the resource library can go.
-  if (m.resourceLibraryLoaded && m.resources) ::FreeLibrary(m.resources);
+  if (m.resourceLibraryLoaded) appkit::FreeResourceModule(m.resources);
   m.resourceLibraryLoaded = false;
   m.resources = nullptr;
 }

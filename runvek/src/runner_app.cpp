@@ -7,6 +7,7 @@
 
 #include "appkit/msgfilter.h"
 #include "appkit/paths.h"
+#include "appkit/resmodule.h"
 #include "appkit/text.h"
 #include "module_dialog.h"
 #include "suite/diag.h"
@@ -24,8 +25,7 @@ bool RunnerApp::InitInstance() {
   programDir_ = appkit::ModuleDir();
   module_ = &ModuleFromFileName(appkit::FileNamePart(path));
 
-  resourceDll_ = ::LoadLibraryExW((programDir_ + L"Runvek.dll").c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  resourceDll_ = appkit::LoadResourceModule(programDir_ + L"Runvek.dll");
   if (resourceDll_) SetResources(resourceDll_);
 
   diagMessage_ = ::RegisterWindowMessageW(suite::kDiagMessage);
@@ -51,7 +51,7 @@ int RunnerApp::ExitInstance() {
     ::PostMessageW(replyWindow_, diagMessage_, static_cast<WPARAM>(result_), cookie_);
   if (resourceDll_) {
     SetResources(nullptr);
-    ::FreeLibrary(resourceDll_);
+    appkit::FreeResourceModule(resourceDll_);
     resourceDll_ = nullptr;
   }
   ::OleUninitialize();
