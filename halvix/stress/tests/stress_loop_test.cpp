@@ -2,6 +2,7 @@
 // "-Stress" runs the fake modules one by one and writes STRESS.LOG.
 #include <gtest/gtest.h>
 
+#include "appkit/binding.h"
 #include "appkit/text.h"
 #include "run_support.h"
 #include "suite/messages.h"
@@ -24,15 +25,18 @@ class Monitor {
     ::RegisterClassW(&wc);
     hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"monitor", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
                               wc.hInstance, nullptr);
-    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    appkit::BindWindowObject(hwnd_, this, appkit::BoundKind::Plain);
   }
-  ~Monitor() { ::DestroyWindow(hwnd_); }
+  ~Monitor() {
+    appkit::UnbindWindowObject(hwnd_, appkit::BoundKind::Plain);
+    ::DestroyWindow(hwnd_);
+  }
   std::vector<std::pair<WPARAM, LPARAM>> seen;
 
  private:
   static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     static const UINT drelmak = ::RegisterWindowMessageW(suite::kDrelmakMessage);
-    auto* self = reinterpret_cast<Monitor*>(::GetWindowLongPtrW(w, GWLP_USERDATA));
+    auto* self = appkit::BoundObject<Monitor>(w, appkit::BoundKind::Plain);
     if (self && msg == drelmak) {
       self->seen.push_back({wp, lp});
       return 0;

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "appkit/binding.h"
+
 namespace testsupport {
 
 namespace {
@@ -136,10 +138,10 @@ MessageCatcher::~MessageCatcher() {
 }
 
 LRESULT CALLBACK MessageCatcher::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, (LONG_PTR)reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-  }
-  auto* self = reinterpret_cast<MessageCatcher*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (msg == WM_NCCREATE)
+    appkit::BindWindowObject(hwnd, reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams, appkit::BoundKind::Plain);
+  if (msg == WM_NCDESTROY) appkit::UnbindWindowObject(hwnd, appkit::BoundKind::Plain);
+  auto* self = appkit::BoundObject<MessageCatcher>(hwnd, appkit::BoundKind::Plain);
   if (self && msg >= WM_USER) {
     self->caught_.push_back({msg, wp, lp});
     return 0;
