@@ -13,6 +13,15 @@ std::wstring DirOf(const std::wstring& p) {
   return slash == std::wstring::npos ? std::wstring() : p.substr(0, slash + 1);
 }
 
+// Dispatches every message waiting for this thread.
+void DispatchWaiting() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
 std::wstring Normalise(std::wstring p) {
   std::vector<wchar_t> buf(32768);
   DWORD n = ::GetFullPathNameW(p.c_str(), (DWORD)buf.size(), buf.data(), nullptr);
@@ -74,11 +83,7 @@ bool Process::WaitExitPumping(DWORD ms) const {
     if (elapsed >= ms) return WaitExit(0);
     DWORD r = ::MsgWaitForMultipleObjects(1, &pi_.hProcess, FALSE, ms - elapsed, QS_ALLINPUT);
     if (r == WAIT_OBJECT_0) return true;
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
+    DispatchWaiting();
   }
 }
 
@@ -110,11 +115,7 @@ int RunRegsvr32(const std::wstring& file, bool unregister) {
 bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
   DWORD start = ::GetTickCount();
   for (;;) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
+    DispatchWaiting();
     if (done()) return true;
     DWORD elapsed = ::GetTickCount() - start;
     if (elapsed >= ms) return false;
