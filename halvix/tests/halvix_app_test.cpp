@@ -78,12 +78,6 @@ void SeedStr(const wchar_t* name, const std::wstring& v) {
   ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, suite::kHalvixSettingKey, name, v));
 }
 
-std::wstring TempDir() {
-  wchar_t buf[MAX_PATH];
-  DWORD n = ::GetTempPathW(MAX_PATH, buf);
-  return std::wstring(buf, n);
-}
-
 std::string ReadBytes(const std::wstring& path) {
   std::ifstream f(path.c_str(), std::ios::binary);
   std::stringstream ss;

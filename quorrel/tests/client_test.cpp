@@ -63,12 +63,6 @@ class FakeServer : public appkit::Window {
   }
 };
 
-std::wstring TempDir() {
-  wchar_t buf[MAX_PATH];
-  DWORD n = ::GetTempPathW(MAX_PATH, buf);
-  return std::wstring(buf, n);
-}
-
 void WriteText(const std::wstring& path, const char* text) {
   FILE* f = _wfopen(path.c_str(), L"wt");
   ASSERT_NE(f, nullptr);

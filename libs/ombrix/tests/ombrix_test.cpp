@@ -198,12 +198,6 @@ TEST_F(OmbrixExports, DrawBitmapCopiesTheAskedRectangle) {
 
 // ---------------------------------------------------------------- help pages
 
-std::wstring TempDir() {
-  wchar_t buf[MAX_PATH];
-  DWORD n = ::GetTempPathW(MAX_PATH, buf);
-  return std::wstring(buf, n);
-}
-
 void WriteFileText(const std::wstring& path, const std::string& text) {
   std::ofstream f(path.c_str(), std::ios::binary);
   f << text;

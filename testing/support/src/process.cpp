@@ -38,6 +38,12 @@ std::wstring TestBinDir() {
   return DirOf(std::wstring(buf.data(), n));
 }
 
+std::wstring TempDir() {
+  wchar_t buf[MAX_PATH];
+  DWORD n = ::GetTempPathW(MAX_PATH, buf);
+  return std::wstring(buf, n);
+}
+
 std::wstring SuiteDir() {
   wchar_t env[32768];
   DWORD n = ::GetEnvironmentVariableW(L"HALVIX_SUITE", env, 32768);
