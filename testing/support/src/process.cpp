@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "appkit/binding.h"
+#include "appkit/paths.h"
 
 namespace testsupport {
 
@@ -32,11 +33,7 @@ std::wstring Normalise(std::wstring p) {
 
 }  // namespace
 
-std::wstring TestBinDir() {
-  std::vector<wchar_t> buf(32768);
-  DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), (DWORD)buf.size());
-  return DirOf(std::wstring(buf.data(), n));
-}
+std::wstring TestBinDir() { return appkit::ModuleDir(); }
 
 std::wstring TempDir() {
   wchar_t buf[MAX_PATH];
