@@ -166,9 +166,11 @@ void CHalvixApp::WriteModuleBegin() {
 }
 
 void CHalvixApp::FindCompanionPrograms() {
-  corvithPath_ = appkit::RegReadString(HKEY_CURRENT_USER, L"Software\\Qev\\Drelmak\\Setting", suite::kModulePathValue, L"");
+  corvithPath_ =
+      appkit::RegReadString(HKEY_CURRENT_USER, L"Software\\Qev\\Drelmak\\Setting", suite::kModulePathValue, L"");
   corvithPresent_ = !corvithPath_.empty() && appkit::FileExists(corvithPath_);
-  pernathPath_ = appkit::RegReadString(HKEY_CURRENT_USER, L"Software\\Qev\\Tavrosk\\Setting", suite::kModulePathValue, L"");
+  pernathPath_ =
+      appkit::RegReadString(HKEY_CURRENT_USER, L"Software\\Qev\\Tavrosk\\Setting", suite::kModulePathValue, L"");
   pernathPresent_ = !pernathPath_.empty() && appkit::FileExists(pernathPath_);
 }
 

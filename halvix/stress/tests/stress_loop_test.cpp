@@ -192,8 +192,8 @@ TEST(StressRun, StopOnErrorsStopsAtANegativeResult) {
   EXPECT_FALSE(fx.Exists(L"SILENT.TXT"));
   EXPECT_EQ(fx.Lines(L"ERR.TXT").size(), 1u);
   // Without " -Append": stop on errors is on.
-  EXPECT_EQ(fx.Lines(L"PASS.TXT"),
-            std::vector<std::string>{"\"" + appkit::Narrow(fx.FakeModule()) + "\" -AutoRun -Work200 -TracePASS.TXT -L1"});
+  EXPECT_EQ(fx.Lines(L"PASS.TXT"), std::vector<std::string>{"\"" + appkit::Narrow(fx.FakeModule()) +
+                                                             "\" -AutoRun -Work200 -TracePASS.TXT -L1"});
 
   std::string log = fx.ReadFile(L"STRESS.LOG");
   size_t close = log.find("]\n");

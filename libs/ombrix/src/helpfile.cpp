@@ -52,7 +52,8 @@ double DiskBytes(DWORD bytesPerSector, DWORD sectorsPerCluster, DWORD clusters) 
 double LargeBytes(DWORD low, DWORD high) { return low + high * 4294967296.0; }
 
 std::wstring SuiteDirectory() {
-  return SuiteDirFromModulePath(appkit::RegReadString(HKEY_CURRENT_USER, suite::kHalvixSettingKey, suite::kModulePathValue, L""));
+  return SuiteDirFromModulePath(
+      appkit::RegReadString(HKEY_CURRENT_USER, suite::kHalvixSettingKey, suite::kModulePathValue, L""));
 }
 
 std::wstring ShortPath(const std::wstring& path) {

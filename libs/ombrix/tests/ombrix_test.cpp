@@ -239,7 +239,8 @@ class HelpPages : public ::testing::Test {
     ::SetCurrentDirectoryW(cwd_.c_str());
 
     appkit::RegKey k;
-    if (k.Open(HKEY_CURRENT_USER, suite::kHalvixSettingKey)) hadModulePath_ = k.GetString(suite::kModulePathValue, &oldModulePath_);
+    if (k.Open(HKEY_CURRENT_USER, suite::kHalvixSettingKey))
+      hadModulePath_ = k.GetString(suite::kModulePathValue, &oldModulePath_);
     hadHtm_ = [&] {
       appkit::RegKey h;
       return h.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.htm") && h.GetString(L"", &oldHtm_);
@@ -269,8 +270,8 @@ class HelpPages : public ::testing::Test {
   }
 
   void InstallViewer(bool on) {
-    if (on) ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, suite::kHalvixSettingKey, suite::kModulePathValue, suite_ + L"halvix.exe"));
-    else ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, suite::kHalvixSettingKey, suite::kModulePathValue, bare_ + L"halvix.exe"));
+    const std::wstring program = (on ? suite_ : bare_) + L"halvix.exe";
+    ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, suite::kHalvixSettingKey, suite::kModulePathValue, program));
   }
   void InstallBrowser(bool on) {
     if (on) {
