@@ -1,5 +1,6 @@
 #include "appkit/axcontrol.h"
 
+#include "appkit/binding.h"
 #include "appkit/paths.h"
 #include "appkit/text.h"
 
@@ -446,16 +447,16 @@ STDMETHODIMP AxControl::SetObjectRects(LPCRECT pos, LPCRECT clip) {
 }
 
 LRESULT CALLBACK AxControl::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  AxControl* self = reinterpret_cast<AxControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  AxControl* self = BoundObject<AxControl>(hwnd, BoundKind::Control);
   if (msg == WM_NCCREATE) {
     self = static_cast<AxControl*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    BindWindowObject(hwnd, self, BoundKind::Control);
     self->hwnd_ = hwnd;
   }
   if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
   LRESULT r = self->HandleMessage(msg, wp, lp);
   if (msg == WM_NCDESTROY) {
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    UnbindWindowObject(hwnd, BoundKind::Control);
     if (self->hwnd_ == hwnd) self->hwnd_ = nullptr;
   }
   return r;

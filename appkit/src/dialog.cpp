@@ -1,19 +1,19 @@
 #include "appkit/dialog.h"
 
 #include "appkit/app.h"
+#include "appkit/binding.h"
 #include "appkit/text.h"
 
 namespace appkit {
 
 namespace {
-const wchar_t kDialogProp[] = L"appkit.Dialog";
 thread_local Dialog* g_creating = nullptr;
 }  // namespace
 
 Dialog::~Dialog() { Destroy(); }
 
 Dialog* Dialog::FromHandle(HWND hwnd) {
-  return hwnd ? static_cast<Dialog*>(::GetPropW(hwnd, kDialogProp)) : nullptr;
+  return BoundObject<Dialog>(hwnd, BoundKind::Dialog);
 }
 
 INT_PTR Dialog::DoModal(HWND parent) {
@@ -96,18 +96,18 @@ INT_PTR CALLBACK Dialog::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (!self && msg == WM_INITDIALOG) {
     self = reinterpret_cast<Dialog*>(lp);
     self->hwnd_ = hwnd;
-    ::SetPropW(hwnd, kDialogProp, self);
+    BindWindowObject(hwnd, self, BoundKind::Dialog);
   }
   if (!self && g_creating) {
     // Messages before WM_INITDIALOG (WM_SETFONT): bind early.
     self = g_creating;
     self->hwnd_ = hwnd;
-    ::SetPropW(hwnd, kDialogProp, self);
+    BindWindowObject(hwnd, self, BoundKind::Dialog);
   }
   if (!self) return FALSE;
   INT_PTR r = self->Proc(msg, wp, lp);
   if (msg == WM_NCDESTROY) {
-    ::RemovePropW(hwnd, kDialogProp);
+    UnbindWindowObject(hwnd, BoundKind::Dialog);
     self->hwnd_ = nullptr;
     self->ended_ = true;
   }

@@ -1,17 +1,17 @@
 #include "appkit/window.h"
 
+#include "appkit/binding.h"
 #include "appkit/paths.h"
 
 namespace appkit {
 
 namespace {
-const wchar_t kObjectProp[] = L"appkit.Window";
 thread_local Window* g_creating = nullptr;
 }  // namespace
 
 Window::~Window() {
   if (hwnd_ && ::IsWindow(hwnd_)) {
-    ::RemovePropW(hwnd_, kObjectProp);
+    UnbindWindowObject(hwnd_, BoundKind::Window);
     if (prevProc_) ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, (LONG_PTR)prevProc_);
     ::DestroyWindow(hwnd_);
   }
@@ -19,11 +19,11 @@ Window::~Window() {
 
 void Window::Bind(HWND hwnd, Window* self) {
   self->hwnd_ = hwnd;
-  ::SetPropW(hwnd, kObjectProp, self);
+  BindWindowObject(hwnd, self, BoundKind::Window);
 }
 
 Window* Window::FromHandle(HWND hwnd) {
-  return hwnd ? static_cast<Window*>(::GetPropW(hwnd, kObjectProp)) : nullptr;
+  return BoundObject<Window>(hwnd, BoundKind::Window);
 }
 
 bool Window::Create(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle,
@@ -76,7 +76,7 @@ LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
   LRESULT r = self->WndProc(msg, wp, lp);
   if (msg == WM_NCDESTROY) {
-    ::RemovePropW(hwnd, kObjectProp);
+    UnbindWindowObject(hwnd, BoundKind::Window);
     if (self->prevProc_) ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, (LONG_PTR)self->prevProc_);
     self->prevProc_ = nullptr;
     self->hwnd_ = nullptr;

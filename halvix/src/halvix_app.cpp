@@ -9,10 +9,12 @@
 #include "appkit/registry.h"
 #include "appkit/resmodule.h"
 #include "appkit/shellopen.h"
+#include "appkit/system.h"
 #include "appkit/text.h"
 #include "main_frame.h"
 #include "ombrix/ombrix.h"
 #include "resource.h"
+#include "suite/info.h"
 #include "suite/messages.h"
 #include "title_dlg.h"
 
@@ -157,16 +159,18 @@ bool CHalvixApp::ClaimSingleInstance() {
 void CHalvixApp::WriteModuleBegin() {
   // Only into an existing key: a first start leaves it to the settings.
   appkit::RegKey key;
-  if (!key.Open(HKEY_CURRENT_USER, halvix::kSettingsKey, KEY_WRITE)) return;
+  if (!key.Open(HKEY_CURRENT_USER, suite::kHalvixSettingKey, KEY_WRITE)) return;
   FILETIME now;
   ::GetSystemTimeAsFileTime(&now);
   key.SetBinary(L"ModuleBegin", &now, sizeof(now));
 }
 
 void CHalvixApp::FindCompanionPrograms() {
-  corvithPath_ = appkit::RegReadString(HKEY_CURRENT_USER, L"Software\\Qev\\Drelmak\\Setting", L"ModulePath", L"");
+  corvithPath_ =
+      appkit::RegReadString(HKEY_CURRENT_USER, L"Software\\Qev\\Drelmak\\Setting", suite::kModulePathValue, L"");
   corvithPresent_ = !corvithPath_.empty() && appkit::FileExists(corvithPath_);
-  pernathPath_ = appkit::RegReadString(HKEY_CURRENT_USER, L"Software\\Qev\\Tavrosk\\Setting", L"ModulePath", L"");
+  pernathPath_ =
+      appkit::RegReadString(HKEY_CURRENT_USER, L"Software\\Qev\\Tavrosk\\Setting", suite::kModulePathValue, L"");
   pernathPresent_ = !pernathPath_.empty() && appkit::FileExists(pernathPath_);
 }
 
@@ -223,7 +227,7 @@ void CHalvixApp::BuildImageLists() {
   if (!largeImages_ || !smallImages_) return;
   ::ImageList_SetBkColor(largeImages_, ::GetSysColor(COLOR_WINDOW));
   ::ImageList_SetBkColor(smallImages_, ::GetSysColor(COLOR_WINDOW));
-  const bool nt = (::GetVersion() & 0x80000000u) == 0;
+  const bool nt = !appkit::IsWindows9x();
   for (int id : halvix::TestIconIds(corvithPresent_, pernathPresent_, nt)) {
     // An icon the resource module lacks comes from the program, so that the
     // positions the views rely on stay the same.

@@ -13,7 +13,6 @@ namespace halvix {
 constexpr wchar_t kCompanyKey[] = L"Qev";
 constexpr wchar_t kProfileName[] = L"Halvix";
 constexpr wchar_t kSettingSection[] = L"Setting";
-constexpr wchar_t kSettingsKey[] = L"Software\\Qev\\Halvix\\Setting";
 // Named semaphore that keeps one instance.
 constexpr wchar_t kInstanceSemaphore[] = L"#1-Morvalex for Windows";
 // "Options" written by the reset to the default configuration.

@@ -14,6 +14,7 @@
 #include "appkit/registry.h"
 #include "appkit/text.h"
 #include "resource.h"
+#include "suite/info.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
 
@@ -23,7 +24,6 @@ namespace {
 
 const wchar_t kQevRoot[] = L"Software\\Qev";
 const wchar_t kHalvixRoot[] = L"Software\\Qev\\Halvix";
-const wchar_t kSettingKey[] = L"Software\\Qev\\Halvix\\Setting";
 const wchar_t kBackupRoot[] = L"Software\\HalvixAppTestBackup";
 const wchar_t kFrameClass[] = L"HalvixMainFrame";
 const wchar_t* const kModuleWords[] = {L"CDROM",  L"FENWOLD", L"GRAPHICS", L"STREVAN", L"MEDIA",
@@ -72,16 +72,10 @@ Snapshot TakeSnapshot(const std::wstring& path) {
 }
 
 void SeedInt(const wchar_t* name, int v) {
-  ASSERT_TRUE(appkit::RegWriteDword(HKEY_CURRENT_USER, kSettingKey, name, static_cast<DWORD>(v)));
+  ASSERT_TRUE(appkit::RegWriteDword(HKEY_CURRENT_USER, suite::kHalvixSettingKey, name, static_cast<DWORD>(v)));
 }
 void SeedStr(const wchar_t* name, const std::wstring& v) {
-  ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, kSettingKey, name, v));
-}
-
-std::wstring TempDir() {
-  wchar_t buf[MAX_PATH];
-  DWORD n = ::GetTempPathW(MAX_PATH, buf);
-  return std::wstring(buf, n);
+  ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, suite::kHalvixSettingKey, name, v));
 }
 
 std::string ReadBytes(const std::wstring& path) {
@@ -180,7 +174,7 @@ class HalvixApp : public ::testing::Test {
   static bool GetInt(const wchar_t* name, int* v) {
     appkit::RegKey k;
     DWORD d = 0;
-    if (!k.Open(HKEY_CURRENT_USER, kSettingKey) || !k.GetDword(name, &d)) return false;
+    if (!k.Open(HKEY_CURRENT_USER, suite::kHalvixSettingKey) || !k.GetDword(name, &d)) return false;
     *v = static_cast<int>(d);
     return true;
   }
@@ -192,10 +186,10 @@ class HalvixApp : public ::testing::Test {
   static std::wstring Str(const wchar_t* name) {
     appkit::RegKey k;
     std::wstring v = L"<missing>";
-    if (k.Open(HKEY_CURRENT_USER, kSettingKey)) k.GetString(name, &v);
+    if (k.Open(HKEY_CURRENT_USER, suite::kHalvixSettingKey)) k.GetString(name, &v);
     return v;
   }
-  static bool Has(const wchar_t* name) { return TakeSnapshot(kSettingKey).count(name) != 0; }
+  static bool Has(const wchar_t* name) { return TakeSnapshot(suite::kHalvixSettingKey).count(name) != 0; }
 
   std::wstring base_, dir_;
   bool saved_ = false;
@@ -242,7 +236,7 @@ TEST_F(HalvixApp, SeededSettingsComeBackClampedAndAreWrittenBackOnExit) {
   FILETIME after;
   ::GetSystemTimeAsFileTime(&after);
 
-  Snapshot running = TakeSnapshot(kSettingKey);
+  Snapshot running = TakeSnapshot(suite::kHalvixSettingKey);
   ASSERT_EQ(running.count(L"ModuleBegin"), 1u);
   const RegValue& begin = running[L"ModuleBegin"];
   EXPECT_EQ(begin.type, static_cast<DWORD>(REG_BINARY));
@@ -266,11 +260,11 @@ TEST_F(HalvixApp, SeededSettingsComeBackClampedAndAreWrittenBackOnExit) {
       {L"MaxCDROMTransferRate", 3600}, {L"MaxVideoSpeed", 30},
       {L"AutoRefresh", 0},  // read, never written back by the program
   };
-  Snapshot saved = TakeSnapshot(kSettingKey);
+  Snapshot saved = TakeSnapshot(suite::kHalvixSettingKey);
   for (const auto& [name, value] : ints) {
-    ASSERT_EQ(saved.count(name), 1u) << std::string(name.begin(), name.end());
-    EXPECT_EQ(saved[name].type, static_cast<DWORD>(REG_DWORD)) << std::string(name.begin(), name.end());
-    EXPECT_EQ(Int(name.c_str()), value) << std::string(name.begin(), name.end());
+    ASSERT_EQ(saved.count(name), 1u) << appkit::Narrow(name);
+    EXPECT_EQ(saved[name].type, static_cast<DWORD>(REG_DWORD)) << appkit::Narrow(name);
+    EXPECT_EQ(Int(name.c_str()), value) << appkit::Narrow(name);
   }
   wchar_t windows[MAX_PATH];
   ::GetWindowsDirectoryW(windows, MAX_PATH);
@@ -287,8 +281,8 @@ TEST_F(HalvixApp, SeededSettingsComeBackClampedAndAreWrittenBackOnExit) {
       {L"RunWeb", L"keep.exe "},  // not written back: stays as it was
   };
   for (const auto& [name, value] : strs) {
-    EXPECT_EQ(saved[name].type, static_cast<DWORD>(REG_SZ)) << std::string(name.begin(), name.end());
-    EXPECT_EQ(Str(name.c_str()), value) << std::string(name.begin(), name.end());
+    EXPECT_EQ(saved[name].type, static_cast<DWORD>(REG_SZ)) << appkit::Narrow(name);
+    EXPECT_EQ(Str(name.c_str()), value) << appkit::Narrow(name);
   }
   for (const wchar_t* name : {L"FaxNum", L"WebLink", L"Email"}) EXPECT_FALSE(Str(name).empty());
   for (const wchar_t* name : {L"BbsTitle", L"RunBbs", L"RunFax", L"RunEmail", L"X2", L"Options"})
@@ -423,13 +417,13 @@ TEST_F(HalvixApp, SecondStartBringsTheFirstForwardAndChangesNothing) {
   ASSERT_NE(main, nullptr);
   ::ShowWindow(main, SW_MINIMIZE);
   ASSERT_TRUE(PumpUntil([&] { return ::IsIconic(main) != FALSE; }, 5000));
-  Snapshot before = TakeSnapshot(kSettingKey);
+  Snapshot before = TakeSnapshot(suite::kHalvixSettingKey);
   ASSERT_EQ(before.count(L"ModuleBegin"), 1u);
   ::Sleep(20);
 
   ExpectRefusedStart(dir_ + L"halvix.exe");
   EXPECT_TRUE(PumpUntil([&] { return !::IsIconic(main); }, 5000)) << "the first window was not restored";
-  EXPECT_TRUE(TakeSnapshot(kSettingKey) == before) << "the refused start changed the settings";
+  EXPECT_TRUE(TakeSnapshot(suite::kHalvixSettingKey) == before) << "the refused start changed the settings";
   EXPECT_TRUE(first.Running());
 
   // Not minimised: it comes to the foreground.
@@ -440,7 +434,7 @@ TEST_F(HalvixApp, SecondStartBringsTheFirstForwardAndChangesNothing) {
   ExpectRefusedStart(dir_ + L"halvix.exe");
   EXPECT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == main; }, 5000));
   ::DestroyWindow(other);
-  EXPECT_TRUE(TakeSnapshot(kSettingKey) == before);
+  EXPECT_TRUE(TakeSnapshot(suite::kHalvixSettingKey) == before);
 
   CloseAndWait(first, main);
   EXPECT_EQ(Int(L"DragMin"), 9);
@@ -557,7 +551,7 @@ TEST_F(HalvixApp, ResetRestoresDefaultsAndCopiesTheModuleList) {
       {L"Options", 0x1FDFFFF}, {L"X", 0}, {L"Y", 0}, {L"Width", 800}, {L"Height", 572},
       {L"Sleep", 1500}, {L"TreeView", 0},  // not part of the reset
   };
-  for (const auto& [name, value] : ints) EXPECT_EQ(Int(name.c_str()), value) << std::string(name.begin(), name.end());
+  for (const auto& [name, value] : ints) EXPECT_EQ(Int(name.c_str()), value) << appkit::Narrow(name);
   EXPECT_EQ(Str(L"LogFileName"), L"halvix.log");
   EXPECT_EQ(Str(L"CFactor"), L"75");
   EXPECT_EQ(Str(L"BnhRefFileName").substr(Str(L"BnhRefFileName").size() - 11), L"bnchref.bnh");

@@ -2,11 +2,9 @@
 
 #include <cstdio>
 
-namespace hosting {
+#include "appkit/system.h"
 
-namespace {
-bool IsWindowsNT() { return (::GetVersion() & 0x80000000u) == 0; }
-}  // namespace
+namespace hosting {
 
 void ModuleViewHost::CreateTestControl(const std::string& name, const std::string& switches) {
   RECT rc{0, 0, 0, 0};
@@ -15,7 +13,7 @@ void ModuleViewHost::CreateTestControl(const std::string& name, const std::strin
   kind_ = ViewKindFromName(name);
   if (kind_ == kKindNone) return;
   if (wrappers_[kind_]) return;
-  if (kind_ == kKindStrevan && IsWindowsNT()) return;  // the port test runs on Windows 9x only
+  if (kind_ == kKindStrevan && !appkit::IsWindows9x()) return;  // the port test runs on Windows 9x only
   std::unique_ptr<TestControlWrapper> w = NewWrapper(kind_);
   if (!w || !w->Create(L"", WS_CHILD | WS_VISIBLE, rc, view_, kControlId)) return;
   wrappers_[kind_] = std::move(w);

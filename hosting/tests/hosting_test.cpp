@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include "appkit/system.h"
 #include "testsupport/controls.h"
 #include "hosting/module_view.h"
 #include "hosting/wrappers.h"
@@ -120,7 +121,7 @@ TEST_F(ModuleViewTest, KeysForTheHostedControlGoThroughDialogNavigation) {
 }
 
 TEST_F(ModuleViewTest, PortTestIsNotHostedOnWindowsNT) {
-  ASSERT_EQ(::GetVersion() & 0x80000000u, 0u) << "this machine reports Windows NT";
+  ASSERT_FALSE(appkit::IsWindows9x()) << "this machine reports Windows NT";
   hosting::ModuleViewHost mv(view);
   mv.CreateTestControl("STREVAN", "");
   EXPECT_EQ(mv.kind(), hosting::kKindStrevan);

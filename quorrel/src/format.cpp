@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "appkit/text.h"
 #include "resource.h"
 #include "suite/info.h"
 
@@ -89,11 +90,6 @@ void ScanModuleSwitches(const std::string& cmdLine, int* showWnd, int* startup) 
   }
 }
 
-std::wstring ResourceLibraryPath(const std::wstring& modulePath) {
-  if (modulePath.size() < 4) return modulePath + L".DLL";
-  return modulePath.substr(0, modulePath.size() - 4) + L".DLL";
-}
-
 std::wstring DirectoryOf(const std::wstring& path) {
   size_t cut = path.find_last_of(L'\\');
   return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
@@ -130,10 +126,7 @@ bool BuildInfoPath(const std::wstring& dir, unsigned category, wchar_t* buf, siz
   if (!buf || size == 0) return false;
   buf[0] = 0;
   if (category >= suite::INFO_CATEGORY_COUNT) return false;
-  std::wstring name;
-  for (const char* p = suite::kInfoFileBase[category]; *p; ++p) name += (wchar_t)*p;
-  for (const char* p = suite::kInfoFileExt; *p; ++p) name += (wchar_t)*p;
-  std::wstring path = dir + name;
+  std::wstring path = dir + appkit::Widen(suite::kInfoFileBase[category]) + appkit::Widen(suite::kInfoFileExt);
   if (path.size() + 1 > size) return false;
   std::memcpy(buf, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
   return true;

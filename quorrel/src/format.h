@@ -41,9 +41,6 @@ std::string TrimSystemMessage(const std::string& text);
 // ---- Start-up -------------------------------------------------------------
 // "-ShowWnd" / "-Startup" anywhere on a command line (case-insensitive).
 void ScanModuleSwitches(const std::string& cmdLine, int* showWnd, int* startup);
-// The resource library beside a module: its path with the last four
-// characters replaced by ".DLL".
-std::wstring ResourceLibraryPath(const std::wstring& modulePath);
 // Directory of a path, up to and including its last backslash ("" without).
 std::wstring DirectoryOf(const std::wstring& path);
 // "X:\" for a Windows directory of that form, else "".

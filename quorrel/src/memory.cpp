@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 
+#include "appkit/system.h"
 #include "format.h"
 #include "module.h"
 #include "resource.h"
@@ -48,7 +49,7 @@ void WriteMemoryLines(InfoSink& out, int mode, const MemorySnapshot& m, bool win
 }
 
 void WriteMemoryInfo(InfoSink& out, int mode, const GatherContext& ctx) {
-  WriteMemoryLines(out, mode, ReadMemoryStatus(), Is9x());
+  WriteMemoryLines(out, mode, ReadMemoryStatus(), appkit::IsWindows9x());
   if (mode == 0 && ctx.Switch(suite::SW_MEMORY_HEAP)) WriteHeapAllocation(out);
 }
 

@@ -6,6 +6,8 @@
 
 #include "appkit/paths.h"
 #include "appkit/registry.h"
+#include "appkit/resmodule.h"
+#include "appkit/system.h"
 #include "format.h"
 #include "resource.h"
 #include "serverdlg.h"
@@ -82,8 +84,6 @@ ModuleState& Module() {
   return state;
 }
 
-bool Is9x() { return (::GetVersion() & 0x80000000u) != 0; }
-
 std::string Str(UINT id) {
   char buf[1024];
   HINSTANCE res = Module().resources;
@@ -132,12 +132,11 @@ bool StartQuorrelServer(HMODULE module) {
   BindRuntimeLibraries(m);
   ReadSystemDirectories(m);
 
-  std::wstring resPath = ResourceLibraryPath(m.modulePath);
-  HINSTANCE res = ::LoadLibraryExW(resPath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  HINSTANCE res = appkit::LoadResourceModule(appkit::ResourceModulePathFor(m.modulePath));
   m.resourceLibraryLoaded = res != nullptr;
   m.resources = res ? res : module;
 
-  if (Is9x()) BindSystemAccessLibrary(m);
+  if (appkit::IsWindows9x()) BindSystemAccessLibrary(m);
 
   ReadSummarySwitches(m.switches);
   m.messageBoxTitle = Str(IDS_SYSTEM_INFORMATION);
@@ -172,7 +171,7 @@ void StopQuorrelServer() {
   m.heap32First = nullptr;
   m.heap32Next = nullptr;
   // Every worker has ended by now: the resource library can go.
-  if (m.resourceLibraryLoaded && m.resources) ::FreeLibrary(m.resources);
+  if (m.resourceLibraryLoaded) appkit::FreeResourceModule(m.resources);
   m.resourceLibraryLoaded = false;
   m.resources = nullptr;
 }

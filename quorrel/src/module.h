@@ -61,8 +61,6 @@ void BringMainWindowToFront();
 
 // A string of the module's string table (resource library first).
 std::string Str(UINT id);
-// GetVersion's high bit: the Windows 9x family.
-bool Is9x();
 // The server window of this process (nullptr when it does not run here).
 HWND ServerWindow();
 

@@ -6,6 +6,7 @@
 
 #include "appkit/paths.h"
 #include "appkit/registry.h"
+#include "appkit/system.h"
 #include "appkit/threads.h"
 #include "format.h"
 #include "gather.h"
@@ -74,7 +75,7 @@ void CQuorrelServerDlg::StartDmiCheck() {
   std::wstring txt = moduleDir_ + L"pludor.txt";
   bool deleted = true;
   if (appkit::FileExists(txt)) deleted = ::DeleteFileW(txt.c_str()) != FALSE;
-  if (!Is9x()) {
+  if (!appkit::IsWindows9x()) {
     // The SMBIOS check dump has not joined the server yet: no line.
     return;
   }

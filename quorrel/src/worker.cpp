@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "appkit/system.h"
 #include "audio.h"
 #include "format.h"
 #include "memory.h"
@@ -81,7 +82,7 @@ void WritePendingCategory(InfoSink& out, unsigned category) {
 
 void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
   using namespace suite;
-  bool nine = Is9x();
+  bool nine = appkit::IsWindows9x();
   WriteHeading(out, Str(IDS_SUMMARY));
   auto block = [&](unsigned sw, bool only9x, auto&& body) {
     if (!ctx.Switch(sw) || (only9x && !nine)) return;

@@ -6,6 +6,7 @@
 #include <regex>
 #include <thread>
 
+#include "appkit/text.h"
 #include "appkit/window.h"
 #include "ctlfw/infoclient.h"
 #include "infofile.h"
@@ -21,15 +22,9 @@ namespace {
 
 const UINT kMsg = ::RegisterWindowMessageW(suite::kQuorrelMessage);
 
-std::string Narrow(const std::wstring& w) {
-  std::string s;
-  for (wchar_t c : w) s += (char)c;
-  return s;
-}
-
 std::vector<std::string> ListLines(HWND list) {
   std::vector<std::string> out;
-  for (const std::wstring& l : ListBoxLines(list)) out.push_back(Narrow(l));
+  for (const std::wstring& l : ListBoxLines(list)) out.push_back(appkit::Narrow(l));
   return out;
 }
 
@@ -67,12 +62,6 @@ class FakeServer : public appkit::Window {
     return Default(msg, wp, lp);
   }
 };
-
-std::wstring TempDir() {
-  wchar_t buf[MAX_PATH];
-  DWORD n = ::GetTempPathW(MAX_PATH, buf);
-  return std::wstring(buf, n);
-}
 
 void WriteText(const std::wstring& path, const char* text) {
   FILE* f = _wfopen(path.c_str(), L"wt");

@@ -90,7 +90,6 @@ TEST(StartUp, ModuleSwitches) {
 }
 
 TEST(StartUp, PathsAndDirectories) {
-  EXPECT_EQ(ResourceLibraryPath(L"C:\\Suite\\QUORREL.OCX"), L"C:\\Suite\\QUORREL.DLL");
   EXPECT_EQ(DirectoryOf(L"C:\\Suite\\QUORREL.OCX"), L"C:\\Suite\\");
   EXPECT_EQ(DirectoryOf(L"QUORREL.OCX"), L"");
   EXPECT_EQ(BootDriveRoot("C:\\WINDOWS\\"), "C:\\");

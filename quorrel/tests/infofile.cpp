@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "suite/info.h"
-#include "testsupport/process.h"
 
 namespace infotest {
 
@@ -108,14 +107,5 @@ std::wstring ReadString(const wchar_t* key, const wchar_t* name) {
 }
 
 void DeleteKey(const wchar_t* key) { ::RegDeleteTreeW(HKEY_CURRENT_USER, key); }
-
-int Regsvr32(const std::wstring& file) {
-  wchar_t sys[MAX_PATH] = {};
-  ::GetSystemDirectoryW(sys, MAX_PATH);
-  testsupport::Process p;
-  if (!p.Start(std::wstring(sys) + L"\\regsvr32.exe", L"/s \"" + file + L"\"")) return -1;
-  if (!p.WaitExit(60000)) return -1;
-  return (int)p.ExitCode();
-}
 
 }  // namespace infotest

@@ -23,7 +23,5 @@ void SetFiletime(const wchar_t* key, const wchar_t* name, const FILETIME& t);
 void DeleteValue(const wchar_t* key, const wchar_t* name);
 std::wstring ReadString(const wchar_t* key, const wchar_t* name);
 void DeleteKey(const wchar_t* key);
-// Runs "<system>\\regsvr32.exe /s <file>"; its exit code, -1 when it did not run.
-int Regsvr32(const std::wstring& file);
 
 }  // namespace infotest

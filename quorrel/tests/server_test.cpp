@@ -6,6 +6,7 @@
 #include <atomic>
 #include <thread>
 
+#include "appkit/text.h"
 #include "infofile.h"
 #include "suite/info.h"
 #include "suite/messages.h"
@@ -21,9 +22,7 @@ const UINT kMsg = ::RegisterWindowMessageW(suite::kQuorrelMessage);
 const UINT kMsg2 = ::RegisterWindowMessageW(suite::kQuorrelMessage2);
 
 std::wstring InfoPath(unsigned category) {
-  std::wstring name;
-  for (const char* p = suite::kInfoFileBase[category]; *p; ++p) name += (wchar_t)*p;
-  return TestBinDir() + name + L".IFO";
+  return TestBinDir() + appkit::Widen(suite::kInfoFileBase[category]) + L".IFO";
 }
 
 struct ServerCount {

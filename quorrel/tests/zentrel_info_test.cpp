@@ -50,8 +50,8 @@ class ZentrelInformationPage : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ::OleInitialize(nullptr);
-    ASSERT_EQ(infotest::Regsvr32(SuitePath(L"QUORREL.OCX")), 0);
-    ASSERT_EQ(infotest::Regsvr32(SuitePath(L"ZENTREL.OCX")), 0);
+    ASSERT_EQ(RunRegsvr32(SuitePath(L"QUORREL.OCX")), 0);
+    ASSERT_EQ(RunRegsvr32(SuitePath(L"ZENTREL.OCX")), 0);
   }
   static void TearDownTestSuite() { ::OleUninitialize(); }
 

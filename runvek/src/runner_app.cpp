@@ -7,6 +7,7 @@
 
 #include "appkit/msgfilter.h"
 #include "appkit/paths.h"
+#include "appkit/resmodule.h"
 #include "appkit/text.h"
 #include "module_dialog.h"
 #include "suite/diag.h"
@@ -24,8 +25,7 @@ bool RunnerApp::InitInstance() {
   programDir_ = appkit::ModuleDir();
   module_ = &ModuleFromFileName(appkit::FileNamePart(path));
 
-  resourceDll_ = ::LoadLibraryExW((programDir_ + L"Runvek.dll").c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  resourceDll_ = appkit::LoadResourceModule(programDir_ + L"Runvek.dll");
   if (resourceDll_) SetResources(resourceDll_);
 
   diagMessage_ = ::RegisterWindowMessageW(suite::kDiagMessage);
@@ -51,7 +51,7 @@ int RunnerApp::ExitInstance() {
     ::PostMessageW(replyWindow_, diagMessage_, static_cast<WPARAM>(result_), cookie_);
   if (resourceDll_) {
     SetResources(nullptr);
-    ::FreeLibrary(resourceDll_);
+    appkit::FreeResourceModule(resourceDll_);
     resourceDll_ = nullptr;
   }
   ::OleUninitialize();
@@ -87,10 +87,7 @@ void RunnerApp::ShowHelp() const {
   using CallBrowserFn = int(WINAPI*)(const char*);
   auto call = reinterpret_cast<CallBrowserFn>(reinterpret_cast<void*>(::GetProcAddress(ombrix, MAKEINTRESOURCEA(1))));
   if (call) {
-    int n = ::WideCharToMultiByte(CP_ACP, 0, page.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string ansi(n > 0 ? n : 1, '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, page.c_str(), -1, ansi.data(), n, nullptr, nullptr);
-    call(ansi.c_str());
+    call(appkit::Narrow(page).c_str());
   }
   ::FreeLibrary(ombrix);
 }

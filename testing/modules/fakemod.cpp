@@ -24,6 +24,7 @@
 #include "appkit/paths.h"
 #include "appkit/text.h"
 #include "appkit/window.h"
+#include "suite/messages.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ void Trace(const std::string& text) {
 
 class FakeModule : public appkit::App {
  public:
-  UINT diagMsg = ::RegisterWindowMessageW(L"kyt_diag_msg");
+  UINT diagMsg = ::RegisterWindowMessageW(suite::kDiagMessage);
   HWND replyWindow = nullptr;
   LPARAM cookie = 0;
   int result = 0;

@@ -1,5 +1,5 @@
 // A window object is little more than its HWND: the link from the handle to
-// the object is the only state kept, in a window property.
+// the object is the only state kept, in a window property (binding.h).
 #pragma once
 #include <windows.h>
 

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cwctype>
 
+#include "appkit/system.h"
 #include "appkit/text.h"
 #include "stress/dialogs.h"
 #include "stress/runlogic.h"
@@ -18,8 +19,6 @@ namespace {
 
 // One STRESS.LOG per main program.
 HANDLE g_stressLog = INVALID_HANDLE_VALUE;
-
-bool IsWindows9x() { return (::GetVersion() & 0x80000000) != 0; }
 
 }  // namespace
 
@@ -174,7 +173,7 @@ bool CStressTestDlg::StartLoop() {
     r.ClearStatus();
     if (loop_ == 0) r.failCount = 0;
   }
-  bool nt = !IsWindows9x();
+  bool nt = !appkit::IsWindows9x();
   for (int pos = 0, n = ItemCount(); pos < n; ++pos) {
     ModuleRecord* r = RecordAt(pos);
     if (r && !r->disabled() && PlatformDisables(r->program, nt, concurrent != 0)) ToggleModule(pos);
@@ -236,7 +235,7 @@ void CStressTestDlg::RunStressTest() {
   }
   // 1. The controls; on Windows 9x a concurrent first loop wants room to page.
   if (!ReadControls()) return;
-  if (IsWindows9x() && concurrent && loop_ == 0) {
+  if (appkit::IsWindows9x() && concurrent && loop_ == 0) {
     MEMORYSTATUS ms{};
     ms.dwLength = sizeof(ms);
     ::GlobalMemoryStatus(&ms);

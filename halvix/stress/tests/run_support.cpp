@@ -4,6 +4,7 @@
 
 #include "appkit/registry.h"
 #include "appkit/text.h"
+#include "suite/info.h"
 #include "testsupport/ui.h"
 
 namespace runtest {
@@ -46,8 +47,6 @@ BOOL CALLBACK FindTop(HWND w, LPARAM lp) {
 
 }  // namespace
 
-std::string Narrow(const std::wstring& s) { return appkit::Narrow(s); }
-
 RunFixture::RunFixture(const std::wstring& name) : name_(name) {
   std::wstring root = testsupport::TestBinDir() + L"stress runs\\";
   ::CreateDirectoryW(root.c_str(), nullptr);
@@ -60,7 +59,7 @@ RunFixture::RunFixture(const std::wstring& name) : name_(name) {
     if (c == L' ') c = L'_';
   key_ = L"Software\\Qev\\HalvixStressTest\\" + keyName;
   appkit::RegDeleteTree(HKEY_CURRENT_USER, key_);
-  SetString(L"ModulePath", dir_ + L"halvix.exe");
+  SetString(suite::kModulePathValue, dir_ + L"halvix.exe");
   SetString(L"MessageBoxTitle", MessageTitle());
   SetDword(L"nTimeoutCount", 1);
   SetDword(L"Sleep", 0);
@@ -81,7 +80,7 @@ DWORD RunFixture::GetDword(const wchar_t* name) const {
 
 std::string RunFixture::Line(const std::string& name, const std::string& args, const std::string& state,
                              const std::string& log, const std::string& icon) const {
-  return name + "|" + Narrow(FakeModule()) + "|" + args + "|" + state + "|" + log + "|" + icon + "||\r\n";
+  return name + "|" + appkit::Narrow(FakeModule()) + "|" + args + "|" + state + "|" + log + "|" + icon + "||\r\n";
 }
 
 void RunFixture::WriteFile(const std::wstring& file, const std::string& bytes) const {
@@ -175,7 +174,7 @@ bool WaitStressRun(HWND dialog, DWORD ms) {
 
 std::string ExpectedTable(const std::vector<std::vector<std::wstring>>& rows) {
   std::string table = "Module\tStatus\tElapsed Time\r\n";
-  for (const auto& row : rows) table += Narrow(row[0] + L"\t" + row[1] + L"\t" + row[2]) + "\r\n";
+  for (const auto& row : rows) table += appkit::Narrow(row[0] + L"\t" + row[1] + L"\t" + row[2]) + "\r\n";
   return table + "\r\nTotal Elapsed Time:\t";
 }
 
@@ -195,7 +194,7 @@ bool IsLogTime(const std::string& text) {
 }
 
 bool IsElapsedOrEmpty(const std::wstring& text) {
-  return std::regex_match(Narrow(text), std::regex(R"((\d+:[0-5]\d:[0-5]\d)?)"));
+  return std::regex_match(appkit::Narrow(text), std::regex(R"((\d+:[0-5]\d:[0-5]\d)?)"));
 }
 
 }  // namespace runtest

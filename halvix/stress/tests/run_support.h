@@ -67,6 +67,5 @@ std::string ExpectedTable(const std::vector<std::vector<std::wstring>>& rows);
 bool IsLogTime(const std::string& text);
 // "%d:%2.2d:%2.2d" or empty.
 bool IsElapsedOrEmpty(const std::wstring& text);
-std::string Narrow(const std::wstring& s);
 
 }  // namespace runtest

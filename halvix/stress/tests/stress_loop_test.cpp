@@ -2,7 +2,10 @@
 // "-Stress" runs the fake modules one by one and writes STRESS.LOG.
 #include <gtest/gtest.h>
 
+#include "appkit/binding.h"
+#include "appkit/text.h"
 #include "run_support.h"
+#include "suite/messages.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
 
@@ -22,15 +25,18 @@ class Monitor {
     ::RegisterClassW(&wc);
     hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"monitor", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
                               wc.hInstance, nullptr);
-    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    appkit::BindWindowObject(hwnd_, this, appkit::BoundKind::Plain);
   }
-  ~Monitor() { ::DestroyWindow(hwnd_); }
+  ~Monitor() {
+    appkit::UnbindWindowObject(hwnd_, appkit::BoundKind::Plain);
+    ::DestroyWindow(hwnd_);
+  }
   std::vector<std::pair<WPARAM, LPARAM>> seen;
 
  private:
   static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-    static const UINT drelmak = ::RegisterWindowMessageW(L"kyt_drelmak_msg");
-    auto* self = reinterpret_cast<Monitor*>(::GetWindowLongPtrW(w, GWLP_USERDATA));
+    static const UINT drelmak = ::RegisterWindowMessageW(suite::kDrelmakMessage);
+    auto* self = appkit::BoundObject<Monitor>(w, appkit::BoundKind::Plain);
     if (self && msg == drelmak) {
       self->seen.push_back({wp, lp});
       return 0;
@@ -77,7 +83,7 @@ TEST(StressRun, TwoLoopsOneByOneLogTheLastLoop) {
   for (size_t i = 0; i < rows.size(); ++i) {
     EXPECT_EQ(rows[i][0], names[i]);
     EXPECT_EQ(rows[i][1], states[i]) << i;
-    EXPECT_TRUE(IsElapsedOrEmpty(rows[i][2])) << Narrow(rows[i][2]);
+    EXPECT_TRUE(IsElapsedOrEmpty(rows[i][2])) << appkit::Narrow(rows[i][2]);
   }
   EXPECT_FALSE(rows[0][2].empty());  // ran twice for over half a second: time kept
   EXPECT_EQ(rows[3][2], L"");        // never ran
@@ -102,7 +108,7 @@ TEST(StressRun, TwoLoopsOneByOneLogTheLastLoop) {
 
   // Each module got its loop number and " -Append" (no stop on errors); the
   // quoted path survives the blank in the directory.
-  std::string quoted = "\"" + Narrow(fx.FakeModule()) + "\"";
+  std::string quoted = "\"" + appkit::Narrow(fx.FakeModule()) + "\"";
   EXPECT_EQ(fx.Lines(L"PASS.TXT"), (std::vector<std::string>{quoted + " -AutoRun -Work700 -TracePASS.TXT -L1 -Append",
                                                               quoted + " -AutoRun -Work700 -TracePASS.TXT -L2 -Append"}));
   EXPECT_EQ(fx.Lines(L"FROZEN.TXT").size(), 2u);
@@ -134,7 +140,7 @@ TEST(StressRun, TwoLoopsOverTheMemoryModule) {
   ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", L"64");
   RunFixture fx(L"memory module");
   fx.SetChoices(2, 0, 1);
-  std::string memory = "Memory Test|" + Narrow(testsupport::SuitePath(L"zentrel.mod")) +
+  std::string memory = "Memory Test|" + appkit::Narrow(testsupport::SuitePath(L"zentrel.mod")) +
                        "|-AutoRun -Check||KytMEM.LOG|11||\r\n";
   fx.WriteFile(L"modules.dat", ";Test Modules\r\n" + memory +
                                    fx.Line("Audio Pass", "-AutoRun -Work200 -TracePASS.TXT", "", "PASS.LOG", "0"));
@@ -186,8 +192,8 @@ TEST(StressRun, StopOnErrorsStopsAtANegativeResult) {
   EXPECT_FALSE(fx.Exists(L"SILENT.TXT"));
   EXPECT_EQ(fx.Lines(L"ERR.TXT").size(), 1u);
   // Without " -Append": stop on errors is on.
-  EXPECT_EQ(fx.Lines(L"PASS.TXT"),
-            std::vector<std::string>{"\"" + Narrow(fx.FakeModule()) + "\" -AutoRun -Work200 -TracePASS.TXT -L1"});
+  EXPECT_EQ(fx.Lines(L"PASS.TXT"), std::vector<std::string>{"\"" + appkit::Narrow(fx.FakeModule()) +
+                                                             "\" -AutoRun -Work200 -TracePASS.TXT -L1"});
 
   std::string log = fx.ReadFile(L"STRESS.LOG");
   size_t close = log.find("]\n");

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "appkit/registry.h"
+#include "appkit/text.h"
 #include "run_support.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
@@ -55,7 +56,7 @@ TEST(StressRun, ConcurrentRunPassesTheFactorAndJudgesEveryModule) {
   ASSERT_TRUE(WaitStressRun(dlg, 30000));
 
   // Every module got " -C" with the factor, all started in the same loop.
-  std::string quoted = "\"" + Narrow(fx.FakeModule()) + "\"";
+  std::string quoted = "\"" + appkit::Narrow(fx.FakeModule()) + "\"";
   EXPECT_EQ(fx.Lines(L"PASS.TXT"),
             std::vector<std::string>{quoted + " -AutoRun -Work800 -TracePASS.TXT -L1 -Append -C75"});
   EXPECT_EQ(fx.Lines(L"ERR.TXT"),
@@ -85,7 +86,7 @@ TEST(BenchmarkRun, SeriesRunsInNameOrderAndOpensTheResults) {
   // File order is not name order; one module is disabled.
   fx.WriteFile(L"bnchmark.dat",
                ";Test Modules\r\n"
-               "Zeta Bench|" + Narrow(fx.FakeModule()) + "|-AutoRun -Bench -Work200 -BnhZeta||Z.LOG|\r\n" +
+               "Zeta Bench|" + appkit::Narrow(fx.FakeModule()) + "|-AutoRun -Bench -Work200 -BnhZeta||Z.LOG|\r\n" +
                    fx.Line("alpha Bench", "-AutoRun -Bench -Work200 -Bnhalpha", "", "A.LOG", "1") +
                    fx.Line("Off Bench", "-AutoRun -Bench -BnhOff -TraceOFF.TXT", "(DISABLED)", "O.LOG", "") +
                    fx.Line("Mid Bench", "-AutoRun -Bench -Work200 -BnhMid", "", "M.LOG", "2"));
@@ -117,7 +118,7 @@ TEST(BenchmarkRun, SeriesRunsInNameOrderAndOpensTheResults) {
   EXPECT_FALSE(fx.Exists(L"OFF.TXT"));
   // The list was saved at the start of the series: every record with seven
   // separators, from the last to the first.
-  const std::string path = Narrow(fx.FakeModule());
+  const std::string path = appkit::Narrow(fx.FakeModule());
   EXPECT_EQ(fx.ReadFile(L"bnchmark.dat"),
             ";Test Modules\r\n"
             "Mid Bench|" + path + "|-AutoRun -Bench -Work200 -BnhMid||M.LOG|2||\r\n"
@@ -190,8 +191,7 @@ TEST(StressRun, MissingListsAreReportedAndTheProgramEnds) {
   for (const char* text : texts) {
     HWND box = WaitOtherWindow(host.Pid(), fx.MessageTitle(), previous, 10000);
     ASSERT_NE(box, nullptr) << text;
-    std::string want = text;
-    EXPECT_NE(testsupport::FindChild(box, L"Static", std::wstring(want.begin(), want.end())), nullptr) << text;
+    EXPECT_NE(testsupport::FindChild(box, L"Static", appkit::Widen(text)), nullptr) << text;
     ASSERT_TRUE(testsupport::ClickButton(box, IDOK));
     ASSERT_TRUE(testsupport::WaitWindowGone(box, 5000));
     previous = box;

@@ -6,11 +6,11 @@
 #include "appkit/paths.h"
 #include "appkit/registry.h"
 #include "appkit/shellopen.h"
+#include "suite/info.h"
 
 namespace ombrix {
 
 namespace {
-const wchar_t kHalvixSettings[] = L"Software\\Qev\\Halvix\\Setting";
 const wchar_t kViewerName[] = L"DGHELP.EXE";
 }  // namespace
 
@@ -52,7 +52,8 @@ double DiskBytes(DWORD bytesPerSector, DWORD sectorsPerCluster, DWORD clusters) 
 double LargeBytes(DWORD low, DWORD high) { return low + high * 4294967296.0; }
 
 std::wstring SuiteDirectory() {
-  return SuiteDirFromModulePath(appkit::RegReadString(HKEY_CURRENT_USER, kHalvixSettings, L"ModulePath", L""));
+  return SuiteDirFromModulePath(
+      appkit::RegReadString(HKEY_CURRENT_USER, suite::kHalvixSettingKey, suite::kModulePathValue, L""));
 }
 
 std::wstring ShortPath(const std::wstring& path) {

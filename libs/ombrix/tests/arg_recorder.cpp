@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "appkit/text.h"
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   wchar_t self[MAX_PATH];
   DWORD n = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -13,9 +15,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   size_t dot = path.rfind(L'.');
   std::wstring out = (dot == std::wstring::npos ? path : path.substr(0, dot)) + L".args";
   std::wstring line = std::wstring(::GetCommandLineW()) + L"\n";
-  int bytes = ::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), (int)line.size(), nullptr, 0, nullptr, nullptr);
-  std::string utf8(bytes, '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), (int)line.size(), utf8.data(), bytes, nullptr, nullptr);
+  const std::string utf8 = appkit::Narrow(line, CP_UTF8);
   HANDLE h = ::CreateFileW(out.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return 2;
   DWORD written = 0;

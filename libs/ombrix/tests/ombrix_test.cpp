@@ -14,13 +14,13 @@
 #include "appkit/text.h"
 #include "helpfile.h"
 #include "ombrix/ombrix.h"
+#include "suite/info.h"
 #include "testsupport/process.h"
 
 using namespace testsupport;
 
 namespace {
 
-const wchar_t kHalvixKey[] = L"Software\\Qev\\Halvix\\Setting";
 const wchar_t kTestClass[] = L"HalvixTest.OmbrixPage";
 
 // ---------------------------------------------------------------- rules
@@ -198,12 +198,6 @@ TEST_F(OmbrixExports, DrawBitmapCopiesTheAskedRectangle) {
 
 // ---------------------------------------------------------------- help pages
 
-std::wstring TempDir() {
-  wchar_t buf[MAX_PATH];
-  DWORD n = ::GetTempPathW(MAX_PATH, buf);
-  return std::wstring(buf, n);
-}
-
 void WriteFileText(const std::wstring& path, const std::string& text) {
   std::ofstream f(path.c_str(), std::ios::binary);
   f << text;
@@ -245,7 +239,8 @@ class HelpPages : public ::testing::Test {
     ::SetCurrentDirectoryW(cwd_.c_str());
 
     appkit::RegKey k;
-    if (k.Open(HKEY_CURRENT_USER, kHalvixKey)) hadModulePath_ = k.GetString(L"ModulePath", &oldModulePath_);
+    if (k.Open(HKEY_CURRENT_USER, suite::kHalvixSettingKey))
+      hadModulePath_ = k.GetString(suite::kModulePathValue, &oldModulePath_);
     hadHtm_ = [&] {
       appkit::RegKey h;
       return h.Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.htm") && h.GetString(L"", &oldHtm_);
@@ -255,9 +250,9 @@ class HelpPages : public ::testing::Test {
   void TearDown() override {
     ::SetCurrentDirectoryW(oldCwd_);
     appkit::RegKey k;
-    if (k.Open(HKEY_CURRENT_USER, kHalvixKey, KEY_READ | KEY_WRITE)) {
-      if (hadModulePath_) k.SetString(L"ModulePath", oldModulePath_);
-      else k.DeleteValue(L"ModulePath");
+    if (k.Open(HKEY_CURRENT_USER, suite::kHalvixSettingKey, KEY_READ | KEY_WRITE)) {
+      if (hadModulePath_) k.SetString(suite::kModulePathValue, oldModulePath_);
+      else k.DeleteValue(suite::kModulePathValue);
     }
     appkit::RegKey h;
     if (h.Create(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\.htm")) {
@@ -275,8 +270,8 @@ class HelpPages : public ::testing::Test {
   }
 
   void InstallViewer(bool on) {
-    if (on) ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, kHalvixKey, L"ModulePath", suite_ + L"halvix.exe"));
-    else ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, kHalvixKey, L"ModulePath", bare_ + L"halvix.exe"));
+    const std::wstring program = (on ? suite_ : bare_) + L"halvix.exe";
+    ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, suite::kHalvixSettingKey, suite::kModulePathValue, program));
   }
   void InstallBrowser(bool on) {
     if (on) {

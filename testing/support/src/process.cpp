@@ -2,6 +2,9 @@
 
 #include <vector>
 
+#include "appkit/binding.h"
+#include "appkit/paths.h"
+
 namespace testsupport {
 
 namespace {
@@ -9,6 +12,15 @@ namespace {
 std::wstring DirOf(const std::wstring& p) {
   size_t slash = p.find_last_of(L"\\/");
   return slash == std::wstring::npos ? std::wstring() : p.substr(0, slash + 1);
+}
+
+// Dispatches every message waiting for this thread.
+void DispatchWaiting() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
 }
 
 std::wstring Normalise(std::wstring p) {
@@ -21,10 +33,12 @@ std::wstring Normalise(std::wstring p) {
 
 }  // namespace
 
-std::wstring TestBinDir() {
-  std::vector<wchar_t> buf(32768);
-  DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), (DWORD)buf.size());
-  return DirOf(std::wstring(buf.data(), n));
+std::wstring TestBinDir() { return appkit::ModuleDir(); }
+
+std::wstring TempDir() {
+  wchar_t buf[MAX_PATH];
+  DWORD n = ::GetTempPathW(MAX_PATH, buf);
+  return std::wstring(buf, n);
 }
 
 std::wstring SuiteDir() {
@@ -72,11 +86,7 @@ bool Process::WaitExitPumping(DWORD ms) const {
     if (elapsed >= ms) return WaitExit(0);
     DWORD r = ::MsgWaitForMultipleObjects(1, &pi_.hProcess, FALSE, ms - elapsed, QS_ALLINPUT);
     if (r == WAIT_OBJECT_0) return true;
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
+    DispatchWaiting();
   }
 }
 
@@ -108,11 +118,7 @@ int RunRegsvr32(const std::wstring& file, bool unregister) {
 bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
   DWORD start = ::GetTickCount();
   for (;;) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
+    DispatchWaiting();
     if (done()) return true;
     DWORD elapsed = ::GetTickCount() - start;
     if (elapsed >= ms) return false;
@@ -136,10 +142,10 @@ MessageCatcher::~MessageCatcher() {
 }
 
 LRESULT CALLBACK MessageCatcher::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, (LONG_PTR)reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-  }
-  auto* self = reinterpret_cast<MessageCatcher*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (msg == WM_NCCREATE)
+    appkit::BindWindowObject(hwnd, reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams, appkit::BoundKind::Plain);
+  if (msg == WM_NCDESTROY) appkit::UnbindWindowObject(hwnd, appkit::BoundKind::Plain);
+  auto* self = appkit::BoundObject<MessageCatcher>(hwnd, appkit::BoundKind::Plain);
   if (self && msg >= WM_USER) {
     self->caught_.push_back({msg, wp, lp});
     return 0;

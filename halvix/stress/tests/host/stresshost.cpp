@@ -16,6 +16,7 @@
 #include "appkit/window.h"
 #include "settings.h"
 #include "stress/commands.h"
+#include "suite/info.h"
 
 namespace {
 
@@ -87,10 +88,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmdLine, int) {
   Frame frame;
   frame.commandLine = cmdLine ? cmdLine : L"";
   frame.key = SwitchValue(frame.commandLine, L"-SettingsKey");
-  if (frame.key.empty()) frame.key = L"Software\\Qev\\Halvix\\Setting";
+  if (frame.key.empty()) frame.key = suite::kHalvixSettingKey;
 
   std::wstring dataDir = appkit::ModuleDir();
-  std::wstring modulePath = appkit::RegReadString(HKEY_CURRENT_USER, frame.key, L"ModulePath", L"");
+  std::wstring modulePath = appkit::RegReadString(HKEY_CURRENT_USER, frame.key, suite::kModulePathValue, L"");
   size_t slash = modulePath.find_last_of(L'\\');
   if (slash != std::wstring::npos) dataDir = modulePath.substr(0, slash + 1);
   frame.settings = ReadStressSettings(frame.key, dataDir);

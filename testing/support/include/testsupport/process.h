@@ -14,6 +14,8 @@ std::wstring SuiteDir();
 std::wstring SuitePath(const std::wstring& name);
 // Directory of the test program itself (trailing backslash).
 std::wstring TestBinDir();
+// The user's directory for temporary files (trailing backslash).
+std::wstring TempDir();
 
 class Process {
  public:
