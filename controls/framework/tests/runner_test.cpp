@@ -19,6 +19,7 @@
 #include "ctlfw/testinfo.h"
 #include "ctlfw/testpage.h"
 #include "sample/sample.h"
+#include "testsupport/fakeinfo.h"
 #include "suite/controls.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
@@ -480,6 +481,94 @@ TEST_F(RunnerTest, APageThreadRunDrainsTheQueueAndEndsAsAWorkerDoes) {
                                                L"===>Test Aborts.", L"No Error Found."}));
   EXPECT_TRUE(host.done.empty()) << "an aborted automatic run reports nothing";
   EXPECT_TRUE(r.Cleanup());
+}
+
+// The Information page against a stand-in information server.
+class InfoPageTest : public RunnerTest {
+ protected:
+  void StartServer(testsupport::FakeInfoServer::Mode mode) {
+    server = std::make_unique<testsupport::FakeInfoServer>(testsupport::TempDir(), mode);
+    ASSERT_TRUE(server->Ok());
+    ASSERT_TRUE(server->PublishModulePath());
+  }
+  void TearDown() override {
+    RunnerTest::TearDown();
+    if (server) ::DeleteFileW(server->FilePath(6).c_str());
+    server.reset();
+  }
+  std::vector<std::wstring> InfoLines(CTestInfo* page) {
+    return testsupport::ListBoxLines(::GetDlgItem(page->hwnd(), IDC_INFO_LIST));
+  }
+  std::unique_ptr<testsupport::FakeInfoServer> server;
+};
+
+TEST_F(InfoPageTest, ActivationAsksWithReuseRefreshWithoutAndTheFileIsListed) {
+  StartServer(testsupport::FakeInfoServer::Mode::Reply);
+  server->SetFixture(6, "\r\n@3Ports\r\n;marker\r\n\r\nCOM1:\t3F8h\r\n");
+  ASSERT_TRUE(runner.Init(host.hwnd(), ""));
+  CTestInfo* info = runner.GetSheet()->InfoPage();
+  EXPECT_EQ(runner.InfoDirectory(), server->dir());
+  ASSERT_TRUE(runner.GetSheet()->SetActivePage(0));
+  testsupport::FakeInfoServer::Request r{};
+  ASSERT_TRUE(server->WaitForRequest(5000, &r));
+  EXPECT_EQ(r.client, info->hwnd());
+  EXPECT_EQ(r.category, 6u);
+  EXPECT_TRUE(r.reuse);
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return !info->Waiting(); }, 10000));
+  std::vector<std::wstring> lines = InfoLines(info);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0].rfind(L"[Last Updated: ", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[0].back(), L']');
+  EXPECT_EQ(std::vector<std::wstring>(lines.begin() + 1, lines.end()),
+            (std::vector<std::wstring>{L"", L"@3Ports", L"", L"COM1:\t3F8h"}));
+
+  ::SendMessageW(info->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_INFO_REFRESH, BN_CLICKED), 0);
+  ASSERT_TRUE(server->WaitForRequest(5000, &r));
+  EXPECT_EQ(r.category, 6u);
+  EXPECT_FALSE(r.reuse);
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return !info->Waiting(); }, 10000));
+}
+
+TEST_F(InfoPageTest, WithoutTheRightReplyThePageWaitsAndCannotBeLeft) {
+  for (auto mode : {testsupport::FakeInfoServer::Mode::NeverReply,
+                    testsupport::FakeInfoServer::Mode::ReplyOtherCategory}) {
+    SCOPED_TRACE(mode == testsupport::FakeInfoServer::Mode::NeverReply ? "never" : "other category");
+    StartServer(mode);
+    ASSERT_TRUE(runner.Init(host.hwnd(), ""));
+    CTest* sheet = runner.GetSheet();
+    ASSERT_TRUE(sheet->SetActivePage(0));
+    ASSERT_TRUE(server->WaitForRequest(5000));
+    testsupport::PumpUntil([] { return false; }, 300);
+    EXPECT_TRUE(sheet->InfoPage()->Waiting());
+    EXPECT_FALSE(sheet->SetActivePage(1)) << "the page cannot be left while it waits";
+    EXPECT_EQ(sheet->ActiveIndex(), 0);
+    ASSERT_TRUE(runner.Cleanup());
+    server.reset();
+  }
+}
+
+TEST_F(InfoPageTest, TheVideoPageListsOnlyItsSections) {
+  StartServer(testsupport::FakeInfoServer::Mode::Reply);
+  server->SetFixture(7, "\r\n@3Video\r\nAdapter:\tA\r\n;Video Info\r\nChip:\tB\r\n;Video Info\r\nMode:\tC\r\n");
+  ViewerRunner viewer;
+  ASSERT_TRUE(viewer.Init(host.hwnd(), ""));
+  CTestInfo* video = viewer.GetSheet()->InfoPages()[1].get();
+  // The first page asked for its category when the sheet opened; it can be
+  // left once its file is listed.
+  testsupport::FakeInfoServer::Request r{};
+  ASSERT_TRUE(server->WaitForRequest(5000, &r));
+  EXPECT_EQ(r.category, 0u);
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return !viewer.GetSheet()->InfoPage()->Waiting(); }, 10000));
+  ASSERT_TRUE(viewer.GetSheet()->SetActivePage(1));
+  ASSERT_TRUE(server->WaitForRequest(5000, &r));
+  EXPECT_EQ(r.category, 7u);
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return !video->Waiting(); }, 10000));
+  std::vector<std::wstring> lines = InfoLines(video);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], L"Chip:\tB");
+  EXPECT_TRUE(viewer.Cleanup());
+  ::DeleteFileW(server->FilePath(0).c_str());
+  ::DeleteFileW(server->FilePath(7).c_str());
 }
 
 }  // namespace
