@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include "appkit/system.h"
 #include "appkit/text.h"
 #include "ctlfw/infoclient.h"
 #include "ctlfw/rules.h"
@@ -62,7 +63,7 @@ void CTestInfo::StopReading() {
 
 namespace {
 
-bool IsNt() { return (::GetVersion() & 0x80000000u) == 0; }
+bool IsNt() { return !appkit::IsWindows9x(); }
 
 // Reads one word at the start of every page of the block.
 void TouchPages(HWND bar, volatile const BYTE* block, SIZE_T size, int round) {

@@ -1,5 +1,8 @@
 #include "ctlfw/infoclient.h"
 
+#include "appkit/text.h"
+#include "ctlfw/rules.h"
+
 #include <strings.h>
 
 #include <commctrl.h>
@@ -19,16 +22,8 @@ namespace {
 const DWORD kReplyDeadlineMs = 120000;
 const UINT kListDefaultErase = 101;  // WM_COMMAND id understood by the information list
 
-std::wstring Wide(const std::string& s) {
-  if (s.empty()) return {};
-  int n = ::MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), nullptr, 0);
-  std::wstring w((size_t)n, L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), &w[0], n);
-  return w;
-}
-
 void AddLine(HWND list, const std::string& line) {
-  std::wstring w = Wide(line);
+  std::wstring w = appkit::Widen(line);
   ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
 }
 
@@ -65,7 +60,7 @@ bool IsAbsoluteDirectory(const std::wstring& dir) {
 }
 
 bool BuildInfoFilePath(const std::wstring& dir, const std::string& base, std::wstring* path) {
-  std::wstring p = dir + Wide(base) + L".IFO";
+  std::wstring p = dir + appkit::Widen(base) + L".IFO";
   if (p.size() + 1 > suite::kInfoPathMax) return false;
   *path = p;
   return true;
@@ -77,7 +72,8 @@ std::wstring ReadInfoDirectory() {
   if (::RegGetValueW(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, suite::kModulePathValue, RRF_RT_REG_SZ, nullptr,
                      buf, &size) != ERROR_SUCCESS)
     return {};
-  std::wstring dir = buf;
+  // Kept up to and including its last backslash.
+  std::wstring dir = DirectoryPart(buf);
   if (!IsAbsoluteDirectory(dir) || dir.size() + suite::kInfoFileNameMax + 1 > suite::kInfoPathMax) return {};
   return dir;
 }

@@ -103,17 +103,8 @@ BOOL TestRunner::Init(HWND controlWindow, const std::string& cmdLine) {
   std::wstring resPath = appkit::ResourceModulePathFor(path);
   moduleDir_ = DirectoryPart(path);
 
-  // Where the information server writes its files.
-  infoDir_.clear();
-  {
-    appkit::RegKey key;
-    std::wstring serverPath;
-    if (key.Open(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, KEY_READ) &&
-        key.GetString(suite::kModulePathValue, &serverPath)) {
-      if (serverPath.size() > 255) serverPath.resize(255);
-      infoDir_ = DirectoryPart(serverPath);
-    }
-  }
+  // Where the information server writes its files (empty when unknown).
+  infoDir_ = ReadInfoDirectory();
 
   resourceLibrary_ = appkit::LoadResourceModule(resPath);
   resources_ = resourceLibrary_ ? resourceLibrary_ : own;
