@@ -2,14 +2,15 @@
 
 # halvix_test(NAME src...): a GoogleTest program run under Wine by ctest.
 # Tests are registered for the 64-bit build only: under 64-bit Wine a
-# 32-bit program exits 0 without running.
+# 32-bit program exits 0 without running. Each test takes one Wine prefix of
+# the pool that scripts/test describes to ctest (resource "wineprefix").
 function(halvix_test name)
   add_executable(${name} ${ARGN})
   target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main halvix_testsupport)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${HALVIX_TEST_BIN_DIR})
   if(HALVIX_64)
     add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
-    set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300 RESOURCE_GROUPS "wineprefix:1")
   endif()
 endfunction()
 

@@ -36,8 +36,8 @@ build_all() {
   build_arch i686
 }
 
-wine_env() {
-  export WINEPREFIX=${HALVIX_WINEPREFIX:-$BUILD/wineprefix}
+# The Wine programs and the variables every Wine process of ours gets.
+wine_tools() {
   export WINEARCH=win64
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -49,19 +49,60 @@ wine_env() {
   export WINESERVER
 }
 
-# A prefix of the project's own, with a virtual desktop set once.
-prepare_prefix() {
-  wine_env
-  if [ ! -f "$WINEPREFIX/.halvix-ready" ]; then
-    say "preparing Wine prefix $WINEPREFIX"
-    rm -rf "$WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
+# The prefix that scripts/run starts Halvix in.
+wine_env() {
+  export WINEPREFIX=${HALVIX_WINEPREFIX:-$BUILD/wineprefix}
+  wine_tools
+}
+
+# What a prepared prefix holds; pool prefixes whose marker says otherwise
+# (or nothing, as older scripts wrote it) are made again.
+PREFIX_LAYOUT="halvix prefix 1: virtual desktop 1024x768"
+
+# make_prefix DIR: a new prefix in DIR with the virtual desktop set; the
+# marker file is written last, so a prefix without it is incomplete.
+make_prefix() {
+  local dir=$1
+  say "preparing Wine prefix $dir"
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  (
+    export WINEPREFIX=$dir
     "$WINE" wineboot -i >/dev/null 2>&1 </dev/null
     "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 </dev/null
     "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1 </dev/null
     "$WINESERVER" -w
-    touch "$WINEPREFIX/.halvix-ready"
-  fi
+  )
+  echo "$PREFIX_LAYOUT" >"$dir/.halvix-ready"
+}
+
+# A prefix of the project's own, with a virtual desktop set once.
+prepare_prefix() {
+  wine_env
+  [ -f "$WINEPREFIX/.halvix-ready" ] || make_prefix "$WINEPREFIX"
+}
+
+# The test pool: prefixes 1..N under $POOL, each a copy of one prepared
+# template ($POOL/template), so that only the template pays for wineboot.
+POOL=${HALVIX_WINE_POOL:-$BUILD/wineprefixes}
+
+pool_prefix_ready() {
+  [ "$(cat "$1/.halvix-ready" 2>/dev/null)" = "$PREFIX_LAYOUT" ]
+}
+
+# prepare_pool N
+prepare_pool() {
+  local n=$1 i
+  wine_tools
+  mkdir -p "$POOL"
+  for i in $(seq 1 "$n"); do
+    pool_prefix_ready "$POOL/$i" && continue
+    pool_prefix_ready "$POOL/template" || make_prefix "$POOL/template"
+    say "copying Wine prefix $POOL/$i"
+    rm -rf "$POOL/$i" "$POOL/$i.new"
+    cp -a "$POOL/template" "$POOL/$i.new"
+    mv "$POOL/$i.new" "$POOL/$i"
+  done
 }
 
 # Our own X display when there is none (or always with $1 = force).
