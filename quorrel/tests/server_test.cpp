@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <map>
+#include <mutex>
 #include <thread>
 
 #include "appkit/text.h"
@@ -44,6 +47,36 @@ ServerCount Servers() {
 }
 
 std::string ThisMachineKb(ULONGLONG bytes) { return std::to_string(bytes >> 10) + " KB"; }
+
+bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+// A file of category 0, 1 or 8 as its writer leaves it when it ends (the
+// memory file with or without its heap lines): what a reader may see.
+bool WholeFile(unsigned category, const std::string& text) {
+  std::vector<std::string> lines;
+  if (!SplitCrLf(text, &lines) || lines.size() < 3 || lines[0] != "") return false;
+  switch (category) {
+    case 0:
+      return lines[1] == "@3Summary" && StartsWith(lines.back(), "Memory:\t");
+    case 1: {
+      if (lines[1] != "@3Memory Utilization") return false;
+      size_t heaps = 0;
+      while (heaps < lines.size() && lines[heaps] != "@3Heaps Allocation") ++heaps;
+      if (heaps == lines.size()) return lines.back().empty() && StartsWith(lines[lines.size() - 2], "Free Virtual Memory Space:\t");
+      if (heaps < 2 || !lines[heaps - 1].empty() || !StartsWith(lines[heaps - 2], "Free Virtual Memory Space:\t")) return false;
+      for (size_t i = heaps + 1; i < lines.size(); ++i) {
+        const std::string& l = lines[i];
+        if (l.size() < 4 || l.find('\t') == std::string::npos || l.compare(l.size() - 3, 3, " KB") != 0) return false;
+      }
+      return true;
+    }
+    case 8:
+      return lines[1] == "@3Drivers Information" && lines.back() == "" &&
+             StartsWith(lines[lines.size() - 3], "@3Midi Input Devices");
+    default:
+      return false;
+  }
+}
 
 class InfoServer : public ::testing::Test {
  protected:
@@ -188,19 +221,9 @@ TEST_F(InfoServer, SecondHostStartsNoSecondServer) {
 }
 
 TEST_F(InfoServer, ConcurrentWritersAndReadersLeaveEveryFileWhole) {
-  // A file read under the mutex is always a finished one: it ends where its
-  // writer ends it.
-  auto whole = [](unsigned category, const std::string& text) {
-    std::vector<std::string> lines;
-    if (!SplitCrLf(text, &lines) || lines.size() < 3) return false;
-    switch (category) {
-      case 0: return lines[1] == "@3Summary" && lines.back().find("Memory:\t") == 0;
-      case 1: return lines[1] == "@3Memory Utilization" && lines.back().empty() &&
-                     lines[lines.size() - 2].find("Free Virtual Memory Space:\t") == 0;
-      default: return lines[1] == "@3Drivers Information" && lines.back() == "" &&
-                      lines[lines.size() - 3].find("@3Midi Input Devices") == 0;
-    }
-  };
+  // 200 requests from five processes while four readers read under the
+  // mutex and one more keeps it for two seconds: every request is answered
+  // and a file read under the mutex is always a finished one.
   const unsigned cats[3] = {0, 1, 8};
   for (unsigned c : cats) ASSERT_TRUE(Request(c));
   std::atomic<bool> stop{false};
@@ -210,13 +233,28 @@ TEST_F(InfoServer, ConcurrentWritersAndReadersLeaveEveryFileWhole) {
     readers.emplace_back([&, r] {
       for (int i = 0; !stop; ++i) {
         unsigned c = cats[(r + i) % 3];
-        if (!whole(c, ReadFileLocked(InfoPath(c)))) ++broken;
+        if (!WholeFile(c, ReadFileLocked(InfoPath(c)))) ++broken;
         ++reads;
       }
     });
   }
-  const int kRequests = 30;
-  for (int i = 0; i < kRequests; ++i)
+  HANDLE held = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread holder([&] {
+    HANDLE m = ::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, suite::kInfoMutexName);
+    DWORD r = m ? ::WaitForSingleObject(m, 30000) : WAIT_FAILED;
+    ::SetEvent(held);
+    ::Sleep(2000);
+    if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) ::ReleaseMutex(m);
+    if (m) ::CloseHandle(m);
+  });
+  ASSERT_EQ(::WaitForSingleObject(held, 30000), WAIT_OBJECT_0);
+
+  const int kOwn = 40, kOthers = 4, kEach = 40;
+  DWORD t0 = ::GetTickCount();
+  Process others[kOthers];
+  for (Process& p : others)
+    ASSERT_TRUE(p.Start(TestBinDir() + L"quorrel_requester.exe", std::to_wstring(kEach))) << p.LastError().c_str();
+  for (int i = 0; i < kOwn; ++i)
     ::PostMessageW(server_, kMsg, reinterpret_cast<WPARAM>(catcher_.hwnd()),
                    (LPARAM)(cats[i % 3] | (i % 2 ? suite::INFO_REQUEST_REUSE : 0)));
   int replies = 0;
@@ -224,14 +262,26 @@ TEST_F(InfoServer, ConcurrentWritersAndReadersLeaveEveryFileWhole) {
       [&] {
         for (const auto& m : catcher_.Take())
           if (m.msg == kMsg && m.wp == suite::INFO_REPLY_READY) ++replies;
-        return replies >= kRequests;
+        return replies >= kOwn;
       },
-      60000);
+      90000);
+  for (Process& p : others) {
+    ASSERT_TRUE(p.WaitExit(90000));
+    EXPECT_EQ(p.ExitCode(), 0u) << "requests of another process left without a reply";
+  }
+  DWORD elapsed = ::GetTickCount() - t0;
   stop = true;
   for (auto& t : readers) t.join();
-  EXPECT_EQ(replies, kRequests);
+  holder.join();
+  ::CloseHandle(held);
+  EXPECT_EQ(replies, kOwn);
   EXPECT_GT(reads.load(), 10);
   EXPECT_EQ(broken.load(), 0);
+  EXPECT_TRUE(TempFilesIn(TestBinDir()).empty()) << "a writer left its temporary file";
+  RecordProperty("requests", kOwn + kOthers * kEach);
+  RecordProperty("milliseconds", (int)elapsed);
+  std::printf("[ measure  ] %d requests from %d processes answered in %lu ms (mutex held 2000 ms of it)\n",
+              kOwn + kOthers * kEach, kOthers + 1, elapsed);
 }
 
 TEST_F(InfoServer, ClosingWhileAWorkerWaitsLeavesNoThread) {
