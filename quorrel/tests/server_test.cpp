@@ -456,3 +456,66 @@ TEST_F(InfoServer, AnAbandonedMutexIsTakenOverAndReleased) {
   ReleaseMutex(m);
   CloseHandle(m);
 }
+
+TEST(InfoServerKilled, MidWriteLeavesEveryFileWholeAndTheNextServerAnswers) {
+  DeleteKey(suite::kTressalSettingKey);
+  DeleteKey(suite::kQuorrelSettingKey);
+  SetDword(suite::kHalvixSettingKey, suite::kAutoRefreshValue, 1);
+  // The memory writer walks every process's heaps: it takes a while.
+  SetDword(suite::kQuorrelSettingKey, L"MemoryHeap", 1);
+  ASSERT_EQ(Servers().count, 0) << "a server of another test is still running";
+  // A directory of its own: the only changes there are the server's.
+  HostCopy copy(L"killed");
+  ASSERT_TRUE(copy.Ok());
+  auto path = [&](unsigned c) { return copy.dir() + appkit::Widen(suite::kInfoFileBase[c]) + L".IFO"; };
+  const unsigned cats[3] = {0, 1, 8};
+  MessageCatcher catcher;
+  auto request = [&](HWND server, unsigned c) {
+    return ::PostMessageW(server, kMsg, reinterpret_cast<WPARAM>(catcher.hwnd()), c) &&
+           catcher.WaitFor(kMsg, 20000);
+  };
+  std::map<unsigned, std::string> before;
+  for (unsigned killed : cats) {
+    Process host;
+    ASSERT_TRUE(host.Start(copy.exe())) << host.LastError().c_str();
+    HWND server = WaitForWindow(suite::kInfoServerTitle, L"", host.Pid(), 10000);
+    ASSERT_NE(server, nullptr);
+    if (before.empty()) {
+      for (unsigned c : cats) {
+        ASSERT_TRUE(request(server, c));
+        before[c] = ReadFileLocked(path(c));
+        ASSERT_TRUE(WholeFile(c, before[c])) << c << ": " << before[c];
+      }
+    }
+    // The first change in the directory is the worker beginning its file:
+    // the server dies while it writes.
+    HANDLE change = ::FindFirstChangeNotificationW(
+        copy.dir().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE);
+    ASSERT_NE(change, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(::PostMessageW(server, kMsg, reinterpret_cast<WPARAM>(catcher.hwnd()), killed));
+    EXPECT_EQ(::WaitForSingleObject(change, 20000), WAIT_OBJECT_0) << "no writer began";
+    ASSERT_TRUE(::TerminateProcess(host.Handle(), 9));
+    ASSERT_TRUE(host.WaitExit(10000));
+    ::FindCloseChangeNotification(change);
+    for (unsigned c : cats) {
+      std::string text = ReadFileBytes(path(c));
+      EXPECT_TRUE(text == before[c] || WholeFile(c, text))
+          << "category " << c << " after a kill while writing " << killed << ": " << text.size() << " bytes\n" << text;
+      if (WholeFile(c, text)) before[c] = text;
+    }
+  }
+  // The next start serves again and clears what the dead writers left.
+  Process host;
+  ASSERT_TRUE(host.Start(copy.exe()));
+  HWND server = WaitForWindow(suite::kInfoServerTitle, L"", host.Pid(), 10000);
+  ASSERT_NE(server, nullptr);
+  EXPECT_TRUE(TempFilesIn(copy.dir()).empty());
+  for (unsigned c : cats) {
+    ASSERT_TRUE(request(server, c)) << c;
+    EXPECT_TRUE(WholeFile(c, ReadFileLocked(path(c)))) << c;
+  }
+  ::PostMessageW(FindTopWindow(L"Quorrel test host", L"", host.Pid()), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(host.WaitExit(20000));
+  EXPECT_EQ(host.ExitCode(), 0u);
+  DeleteKey(suite::kQuorrelSettingKey);
+}
