@@ -146,6 +146,30 @@ void ReleaseResources(ModuleState& m) {
   m.resources = nullptr;
 }
 
+// A start that cannot go on says why: in a message box when someone started
+// the program, on the debugger's output when it was started unattended
+// ("-Startup"), where a message box would wait for no one.
+void ReportStartFailure(const ModuleState& m, const std::string& text) {
+  if (m.startup) {
+    ::OutputDebugStringA((text + "\n").c_str());
+    return;
+  }
+  std::string title = Str(IDS_SYSTEM_INFORMATION);
+  ::MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK | MB_ICONSTOP);
+}
+
+// The module's directory cannot hold the information files: no server, and
+// "ModulePath" no longer names a directory of a server that is gone.
+void RefuseStart(ModuleState& m) {
+  m.startRefused = true;
+  ReleaseServerGuard(m);
+  appkit::RegKey key;
+  if (key.Open(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, KEY_SET_VALUE)) key.DeleteValue(suite::kModulePathValue);
+  std::string dir = appkit::Narrow(m.moduleDir);
+  ReportStartFailure(m, FormatA(Str(IDS_DIRECTORY_TOO_LONG).c_str(), dir.c_str(), (unsigned)dir.size(),
+                                (unsigned)InfoDirectoryMax()));
+}
+
 void CALLBACK WatchForServer(HWND, UINT, UINT_PTR, DWORD) {
   ModuleState& m = Module();
   if (m.controls <= 0 || m.guard || m.starting || m.startRefused) return;
@@ -174,8 +198,7 @@ bool StartQuorrelServer(HMODULE module) {
   // Every information file's path must fit its request record; a server
   // that could not name its files does not start.
   if (!InfoDirectoryFits(m.moduleDir)) {
-    m.startRefused = true;
-    ReleaseServerGuard(m);
+    RefuseStart(m);
     m.starting = false;
     return false;
   }

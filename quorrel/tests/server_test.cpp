@@ -519,3 +519,150 @@ TEST(InfoServerKilled, MidWriteLeavesEveryFileWholeAndTheNextServerAnswers) {
   EXPECT_EQ(host.ExitCode(), 0u);
   DeleteKey(suite::kQuorrelSettingKey);
 }
+
+namespace {
+
+// A program run under this test's debugger, on a thread of its own (debug
+// events go to the thread that started the program), keeping what it
+// writes with OutputDebugString.
+class DebuggedProcess {
+ public:
+  DebuggedProcess(const std::wstring& exe, const std::wstring& args) {
+    started_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this, exe, args] { Run(exe, args); });
+    ::WaitForSingleObject(started_, 20000);
+  }
+  ~DebuggedProcess() {
+    if (process_) ::TerminateProcess(process_, 1);
+    thread_.join();
+    if (process_) ::CloseHandle(process_);
+    ::CloseHandle(started_);
+  }
+  DWORD Pid() const { return pid_; }
+  bool WaitExit(DWORD ms) const { return process_ && ::WaitForSingleObject(process_, ms) == WAIT_OBJECT_0; }
+  DWORD ExitCode() const {
+    DWORD code = 0;
+    return process_ && ::GetExitCodeProcess(process_, &code) ? code : (DWORD)-1;
+  }
+  std::string Output() {
+    std::lock_guard<std::mutex> lock(lock_);
+    return output_;
+  }
+
+ private:
+  void Run(const std::wstring& exe, const std::wstring& args) {
+    std::wstring cmd = L"\"" + exe + L"\" " + args;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    std::wstring dir = exe.substr(0, exe.find_last_of(L'\\') + 1);
+    BOOL ok = ::CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr,
+                               dir.c_str(), &si, &pi);
+    if (ok) {
+      ::CloseHandle(pi.hThread);
+      process_ = pi.hProcess;
+      pid_ = pi.dwProcessId;
+    }
+    ::SetEvent(started_);
+    if (!ok) return;
+    for (;;) {
+      DEBUG_EVENT ev{};
+      if (!::WaitForDebugEvent(&ev, INFINITE)) break;
+      DWORD how = DBG_CONTINUE;
+      switch (ev.dwDebugEventCode) {
+        case CREATE_PROCESS_DEBUG_EVENT:
+          if (ev.u.CreateProcessInfo.hFile) ::CloseHandle(ev.u.CreateProcessInfo.hFile);
+          break;
+        case LOAD_DLL_DEBUG_EVENT:
+          if (ev.u.LoadDll.hFile) ::CloseHandle(ev.u.LoadDll.hFile);
+          break;
+        case EXCEPTION_DEBUG_EVENT:
+          if (ev.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) how = DBG_EXCEPTION_NOT_HANDLED;
+          break;
+        case OUTPUT_DEBUG_STRING_EVENT: {
+          const OUTPUT_DEBUG_STRING_INFO& s = ev.u.DebugString;
+          std::string text(s.nDebugStringLength, '\0');
+          SIZE_T got = 0;
+          if (!s.fUnicode && ::ReadProcessMemory(process_, s.lpDebugStringData, &text[0], text.size(), &got)) {
+            text.resize(got);
+            std::lock_guard<std::mutex> lock(lock_);
+            output_ += text.c_str();
+          }
+          break;
+        }
+        default:
+          break;
+      }
+      ::ContinueDebugEvent(ev.dwProcessId, ev.dwThreadId, how);
+      if (ev.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT) break;
+    }
+  }
+
+  HANDLE started_ = nullptr;
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+  std::thread thread_;
+  std::mutex lock_;
+  std::string output_;
+};
+
+void SetModulePath(const std::wstring& dir) {
+  HKEY k = nullptr;
+  ::RegCreateKeyExW(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+  ::RegSetValueExW(k, suite::kModulePathValue, 0, REG_SZ, (const BYTE*)dir.c_str(), (DWORD)(dir.size() + 1) * 2);
+  ::RegCloseKey(k);
+}
+
+}  // namespace
+
+TEST(InfoServerStart, AFolderTooLongForItsFilesIsRefusedWithItsReason) {
+  ASSERT_EQ(Servers().count, 0) << "a server of another test is still running";
+  // One character more than the longest directory whose files fit.
+  const size_t longest = suite::kInfoPathMax - 1 - suite::kInfoFileNameMax;
+  HostCopy copy(L"deep", longest + 1, L"q.exe");
+  ASSERT_TRUE(copy.Ok());
+  ASSERT_EQ(copy.dir().size(), longest + 1);
+  const std::string dir = appkit::Narrow(copy.dir());
+  auto saysWhy = [&](const std::string& text) {
+    return text.find("not started") != std::string::npos && text.find(dir) != std::string::npos &&
+           text.find(std::to_string(longest + 1) + " characters") != std::string::npos &&
+           text.find(std::to_string(longest) + " characters") != std::string::npos;
+  };
+
+  // Started by someone: a message box says it.
+  SetModulePath(TestBinDir());
+  Process host;
+  ASSERT_TRUE(host.Start(copy.exe())) << host.LastError().c_str();
+  HWND box = WaitForWindow(L"System Information", L"#32770", host.Pid(), 10000);
+  ASSERT_NE(box, nullptr) << "no message box";
+  std::string text = appkit::Narrow(GetText(FindChildById(box, 0xFFFF)));
+  EXPECT_TRUE(saysWhy(text)) << text;
+  EXPECT_EQ(ReadString(suite::kQuorrelSettingKey, suite::kModulePathValue), L"")
+      << "ModulePath still names another server's folder";
+  EXPECT_EQ(Servers().count, 0);
+  ASSERT_TRUE(ClickButton(box, IDOK));
+  HWND hostWindow = WaitForWindow(L"Quorrel test host", L"", host.Pid(), 10000);
+  ASSERT_NE(hostWindow, nullptr);
+  PumpUntil([] { return false; }, 1200);  // the watch does not try again
+  EXPECT_EQ(FindTopWindow(L"System Information", L"#32770", host.Pid()), nullptr);
+  ::PostMessageW(hostWindow, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(host.WaitExit(10000));
+
+  // Started unattended ("-Startup"): nothing waits for an answer; the
+  // reason goes to the debugger's output.
+  SetModulePath(TestBinDir());
+  {
+    DebuggedProcess quiet(copy.exe(), L"-Startup");
+    ASSERT_NE(quiet.Pid(), 0u);
+    hostWindow = WaitForWindow(L"Quorrel test host", L"", quiet.Pid(), 20000);
+    ASSERT_NE(hostWindow, nullptr) << "the start waited for something";
+    PumpUntil([] { return false; }, 500);
+    EXPECT_EQ(FindTopWindow(L"", L"#32770", quiet.Pid()), nullptr) << "a modal box in an unattended start";
+    EXPECT_TRUE(saysWhy(quiet.Output())) << quiet.Output();
+    EXPECT_EQ(ReadString(suite::kQuorrelSettingKey, suite::kModulePathValue), L"");
+    EXPECT_EQ(Servers().count, 0);
+    ::PostMessageW(hostWindow, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(quiet.WaitExit(10000));
+    EXPECT_EQ(quiet.ExitCode(), 0u);
+  }
+}
