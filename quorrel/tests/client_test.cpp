@@ -235,6 +235,40 @@ TEST(InfoClient, DetachCancelsAReaderWaitingForTheMutex) {
   CloseHandle(mutex);
 }
 
+TEST(InfoClient, AReaderWaitsForTheMutexOfAServerThatStartedAfterItsSheet) {
+  // The sheet found no server mutex (no server ran then); a server has
+  // started since, and a reader keeps its file.
+  FakeServer server;
+  const std::wstring dir = TempDir();
+  WriteText(dir + L"KytMEM.IFO", "A:\t1\n");
+  InfoClient client(1, "KytMEM");
+  TestPage page(&client);
+  client.Attach(page.hwnd(), page.list, kMsg, nullptr, dir, "Last Updated:");
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, suite::kInfoMutexName);
+  HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr), release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread holder([&] {
+    WaitForSingleObject(mutex, INFINITE);
+    SetEvent(held);
+    WaitForSingleObject(release, 20000);
+    ReleaseMutex(mutex);
+  });
+  ASSERT_EQ(WaitForSingleObject(held, 5000), WAIT_OBJECT_0);
+  ASSERT_TRUE(client.Request(false));
+  PostMessageW(page.hwnd(), kMsg, suite::INFO_REPLY_READY, 1);
+  PumpUntil([] { return false; }, 500);
+  EXPECT_TRUE(client.Waiting());
+  EXPECT_TRUE(ListLines(page.list).empty()) << "read while another held the server's mutex";
+  SetEvent(release);
+  EXPECT_TRUE(PumpUntil([&] { return !client.Waiting(); }, 10000));
+  EXPECT_EQ(ListLines(page.list).size(), 2u);
+  holder.join();
+  EXPECT_EQ(WaitForSingleObject(mutex, 5000), (DWORD)WAIT_OBJECT_0) << "the reader released it";
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+  CloseHandle(held);
+  CloseHandle(release);
+}
+
 TEST(InfoClient, ListsTheServersMemoryFile) {
   Process host;
   ASSERT_TRUE(host.Start(TestBinDir() + L"quorrel_host.exe"));
