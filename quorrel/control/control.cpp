@@ -1,6 +1,7 @@
 // The Quorrel control: no properties, methods or events. Creating it starts
-// the machine's information server (when none runs yet); destroying the
-// control that started it closes the server again.
+// the machine's information server (when none runs yet); while it lives it
+// starts one again when the machine's server has gone; the last control of
+// the process that runs the server closes it.
 #include <windows.h>
 #include <olectl.h>
 
@@ -22,12 +23,10 @@ appkit::AxControlIdentity Identity() {
 
 class CQuorrelCtrl : public appkit::AxControl {
  public:
-  CQuorrelCtrl() : AxControl(Identity()) { ownsServer_ = quorrel::StartQuorrelServer(appkit::ThisModule()); }
-  ~CQuorrelCtrl() override {
-    // Only the control that started the server closes it; a second control
-    // in the same process leaves it to its owner.
-    if (ownsServer_) quorrel::StopQuorrelServer();
-  }
+  CQuorrelCtrl() : AxControl(Identity()) { quorrel::AttachQuorrelControl(appkit::ThisModule()); }
+  // The server this process runs closes with the last control; while any
+  // control lives, the process starts a server when the machine has none.
+  ~CQuorrelCtrl() override { quorrel::DetachQuorrelControl(); }
   static IUnknown* Create() { return static_cast<IDispatch*>(new CQuorrelCtrl()); }
 
  protected:
@@ -35,9 +34,6 @@ class CQuorrelCtrl : public appkit::AxControl {
     ::FillRect(dc, &bounds, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
     ::Ellipse(dc, bounds.left, bounds.top, bounds.right, bounds.bottom);
   }
-
- private:
-  bool ownsServer_ = false;
 };
 
 class CQuorrelPropPage : public appkit::AxPropertyPage {

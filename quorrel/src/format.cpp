@@ -132,8 +132,20 @@ bool BuildInfoPath(const std::wstring& dir, unsigned category, wchar_t* buf, siz
   return true;
 }
 
-bool InfoDirectoryFits(const std::wstring& dir) {
-  return !dir.empty() && dir.size() + suite::kInfoFileNameMax + 1 <= suite::kInfoPathMax;
+bool InfoDirectoryFits(const std::wstring& dir) { return !dir.empty() && dir.size() <= InfoDirectoryMax(); }
+
+size_t InfoDirectoryMax() { return suite::kInfoPathMax - 1 - suite::kInfoFileNameMax; }
+
+bool IsInfoTempFileName(const std::wstring& name) {
+  const size_t prefix = 3, ext = 4;
+  if (name.size() < prefix + 1 + ext || name.size() > prefix + 4 + ext) return false;
+  if (_wcsnicmp(name.c_str(), kInfoTempPrefix, prefix) != 0) return false;
+  if (_wcsicmp(name.c_str() + name.size() - ext, L".tmp") != 0) return false;
+  for (size_t i = prefix; i < name.size() - ext; ++i) {
+    wchar_t c = name[i];
+    if (!((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F'))) return false;
+  }
+  return true;
 }
 
 bool IsFileNewerThan(const FILETIME& fileUtc, const FILETIME& moduleBeginUtc) {

@@ -63,6 +63,12 @@ bool IsValidRequest(bool windowExists, uint32_t categoryWord);
 bool BuildInfoPath(const std::wstring& dir, unsigned category, wchar_t* buf, size_t size);
 // Whether a directory leaves room for every information file's path.
 bool InfoDirectoryFits(const std::wstring& dir);
+// The longest directory (trailing backslash included) that does.
+size_t InfoDirectoryMax();
+// Names of the writers' temporary files: "ifo", one to four hexadecimal
+// digits and ".tmp", in any case (GetTempFileName's names for "ifo").
+constexpr wchar_t kInfoTempPrefix[] = L"ifo";
+bool IsInfoTempFileName(const std::wstring& name);
 // Reuse rule, time part: the file's last write, in local time and whole
 // seconds, is strictly later than the main program's start.
 bool IsFileNewerThan(const FILETIME& fileUtc, const FILETIME& moduleBeginUtc);

@@ -23,7 +23,8 @@ class StringSink : public InfoSink {
 };
 
 // A file opened for writing in text mode: every "\n" reaches the disk as
-// CR LF. Truncates an existing file.
+// CR LF. Truncates an existing file. Remembers whether every piece reached
+// the file.
 class FileSink : public InfoSink {
  public:
   FileSink() = default;
@@ -34,10 +35,13 @@ class FileSink : public InfoSink {
   bool IsOpen() const { return file_ != nullptr; }
   void WriteString(const std::string& text) override;
   void Flush() override;
-  void Close();
+  // True when the file was open and everything written, flushed and closed
+  // without an error.
+  bool Close();
 
  private:
   FILE* file_ = nullptr;
+  bool failed_ = false;
 };
 
 }  // namespace quorrel

@@ -11,6 +11,7 @@
 #include "format.h"
 #include "resource.h"
 #include "serverdlg.h"
+#include "worker.h"
 
 namespace quorrel {
 
@@ -103,17 +104,90 @@ void ReadSummarySwitches(int out[suite::SW_COUNT]) {
   }
 }
 
+namespace {
+
+// The machine's server guard: a mutex that the thread running the server
+// owns. A server that dies, however it dies, leaves it abandoned, and the
+// next start takes it over; the semaphore of older starts outlives a server
+// whenever any other process still holds a handle to it.
+const wchar_t kServerGuardName[] = L"Qev Quorrel Server";
+// How often a process with controls and no server looks for one.
+const UINT kWatchMs = 500;
+
+bool TakeServerGuard(ModuleState& m) {
+  HANDLE guard = ::CreateMutexW(nullptr, FALSE, kServerGuardName);
+  if (guard) {
+    DWORD r = ::WaitForSingleObject(guard, 0);
+    if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) {
+      ::CloseHandle(guard);
+      return false;  // a live server holds it
+    }
+  }
+  // Without a guard at all (creation failed) the start goes on, as it
+  // always has without its semaphore.
+  m.guard = guard;
+  m.semaphore = ::CreateSemaphoreW(nullptr, 0, 1, suite::kInfoServerSemaphore);
+  return true;
+}
+
+void ReleaseServerGuard(ModuleState& m) {
+  if (m.semaphore) ::CloseHandle(m.semaphore);
+  m.semaphore = nullptr;
+  if (m.guard) {
+    ::ReleaseMutex(m.guard);
+    ::CloseHandle(m.guard);
+  }
+  m.guard = nullptr;
+}
+
+void ReleaseResources(ModuleState& m) {
+  if (m.resourceLibraryLoaded) appkit::FreeResourceModule(m.resources);
+  m.resourceLibraryLoaded = false;
+  m.resources = nullptr;
+}
+
+// A start that cannot go on says why: in a message box when someone started
+// the program, on the debugger's output when it was started unattended
+// ("-Startup"), where a message box would wait for no one.
+void ReportStartFailure(const ModuleState& m, const std::string& text) {
+  if (m.startup) {
+    ::OutputDebugStringA((text + "\n").c_str());
+    return;
+  }
+  std::string title = Str(IDS_SYSTEM_INFORMATION);
+  ::MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK | MB_ICONSTOP);
+}
+
+// The module's directory cannot hold the information files: no server, and
+// "ModulePath" no longer names a directory of a server that is gone.
+void RefuseStart(ModuleState& m) {
+  m.startRefused = true;
+  ReleaseServerGuard(m);
+  appkit::RegKey key;
+  if (key.Open(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, KEY_SET_VALUE)) key.DeleteValue(suite::kModulePathValue);
+  std::string dir = appkit::Narrow(m.moduleDir);
+  ReportStartFailure(m, FormatA(Str(IDS_DIRECTORY_TOO_LONG).c_str(), dir.c_str(), (unsigned)dir.size(),
+                                (unsigned)InfoDirectoryMax()));
+}
+
+void CALLBACK WatchForServer(HWND, UINT, UINT_PTR, DWORD) {
+  ModuleState& m = Module();
+  if (m.controls <= 0 || m.guard || m.starting || m.startRefused) return;
+  if (::FindWindowW(nullptr, suite::kInfoServerTitle)) return;
+  StartQuorrelServer(m.module);
+}
+
+}  // namespace
+
 bool StartQuorrelServer(HMODULE module) {
   ModuleState& m = Module();
-  if (m.serverCreated) return false;
+  if (m.guard || m.serverCreated || m.starting || m.startRefused) return false;
+  // A server whose window is up runs, whether or not it keeps our guard.
+  if (::FindWindowW(nullptr, suite::kInfoServerTitle)) return false;
+  if (!TakeServerGuard(m)) return false;
+  m.starting = true;
   m.showWnd = 0;
   m.startup = 0;
-
-  HANDLE sem = ::CreateSemaphoreW(nullptr, 0, 1, suite::kInfoServerSemaphore);
-  if (sem && ::GetLastError() == ERROR_ALREADY_EXISTS) {
-    ::CloseHandle(sem);
-    return false;
-  }
 
   const char* cmd = ::GetCommandLineA();
   ScanModuleSwitches(cmd ? cmd : "", &m.showWnd, &m.startup);
@@ -124,14 +198,17 @@ bool StartQuorrelServer(HMODULE module) {
   // Every information file's path must fit its request record; a server
   // that could not name its files does not start.
   if (!InfoDirectoryFits(m.moduleDir)) {
-    if (sem) ::CloseHandle(sem);
+    RefuseStart(m);
+    m.starting = false;
     return false;
   }
-  m.semaphore = sem;
+  // What the writers of a server that died left behind.
+  RemoveLeftoverTempFiles(m.moduleDir);
 
   BindRuntimeLibraries(m);
   ReadSystemDirectories(m);
 
+  ReleaseResources(m);
   HINSTANCE res = appkit::LoadResourceModule(appkit::ResourceModulePathFor(m.modulePath));
   m.resourceLibraryLoaded = res != nullptr;
   m.resources = res ? res : module;
@@ -143,13 +220,24 @@ bool StartQuorrelServer(HMODULE module) {
 
   g_server.reset(new CQuorrelServerDlg(m.resources, m.moduleDir));
   if (!g_server->CreateModeless(nullptr)) {
+    // No server: the guard goes, so that another module may run one.
     g_server.reset();
-    return true;  // the semaphore is kept: this control owns the (failed) server
+    m.startRefused = true;
+    ReleaseServerGuard(m);
+    m.starting = false;
+    return false;
   }
   m.serverCreated = true;
   appkit::RegWriteString(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, suite::kModulePathValue, m.moduleDir);
   ::ShowWindow(g_server->hwnd(), m.showWnd ? SW_SHOW : SW_HIDE);
+  m.starting = false;
   return true;
+}
+
+void ServerWindowClosed() {
+  ModuleState& m = Module();
+  m.serverCreated = false;
+  ReleaseServerGuard(m);
 }
 
 void StopQuorrelServer() {
@@ -158,9 +246,7 @@ void StopQuorrelServer() {
     if (m.serverCreated && g_server->hwnd()) ::SendMessageW(g_server->hwnd(), WM_CLOSE, 0, 0);
     g_server.reset();
   }
-  m.serverCreated = false;
-  if (m.semaphore) ::CloseHandle(m.semaphore);
-  m.semaphore = nullptr;
+  ServerWindowClosed();
   m.vexholm = nullptr;
   m.getQuorrel = nullptr;
   m.mirvaneRc = nullptr;
@@ -171,9 +257,25 @@ void StopQuorrelServer() {
   m.heap32First = nullptr;
   m.heap32Next = nullptr;
   // Every worker has ended by now: the resource library can go.
-  if (m.resourceLibraryLoaded) appkit::FreeResourceModule(m.resources);
-  m.resourceLibraryLoaded = false;
-  m.resources = nullptr;
+  ReleaseResources(m);
+}
+
+void AttachQuorrelControl(HMODULE module) {
+  ModuleState& m = Module();
+  if (m.controls++ == 0) {
+    m.module = module;
+    m.startRefused = false;
+    m.watchTimer = ::SetTimer(nullptr, 0, kWatchMs, &WatchForServer);
+  }
+  StartQuorrelServer(module);
+}
+
+void DetachQuorrelControl() {
+  ModuleState& m = Module();
+  if (m.controls <= 0 || --m.controls > 0) return;
+  if (m.watchTimer) ::KillTimer(nullptr, m.watchTimer);
+  m.watchTimer = 0;
+  StopQuorrelServer();
 }
 
 void WriteLastResult(const std::string& text) {

@@ -95,6 +95,8 @@
 #define IDS_DEVICE_IN_USE 62423
 #define IDS_FAILED_DEVICE_NAME 62424
 #define IDS_WIN2000_VERSION 62444
+// Start-up refusal of a module whose directory is too long.
+#define IDS_DIRECTORY_TOO_LONG 63200
 // Headings of the categories whose writers have not joined the server yet
 // (63100 + category index).
 #define IDS_CATEGORY_HEADING_BASE 63100

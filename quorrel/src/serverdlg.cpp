@@ -248,6 +248,8 @@ void CQuorrelServerDlg::OnClose() {
   }
   Destroy();
   ShutdownGatherers();
+  // However the window was closed, the machine may have a server again.
+  ServerWindowClosed();
 }
 
 }  // namespace quorrel

@@ -121,6 +121,55 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
   }
 }
 
+namespace {
+
+// Takes a file out of every reader's way at once: renamed onto `aside` (a
+// temporary file of ours) and deleted there. A rename works while another
+// program holds the file open for reading, as long as it allows deleting;
+// deleting in place would leave the old file readable until that program
+// lets go.
+void DiscardInfoFile(const wchar_t* path, const wchar_t* aside) {
+  if (aside && ::MoveFileExW(path, aside, MOVEFILE_REPLACE_EXISTING)) {
+    ::SetFileAttributesW(aside, FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(aside);
+    return;
+  }
+  ::DeleteFileW(path);
+  if (aside) ::DeleteFileW(aside);
+}
+
+}  // namespace
+
+bool WriteInfoFile(const wchar_t* path, unsigned category, const GatherContext& ctx) {
+  std::wstring dir = DirectoryOf(path);
+  wchar_t temp[MAX_PATH] = {};
+  bool haveTemp = !dir.empty() && ::GetTempFileNameW(dir.c_str(), kInfoTempPrefix, 0, temp) != 0;
+  bool done = false;
+  if (haveTemp) {
+    FileSink file;
+    if (file.Create(temp)) {
+      WriteCategory(file, category, ctx);
+      done = file.Close() && ::MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING);
+    }
+  }
+  if (!done) DiscardInfoFile(path, haveTemp ? temp : nullptr);
+  return done;
+}
+
+void RemoveLeftoverTempFiles(const std::wstring& dir) {
+  WIN32_FIND_DATAW found{};
+  std::wstring pattern = dir + kInfoTempPrefix + L"*.tmp";
+  HANDLE find = ::FindFirstFileW(pattern.c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsInfoTempFileName(found.cFileName)) continue;
+    std::wstring path = dir + found.cFileName;
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(path.c_str());
+  } while (::FindNextFileW(find, &found));
+  ::FindClose(find);
+}
+
 long LiveWorkerCount() { return ::InterlockedCompareExchange(&g_live, 0, 0); }
 
 DWORD WINAPI GatherCategoryThread(LPVOID param) {
@@ -146,17 +195,15 @@ DWORD WINAPI GatherCategoryThread(LPVOID param) {
       reuse = MayReuseInfoFile(req->path);
     }
     if (!reuse) {
-      FileSink file;
-      if (file.Create(req->path)) {
-        GatherContext ctx;
-        ctx.switches = req->switches;
-        ctx.dmiLine = req->dmiLine;
-        ctx.clientWindow = req->clientWindow;
-        ctx.monitorMessage = req->monitorMessage;
-        ctx.softwareList = req->softwareList;
-        WriteCategory(file, req->category, ctx);
-        file.Close();
-      }
+      GatherContext ctx;
+      ctx.switches = req->switches;
+      ctx.dmiLine = req->dmiLine;
+      ctx.clientWindow = req->clientWindow;
+      ctx.monitorMessage = req->monitorMessage;
+      ctx.softwareList = req->softwareList;
+      // The reply follows either way: a file that could not be written is
+      // gone, and the client finds no file rather than an old one.
+      WriteInfoFile(req->path, req->category, ctx);
     }
   }
 

@@ -46,6 +46,14 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx);
 void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx);
 // Reuse rule of requests with bit 31 (registry and file time).
 bool MayReuseInfoFile(const wchar_t* path);
+// Writes a category's file at `path`: into a temporary file beside it,
+// which replaces the old file only once it is whole. When that fails the
+// old file is removed (when anyone lets it go), so that no reader takes it
+// for the answer to this request. True when the new file is in place.
+bool WriteInfoFile(const wchar_t* path, unsigned category, const GatherContext& ctx);
+// Removes the temporary files that writers of a server that died left in
+// `dir` (only names of the writers' own form).
+void RemoveLeftoverTempFiles(const std::wstring& dir);
 
 // The mutex shared by all writers and readers, created by the server window.
 void OpenInfoMutex();

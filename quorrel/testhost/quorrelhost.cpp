@@ -1,7 +1,8 @@
-// Test host of the information server: starts it as a Quorrel control does
-// when it is created, and stops it when its own window closes; with
-// "-Control" it creates the registered Quorrel control instead. Exit code:
-// the number of request workers still alive after the server closed.
+// Test host of the information server: behaves as one Quorrel control does
+// from its creation (start a server when the machine has none, watch for
+// one that has gone) until its own window closes; with "-Control" it
+// creates the registered Quorrel control instead. Exit code: the number of
+// request workers still alive after the server closed.
 #include <windows.h>
 #include <ole2.h>
 
@@ -19,8 +20,8 @@ class HostWindow : public appkit::Window {
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
     if (msg == WM_CLOSE) {
-      if (owner) quorrel::StopQuorrelServer();
-      owner = false;
+      if (attached) quorrel::DetachQuorrelControl();
+      attached = false;
       if (control) control->Release();
       control = nullptr;
       Destroy();
@@ -31,7 +32,7 @@ class HostWindow : public appkit::Window {
   }
 
  public:
-  bool owner = false;
+  bool attached = false;
   IUnknown* control = nullptr;
 };
 
@@ -48,7 +49,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                                   IID_IUnknown, reinterpret_cast<void**>(&host.control))))
       return 201;
   } else {
-    host.owner = quorrel::StartQuorrelServer(::GetModuleHandleW(nullptr));
+    quorrel::AttachQuorrelControl(::GetModuleHandleW(nullptr));
+    host.attached = true;
   }
   int code = app.Run();
   if (host.control) host.control->Release();

@@ -235,6 +235,40 @@ TEST(InfoClient, DetachCancelsAReaderWaitingForTheMutex) {
   CloseHandle(mutex);
 }
 
+TEST(InfoClient, AReaderWaitsForTheMutexOfAServerThatStartedAfterItsSheet) {
+  // The sheet found no server mutex (no server ran then); a server has
+  // started since, and a reader keeps its file.
+  FakeServer server;
+  const std::wstring dir = TempDir();
+  WriteText(dir + L"KytMEM.IFO", "A:\t1\n");
+  InfoClient client(1, "KytMEM");
+  TestPage page(&client);
+  client.Attach(page.hwnd(), page.list, kMsg, nullptr, dir, "Last Updated:");
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, suite::kInfoMutexName);
+  HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr), release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread holder([&] {
+    WaitForSingleObject(mutex, INFINITE);
+    SetEvent(held);
+    WaitForSingleObject(release, 20000);
+    ReleaseMutex(mutex);
+  });
+  ASSERT_EQ(WaitForSingleObject(held, 5000), WAIT_OBJECT_0);
+  ASSERT_TRUE(client.Request(false));
+  PostMessageW(page.hwnd(), kMsg, suite::INFO_REPLY_READY, 1);
+  PumpUntil([] { return false; }, 500);
+  EXPECT_TRUE(client.Waiting());
+  EXPECT_TRUE(ListLines(page.list).empty()) << "read while another held the server's mutex";
+  SetEvent(release);
+  EXPECT_TRUE(PumpUntil([&] { return !client.Waiting(); }, 10000));
+  EXPECT_EQ(ListLines(page.list).size(), 2u);
+  holder.join();
+  EXPECT_EQ(WaitForSingleObject(mutex, 5000), (DWORD)WAIT_OBJECT_0) << "the reader released it";
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+  CloseHandle(held);
+  CloseHandle(release);
+}
+
 TEST(InfoClient, ListsTheServersMemoryFile) {
   Process host;
   ASSERT_TRUE(host.Start(TestBinDir() + L"quorrel_host.exe"));
@@ -256,6 +290,50 @@ TEST(InfoClient, ListsTheServersMemoryFile) {
       EXPECT_EQ(lines[2], "@3Memory Utilization");
       EXPECT_EQ(lines[3].rfind("Total Physical Memory:\t", 0), 0u);
     }
+  }
+  CloseHandle(mutex);
+  ::PostMessageW(WaitForWindow(L"Quorrel test host", L"", host.Pid(), 1000), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(host.WaitExit(10000));
+  EXPECT_EQ(host.ExitCode(), 0u);
+}
+
+TEST(InfoClient, AFileTheServerCouldNotWriteIsNotListedAsNew) {
+  Process host;
+  ASSERT_TRUE(host.Start(TestBinDir() + L"quorrel_host.exe"));
+  ASSERT_NE(WaitForWindow(suite::kInfoServerTitle, L"", host.Pid(), 10000), nullptr);
+  HANDLE mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, suite::kInfoMutexName);
+  ASSERT_NE(mutex, nullptr);
+  {
+    InfoClient client(suite::INFO_MEMORY, suite::kInfoFileBase[suite::INFO_MEMORY]);
+    TestPage page(&client);
+    client.Attach(page.hwnd(), page.list, kMsg, mutex, ReadInfoDirectory(), "Last Updated:");
+    const std::wstring path = client.path();
+    ASSERT_FALSE(path.empty());
+    // What keeps the server from writing here: another program holding the
+    // file open without letting anyone write it.
+    const struct {
+      const char* who;
+      DWORD share;
+    } holders[] = {{"a reader that lets the file be deleted", FILE_SHARE_READ | FILE_SHARE_DELETE},
+                   {"a reader that shares nothing", 0}};
+    for (const auto& h : holders) {
+      WriteText(path, "\n@3Old Memory\nOld:\t1\n");
+      HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, h.share, nullptr, OPEN_EXISTING, 0, nullptr);
+      ASSERT_NE(held, INVALID_HANDLE_VALUE) << h.who;
+      ASSERT_TRUE(client.Request(false));
+      ASSERT_TRUE(PumpUntil([&] { return !client.Waiting(); }, 20000)) << h.who;
+      for (const std::string& line : ListLines(page.list))
+        EXPECT_EQ(line.find("Old"), std::string::npos) << h.who << ": the old file listed as the answer";
+      CloseHandle(held);
+      // Let go, the file is written anew.
+      ASSERT_TRUE(client.Request(false));
+      ASSERT_TRUE(PumpUntil([&] { return !client.Waiting(); }, 20000)) << h.who;
+      std::vector<std::string> lines = ListLines(page.list);
+      ASSERT_GE(lines.size(), 4u) << h.who;
+      EXPECT_EQ(lines[0].rfind("[Last Updated: ", 0), 0u);
+      EXPECT_EQ(lines[2], "@3Memory Utilization");
+    }
+    EXPECT_TRUE(infotest::TempFilesIn(TestBinDir()).empty()) << "a writer left its temporary file";
   }
   CloseHandle(mutex);
   ::PostMessageW(WaitForWindow(L"Quorrel test host", L"", host.Pid(), 1000), WM_CLOSE, 0, 0);

@@ -87,6 +87,45 @@ TEST_F(QuorrelControl, ServerRunsInTheFirstControlsProcessOnly) {
   EXPECT_EQ(ServerCount(nullptr), 0);
 }
 
+TEST_F(QuorrelControl, WhenTheServerIsGoneASurvivingControlStartsOneThatAnswers) {
+  // However the server goes, a control that lives on starts a new one.
+  const struct {
+    const char* how;
+    bool kill;  // else its window gets WM_CLOSE from outside
+  } cases[] = {{"host killed", true}, {"window closed", false}};
+  for (const auto& c : cases) {
+    Process first, second;
+    ASSERT_TRUE(first.Start(TestBinDir() + L"quorrel_host.exe", L"-Control"));
+    HWND server = WaitForWindow(suite::kInfoServerTitle, L"", first.Pid(), 10000);
+    ASSERT_NE(server, nullptr) << c.how;
+    ASSERT_TRUE(second.Start(TestBinDir() + L"quorrel_host.exe", L"-Control"));
+    ASSERT_NE(WaitForWindow(L"Quorrel test host", L"", second.Pid(), 10000), nullptr) << c.how;
+    if (c.kill) {
+      first.Kill();
+      ASSERT_TRUE(first.WaitExit(10000)) << c.how;
+    } else {
+      ::PostMessageW(server, WM_CLOSE, 0, 0);
+      ASSERT_TRUE(WaitWindowGone(server, 10000)) << c.how;
+    }
+    HWND again = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (again = ::FindWindowW(nullptr, suite::kInfoServerTitle)) != nullptr; }, 10000))
+        << c.how << ": no server came back";
+    EXPECT_EQ(ServerCount(nullptr), 1) << c.how;
+    MessageCatcher catcher;
+    ::DeleteFileW(SuitePath(L"KytMEM.IFO").c_str());
+    ASSERT_TRUE(::PostMessageW(again, kMsg, reinterpret_cast<WPARAM>(catcher.hwnd()), 1));
+    ASSERT_TRUE(catcher.WaitFor(kMsg, 20000)) << c.how;
+    EXPECT_NE(infotest::ReadFileLocked(SuitePath(L"KytMEM.IFO")).find("\r\n@3Memory Utilization\r\n"), std::string::npos);
+    for (Process* p : {&first, &second}) {
+      if (!p->Running()) continue;
+      ::PostMessageW(FindTopWindow(L"Quorrel test host", L"", p->Pid()), WM_CLOSE, 0, 0);
+      ASSERT_TRUE(p->WaitExit(20000)) << c.how;
+      EXPECT_EQ(p->ExitCode(), 0u) << c.how;
+    }
+    EXPECT_TRUE(PumpUntil([] { return ServerCount(nullptr) == 0; }, 5000)) << c.how;
+  }
+}
+
 TEST_F(QuorrelControl, TwoControlsInOneProcessShareOneServer) {
   ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr)));
   const CLSID& clsid = suite::Control(suite::kCtlQuorrel).clsid;

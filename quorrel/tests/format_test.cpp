@@ -154,6 +154,22 @@ TEST(Protocol, InfoPathsNeverOverflow) {
   EXPECT_FALSE(InfoDirectoryFits(L""));
   wchar_t small[8];
   EXPECT_FALSE(BuildInfoPath(L"C:\\", 0, small, 8));
+  EXPECT_EQ(InfoDirectoryMax(), longest.size());
+  // GetTempFileName takes a directory of up to MAX_PATH - 14 characters.
+  EXPECT_LE(InfoDirectoryMax(), (size_t)MAX_PATH - 14) << "the writers' temporary files fit beside the longest";
+}
+
+TEST(Protocol, OnlyTheWritersOwnTemporaryFilesAreTheirs) {
+  const struct {
+    const wchar_t* name;
+    bool ours;
+  } cases[] = {
+      {L"ifo1.tmp", true},     {L"ifoA2f.tmp", true},   {L"IFOFFFF.TMP", true},   {L"ifo0000.Tmp", true},
+      {L"ifo.tmp", false},     {L"ifo12345.tmp", false}, {L"ifo12g.tmp", false},  {L"ifo12.tmp.bak", false},
+      {L"xifo12.tmp", false},  {L"ifo12.tm", false},     {L"kyt12.tmp", false},   {L"KytMEM.IFO", false},
+      {L"ifo 1.tmp", false},   {L"ifo1.txt", false},     {L"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsInfoTempFileName(c.name), c.ours) << appkit::Narrow(c.name);
 }
 
 TEST(Protocol, ReuseNeedsAStrictlyLaterSecond) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "suite/info.h"
+#include "testsupport/process.h"
 
 namespace infotest {
 
@@ -107,5 +108,51 @@ std::wstring ReadString(const wchar_t* key, const wchar_t* name) {
 }
 
 void DeleteKey(const wchar_t* key) { ::RegDeleteTreeW(HKEY_CURRENT_USER, key); }
+
+std::vector<std::wstring> TempFilesIn(const std::wstring& dir) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  HANDLE find = ::FindFirstFileW((dir + L"ifo*.tmp").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do names.push_back(found.cFileName);
+  while (::FindNextFileW(find, &found));
+  ::FindClose(find);
+  return names;
+}
+
+namespace {
+void RemoveTree(const std::wstring& dir) {
+  WIN32_FIND_DATAW found{};
+  HANDLE find = ::FindFirstFileW((dir + L"*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring path = dir + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path + L"\\");
+      } else {
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(path.c_str());
+      }
+    } while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+  }
+  ::RemoveDirectoryW(dir.c_str());
+}
+}  // namespace
+
+HostCopy::HostCopy(const std::wstring& leaf, size_t dirLength, const std::wstring& exeName) {
+  top_ = testsupport::TempDir() + L"quorrel-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+         std::to_wstring(::GetTickCount()) + L"\\";
+  std::wstring name = leaf;
+  if (dirLength > top_.size() + name.size() + 1) name.append(dirLength - top_.size() - name.size() - 1, L'a');
+  dir_ = top_ + name + L"\\";
+  exe_ = dir_ + exeName;
+  ok_ = ::CreateDirectoryW(top_.c_str(), nullptr) && ::CreateDirectoryW(dir_.c_str(), nullptr) &&
+        ::CopyFileW((testsupport::TestBinDir() + L"quorrel_host.exe").c_str(), exe_.c_str(), FALSE);
+}
+
+HostCopy::~HostCopy() { RemoveTree(top_); }
 
 }  // namespace infotest

@@ -24,4 +24,26 @@ void DeleteValue(const wchar_t* key, const wchar_t* name);
 std::wstring ReadString(const wchar_t* key, const wchar_t* name);
 void DeleteKey(const wchar_t* key);
 
+// The writers' temporary files ("ifo*.tmp") in `dir`.
+std::vector<std::wstring> TempFilesIn(const std::wstring& dir);
+
+// A copy of the test host in a directory of its own (`leaf` below a fresh
+// directory in the temporary directory): a server started from it keeps its
+// files there. With `dirLength`, the leaf is padded so that dir() has that
+// many characters. Everything is removed again when the object goes.
+class HostCopy {
+ public:
+  explicit HostCopy(const std::wstring& leaf, size_t dirLength = 0, const std::wstring& exeName = L"quorrel_host.exe");
+  ~HostCopy();
+  HostCopy(const HostCopy&) = delete;
+  HostCopy& operator=(const HostCopy&) = delete;
+  bool Ok() const { return ok_; }
+  const std::wstring& dir() const { return dir_; }  // trailing backslash
+  const std::wstring& exe() const { return exe_; }
+
+ private:
+  std::wstring top_, dir_, exe_;
+  bool ok_ = false;
+};
+
 }  // namespace infotest

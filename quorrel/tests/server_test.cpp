@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <map>
+#include <mutex>
 #include <thread>
 
 #include "appkit/text.h"
@@ -44,6 +47,36 @@ ServerCount Servers() {
 }
 
 std::string ThisMachineKb(ULONGLONG bytes) { return std::to_string(bytes >> 10) + " KB"; }
+
+bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+// A file of category 0, 1 or 8 as its writer leaves it when it ends (the
+// memory file with or without its heap lines): what a reader may see.
+bool WholeFile(unsigned category, const std::string& text) {
+  std::vector<std::string> lines;
+  if (!SplitCrLf(text, &lines) || lines.size() < 3 || lines[0] != "") return false;
+  switch (category) {
+    case 0:
+      return lines[1] == "@3Summary" && StartsWith(lines.back(), "Memory:\t");
+    case 1: {
+      if (lines[1] != "@3Memory Utilization") return false;
+      size_t heaps = 0;
+      while (heaps < lines.size() && lines[heaps] != "@3Heaps Allocation") ++heaps;
+      if (heaps == lines.size()) return lines.back().empty() && StartsWith(lines[lines.size() - 2], "Free Virtual Memory Space:\t");
+      if (heaps < 2 || !lines[heaps - 1].empty() || !StartsWith(lines[heaps - 2], "Free Virtual Memory Space:\t")) return false;
+      for (size_t i = heaps + 1; i < lines.size(); ++i) {
+        const std::string& l = lines[i];
+        if (l.size() < 4 || l.find('\t') == std::string::npos || l.compare(l.size() - 3, 3, " KB") != 0) return false;
+      }
+      return true;
+    }
+    case 8:
+      return lines[1] == "@3Drivers Information" && lines.back() == "" &&
+             StartsWith(lines[lines.size() - 3], "@3Midi Input Devices");
+    default:
+      return false;
+  }
+}
 
 class InfoServer : public ::testing::Test {
  protected:
@@ -188,19 +221,9 @@ TEST_F(InfoServer, SecondHostStartsNoSecondServer) {
 }
 
 TEST_F(InfoServer, ConcurrentWritersAndReadersLeaveEveryFileWhole) {
-  // A file read under the mutex is always a finished one: it ends where its
-  // writer ends it.
-  auto whole = [](unsigned category, const std::string& text) {
-    std::vector<std::string> lines;
-    if (!SplitCrLf(text, &lines) || lines.size() < 3) return false;
-    switch (category) {
-      case 0: return lines[1] == "@3Summary" && lines.back().find("Memory:\t") == 0;
-      case 1: return lines[1] == "@3Memory Utilization" && lines.back().empty() &&
-                     lines[lines.size() - 2].find("Free Virtual Memory Space:\t") == 0;
-      default: return lines[1] == "@3Drivers Information" && lines.back() == "" &&
-                      lines[lines.size() - 3].find("@3Midi Input Devices") == 0;
-    }
-  };
+  // 200 requests from five processes while four readers read under the
+  // mutex and one more keeps it for two seconds: every request is answered
+  // and a file read under the mutex is always a finished one.
   const unsigned cats[3] = {0, 1, 8};
   for (unsigned c : cats) ASSERT_TRUE(Request(c));
   std::atomic<bool> stop{false};
@@ -210,13 +233,28 @@ TEST_F(InfoServer, ConcurrentWritersAndReadersLeaveEveryFileWhole) {
     readers.emplace_back([&, r] {
       for (int i = 0; !stop; ++i) {
         unsigned c = cats[(r + i) % 3];
-        if (!whole(c, ReadFileLocked(InfoPath(c)))) ++broken;
+        if (!WholeFile(c, ReadFileLocked(InfoPath(c)))) ++broken;
         ++reads;
       }
     });
   }
-  const int kRequests = 30;
-  for (int i = 0; i < kRequests; ++i)
+  HANDLE held = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread holder([&] {
+    HANDLE m = ::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, suite::kInfoMutexName);
+    DWORD r = m ? ::WaitForSingleObject(m, 30000) : WAIT_FAILED;
+    ::SetEvent(held);
+    ::Sleep(2000);
+    if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) ::ReleaseMutex(m);
+    if (m) ::CloseHandle(m);
+  });
+  ASSERT_EQ(::WaitForSingleObject(held, 30000), WAIT_OBJECT_0);
+
+  const int kOwn = 40, kOthers = 4, kEach = 40;
+  DWORD t0 = ::GetTickCount();
+  Process others[kOthers];
+  for (Process& p : others)
+    ASSERT_TRUE(p.Start(TestBinDir() + L"quorrel_requester.exe", std::to_wstring(kEach))) << p.LastError().c_str();
+  for (int i = 0; i < kOwn; ++i)
     ::PostMessageW(server_, kMsg, reinterpret_cast<WPARAM>(catcher_.hwnd()),
                    (LPARAM)(cats[i % 3] | (i % 2 ? suite::INFO_REQUEST_REUSE : 0)));
   int replies = 0;
@@ -224,14 +262,26 @@ TEST_F(InfoServer, ConcurrentWritersAndReadersLeaveEveryFileWhole) {
       [&] {
         for (const auto& m : catcher_.Take())
           if (m.msg == kMsg && m.wp == suite::INFO_REPLY_READY) ++replies;
-        return replies >= kRequests;
+        return replies >= kOwn;
       },
-      60000);
+      90000);
+  for (Process& p : others) {
+    ASSERT_TRUE(p.WaitExit(90000));
+    EXPECT_EQ(p.ExitCode(), 0u) << "requests of another process left without a reply";
+  }
+  DWORD elapsed = ::GetTickCount() - t0;
   stop = true;
   for (auto& t : readers) t.join();
-  EXPECT_EQ(replies, kRequests);
+  holder.join();
+  ::CloseHandle(held);
+  EXPECT_EQ(replies, kOwn);
   EXPECT_GT(reads.load(), 10);
   EXPECT_EQ(broken.load(), 0);
+  EXPECT_TRUE(TempFilesIn(TestBinDir()).empty()) << "a writer left its temporary file";
+  RecordProperty("requests", kOwn + kOthers * kEach);
+  RecordProperty("milliseconds", (int)elapsed);
+  std::printf("[ measure  ] %d requests from %d processes answered in %lu ms (mutex held 2000 ms of it)\n",
+              kOwn + kOthers * kEach, kOthers + 1, elapsed);
 }
 
 TEST_F(InfoServer, ClosingWhileAWorkerWaitsLeavesNoThread) {
@@ -405,4 +455,214 @@ TEST_F(InfoServer, AnAbandonedMutexIsTakenOverAndReleased) {
   EXPECT_EQ(WaitForSingleObject(m, 5000), (DWORD)WAIT_OBJECT_0);
   ReleaseMutex(m);
   CloseHandle(m);
+}
+
+TEST(InfoServerKilled, MidWriteLeavesEveryFileWholeAndTheNextServerAnswers) {
+  DeleteKey(suite::kTressalSettingKey);
+  DeleteKey(suite::kQuorrelSettingKey);
+  SetDword(suite::kHalvixSettingKey, suite::kAutoRefreshValue, 1);
+  // The memory writer walks every process's heaps: it takes a while.
+  SetDword(suite::kQuorrelSettingKey, L"MemoryHeap", 1);
+  ASSERT_EQ(Servers().count, 0) << "a server of another test is still running";
+  // A directory of its own: the only changes there are the server's.
+  HostCopy copy(L"killed");
+  ASSERT_TRUE(copy.Ok());
+  auto path = [&](unsigned c) { return copy.dir() + appkit::Widen(suite::kInfoFileBase[c]) + L".IFO"; };
+  const unsigned cats[3] = {0, 1, 8};
+  MessageCatcher catcher;
+  auto request = [&](HWND server, unsigned c) {
+    return ::PostMessageW(server, kMsg, reinterpret_cast<WPARAM>(catcher.hwnd()), c) &&
+           catcher.WaitFor(kMsg, 20000);
+  };
+  std::map<unsigned, std::string> before;
+  for (unsigned killed : cats) {
+    Process host;
+    ASSERT_TRUE(host.Start(copy.exe())) << host.LastError().c_str();
+    HWND server = WaitForWindow(suite::kInfoServerTitle, L"", host.Pid(), 10000);
+    ASSERT_NE(server, nullptr);
+    if (before.empty()) {
+      for (unsigned c : cats) {
+        ASSERT_TRUE(request(server, c));
+        before[c] = ReadFileLocked(path(c));
+        ASSERT_TRUE(WholeFile(c, before[c])) << c << ": " << before[c];
+      }
+    }
+    // The first change in the directory is the worker beginning its file:
+    // the server dies while it writes.
+    HANDLE change = ::FindFirstChangeNotificationW(
+        copy.dir().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE);
+    ASSERT_NE(change, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(::PostMessageW(server, kMsg, reinterpret_cast<WPARAM>(catcher.hwnd()), killed));
+    EXPECT_EQ(::WaitForSingleObject(change, 20000), WAIT_OBJECT_0) << "no writer began";
+    ASSERT_TRUE(::TerminateProcess(host.Handle(), 9));
+    ASSERT_TRUE(host.WaitExit(10000));
+    ::FindCloseChangeNotification(change);
+    for (unsigned c : cats) {
+      std::string text = ReadFileBytes(path(c));
+      EXPECT_TRUE(text == before[c] || WholeFile(c, text))
+          << "category " << c << " after a kill while writing " << killed << ": " << text.size() << " bytes\n" << text;
+      if (WholeFile(c, text)) before[c] = text;
+    }
+  }
+  // The next start serves again and clears what the dead writers left.
+  Process host;
+  ASSERT_TRUE(host.Start(copy.exe()));
+  HWND server = WaitForWindow(suite::kInfoServerTitle, L"", host.Pid(), 10000);
+  ASSERT_NE(server, nullptr);
+  EXPECT_TRUE(TempFilesIn(copy.dir()).empty());
+  for (unsigned c : cats) {
+    ASSERT_TRUE(request(server, c)) << c;
+    EXPECT_TRUE(WholeFile(c, ReadFileLocked(path(c)))) << c;
+  }
+  ::PostMessageW(FindTopWindow(L"Quorrel test host", L"", host.Pid()), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(host.WaitExit(20000));
+  EXPECT_EQ(host.ExitCode(), 0u);
+  DeleteKey(suite::kQuorrelSettingKey);
+}
+
+namespace {
+
+// A program run under this test's debugger, on a thread of its own (debug
+// events go to the thread that started the program), keeping what it
+// writes with OutputDebugString.
+class DebuggedProcess {
+ public:
+  DebuggedProcess(const std::wstring& exe, const std::wstring& args) {
+    started_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this, exe, args] { Run(exe, args); });
+    ::WaitForSingleObject(started_, 20000);
+  }
+  ~DebuggedProcess() {
+    if (process_) ::TerminateProcess(process_, 1);
+    thread_.join();
+    if (process_) ::CloseHandle(process_);
+    ::CloseHandle(started_);
+  }
+  DWORD Pid() const { return pid_; }
+  bool WaitExit(DWORD ms) const { return process_ && ::WaitForSingleObject(process_, ms) == WAIT_OBJECT_0; }
+  DWORD ExitCode() const {
+    DWORD code = 0;
+    return process_ && ::GetExitCodeProcess(process_, &code) ? code : (DWORD)-1;
+  }
+  std::string Output() {
+    std::lock_guard<std::mutex> lock(lock_);
+    return output_;
+  }
+
+ private:
+  void Run(const std::wstring& exe, const std::wstring& args) {
+    std::wstring cmd = L"\"" + exe + L"\" " + args;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    std::wstring dir = exe.substr(0, exe.find_last_of(L'\\') + 1);
+    BOOL ok = ::CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr,
+                               dir.c_str(), &si, &pi);
+    if (ok) {
+      ::CloseHandle(pi.hThread);
+      process_ = pi.hProcess;
+      pid_ = pi.dwProcessId;
+    }
+    ::SetEvent(started_);
+    if (!ok) return;
+    for (;;) {
+      DEBUG_EVENT ev{};
+      if (!::WaitForDebugEvent(&ev, INFINITE)) break;
+      DWORD how = DBG_CONTINUE;
+      switch (ev.dwDebugEventCode) {
+        case CREATE_PROCESS_DEBUG_EVENT:
+          if (ev.u.CreateProcessInfo.hFile) ::CloseHandle(ev.u.CreateProcessInfo.hFile);
+          break;
+        case LOAD_DLL_DEBUG_EVENT:
+          if (ev.u.LoadDll.hFile) ::CloseHandle(ev.u.LoadDll.hFile);
+          break;
+        case EXCEPTION_DEBUG_EVENT:
+          if (ev.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) how = DBG_EXCEPTION_NOT_HANDLED;
+          break;
+        case OUTPUT_DEBUG_STRING_EVENT: {
+          const OUTPUT_DEBUG_STRING_INFO& s = ev.u.DebugString;
+          std::string text(s.nDebugStringLength, '\0');
+          SIZE_T got = 0;
+          if (!s.fUnicode && ::ReadProcessMemory(process_, s.lpDebugStringData, &text[0], text.size(), &got)) {
+            text.resize(got);
+            std::lock_guard<std::mutex> lock(lock_);
+            output_ += text.c_str();
+          }
+          break;
+        }
+        default:
+          break;
+      }
+      ::ContinueDebugEvent(ev.dwProcessId, ev.dwThreadId, how);
+      if (ev.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT) break;
+    }
+  }
+
+  HANDLE started_ = nullptr;
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+  std::thread thread_;
+  std::mutex lock_;
+  std::string output_;
+};
+
+void SetModulePath(const std::wstring& dir) {
+  HKEY k = nullptr;
+  ::RegCreateKeyExW(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+  ::RegSetValueExW(k, suite::kModulePathValue, 0, REG_SZ, (const BYTE*)dir.c_str(), (DWORD)(dir.size() + 1) * 2);
+  ::RegCloseKey(k);
+}
+
+}  // namespace
+
+TEST(InfoServerStart, AFolderTooLongForItsFilesIsRefusedWithItsReason) {
+  ASSERT_EQ(Servers().count, 0) << "a server of another test is still running";
+  // One character more than the longest directory whose files fit.
+  const size_t longest = suite::kInfoPathMax - 1 - suite::kInfoFileNameMax;
+  HostCopy copy(L"deep", longest + 1, L"q.exe");
+  ASSERT_TRUE(copy.Ok());
+  ASSERT_EQ(copy.dir().size(), longest + 1);
+  const std::string dir = appkit::Narrow(copy.dir());
+  auto saysWhy = [&](const std::string& text) {
+    return text.find("not started") != std::string::npos && text.find(dir) != std::string::npos &&
+           text.find(std::to_string(longest + 1) + " characters") != std::string::npos &&
+           text.find(std::to_string(longest) + " characters") != std::string::npos;
+  };
+
+  // Started by someone: a message box says it.
+  SetModulePath(TestBinDir());
+  Process host;
+  ASSERT_TRUE(host.Start(copy.exe())) << host.LastError().c_str();
+  HWND box = WaitForWindow(L"System Information", L"#32770", host.Pid(), 10000);
+  ASSERT_NE(box, nullptr) << "no message box";
+  std::string text = appkit::Narrow(GetText(FindChildById(box, 0xFFFF)));
+  EXPECT_TRUE(saysWhy(text)) << text;
+  EXPECT_EQ(ReadString(suite::kQuorrelSettingKey, suite::kModulePathValue), L"")
+      << "ModulePath still names another server's folder";
+  EXPECT_EQ(Servers().count, 0);
+  ASSERT_TRUE(ClickButton(box, IDOK));
+  HWND hostWindow = WaitForWindow(L"Quorrel test host", L"", host.Pid(), 10000);
+  ASSERT_NE(hostWindow, nullptr);
+  PumpUntil([] { return false; }, 1200);  // the watch does not try again
+  EXPECT_EQ(FindTopWindow(L"System Information", L"#32770", host.Pid()), nullptr);
+  ::PostMessageW(hostWindow, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(host.WaitExit(10000));
+
+  // Started unattended ("-Startup"): nothing waits for an answer; the
+  // reason goes to the debugger's output.
+  SetModulePath(TestBinDir());
+  {
+    DebuggedProcess quiet(copy.exe(), L"-Startup");
+    ASSERT_NE(quiet.Pid(), 0u);
+    hostWindow = WaitForWindow(L"Quorrel test host", L"", quiet.Pid(), 20000);
+    ASSERT_NE(hostWindow, nullptr) << "the start waited for something";
+    PumpUntil([] { return false; }, 500);
+    EXPECT_EQ(FindTopWindow(L"", L"#32770", quiet.Pid()), nullptr) << "a modal box in an unattended start";
+    EXPECT_TRUE(saysWhy(quiet.Output())) << quiet.Output();
+    EXPECT_EQ(ReadString(suite::kQuorrelSettingKey, suite::kModulePathValue), L"");
+    EXPECT_EQ(Servers().count, 0);
+    ::PostMessageW(hostWindow, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(quiet.WaitExit(10000));
+    EXPECT_EQ(quiet.ExitCode(), 0u);
+  }
 }

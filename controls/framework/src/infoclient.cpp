@@ -145,6 +145,7 @@ DWORD WINAPI ReadInfoFileThread(LPVOID param) {
     }
     if (owned) ::ReleaseMutex(rec->mutex);
   }
+  if (rec->ownMutex) ::CloseHandle(rec->mutex);
   if (rec->message && ::IsWindow(rec->page))
     ::PostMessageW(rec->page, rec->message, suite::INFO_REPLY_LOADED, (LPARAM)rec->category);
   std::free(rec);
@@ -220,12 +221,19 @@ bool InfoClient::StartReading() {
   rec->category = category_;
   rec->message = message_;
   rec->mutex = mutex_;
+  if (!rec->mutex) {
+    // The sheet found no server when it opened; one that started since
+    // serialises its files with the same mutex.
+    rec->mutex = ::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, suite::kInfoMutexName);
+    rec->ownMutex = rec->mutex != nullptr;
+  }
   rec->cancel = cancel_;
   std::snprintf(rec->header, sizeof(rec->header), "%s", headerLabel_.c_str());
   rec->lines = lines_;
   HANDLE t = startThread_ ? startThread_(&ReadInfoFileThread, rec)
                           : ::CreateThread(nullptr, 0, &ReadInfoFileThread, rec, 0, nullptr);
   if (!t) {
+    if (rec->ownMutex) ::CloseHandle(rec->mutex);
     std::free(rec);
     return false;
   }

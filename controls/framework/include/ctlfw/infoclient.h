@@ -54,6 +54,7 @@ struct InfoReaderRecord {
   unsigned category;
   UINT message;   // "kyt_quorrel_msg", 0 when unknown
   HANDLE mutex;   // the server's mutex, may be null
+  bool ownMutex;  // the thread closes `mutex` (opened for this reader alone)
   HANDLE cancel;  // set when the page goes: stop waiting and listing
   char header[128];
   InfoLines lines;
@@ -68,7 +69,8 @@ class InfoClient {
   InfoClient& operator=(const InfoClient&) = delete;
 
   // `message`: the registered "kyt_quorrel_msg"; `mutex`: the server's mutex
-  // as the sheet opened it (may be null); `infoDir`: the information
+  // as the sheet opened it (may be null: a reader then opens the mutex of a
+  // server that started since); `infoDir`: the information
   // directory; `headerLabel`: "Last Updated:" from the control's strings.
   void Attach(HWND page, HWND list, UINT message, HANDLE mutex, const std::wstring& infoDir,
               const std::string& headerLabel);
