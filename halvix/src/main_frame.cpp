@@ -21,6 +21,8 @@ stress::StressSettings StressSettingsOf(const CHalvixApp& app) {
   s.testNum = app.settings.nTestNum;
   s.stopOnError = app.settings.nStopOnError;
   s.oneByOne = app.settings.nOneByOne;
+  // Started for a run of its own: nobody may be there to answer a box.
+  s.unattended = app.stressMode() || app.benchMode();
   return s;
 }
 
