@@ -1,5 +1,7 @@
 #include "main_frame.h"
 
+#include <climits>
+
 #include "halvix_app.h"
 #include "resource.h"
 #include "stress/commands.h"
@@ -19,6 +21,8 @@ stress::StressSettings StressSettingsOf(const CHalvixApp& app) {
   s.testNum = app.settings.nTestNum;
   s.stopOnError = app.settings.nStopOnError;
   s.oneByOne = app.settings.nOneByOne;
+  // Started for a run of its own: nobody may be there to answer a box.
+  s.unattended = app.stressMode() || app.benchMode();
   return s;
 }
 
@@ -41,9 +45,32 @@ bool CMainFrame::CreateFrame(const wchar_t* title) {
   return true;
 }
 
+namespace {
+
+// The work area of the screen nearest to a stored rectangle (whose values
+// may be anything the registry held).
+halvix::ScreenArea WorkAreaNear(const halvix::WindowRect& r) {
+  auto clampInt = [](long long v) { return (LONG)(v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : v); };
+  RECT probe{r.x, r.y, clampInt((long long)r.x + r.width), clampInt((long long)r.y + r.height)};
+  MONITORINFO mi{};
+  mi.cbSize = sizeof(mi);
+  RECT work{};
+  if (::GetMonitorInfoW(::MonitorFromRect(&probe, MONITOR_DEFAULTTONEAREST), &mi))
+    work = mi.rcWork;
+  else if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
+    work = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  return {work.left, work.top, work.right, work.bottom};
+}
+
+}  // namespace
+
 void CMainFrame::ActivateFrame(int show) {
   CHalvixApp* app = TheApp();
   notYetShown_ = false;
+  // Stored values bring the window back where it was, but never out of sight.
+  const halvix::WindowRect fallback =
+      app->settings.ControlPanelLayout() ? halvix::kControlPanelRect : halvix::kTreeLayoutRect;
+  app->settings.rect = halvix::FitOnScreen(app->settings.rect, fallback, WorkAreaNear(app->settings.rect));
   const halvix::WindowRect& r = app->settings.rect;
   ::MoveWindow(hwnd(), r.x, r.y, r.width, r.height, FALSE);
   if (app->benchMode()) {

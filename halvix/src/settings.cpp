@@ -81,6 +81,26 @@ std::vector<std::wstring> RectValueNames(bool controlPanelLayout) {
   return {L"X", L"Y", L"Width", L"Height"};
 }
 
+WindowRect FitOnScreen(const WindowRect& stored, const WindowRect& fallback, const ScreenArea& area) {
+  // One axis: start and length within [low, high), computed wide so that
+  // no stored value can overflow.
+  auto fit = [](long long start, long long length, long long fallbackLength, long long low, long long high,
+                int* outStart, int* outLength) {
+    if (length <= 0) length = fallbackLength;
+    long long room = high - low;
+    if (room < 1) room = 1;
+    if (length > room) length = room;
+    if (start + length > high) start = high - length;
+    if (start < low) start = low;
+    *outStart = (int)start;
+    *outLength = (int)length;
+  };
+  WindowRect out{};
+  fit(stored.x, stored.width, fallback.width, area.left, area.right, &out.x, &out.width);
+  fit(stored.y, stored.height, fallback.height, area.top, area.bottom, &out.y, &out.height);
+  return out;
+}
+
 std::string FirstLine(const std::string& content) {
   size_t end = content.find_first_of("\r\n");
   return end == std::string::npos ? content : content.substr(0, end);

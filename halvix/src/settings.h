@@ -110,6 +110,16 @@ std::wstring DeriveRunFax(const std::wstring& stored, const std::wstring& progra
 void DeriveRunWebEmail(const std::wstring& browserProgram, std::wstring* runWeb, std::wstring* runEmail);
 // Value names of the window rectangle in a layout.
 std::vector<std::wstring> RectValueNames(bool controlPanelLayout);
+// A work area of the screen (right and bottom exclusive).
+struct ScreenArea {
+  int left, top, right, bottom;
+};
+// Where the main window opens: the stored rectangle moved (and shrunk when
+// larger) into `area`, the work area of the screen nearest to it, so that a
+// stored position such as 0x80000000 cannot put it out of sight; a width or
+// height that is not positive takes `fallback`'s. A rectangle inside the
+// area stays as it is.
+WindowRect FitOnScreen(const WindowRect& stored, const WindowRect& fallback, const ScreenArea& area);
 
 // ---- captions and command line
 // The first line of a text file's bytes (without its line end).

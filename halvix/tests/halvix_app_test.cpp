@@ -342,6 +342,31 @@ TEST_F(HalvixApp, WindowRectangleAndToolBarSideFollowTheLayout) {
   }
 }
 
+TEST_F(HalvixApp, StoredPositionsOffTheScreenComeBackOnIt) {
+  // 0x80000000 as stored by a broken session, and a size larger than any
+  // screen: the window opens on the desktop, and that is what is kept.
+  SeedInt(L"X", INT_MIN);
+  SeedInt(L"Y", INT_MIN);
+  SeedInt(L"Width", 500);
+  SeedInt(L"Height", 0x7FFFFFFF);
+  Process p;
+  Start(p);
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  RECT work{};
+  ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+  RECT r = WindowRectOf(main);
+  EXPECT_EQ(r.left, work.left);
+  EXPECT_EQ(r.top, work.top);
+  EXPECT_EQ(r.right, work.left + 500);
+  EXPECT_EQ(r.bottom, work.bottom);
+  CloseAndWait(p, main);
+  EXPECT_EQ(Int(L"X"), work.left);
+  EXPECT_EQ(Int(L"Y"), work.top);
+  EXPECT_EQ(Int(L"Width"), 500);
+  EXPECT_EQ(Int(L"Height"), work.bottom - work.top);
+}
+
 TEST_F(HalvixApp, TitleFileNamesTheWindowAndEveryMessageBox) {
   ::CreateDirectoryW((dir_ + L"TESTDATA").c_str(), nullptr);
   WriteBytes(dir_ + L"TESTDATA\\TITLE.TXT", "Hardware Test\r\nSecond line\r\n");

@@ -3,6 +3,8 @@
 // the icon order and the order in which settings are written.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "settings.h"
 
 using namespace halvix;
@@ -26,6 +28,36 @@ TEST(HalvixRules, Clamps) {
       {ClampOneByOne, "nOneByOne", 1, 1},
   };
   for (const Case& c : cases) EXPECT_EQ(c.clamp(c.in), c.out) << c.name << " " << c.in;
+}
+
+TEST(HalvixRules, StoredWindowPositionsComeBackOnScreen) {
+  const ScreenArea screen{0, 0, 1024, 768};
+  const ScreenArea right{1024, -200, 2944, 1000};  // a second screen
+  struct Case {
+    const char* what;
+    WindowRect stored;
+    ScreenArea area;
+    WindowRect shown;
+  };
+  const Case cases[] = {
+      {"inside: unchanged", {60, 70, 500, 400}, screen, {60, 70, 500, 400}},
+      {"the defaults", kTreeLayoutRect, screen, kTreeLayoutRect},
+      {"0x80000000 as a position", {INT_MIN, INT_MIN, 500, 400}, screen, {0, 0, 500, 400}},
+      {"far right and below", {INT_MAX, 5000, 500, 400}, screen, {524, 368, 500, 400}},
+      {"partly off the left edge", {-100, 10, 500, 400}, screen, {0, 10, 500, 400}},
+      {"larger than the screen", {10, 10, 5000, 0x7FFFFFFF}, screen, {0, 0, 1024, 768}},
+      {"no size: the layout's", {10, 10, 0, (int)0x80000000}, screen, {10, 10, 800, 572}},
+      {"on the second screen it stays", {1100, -150, 600, 500}, right, {1100, -150, 600, 500}},
+      {"above the second screen", {1100, -900, 600, 500}, right, {1100, -200, 600, 500}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WindowRect got = FitOnScreen(c.stored, kTreeLayoutRect, c.area);
+    EXPECT_EQ(got.x, c.shown.x);
+    EXPECT_EQ(got.y, c.shown.y);
+    EXPECT_EQ(got.width, c.shown.width);
+    EXPECT_EQ(got.height, c.shown.height);
+  }
 }
 
 TEST(HalvixRules, ToolbarTreeRuleAndToolBarSide) {

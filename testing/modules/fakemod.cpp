@@ -16,6 +16,12 @@
 //                 and "code 2" when the host asks it to close
 //   -Bnh<name>    at the end of the test, append a block "<name>:\tdone"
 //                 to BNCHMARK.BNH in its own directory when that exists
+//   -Exit<n>      end with exit code n
+//   -Crash        end with an access violation (exit code 0xC0000005)
+//   -Window<title> show a window with this title (no blanks); closing it
+//                 ends the program
+// Without -AutoRun, -Exit, -Crash and -Window make a plain program: it ends
+// by itself after its -Work time, speaking no protocol.
 #include <windows.h>
 
 #include <string>
@@ -112,12 +118,31 @@ class FakeModule : public appkit::App {
 
 FakeModule* g_app = nullptr;
 
+constexpr UINT_PTR kPlainTimer = 2;
+
+// The titled window of -Window: its end is the program's.
+class TitledWindow : public appkit::Window {
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
+    if (msg == WM_DESTROY) ::PostQuitMessage(0);
+    return Default(msg, wp, lp);
+  }
+};
+
+// No handler for the access violation of -Crash: the process ends with its
+// code, without a debugger being started.
+LONG WINAPI EndWithTheException(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
+
 // The end of the "test": the benchmark block, then the program ends.
 class HiddenWindow : public appkit::Window {
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
     if (msg != WM_TIMER) return Default(msg, wp, lp);
     ::KillTimer(hwnd(), wp);
+    if (wp == kPlainTimer) {
+      ::PostQuitMessage(0);
+      return 0;
+    }
     g_app->finished = true;
     bool bnh = false;
     std::wstring block = SwitchValue(L"-Bnh", &bnh);
@@ -149,11 +174,28 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   v = SwitchValue(L"-Work", &given);
   if (given) app.workMs = (UINT)_wtoi(v.c_str());
 
+  bool exitGiven = false, windowGiven = false;
+  std::wstring exitCode = SwitchValue(L"-Exit", &exitGiven);
+  std::wstring title = SwitchValue(L"-Window", &windowGiven);
+  const bool crash = Has(L"-Crash");
+
   HiddenWindow w;
   if (!w.Create(L"HalvixFakeModule", L"fake module", WS_OVERLAPPED, 0, 0, 0, 10, 10, nullptr)) return 1;
   app.window = w.hwnd();
+  TitledWindow titled;
+  if (windowGiven &&
+      !titled.Create(L"HalvixFakeTitled", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 40, 40, 200, 100, nullptr))
+    return 1;
+  if (!app.autoRun && (exitGiven || crash || windowGiven)) ::SetTimer(w.hwnd(), kPlainTimer, app.workMs, nullptr);
   int code = app.Run();
   if (!Has(L"-NoResult") && app.replyWindow && app.cookie)
     ::PostMessageW(app.replyWindow, app.diagMsg, (WPARAM)(INT_PTR)app.result, app.cookie);
+  if (crash) {
+    ::SetUnhandledExceptionFilter(&EndWithTheException);
+    // Read through a volatile pointer so that the compiler cannot know it is null.
+    int* volatile nowhere = nullptr;
+    *nowhere = 1;
+  }
+  if (exitGiven) return _wtoi(exitCode.c_str());
   return code;
 }

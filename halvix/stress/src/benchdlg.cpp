@@ -39,7 +39,7 @@ void CBenchmarkDlg::SortList() {
 bool CBenchmarkDlg::OnCommand(int id, int code, HWND ctl) {
   switch (id) {
     case IDC_RUN:
-      RunBenchmarks();
+      if (!QueuedBeforeStop(ctl)) RunBenchmarks();
       return true;
     case IDC_VIEW:
       ViewResults();
@@ -49,8 +49,14 @@ bool CBenchmarkDlg::OnCommand(int id, int code, HWND ctl) {
   }
 }
 
-void CBenchmarkDlg::OnTimer(UINT_PTR id) {
-  if (id == kTimerId) OnBenchTimer();
+bool CBenchmarkDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+  if (msg == kResultsMsg) {
+    // Only on a file this series wrote.
+    if (wp == runId_ && seriesRan_ && resultsFailure_.empty()) ViewResults();
+    *result = 0;
+    return true;
+  }
+  return ModuleDialog::OnMessage(msg, wp, lp, result);
 }
 
 std::wstring CBenchmarkDlg::StatusText(const ModuleRecord& r) const {
@@ -59,15 +65,26 @@ std::wstring CBenchmarkDlg::StatusText(const ModuleRecord& r) const {
 }
 
 void CBenchmarkDlg::ViewResults() {
-  FileViewDlg(StressString(IDS_BENCH_TITLE), {settings_.dataDir + L"BNCHMARK.BNH"}).DoModal(hwnd());
+  const std::wstring path = settings_.dataDir + L"BNCHMARK.BNH";
+  // A file the last series could not replace belongs to an earlier one.
+  if (seriesRan_ && !resultsFailure_.empty()) {
+    MessageText(appkit::Format(StressString(IDS_OLD_BNH_NOT_SHOWN).c_str(), path.c_str()));
+    return;
+  }
+  FileViewDlg(StressString(IDS_BENCH_TITLE), {path}).DoModal(hwnd());
 }
 
-void CBenchmarkDlg::CreateResultsFile() {
-  HANDLE f = ::CreateFileW((settings_.dataDir + L"BNCHMARK.BNH").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+bool CBenchmarkDlg::CreateResultsFile() {
+  const std::wstring path = settings_.dataDir + L"BNCHMARK.BNH";
+  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
   // Without the file the series runs all the same; the modules find nothing
-  // to append to.
-  if (f == INVALID_HANDLE_VALUE) return;
+  // of this series to append to, and the results do not open.
+  if (f == INVALID_HANDLE_VALUE) {
+    resultsFailure_ = SystemErrorText(::GetLastError());
+    Report(appkit::Format(StressString(IDS_BNH_NOT_WRITTEN).c_str(), path.c_str(), resultsFailure_.c_str()));
+    return false;
+  }
   OSVERSIONINFOW vi{};
   vi.dwOSVersionInfoSize = sizeof(vi);
   ::GetVersionExW(&vi);
@@ -76,8 +93,15 @@ void CBenchmarkDlg::CreateResultsFile() {
   std::string header = BenchHeader(FormatLogTime(now), OsTypeName(vi.dwPlatformId, vi.dwMajorVersion, vi.dwMinorVersion),
                                    vi.dwMajorVersion, vi.dwMinorVersion, vi.dwBuildNumber);
   DWORD put = 0;
-  ::WriteFile(f, header.data(), (DWORD)header.size(), &put, nullptr);
+  BOOL wrote = ::WriteFile(f, header.data(), (DWORD)header.size(), &put, nullptr);
+  DWORD failure = !wrote ? ::GetLastError() : put != header.size() ? ERROR_WRITE_FAULT : 0;
   ::CloseHandle(f);
+  if (failure) {
+    resultsFailure_ = SystemErrorText(failure);
+    Report(appkit::Format(StressString(IDS_BNH_NOT_WRITTEN).c_str(), path.c_str(), resultsFailure_.c_str()));
+    return false;
+  }
+  return true;
 }
 
 void CBenchmarkDlg::RunBenchmarks() {
@@ -112,6 +136,9 @@ void CBenchmarkDlg::RunBenchmarks() {
       return;
     }
     runStartTick_ = ::GetTickCount();
+    ++runId_;
+    seriesRan_ = true;
+    resultsFailure_.clear();
     CreateResultsFile();
   }
   SetRunButton(true);
@@ -135,7 +162,10 @@ void CBenchmarkDlg::RunBenchmarks() {
       MarkStartFailed(*r);
     } else {
       r->startTick = ::GetTickCount();
-      if (diagMsg_) WaitForModule(*r);
+      if (diagMsg_) {
+        BeginIdleWait(pos, settings_.timeoutCount);
+        return;
+      }
       r->state = ModuleState::Running;
     }
     ShowRecord(pos);
@@ -146,21 +176,33 @@ void CBenchmarkDlg::RunBenchmarks() {
   ::SetTimer(hwnd(), kTimerId, 1000, nullptr);
 }
 
-void CBenchmarkDlg::WaitForModule(ModuleRecord& r) {
-  if (WaitIdle(r, settings_.timeoutCount) == IdleWait::Idle) {
-    PostProtocol(r);
-    return;
+// Step 5 and 6 once the wait for the started module ended.
+void CBenchmarkDlg::OnIdleWaitDone(int pos, IdleWait outcome) {
+  if (ModuleRecord* r = RecordAt(pos)) {
+    if (outcome == IdleWait::Idle) {
+      PostProtocol(*r);
+    } else {
+      if (Alive(*r)) ::TerminateProcess(r->process.hProcess, 1);
+      MarkStartFailed(*r);
+    }
+    r->state = ModuleState::Running;
+    ShowRecord(pos);
   }
-  if (Alive(r)) ::TerminateProcess(r.process.hProcess, 1);
-  MarkStartFailed(r);
+  moduleIndex_ = pos;
+  ::SetTimer(hwnd(), kTimerId, 1000, nullptr);
 }
 
 void CBenchmarkDlg::StopRun() {
+  CancelStartStep();
   StopLiveModules();
+  MarkStopped();
   SetRunButton(false);
   moduleIndex_ = -1;
   EnableItem(IDC_VIEW, true);
   RefreshModules(false);
+  // The timer sees the stopped module end; a Stop during the wait for it
+  // finds the timer not yet running.
+  if (!closing_) ::SetTimer(hwnd(), kTimerId, 1000, nullptr);
 }
 
 void CBenchmarkDlg::OnBenchTimer() {
@@ -172,12 +214,12 @@ void CBenchmarkDlg::OnBenchTimer() {
       if (seen.failure)
         moduleIndex_ = -1;  // a failing module ends the series
       else
-        ::PostMessageW(hwnd(), WM_COMMAND, IDC_RUN, 0);
+        PostGoOn();
     }
-    if (moduleIndex_ == -1 && !seen.failure) ::PostMessageW(hwnd(), WM_COMMAND, IDC_VIEW, 0);
+    if (moduleIndex_ == -1 && !seen.failure) ::PostMessageW(hwnd(), kResultsMsg, runId_, 0);
     if (moduleIndex_ == -1) EnableItem(IDC_VIEW, true);
   } else if (running_ && seen.failure) {
-    ::PostMessageW(hwnd(), WM_COMMAND, IDC_RUN, 0);
+    PostStop();
   }
   ShowTotalElapsed();
 }

@@ -1,5 +1,6 @@
 #include "stress/commands.h"
 
+#include "appkit/text.h"
 #include "stress/dialogs.h"
 
 namespace stress {
@@ -8,7 +9,13 @@ INT_PTR RunStressTestCommand(HWND owner, StressSettings& settings) {
   CStressTestDlg dlg(settings);
   dlg.SetMessageOwner(owner);
   if (!dlg.SetListFile(settings.dataDir + L"modules.dat")) {
-    ShowStressMessage(owner, settings, StressString(IDS_MODULES_DAT_MISSING), MB_OK | MB_ICONEXCLAMATION);
+    // A file that opened but holds no module says so, not that it failed to open.
+    std::wstring text = StressString(IDS_MODULES_DAT_MISSING);
+    if (dlg.loadProblem() == ModuleDialog::LoadProblem::NoEntry) {
+      text = appkit::Format(StressString(IDS_NO_VALID_ENTRY).c_str(), dlg.listPath().c_str());
+      if (!dlg.refusedEntries().empty()) text = dlg.refusedEntries() + L"\n\n" + text;
+    }
+    ShowStressMessage(owner, settings, text, MB_OK | MB_ICONEXCLAMATION);
     return 0;
   }
   dlg.nTests = (unsigned)settings.testNum;
@@ -31,6 +38,7 @@ INT_PTR RunBenchmarksCommand(HWND owner, const StressSettings& settings) {
 }
 
 void RunStartCommand(HWND frame, bool bench, StressSettings& settings) {
+  settings.unattended = true;
   if (bench)
     RunBenchmarksCommand(frame, settings);
   else

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "appkit/app.h"
@@ -98,7 +99,7 @@ ModuleDialog::~ModuleDialog() {
 }
 
 int ModuleDialog::MessageText(const std::wstring& text, UINT type) {
-  return ShowStressMessage(hwnd() ? hwnd() : owner_, settings_, text, type);
+  return ShowStressMessage(hwnd() && !closing_ ? hwnd() : owner_, settings_, text, type);
 }
 
 int ModuleDialog::Message(UINT stringId, UINT type) { return MessageText(StressString(stringId), type); }
@@ -110,27 +111,94 @@ BOOL ModuleDialog::SetListFile(const std::wstring& path) {
   return listLoaded;
 }
 
+std::wstring ModuleDialog::SystemErrorText(DWORD error) {
+  wchar_t* text = nullptr;
+  DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring out = n && text ? std::wstring(text, n) : appkit::Format(L"error %lu.", (unsigned long)error);
+  if (text) ::LocalFree(text);
+  while (!out.empty() && (out.back() == L'\r' || out.back() == L'\n' || out.back() == L' ')) out.pop_back();
+  return out;
+}
+
 BOOL ModuleDialog::LoadModuleList() {
   for (ModuleRecord& r : records_) EndProcess(r);
   records_.clear();
-  std::vector<ModuleRecord> loaded;
-  if (!ReadModuleListFile(listPath_, kind_, StressString(IDS_STATE_DISABLED), &loaded)) {
+  layout_.clear();
+  refusedEntries_.clear();
+  loadProblem_ = LoadProblem::None;
+  ModuleListText loaded;
+  DWORD error = 0;
+  if (!ReadModuleListFile(listPath_, kind_, StressString(IDS_STATE_DISABLED), &loaded, &error)) {
     listLoaded = 0;
-    Message(IDS_OPEN_FAILED);
+    loadProblem_ = LoadProblem::OpenFailed;
+    MessageText(appkit::Format(StressString(IDS_OPEN_FAILED_FILE).c_str(), listPath_.c_str(),
+                               SystemErrorText(error).c_str()));
     return FALSE;
   }
-  records_ = std::move(loaded);
+  records_ = std::move(loaded.records);
+  layout_ = std::move(loaded.layout);
+  if (!loaded.overLongLines.empty()) {
+    std::wstring lines;
+    for (size_t n : loaded.overLongLines) lines += (lines.empty() ? L"" : L", ") + std::to_wstring(n);
+    refusedEntries_ = appkit::Format(StressString(IDS_LINES_TOO_LONG).c_str(), listPath_.c_str(), lines.c_str(),
+                                     (int)kMaxEntryChars);
+  }
   // The stress test needs at least one module; a benchmark list may be empty.
-  return kind_ == ListKind::Benchmark || !records_.empty();
+  if (kind_ == ListKind::Stress && records_.empty()) {
+    loadProblem_ = LoadProblem::NoEntry;
+    return FALSE;
+  }
+  return TRUE;
 }
 
 BOOL ModuleDialog::SaveModuleList() {
-  if (!WriteModuleListFile(listPath_, records_, kind_)) {
-    Message(IDS_SAVE_FAILED);
+  DWORD error = 0;
+  if (!WriteModuleListFile(listPath_, records_, kind_, layout_, &error)) {
+    // Once: the list is saved again at every start, and an unwritable file
+    // stays so.
+    if (!saveFailureReported_) {
+      saveFailureReported_ = true;
+      Report(appkit::Format(StressString(IDS_SAVE_FAILED_FILE).c_str(), listPath_.c_str(),
+                            SystemErrorText(error).c_str()));
+    }
     return FALSE;
   }
   listChanged_ = 0;
   return TRUE;
+}
+
+void ModuleDialog::Report(const std::wstring& text) {
+  if (std::find(notices_.begin(), notices_.end(), text) == notices_.end()) notices_.push_back(text);
+  ::OutputDebugStringW((text + L"\n").c_str());
+  bool open = hwnd() && !closing_;
+  if (open) ShowNotices();
+  if (settings_.unattended) return;
+  if (!open) {
+    MessageText(text);
+    return;
+  }
+  // Not inside the step of the run that found the problem: the box has a
+  // message loop of its own, in which the run goes on.
+  pendingBoxes_.push_back(text);
+  ::PostMessageW(hwnd(), kNoticeMsg, 0, 0);
+}
+
+void ModuleDialog::ShowNotices() {
+  std::wstring all;
+  for (const std::wstring& n : notices_) all += (all.empty() ? L"" : L"\r\n") + n;
+  SetItemText(IDC_NOTICE, all);
+}
+
+void ModuleDialog::ShowPendingBoxes() {
+  if (showingBox_) return;
+  showingBox_ = true;
+  while (!pendingBoxes_.empty() && hwnd() && !closing_) {
+    std::wstring text = pendingBoxes_.front();
+    pendingBoxes_.erase(pendingBoxes_.begin());
+    MessageText(text);
+  }
+  showingBox_ = false;
 }
 
 void ModuleDialog::CreateImageLists() {
@@ -177,6 +245,8 @@ BOOL ModuleDialog::OnInit() {
     SetColumn(pos, 1, r.stateText);
   }
   ::SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!refusedEntries_.empty()) Report(refusedEntries_);
+  ShowNotices();
   return TRUE;
 }
 
@@ -283,6 +353,7 @@ bool ModuleDialog::StartProcess(ModuleRecord& r, const std::wstring& commandLine
   std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
   line.push_back(0);
   r.process = PROCESS_INFORMATION{};
+  r.protocolStarted = false;
   if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &r.process)) {
     r.process = PROCESS_INFORMATION{};
     return false;
@@ -297,16 +368,18 @@ void ModuleDialog::MarkStartFailed(ModuleRecord& r) {
   ++r.failCount;
 }
 
-void ModuleDialog::PostProtocol(const ModuleRecord& r) {
-  ::PostThreadMessageW(r.process.dwThreadId, diagMsg_, 0, reinterpret_cast<LPARAM>(hwnd()));
-  ::PostThreadMessageW(r.process.dwThreadId, diagMsg_, 1, (LPARAM)r.process.dwProcessId);
+void ModuleDialog::PostProtocol(ModuleRecord& r) {
+  r.protocolStarted = ::PostThreadMessageW(r.process.dwThreadId, diagMsg_, 0, reinterpret_cast<LPARAM>(hwnd())) &&
+                      ::PostThreadMessageW(r.process.dwThreadId, diagMsg_, 1, (LPARAM)r.process.dwProcessId);
 }
 
 void ModuleDialog::AskToQuit(ModuleRecord& r) {
-  if (!r.logName.empty() && diagMsg_)
-    ::PostThreadMessageW(r.process.dwThreadId, diagMsg_, 2, 0);
-  else
-    ::TerminateProcess(r.process.hProcess, 1);
+  // Only a module that was spoken to can be asked; one still waited for,
+  // or one whose thread takes no messages, is ended.
+  if (!r.logName.empty() && diagMsg_ && r.protocolStarted &&
+      ::PostThreadMessageW(r.process.dwThreadId, diagMsg_, 2, 0))
+    return;
+  ::TerminateProcess(r.process.hProcess, 1);
 }
 
 void ModuleDialog::StopLiveModules() {
@@ -356,11 +429,14 @@ ModuleDialog::Refresh ModuleDialog::RefreshModules(bool timerTick) {
         // Its reply may still wait in the queue.
         DrainReplies();
       }
-      Judgement j = JudgeModule(r->state, alive, r->hasStatus, r->status, !r->logName.empty());
+      DWORD exitCode = 0;
+      if (!alive && !::GetExitCodeProcess(r->process.hProcess, &exitCode)) exitCode = 0;
+      Judgement j = JudgeModule(r->state, alive, r->hasStatus, r->status, !r->logName.empty(), exitCode);
       if (j.endedWithoutResult) {
         r->SetStatus(1);
         ++r->failCount;
       }
+      if (j.endedBadly) OnModuleEndedBadly(*r, exitCode);
       r->state = j.state;
     }
     if (r->state != ModuleState::Running) {
@@ -407,6 +483,22 @@ bool ModuleDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
     OnModuleReply(wp, lp);
     return false;  // then the default handling
   }
+  switch (msg) {
+    case kGoOnMsg:
+      if (wp == runId_ && !running_) GoOn();
+      *result = 0;
+      return true;
+    case kStopMsg:
+      if (wp == runId_ && running_) StopRun();
+      *result = 0;
+      return true;
+    case kNoticeMsg:
+      ShowPendingBoxes();
+      *result = 0;
+      return true;
+    default:
+      break;
+  }
   if (msg == WM_PAINT && ::IsIconic(hwnd())) {
     PAINTSTRUCT ps;
     HDC dc = ::BeginPaint(hwnd(), &ps);
@@ -422,8 +514,32 @@ bool ModuleDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
   return false;
 }
 
+void ModuleDialog::OnTimer(UINT_PTR id) {
+  if (id == kStartTimerId)
+    PollStartStep();
+  else if (id == kTimerId)
+    OnRunTimer();
+}
+
+void ModuleDialog::MarkStopped() {
+  ++runId_;
+  stoppedTick_ = ::GetTickCount();
+  stoppedOnce_ = true;
+}
+
+bool ModuleDialog::QueuedBeforeStop(HWND ctl) const {
+  // A click reaches us as the button's WM_COMMAND while its mouse or key
+  // message (or the posted command) is the current message; a command sent
+  // from another thread happens now. A click within a double-click's time
+  // of the Stop is the second half of the same impatient gesture.
+  if (running_ || !ctl || !stoppedOnce_ || ::InSendMessage()) return false;
+  return (LONG)((DWORD)::GetMessageTime() - stoppedTick_) <= (LONG)::GetDoubleClickTime();
+}
+
 void ModuleDialog::OnDestroy() {
+  closing_ = true;
   ::KillTimer(hwnd(), kTimerId);
+  CancelStartStep();
   if (running_) StopRun();
   if (listChanged_) SaveModuleList();
   for (ModuleRecord& r : records_) {
@@ -437,17 +553,69 @@ void ModuleDialog::OnDestroy() {
 
 namespace stress {
 
-ModuleDialog::IdleWait ModuleDialog::WaitIdle(ModuleRecord& r, int maxWaits) {
-  int timeouts = 0;
-  for (;;) {
-    DWORD w = ::WaitForInputIdle(r.process.hProcess, settings_.idleWaitMs);
-    if (w == 0) return IdleWait::Idle;
-    if (w != WAIT_TIMEOUT) return IdleWait::Failed;
-    ++timeouts;
-    bool alive = Alive(r);
-    if (timeouts < maxWaits && alive) continue;
-    return alive || timeouts >= maxWaits ? IdleWait::LimitReached : IdleWait::EndedBeforeLimit;
+void ModuleDialog::BeginIdleWait(int pos, int maxWaits) {
+  ::UpdateWindow(hwnd());
+  startStep_ = StartStep::WaitIdle;
+  waitPos_ = pos;
+  waitLimit_ = maxWaits;
+  waitTimeouts_ = 0;
+  sliceStart_ = ::GetTickCount();
+  ::SetTimer(hwnd(), kStartTimerId, kStartPollMs, nullptr);
+  PollStartStep();
+}
+
+void ModuleDialog::BeginPause(DWORD ms) {
+  startStep_ = StartStep::Pause;
+  pauseUntil_ = ::GetTickCount() + ms;
+  ::SetTimer(hwnd(), kStartTimerId, kStartPollMs, nullptr);
+}
+
+void ModuleDialog::CancelStartStep() {
+  if (hwnd()) ::KillTimer(hwnd(), kStartTimerId);
+  startStep_ = StartStep::None;
+  waitPos_ = -1;
+}
+
+// One look at the step under way. The wait counts idle waits of
+// settings_.idleWaitMs as a blocking wait would: a module that ended is
+// judged at once, with the wait it ended in counted.
+void ModuleDialog::PollStartStep() {
+  DWORD now = ::GetTickCount();
+  if (startStep_ == StartStep::Pause) {
+    if ((LONG)(now - pauseUntil_) < 0) return;
+    CancelStartStep();
+    OnPauseDone();
+    return;
   }
+  if (startStep_ != StartStep::WaitIdle) {
+    CancelStartStep();
+    return;
+  }
+  int pos = waitPos_;
+  ModuleRecord* r = RecordAt(pos);
+  IdleWait outcome = IdleWait::Failed;
+  if (r && r->process.hProcess) {
+    DWORD w = ::WaitForInputIdle(r->process.hProcess, 0);
+    if (w == 0) {
+      outcome = IdleWait::Idle;
+    } else if (!Alive(*r)) {
+      ++waitTimeouts_;
+      outcome = waitTimeouts_ < waitLimit_ ? IdleWait::EndedBeforeLimit : IdleWait::LimitReached;
+    } else if (w != WAIT_TIMEOUT) {
+      outcome = IdleWait::Failed;
+    } else if (now - sliceStart_ >= settings_.idleWaitMs) {
+      ++waitTimeouts_;
+      if (waitTimeouts_ < waitLimit_) {
+        sliceStart_ = now;
+        return;
+      }
+      outcome = IdleWait::LimitReached;
+    } else {
+      return;
+    }
+  }
+  CancelStartStep();
+  OnIdleWaitDone(pos, outcome);
 }
 
 }  // namespace stress

@@ -18,13 +18,20 @@ ModuleState JudgeReported(ModuleState current, int status) {
   }
 }
 
-Judgement JudgeModule(ModuleState current, bool alive, bool hasStatus, int status, bool hasLogName) {
+Judgement JudgeModule(ModuleState current, bool alive, bool hasStatus, int status, bool hasLogName,
+                      DWORD exitCode) {
   if (hasStatus) return {JudgeReported(current, status), false};
   if (alive) return {current, false};
   if (current == ModuleState::Aborted || current == ModuleState::AbortPassed || current == ModuleState::AbortFailed)
     return {current, false};
+  if (exitCode != 0) return {ModuleState::Failed, true, true};
   if (!hasLogName) return {ModuleState::Passed, false};
   return {ModuleState::Failed, true};
+}
+
+bool IsExceptionCode(DWORD exitCode) {
+  DWORD severity = exitCode & 0xF0000000u;
+  return severity == 0x80000000u || severity == 0xC0000000u;
 }
 
 std::wstring WithFailCount(const std::wstring& base, int failCount, unsigned nTests, const std::wstring& countWord) {
@@ -143,6 +150,12 @@ std::string StressLogProblemLine(StartProblem problem, const std::string& name) 
   return appkit::FormatA(fmt, name.c_str());
 }
 
+std::string StressLogEndLine(const std::string& name, DWORD exitCode) {
+  if (IsExceptionCode(exitCode))
+    return appkit::FormatA("*** Process crashed:\t%s (exception 0x%08lX)\r\n", name.c_str(), (unsigned long)exitCode);
+  return appkit::FormatA("*** Process failed:\t%s (exit code %ld)\r\n", name.c_str(), (long)(LONG)exitCode);
+}
+
 std::string StressLogTable(const TableRow& titles, const std::vector<TableRow>& rows, const std::string& totalLabel,
                            const std::string& total) {
   std::string out;
@@ -158,6 +171,27 @@ std::string StressLogTable(const TableRow& titles, const std::vector<TableRow>& 
     for (const TableRow& row : rows) line(row);
   }
   out += "\r\n" + totalLabel + "\t" + total + "\r\n";
+  return out;
+}
+
+ViewerText TextForViewer(const std::string& head, unsigned long long fileSize) {
+  ViewerText out;
+  size_t keep = head.size();
+  if (fileSize > head.size()) {
+    out.cut = true;
+    size_t lastEnd = head.rfind('\n');
+    if (lastEnd != std::string::npos) keep = lastEnd + 1;
+  }
+  out.bytes = keep;
+  for (size_t i = 0; i < keep; ++i) {
+    char c = head[i];
+    if (c == '\n') {
+      if (i == 0 || head[i - 1] != '\r') out.text += '\r';
+      ++out.lines;
+    }
+    out.text += c;
+  }
+  if (keep && head[keep - 1] != '\n') ++out.lines;
   return out;
 }
 

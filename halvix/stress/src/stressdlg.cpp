@@ -79,7 +79,7 @@ void CStressTestDlg::ValidateTests(bool fromEdit) {
 bool CStressTestDlg::OnCommand(int id, int code, HWND ctl) {
   switch (id) {
     case IDC_RUN:
-      RunStressTest();
+      if (!QueuedBeforeStop(ctl)) RunStressTest();
       return true;
     case IDC_VIEW:
       ViewLog();
@@ -102,14 +102,6 @@ void CStressTestDlg::OnOK() {
   EndDialog(IDOK);
 }
 
-bool CStressTestDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
-  return ModuleDialog::OnMessage(msg, wp, lp, result);
-}
-
-void CStressTestDlg::OnTimer(UINT_PTR id) {
-  if (id == kTimerId) OnStressTimer(false);
-}
-
 void CStressTestDlg::OnDestroy() {
   ModuleDialog::OnDestroy();
   CloseLog();
@@ -121,9 +113,35 @@ std::wstring CStressTestDlg::StatusText(const ModuleRecord& r) const {
   return WithFailCount(base, r.failCount, nTests, StressString(IDS_COUNT));
 }
 
+namespace {
+
+struct TitledWindows {
+  DWORD pid;
+  const std::wstring* title;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTitled(HWND w, LPARAM lp) {
+  auto* a = reinterpret_cast<TitledWindows*>(lp);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(w, &pid);
+  if (pid == a->pid && ::lstrcmpiW(appkit::WindowText(w).c_str(), a->title->c_str()) == 0) a->found.push_back(w);
+  return TRUE;
+}
+
+}  // namespace
+
+// A plain program is closed through its window: only a window of its own
+// process, never another program's (or this dialog) that has the same title.
 void CStressTestDlg::OnTickRecord(ModuleRecord& r) {
-  if (r.windowTitle.empty()) return;
-  if (HWND w = ::FindWindowW(nullptr, r.windowTitle.c_str())) ::PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+  if (r.windowTitle.empty() || !Alive(r)) return;
+  TitledWindows args{r.process.dwProcessId, &r.windowTitle, {}};
+  ::EnumWindows(&CollectTitled, reinterpret_cast<LPARAM>(&args));
+  for (HWND w : args.found) ::PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+void CStressTestDlg::OnModuleEndedBadly(ModuleRecord& r, DWORD exitCode) {
+  LogLine(StressLogEndLine(appkit::Narrow(r.name), exitCode));
 }
 
 void CStressTestDlg::SetTopmost(bool on) {
@@ -205,6 +223,8 @@ bool CStressTestDlg::StartLoop() {
   if (loop_ == 0) {
     SetItemText(IDC_STOPPED_AT, L"");
     SetItemText(IDC_TOTAL_ELAPSED, L"");
+    logFailure_.clear();
+    ++runId_;
     CloseLog();
     ::DeleteFileW((settings_.dataDir + L"STRESS.LOG").c_str());
     for (const ModuleRecord& r : records_) {
@@ -219,8 +239,15 @@ bool CStressTestDlg::StartLoop() {
   ::SetWindowTextW(hwnd(), (StressString(IDS_STRESS_TITLE) + L" - " + StressString(IDS_LOOP) + L" " +
                             std::to_wstring(loop_)).c_str());
   CloseLog();
-  g_stressLog = ::CreateFileW((settings_.dataDir + L"STRESS.LOG").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  const std::wstring logPath = settings_.dataDir + L"STRESS.LOG";
+  g_stressLog = ::CreateFileW(logPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+  if (g_stressLog == INVALID_HANDLE_VALUE && logFailure_.empty()) {
+    // The run goes on without its log; whatever STRESS.LOG is there is not
+    // this run's.
+    logFailure_ = SystemErrorText(::GetLastError());
+    Report(appkit::Format(StressString(IDS_LOG_NOT_WRITTEN).c_str(), logPath.c_str(), logFailure_.c_str()));
+  }
   SYSTEMTIME now;
   ::GetLocalTime(&now);
   LogLine(StressLogHeader(FormatLogTime(now), loop_));
@@ -264,8 +291,17 @@ void CStressTestDlg::RunStressTest() {
   int first = concurrent ? 0 : moduleIndex_ + 1;
   if (!concurrent && first == count) moduleIndex_ = -1;
   // 6.
-  bool started = false, interrupted = false;
-  for (int pos = first; pos < count; ++pos) {
+  nextStart_ = first;
+  startedOne_ = false;
+  ContinueStarts();
+}
+
+// Step 6 from nextStart_ on. Returns while a started module is waited for
+// (or the pause after a concurrent start runs); OnIdleWaitDone and
+// OnPauseDone come back here.
+void CStressTestDlg::ContinueStarts() {
+  int count = ItemCount();
+  for (int pos = nextStart_; pos < count; ++pos) {
     ModuleRecord* r = RecordAt(pos);
     if (!r || r->disabled()) continue;
     r->ClearStatus();
@@ -282,43 +318,63 @@ void CStressTestDlg::RunStressTest() {
       MarkStartFailed(*r);
     } else {
       r->startTick = ::GetTickCount();
-      if ((!r->logName.empty() && diagMsg_) || !r->windowTitle.empty()) WaitForModule(*r);
+      if ((!r->logName.empty() && diagMsg_) || !r->windowTitle.empty()) {
+        // Doubled for concurrent runs; a huge stored count must not wrap.
+        int limit = settings_.timeoutCount;
+        if (concurrent) limit = limit > INT_MAX / 2 ? INT_MAX : limit * 2;
+        nextStart_ = pos;
+        BeginIdleWait(pos, limit);
+        return;
+      }
     }
-    if (r->state == ModuleState::None) r->state = ModuleState::Running;
-    OnStressTimer(true);
-    if (!concurrent) {
-      moduleIndex_ = pos;
-      started = true;
-      break;
-    }
-    MSG click;
-    if (::PeekMessageW(&click, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, PM_NOREMOVE) && click.hwnd &&
-        ::IsChild(hwnd(), click.hwnd)) {
-      ::PeekMessageW(&click, click.hwnd, click.message, click.message, PM_REMOVE);
-      if (running_) ::PostMessageW(hwnd(), WM_COMMAND, IDC_RUN, 0);
-      interrupted = true;
-      break;
-    }
+    if (FinishStart(pos)) return;
   }
-  // 7.
-  if (!concurrent && !started) moduleIndex_ = -1;
-  if (!interrupted) ::SetTimer(hwnd(), kTimerId, 1000, nullptr);
+  EndStarts();
 }
 
-void CStressTestDlg::WaitForModule(ModuleRecord& r) {
-  ::UpdateWindow(hwnd());
+// A module's start is done: true when no further module starts now.
+bool CStressTestDlg::FinishStart(int pos) {
+  ModuleRecord* r = RecordAt(pos);
+  if (r && r->state == ModuleState::None) r->state = ModuleState::Running;
+  OnStressTimer(true);
+  if (!concurrent) {
+    moduleIndex_ = pos;
+    startedOne_ = true;
+    EndStarts();
+    return true;
+  }
+  nextStart_ = pos + 1;
+  return false;
+}
+
+// 7.
+void CStressTestDlg::EndStarts() {
+  if (!concurrent && !startedOne_) moduleIndex_ = -1;
+  ::SetTimer(hwnd(), kTimerId, 1000, nullptr);
+}
+
+void CStressTestDlg::OnIdleWaitDone(int pos, IdleWait outcome) {
+  ModuleRecord* r = RecordAt(pos);
+  bool pause = r && JudgeWait(*r, outcome);
+  if (FinishStart(pos)) return;
+  if (pause && settings_.sleepMs > 0) {
+    BeginPause((DWORD)settings_.sleepMs);
+    return;
+  }
+  ContinueStarts();
+}
+
+// What the wait for a started module gave: logged and marked as the run's
+// rules say. True when the module took input and was spoken to in a
+// concurrent run (the pause after such a start follows).
+bool CStressTestDlg::JudgeWait(ModuleRecord& r, IdleWait outcome) {
   const std::string name = appkit::Narrow(r.name);
   const bool plain = !r.windowTitle.empty();
-  // Doubled for concurrent runs; a huge stored count must not wrap.
-  int limit = settings_.timeoutCount;
-  if (concurrent) limit = limit > INT_MAX / 2 ? INT_MAX : limit * 2;
-  switch (WaitIdle(r, limit)) {
+  switch (outcome) {
     case IdleWait::Idle:
-      if (!plain) {
-        PostProtocol(r);
-        if (concurrent) ::Sleep((DWORD)settings_.sleepMs);
-      }
-      return;
+      if (plain) return false;
+      PostProtocol(r);
+      return concurrent != 0;
     case IdleWait::EndedBeforeLimit:
       LogLine(StressLogProblemLine(StartProblem::EndedBeforeTimeout, name));
       break;
@@ -331,7 +387,7 @@ void CStressTestDlg::WaitForModule(ModuleRecord& r) {
       }
       break;
     case IdleWait::Failed:
-      if (plain) return;
+      if (plain) return false;
       if (Alive(r)) {
         ::TerminateProcess(r.process.hProcess, 1);
         LogLine(StressLogProblemLine(StartProblem::KilledWaitFailed, name));
@@ -341,10 +397,13 @@ void CStressTestDlg::WaitForModule(ModuleRecord& r) {
       break;
   }
   MarkStartFailed(r);
+  return false;
 }
 
 void CStressTestDlg::StopRun() {
+  CancelStartStep();
   StopLiveModules();
+  MarkStopped();
   SetRunButton(false);
   SetTopmost(false);
   if (g_stressLog != INVALID_HANDLE_VALUE) NotifyMonitor(2);
@@ -354,6 +413,9 @@ void CStressTestDlg::StopRun() {
   if (!concurrent) moduleIndex_ = -1;
   EnableOptions(true);
   OnStressTimer(true);
+  // The timer writes the result table once the stopped modules have ended;
+  // a Stop during the starts finds it not yet running.
+  if (!closing_) ::SetTimer(hwnd(), kTimerId, 1000, nullptr);
 }
 
 void CStressTestDlg::OnStressTimer(bool fromRun) {
@@ -375,7 +437,7 @@ void CStressTestDlg::OnStressTimer(bool fromRun) {
       SetItemText(IDC_STOPPED_AT, appkit::Format(StressString(IDS_STOPPED_AT).c_str(), loop_));
       loop_ = 0;
     } else {
-      ::PostMessageW(hwnd(), WM_COMMAND, IDC_RUN, 0);
+      PostGoOn();
     }
     if (g_stressLog != INVALID_HANDLE_VALUE && (concurrent || moduleIndex_ < 0)) {
       WriteResultTable();
@@ -389,14 +451,18 @@ void CStressTestDlg::OnStressTimer(bool fromRun) {
       EnableItem(IDC_VIEW, true);
     }
   } else if (running_ && stopOnErrors && seen.failure) {
-    ::PostMessageW(hwnd(), WM_COMMAND, IDC_RUN, 0);
+    PostStop();
   }
   ShowTotalElapsed();
 }
 
 void CStressTestDlg::ViewLog() {
+  // A STRESS.LOG this run could not replace belongs to an earlier run.
+  const std::wstring logPath = settings_.dataDir + L"STRESS.LOG";
+  const bool oldLog = !logFailure_.empty();
+  if (oldLog) MessageText(appkit::Format(StressString(IDS_OLD_LOG_NOT_SHOWN).c_str(), logPath.c_str()));
   if (selectedItem_ < 0) {
-    FileViewDlg(StressString(IDS_STRESS_TITLE), {settings_.dataDir + L"STRESS.LOG"}).DoModal(hwnd());
+    if (!oldLog) FileViewDlg(StressString(IDS_STRESS_TITLE), {logPath}).DoModal(hwnd());
     return;
   }
   ModuleRecord* r = RecordAt(selectedItem_);
@@ -413,8 +479,8 @@ void CStressTestDlg::ViewLog() {
   std::vector<std::wstring> files;
   std::wstring log = LogFileOf(r->logName);
   if (!log.empty()) files.push_back(dir + log);
-  files.push_back(dir + L"STRESS.LOG");
-  FileViewDlg(r->name, files).DoModal(hwnd());
+  if (!oldLog) files.push_back(dir + L"STRESS.LOG");
+  if (!files.empty()) FileViewDlg(r->name, files).DoModal(hwnd());
 }
 
 }  // namespace stress

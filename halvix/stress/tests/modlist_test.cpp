@@ -76,14 +76,63 @@ TEST(ModuleList, ReadsRecordsAndSkipsCommentsAndShortLines) {
   }
 }
 
-TEST(ModuleList, OnlyTheFirst999CharactersOfALineCount) {
-  // The separators beyond the cut do not count, and the rest of the line is
-  // not read as a line of its own.
+TEST(ModuleList, EntriesOver999CharactersAreRefusedNotCut) {
+  // Neither cut to 999 characters nor split into a second line: refused as
+  // a whole, with its line number, and kept for the writer.
   std::string longName(995, 'n');
-  std::string text = longName + "|p|a|s|l|i|t|\n" + std::string(990, 'x') + "|a|b|c|d|e|f|\n";
-  EXPECT_TRUE(ParseModuleList(text, ListKind::Stress, kDisabled).empty());
-  std::string fits = std::string(980, 'n') + "|p|a||l|i|t|" + std::string(50, 'z') + "\n";
-  ASSERT_EQ(ParseModuleList(fits, ListKind::Stress, kDisabled).size(), 1u);
+  std::string overLong = longName + "|p|a|s|l|i|t|";
+  std::string fits = std::string(986, 'n') + "|p|a||l|i|t|";  // 998 characters
+  std::string text = ";Test Modules\r\n" + overLong + "\r\n" + fits + "\r\n;" + std::string(2000, 'c') + "\r\n" +
+                     std::string(10000, 'x') + "|a|b|c|d|e|f|\n";
+  ModuleListText list = ParseModuleListText(text, ListKind::Stress, kDisabled);
+  ASSERT_EQ(list.records.size(), 1u);
+  EXPECT_EQ(list.records[0].name, std::wstring(986, L'n'));
+  // A long comment is no entry.
+  EXPECT_EQ(list.overLongLines, (std::vector<size_t>{2, 5}));
+  EXPECT_EQ(FormatModuleList(list.records, ListKind::Stress, list.layout), text);
+}
+
+TEST(ModuleList, WhatTheProgramDoesNotUnderstandIsWrittenBackAsItWas) {
+  const std::string longLine = std::string(10000, 'L') + "|p|a||l|i|t|";
+  struct Case {
+    const char* what;
+    ListKind kind;
+    std::string text;
+    // Disable the record at this index (-1: change nothing).
+    int toggle;
+    std::string expect;  // empty: the text itself
+  };
+  const Case cases[] = {
+      {"comments, short lines, blank lines and a 10,000-character line stay in place", ListKind::Stress,
+       ";Test Modules\r\n; my comment\r\nA|a.mod|-x||A.LOG|1||\r\nhalf|a line|\r\n\r\n" + longLine +
+           "\r\nB|b.mod|||||Title|\r\n;last\r\n",
+       -1, ""},
+      {"only what the user changed differs", ListKind::Stress,
+       ";Test Modules\r\n; my comment\r\nA|a.mod|-x||A.LOG|1||\r\nhalf|a line|\r\n" + longLine +
+           "\r\nB|b.mod|||||Title|\r\n",
+       1,
+       ";Test Modules\r\n; my comment\r\nA|a.mod|-x||A.LOG|1||\r\nhalf|a line|\r\n" + longLine +
+           "\r\nB|b.mod||(Disabled)|||Title|\r\n"},
+      {"kept lines keep their own line ends, even the missing last one", ListKind::Stress,
+       ";Test Modules\r\n;lf only\nA|a|||||||\r\nno end", -1, ""},
+      {"text after the last separator stays with its record", ListKind::Stress,
+       ";Test Modules\r\nA|p|x||L|3|Title|more|fields|\r\n", -1, ""},
+      {"a file without the header gets it", ListKind::Stress, ";other\r\nA|a|||||||\r\n", -1,
+       ";Test Modules\r\n;other\r\nA|a|||||||\r\n"},
+      {"benchmark records change places, kept lines do not", ListKind::Benchmark,
+       ";Test Modules\r\nZeta|z.mod|-Bench||Z.LOG|||\r\n;between\r\nshort|line\r\nAlpha|a.mod|-Bench||A.LOG|4||\r\n", -1,
+       ";Test Modules\r\nAlpha|a.mod|-Bench||A.LOG|4||\r\n;between\r\nshort|line\r\nZeta|z.mod|-Bench||Z.LOG|||\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ModuleListText list = ParseModuleListText(c.text, c.kind, kDisabled);
+    if (c.toggle >= 0) {
+      ASSERT_LT((size_t)c.toggle, list.records.size());
+      list.records[c.toggle].stateText = kDisabled;
+    }
+    std::string written = FormatModuleList(list.records, c.kind, list.layout);
+    EXPECT_EQ(written, c.expect.empty() ? c.text : c.expect);
+  }
 }
 
 TEST(ModuleList, WritesSevenSeparatorsStressInOrderBenchmarkReversed) {

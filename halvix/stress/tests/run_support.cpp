@@ -2,6 +2,8 @@
 
 #include <regex>
 
+#include <tlhelp32.h>
+
 #include "appkit/registry.h"
 #include "appkit/text.h"
 #include "suite/info.h"
@@ -147,6 +149,36 @@ HWND RunFixture::OpenDialog(testsupport::Process& host, const std::wstring& mode
 bool RunFixture::StartHost(testsupport::Process& host, const std::wstring& mode) const {
   return host.Start(testsupport::TestBinDir() + L"stresshost.exe",
                     mode + L" -SettingsKey" + key_ + L" -IdleWait1000");
+}
+
+HeldFile::HeldFile(const std::wstring& path)
+    : handle_(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+
+HeldFile::~HeldFile() { Release(); }
+
+void HeldFile::Release() {
+  if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+  handle_ = INVALID_HANDLE_VALUE;
+}
+
+int CountProcesses(const std::wstring& exe) {
+  HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return -1;
+  int n = 0;
+  PROCESSENTRY32W pe{};
+  pe.dwSize = sizeof(pe);
+  for (BOOL more = ::Process32FirstW(snap, &pe); more; more = ::Process32NextW(snap, &pe))
+    n += ::lstrcmpiW(pe.szExeFile, exe.c_str()) == 0;
+  ::CloseHandle(snap);
+  return n;
+}
+
+std::wstring NoticeText(HWND dialog) { return testsupport::GetText(testsupport::FindChildById(dialog, 1049)); }
+
+size_t Occurrences(const std::wstring& text, const std::wstring& part) {
+  size_t n = 0;
+  for (size_t p = text.find(part); p != std::wstring::npos; p = text.find(part, p + part.size())) ++n;
+  return n;
 }
 
 HWND WaitOtherWindow(DWORD pid, const std::wstring& title, HWND except, DWORD ms) {

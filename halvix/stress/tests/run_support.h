@@ -39,7 +39,8 @@ class RunFixture {
   // "nTestNum", "nStopOnError" and "nOneByOne".
   void SetChoices(DWORD testNum, DWORD stopOnError, DWORD oneByOne) const;
 
-  // Starts the stand-in main program with "-Stress" or "-Bench".
+  // Starts the stand-in main program with "-Stress" or "-Bench" (and any
+  // further switches of the host, such as "-Attended").
   bool StartHost(testsupport::Process& host, const std::wstring& mode) const;
   // Starts a copy of it named `exeName` in the data directory, which Wine
   // presents with Windows 98 as its system.
@@ -50,6 +51,27 @@ class RunFixture {
  private:
   std::wstring name_, dir_, key_;
 };
+
+// Holds a file of the data directory open the way another program would
+// that lets others read it but not write, replace or delete it (under Wine
+// as root the read-only attribute does not stop a write; this does).
+class HeldFile {
+ public:
+  explicit HeldFile(const std::wstring& path);
+  ~HeldFile();
+  bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+  void Release();
+
+ private:
+  HANDLE handle_;
+};
+
+// Number of running processes of this Wine prefix whose program is `exe`.
+int CountProcesses(const std::wstring& exe);
+// The text of the dialog's notice line.
+std::wstring NoticeText(HWND dialog);
+// How often `part` occurs in `text`.
+size_t Occurrences(const std::wstring& text, const std::wstring& part);
 
 // The dialog of the host titled `title` (top level, of that process).
 HWND WaitDialog(DWORD pid, const std::wstring& title, DWORD ms = 15000);

@@ -9,46 +9,91 @@ using namespace stress;
 using S = ModuleState;
 
 TEST(RunRules, JudgingAModule) {
+  const DWORD kAccessViolation = 0xC0000005;
   struct Case {
     S current;
     bool alive, hasStatus;
     int status;
     bool hasLog;
+    DWORD exitCode;
     S expect;
-    bool endedWithoutResult;
+    bool endedWithoutResult, endedBadly;
   };
   const Case cases[] = {
       // Still running: a result judges it, none leaves it running.
-      {S::Running, true, false, -1, true, S::Running, false},
-      {S::Running, true, true, 0, true, S::Passed, false},
-      {S::Running, true, true, 4, true, S::Failed, false},
-      // Ended with a result: 0 passes, anything else fails (negative too).
-      {S::Running, false, true, 0, true, S::Passed, false},
-      {S::Running, false, true, 2, false, S::Failed, false},
-      {S::Running, false, true, -1, true, S::Failed, false},
-      {S::Running, false, true, -7, true, S::Failed, false},
-      // Ended without a result: a protocol module failed, a plain program passed.
-      {S::Running, false, false, -1, true, S::Failed, true},
-      {S::Running, false, false, -1, false, S::Passed, false},
+      {S::Running, true, false, -1, true, 0, S::Running, false, false},
+      {S::Running, true, true, 0, true, 0, S::Passed, false, false},
+      {S::Running, true, true, 4, true, 0, S::Failed, false, false},
+      // Ended with a result: 0 passes, anything else fails (negative too);
+      // the result counts, not how the process ended.
+      {S::Running, false, true, 0, true, 0, S::Passed, false, false},
+      {S::Running, false, true, 0, true, 1, S::Passed, false, false},
+      {S::Running, false, true, 2, false, 0, S::Failed, false, false},
+      {S::Running, false, true, -1, true, 0, S::Failed, false, false},
+      {S::Running, false, true, -7, true, 0, S::Failed, false, false},
+      // Ended without a result: a protocol module failed, a plain program
+      // passed with exit code 0 only.
+      {S::Running, false, false, -1, true, 0, S::Failed, true, false},
+      {S::Running, false, false, -1, false, 0, S::Passed, false, false},
+      {S::Running, false, false, -1, false, 3, S::Failed, true, true},
+      {S::Running, false, false, -1, false, (DWORD)-1, S::Failed, true, true},
+      {S::Running, false, false, -1, false, kAccessViolation, S::Failed, true, true},
+      {S::Running, false, false, -1, true, kAccessViolation, S::Failed, true, true},
       // A failed start carries result 1 and shows failed once judged.
-      {S::StartFailed, false, true, 1, true, S::Failed, false},
-      // Aborted modules.
-      {S::Aborted, false, false, -1, true, S::Aborted, false},
-      {S::Aborted, false, true, 0, true, S::AbortPassed, false},
-      {S::Aborted, true, true, 3, true, S::AbortFailed, false},
-      {S::AbortPassed, false, true, 5, true, S::AbortPassed, false},
-      {S::AbortFailed, false, false, -1, true, S::AbortFailed, false},
+      {S::StartFailed, false, true, 1, true, 1, S::Failed, false, false},
+      // Aborted modules (ended by Stop: their exit code is ours).
+      {S::Aborted, false, false, -1, true, 0, S::Aborted, false, false},
+      {S::Aborted, false, false, -1, false, 1, S::Aborted, false, false},
+      {S::Aborted, false, true, 0, true, 0, S::AbortPassed, false, false},
+      {S::Aborted, true, true, 3, true, 0, S::AbortFailed, false, false},
+      {S::AbortPassed, false, true, 5, true, 0, S::AbortPassed, false, false},
+      {S::AbortFailed, false, false, -1, true, 0, S::AbortFailed, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "state " << (int)c.current << " alive " << c.alive << " status "
-                                    << (c.hasStatus ? c.status : 999) << " log " << c.hasLog);
-    Judgement j = JudgeModule(c.current, c.alive, c.hasStatus, c.status, c.hasLog);
+                                    << (c.hasStatus ? c.status : 999) << " log " << c.hasLog << " exit 0x"
+                                    << std::hex << c.exitCode);
+    Judgement j = JudgeModule(c.current, c.alive, c.hasStatus, c.status, c.hasLog, c.exitCode);
     EXPECT_EQ(j.state, c.expect);
     EXPECT_EQ(j.endedWithoutResult, c.endedWithoutResult);
+    EXPECT_EQ(j.endedBadly, c.endedBadly);
   }
   EXPECT_TRUE(IsFailingResult(-1));
   EXPECT_TRUE(IsFailingResult(3));
   EXPECT_FALSE(IsFailingResult(0));
+}
+
+TEST(RunRules, TheLogSaysHowAProcessEnded) {
+  EXPECT_EQ(StressLogEndLine("Disk", 0xC0000005), "*** Process crashed:\tDisk (exception 0xC0000005)\r\n");
+  EXPECT_EQ(StressLogEndLine("Disk", 0x80000003), "*** Process crashed:\tDisk (exception 0x80000003)\r\n");
+  EXPECT_EQ(StressLogEndLine("Disk", 3), "*** Process failed:\tDisk (exit code 3)\r\n");
+  EXPECT_EQ(StressLogEndLine("Disk", (DWORD)-2), "*** Process failed:\tDisk (exit code -2)\r\n");
+}
+
+TEST(RunRules, TheViewerSaysWhereItCutAFile) {
+  struct Case {
+    const char* what;
+    std::string head;
+    unsigned long long size;
+    std::string text;
+    bool cut;
+    size_t lines, bytes;
+  };
+  const Case cases[] = {
+      {"whole file, line ends made CR LF", "a\nb\r\nc", 6, "a\r\nb\r\nc", false, 3, 6},
+      {"empty file", "", 0, "", false, 0, 0},
+      {"longer file: cut after the last whole line", "one\ntwo\nthr", 52000000, "one\r\ntwo\r\n", true, 2, 8},
+      {"a read that ends on a line end keeps it all", "one\r\n", 9, "one\r\n", true, 1, 5},
+      {"no line end at all: cut where the read ended", "xxxx", 10, "xxxx", true, 1, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ViewerText v = TextForViewer(c.head, c.size);
+    EXPECT_EQ(v.text, c.text);
+    EXPECT_EQ(v.cut, c.cut);
+    EXPECT_EQ(v.lines, c.lines);
+    EXPECT_EQ(v.bytes, c.bytes);
+  }
 }
 
 TEST(RunRules, ListTextsAndImages) {

@@ -184,14 +184,16 @@ TEST(StressRun, MissingListsAreReportedAndTheProgramEnds) {
   RunFixture fx(L"missing lists");
   Process host;
   ASSERT_TRUE(fx.StartHost(host, L"-Stress")) << host.LastError().c_str();
-  const char* texts[] = {"Failed to open file.",
-                         "Failed to open modules.dat.  Please select \"Reset Default Configuration\" from Options menu "
-                         "and try again."};
+  // The first message names the file and why it did not open.
+  const std::wstring texts[] = {L"Failed to open file " + fx.dir() + L"modules.dat: File not found.",
+                                L"Failed to open modules.dat.  Please select \"Reset Default Configuration\" from "
+                                L"Options menu and try again."};
   HWND previous = nullptr;
-  for (const char* text : texts) {
+  for (const std::wstring& text : texts) {
     HWND box = WaitOtherWindow(host.Pid(), fx.MessageTitle(), previous, 10000);
-    ASSERT_NE(box, nullptr) << text;
-    EXPECT_NE(testsupport::FindChild(box, L"Static", appkit::Widen(text)), nullptr) << text;
+    ASSERT_NE(box, nullptr) << appkit::Narrow(text);
+    EXPECT_NE(testsupport::FindChild(box, L"Static", text), nullptr)
+        << appkit::Narrow(text) << " / " << appkit::Narrow(testsupport::GetText(testsupport::FindChildById(box, 0xFFFF)));
     ASSERT_TRUE(testsupport::ClickButton(box, IDOK));
     ASSERT_TRUE(testsupport::WaitWindowGone(box, 5000));
     previous = box;
@@ -208,15 +210,30 @@ TEST(StressRun, MissingListsAreReportedAndTheProgramEnds) {
   ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
   ASSERT_TRUE(bench.WaitExitPumping(10000));
 
-  fx.WriteFile(L"modules.dat", ";Test Modules\r\nShort|x.mod|-AutoRun|\r\n");
-  Process stress;
-  ASSERT_TRUE(fx.StartHost(stress, L"-Stress"));
-  HWND box = WaitOtherWindow(stress.Pid(), fx.MessageTitle(), nullptr, 10000);
-  ASSERT_NE(box, nullptr);
-  EXPECT_NE(testsupport::FindChild(box, L"Static",
-                                   L"Failed to open modules.dat.  Please select \"Reset Default Configuration\" from "
-                                   L"Options menu and try again."),
-            nullptr);
-  ASSERT_TRUE(testsupport::ClickButton(box, IDOK));
-  ASSERT_TRUE(stress.WaitExitPumping(10000));
+  // A stress list that opened but holds no module says so; an entry it
+  // refused for its length is named with its line.
+  const std::wstring noEntry = fx.dir() +
+                               L"modules.dat holds no valid module entry (a module line needs seven '|' separators).  "
+                               L"Please select \"Reset Default Configuration\" from Options menu and try again.";
+  const struct {
+    std::string list;
+    std::wstring message;
+  } garbage[] = {
+      {";Test Modules\r\nShort|x.mod|-AutoRun|\r\n\x01\x02garbage\r\n", noEntry},
+      {";Test Modules\r\n" + std::string(1200, 'n') + "|x.mod|-AutoRun||L.LOG|||\r\n",
+       fx.dir() + L"modules.dat, line 2: longer than 999 characters; the entry is kept in the file but not loaded."
+                  L"\n\n" + noEntry},
+  };
+  for (const auto& g : garbage) {
+    fx.WriteFile(L"modules.dat", g.list);
+    Process stress;
+    ASSERT_TRUE(fx.StartHost(stress, L"-Stress"));
+    HWND box = WaitOtherWindow(stress.Pid(), fx.MessageTitle(), nullptr, 10000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(testsupport::GetText(testsupport::FindChildById(box, 0xFFFF)), g.message);
+    ASSERT_TRUE(testsupport::ClickButton(box, IDOK));
+    ASSERT_TRUE(stress.WaitExitPumping(10000));
+    // Refused, not dropped: the list is as it was.
+    EXPECT_EQ(fx.ReadFile(L"modules.dat"), g.list);
+  }
 }

@@ -20,9 +20,9 @@ INT_PTR RunStressTestCommand(HWND owner, StressSettings& settings);
 // "bnchmark.dat"; nothing is shown when the list does not load (0).
 INT_PTR RunBenchmarksCommand(HWND owner, const StressSettings& settings);
 
-// Start-up with "-Stress" or "-Bench": runs that command with `frame` (the
-// main window, kept hidden) as owner, then posts WM_CLOSE to the frame so
-// the program ends with the dialog.
+// Start-up with "-Stress" or "-Bench": runs that command unattended with
+// `frame` (the main window, kept hidden) as owner, then posts WM_CLOSE to
+// the frame so the program ends with the dialog.
 void RunStartCommand(HWND frame, bool bench, StressSettings& settings);
 
 }  // namespace stress

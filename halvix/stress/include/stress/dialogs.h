@@ -28,6 +28,10 @@ int ShowStressMessage(HWND owner, const StressSettings& s, const std::wstring& t
 
 // What the two dialogs share: the list file, the record array, the list
 // control, starting, waiting for and judging module processes.
+//
+// Nothing here blocks the dialog's thread: the wait for a started module to
+// take input and the pause between concurrent starts are steps of a short
+// timer, so that Stop, Cancel and close act at once in every phase.
 class ModuleDialog : public appkit::Dialog {
  public:
   ModuleDialog(UINT templateId, ListKind kind, const StressSettings& settings);
@@ -39,6 +43,13 @@ class ModuleDialog : public appkit::Dialog {
   BOOL SaveModuleList();
   // Messages before the dialog exists go to this window.
   void SetMessageOwner(HWND owner) { owner_ = owner; }
+
+  // Why the last load gave FALSE.
+  enum class LoadProblem { None, OpenFailed, NoEntry };
+  LoadProblem loadProblem() const { return loadProblem_; }
+  // Text about entries of the list that were refused at load (empty: none).
+  const std::wstring& refusedEntries() const { return refusedEntries_; }
+  const std::wstring& listPath() const { return listPath_; }
 
   int listLoaded = 0;
   const std::vector<ModuleRecord>& records() const { return records_; }
@@ -52,16 +63,31 @@ class ModuleDialog : public appkit::Dialog {
   BOOL OnInit() override;
   LRESULT OnNotify(NMHDR* hdr) override;
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
+  void OnTimer(UINT_PTR id) override;
   void OnDestroy() override;
 
   // State text as the list shows it.
   virtual std::wstring StatusText(const ModuleRecord& r) const;
   // Called for every enabled record on a timer tick, before it is judged.
   virtual void OnTickRecord(ModuleRecord& r) {}
+  // A module's process ended with an exception or a nonzero exit code.
+  virtual void OnModuleEndedBadly(ModuleRecord& r, DWORD exitCode) {}
   virtual void StopRun() = 0;
+  // The one-second timer of a run.
+  virtual void OnRunTimer() = 0;
+  // A run goes on (posted by the run timer for the next module or loop).
+  virtual void GoOn() = 0;
+  // The wait for the module at list position `pos` ended.
+  enum class IdleWait { Idle, EndedBeforeLimit, LimitReached, Failed };
+  virtual void OnIdleWaitDone(int pos, IdleWait outcome) = 0;
+  virtual void OnPauseDone() {}
 
   int Message(UINT stringId, UINT type = MB_OK | MB_ICONEXCLAMATION);
   int MessageText(const std::wstring& text, UINT type = MB_OK | MB_ICONEXCLAMATION);
+  // A problem that must not hold a run: shown in the dialog's notice line
+  // and, unless the run is unattended, in a message box once the current
+  // step of the run is done.
+  void Report(const std::wstring& text);
   HWND List() const { return Item(IDC_MODULE_LIST); }
   int ItemCount() const;
   ModuleRecord* RecordAt(int pos);
@@ -76,10 +102,14 @@ class ModuleDialog : public appkit::Dialog {
   static void EndProcess(ModuleRecord& r);  // ends a live process, closes its handles
   bool StartProcess(ModuleRecord& r, const std::wstring& commandLine);
   void MarkStartFailed(ModuleRecord& r);
-  // Waits (in steps of the idle wait) until a started module takes input.
-  enum class IdleWait { Idle, EndedBeforeLimit, LimitReached, Failed };
-  IdleWait WaitIdle(ModuleRecord& r, int maxWaits);
-  void PostProtocol(const ModuleRecord& r);
+  // Starts waiting (in steps of the idle wait, at most maxWaits of them)
+  // until the module at `pos` takes input; OnIdleWaitDone follows.
+  void BeginIdleWait(int pos, int maxWaits);
+  // Pauses the starts for `ms`; OnPauseDone follows.
+  void BeginPause(DWORD ms);
+  void CancelStartStep();
+  bool InStartStep() const { return startStep_ != StartStep::None; }
+  void PostProtocol(ModuleRecord& r);
   void AskToQuit(ModuleRecord& r);
   void StopLiveModules();
   void OnModuleReply(WPARAM wp, LPARAM lp);
@@ -88,13 +118,28 @@ class ModuleDialog : public appkit::Dialog {
   void SetRunButton(bool running);
   void ShowTotalElapsed();
   void CreateImageLists();
+  // The run ends here: posted steps of it are dropped, and clicks queued
+  // before this moment start nothing.
+  void MarkStopped();
+  // A click on Run that was queued before the last Stop took effect (or
+  // came as the second click of a double click on Stop).
+  bool QueuedBeforeStop(HWND ctl) const;
+  void PostGoOn() { ::PostMessageW(hwnd(), kGoOnMsg, runId_, 0); }
+  void PostStop() { ::PostMessageW(hwnd(), kStopMsg, runId_, 0); }
+  static std::wstring SystemErrorText(DWORD error);
 
   static constexpr UINT_PTR kTimerId = 1001;
+  static constexpr UINT_PTR kStartTimerId = 1002;
+  static constexpr UINT kStartPollMs = 50;
+  static constexpr UINT kGoOnMsg = WM_APP + 40;
+  static constexpr UINT kStopMsg = WM_APP + 41;
+  static constexpr UINT kNoticeMsg = WM_APP + 42;
 
   StressSettings settings_;
   ListKind kind_;
   std::wstring listPath_;
   std::vector<ModuleRecord> records_;
+  std::vector<ListLine> layout_;
   HWND owner_ = nullptr;
   UINT diagMsg_ = 0;
   int running_ = 0;
@@ -105,6 +150,31 @@ class ModuleDialog : public appkit::Dialog {
   DWORD nowTick_ = 0;
   HIMAGELIST smallImages_ = nullptr;
   HIMAGELIST largeImages_ = nullptr;
+  bool closing_ = false;
+  // Changes at every Stop and new run, so that steps posted by an earlier
+  // run are dropped.
+  WPARAM runId_ = 1;
+
+ private:
+  void PollStartStep();
+  void ShowNotices();
+  void ShowPendingBoxes();
+
+  enum class StartStep { None, WaitIdle, Pause };
+  StartStep startStep_ = StartStep::None;
+  int waitPos_ = -1;
+  int waitLimit_ = 0;
+  int waitTimeouts_ = 0;
+  DWORD sliceStart_ = 0;
+  DWORD pauseUntil_ = 0;
+  DWORD stoppedTick_ = 0;
+  bool stoppedOnce_ = false;
+  LoadProblem loadProblem_ = LoadProblem::None;
+  std::wstring refusedEntries_;
+  bool saveFailureReported_ = false;
+  std::vector<std::wstring> notices_;
+  std::vector<std::wstring> pendingBoxes_;
+  bool showingBox_ = false;
 };
 
 class CStressTestDlg : public ModuleDialog {
@@ -121,19 +191,25 @@ class CStressTestDlg : public ModuleDialog {
  protected:
   BOOL OnInit() override;
   bool OnCommand(int id, int code, HWND ctl) override;
-  void OnTimer(UINT_PTR id) override;
   void OnOK() override;
   void OnDestroy() override;
-  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
   std::wstring StatusText(const ModuleRecord& r) const override;
   void OnTickRecord(ModuleRecord& r) override;
+  void OnModuleEndedBadly(ModuleRecord& r, DWORD exitCode) override;
   void StopRun() override;
+  void OnRunTimer() override { OnStressTimer(false); }
+  void GoOn() override { RunStressTest(); }
+  void OnIdleWaitDone(int pos, IdleWait outcome) override;
+  void OnPauseDone() override { ContinueStarts(); }
 
  private:
   void RunStressTest();
   bool StartLoop();
+  void ContinueStarts();
+  bool FinishStart(int pos);
+  void EndStarts();
   void OnStressTimer(bool fromRun);
-  void WaitForModule(ModuleRecord& r);
+  bool JudgeWait(ModuleRecord& r, IdleWait outcome);
   void ViewLog();
   bool ReadControls();
   void WriteControls();
@@ -147,6 +223,11 @@ class CStressTestDlg : public ModuleDialog {
 
   int loop_ = 0;
   UINT drelmakMsg_ = 0;
+  // The module starts of the step under way.
+  int nextStart_ = 0;
+  bool startedOne_ = false;
+  // This run could not create STRESS.LOG (the reason, empty when it could).
+  std::wstring logFailure_;
 };
 
 class CBenchmarkDlg : public ModuleDialog {
@@ -157,26 +238,34 @@ class CBenchmarkDlg : public ModuleDialog {
  protected:
   BOOL OnInit() override;
   bool OnCommand(int id, int code, HWND ctl) override;
-  void OnTimer(UINT_PTR id) override;
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
   std::wstring StatusText(const ModuleRecord& r) const override;
   void StopRun() override;
+  void OnRunTimer() override { OnBenchTimer(); }
+  void GoOn() override { RunBenchmarks(); }
+  void OnIdleWaitDone(int pos, IdleWait outcome) override;
   // "&View Results...": the results of BNCHMARK.BNH.
   virtual void ViewResults();
 
  private:
   void RunBenchmarks();
   void OnBenchTimer();
-  void WaitForModule(ModuleRecord& r);
-  void CreateResultsFile();
+  bool CreateResultsFile();
   void SortList();
   static int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM self);
 
+  static constexpr UINT kResultsMsg = WM_APP + 43;
+
   int sortColumn_ = 0;
   bool ascending_ = true;
+  // A series ran in this dialog; whether it wrote BNCHMARK.BNH (else why not).
+  bool seriesRan_ = false;
+  std::wstring resultsFailure_;
 };
 
 // A file viewer standing in for the log and results dialogs: shows the
-// text of up to two files under a title.
+// text of up to two files under a title; a file too long to show is cut at
+// a line end and the viewer says where.
 class FileViewDlg : public appkit::Dialog {
  public:
   FileViewDlg(const std::wstring& title, std::vector<std::wstring> files);

@@ -19,12 +19,21 @@ ModuleState JudgeReported(ModuleState current, int status);
 
 struct Judgement {
   ModuleState state;
-  // Ended without a result although it speaks the module protocol: counts
-  // as a failure with result 1.
+  // Ended without a result although it speaks the module protocol, or
+  // ended badly: counts as a failure with result 1.
   bool endedWithoutResult;
+  // Its process ended with an exception code or a nonzero exit code (the
+  // log says how it ended).
+  bool endedBadly = false;
 };
-// One look at a started module: `alive` tells whether its process runs.
-Judgement JudgeModule(ModuleState current, bool alive, bool hasStatus, int status, bool hasLogName);
+// One look at a started module: `alive` tells whether its process runs;
+// `exitCode` is its process's exit code once it has ended. A plain program
+// passes only with exit code 0.
+Judgement JudgeModule(ModuleState current, bool alive, bool hasStatus, int status, bool hasLogName,
+                      DWORD exitCode = 0);
+// An exit code that is an exception code (an NTSTATUS of warning or error
+// severity, such as 0xC0000005) rather than a program's own number.
+bool IsExceptionCode(DWORD exitCode);
 
 // A result reported through the module protocol is a failure when it is
 // not 0 (negative results included).
@@ -97,12 +106,28 @@ enum class StartProblem {
   EndedWaitFailed,    // "*** Process ended:\t%s (WaitForInputIdle failed)\r\n"
 };
 std::string StressLogProblemLine(StartProblem problem, const std::string& name);
+// How a process that ended badly ended:
+// "*** Process crashed:\t%s (exception 0x%08X)\r\n" or
+// "*** Process failed:\t%s (exit code %d)\r\n".
+std::string StressLogEndLine(const std::string& name, DWORD exitCode);
 
 // The result table: titles and rows joined by tabs (each text cut to 58
 // characters), then an empty line and "<totalLabel>\t<total>".
 using TableRow = std::array<std::string, 3>;
 std::string StressLogTable(const TableRow& titles, const std::vector<TableRow>& rows, const std::string& totalLabel,
                            const std::string& total);
+
+// What the file viewer shows of a file of `fileSize` bytes whose first
+// bytes are `head` (all of it when the file is no longer): line ends made
+// CR LF. A longer file is cut after the last whole line in `head` (or at its
+// end when it holds none); `lines` and `bytes` say how much is shown.
+struct ViewerText {
+  std::string text;
+  bool cut = false;
+  size_t lines = 0;
+  size_t bytes = 0;
+};
+ViewerText TextForViewer(const std::string& head, unsigned long long fileSize);
 
 // BNCHMARK.BNH header: "[Last Updated: <time>]\n\r\nOS Type:\t<name> [maj.mm.build]\r\n\r\n".
 std::string OsTypeName(DWORD platformId, DWORD major, DWORD minor);

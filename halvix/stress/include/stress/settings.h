@@ -22,6 +22,10 @@ struct StressSettings {
   // Length of one input-idle wait. Always 5000 in the main program; test
   // hosts shorten it.
   DWORD idleWaitMs = 5000;
+  // Opened by the start switches "-Stress" / "-Bench": nobody may be there
+  // to answer a message box, so problems during a run are only shown in
+  // the dialog.
+  bool unattended = false;
 };
 
 }  // namespace stress

@@ -5,7 +5,8 @@
 // Settings come from HKCU Software\Qev\Halvix\Setting, or from the key
 // given with -SettingsKey<path>; the data directory is the directory part
 // of that key's "ModulePath" when it is set, else this program's. Tests
-// shorten the input-idle wait with -IdleWait<ms>.
+// shorten the input-idle wait with -IdleWait<ms>, and with -Attended open
+// the dialog as the menu command does (someone is there to answer).
 #include <windows.h>
 
 #include <string>
@@ -68,7 +69,14 @@ class Frame : public appkit::Window {
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
     if (msg == kStartCommand) {
       halvix::StartFlags flags = halvix::ScanStartFlags(commandLine);
-      if (flags.stress || flags.bench) {
+      if ((flags.stress || flags.bench) && commandLine.find(L"-Attended") != std::wstring::npos) {
+        if (flags.bench)
+          stress::RunBenchmarksCommand(hwnd(), settings);
+        else
+          stress::RunStressTestCommand(hwnd(), settings);
+        WriteStressChoices(key, settings);
+        ::PostMessageW(hwnd(), WM_CLOSE, 0, 0);
+      } else if (flags.stress || flags.bench) {
         stress::RunStartCommand(hwnd(), flags.bench, settings);
         WriteStressChoices(key, settings);
       } else {
