@@ -269,6 +269,14 @@ TEST_F(DibFiles, ReadPaletteAndPaint) {
                                  MakeBmp(BmpSpec{4, 3, 8}).substr(0, 200)})
     EXPECT_EQ(ReadDIBFile(Write(bad)), nullptr);
   EXPECT_EQ(ReadDIBFile(dir_ + L"missing.bmp"), nullptr);
+
+  // The suite's own logo is one the title dialog shows, with its palette.
+  HGLOBAL logo = ReadDIBFile(testsupport::SuitePath(L"TESTDATA\\LOGO.BMP"));
+  ASSERT_NE(logo, nullptr);
+  HPALETTE logoPalette = CreateDIBPalette(logo);
+  EXPECT_NE(logoPalette, nullptr);
+  if (logoPalette) ::DeleteObject(logoPalette);
+  ::GlobalFree(logo);
   EXPECT_EQ(DIBWidth(nullptr), 0);
   EXPECT_EQ(CreateDIBPalette(nullptr), nullptr);
 }
