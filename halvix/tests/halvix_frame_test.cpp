@@ -263,23 +263,23 @@ class HalvixFrame : public ::testing::Test {
   bool NoBoxFor(DWORD ms) {
     return !PumpUntil([&] { return VisibleDialogOf(p_.Pid()) != nullptr; }, ms);
   }
+  struct FindDialog {
+    DWORD pid;
+    HWND found;
+  };
+  static BOOL CALLBACK FindVisibleDialog(HWND w, LPARAM lp) {
+    auto* f = reinterpret_cast<FindDialog*>(lp);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(w, &owner);
+    if (owner == f->pid && ::IsWindowVisible(w) && ClassOf(w) == L"#32770") {
+      f->found = w;
+      return FALSE;
+    }
+    return TRUE;
+  }
   static HWND VisibleDialogOf(DWORD pid) {
-    struct Find {
-      DWORD pid;
-      HWND found;
-    } f{pid, nullptr};
-    ::EnumWindows(
-        [](HWND w, LPARAM lp) -> BOOL {
-          auto* f = reinterpret_cast<Find*>(lp);
-          DWORD owner = 0;
-          ::GetWindowThreadProcessId(w, &owner);
-          if (owner == f->pid && ::IsWindowVisible(w) && ClassOf(w) == L"#32770") {
-            f->found = w;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&f));
+    FindDialog f{pid, nullptr};
+    ::EnumWindows(&FindVisibleDialog, reinterpret_cast<LPARAM>(&f));
     return f.found;
   }
 
