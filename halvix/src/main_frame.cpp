@@ -529,8 +529,9 @@ void CMainFrame::OnToolCommand(int command) {
     case ID_NT_DIAGNOSTICS:
     case ID_NT_TASK_MANAGER:
       if (!appkit::IsWindows9x())
-        StartOutsideProgram(SystemDir() + L"\\" +
-                            Str(command == ID_NT_DIAGNOSTICS ? IDS_NT_DIAGNOSTICS_PROGRAM : IDS_NT_TASK_MANAGER_PROGRAM));
+        StartOutsideProgram(L"\"" + SystemDir() + L"\\" +
+                            Str(command == ID_NT_DIAGNOSTICS ? IDS_NT_DIAGNOSTICS_PROGRAM : IDS_NT_TASK_MANAGER_PROGRAM) +
+                            L"\"");
       break;
     case ID_CLEANUP:
       if (launcher_->MayStart(halvix::GuardedCommand::Cleanup, suite::ModuleKindCleanup))
