@@ -20,7 +20,7 @@ namespace {
 void Put16(std::string& s, size_t at, uint16_t v) { std::memcpy(&s[at], &v, 2); }
 void Put32(std::string& s, size_t at, uint32_t v) { std::memcpy(&s[at], &v, 4); }
 
-struct BmpSpec {
+struct BmpShape {
   int32_t width = 4, height = 3;
   uint16_t bits = 8;
   uint32_t compression = BI_RGB;
@@ -32,8 +32,8 @@ struct BmpSpec {
 
 size_t Stride(int w, int bits) { return (static_cast<size_t>(w) * bits + 31) / 32 * 4; }
 
-// A well-formed file of the spec (pixel bytes count up from 1).
-std::string MakeBmp(const BmpSpec& b) {
+// A well-formed file of that shape (pixel bytes count up from 1).
+std::string MakeBmp(const BmpShape& b) {
   const bool core = b.headerSize == 12;
   unsigned colors = b.clrUsed ? b.clrUsed : (b.bits <= 8 ? 1u << b.bits : 0u);
   size_t palette = colors * (core ? 3 : 4);
@@ -114,7 +114,7 @@ bool Accepts(const std::string& bytes, DibLayout* layout = nullptr, size_t* off 
 
 TEST(Dib, WellFormedBitmapsAndTheirLayout) {
   struct Case {
-    BmpSpec spec;
+    BmpShape shape;
     unsigned colors;
     size_t palette, masks;
   } cases[] = {
@@ -128,30 +128,30 @@ TEST(Dib, WellFormedBitmapsAndTheirLayout) {
       {{8, 8, 8, BI_RGB, 0, 12}, 256, 768, 0},           // core header, RGB triples
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.spec.bits) + " bits, header " + std::to_string(c.spec.headerSize));
-    std::string file = MakeBmp(c.spec);
+    SCOPED_TRACE(std::to_string(c.shape.bits) + " bits, header " + std::to_string(c.shape.headerSize));
+    std::string file = MakeBmp(c.shape);
     DibLayout l;
     size_t off = 0;
     ASSERT_TRUE(Accepts(file, &l, &off));
-    EXPECT_EQ(l.width, c.spec.width);
-    EXPECT_EQ(l.height, c.spec.height);
+    EXPECT_EQ(l.width, c.shape.width);
+    EXPECT_EQ(l.height, c.shape.height);
     EXPECT_EQ(l.colors, c.colors);
     EXPECT_EQ(l.paletteSize, c.palette);
     EXPECT_EQ(l.masksSize, c.masks);
-    EXPECT_EQ(l.bitsOffset, c.spec.headerSize + c.masks + c.palette);
-    EXPECT_EQ(off, 14 + l.bitsOffset + c.spec.gap);
-    EXPECT_EQ(l.bitsSize, Stride(c.spec.width, c.spec.bits) * c.spec.height);
+    EXPECT_EQ(l.bitsOffset, c.shape.headerSize + c.masks + c.palette);
+    EXPECT_EQ(off, 14 + l.bitsOffset + c.shape.gap);
+    EXPECT_EQ(l.bitsSize, Stride(c.shape.width, c.shape.bits) * c.shape.height);
   }
 }
 
 // Hostile headers: nothing is accepted, and nothing is read past the bytes.
 TEST(Dib, HostileHeadersAreRefusedWithoutReadingPastTheFile) {
-  auto with = [](BmpSpec spec, void (*edit)(std::string&)) {
-    std::string s = MakeBmp(spec);
+  auto with = [](BmpShape shape, void (*edit)(std::string&)) {
+    std::string s = MakeBmp(shape);
     if (edit) edit(s);
     return s;
   };
-  BmpSpec base;
+  BmpShape base;
   struct Case {
     const char* what;
     std::string bytes;
@@ -164,7 +164,7 @@ TEST(Dib, HostileHeadersAreRefusedWithoutReadingPastTheFile) {
       {"header size past the end", with(base, [](std::string& s) { Put32(s, 14, 0xFFFFFFF0u); })},
       {"huge width", with(base, [](std::string& s) { Put32(s, 18, 0x7FFFFFFF); })},
       {"huge height", with(base, [](std::string& s) { Put32(s, 22, 0x7FFFFFFF); })},
-      {"width whose rows overflow", with(BmpSpec{4, 3, 32}, [](std::string& s) { Put32(s, 18, 0x40000001); })},
+      {"width whose rows overflow", with(BmpShape{4, 3, 32}, [](std::string& s) { Put32(s, 18, 0x40000001); })},
       {"negative height", with(base, [](std::string& s) { Put32(s, 22, static_cast<uint32_t>(-3)); })},
       {"negative width", with(base, [](std::string& s) { Put32(s, 18, static_cast<uint32_t>(-4)); })},
       {"zero width", with(base, [](std::string& s) { Put32(s, 18, 0); })},
@@ -174,26 +174,26 @@ TEST(Dib, HostileHeadersAreRefusedWithoutReadingPastTheFile) {
       {"two planes", with(base, [](std::string& s) { Put16(s, 26, 2); })},
       {"run-length compression", with(base, [](std::string& s) { Put32(s, 30, BI_RLE8); })},
       {"unknown compression", with(base, [](std::string& s) { Put32(s, 30, 99); })},
-      {"bit fields at 24 bits", with(BmpSpec{4, 3, 24}, [](std::string& s) { Put32(s, 30, BI_BITFIELDS); })},
-      {"a zero mask", with(BmpSpec{4, 2, 16, BI_BITFIELDS}, [](std::string& s) { Put32(s, 54 + 4, 0); })},
-      {"masks cut off", MakeBmp(BmpSpec{4, 2, 16, BI_BITFIELDS}).substr(0, 14 + 40 + 6)},
+      {"bit fields at 24 bits", with(BmpShape{4, 3, 24}, [](std::string& s) { Put32(s, 30, BI_BITFIELDS); })},
+      {"a zero mask", with(BmpShape{4, 2, 16, BI_BITFIELDS}, [](std::string& s) { Put32(s, 54 + 4, 0); })},
+      {"masks cut off", MakeBmp(BmpShape{4, 2, 16, BI_BITFIELDS}).substr(0, 14 + 40 + 6)},
       {"257 colours at 8 bits", with(base, [](std::string& s) { Put32(s, 46, 257); })},
       {"colour count past the end", with(base, [](std::string& s) { Put32(s, 46, 0xFFFFFFFFu); })},
-      {"17 colours at 4 bits", with(BmpSpec{4, 3, 4}, [](std::string& s) { Put32(s, 46, 17); })},
+      {"17 colours at 4 bits", with(BmpShape{4, 3, 4}, [](std::string& s) { Put32(s, 46, 17); })},
       {"offset past the end", with(base, [](std::string& s) { Put32(s, 10, 0x7FFFFFF0u); })},
       {"offset just past the end", with(base, [](std::string& s) { Put32(s, 10, static_cast<uint32_t>(s.size()) + 1); })},
       {"pixels that do not fit after the offset", with(base, [](std::string& s) { Put32(s, 10, static_cast<uint32_t>(s.size()) - 2); })},
       {"offset inside the colour table", with(base, [](std::string& s) { Put32(s, 10, 14 + 40 + 8); })},
       {"offset 0", with(base, [](std::string& s) { Put32(s, 10, 0); })},
       {"pixels cut off", MakeBmp(base).substr(0, MakeBmp(base).size() - 1)},
-      {"core header at 16 bits", with(BmpSpec{4, 3, 8, BI_RGB, 0, 12}, [](std::string& s) { Put16(s, 24, 16); })},
+      {"core header at 16 bits", with(BmpShape{4, 3, 8, BI_RGB, 0, 12}, [](std::string& s) { Put16(s, 24, 16); })},
   };
   for (const Case& c : cases) EXPECT_FALSE(Accepts(c.bytes)) << c.what;
 
   // Every shorter piece of a good file is refused as well.
-  for (const BmpSpec& spec : {BmpSpec{4, 3, 8}, BmpSpec{3, 2, 24}, BmpSpec{6, 2, 16, BI_BITFIELDS},
-                              BmpSpec{8, 8, 8, BI_RGB, 0, 12}}) {
-    std::string full = MakeBmp(spec);
+  for (const BmpShape& shape : {BmpShape{4, 3, 8}, BmpShape{3, 2, 24}, BmpShape{6, 2, 16, BI_BITFIELDS},
+                              BmpShape{8, 8, 8, BI_RGB, 0, 12}}) {
+    std::string full = MakeBmp(shape);
     ASSERT_TRUE(Accepts(full));
     for (size_t n = 0; n < full.size(); ++n) ASSERT_FALSE(Accepts(full.substr(0, n))) << n << " of " << full.size();
   }
@@ -221,7 +221,7 @@ class DibFiles : public ::testing::Test {
 
 TEST_F(DibFiles, ReadPaletteAndPaint) {
   // 8 bits: a palette of 256 grey entries.
-  HGLOBAL grey = ReadDIBFile(Write(MakeBmp(BmpSpec{4, 3, 8})));
+  HGLOBAL grey = ReadDIBFile(Write(MakeBmp(BmpShape{4, 3, 8})));
   ASSERT_NE(grey, nullptr);
   EXPECT_EQ(DIBWidth(grey), 4);
   EXPECT_EQ(DIBHeight(grey), 3);
@@ -241,7 +241,7 @@ TEST_F(DibFiles, ReadPaletteAndPaint) {
 
   // 24 bits with the pixels further on in the file: no palette, and the
   // pixels are the file's (the bottom-left one is bytes 1, 2, 3: blue, green, red).
-  HGLOBAL rgb = ReadDIBFile(Write(MakeBmp(BmpSpec{2, 2, 24, BI_RGB, 0, 40, 1, 29})));
+  HGLOBAL rgb = ReadDIBFile(Write(MakeBmp(BmpShape{2, 2, 24, BI_RGB, 0, 40, 1, 29})));
   ASSERT_NE(rgb, nullptr);
   EXPECT_EQ(CreateDIBPalette(rgb), nullptr);
   BITMAPINFO bi{};
@@ -263,10 +263,10 @@ TEST_F(DibFiles, ReadPaletteAndPaint) {
   ::GlobalFree(rgb);
 
   // Files that are no bitmaps to show give nothing.
-  std::string negative = MakeBmp(BmpSpec{4, 3, 8});
+  std::string negative = MakeBmp(BmpShape{4, 3, 8});
   Put32(negative, 22, static_cast<uint32_t>(-3));
   for (const std::string& bad : {std::string("BM"), std::string("GIF89a......................"), negative,
-                                 MakeBmp(BmpSpec{4, 3, 8}).substr(0, 200)})
+                                 MakeBmp(BmpShape{4, 3, 8}).substr(0, 200)})
     EXPECT_EQ(ReadDIBFile(Write(bad)), nullptr);
   EXPECT_EQ(ReadDIBFile(dir_ + L"missing.bmp"), nullptr);
 
