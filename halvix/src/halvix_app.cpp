@@ -11,7 +11,9 @@
 #include "appkit/shellopen.h"
 #include "appkit/system.h"
 #include "appkit/text.h"
+#include "halvix_doc.h"
 #include "main_frame.h"
+#include "views.h"
 #include "ombrix/ombrix.h"
 #include "resource.h"
 #include "suite/info.h"
@@ -90,7 +92,6 @@ halvix::StartEnvironment CHalvixApp::Environment() const {
 bool CHalvixApp::InitInstance() {
   // OLE (the control container comes with the hosted controls).
   oleStarted_ = SUCCEEDED(::OleInitialize(nullptr));
-  CTitleDlg title;
 
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES | ICC_PAGESCROLLER_CLASS};
   commonControlsOk_ = ::InitCommonControlsEx(&icc) != FALSE;
@@ -110,6 +111,11 @@ bool CHalvixApp::InitInstance() {
   settingsLoaded_ = true;
   ComputeCaption();
 
+  // One document shown by the main frame, the icon list its view.
+  template_ = std::make_unique<appkit::SingleDocTemplate>(
+      IDR_MAINFRAME, [] { return std::make_unique<CHalvixDoc>(); }, [] { return std::make_unique<CMainFrame>(); },
+      [] { return std::make_unique<CHalvixView>(); });
+
   halvix::ReadRunSettings(src, env, &settings);
   drelmakMsg_ = ::RegisterWindowMessageW(suite::kDrelmakMessage);
   diagMsg_ = ::RegisterWindowMessageW(suite::kDiagMessage);
@@ -128,16 +134,20 @@ bool CHalvixApp::InitInstance() {
   halvix::ReadSupportSettings(src, env, &settings);
   FormatSupportTexts();
 
-  title.DoModal(nullptr);
+  {
+    CTitleDlg title(ResourceFor(RT_DIALOG, IDD_TITLE), programDir_);
+    title.DoModal(nullptr);
+  }
   toolsOptions_.Load(profile_);
   BuildImageLists();
 
-  frame_ = std::make_unique<CMainFrame>();
-  if (!frame_->CreateFrame(caption_.c_str())) return false;
-  frame_->ActivateFrame(showCommand_);
-  ::SetWindowTextW(frame_->hwnd(), caption_.c_str());
-  ::SetWindowPos(frame_->hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  ::SetForegroundWindow(frame_->hwnd());
+  appkit::FrameWindow* frame =
+      template_->OpenNewDocument(ResourceFor(RT_MENU, IDR_MAINFRAME), caption_.c_str(),
+                                 WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, showCommand_);
+  if (!frame) return false;
+  ::SetWindowTextW(frame->hwnd(), caption_.c_str());
+  ::SetWindowPos(frame->hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ::SetForegroundWindow(frame->hwnd());
   return true;
 }
 
@@ -288,8 +298,22 @@ void CHalvixApp::OpenHtmlPage(const std::wstring& path, bool fallback) {
 void CHalvixApp::WinHelp(DWORD) { OpenHtmlPage(programDir_ + L"HELP\\DGHELP.HTM", true); }
 
 void CHalvixApp::ShowAbout(HWND owner) {
-  CAboutBoxDlg about;
+  CAboutBoxDlg about(ResourceFor(RT_DIALOG, IDD_ABOUTBOX));
   about.DoModal(owner);
+}
+
+HINSTANCE CHalvixApp::ResourceFor(LPCWSTR type, UINT id) const {
+  if (resourceModule_ && ::FindResourceW(resourceModule_, MAKEINTRESOURCEW(id), type)) return resourceModule_;
+  return instance();
+}
+
+CMainFrame* CHalvixApp::mainFrame() const {
+  return template_ ? static_cast<CMainFrame*>(template_->frame()) : nullptr;
+}
+
+bool CHalvixApp::PreTranslate(MSG& msg) {
+  CMainFrame* frame = mainFrame();
+  return frame && frame->hwnd() && frame->PreTranslate(msg);
 }
 
 int CHalvixApp::ExitInstance() {
@@ -298,7 +322,7 @@ int CHalvixApp::ExitInstance() {
   if (semaphore_) ::CloseHandle(semaphore_);
   semaphore_ = nullptr;
   if (screenSaverWasActive_) ::SystemParametersInfoW(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_SENDCHANGE);
-  frame_.reset();
+  template_.reset();
   if (largeImages_) ::ImageList_Destroy(largeImages_);
   if (smallImages_) ::ImageList_Destroy(smallImages_);
   largeImages_ = smallImages_ = nullptr;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "appkit/app.h"
+#include "appkit/frame.h"
 #include "appkit/profile.h"
 #include "settings.h"
 #include "tools_options.h"
@@ -26,6 +27,8 @@ class CHalvixApp : public appkit::App {
   void SetShowCommand(int show) { showCommand_ = show; }
   bool InitInstance() override;
   int ExitInstance() override;
+  // The main frame (and its module view) see messages first.
+  bool PreTranslate(MSG& msg) override;
 
   // Writes every setting back (the pending layout style becomes the one in effect).
   void SaveSettings();
@@ -39,6 +42,11 @@ class CHalvixApp : public appkit::App {
   // Help of any context: the suite's help index page.
   void WinHelp(DWORD context = 0);
   void ShowAbout(HWND owner);
+  // The module that holds a resource: the resource module when it has it,
+  // else the program.
+  HINSTANCE ResourceFor(LPCWSTR type, UINT id) const;
+  // The main window (nullptr before it is made).
+  CMainFrame* mainFrame() const;
 
   // Settings (read at start, written by SaveSettings).
   halvix::HalvixSettings settings;
@@ -104,7 +112,7 @@ class CHalvixApp : public appkit::App {
   HINSTANCE resourceModule_ = nullptr;
   HIMAGELIST largeImages_ = nullptr, smallImages_ = nullptr;
   CToolsOptions toolsOptions_;
-  std::unique_ptr<CMainFrame> frame_;
+  std::unique_ptr<appkit::SingleDocTemplate> template_;
 };
 
 // The running application object.

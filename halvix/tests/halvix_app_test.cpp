@@ -567,8 +567,10 @@ TEST_F(HalvixApp, ResetRestoresDefaultsAndCopiesTheModuleList) {
   EXPECT_TRUE(PumpUntil([&] { return ReadBytes(dir_ + L"Modules.dat") == defaults; }, 10000));
   int options = 0;
   EXPECT_TRUE(PumpUntil([&] { return GetInt(L"Options", &options) && options == 0x1FDFFFF; }, 10000));
-  // Written at once, before the program ends.
-  EXPECT_EQ(Int(L"DragMin"), 3);
+  // Written at once, before the program ends ("Options" goes first, then
+  // every setting).
+  int dragMin = 0;
+  EXPECT_TRUE(PumpUntil([&] { return GetInt(L"DragMin", &dragMin) && dragMin == 3; }, 10000));
   CloseAndWait(p, main);
 
   const std::map<std::wstring, int> ints = {
