@@ -131,7 +131,7 @@ bool MathPerformanceIndex(double ms, double* index) {
   return true;
 }
 
-uint32_t MmxEvaluate(const uint32_t* a, const uint32_t* b) {
+__attribute__((target("mmx"))) uint32_t MmxEvaluate(const uint32_t* a, const uint32_t* b) {
   uint32_t lo, hi;
   asm volatile(
       "pxor %%mm0, %%mm0\n\t"
