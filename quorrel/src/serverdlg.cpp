@@ -12,6 +12,7 @@
 #include "gather.h"
 #include "module.h"
 #include "resource.h"
+#include "selftest.h"
 #include "suite/info.h"
 #include "suite/messages.h"
 #include "worker.h"
@@ -159,14 +160,9 @@ bool CQuorrelServerDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* resul
     return true;
   }
   if (selfTestMsg_ && msg == selfTestMsg_) {
-    // The processor self-tests have not joined the server yet: every test
-    // answers "not available", which is not a pass.
-    if (wp == 0) {
-      *result = 0;
-    } else {
-      WriteLastResult("not available");
-      *result = 1;
-    }
+    // The processor self-tests run here, inside the sender's SendMessage;
+    // 0 is the client's probe.
+    *result = wp == 0 ? 0 : (LRESULT)RunProcessorSelfTest((unsigned)wp, lp);
     return true;
   }
   if (msg == WM_QUERYDRAGICON) {

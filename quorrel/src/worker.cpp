@@ -4,6 +4,7 @@
 
 #include "appkit/system.h"
 #include "audio.h"
+#include "cpuinfo.h"
 #include "format.h"
 #include "memory.h"
 #include "module.h"
@@ -111,6 +112,9 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
       break;
     case suite::INFO_MEMORY:
       WriteMemoryInfo(out, 0, ctx);
+      break;
+    case suite::INFO_PROCESSOR:
+      WriteProcessorInfo(out, 0);
       break;
     case suite::INFO_AUDIO:
       WriteAudioInformation(out, 0, ctx);

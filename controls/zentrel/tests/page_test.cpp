@@ -13,16 +13,19 @@
 #include "appkit/registry.h"
 #include "appkit/text.h"
 #include "testsupport/controls.h"
+#include "testsupport/fakeinfo.h"
 #include "ctlfw/sheet.h"
 #include "ctlfw/testinfo.h"
 #include "ctlfw/testpage.h"
 #include "memtest/testpage.h"
 #include "runner.h"
 #include "suite/controls.h"
+#include "suite/info.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
 
 using namespace memtest;
+using testsupport::FakeInfoServer;
 using testsupport::MessageCatcher;
 using suite::WM_TESTDONE;
 
@@ -246,7 +249,7 @@ TEST_F(PageFixture, ManualStartAsksFirstAndStopTestsWaitsForTheWorker) {
   EXPECT_FALSE(catcher.WaitFor(WM_TESTDONE, 100));
 }
 
-TEST_F(PageFixture, CheckListKeepsOneTestAndProcessorRowsAreNotAvailable) {
+TEST_F(PageFixture, CheckListKeepsOneTestAndTheProcessorTestNeedsTheServer) {
   Open("", {0, 0, 1, 0, 0});
   HWND list = ::GetDlgItem(page, kTestList);
   auto ask = [&](WPARAM q, int index) { return ::SendMessageW(page, WM_COMMAND, q, -index); };
@@ -267,11 +270,89 @@ TEST_F(PageFixture, CheckListKeepsOneTestAndProcessorRowsAreNotAvailable) {
   ASSERT_TRUE(runner.DoTest());
   MessageCatcher::Caught done{};
   ASSERT_TRUE(catcher.WaitFor(WM_TESTDONE, 20000, &done));
-  EXPECT_EQ(done.wp, 1u);  // nothing was verified: not a pass
+  EXPECT_EQ(done.wp, 1u);  // no server to run the sub-tests: not a pass
   auto lines = Results();
-  EXPECT_EQ(lines.at(0), L"General Register Test:\tnot available");
-  EXPECT_NE(std::find(lines.begin(), lines.end(), L"Found Error(s)."), lines.end());
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines.at(0), L"===>Test Failed.");
+  EXPECT_EQ(lines.at(1), L"Found Error(s).");
   EXPECT_NE(ReadAll(dir + "KytPROC.LOG").find("Processor Test\r\n"), std::string::npos);
+}
+
+TEST_F(PageFixture, ProcessorRunAsksTheServerAndReportsItsVerdict) {
+  testsupport::FakeInfoServer server(testsupport::TempDir());
+  ASSERT_TRUE(server.Ok());
+  server.SetSelfTest(3, 0, "46480.00");
+  server.SetSelfTest(4, 0, "34960.00");
+  server.SetSelfTest(5, 0, "2096.00");
+  Open("-ProcTest -AutoRun");
+  ASSERT_TRUE(runner.DoTest());
+  MessageCatcher::Caught done{};
+  ASSERT_TRUE(catcher.WaitFor(WM_TESTDONE, 30000, &done));
+  EXPECT_EQ(done.wp, 0u);
+  EXPECT_EQ(Results(), (std::vector<std::wstring>{L"General Register Test:\tPASSED",
+                                                  L"Mathematical Calculation Test:\tPASSED",
+                                                  L"Math Performance Test:\tPASSED",
+                                                  L"Math Performance Index:\t46480.00",
+                                                  L"MMX Arithmetic Test:\tPASSED",
+                                                  L"MMX Performance Index:\t34960.00",
+                                                  L"CPU Speed:\t2096.00 MHz",
+                                                  L"",
+                                                  L"No Error Found."}));
+  EXPECT_EQ(server.SelfTests(), (std::vector<unsigned>{0, 1, 0, 2, 0, 3, 0, 4, 0, 5}));
+  Close();
+
+  // The register test fails: one error, the verdict, the tips, the log.
+  server.SetSelfTest(1, 1);
+  Open("-ProcTest -AutoRun -C50");  // concurrent: no MMX test
+  ASSERT_TRUE(runner.DoTest());
+  ASSERT_TRUE(catcher.WaitFor(WM_TESTDONE, 30000, &done));
+  EXPECT_EQ(done.wp, 1u);
+  auto lines = Results();
+  ASSERT_GE(lines.size(), 9u);
+  EXPECT_EQ(std::vector<std::wstring>(lines.begin(), lines.begin() + 9),
+            (std::vector<std::wstring>{L"General Register Test:\tFAILED", L"Mathematical Calculation Test:\tPASSED",
+                                       L"Math Performance Test:\tPASSED", L"Math Performance Index:\t46480.00",
+                                       L"CPU Speed:\t2096.00 MHz", L"", L"===>Test Failed.", L"Found Error(s).",
+                                       L""}));
+  EXPECT_EQ(lines.at(9), L"Troubleshooting Tips:");
+  std::string log = ReadAll(dir + "KytPROC.LOG");
+  EXPECT_NE(log.find("]\r\n\r\nProcessor Test\r\nGeneral Register Test:\tFAILED\r\n"), std::string::npos) << log;
+  const std::string end = "\r\n===>Test Failed.\r\nFound Error(s).\r\n";
+  ASSERT_GT(log.size(), end.size());
+  EXPECT_EQ(log.substr(log.size() - end.size()), end);
+}
+
+TEST_F(PageFixture, ProcessorBenchmarkReadsTheCpuLinesOfTheServersFile) {
+  testsupport::FakeInfoServer server(testsupport::TempDir());
+  ASSERT_TRUE(server.Ok());
+  ASSERT_TRUE(server.PublishModulePath());
+  server.SetFixture(2,
+                    "\r\n@3CPU Identification\r\n;CPU Type:\tmarker\r\nCPU Type:\tAuthenticAMD, AMD EPYC\r\n"
+                    "Family:\t26\r\nCPU SPEED:\t2096 MHz\r\n \r\n");
+  CpuInfo& info = TheCpuInfo();
+  info.lines.typeLine = "from an earlier run";
+  Open("-ProcTest -Bench");
+  ASSERT_TRUE(runner.DoTest());
+  // A fresh gathering of the processor's file (no reuse), then the reader.
+  FakeInfoServer::Request r{};
+  ASSERT_TRUE(server.WaitForRequest(10000, &r));
+  EXPECT_EQ(r.category, 2u);
+  EXPECT_FALSE(r.reuse);
+  EXPECT_EQ(r.client, page);
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return info.ready != 0; }, 15000));
+  EXPECT_EQ(info.lines.typeLine, "CPU Type:\tAuthenticAMD, AMD EPYC");
+  EXPECT_EQ(info.lines.speedLine, "CPU SPEED:\t2096 MHz");
+  EXPECT_EQ(info.mutexWaitMs, 10000u);  // nWaitCpu 20 x 500 ms
+  ASSERT_TRUE(WaitIdle(10000));
+
+  // Without the file both lines are empty, and the page is told all the same.
+  ::DeleteFileW(server.FilePath(2).c_str());
+  server.SetMode(FakeInfoServer::Mode::ReplyOtherCategory);
+  info.ready = 0;
+  ::PostMessageW(page, runner.GetSheet()->QuorrelMessage(), suite::INFO_REPLY_READY, 2);
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return info.ready != 0; }, 15000));
+  EXPECT_EQ(info.lines.typeLine, "");
+  EXPECT_EQ(info.lines.speedLine, "");
 }
 
 }  // namespace

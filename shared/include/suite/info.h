@@ -35,6 +35,9 @@ enum SelfTest : unsigned {
   SELFTEST_MMX = 4,
   SELFTEST_CPU_SPEED = 5,
 };
+// Answers of "kyt_quorrel_msg2" besides 0 (passed) and 1 (failed).
+constexpr uint32_t SELFTEST_NO_MMX = 0xFFFFFFFFu;         // test 4 on a processor without MMX
+constexpr uint32_t SELFTEST_NOT_AVAILABLE = 0xFFFFFFFEu;  // this machine cannot run the test
 
 enum InfoCategory : unsigned {
   INFO_SUMMARY = 0,

@@ -22,6 +22,7 @@ std::wstring Widen(const char* s) {
 FakeInfoServer::FakeInfoServer(const std::wstring& dir, Mode mode) : dir_(dir), mode_(mode) {
   if (!dir_.empty() && dir_.back() != L'\\' && dir_.back() != L'/') dir_ += L'\\';
   message_ = ::RegisterWindowMessageW(suite::kQuorrelMessage);
+  selfTestMessage_ = ::RegisterWindowMessageW(suite::kQuorrelMessage2);
   mutex_ = ::CreateMutexW(nullptr, FALSE, suite::kInfoMutexName);
   stop_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   ready_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -66,6 +67,7 @@ LRESULT CALLBACK FakeInfoServer::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     self->OnRequest(reinterpret_cast<HWND>(wp), lp);
     return 0;
   }
+  if (self && msg == self->selfTestMessage_ && self->selfTestMessage_) return self->OnSelfTest(wp);
   if (msg == WM_DESTROY) ::PostQuitMessage(0);
   return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
@@ -92,6 +94,49 @@ void FakeInfoServer::OnRequest(HWND client, LPARAM lp) {
     case Mode::NeverReply:
       break;
   }
+}
+
+LRESULT FakeInfoServer::OnSelfTest(WPARAM test) {
+  SelfTestAnswer a{0, ""};
+  bool hang;
+  {
+    std::lock_guard<std::mutex> g(lock_);
+    selfTests_.push_back(static_cast<unsigned>(test));
+    hang = hangOnSelfTest_;
+    auto it = selfTestAnswers_.find(static_cast<unsigned>(test));
+    if (it != selfTestAnswers_.end()) a = it->second;
+  }
+  if (hang) {
+    // A hung server: nothing is answered until the server goes.
+    ::WaitForSingleObject(stop_, INFINITE);
+    return 1;
+  }
+  if (test == 0) return 0;
+  if (!a.lastResult.empty()) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                          nullptr) == ERROR_SUCCESS) {
+      ::RegSetValueExA(key, "LastResult", 0, REG_SZ, reinterpret_cast<const BYTE*>(a.lastResult.c_str()),
+                       static_cast<DWORD>(a.lastResult.size() + 1));
+      ::RegCloseKey(key);
+    }
+  }
+  return static_cast<LRESULT>(a.answer);
+}
+
+void FakeInfoServer::SetSelfTest(unsigned test, uint32_t answer, const std::string& lastResult) {
+  std::lock_guard<std::mutex> g(lock_);
+  selfTestAnswers_[test] = SelfTestAnswer{answer, lastResult};
+}
+
+void FakeInfoServer::SetHangOnSelfTest(bool hang) {
+  std::lock_guard<std::mutex> g(lock_);
+  hangOnSelfTest_ = hang;
+}
+
+std::vector<unsigned> FakeInfoServer::SelfTests() const {
+  std::lock_guard<std::mutex> g(lock_);
+  return selfTests_;
 }
 
 bool FakeInfoServer::WriteFixture(uint32_t category) {

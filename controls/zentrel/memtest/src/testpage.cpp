@@ -6,9 +6,14 @@
 
 #include "appkit/system.h"
 #include "appkit/text.h"
+#include "appkit/threads.h"
+#include "ctlfw/infoclient.h"
 #include "ctlfw/runner.h"
+#include "ctlfw/sheet.h"
 #include "memtest/testlist.h"
 #include "memtest/worker.h"
+#include "suite/info.h"
+#include "suite/messages.h"
 
 namespace memtest {
 namespace {
@@ -61,6 +66,15 @@ class CTestTest : public ctlfw::TestPage {
     const ctlfw::Switches& o = runner.Options();
     mode_ = o.procTest ? (o.bench ? PageMode::ProcessorBench : PageMode::Processor)
                        : (o.bench ? PageMode::MemoryBench : PageMode::Memory);
+  }
+  ~CTestTest() override {
+    // The readers of KytPROC.IFO stop waiting and are out before the page goes.
+    if (readerCancel_) ::SetEvent(readerCancel_);
+    for (HANDLE h : readers_) {
+      appkit::JoinServingSentMessages(h);
+      ::CloseHandle(h);
+    }
+    if (readerCancel_) ::CloseHandle(readerCancel_);
   }
 
  protected:
@@ -137,11 +151,73 @@ class CTestTest : public ctlfw::TestPage {
     std::vector<std::string> names = r.EnableSettings();
     for (size_t i = 0; i < f.size() && i < names.size(); ++i) f[i] = r.Setting(names[i]);
     run.selection = Selection{f[0] == 1, f[1] == 1, f[2] == 1, f[3] == 1, f[4] == 1};
-    StartRunWorker(mode_ == PageMode::Memory ? MemoryTestThread : UnavailableTestThread);
+    run.processor = ProcessorSelection{f[0] == 1, f[1] == 1, f[2] == 1, f[3] == 1, f[4] == 1};
+    ctlfw::CTest* sheet = Runner().GetSheet();
+    run.selfTestMessage = sheet ? sheet->QuorrelMessage2() : 0;
+    switch (mode_) {
+      case PageMode::Memory:
+        StartRunWorker(MemoryTestThread);
+        break;
+      case PageMode::Processor:
+        StartRunWorker(ProcessorTestThread);
+        break;
+      case PageMode::ProcessorBench:
+        RequestCpuInfo();
+        StartRunWorker(UnavailableTestThread);
+        break;
+      case PageMode::MemoryBench:
+        StartRunWorker(UnavailableTestThread);
+        break;
+    }
+  }
+  // The server's replies about the processor's file: 101 starts its
+  // reader, the reader's 102 says the lines are there.
+  void OnServerReply(WPARAM wp, LPARAM lp) override {
+    if (!Processor() || lp != suite::INFO_PROCESSOR) return;
+    if (wp == suite::INFO_REPLY_READY) StartCpuInfoReader(suite::INFO_PROCESSOR);
+    else if (wp == suite::INFO_REPLY_LOADED) TheCpuInfo().ready = 1;
   }
 
  private:
+  // A fresh gathering of the processor's file (no reuse) for the benchmark.
+  void RequestCpuInfo() {
+    CpuInfo& info = TheCpuInfo();
+    info.lines = CpuInfoLines();
+    info.ready = 0;
+    ctlfw::CTest* sheet = Runner().GetSheet();
+    HWND server = ::FindWindowW(nullptr, suite::kInfoServerTitle);
+    if (server && sheet && sheet->QuorrelMessage())
+      ::PostMessageW(server, sheet->QuorrelMessage(), (WPARAM)hwnd(), suite::INFO_PROCESSOR);
+  }
+  void StartCpuInfoReader(unsigned category) {
+    std::wstring path;
+    if (!ctlfw::BuildInfoFilePath(Runner().InfoDirectory(), suite::kInfoFileBase[category], &path)) return;
+    auto* rec = static_cast<ctlfw::InfoReaderRecord*>(std::calloc(1, sizeof(ctlfw::InfoReaderRecord)));
+    if (!rec) return;
+    if (!readerCancel_) readerCancel_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    rec->page = hwnd();
+    wcsncpy(rec->path, path.c_str(), 255);
+    rec->category = category;
+    ctlfw::CTest* sheet = Runner().GetSheet();
+    rec->message = sheet ? sheet->QuorrelMessage() : 0;
+    // The reader's own handle of the server's mutex: it outlives no one.
+    rec->mutex = ::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, suite::kInfoMutexName);
+    rec->cancel = readerCancel_;
+    int waitUnits = Runner().Setting("nWaitCpu");
+    TheCpuInfo().mutexWaitMs = (DWORD)(waitUnits > 0 ? waitUnits : 20) * 500;
+    appkit::CloseFinishedThreads(&readers_);
+    HANDLE h = ctlfw::StartWorker(CpuInfoThread, rec);
+    if (!h) {
+      if (rec->mutex) ::CloseHandle(rec->mutex);
+      std::free(rec);
+      return;
+    }
+    readers_.push_back(h);
+  }
+
   PageMode mode_;
+  HANDLE readerCancel_ = nullptr;
+  std::vector<HANDLE> readers_;
 };
 
 }  // namespace
@@ -171,18 +247,25 @@ DWORD WINAPI MemoryTestThread(LPVOID) {
   return 0;
 }
 
+DWORD WINAPI ProcessorTestThread(LPVOID) {
+  MemoryRun& run = TheMemoryRun();
+  HWND server = ::FindWindowW(nullptr, suite::kInfoServerTitle);
+  // Without the server, or the message to ask it, nothing can be tested.
+  if (!ctlfw::TheRunState().resultsWindow || !run.selfTestMessage || !server) {
+    ctlfw::FinishWorker(true, false);
+    return 0;
+  }
+  WindowSelfTestServer selfTests(server, run.selfTestMessage);
+  WindowSink sink;
+  Outcome o = RunProcessorTest(selfTests, run.processor, run.concurrent, sink, [](DWORD ms) { ::Sleep(ms); });
+  ctlfw::FinishWorker(o == Outcome::Failed, o == Outcome::Aborted);
+  return 0;
+}
+
 DWORD WINAPI UnavailableTestThread(LPVOID) {
   MemoryRun& run = TheMemoryRun();
-  if (run.mode == PageMode::Processor) {
-    const auto& names = TestRowNames(true);
-    const bool sel[] = {run.selection.dataPattern, run.selection.walkingOnes, run.selection.movingInversion,
-                        run.selection.walkingZeros, run.selection.randomCopy};
-    for (int i = 0; i < kTestRows; ++i)
-      if (sel[i]) ctlfw::AddResultLine(std::string(names[i]) + ":\tnot available");
-  } else {
-    ctlfw::AddResultLine(run.mode == PageMode::MemoryBench ? "Memory Benchmark:\tnot available"
-                                                           : "CPU Benchmark:\tnot available");
-  }
+  ctlfw::AddResultLine(run.mode == PageMode::MemoryBench ? "Memory Benchmark:\tnot available"
+                                                         : "CPU Benchmark:\tnot available");
   // Nothing was verified: the run cannot pass.
   ctlfw::FinishWorker(true, false);
   return 0;

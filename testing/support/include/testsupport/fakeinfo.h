@@ -11,6 +11,12 @@
 // In Reply mode the server writes the category's .IFO file into `dir`
 // holding the mutex "kyt_quorrel_msg", then posts ("kyt_quorrel_msg", 101,
 // category) to the requesting window.
+//
+// It also answers the processor self-tests ("kyt_quorrel_msg2", sent): the
+// probe (0) with 0, a test with what SetSelfTest gave it (0 and no text by
+// default), writing its text into "LastResult" first; or, with
+// SetHangOnSelfTest, never (the window's thread blocks in the message until
+// the server is destroyed).
 #pragma once
 #include <windows.h>
 
@@ -60,6 +66,13 @@ class FakeInfoServer {
   // heading, a ';' marker line, an empty line and "Label:\tValue" lines.
   static std::string DefaultFixture(uint32_t category);
 
+  // The answer of self-test `test` and the "LastResult" text it leaves
+  // (none when empty).
+  void SetSelfTest(unsigned test, uint32_t answer, const std::string& lastResult = "");
+  void SetHangOnSelfTest(bool hang);
+  // Every self-test code received (probes included), oldest first.
+  std::vector<unsigned> SelfTests() const;
+
   // Every request so far, oldest first.
   std::vector<Request> Requests() const;
   // Waits (pumping the calling thread's messages) for the oldest request
@@ -78,10 +91,12 @@ class FakeInfoServer {
   void Run();
   static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
   void OnRequest(HWND client, LPARAM lp);
+  LRESULT OnSelfTest(WPARAM test);
   bool WriteFixture(uint32_t category);
 
   std::wstring dir_;
   UINT message_ = 0;
+  UINT selfTestMessage_ = 0;
   HANDLE mutex_ = nullptr;
   HANDLE stop_ = nullptr;
   HANDLE ready_ = nullptr;
@@ -93,6 +108,13 @@ class FakeInfoServer {
   Mode mode_;
   std::map<uint32_t, std::string> fixtures_;
   std::vector<Request> requests_;
+  struct SelfTestAnswer {
+    uint32_t answer;
+    std::string lastResult;
+  };
+  std::map<unsigned, SelfTestAnswer> selfTestAnswers_;
+  std::vector<unsigned> selfTests_;
+  bool hangOnSelfTest_ = false;
   size_t taken_ = 0;
   HANDLE requestEvent_ = nullptr;  // set at every request
 

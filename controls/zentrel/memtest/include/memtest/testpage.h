@@ -9,6 +9,7 @@
 
 #include "ctlfw/testpage.h"
 #include "memtest/engine.h"
+#include "memtest/proctest.h"
 
 namespace ctlfw {
 class TestRunner;
@@ -25,6 +26,9 @@ struct MemoryRun {
   int percent = 8;
   uint64_t maxMemMB = 20;
   Selection selection;
+  // The processor test: its rows and the id of "kyt_quorrel_msg2".
+  ProcessorSelection processor;
+  UINT selfTestMessage = 0;
   std::minstd_rand random;
   // Caps the machine's memory figures (bytes, 0 = none); tests only.
   uint64_t machineLimit = 0;
@@ -32,9 +36,10 @@ struct MemoryRun {
 };
 MemoryRun& TheMemoryRun();
 
-// The memory test worker, and the worker of the modes whose tests this build
-// does not carry yet (their rows answer "not available").
+// The memory test worker, the processor test worker, and the worker of the
+// benchmark modes, which this build does not carry yet ("not available").
 DWORD WINAPI MemoryTestThread(LPVOID);
+DWORD WINAPI ProcessorTestThread(LPVOID);
 DWORD WINAPI UnavailableTestThread(LPVOID);
 
 std::unique_ptr<ctlfw::TestPage> MakeZentrelTestPage(ctlfw::TestRunner& runner);

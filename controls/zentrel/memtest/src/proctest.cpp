@@ -1,0 +1,203 @@
+#include "memtest/proctest.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "ctlfw/infoclient.h"
+#include "suite/info.h"
+
+namespace memtest {
+
+bool WindowSelfTestServer::Send(unsigned code, uint32_t* answer) {
+  DWORD_PTR result = 0;
+  if (!::SendMessageTimeoutW(server_, message_, code, 0, SMTO_NORMAL, timeoutMs_, &result)) return false;
+  *answer = (uint32_t)result;
+  return true;
+}
+
+void WindowSelfTestServer::ClearLastResult() { memtest::ClearLastResult(); }
+std::string WindowSelfTestServer::ReadLastResult() { return memtest::ReadLastResult(); }
+
+void ClearLastResult() {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+    return;
+  ::RegSetValueExA(key, "LastResult", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+  ::RegCloseKey(key);
+}
+
+std::string ReadLastResult() {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return {};
+  char buf[257] = {};
+  DWORD size = 256, type = 0;
+  LONG r = ::RegQueryValueExA(key, "LastResult", nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+  ::RegCloseKey(key);
+  if (r != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return {};
+  return std::string(buf, strnlen(buf, 256));
+}
+
+namespace {
+
+enum class Answer { Passed, Failed, NotAvailable, NoMmx, NoReply };
+
+// One sub-test: "LastResult" cleared, the probe, then the code when the
+// probe answered 0 (else the probe's answer stands).
+Answer Ask(SelfTestServer& server, unsigned code) {
+  server.ClearLastResult();
+  uint32_t answer = 0;
+  if (!server.Send(0, &answer)) return Answer::NoReply;
+  if (answer == 0 && !server.Send(code, &answer)) return Answer::NoReply;
+  if (answer == 0) return Answer::Passed;
+  if (answer == suite::SELFTEST_NOT_AVAILABLE) return Answer::NotAvailable;
+  if (answer == suite::SELFTEST_NO_MMX && code == suite::SELFTEST_MMX) return Answer::NoMmx;
+  return Answer::Failed;
+}
+
+}  // namespace
+
+Outcome RunProcessorTest(SelfTestServer& server, const ProcessorSelection& sel, bool concurrent, TestSink& sink,
+                         const std::function<void(DWORD)>& pause) {
+  bool failed = false, anyResult = false;
+  // Counts a sub-test's answer; false when the server stopped answering.
+  auto take = [&](Answer a) {
+    if (a == Answer::Passed || a == Answer::Failed || a == Answer::NoReply) anyResult = true;
+    if (a == Answer::Failed || a == Answer::NoReply) failed = true;
+    return a != Answer::NoReply;
+  };
+  auto verdict = [](Answer a, const std::string& name) {
+    if (a == Answer::Passed) return name + "\tPASSED";
+    if (a == Answer::NotAvailable) return name + "\tnot available";
+    return name + "\tFAILED";
+  };
+
+  if (sel.registers) {
+    const std::string name = "General Register Test:";
+    int at = sink.AddLine(name);
+    Answer a = Ask(server, suite::SELFTEST_REGISTERS);
+    sink.ReplaceLine(at, verdict(a, name));
+    if (!take(a)) return Outcome::Failed;
+    sink.SetProgress(20);
+    if (sink.AbortRequested()) return Outcome::Aborted;
+    pause(500);
+  }
+  if (sel.math) {
+    const std::string name = "Mathematical Calculation Test:";
+    int at = sink.AddLine(name);
+    Answer a = Ask(server, suite::SELFTEST_MATH);
+    std::string why = a == Answer::Failed ? server.ReadLastResult() : std::string();
+    if (!why.empty()) {
+      sink.ReplaceLine(at, why);
+      sink.AddLine(verdict(a, name));
+    } else {
+      sink.ReplaceLine(at, verdict(a, name));
+    }
+    if (!take(a)) return Outcome::Failed;
+    sink.SetProgress(50);
+    if (sink.AbortRequested()) return Outcome::Aborted;
+  }
+  if (sel.mathSpeed) {
+    const std::string name = "Math Performance Test:";
+    int at = sink.AddLine(name);
+    Answer a = Ask(server, suite::SELFTEST_MATH_SPEED);
+    sink.ReplaceLine(at, verdict(a, name));
+    if (a == Answer::Passed) sink.AddLine("Math Performance Index:\t" + server.ReadLastResult());
+    if (!take(a)) return Outcome::Failed;
+    sink.SetProgress(80);
+    if (sink.AbortRequested()) return Outcome::Aborted;
+    pause(500);
+  }
+  if (sel.mmx && sel.cpuSpeed && !concurrent) {
+    const std::string name = "MMX Arithmetic Test:";
+    // Without MMX the test leaves no line and decides nothing.
+    Answer a = Ask(server, suite::SELFTEST_MMX);
+    if (a != Answer::NoMmx) {
+      sink.AddLine(verdict(a, name));
+      if (a == Answer::Passed) sink.AddLine("MMX Performance Index:\t" + server.ReadLastResult());
+    }
+    if (!take(a)) return Outcome::Failed;
+    sink.SetProgress(90);
+    if (sink.AbortRequested()) return Outcome::Aborted;
+  }
+  if (sel.cpuSpeed) {
+    int at = sink.AddLine("");
+    Answer a = Ask(server, suite::SELFTEST_CPU_SPEED);
+    if (a == Answer::Passed) {
+      sink.ReplaceLine(at, "CPU Speed:\t" + server.ReadLastResult() + " MHz");
+      sink.AddLine("");
+    } else if (a == Answer::NotAvailable) {
+      sink.ReplaceLine(at, "CPU Speed:\tnot available");
+      sink.AddLine("");
+    } else {
+      // The measurement failed (no time passed) or the server did not answer.
+      sink.ReplaceLine(at, "CPU Speed Test:\tFAILED");
+    }
+    if (!take(a)) return Outcome::Failed;
+  }
+  // Nothing could run here: no evidence, no pass.
+  return failed || !anyResult ? Outcome::Failed : Outcome::Passed;
+}
+
+// ---- The processor's lines of KytPROC.IFO ------------------------------------------
+
+namespace {
+bool BeginsWithNoCase(const std::string& line, const char* label) {
+  size_t n = std::strlen(label);
+  return line.size() >= n && _strnicmp(line.c_str(), label, n) == 0;
+}
+}  // namespace
+
+void TakeCpuInfoLine(const std::string& line, CpuInfoLines* lines) {
+  if (line.empty() || line[0] == ';') return;
+  if (BeginsWithNoCase(line, "CPU Type:")) lines->typeLine = line;
+  else if (BeginsWithNoCase(line, "CPU Speed:")) lines->speedLine = line;
+}
+
+CpuInfo& TheCpuInfo() {
+  static CpuInfo info;
+  return info;
+}
+
+DWORD WINAPI CpuInfoThread(LPVOID param) {
+  auto* rec = static_cast<ctlfw::InfoReaderRecord*>(param);
+  if (!rec) return 0;
+  CpuInfo& info = TheCpuInfo();
+  if (rec->category < suite::INFO_CATEGORY_COUNT && rec->page) {
+    bool owned = false, skip = false;
+    if (rec->mutex) {
+      HANDLE waits[2] = {rec->mutex, rec->cancel};
+      DWORD r = ::WaitForMultipleObjects(rec->cancel ? 2 : 1, waits, FALSE, info.mutexWaitMs);
+      if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED_0) owned = true;
+      // A wait that failed outright, or the page going, skips the reading;
+      // after a time-out the file is read all the same.
+      else if (r == WAIT_FAILED || r == WAIT_OBJECT_0 + 1) skip = true;
+    }
+    if (!skip) {
+      CpuInfoLines lines;
+      if (FILE* in = ::_wfopen(rec->path, L"rt")) {
+        char buf[1024];
+        std::string line;
+        while (std::fgets(buf, sizeof(buf), in)) {
+          line += buf;
+          if (line.back() != '\n' && !std::feof(in)) continue;  // a long line: read on
+          while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+          TakeCpuInfoLine(line, &lines);
+          line.clear();
+        }
+        std::fclose(in);
+      }
+      info.lines = lines;
+    }
+    if (owned) ::ReleaseMutex(rec->mutex);
+  }
+  if (rec->message && ::IsWindow(rec->page))
+    ::PostMessageW(rec->page, rec->message, suite::INFO_REPLY_LOADED, (LPARAM)rec->category);
+  if (rec->mutex) ::CloseHandle(rec->mutex);
+  std::free(rec);
+  return 1;
+}
+
+}  // namespace memtest
