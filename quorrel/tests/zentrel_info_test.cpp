@@ -94,6 +94,20 @@ class ZentrelInformationPage : public ::testing::Test {
     std::vector<std::wstring> lines = ListBoxLines(list_);
     return lines.size() > 3 && lines[0].rfind(L"[Last Updated: ", 0) == 0;
   }
+  // The listed lines once the page's reader has finished filling them: the
+  // same lines twice, a moment apart.
+  std::vector<std::wstring> SettledLines() {
+    std::vector<std::wstring> last;
+    PumpUntil([&] {
+      if (!Listed()) return false;
+      std::vector<std::wstring> now = ListBoxLines(list_);
+      PumpUntil([] { return false; }, 300);
+      bool same = now == ListBoxLines(list_);
+      last = std::move(now);
+      return same;
+    }, 20000);
+    return last;
+  }
 
   Process server_;
   HWND serverWindow_ = nullptr;
@@ -109,7 +123,7 @@ TEST_F(ZentrelInformationPage, ListsTheMemoryFileWithItsHeader) {
   ::DeleteFileW(SuitePath(L"KytMEM.IFO").c_str());
   ShowInformationPage();
   ASSERT_TRUE(PumpUntil([&] { return Listed(); }, 20000));
-  std::vector<std::wstring> lines = ListBoxLines(list_);
+  std::vector<std::wstring> lines = SettledLines();
   FILETIME written{}, local{};
   SYSTEMTIME st{};
   ASSERT_TRUE(infotest::LastWrite(SuitePath(L"KytMEM.IFO"), &written));
@@ -135,6 +149,7 @@ TEST_F(ZentrelInformationPage, ListsTheMemoryFileWithItsHeader) {
 TEST_F(ZentrelInformationPage, ClosingWhileAReaderWaitsLeavesNoThread) {
   ShowInformationPage();
   ASSERT_TRUE(PumpUntil([&] { return Listed(); }, 20000));
+  SettledLines();
   // Another reader holds the server's mutex: the page's reader has to wait.
   HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr), release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   std::thread holder([&] {
@@ -145,7 +160,9 @@ TEST_F(ZentrelInformationPage, ClosingWhileAReaderWaitsLeavesNoThread) {
     ReleaseMutex(m);
     CloseHandle(m);
   });
-  ASSERT_EQ(WaitForSingleObject(held, 5000), WAIT_OBJECT_0);
+  // Pumping while the holder waits: a reader of the page's may still hold
+  // the mutex and be sending its lines to this thread.
+  ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(held, 0) == WAIT_OBJECT_0; }, 10000));
   const int before = ThreadsOfThisProcess();
   HWND page = ::GetParent(list_);
   ASSERT_TRUE(ClickButton(page, 1016));                             // a request the server cannot serve yet

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "appkit/paths.h"
+#include "appkit/system.h"
 #include "appkit/text.h"
 
 namespace halvix {
@@ -85,7 +86,7 @@ void ModuleLauncher::PostProtocolStart(const PROCESS_INFORMATION& pi, bool withS
   if (!diagMessage_) return;
   // A module slow to become idle gets the messages anyway: they wait in its
   // thread's queue.
-  ::WaitForInputIdle(pi.hProcess, kIdleWaitMs);
+  appkit::WaitForInputReady(pi.hProcess, pi.dwThreadId, kIdleWaitMs);
   PostToModule(pi.dwThreadId, suite::DiagHostWindow, reinterpret_cast<LPARAM>(host_));
   if (withStart) PostToModule(pi.dwThreadId, suite::DiagStart, static_cast<LPARAM>(pi.dwProcessId));
 }

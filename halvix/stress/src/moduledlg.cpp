@@ -6,6 +6,7 @@
 
 #include "appkit/app.h"
 #include "appkit/paths.h"
+#include "appkit/system.h"
 #include "appkit/text.h"
 #include "stress/dialogs.h"
 #include "stress/runlogic.h"
@@ -595,7 +596,7 @@ void ModuleDialog::PollStartStep() {
   ModuleRecord* r = RecordAt(pos);
   IdleWait outcome = IdleWait::Failed;
   if (r && r->process.hProcess) {
-    DWORD w = ::WaitForInputIdle(r->process.hProcess, 0);
+    DWORD w = appkit::WaitForInputReady(r->process.hProcess, r->process.dwThreadId, 0);
     if (w == 0) {
       outcome = IdleWait::Idle;
     } else if (!Alive(*r)) {

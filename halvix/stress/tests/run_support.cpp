@@ -63,7 +63,9 @@ RunFixture::RunFixture(const std::wstring& name) : name_(name) {
   appkit::RegDeleteTree(HKEY_CURRENT_USER, key_);
   SetString(suite::kModulePathValue, dir_ + L"halvix.exe");
   SetString(L"MessageBoxTitle", MessageTitle());
-  SetDword(L"nTimeoutCount", 1);
+  // Room for a module to come up on a busy machine; tests of a module that
+  // never takes input shorten it to one wait.
+  SetDword(L"nTimeoutCount", 20);
   SetDword(L"Sleep", 0);
   SetString(L"CFactor", L"75");
 }

@@ -4,6 +4,7 @@
 
 #include "appkit/binding.h"
 #include "appkit/paths.h"
+#include "appkit/system.h"
 
 namespace testsupport {
 
@@ -72,7 +73,9 @@ bool Process::Start(const std::wstring& exe, const std::wstring& args, const std
   return true;
 }
 
-bool Process::WaitIdle(DWORD ms) const { return pi_.hProcess && ::WaitForInputIdle(pi_.hProcess, ms) == 0; }
+bool Process::WaitIdle(DWORD ms) const {
+  return pi_.hProcess && appkit::WaitForInputReady(pi_.hProcess, pi_.dwThreadId, ms) == 0;
+}
 
 bool Process::WaitExit(DWORD ms) const {
   return pi_.hProcess && ::WaitForSingleObject(pi_.hProcess, ms) == WAIT_OBJECT_0;
