@@ -1,0 +1,183 @@
+// The DMI sheet end to end: a host starts the server as a control does; the
+// server's commands show and hide the sheet, which has DMI.TXT written from
+// this machine's SMBIOS table and shows its sections; the DMI check line
+// reaches the BIOS file.
+//
+// Run by dmi_sysfs.sh in a mount namespace whose /sys/class/dmi/id holds
+// known values (HALVIX_DMI_FAKE_SYSFS=1), the table Wine builds carries them.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdlib>
+
+#include "appkit/text.h"
+#include "dmitext.h"
+#include "infofile.h"
+#include "smbios.h"
+#include "suite/info.h"
+#include "suite/messages.h"
+#include "testsupport/process.h"
+#include "testsupport/ui.h"
+
+using namespace testsupport;
+using namespace infotest;
+
+namespace {
+
+const UINT kMsg = ::RegisterWindowMessageW(suite::kQuorrelMessage);
+const int kTabs = 3161, kList = 1037, kTitle = 1038, kCombo = 1051;
+
+std::string ToCrLf(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+// The dump this process makes of the same machine.
+std::string OwnDump(bool check = false) {
+  auto mem = quorrel::MakeMachinePhysicalMemory();
+  std::string text;
+  if (!mem->Open()) return text;
+  quorrel::FormatSmbiosDump(*mem, check, false, &text);
+  mem->Close();
+  return ToCrLf(text);
+}
+
+class DmiSheet : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetDword(suite::kHalvixSettingKey, suite::kAutoRefreshValue, 1);
+    ::DeleteFileW((TestBinDir() + L"DMI.TXT").c_str());
+    ::DeleteFileW((TestBinDir() + L"PLUDOR.TXT").c_str());
+    ASSERT_EQ(nullptr, FindTopWindow(suite::kInfoServerTitle)) << "a server of another test is still running";
+    ASSERT_TRUE(host_.Start(TestBinDir() + L"quorrel_host.exe")) << host_.LastError().c_str();
+    ASSERT_TRUE(host_.WaitIdle(10000));
+    hostWindow_ = WaitForWindow(L"Quorrel test host", L"", host_.Pid(), 10000);
+    server_ = WaitForWindow(suite::kInfoServerTitle, L"", host_.Pid(), 10000);
+    ASSERT_NE(server_, nullptr);
+  }
+  void TearDown() override {
+    if (host_.Running()) {
+      ::PostMessageW(hostWindow_, WM_CLOSE, 0, 0);
+      EXPECT_TRUE(host_.WaitExit(20000));
+      EXPECT_EQ(0u, host_.ExitCode());
+    }
+  }
+  // The sheet window (it exists, hidden, from the server's start).
+  HWND Sheet() { return FindTopWindow(L"DMI Information", L"", host_.Pid()); }
+  bool WaitVisible(bool visible, DWORD ms = 10000) {
+    return PumpUntil([&] { HWND s = Sheet(); return s && (::IsWindowVisible(s) != FALSE) == visible; }, ms);
+  }
+  // The visible page of the sheet.
+  HWND ActivePage() {
+    HWND sheet = Sheet();
+    for (HWND c = ::GetWindow(sheet, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+      if (::IsWindowVisible(c) && FindChildById(c, kList)) return c;
+    return nullptr;
+  }
+  bool Request(unsigned category) {
+    ::PostMessageW(server_, kMsg, reinterpret_cast<WPARAM>(catcher_.hwnd()), (LPARAM)category);
+    return catcher_.WaitFor(kMsg, 20000);
+  }
+
+  Process host_;
+  HWND hostWindow_ = nullptr;
+  HWND server_ = nullptr;
+  MessageCatcher catcher_;
+};
+
+}  // namespace
+
+TEST_F(DmiSheet, CommandsShowTheSheetOfThisMachinesTable) {
+  HWND sheet = Sheet();
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_FALSE(::IsWindowVisible(sheet));
+  ::PostMessageW(server_, kMsg, 0, suite::INFO_CMD_SHOW_DMI);
+  ASSERT_TRUE(WaitVisible(true));
+  HWND tabs = FindChildById(sheet, kTabs);
+  ASSERT_TRUE(PumpUntil([&] { return ::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0) > 0; }, 10000));
+
+  // DMI.TXT is this machine's table, as this process reads it too.
+  std::string file = ReadFileBytes(TestBinDir() + L"DMI.TXT");
+  std::string own = OwnDump();
+  ASSERT_FALSE(own.empty());
+  EXPECT_EQ(own, file);
+  EXPECT_NE(file.find("[BIOS]\r\nBIOS Information\r\n"), std::string::npos);
+
+  // One tab per kind of section; the first page shows its first instance.
+  quorrel::DmiModel model;
+  std::string status;
+  ASSERT_TRUE(quorrel::ParseDmiLines(quorrel::SplitDmiText(file), &model, &status));
+  EXPECT_EQ((LRESULT)model.sectionCount, ::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+  HWND page = nullptr;
+  ASSERT_TRUE(PumpUntil([&] { return (page = ActivePage()) != nullptr; }, 5000));
+  quorrel::DmiPageView view = quorrel::ShowDmiInstance(model, 0, 0);
+  std::vector<std::wstring> expected;
+  for (const std::string& l : view.lines) expected.push_back(appkit::Widen(l));
+  EXPECT_EQ(expected, ListBoxLines(FindChildById(page, kList)));
+  EXPECT_EQ(L"BIOS Information", GetText(FindChildById(page, kTitle)));
+  EXPECT_EQ(view.instanceChoice, ::IsWindowVisible(FindChildById(page, kCombo)) != FALSE);
+
+  // Hide and show by command and by the server's buttons (and the BIOS
+  // page's "DMI Info" button, which posts 1050 to the server).
+  ::PostMessageW(server_, kMsg, 0, suite::INFO_CMD_HIDE_DMI);
+  EXPECT_TRUE(WaitVisible(false));
+  ::PostMessageW(server_, WM_COMMAND, 1056, 0);
+  EXPECT_TRUE(WaitVisible(true));
+  ::PostMessageW(server_, WM_COMMAND, 1203, 0);
+  EXPECT_TRUE(WaitVisible(false));
+  ::PostMessageW(server_, WM_COMMAND, 1050, 0);
+  EXPECT_TRUE(WaitVisible(true));
+
+  // Closing the sheet only hides it.
+  ::PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(WaitVisible(false));
+  EXPECT_TRUE(::IsWindow(sheet));
+
+  if (const char* ms = std::getenv("HALVIX_DMI_SCREENSHOT_MS")) {
+    ::PostMessageW(server_, kMsg, 0, suite::INFO_CMD_SHOW_DMI);
+    WaitVisible(true);
+    PumpUntil([] { return false; }, (DWORD)std::atoi(ms));
+  }
+}
+
+TEST_F(DmiSheet, CheckLineReachesTheBiosFile) {
+  std::string check = ReadFileBytes(TestBinDir() + L"PLUDOR.TXT");
+  ASSERT_EQ(OwnDump(true), check);
+  ASSERT_EQ(0u, check.rfind("DMI BIOS Version\t", 0));
+  std::string line = check.substr(0, check.size() - 2);
+
+  ASSERT_TRUE(Request(suite::INFO_BIOS));
+  std::vector<std::string> lines;
+  ASSERT_TRUE(SplitCrLf(ReadFileLocked(TestBinDir() + L"KytBIOS.IFO"), &lines));
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ("", lines[0]);
+  EXPECT_EQ("@3BIOS Information", lines[1]);
+  EXPECT_EQ(line, lines[lines.size() - 2]);
+  EXPECT_EQ("", lines.back());
+
+  ASSERT_TRUE(Request(suite::INFO_PCI));
+  EXPECT_EQ("\r\n@3PCI BIOS Information\r\nNot Available!", ReadFileLocked(TestBinDir() + L"KytPCI.IFO"));
+  ASSERT_TRUE(Request(suite::INFO_PNP));
+  EXPECT_EQ("\r\n", ReadFileLocked(TestBinDir() + L"KytPNP.IFO"));
+}
+
+// The values a test put in /sys/class/dmi/id reach DMI.TXT.
+TEST_F(DmiSheet, KnownFirmwareValuesAppear) {
+  const char* fake = std::getenv("HALVIX_DMI_FAKE_SYSFS");
+  if (!fake || std::string(fake) != "1") GTEST_SKIP() << "needs the namespace of dmi_sysfs.sh";
+  ::PostMessageW(server_, kMsg, 0, suite::INFO_CMD_SHOW_DMI);
+  ASSERT_TRUE(WaitVisible(true));
+  std::string file = ReadFileBytes(TestBinDir() + L"DMI.TXT");
+  for (const char* line : {"Vendor: Fenmoor Firmware Works", "Version: FW 7.31", "Release Date: 02/29/2024",
+                           "Manufacturer: Fenmoor Instruments", "Product Name: Larkspur 9", "Serial Number: LK9-000314",
+                           "Product: LK9 Mainboard", "Chassis: Notebook"}) {
+    SCOPED_TRACE(line);
+    EXPECT_NE(file.find(std::string(line) + "\r\n"), std::string::npos);
+  }
+}
