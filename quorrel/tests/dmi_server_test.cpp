@@ -181,3 +181,69 @@ TEST_F(DmiSheet, KnownFirmwareValuesAppear) {
     EXPECT_NE(file.find(std::string(line) + "\r\n"), std::string::npos);
   }
 }
+
+namespace {
+
+struct BoxSearch {
+  DWORD pid;
+  HWND found;
+};
+BOOL CALLBACK FindMessageBox(HWND hwnd, LPARAM lp) {
+  auto* s = reinterpret_cast<BoxSearch*>(lp);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == s->pid && ::IsWindowVisible(hwnd) && ClassOf(hwnd) == L"#32770" && GetText(hwnd).empty()) {
+    s->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+// A sheet that could not load shows its notices in a message box owned by
+// the caller; without a caller window the (empty) sheet shows.
+TEST(DmiSheetFailure, CommandShowsTheNoticesToTheCaller) {
+  HostCopy copy(L"dmi");
+  ASSERT_TRUE(copy.Ok());
+  // DMI.TXT cannot be written where a directory of that name stands.
+  ASSERT_TRUE(::CreateDirectoryW((copy.dir() + L"DMI.TXT").c_str(), nullptr));
+  ASSERT_EQ(nullptr, FindTopWindow(suite::kInfoServerTitle));
+  Process host;
+  ASSERT_TRUE(host.Start(copy.exe()));
+  HWND hostWindow = WaitForWindow(L"Quorrel test host", L"", host.Pid(), 10000);
+  HWND server = WaitForWindow(suite::kInfoServerTitle, L"", host.Pid(), 10000);
+  ASSERT_NE(server, nullptr);
+  MessageCatcher caller;
+  // Until the sheet has read its file (500 ms after it was made) it has no
+  // notices and the command shows it: then it is hidden and asked again.
+  HWND sheet = FindTopWindow(L"DMI Information", L"", host.Pid());
+  ASSERT_NE(sheet, nullptr);
+  BoxSearch s{host.Pid(), nullptr};
+  for (int attempt = 0; attempt < 40 && !s.found; ++attempt) {
+    ::PostMessageW(server, kMsg, reinterpret_cast<WPARAM>(caller.hwnd()), suite::INFO_CMD_SHOW_DMI);
+    PumpUntil([&] {
+      ::EnumWindows(&FindMessageBox, reinterpret_cast<LPARAM>(&s));
+      return s.found != nullptr || ::IsWindowVisible(sheet);
+    }, 5000);
+    if (!s.found && ::IsWindowVisible(sheet)) {
+      ::PostMessageW(server, kMsg, 0, suite::INFO_CMD_HIDE_DMI);
+      PumpUntil([&] { return !::IsWindowVisible(sheet); }, 5000);
+      PumpUntil([] { return false; }, 250);
+    }
+  }
+  ASSERT_NE(s.found, nullptr);
+  EXPECT_EQ(::GetWindow(s.found, GW_OWNER), caller.hwnd());
+  HWND text = FindChild(s.found, L"Static", L"Failed to find file: " + copy.dir() + L"DMI.TXT\n");
+  EXPECT_NE(text, nullptr);
+  ::PostMessageW(s.found, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitWindowGone(s.found, 5000));
+
+  ::PostMessageW(server, kMsg, 0, suite::INFO_CMD_SHOW_DMI);
+  EXPECT_TRUE(PumpUntil([&] { return ::IsWindowVisible(sheet) != FALSE; }, 5000));
+  EXPECT_EQ(0, ::SendMessageW(FindChildById(sheet, kTabs), TCM_GETITEMCOUNT, 0, 0));
+
+  ::PostMessageW(hostWindow, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(host.WaitExit(20000));
+  ::RemoveDirectoryW((copy.dir() + L"DMI.TXT").c_str());
+}
