@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "appkit/text.h"
@@ -246,4 +247,103 @@ TEST(DmiSheetFailure, CommandShowsTheNoticesToTheCaller) {
   ::PostMessageW(hostWindow, WM_CLOSE, 0, 0);
   EXPECT_TRUE(host.WaitExit(20000));
   ::RemoveDirectoryW((copy.dir() + L"DMI.TXT").c_str());
+}
+
+namespace {
+
+// A server that believes it runs on Windows 98, from a copy of the host in a
+// directory of its own, with the dumper's stand-in as dmi.pif.
+class DmiSheet9x : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(copy_.Ok());
+    ASSERT_TRUE(::CopyFileW((TestBinDir() + L"dmi_dumper_fake.exe").c_str(), (copy_.dir() + L"dmi.pif").c_str(), FALSE));
+    HKEY k = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                                               nullptr));
+    ::RegSetValueExW(k, L"Version", 0, REG_SZ, (const BYTE*)L"win98", sizeof(L"win98"));
+    ::RegCloseKey(k);
+  }
+  void Start() {
+    ASSERT_EQ(nullptr, FindTopWindow(suite::kInfoServerTitle));
+    ASSERT_TRUE(host_.Start(copy_.exe()));
+    hostWindow_ = WaitForWindow(L"Quorrel test host", L"", host_.Pid(), 10000);
+    server_ = WaitForWindow(suite::kInfoServerTitle, L"", host_.Pid(), 10000);
+    ASSERT_NE(server_, nullptr);
+    sheet_ = FindTopWindow(L"DMI Information", L"", host_.Pid());
+    ASSERT_NE(sheet_, nullptr);
+  }
+  void TearDown() override {
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kAppKey);
+    if (host_.Running()) {
+      ::PostMessageW(hostWindow_, WM_CLOSE, 0, 0);
+      EXPECT_TRUE(host_.WaitExit(20000));
+    }
+  }
+  static constexpr const wchar_t* kAppKey = L"Software\\Wine\\AppDefaults\\dmi9x_host.exe";
+  HostCopy copy_{L"dmi9x", 0, L"dmi9x_host.exe"};
+  Process host_;
+  HWND hostWindow_ = nullptr, server_ = nullptr, sheet_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(DmiSheet9x, DumperWritesTheFileTheSheetShows) {
+  Start();
+  HWND tabs = FindChildById(sheet_, kTabs);
+  ASSERT_TRUE(PumpUntil([&] { return ::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0) > 0; }, 10000));
+  // Fourteen kinds of section; the memory modules have no tab of their own.
+  EXPECT_EQ(14, ::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+  ::PostMessageW(server_, kMsg, 0, suite::INFO_CMD_SHOW_DMI);
+  ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(sheet_) != FALSE; }, 5000));
+  HWND page = nullptr;
+  for (HWND c = ::GetWindow(sheet_, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+    if (::IsWindowVisible(c) && FindChildById(c, kList)) page = c;
+  ASSERT_NE(page, nullptr);
+  std::vector<std::wstring> lines = ListBoxLines(FindChildById(page, kList));
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(L"[BIOS Information]", lines[0]);
+  EXPECT_EQ(L"Vendor: Tessel Software Inc.", lines[1]);
+
+  // Five steps right reach the controller's tab: the memory view, with the
+  // four modules the controller names.
+  for (int i = 0; i < 5; ++i) ::PostMessageW(tabs, WM_KEYDOWN, VK_RIGHT, 0);
+  ASSERT_TRUE(PumpUntil([&] {
+    for (HWND c = ::GetWindow(sheet_, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+      if (::IsWindowVisible(c) && FindChildById(c, kList)) page = c;
+    return GetText(FindChildById(page, kTitle)) == L"Memory Controller/Module Information";
+  }, 5000));
+  lines = ListBoxLines(FindChildById(page, kList));
+  EXPECT_EQ(L"[Memory Controller Information]", lines.at(0));
+  EXPECT_EQ(4, std::count(lines.begin(), lines.end(), L"[Memory Module Information]"));
+  EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), L"Socket Designation: DIMM2"));
+  if (const char* ms = std::getenv("HALVIX_DMI_SCREENSHOT_MS")) PumpUntil([] { return false; }, (DWORD)std::atoi(ms));
+}
+
+TEST_F(DmiSheet9x, HangingDumperIsEndedAndReported) {
+  HANDLE f = ::CreateFileW((copy_.dir() + L"dmi_hang").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  ::CloseHandle(f);
+  Start();
+  MessageCatcher caller;
+  // After 5 seconds the dumper is ended; from then on the command shows
+  // the notice instead of the sheet.
+  BoxSearch s{host_.Pid(), nullptr};
+  PumpUntil([] { return false; }, 5500);
+  for (int attempt = 0; attempt < 20 && !s.found; ++attempt) {
+    ::PostMessageW(server_, kMsg, reinterpret_cast<WPARAM>(caller.hwnd()), suite::INFO_CMD_SHOW_DMI);
+    PumpUntil([&] {
+      ::EnumWindows(&FindMessageBox, reinterpret_cast<LPARAM>(&s));
+      return s.found != nullptr || ::IsWindowVisible(sheet_);
+    }, 5000);
+    if (!s.found && ::IsWindowVisible(sheet_)) {
+      ::PostMessageW(server_, kMsg, 0, suite::INFO_CMD_HIDE_DMI);
+      PumpUntil([&] { return !::IsWindowVisible(sheet_); }, 5000);
+      PumpUntil([] { return false; }, 250);
+    }
+  }
+  ASSERT_NE(s.found, nullptr);
+  EXPECT_NE(FindChild(s.found, L"Static", L"Failed to access DMI Information.\n"), nullptr);
+  ::PostMessageW(s.found, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitWindowGone(s.found, 5000));
 }
