@@ -13,6 +13,7 @@
 #include "module.h"
 #include "resource.h"
 #include "selftest.h"
+#include "smbios.h"
 #include "suite/info.h"
 #include "suite/messages.h"
 #include "worker.h"
@@ -67,6 +68,7 @@ BOOL CQuorrelServerDlg::OnInit() {
   StartDmiCheck();
   if (icon_) ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, (LPARAM)icon_);
   PrepareGatherers();
+  CreateDmiSheet();
   if (requestMsg_) ::PostMessageW(hwnd(), requestMsg_, suite::INFO_REPLY_READY, 0);
   BuildMciDeviceList();
   return TRUE;
@@ -77,7 +79,7 @@ void CQuorrelServerDlg::StartDmiCheck() {
   bool deleted = true;
   if (appkit::FileExists(txt)) deleted = ::DeleteFileW(txt.c_str()) != FALSE;
   if (!appkit::IsWindows9x()) {
-    // The SMBIOS check dump has not joined the server yet: no line.
+    if (DumpSmbiosText(1, 0, moduleDir_) == 0) dmiLine_ = FirstLine(txt, 159);
     return;
   }
   std::wstring pif = moduleDir_ + L"pludor.pif";
@@ -122,11 +124,15 @@ bool CQuorrelServerDlg::OnCommand(int id, int code, HWND ctl) {
     case IDCANCEL:
       // Enter and Esc neither close nor hide the server.
       return true;
-    case IDC_SHOW_QUORREL:
-    case IDC_HIDE_QUORREL:
     case IDC_SHOW_DMI:
     case IDC_SHOW_DMI_FROM_PAGE:
+      ShowDmiSheet();
+      return true;
     case IDC_HIDE_DMI:
+      HideDmiSheet();
+      return true;
+    case IDC_SHOW_QUORREL:
+    case IDC_HIDE_QUORREL:
     case IDC_SHOW_INI:
     case IDC_HIDE_INI:
       // The information, DMI and configuration-file sheets are not part of
@@ -142,10 +148,19 @@ bool CQuorrelServerDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* resul
     *result = 1;
     uint32_t word = (uint32_t)lp;
     switch (word) {
+      case suite::INFO_CMD_SHOW_DMI: {
+        HWND caller = reinterpret_cast<HWND>(wp);
+        if (dmiSheet_ && !dmiSheet_->StatusText().empty() && caller && ::IsWindow(caller))
+          ::MessageBoxA(caller, dmiSheet_->StatusText().c_str(), "", MB_ICONEXCLAMATION);
+        else
+          ShowDmiSheet();
+        return true;
+      }
+      case suite::INFO_CMD_HIDE_DMI:
+        HideDmiSheet();
+        return true;
       case suite::INFO_CMD_SHOW_SHEET:
       case suite::INFO_CMD_HIDE_SHEET:
-      case suite::INFO_CMD_SHOW_DMI:
-      case suite::INFO_CMD_HIDE_DMI:
       case suite::INFO_CMD_SHOW_INI:
         return true;  // no sheets yet
       default:
@@ -170,6 +185,28 @@ bool CQuorrelServerDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* resul
     return true;
   }
   return false;
+}
+
+void CQuorrelServerDlg::CreateDmiSheet() {
+  if (dmiSheet_) return;
+  HINSTANCE res = Module().resources ? Module().resources : Module().module;
+  auto sheet = std::make_unique<CDMI>(res, appkit::Widen(Str(IDS_DMI_INFORMATION)), moduleDir_);
+  if (sheet->Create(hwnd())) dmiSheet_ = std::move(sheet);
+}
+
+void CQuorrelServerDlg::ShowDmiSheet() {
+  if (!dmiSheet_ || !dmiSheet_->hwnd()) return;
+  HWND sheet = dmiSheet_->hwnd();
+  ::ShowWindow(sheet, SW_SHOW);
+  ::SetWindowPos(sheet, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  ::SetWindowPos(sheet, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  ::SetForegroundWindow(sheet);
+  // The current page shows its lines anew.
+  dmiSheet_->ActivatePage(dmiSheet_->ActivePage() < 0 ? 0 : dmiSheet_->ActivePage());
+}
+
+void CQuorrelServerDlg::HideDmiSheet() {
+  if (dmiSheet_ && dmiSheet_->hwnd()) ::ShowWindow(dmiSheet_->hwnd(), SW_HIDE);
 }
 
 void CQuorrelServerDlg::AdvancePrebuildChain() {
@@ -236,6 +273,7 @@ void CQuorrelServerDlg::OnClose() {
   SignalWorkersToStop();
   JoinWorkers();
   CloseInfoMutex();
+  dmiSheet_.reset();
   ::KillTimer(hwnd(), kDmiTimer);
   if (checker_) {
     ::TerminateProcess(checker_, 0);

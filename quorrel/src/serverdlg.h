@@ -4,10 +4,12 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "appkit/dialog.h"
+#include "dmisheet.h"
 
 namespace quorrel {
 
@@ -17,6 +19,7 @@ class CQuorrelServerDlg : public appkit::Dialog {
   ~CQuorrelServerDlg() override;
 
   const std::string& DmiCheckLine() const { return dmiLine_; }
+  CDMI* DmiSheet() const { return dmiSheet_.get(); }
   // Workers that have not ended yet (for tests and shut-down).
   size_t RunningWorkers();
 
@@ -34,6 +37,9 @@ class CQuorrelServerDlg : public appkit::Dialog {
   void HandleRequest(HWND client, uint32_t categoryWord);
   void AdvancePrebuildChain();
   void StartDmiCheck();
+  void CreateDmiSheet();
+  void ShowDmiSheet();
+  void HideDmiSheet();
   void ReapWorkers();
   void JoinWorkers();
 
@@ -49,6 +55,7 @@ class CQuorrelServerDlg : public appkit::Dialog {
   int checkerTicks_ = 0;
   bool closing_ = false;
   std::vector<HANDLE> workers_;
+  std::unique_ptr<CDMI> dmiSheet_;
 };
 
 }  // namespace quorrel

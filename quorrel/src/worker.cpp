@@ -4,6 +4,7 @@
 
 #include "appkit/system.h"
 #include "audio.h"
+#include "bios.h"
 #include "cpuinfo.h"
 #include "format.h"
 #include "memory.h"
@@ -91,7 +92,8 @@ void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
     out.Flush();
   };
   block(SW_SUMMARY_VERSION, false, [&] { WriteVersionLine(out); });
-  // BIOS, bus, processor: their writers have not joined the server yet.
+  block(SW_SUMMARY_BIOS, false, [&] { WriteBiosInfo(out, 1, ctx.dmiLine); });
+  // Bus, processor: their writers have not joined the server yet.
   block(SW_SUMMARY_MEM, false, [&] { WriteMemoryInfo(out, 1, ctx); });
   // Floppy, disk, CD-ROM, video BIOS, media and monitor lines: likewise.
   block(SW_VIDEO_SUMMARY, false, [&] { WriteHeading(out, Str(IDS_HEADING_VIDEO)); });
@@ -115,6 +117,15 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
       break;
     case suite::INFO_PROCESSOR:
       WriteProcessorInfo(out, 0);
+      break;
+    case suite::INFO_BIOS:
+      WriteBiosInfo(out, 0, ctx.dmiLine);
+      break;
+    case suite::INFO_PCI:
+      WritePciInfo(out);
+      break;
+    case suite::INFO_PNP:
+      WritePnpInfo(out);
       break;
     case suite::INFO_AUDIO:
       WriteAudioInformation(out, 0, ctx);
