@@ -1,8 +1,7 @@
 // The report wizard end to end under Wine: Tamblet.MOD started by Halvix's
 // "Print Report" command and on its own, its three pages driven as a user
 // would, judged by their boxes, the report file, the list and the message
-// boxes. With TAMBLET_SCREENSHOTS set to a directory, each page is saved
-// there as a bitmap.
+// boxes.
 #include <gtest/gtest.h>
 #include <windows.h>
 // (after windows.h)
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "appkit/paths.h"
 #include "appkit/registry.h"
 #include "appkit/text.h"
 #include "testsupport/process.h"
@@ -82,7 +82,9 @@ bool MoveKey(const std::wstring& from, const std::wstring& to) {
 }
 
 // A visible page of the wizard: a dialog titled "ReportWizard" that holds
-// control `id`, of process `pid` (0: any process but `notPid`).
+// control `id`, of process `pid` (0: any process but `notPid`). Ids that
+// tell the pages apart: 1020 (Load) the first, 1019 (Collect All) the
+// second, 1021 (the message) the report page.
 struct PageSearch {
   DWORD pid, notPid;
   int id;
@@ -132,42 +134,19 @@ std::wstring AnswerBox(DWORD pid, DWORD ms = 10000) {
   return said;
 }
 
-// Saves what the screen shows of `w` as a bitmap file (for looking at).
+// With TAMBLET_SCREENSHOTS set to a folder, asks for a picture of the
+// screen while `w` shows: writes "<name>.request" there and waits until
+// the screen grabber outside Wine has taken the picture and removed it.
 void Screenshot(HWND w, const wchar_t* name) {
   wchar_t dir[MAX_PATH] = {};
   if (!::GetEnvironmentVariableW(L"TAMBLET_SCREENSHOTS", dir, MAX_PATH)) return;
   ::SetForegroundWindow(w);
   ::RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   PumpUntil([] { return false; }, 500);
-  RECT r{};
-  ::GetWindowRect(w, &r);
-  int cx = r.right - r.left, cy = r.bottom - r.top;
-  HDC screen = ::GetDC(nullptr);
-  HDC mem = ::CreateCompatibleDC(screen);
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-  bi.bmiHeader.biWidth = cx;
-  bi.bmiHeader.biHeight = cy;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 24;
-  void* bits = nullptr;
-  HBITMAP bmp = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = ::SelectObject(mem, bmp);
-  ::BitBlt(mem, 0, 0, cx, cy, screen, r.left, r.top, SRCCOPY);
-  ::GdiFlush();
-  DWORD stride = ((DWORD)cx * 3 + 3) & ~3u, size = stride * (DWORD)cy;
-  BITMAPFILEHEADER fh{};
-  fh.bfType = 0x4D42;
-  fh.bfOffBits = sizeof(fh) + sizeof(bi.bmiHeader);
-  fh.bfSize = fh.bfOffBits + size;
-  std::ofstream f((std::wstring(dir) + L"\\" + name + L".bmp").c_str(), std::ios::binary);
-  f.write(reinterpret_cast<const char*>(&fh), sizeof(fh));
-  f.write(reinterpret_cast<const char*>(&bi.bmiHeader), sizeof(bi.bmiHeader));
-  f.write(static_cast<const char*>(bits), size);
-  ::SelectObject(mem, old);
-  ::DeleteObject(bmp);
-  ::DeleteDC(mem);
-  ::ReleaseDC(nullptr, screen);
+  const std::wstring request = std::wstring(dir) + L"\\" + name + L".request";
+  WriteBytes(request, "");
+  PumpUntil([&] { return ::GetFileAttributesW(request.c_str()) == INVALID_FILE_ATTRIBUTES; }, 10000);
+  ::DeleteFileW(request.c_str());
 }
 
 // The fixtures: three logs, the benchmark file and two information files.
@@ -288,7 +267,7 @@ TEST_F(Wizard, HalvixStartsTheWizardWhichBuildsAndShowsTheReport) {
   ClickButton(b, IDOK);
 
   // The report: built in the program's directory, shown without markers.
-  HWND c = WaitPage(wizardPid_, kReportList);
+  HWND c = WaitPage(wizardPid_, kReportMessage);
   ASSERT_NE(c, nullptr);
   const std::string report =
       "@3TEST RESULTS\r\n"
@@ -311,7 +290,9 @@ TEST_F(Wizard, HalvixStartsTheWizardWhichBuildsAndShowsTheReport) {
   EXPECT_TRUE(halvix_.Running());
 
   // Back keeps every choice and the edited title.
-  ::SendMessageW(::GetDlgItem(c, kTitleEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Edited title"));
+  // The title keeps at most 79 characters.
+  const std::wstring edited = L"Edited title " + std::wstring(72, L'x');
+  ::SendMessageW(::GetDlgItem(c, kTitleEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(edited.c_str()));
   ClickButton(c, kBack);
   b = WaitPage(wizardPid_, kCollectAll);
   ASSERT_NE(b, nullptr);
@@ -328,9 +309,9 @@ TEST_F(Wizard, HalvixStartsTheWizardWhichBuildsAndShowsTheReport) {
   b = WaitPage(wizardPid_, kCollectAll);
   ASSERT_NE(b, nullptr);
   ClickButton(b, IDOK);
-  c = WaitPage(wizardPid_, kReportList);
+  c = WaitPage(wizardPid_, kReportMessage);
   ASSERT_NE(c, nullptr);
-  EXPECT_EQ(GetText(::GetDlgItem(c, kTitleEdit)), L"Edited title");
+  EXPECT_EQ(GetText(::GetDlgItem(c, kTitleEdit)), edited.substr(0, 79));
   EXPECT_EQ(ReportLines(c), expected);
   ClickButton(c, IDCANCEL);  // Exit
   EXPECT_TRUE(WizardEnded(10000));
@@ -346,8 +327,10 @@ TEST_F(Wizard, FileArgumentShowsOnlyTheReportPage) {
   ::CreateDirectoryW((base_ + L"old reports").c_str(), nullptr);
   WriteBytes(file, "@3TEST RESULTS\r\n;hidden\r\n\r\nKept:\tline\r\n");
   const std::vector<std::wstring> expected = {L"@3TEST RESULTS", L" ", L"Kept:\tline", L" "};
+  // The left margin is forced into 1..150 and written back.
+  ASSERT_TRUE(appkit::RegWriteDword(HKEY_CURRENT_USER, std::wstring(kTambletRoot) + L"\\Setting", L"LeftPrintMargin", 500));
   for (const std::wstring& arg : {L"\"" + file + L"\"", file}) {
-    HWND c = StartWizard(arg, kReportList);
+    HWND c = StartWizard(arg, kReportMessage);
     ASSERT_NE(c, nullptr) << appkit::Narrow(arg);
     EXPECT_EQ(ReportLines(c), expected);
     EXPECT_FALSE(Enabled(c, kBack));
@@ -361,6 +344,47 @@ TEST_F(Wizard, FileArgumentShowsOnlyTheReportPage) {
     EXPECT_EQ(wizard_.ExitCode(), 0u);
     WriteBytes(file, "@3TEST RESULTS\r\n;hidden\r\n\r\nKept:\tline\r\n");
   }
+  EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, std::wstring(kTambletRoot) + L"\\Setting", L"LeftPrintMargin", 0),
+            150u);
+}
+
+// Load on the first page: the chosen file is shown without the information
+// page and without building; Back returns to the first page, and the next
+// pass builds the default report again.
+TEST_F(Wizard, LoadOnTheFirstPageShowsTheChosenFile) {
+  const std::wstring file = base_ + L"chosen.txt";
+  WriteBytes(file, "Chosen:\tyes\r\n");
+  HWND a = StartWizard();
+  ASSERT_NE(a, nullptr);
+  ClickButton(a, kLoadButton);
+  HWND open = WaitForWindow(L"Open", L"#32770", wizardPid_, 10000);
+  ASSERT_NE(open, nullptr);
+  HWND name = FindChildById(open, 0x47c);  // the file name box, an edit inside
+  if (!name) name = FindChildById(open, 0x480);
+  ASSERT_NE(name, nullptr);
+  if (HWND edit = FindChild(name, L"Edit")) name = edit;
+  ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
+  // OK of the dialog itself (nested views hold other controls with id 1).
+  ::PostMessageW(open, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(open, IDOK)));
+  HWND c = WaitPage(wizardPid_, kReportMessage);
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(ReportLines(c), (std::vector<std::wstring>{L"Chosen:\tyes", L" "}));
+  EXPECT_FALSE(appkit::FileExists(suite_ + L"DIAGReport.txt"));
+  EXPECT_TRUE(Enabled(c, kBack));
+  ClickButton(c, kBack);
+  a = WaitPage(wizardPid_, kLoadButton);
+  ASSERT_NE(a, nullptr);
+  SetCheck(a, kFirstBox + 1, true);
+  ClickButton(a, IDOK);
+  HWND b = WaitPage(wizardPid_, kCollectAll);
+  ASSERT_NE(b, nullptr);
+  ClickButton(b, IDOK);
+  c = WaitPage(wizardPid_, kReportMessage);
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(ReportLines(c).at(0), L"@3TEST RESULTS");
+  EXPECT_EQ(ReadBytes(suite_ + L"DIAGReport.txt"), "@3TEST RESULTS\r\n\r\n" + std::string(kMemLog) + "\r\n\r\n");
+  ClickButton(c, IDCANCEL);
+  EXPECT_TRUE(wizard_.WaitExit(10000));
 }
 
 // Next with nothing selected stays on the information page; Collect All
@@ -397,7 +421,7 @@ TEST_F(Wizard, AReportThatCannotBeWrittenIsNotShown) {
   std::wstring said = AnswerBox(wizardPid_);
   EXPECT_NE(said.find(L"could not be written"), std::wstring::npos) << appkit::Narrow(said);
   EXPECT_NE(said.find(suite_ + L"DIAGReport.txt"), std::wstring::npos) << appkit::Narrow(said);
-  HWND c = WaitPage(wizardPid_, kReportList);
+  HWND c = WaitPage(wizardPid_, kReportMessage);
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(GetText(::GetDlgItem(c, kReportMessage)), said);
   PumpUntil([] { return false; }, 300);
@@ -476,7 +500,7 @@ TEST_F(Wizard, ReportPrintsToThePdfPrinter) {
   text += "@3Last heading\r\nLast line\r\n";
   const std::wstring file = base_ + L"report.txt";
   WriteBytes(file, text);
-  HWND c = StartWizard(L"\"" + file + L"\"", kReportList);
+  HWND c = StartWizard(L"\"" + file + L"\"", kReportMessage);
   ASSERT_NE(c, nullptr);
   ASSERT_FALSE(ReportLines(c).empty());
   const std::wstring title = L"TambletPrint" + std::to_wstring(::GetTickCount());
@@ -491,7 +515,7 @@ TEST_F(Wizard, ReportPrintsToThePdfPrinter) {
   std::string longText;
   for (int i = 1; i <= 6000; ++i) longText += "Line " + std::to_string(i) + "\r\n";
   WriteBytes(file, longText);
-  c = StartWizard(L"\"" + file + L"\"", kReportList);
+  c = StartWizard(L"\"" + file + L"\"", kReportMessage);
   ASSERT_NE(c, nullptr);
   ASSERT_FALSE(ReportLines(c).empty());
   const std::wstring longTitle = L"TambletLong" + std::to_wstring(::GetTickCount());
