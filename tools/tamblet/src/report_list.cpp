@@ -32,7 +32,10 @@ void CReportListBox::DrawItem(const DRAWITEMSTRUCT* dis) {
   HGDIOBJ oldBrush = ::SelectObject(dc, brush);
   int oldMode = ::SetBkMode(dc, TRANSPARENT);
   COLORREF oldColour = ::SetTextColor(dc, selected ? RGB(255, 255, 255) : RGB(0, 0, 0));
-  DrawLine(dc, dis->rcItem, text, 1);
+  int width = DrawLine(dc, dis->rcItem, text, 1);
+  // Room beyond the longest line for the horizontal scroll bar to reach it.
+  if (::SendMessageW(hwnd(), LB_GETHORIZONTALEXTENT, 0, 0) < width + 5)
+    ::SendMessageW(hwnd(), LB_SETHORIZONTALEXTENT, width + 5, 0);
   ::SetTextColor(dc, oldColour);
   ::SetBkMode(dc, oldMode);
   ::SelectObject(dc, oldBrush);
