@@ -3,7 +3,7 @@
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${HALVIX_BUILD:-$ROOT/build}
-PACKAGES="cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools googletest wine wine64 xvfb xauth"
+PACKAGES="cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools googletest wine wine64 xvfb xauth cups printer-driver-cups-pdf poppler-utils"
 
 say() { echo "== $*"; }
 
@@ -125,4 +125,83 @@ start_display() {
   done
   echo "could not start Xvfb" >&2
   return 1
+}
+
+# A CUPS server of our own with the PDF printer "PDF" as its default, so
+# that Wine has a printer: its configuration, spool and socket live in a
+# private directory, and stop_printer stops exactly this server. cups-pdf
+# writes each job into the submitting user's PDF folder (HALVIX_PDF_DIR).
+CUPSD_PID=""
+CUPS_DIR=""
+start_printer() {
+  command -v cupsd >/dev/null && [ -e /usr/lib/cups/backend/cups-pdf ] || return 0
+  CUPS_DIR=$(mktemp -d /tmp/halvix-cups.XXXXXX) || return 0
+  chmod 755 "$CUPS_DIR"
+  mkdir -p "$CUPS_DIR/conf" "$CUPS_DIR/spool" "$CUPS_DIR/cache" "$CUPS_DIR/state" "$CUPS_DIR/tmp" "$CUPS_DIR/log"
+  chmod 1777 "$CUPS_DIR/tmp"
+  cat >"$CUPS_DIR/conf/cupsd.conf" <<EOF
+LogLevel warn
+Listen $CUPS_DIR/cups.sock
+Browsing No
+WebInterface No
+DefaultAuthType None
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  JobPrivateAccess all
+  JobPrivateValues none
+  SubscriptionPrivateAccess all
+  SubscriptionPrivateValues none
+  <Limit All>
+    Order deny,allow
+    Allow all
+  </Limit>
+</Policy>
+EOF
+  cat >"$CUPS_DIR/conf/cups-files.conf" <<EOF
+ServerRoot $CUPS_DIR/conf
+RequestRoot $CUPS_DIR/spool
+CacheDir $CUPS_DIR/cache
+StateDir $CUPS_DIR/state
+TempDir $CUPS_DIR/tmp
+AccessLog $CUPS_DIR/log/access_log
+ErrorLog $CUPS_DIR/log/error_log
+PageLog $CUPS_DIR/log/page_log
+ServerBin /usr/lib/cups
+DataDir /usr/share/cups
+EOF
+  cupsd -f -c "$CUPS_DIR/conf/cupsd.conf" -s "$CUPS_DIR/conf/cups-files.conf" </dev/null >"$CUPS_DIR/log/cupsd.out" 2>&1 &
+  CUPSD_PID=$!
+  local i
+  for i in $(seq 1 50); do
+    [ -S "$CUPS_DIR/cups.sock" ] && break
+    kill -0 "$CUPSD_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  export CUPS_SERVER=$CUPS_DIR/cups.sock
+  if ! { lpadmin -p PDF -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd -E && lpadmin -d PDF; } >/dev/null 2>&1; then
+    echo "no PDF printer: printing tests are skipped" >&2
+    stop_printer
+    return 0
+  fi
+  # cups-pdf's output folder: its "Out" setting, normally ${HOME}/PDF.
+  local out
+  out=$(sed -n 's/^Out[[:space:]]*//p' /etc/cups/cups-pdf.conf 2>/dev/null | tail -n 1) || true
+  [ -n "$out" ] || out='${HOME}/PDF'
+  out=${out//'${HOME}'/$HOME}
+  mkdir -p "$out" || true
+  export HALVIX_PDF_DIR=$out
+}
+
+stop_printer() {
+  if [ -n "$CUPSD_PID" ]; then
+    kill "$CUPSD_PID" 2>/dev/null
+    wait "$CUPSD_PID" 2>/dev/null
+  fi
+  [ -n "$CUPS_DIR" ] && rm -rf "$CUPS_DIR"
+  CUPSD_PID=""
+  CUPS_DIR=""
+  unset CUPS_SERVER HALVIX_PDF_DIR
 }

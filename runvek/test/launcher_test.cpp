@@ -143,16 +143,35 @@ TEST_F(HostTest, PathWithBlanksStarts) {
 TEST_F(HostTest, ReportWizardKnowsTheHostAndIsNotRecorded) {
   ASSERT_TRUE(launcher->StartReportWizard());
   EXPECT_TRUE(launcher->Records().empty());
-  HWND wizard = WaitForWindow(L"Tamblet", L"", 0, 10000);
+  // The wizard's first page; "Collect All" is on its second.
+  HWND wizard = WaitForWindow(L"ReportWizard", L"#32770", 0, 10000);
   ASSERT_NE(wizard, nullptr);
-  HWND collect = FindChild(wizard, L"Button", L"Collect All");
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(wizard, &pid);
+  struct EndWizard {  // also when an assertion below fails
+    DWORD pid;
+    ~EndWizard() {
+      if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+        if (::WaitForSingleObject(h, 5000) != WAIT_OBJECT_0) ::TerminateProcess(h, 1);
+        ::CloseHandle(h);
+      }
+    }
+  } endWizard{pid};
+  ClickButton(wizard, IDOK);
+  HWND collect = nullptr;
+  PumpUntil(
+      [&] {
+        HWND page = FindTopWindow(L"ReportWizard", L"#32770");
+        collect = page && ::IsWindowVisible(page) ? FindChild(page, L"Button", L"Collect All") : nullptr;
+        return collect != nullptr;
+      },
+      10000);
   ASSERT_NE(collect, nullptr);
-  ::SendMessageW(collect, BM_CLICK, 0, 0);
+  wizard = ::GetParent(collect);
+  ClickButton(collect);
   EXPECT_TRUE(PumpUntil([&] { return !host.commands.empty(); }, 10000));
   ASSERT_FALSE(host.commands.empty());
   EXPECT_EQ(host.commands[0], 32789u);
-  DWORD pid = 0;
-  ::GetWindowThreadProcessId(wizard, &pid);
   ::PostMessageW(wizard, WM_CLOSE, 0, 0);
   EXPECT_TRUE(WaitWindowGone(wizard, 10000));
 }

@@ -1,0 +1,208 @@
+#include "report.h"
+
+#include <cwchar>
+
+namespace tamblet {
+
+const ReportSource kTestSources[kTestSourceCount] = {
+    {L"Stress Test", L"STRESS.LOG"}, {L"Memory", L"KytMEM.LOG"},       {L"Processor", L"KytPROC.LOG"},
+    {L"I/O Port", L"KytPORT.LOG"},   {L"Video", L"KytVDO.LOG"},        {L"Audio", L"KytADO.LOG"},
+    {L"Hard Drive", L"KytDISK.LOG"}, {L"Floppy Drive", L"KytFLPY.LOG"}, {L"Modem", L"KytMODM.LOG"},
+    {L"CD-ROM", L"KytCD.LOG"},       {L"Graphics", L"KytVGA.LOG"},     {L"Benchmarks", L"BNCHMARK.BNH"},
+};
+
+const ReportSource kInfoSources[kInfoSourceCount] = {
+    {L"Summary", L"KytSUM.IFO"},     {L"Memory", L"KytMEM.IFO"},        {L"Processor", L"KytPROC.IFO"},
+    {L"I/O Port", L"KytPORT.IFO"},   {L"Video", L"KytVIDEO.IFO"},       {L"Audio", L"KytAUDIO.IFO"},
+    {L"Hard Drive", L"KytDISK.IFO"}, {L"Floppy Drive", L"KytFLPY.IFO"}, {L"Modem", L"KytMODEM.IFO"},
+    {L"CD-ROM", L"KytCDROM.IFO"},    {L"BIOS", L"KytBIOS.IFO"},         {L"PCI", L"KytPCI.IFO"},
+    {L"PNP", L"KytPNP.IFO"},         {L"Network", L"KytNET.IFO"},       {L"Printer", L"KytPRT.IFO"},
+    {L"Software", L"KytSOFT.IFO"},
+};
+
+bool Selection::AnyTest() const {
+  for (bool b : tests)
+    if (b) return true;
+  return false;
+}
+
+bool Selection::AnyInfo() const {
+  for (bool b : info)
+    if (b) return true;
+  return false;
+}
+
+// ---- LineReader --------------------------------------------------------------
+
+void LineReader::Fill() {
+  if (pos_ > 0) {
+    for (size_t i = pos_; i < len_; ++i) buf_[i - pos_] = buf_[i];
+    len_ -= pos_;
+    pos_ = 0;
+  }
+  size_t got = f_ ? std::fread(buf_ + len_, 1, sizeof(buf_) - len_, f_) : 0;
+  if (got == 0) end_ = true;
+  len_ += got;
+}
+
+int LineReader::Peek(size_t ahead) {
+  while (pos_ + ahead >= len_ && !end_) Fill();
+  return pos_ + ahead < len_ ? (unsigned char)buf_[pos_ + ahead] : -1;
+}
+
+size_t LineReader::LineEndHere() {
+  int c = Peek();
+  if (c == '\n') return 1;
+  if (c == '\r' && Peek(1) == '\n') return 2;
+  return 0;
+}
+
+bool LineReader::Next(std::string* line) {
+  line->clear();
+  if (Peek() < 0 && !continuing_) return false;
+  if (continuing_) line->assign(kContinuation);
+  continuing_ = false;
+  for (;;) {
+    if (Peek() < 0) return true;  // a last line without a line end
+    if (size_t n = LineEndHere()) {
+      Skip(n);
+      return true;
+    }
+    if (line->size() == kMaxLine) {
+      continuing_ = true;
+      return true;
+    }
+    line->push_back((char)Peek());
+    Skip(1);
+  }
+}
+
+// ---- Paths -------------------------------------------------------------------
+
+std::wstring DirectoryPart(const std::wstring& path) {
+  size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+std::wstring NamePart(const std::wstring& path) {
+  size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// ---- Building ----------------------------------------------------------------
+
+namespace {
+
+// Writes as a text-mode stream does: every "\n" goes out as CR LF.
+class TextWriter {
+ public:
+  explicit TextWriter(FILE* f) : f_(f) {}
+  void Put(const std::string& text) {
+    size_t from = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] != '\n') continue;
+      Raw(text.data() + from, i - from);
+      Raw("\r\n", 2);
+      from = i + 1;
+    }
+    Raw(text.data() + from, text.size() - from);
+  }
+  void Line(const std::string& line) {
+    Put(line);
+    Raw("\r\n", 2);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  void Raw(const char* p, size_t n) {
+    if (n && std::fwrite(p, 1, n, f_) != n) ok_ = false;
+  }
+  FILE* f_;
+  bool ok_ = true;
+};
+
+// Copies every line of a source behind `lead`; nothing when it does not open.
+void CopySource(const std::wstring& path, const char* lead, TextWriter& out) {
+  FILE* in = _wfopen(path.c_str(), L"rb");
+  if (!in) return;
+  out.Put(lead);
+  LineReader reader(in);
+  std::string line;
+  while (reader.Next(&line)) out.Line(line);
+  std::fclose(in);
+}
+
+}  // namespace
+
+BuildResult BuildReportFile(const std::wstring& reportPath, const std::wstring& dataDir, const Selection& sel,
+                            const std::string& testHeading, const std::string& infoHeading) {
+  if (!sel.AnyTest() && !sel.AnyInfo()) return BuildResult::NothingSelected;
+  if (reportPath.empty() || reportPath.size() > kReportPathMax) return BuildResult::PathTooLong;
+  ::DeleteFileW(reportPath.c_str());
+  FILE* f = _wfopen(reportPath.c_str(), L"wb");
+  if (!f) return BuildResult::CannotCreate;
+  TextWriter out(f);
+  if (sel.AnyTest()) {
+    out.Put("@3" + testHeading);
+    for (int i = 0; i < kTestSourceCount; ++i) {
+      if (sel.tests[i]) CopySource(dataDir + kTestSources[i].file, "\n", out);
+    }
+    out.Put("\n\n");
+  }
+  if (sel.AnyInfo()) {
+    out.Put("@3" + infoHeading);
+    for (int i = 0; i < kInfoSourceCount; ++i)
+      if (sel.info[i]) CopySource(dataDir + kInfoSources[i].file, "", out);
+  }
+  bool ok = out.ok() && std::fflush(f) == 0;
+  ok = std::fclose(f) == 0 && ok;
+  if (!ok) {
+    ::DeleteFileW(reportPath.c_str());
+    return BuildResult::WriteFailed;
+  }
+  return BuildResult::Written;
+}
+
+// ---- Loading -----------------------------------------------------------------
+
+bool ReadReportItems(const std::wstring& path, std::vector<std::string>* items) {
+  items->clear();
+  FILE* in = _wfopen(path.c_str(), L"rb");
+  if (!in) return false;
+  LineReader reader(in);
+  std::string line;
+  while (reader.Next(&line)) {
+    if (line.empty()) items->push_back(" ");
+    else if (line[0] != ';') items->push_back(line);
+  }
+  items->push_back(" ");
+  std::fclose(in);
+  return true;
+}
+
+// ---- Command line ------------------------------------------------------------
+
+std::wstring CommandLineArgument(const wchar_t* commandLine) {
+  const wchar_t* p = commandLine ? commandLine : L"";
+  if (*p == L'"') {
+    ++p;
+    while (*p && *p != L'"') ++p;
+    if (*p) ++p;
+  } else {
+    while (*p && *p != L' ' && *p != L'\t') ++p;
+  }
+  std::wstring arg(p);
+  auto trim = [](std::wstring& s) {
+    size_t a = s.find_first_not_of(L" \t");
+    size_t b = s.find_last_not_of(L" \t");
+    s = a == std::wstring::npos ? std::wstring() : s.substr(a, b - a + 1);
+  };
+  trim(arg);
+  if (arg.size() >= 2 && arg.front() == L'"' && arg.back() == L'"') {
+    arg = arg.substr(1, arg.size() - 2);
+    trim(arg);
+  }
+  return arg;
+}
+
+}  // namespace tamblet

@@ -1,0 +1,100 @@
+// The report file DIAGReport.txt: which result logs and information files
+// exist, the order in which they are joined, and how a report file is read
+// back into the lines of the report list. The sources are copied line by
+// line, never interpreted.
+#pragma once
+#include <windows.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace tamblet {
+
+struct ReportSource {
+  const wchar_t* label;  // check box text
+  const wchar_t* file;   // file name in the data directory
+};
+
+constexpr int kTestSourceCount = 12;
+constexpr int kInfoSourceCount = 16;
+extern const ReportSource kTestSources[kTestSourceCount];
+extern const ReportSource kInfoSources[kInfoSourceCount];
+
+// The report path is kept in a buffer of this many characters (without the
+// terminator).
+constexpr size_t kReportPathMax = 255;
+constexpr wchar_t kReportFileName[] = L"DIAGReport.txt";
+
+// Lines of the report are at most this long: the list draws and the printer
+// prints no more. A longer source line is split; each further piece starts
+// with two blanks so that it reads as a continuation and can never be taken
+// for a heading ("@") or a hidden marker (";").
+constexpr size_t kMaxLine = 255;
+constexpr char kContinuation[] = "  ";
+
+// Which sources the user selected (index = the source's table index).
+struct Selection {
+  std::array<bool, kTestSourceCount> tests{};
+  std::array<bool, kInfoSourceCount> info{};
+  bool AnyTest() const;
+  bool AnyInfo() const;
+};
+
+// Reads a text file line by line as a text-mode stream does (CR LF or LF
+// ends a line; a last line without a line end still counts), never holding
+// more than one bounded piece: a line longer than kMaxLine comes out as
+// several pieces (see kContinuation).
+class LineReader {
+ public:
+  explicit LineReader(FILE* f) : f_(f) {}
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+  bool Next(std::string* line);
+
+ private:
+  // The byte `ahead` places from the reading position, -1 at the end.
+  int Peek(size_t ahead = 0);
+  void Skip(size_t n) { pos_ += n; }
+  // Length of the line end (LF or CR LF) at the reading position, or 0.
+  size_t LineEndHere();
+  void Fill();
+
+  FILE* f_;
+  char buf_[8192];
+  size_t pos_ = 0, len_ = 0;
+  bool end_ = false;
+  bool continuing_ = false;  // the previous piece ended inside a line
+};
+
+// The directory part of a path, up to and including its last backslash
+// (empty when it has none).
+std::wstring DirectoryPart(const std::wstring& path);
+// The name part of a path (after the last backslash).
+std::wstring NamePart(const std::wstring& path);
+
+enum class BuildResult {
+  NothingSelected,  // no source selected: the old file stays untouched
+  Written,
+  PathTooLong,      // the report path does not fit the report path buffer
+  CannotCreate,     // the report file could not be created
+  WriteFailed,      // a write failed: the partial file was removed
+};
+
+// Writes the report at `reportPath` from the selected sources found in
+// `dataDir` (the directory part, empty = the current directory). The two
+// headings are the resource texts, each ending in "\n".
+BuildResult BuildReportFile(const std::wstring& reportPath, const std::wstring& dataDir, const Selection& sel,
+                            const std::string& testHeading, const std::string& infoHeading);
+
+// The items of the report list for a report file: an empty line becomes
+// " ", lines beginning with ';' are left out, one " " item ends the list.
+// False (and no items) when the file does not open.
+bool ReadReportItems(const std::wstring& path, std::vector<std::string>* items);
+
+// The report file named on the command line (the text after the program's
+// name): blanks around it and one pair of enclosing quotes removed.
+std::wstring CommandLineArgument(const wchar_t* commandLine);
+
+}  // namespace tamblet

@@ -1,0 +1,33 @@
+// Resource ids of the report wizard.
+#pragma once
+
+#define IDI_TAMBLET 128
+
+#define IDD_TEST_RESULTS 102
+#define IDD_SYSTEM_INFO 103
+#define IDD_REPORT 104
+
+#define IDS_PAGE_HEADER 102
+#define IDS_TEST_RESULTS 103
+#define IDS_SYSTEM_INFORMATION 104
+#define IDS_NOTHING_SELECTED 105
+#define IDS_NO_HELP 106
+#define IDS_TEXT_FILTER 108
+#define IDS_APP_TITLE 109
+#define IDS_REPORT_SAVED 110
+#define IDS_REPORT_NOT_WRITTEN 111
+#define IDS_PAGES_LEFT_OUT 112
+#define IDS_PATH_TOO_LONG 113
+
+// Check boxes: 1000 + the source's index.
+#define IDC_FIRST_SOURCE 1000
+#define IDC_REPORT_LIST 1001
+#define IDC_TITLE 1002
+#define IDC_LOAD_REPORT 1003
+#define IDC_SELECT_ALL_TESTS 1016
+#define IDC_SELECT_ALL_INFO 1017
+#define IDC_HELP_BUTTON 1018
+#define IDC_COLLECT_ALL 1019
+#define IDC_LOAD 1020
+#define IDC_REPORT_MESSAGE 1021
+#define IDC_BACK 3

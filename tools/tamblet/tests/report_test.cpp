@@ -1,0 +1,204 @@
+// The report file: sources joined in table order, missing ones skipped,
+// lines bounded, and the report read back into list items.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "report.h"
+#include "testsupport/process.h"
+
+using namespace tamblet;
+
+namespace {
+
+std::string ReadBytes(const std::wstring& path) {
+  std::ifstream f(path.c_str(), std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  std::ofstream f(path.c_str(), std::ios::binary);
+  f << bytes;
+}
+
+class ReportFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = testsupport::TempDir() + L"tamblet-report-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+    ::CreateDirectoryW(dir_.c_str(), nullptr);
+    data_ = dir_ + L"data\\";
+    ::CreateDirectoryW(data_.c_str(), nullptr);
+    report_ = dir_ + L"DIAGReport.txt";
+  }
+  void TearDown() override {
+    WIN32_FIND_DATAW fd;
+    for (const std::wstring& d : {data_, dir_}) {
+      HANDLE h = ::FindFirstFileW((d + L"*").c_str(), &fd);
+      if (h != INVALID_HANDLE_VALUE) {
+        do {
+          std::wstring p = d + fd.cFileName;
+          ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+          ::DeleteFileW(p.c_str());
+        } while (::FindNextFileW(h, &fd));
+        ::FindClose(h);
+      }
+    }
+    ::RemoveDirectoryW(data_.c_str());
+    ::RemoveDirectoryW(dir_.c_str());
+  }
+  BuildResult Build(const Selection& sel) {
+    return BuildReportFile(report_, data_, sel, "TEST RESULTS\n", "SYSTEM INFORMATION\n");
+  }
+  std::wstring dir_, data_, report_;
+};
+
+const std::string kLong300 = std::string(300, 'x');
+const std::string kExact255 = std::string(254, 'y') + "z";
+const std::string kLong600 = std::string(255, 'a') + std::string(253, 'b') + std::string(92, 'c');
+
+// The fixtures of the golden report: CR LF and LF files, a log without a
+// last line end, an information file with over-long lines, and selected
+// sources that are missing.
+void WriteFixtures(const std::wstring& data) {
+  WriteBytes(data + L"STRESS.LOG", "12/10/2026 07:00AM\r\nStress Test\r\nLoop 1\tPASSED\r\n");
+  WriteBytes(data + L"KytMEM.LOG", "12/10/2026 07:05AM\r\nMemory Test\r\nWalking Ones\tPASSED");
+  WriteBytes(data + L"BNCHMARK.BNH", "Dhrystone\t400\nWhetstone\t120\n");
+  WriteBytes(data + L"KytVGA.LOG", "not selected\r\n");
+  WriteBytes(data + L"KytSUM.IFO", "\r\n@3Summary\r\n;Video Info\r\nOperating System:\tWindows\r\n");
+  WriteBytes(data + L"KytMEM.IFO", "\r\n@3Memory\r\n" + kLong300 + "\r\n" + kExact255 + "\r\n" + kLong600 + "\n");
+  WriteBytes(data + L"KytPCI.IFO", "not selected\r\n");
+}
+
+TEST_F(ReportFiles, GoldenReportFromLogsAndInformationFiles) {
+  WriteFixtures(data_);
+  Selection sel;
+  sel.tests[0] = sel.tests[1] = sel.tests[2] = sel.tests[11] = true;  // KytPROC.LOG is missing
+  sel.info[0] = sel.info[1] = sel.info[2] = true;                    // KytPROC.IFO is missing
+  ASSERT_EQ(Build(sel), BuildResult::Written);
+  const std::string expected =
+      "@3TEST RESULTS\r\n"
+      "\r\n"
+      "12/10/2026 07:00AM\r\nStress Test\r\nLoop 1\tPASSED\r\n"
+      "\r\n"
+      "12/10/2026 07:05AM\r\nMemory Test\r\nWalking Ones\tPASSED\r\n"
+      "\r\n"
+      "Dhrystone\t400\r\nWhetstone\t120\r\n"
+      "\r\n\r\n"
+      "@3SYSTEM INFORMATION\r\n"
+      "\r\n@3Summary\r\n;Video Info\r\nOperating System:\tWindows\r\n"
+      "\r\n@3Memory\r\n" +
+      std::string(255, 'x') + "\r\n  " + std::string(45, 'x') + "\r\n" + kExact255 + "\r\n" +
+      std::string(255, 'a') + "\r\n  " + std::string(253, 'b') + "\r\n  " + std::string(92, 'c') + "\r\n";
+  EXPECT_EQ(ReadBytes(report_), expected);
+}
+
+TEST_F(ReportFiles, SectionsAppearOnlyWhenSelected) {
+  WriteBytes(data_ + L"KytSUM.IFO", "\r\n@3Summary\r\nA:\tB\r\n");
+  struct Case {
+    const char* name;
+    bool anyTest;  // tests[3] selected (its log is missing)
+    bool sumInfo;  // info[0] selected
+    std::string expected;
+  } cases[] = {
+      {"information only", false, true, "@3SYSTEM INFORMATION\r\n\r\n@3Summary\r\nA:\tB\r\n"},
+      {"missing logs only", true, false, "@3TEST RESULTS\r\n\r\n\r\n"},
+      {"missing logs and information", true, true,
+       "@3TEST RESULTS\r\n\r\n\r\n@3SYSTEM INFORMATION\r\n\r\n@3Summary\r\nA:\tB\r\n"},
+  };
+  for (const Case& c : cases) {
+    Selection sel;
+    sel.tests[3] = c.anyTest;
+    sel.info[0] = c.sumInfo;
+    ASSERT_EQ(Build(sel), BuildResult::Written) << c.name;
+    EXPECT_EQ(ReadBytes(report_), c.expected) << c.name;
+  }
+}
+
+TEST_F(ReportFiles, ReportThatCannotBeWrittenSaysSoAndLeavesNoNewFile) {
+  WriteBytes(data_ + L"KytSUM.IFO", "\r\n@3Summary\r\n");
+  Selection sel;
+  sel.info[0] = true;
+  // Nothing selected: the old report stays as it was.
+  WriteBytes(report_, "old report\r\n");
+  EXPECT_EQ(Build(Selection{}), BuildResult::NothingSelected);
+  EXPECT_EQ(ReadBytes(report_), "old report\r\n");
+  // In a directory that does not exist.
+  EXPECT_EQ(BuildReportFile(dir_ + L"nosuch\\DIAGReport.txt", data_, sel, "T\n", "S\n"), BuildResult::CannotCreate);
+  // A path longer than the report path buffer.
+  std::wstring longPath = dir_ + std::wstring(kReportPathMax, L'r');
+  EXPECT_EQ(BuildReportFile(longPath, data_, sel, "T\n", "S\n"), BuildResult::PathTooLong);
+  // A directory where the report should be.
+  std::wstring blocked = dir_ + L"blocked.txt";
+  ASSERT_TRUE(::CreateDirectoryW(blocked.c_str(), nullptr));
+  EXPECT_EQ(BuildReportFile(blocked, data_, sel, "T\n", "S\n"), BuildResult::CannotCreate);
+  ::RemoveDirectoryW(blocked.c_str());
+}
+
+TEST_F(ReportFiles, LineEndsSplitAcrossTheReadBufferAndStrayCarriageReturns) {
+  // A CR LF whose CR is the last byte of the first 8 KB read, a lone CR
+  // inside a line, and a file ending in CR.
+  std::string first(8191, 'k');
+  std::string bytes = "\r\n";
+  for (size_t i = 0; i < first.size(); i += 100) {
+    size_t n = std::min<size_t>(98, first.size() - i);
+    bytes += std::string(n, 'k');
+    if (i + 100 < first.size()) bytes += "\r\n";
+  }
+  bytes.resize(8191, 'k');
+  bytes += "\r\nlone\rcr\r\nend\r";
+  WriteBytes(data_ + L"KytSUM.IFO", bytes);
+  FILE* f = _wfopen((data_ + L"KytSUM.IFO").c_str(), L"rb");
+  ASSERT_NE(f, nullptr);
+  LineReader reader(f);
+  std::string line, joined;
+  std::vector<std::string> lines;
+  while (reader.Next(&line)) lines.push_back(line);
+  fclose(f);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[lines.size() - 2], "lone\rcr");
+  EXPECT_EQ(lines.back(), "end\r");
+  for (const std::string& l : lines) {
+    EXPECT_LE(l.size(), kMaxLine);
+    EXPECT_EQ(l.find('\n'), std::string::npos);
+  }
+  // Rebuilt with CR LF the lines give back the file (it had no over-long line).
+  for (const std::string& l : lines) joined += l + "\r\n";
+  EXPECT_EQ(joined, bytes + "\r\n");
+}
+
+TEST_F(ReportFiles, LoadedItemsHideMarkersShowBlanksAndEndWithOne) {
+  WriteBytes(report_, "@3TEST RESULTS\r\n\r\n;hidden\r\nA:\tB\r\n" + kLong300 + "\r\n;also hidden");
+  std::vector<std::string> items;
+  ASSERT_TRUE(ReadReportItems(report_, &items));
+  std::vector<std::string> expected = {"@3TEST RESULTS", " ", "A:\tB", std::string(255, 'x'),
+                                       "  " + std::string(45, 'x'), " "};
+  EXPECT_EQ(items, expected);
+  EXPECT_FALSE(ReadReportItems(dir_ + L"missing.txt", &items));
+  EXPECT_TRUE(items.empty());
+  WriteBytes(report_, "");
+  ASSERT_TRUE(ReadReportItems(report_, &items));
+  EXPECT_EQ(items, std::vector<std::string>{" "});
+}
+
+TEST(ReportCommandLine, ArgumentIsTakenWholeWithoutItsQuotes) {
+  struct Case {
+    const wchar_t* commandLine;
+    const wchar_t* argument;
+  } cases[] = {
+      {L"\"C:\\Suite\\Tamblet.MOD\"", L""},
+      {L"\"C:\\Suite\\Tamblet.MOD\"   ", L""},
+      {L"Tamblet.MOD C:\\r.txt", L"C:\\r.txt"},
+      {L"\"C:\\My Suite\\Tamblet.MOD\" \"C:\\My Reports\\old report.txt\"", L"C:\\My Reports\\old report.txt"},
+      {L"Tamblet.MOD C:\\My Reports\\old report.txt ", L"C:\\My Reports\\old report.txt"},
+      {L"Tamblet.MOD \" C:\\r.txt \"", L"C:\\r.txt"},
+      {L"Tamblet.MOD \"", L"\""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CommandLineArgument(c.commandLine), c.argument) << c.commandLine;
+}
+
+}  // namespace
