@@ -8,6 +8,9 @@ namespace {
 
 const ModuleInfo kModules[] = {
     {kModuleFenwold, L"FENWOLD", IDD_FENWOLD, 1001},
+    // The disk control's network-disk module: the control takes its mode
+    // from this name.
+    {kModuleFenwold, L"NFENWOLD", IDD_FENWOLD, 1001},
     {kModuleZentrel, L"ZENTREL", IDD_ZENTREL, 1006},
     {kModuleMedia, L"MEDIA", IDD_MEDIA, 1005},
     {kModuleModem, L"MODEM", IDD_MODEM, 1007},
