@@ -140,10 +140,11 @@ bool FileTest::SizeStepRun(SizeStep s, int percent) {
     Fail(directoryName_, ::GetLastError());
     return false;
   }
-  // GetTempFileName made the file: from here it is ours to remove.
+  // GetTempFileName normally makes the file: from then on it is ours to
+  // remove (on a volume that refuses new files it may only name one).
   tempPath_ = name;
   tempName_ = appkit::Narrow(tempPath_);
-  created_ = true;
+  created_ = ::GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES;
   if (!WritePass(s.block, s.file, percent)) return false;
   if (AbortCheck()) return false;
   if (c_.sequential && !ReadPasses(s.block, s.file, percent)) return false;
@@ -165,6 +166,7 @@ bool FileTest::WritePass(int64_t block, int64_t file, int percent) {
     Fail(tempName_, ::GetLastError());
     return false;
   }
+  created_ = true;
   host_.Progress(ProgressBetween(previous_, percent, 2));
   for (int64_t o = block; o <= file; o += block) {
     if (AbortCheck()) return false;
