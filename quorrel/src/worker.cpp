@@ -5,6 +5,7 @@
 #include "appkit/system.h"
 #include "audio.h"
 #include "cpuinfo.h"
+#include "diskinfo.h"
 #include "format.h"
 #include "memory.h"
 #include "module.h"
@@ -93,6 +94,13 @@ void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
   block(SW_SUMMARY_VERSION, false, [&] { WriteVersionLine(out); });
   // BIOS, bus, processor: their writers have not joined the server yet.
   block(SW_SUMMARY_MEM, false, [&] { WriteMemoryInfo(out, 1, ctx); });
+  block(SW_SUMMARY_FLOPPY, false, [&] {
+    if (nine)
+      WriteFloppyCategory(out, 1, MachineDisks());
+    else
+      WriteDriveSummaryLine(out, 1, MachineDisks());
+  });
+  block(SW_SUMMARY_DISK, false, [&] { WriteDiskCategory(out, 1, MachineDisks()); });
   // Floppy, disk, CD-ROM, video BIOS, media and monitor lines: likewise.
   block(SW_VIDEO_SUMMARY, false, [&] { WriteHeading(out, Str(IDS_HEADING_VIDEO)); });
   block(SW_AUDIO_SUMMARY, false, [&] {
@@ -115,6 +123,12 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
       break;
     case suite::INFO_PROCESSOR:
       WriteProcessorInfo(out, 0);
+      break;
+    case suite::INFO_DISK:
+      WriteDiskCategory(out, 0, MachineDisks());
+      break;
+    case suite::INFO_FLOPPY:
+      WriteFloppyCategory(out, 0, MachineDisks());
       break;
     case suite::INFO_AUDIO:
       WriteAudioInformation(out, 0, ctx);
