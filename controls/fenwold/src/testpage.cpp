@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "appkit/text.h"
 #include "disktest/bench.h"
 #include "disktest/filetest.h"
+#include "disktest/lowlevel.h"
 #include "disktest/ids.h"
 #include "runner.h"
 
@@ -157,9 +159,91 @@ class CDiskTestPage : public ctlfw::TestPage {
   void StartFileWorkers(int index);
   void StartBenchmark();
   void PauseBetweenStarts() { PumpMessages(500); }
+  void LoadSystemAccess();
+  void FreeSystemAccess();
+  void OnVerify();
+  bool OnCommand(int id, int code, HWND ctl) override {
+    if (id == IDC_DISK_VERIFY && code == BN_CLICKED) {
+      OnVerify();
+      return true;
+    }
+    return ctlfw::TestPage::OnCommand(id, code, ctl);
+  }
 
   CFenwoldRunner& fw_;
+  HMODULE vexholm_ = nullptr;
+  SystemAccess access_;
 };
+
+// Windows 9x: the system-access library beside the control, and the label
+// texts of MirvaneRC, which the library's 16-bit side is told as well.
+void CDiskTestPage::LoadSystemAccess() {
+  access_ = SystemAccess();
+  vexholm_ = ::LoadLibraryW((fw_.ModuleDirectory() + L"Vexholm.DLL").c_str());
+  if (!vexholm_) return;
+  access_.getQuorrel = reinterpret_cast<GetQuorrelFn>(::GetProcAddress(vexholm_, "GetQuorrel"));
+  access_.readSector = reinterpret_cast<ReadSectorFn>(::GetProcAddress(vexholm_, "ReadSector"));
+  if (!access_.getQuorrel) return;
+  HMODULE labels = ::LoadLibraryExW((fw_.ModuleDirectory() + L"MirvaneRC.DLL").c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE);
+  if (!labels) return;
+  for (UINT id : {40u, 46u}) {
+    char text[257] = {};
+    int n = ::LoadStringA(labels, id, text, 256);
+    if (n <= 0) continue;
+    std::vector<char> record(2 + (size_t)n + 1, 0);
+    record[0] = (char)(id & 0xFF);
+    record[1] = (char)(id >> 8);
+    std::memcpy(&record[2], text, (size_t)n);
+    access_.getQuorrel(105, (WORD)(2 + n), record.data());
+    (id == 40 ? access_.floppyLabel : access_.diskLabel) = text;
+  }
+  ::FreeLibrary(labels);
+}
+
+void CDiskTestPage::FreeSystemAccess() {
+  access_ = SystemAccess();
+  if (vexholm_) ::FreeLibrary(vexholm_);
+  vexholm_ = nullptr;
+}
+
+class ListVerifyHost : public VerifyHost {
+ public:
+  ListVerifyHost(HWND list, HWND progress) : list_(list), progress_(progress) {}
+  int AddLine(const std::string& text) override {
+    int at = (int)::SendMessageW(list_, LB_ADDSTRING, 0, (LPARAM)appkit::Widen(text).c_str());
+    LRESULT count = ::SendMessageW(list_, LB_GETCOUNT, 0, 0);
+    if (count != LB_ERR && count - 10 > 0) ::SendMessageW(list_, LB_SETTOPINDEX, (WPARAM)(count - 10), 0);
+    return at;
+  }
+  void DeleteLine(int index) override { ::SendMessageW(list_, LB_DELETESTRING, (WPARAM)index, 0); }
+  void Progress(int percent) override { ::SendMessageW(progress_, PBM_SETPOS, (WPARAM)percent, 0); }
+  void Beep() override { ::MessageBeep(MB_ICONHAND); }
+  void Erase(bool on) override { ::SendMessageW(list_, WM_COMMAND, 101, on ? 1 : 0); }
+
+ private:
+  HWND list_, progress_;
+};
+
+void CDiskTestPage::OnVerify() {
+  if (!access_.Bound()) return;
+  if (IsRunning()) {
+    ::MessageBeep(MB_ICONHAND);
+    return;
+  }
+  SendItem(IDC_TEST_RESULTS, LB_RESETCONTENT);
+  if (!fw_.Options().bench && IsChecked(IDC_DISK_SHOW_OPTIONS)) {
+    Check(IDC_DISK_SHOW_OPTIONS, false);
+    ctlfw::TestPage::OnCommand(IDC_DISK_SHOW_OPTIONS, BN_CLICKED, Item(IDC_DISK_SHOW_OPTIONS));
+  }
+  HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  ListVerifyHost host(Item(IDC_TEST_RESULTS), Item(IDC_TEST_PROGRESS));
+  RunVerifyTests(fw_.Options().floppy, access_, host, fw_.Resources());
+  ::SetCursor(old);
+  SendItem(IDC_TEST_PROGRESS, PBM_SETPOS, 0);
+  ::UpdateWindow(Item(IDC_TEST_PROGRESS));
+  ::InvalidateRect(hwnd(), nullptr, TRUE);
+}
 
 BOOL CDiskTestPage::OnInit() {
   ctlfw::TestPage::OnInit();
@@ -171,11 +255,13 @@ BOOL CDiskTestPage::OnInit() {
     EnableItem(IDC_DISK_VERIFY, false);
     ShowItem(IDC_DISK_VERIFY, false);
   } else {
-    EnableItem(IDC_DISK_VERIFY, false);
+    LoadSystemAccess();
+    EnableItem(IDC_DISK_VERIFY, access_.Bound() && !o.bench);
   }
   if (o.bench) EnableItem(IDC_DISK_DRIVES, false);
   bool netOnly = o.netDisk && !o.floppy;
   if (netOnly) {
+    EnableItem(IDC_DISK_VERIFY, false);
     ShowItem(IDC_DISK_VERIFY, false);
     ShowItem(IDC_DISK_PATH, true);
     EnableItem(IDC_DISK_PATH, true);
@@ -271,6 +357,8 @@ void CDiskTestPage::StartBenchmark() {
   job->config.letter = drive.empty() ? 'C' : drive[0];
   job->config.baseLoop = (uint32_t)fw_.Setting("BaseLoop");
   job->config.texts = fw_.Resources();
+  job->config.nine = appkit::IsWindows9x();
+  job->config.access = access_;
   job->benchFile = fw_.ModuleDirectory() + L"BNCHMARK.BNH";
   StartRunWorker(&BenchmarkThread, job);
   PauseBetweenStarts();
@@ -309,6 +397,7 @@ void CDiskTestPage::KeepChoices() {
 }
 
 void CDiskTestPage::AfterWorkersOut() {
+  FreeSystemAccess();
   if (fw_.Options().netDisk) return;
   std::lock_guard<std::mutex> hold(g_dirLock);
   for (const std::string& d : g_directories) ::RemoveDirectoryW(appkit::Widen(d).c_str());

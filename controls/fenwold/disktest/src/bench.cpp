@@ -237,13 +237,14 @@ bool RunDiskBenchmark(const BenchConfig& c, BenchHost& host) {
     host.CountError();
   }
   host.Progress(0);
-  if (!host.Aborted()) {
+  if (!host.Aborted() && (!c.nine || c.access.Bound())) {
     host.ListLine(T(IDS_DISK_TESTING_ACCESS, c.texts));
-    double ms = MeasureAccessTimeNT(c.letter);
+    double ms = c.nine ? MeasureAccessTime9x(GetInt13Unit(c.letter - 'A' + 1), c.access) : MeasureAccessTimeNT(c.letter);
     std::string line;
     if (ms > 0) {
-      line = appkit::FormatA(T(IDS_DISK_ACCESS_NT, c.texts).c_str(), c.letter, ms);
+      line = appkit::FormatA(T(c.nine ? IDS_DISK_ACCESS_9X : IDS_DISK_ACCESS_NT, c.texts).c_str(), c.letter, ms);
     } else {
+      if (c.nine) ::MessageBeep(MB_ICONHAND);
       line = appkit::FormatA(T(IDS_DISK_ACCESS_FAILED, c.texts).c_str(), c.letter);
       host.CountError();
     }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "disktest/lowlevel.h"
+
 namespace disktest {
 
 class BenchHost {
@@ -26,6 +28,10 @@ struct BenchConfig {
   char letter = 'C';
   uint32_t baseLoop = 2000;
   HINSTANCE texts = nullptr;
+  // Windows 9x: the access time goes through the system-access library
+  // (skipped without it).
+  bool nine = false;
+  SystemAccess access;
 };
 
 // The block's lines from "Fixed Drive Performance Test(s):" to the access
