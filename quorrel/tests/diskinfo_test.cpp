@@ -473,3 +473,20 @@ TEST(DiskCategory, SummaryLinesNameEveryDriveWithItsSize) {
   EXPECT_EQ(disks.text, "Hard Disk:\tC:2048.00 MB D: \n");
   EXPECT_EQ(floppies.text, "Floppy:\tE:2048.00 MB \n");
 }
+
+// The machine's own drives (Wine here): the first physical drive answers
+// its geometry, drive C: its volume; there is no floppy drive.
+TEST(DiskCategory, ThisMachine) {
+  StringSink disks;
+  WriteDiskCategory(disks, 0, MachineDisks());
+  EXPECT_EQ(disks.text.rfind("\n", 0), 0u);
+  EXPECT_NE(disks.text.find("(PhysicalDrive #0)\nDisk Size:\t"), std::string::npos) << disks.text;
+  EXPECT_NE(disks.text.find("@3Logical Drive C:\\\nFile System:\t"), std::string::npos) << disks.text;
+  EXPECT_NE(disks.text.find("\nTotal space:\t"), std::string::npos) << disks.text;
+  StringSink summary;
+  WriteDiskCategory(summary, 1, MachineDisks());
+  EXPECT_EQ(summary.text.rfind("Hard Disk:\tC:", 0), 0u) << summary.text;
+  StringSink floppy;
+  WriteFloppyCategory(floppy, 0, MachineDisks());
+  EXPECT_EQ(floppy.text.find("@3Drive A:"), std::string::npos) << floppy.text;
+}

@@ -82,6 +82,10 @@ FileTestOutcome FileTest::Run() {
 
 // False only for a drive that is not ready under -Check (no verdict).
 bool FileTest::Body() {
+  if (c_.root.empty()) {
+    FailText(c_.root, IDS_DISK_NO_COMBO);
+    return true;
+  }
   pattern_.reset(new (std::nothrow) uint8_t[(size_t)c_.incrementMax]);
   readBack_.reset(new (std::nothrow) uint8_t[(size_t)c_.incrementMax]);
   if (!pattern_ || !readBack_) {
