@@ -29,18 +29,19 @@ std::vector<ctlfw::SettingDef> CFenwoldRunner::SettingTable() const {
   const ctlfw::Switches& o = Options();
   std::vector<ctlfw::SettingDef> table;
   if (o.floppy) {
+    // -Check runs with sizes of its own: the configured ones stay as they are.
     table = {
         {"nFloppyLargestSize", 1280000, !o.check},
-        {"nFloppyIncrement", 5000},
-        {"nFloppyIncrementMax", 160000},
+        {"nFloppyIncrement", 5000, !o.check},
+        {"nFloppyIncrementMax", 160000, !o.check},
         {"FloppySequentialTestEnable", 1},
         {"FloppyRandomTestEnable", 1},
     };
   } else {
     table = {
         {"nLargestSize", 20480000, !o.check},
-        {"nIncrement", 5000},
-        {"nIncrementMax", 640000},
+        {"nIncrement", 5000, !o.check},
+        {"nIncrementMax", 640000, !o.check},
         {"DiskSequentialTestEnable", 1},
         {"DiskRandomTestEnable", 1},
         {"BaseLoop", 2000},

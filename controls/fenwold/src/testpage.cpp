@@ -331,7 +331,7 @@ void CDiskTestPage::StartFileWorkers(int index) {
   const ctlfw::Switches& o = fw_.Options();
   std::string root = ComboText(index);
   int threads = o.netDisk ? 1 : fw_.Setting("nThread");
-  for (int t = 0; t < threads; ++t) {
+  for (int t = 0; t < threads && !ctlfw::RunAborted(); ++t) {
     auto* c = new FileTestConfig;
     c->root = root;
     c->network = o.netDisk;
