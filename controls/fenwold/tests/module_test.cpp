@@ -106,7 +106,7 @@ class FenwoldModule : public ::testing::Test {
     for (const wchar_t* log : {L"KytDISK.LOG", L"KytFLPY.LOG"}) ::DeleteFileW(SuitePath(log).c_str());
   }
   static void RemoveDrives() {
-    for (wchar_t l : {L'a', L'b', L'r', L's'}) DefineDrive(l, DRIVE_NO_ROOT_DIR, nullptr);
+    for (wchar_t l : {L'a', L'b', L'n', L'r', L's'}) DefineDrive(l, DRIVE_NO_ROOT_DIR, nullptr);
   }
   static void Select(const wchar_t* value, const wchar_t* drive) {
     appkit::RegWriteString(HKEY_CURRENT_USER, kKey, value, drive);
@@ -190,6 +190,24 @@ TEST_F(FenwoldModule, FloppyModeTestsRemovableDrivesAndAFullOneFailsAlone) {
   EXPECT_NE(log.find("B:\\ Not enough disk space.\nB:\\ ===>Test failed.\n"), std::string::npos) << log;
   EXPECT_NE(log.find("Found Error(s)."), std::string::npos) << log;
   EXPECT_TRUE(NoTestFolderOn(L"A:\\"));
+}
+
+// The network-disk module tests below the folder it was given, on network
+// drives only.
+TEST_F(FenwoldModule, NetworkModuleTestsBelowTheSavedPath) {
+  std::string share = Env("FENWOLD_SCRATCH_DIR");
+  ASSERT_TRUE(DefineDrive(L'n', DRIVE_REMOTE, share.c_str()));
+  ASSERT_EQ(::GetDriveTypeW(L"N:\\"), (UINT)DRIVE_REMOTE);
+  ASSERT_TRUE(::CreateDirectoryW(L"N:\\team", nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+  Select(L"DiskSelectedDrive", L"N:\\");
+  appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"DiskSelectedPath", L"team");
+  EXPECT_EQ(Run(L"nfenwold.mod", L"-AutoRun"), 0u);
+  std::string log = ReadAll(SuitePath(L"KytDISK.LOG"));
+  EXPECT_EQ(Count(log, "N:\\team\\DISKTEST\\Kyt"), 6) << log;
+  EXPECT_NE(log.find("No Error Found."), std::string::npos) << log;
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"DiskSelectedPath", L""), L"team");
+  ::RemoveDirectoryW(L"N:\\team\\DISKTEST");
+  ::RemoveDirectoryW(L"N:\\team");
 }
 
 // The benchmark mode appends its block to the series' file beside the
