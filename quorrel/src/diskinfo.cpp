@@ -485,11 +485,6 @@ class Machine : public DiskDevices {
 
 }  // namespace
 
-DiskDevices& MachineDisks() {
-  // One per thread: request workers run side by side only under the mutex,
-  // but the handle is the writer's own.
-  thread_local Machine machine;
-  return machine;
-}
+std::unique_ptr<DiskDevices> NewMachineDisks() { return std::make_unique<Machine>(); }
 
 }  // namespace quorrel

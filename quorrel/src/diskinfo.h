@@ -9,6 +9,7 @@
 #include <winioctl.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,8 +48,8 @@ class DiskDevices {
   virtual bool Clusters(const std::string& root, DWORD* sectorsPerCluster, DWORD* bytesPerSector,
                         DWORD* totalClusters) = 0;
 };
-// The machine's own drives and devices.
-DiskDevices& MachineDisks();
+// The machine's own drives and devices (one for each writer).
+std::unique_ptr<DiskDevices> NewMachineDisks();
 
 // ---- Formatting of device replies (bounded) ---------------------------------
 // A text field of an identify record: two characters a word, the first in

@@ -96,11 +96,11 @@ void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
   block(SW_SUMMARY_MEM, false, [&] { WriteMemoryInfo(out, 1, ctx); });
   block(SW_SUMMARY_FLOPPY, false, [&] {
     if (nine)
-      WriteFloppyCategory(out, 1, MachineDisks());
+      WriteFloppyCategory(out, 1, *NewMachineDisks());
     else
-      WriteDriveSummaryLine(out, 1, MachineDisks());
+      WriteDriveSummaryLine(out, 1, *NewMachineDisks());
   });
-  block(SW_SUMMARY_DISK, false, [&] { WriteDiskCategory(out, 1, MachineDisks()); });
+  block(SW_SUMMARY_DISK, false, [&] { WriteDiskCategory(out, 1, *NewMachineDisks()); });
   // Floppy, disk, CD-ROM, video BIOS, media and monitor lines: likewise.
   block(SW_VIDEO_SUMMARY, false, [&] { WriteHeading(out, Str(IDS_HEADING_VIDEO)); });
   block(SW_AUDIO_SUMMARY, false, [&] {
@@ -125,10 +125,10 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
       WriteProcessorInfo(out, 0);
       break;
     case suite::INFO_DISK:
-      WriteDiskCategory(out, 0, MachineDisks());
+      WriteDiskCategory(out, 0, *NewMachineDisks());
       break;
     case suite::INFO_FLOPPY:
-      WriteFloppyCategory(out, 0, MachineDisks());
+      WriteFloppyCategory(out, 0, *NewMachineDisks());
       break;
     case suite::INFO_AUDIO:
       WriteAudioInformation(out, 0, ctx);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "diskinfo.h"
 #include "gather.h"
@@ -477,16 +478,17 @@ TEST(DiskCategory, SummaryLinesNameEveryDriveWithItsSize) {
 // The machine's own drives (Wine here): the first physical drive answers
 // its geometry, drive C: its volume; there is no floppy drive.
 TEST(DiskCategory, ThisMachine) {
+  std::unique_ptr<DiskDevices> machine = NewMachineDisks();
   StringSink disks;
-  WriteDiskCategory(disks, 0, MachineDisks());
+  WriteDiskCategory(disks, 0, *machine);
   EXPECT_EQ(disks.text.rfind("\n", 0), 0u);
   EXPECT_NE(disks.text.find("(PhysicalDrive #0)\nDisk Size:\t"), std::string::npos) << disks.text;
   EXPECT_NE(disks.text.find("@3Logical Drive C:\\\nFile System:\t"), std::string::npos) << disks.text;
   EXPECT_NE(disks.text.find("\nTotal space:\t"), std::string::npos) << disks.text;
   StringSink summary;
-  WriteDiskCategory(summary, 1, MachineDisks());
+  WriteDiskCategory(summary, 1, *machine);
   EXPECT_EQ(summary.text.rfind("Hard Disk:\tC:", 0), 0u) << summary.text;
   StringSink floppy;
-  WriteFloppyCategory(floppy, 0, MachineDisks());
+  WriteFloppyCategory(floppy, 0, *machine);
   EXPECT_EQ(floppy.text.find("@3Drive A:"), std::string::npos) << floppy.text;
 }
