@@ -6,6 +6,7 @@
 #include "audio.h"
 #include "bios.h"
 #include "cpuinfo.h"
+#include "diskinfo.h"
 #include "format.h"
 #include "memory.h"
 #include "module.h"
@@ -95,6 +96,13 @@ void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
   block(SW_SUMMARY_BIOS, false, [&] { WriteBiosInfo(out, 1, ctx.dmiLine); });
   // Bus, processor: their writers have not joined the server yet.
   block(SW_SUMMARY_MEM, false, [&] { WriteMemoryInfo(out, 1, ctx); });
+  block(SW_SUMMARY_FLOPPY, false, [&] {
+    if (nine)
+      WriteFloppyCategory(out, 1, *NewMachineDisks());
+    else
+      WriteDriveSummaryLine(out, 1, *NewMachineDisks());
+  });
+  block(SW_SUMMARY_DISK, false, [&] { WriteDiskCategory(out, 1, *NewMachineDisks()); });
   // Floppy, disk, CD-ROM, video BIOS, media and monitor lines: likewise.
   block(SW_VIDEO_SUMMARY, false, [&] { WriteHeading(out, Str(IDS_HEADING_VIDEO)); });
   block(SW_AUDIO_SUMMARY, false, [&] {
@@ -126,6 +134,12 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
       break;
     case suite::INFO_PNP:
       WritePnpInfo(out);
+      break;
+    case suite::INFO_DISK:
+      WriteDiskCategory(out, 0, *NewMachineDisks());
+      break;
+    case suite::INFO_FLOPPY:
+      WriteFloppyCategory(out, 0, *NewMachineDisks());
       break;
     case suite::INFO_AUDIO:
       WriteAudioInformation(out, 0, ctx);

@@ -29,6 +29,10 @@ bool IsWordChar(wchar_t c) { return std::iswalnum(c) || c == L'_'; }
 }  // namespace
 
 const ModuleInfo& ModuleFromFileName(const std::wstring& fileName) {
+  // nfenwold.mod, the network-disk module, hosts the disk control, which
+  // takes its mode from this name.
+  if (StartsWithNoCase(fileName, 0, L"NFENWOLD") && (fileName.size() == 8 || !IsWordChar(fileName[8])))
+    return kModules[0];
   for (const ModuleInfo& m : kModules) {
     size_t n = wcslen(m.word);
     if (StartsWithNoCase(fileName, 0, m.word) && (fileName.size() == n || !IsWordChar(fileName[n]))) return m;

@@ -16,6 +16,8 @@ TEST(RunnerLogic, ModuleFromFileName) {
       {L"zentrel.mod", kModuleZentrel, 134, 1006},
       {L"ZENTREL.MOD", kModuleZentrel, 134, 1006},
       {L"Fenwold.mod", kModuleFenwold, 129, 1001},
+      {L"NFENWOLD.MOD", kModuleFenwold, 129, 1001},  // the network-disk module
+      {L"nfenwoldx.mod", kModuleUnknown, 102, 0},
       {L"media.mod", kModuleMedia, 135, 1005},
       {L"modem.mod", kModuleModem, 132, 1007},
       {L"cdrom.mod", kModuleCdrom, 133, 1002},

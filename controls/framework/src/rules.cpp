@@ -76,6 +76,12 @@ Switches ParseSwitches(const std::string& line) {
     } else if (StartsWithNoCase(line, i, "-ProcTest")) {
       sw.procTest = true;
       i += 9;
+    } else if (StartsWithNoCase(line, i, "-Floppy")) {
+      sw.floppy = true;
+      i += 7;
+    } else if (StartsWithNoCase(line, i, "-NetDisk")) {
+      sw.netDisk = true;
+      i += 8;
     } else if (int Switches::*field = NumberSwitchAt(line, i)) {
       digits = ReadNumber(line, i + 2, &num);
       if (digits) sw.*field = (int)num;

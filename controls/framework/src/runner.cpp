@@ -124,10 +124,12 @@ BOOL TestRunner::Init(HWND controlWindow, const std::string& cmdLine) {
   diagMessage_ = ::RegisterWindowMessageW(suite::kDiagMessage);
 
   switches_ = ParseSwitches(cmdLine);
+  AdjustSwitches(&switches_);
   baseName_ = ModeBaseName();
   logTitle_ = appkit::LoadStr(LogTitleId(), resources_);
   ReadSettings();
-  title_ = appkit::LoadStr(TitleId(), resources_);
+  AfterSettingsRead();
+  title_ = Caption();
   LoadOptionalLibraries();
 
   control_ = controlWindow;
@@ -231,7 +233,10 @@ void TestRunner::ReadSettings() {
   }
 }
 
+std::wstring TestRunner::Caption() const { return appkit::LoadStr(TitleId(), resources_); }
+
 void TestRunner::WriteSettings() const {
+  BeforeSettingsWritten();
   appkit::RegKey key;
   if (!key.Create(HKEY_CURRENT_USER, SettingsKey())) return;
   for (const SettingDef& def : table_) {

@@ -83,15 +83,19 @@ void ShowTroubleshooting(HWND list, const std::string& directory, const std::str
 }
 
 void FinishWorker(bool failed, bool aborted) {
+  HWND list = TheRunState().resultsWindow;
+  if (aborted)
+    AddLine(list, "===>Test Aborts.");
+  else if (failed)
+    AddLine(list, "===>Test Failed.");
+  ScrollToLast10(list);
+  EndWorker(failed && !aborted);
+}
+
+void EndWorker(bool countError) {
   RunState& s = TheRunState();
   HWND list = s.resultsWindow;
-  if (aborted) {
-    AddLine(list, "===>Test Aborts.");
-  } else if (failed) {
-    AddLine(list, "===>Test Failed.");
-    CountRunError();
-  }
-  ScrollToLast10(list);
+  if (countError) CountRunError();
 
   // The worker that takes the count to 0 finishes the run; nothing is sent
   // to a window while the lock is held.
@@ -107,6 +111,10 @@ void FinishWorker(bool failed, bool aborted) {
   switch (end.summary) {
     case RunEnd::Summary::BlankThenVerdict:
       AddLine(list, " ");
+      verdictIndex = AddLine(list, verdict);
+      break;
+    case RunEnd::Summary::EmptyThenVerdict:
+      AddLine(list, "");
       verdictIndex = AddLine(list, verdict);
       break;
     case RunEnd::Summary::Verdict:
@@ -145,7 +153,7 @@ TestPage::~TestPage() { Destroy(); }
 
 BOOL TestPage::OnInit() {
   if (!results_.hwnd()) results_.Attach(hwnd(), IDC_TEST_RESULTS);
-  if (!tests_.hwnd()) tests_.Attach(hwnd(), IDC_TEST_CHECKLIST);
+  if (!tests_.hwnd()) tests_.Attach(hwnd(), Items().checkList);
   RunState& s = TheRunState();
   ::SetErrorMode(SEM_FAILCRITICALERRORS);
   if (!s.lockReady) {
@@ -155,7 +163,7 @@ BOOL TestPage::OnInit() {
   SendItem(IDC_TEST_PROGRESS, PBM_SETRANGE32, 0, 100);
 
   if (HICON icon = ::LoadIconW(runner_.Resources(), MAKEINTRESOURCEW(TestIconId())))
-    SendItem(IDC_TEST_ICON, STM_SETICON, (WPARAM)icon, 0);
+    SendItem(Items().icon, STM_SETICON, (WPARAM)icon, 0);
   std::wstring text = Description();
   if (!text.empty()) SetItemText(IDC_TEST_TEXT, text);
   std::vector<int> stops = ResultTabStops();
@@ -164,7 +172,7 @@ BOOL TestPage::OnInit() {
 
   // The result list takes the check list's top edge: the two share the area
   // and one of them shows at a time.
-  HWND results = Item(IDC_TEST_RESULTS), tests = Item(IDC_TEST_CHECKLIST);
+  HWND results = Item(IDC_TEST_RESULTS), tests = Item(Items().checkList);
   if (results && tests) {
     RECT r, t;
     ::GetWindowRect(results, &r);
@@ -176,11 +184,11 @@ BOOL TestPage::OnInit() {
 
   if (HasTestList()) {
     FillTestList();
-    Check(IDC_TEST_SHOWOPTIONS, true);
+    Check(Items().showOptions, true);
     ShowTestList(true);
   } else {
-    ShowItem(IDC_TEST_SHOWOPTIONS, false);
-    ::EnableWindow(Item(IDC_TEST_SHOWOPTIONS), FALSE);
+    ShowItem(Items().showOptions, false);
+    ::EnableWindow(Item(Items().showOptions), FALSE);
     ShowTestList(false);
   }
   started_ = true;
@@ -211,8 +219,8 @@ bool TestPage::OnCommand(int id, int code, HWND ctl) {
     StartStopTest();
     return true;
   }
-  if (id == IDC_TEST_SHOWOPTIONS && code == BN_CLICKED) {
-    if (HasTestList()) ShowTestList(IsChecked(IDC_TEST_SHOWOPTIONS));
+  if (id == Items().showOptions && code == BN_CLICKED) {
+    if (HasTestList()) ShowTestList(IsChecked(Items().showOptions));
     return true;
   }
   // The check list's questions (lParam = minus the item index); while a test
@@ -231,7 +239,7 @@ bool TestPage::OnCommand(int id, int code, HWND ctl) {
     SetFlags(flags);
     if (data != before) {
       SetListData(data);
-      ::InvalidateRect(Item(IDC_TEST_CHECKLIST), nullptr, TRUE);
+      ::InvalidateRect(Item(Items().checkList), nullptr, TRUE);
     }
     return AnswerCommand(answer);
   }
@@ -259,13 +267,13 @@ void TestPage::SetFlags(const std::vector<int>& flags) {
 std::vector<long> TestPage::ListData() const {
   std::vector<long> data;
   for (size_t i = 0; i < TestNames().size(); ++i)
-    data.push_back((long)::SendMessageW(Item(IDC_TEST_CHECKLIST), LB_GETITEMDATA, i, 0));
+    data.push_back((long)::SendMessageW(Item(Items().checkList), LB_GETITEMDATA, i, 0));
   return data;
 }
 
 void TestPage::SetListData(const std::vector<long>& data) {
   for (size_t i = 0; i < data.size(); ++i)
-    ::SendMessageW(Item(IDC_TEST_CHECKLIST), LB_SETITEMDATA, i, (LPARAM)data[i]);
+    ::SendMessageW(Item(Items().checkList), LB_SETITEMDATA, i, (LPARAM)data[i]);
 }
 
 std::vector<long> TestPage::FillItemData(std::vector<int>* flags) const {
@@ -282,7 +290,7 @@ int TestPage::CanUncheckTest(int, std::vector<int>* flags, std::vector<long>*) c
 }
 
 void TestPage::ReadTestSelection() {
-  HWND list = Item(IDC_TEST_CHECKLIST);
+  HWND list = Item(Items().checkList);
   std::vector<std::string> names = runner_.EnableSettings();
   LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
   if (!list || names.empty() || count == LB_ERR || count < (LRESULT)names.size()) return;
@@ -294,7 +302,7 @@ void TestPage::ReadTestSelection() {
 
 void TestPage::FillTestList() {
   ReadTestSelection();
-  HWND list = Item(IDC_TEST_CHECKLIST);
+  HWND list = Item(Items().checkList);
   ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
   std::vector<std::string> names = TestNames();
   for (size_t i = 0; i < names.size(); ++i)
@@ -305,7 +313,11 @@ void TestPage::FillTestList() {
 }
 
 void TestPage::ShowTestList(bool on) {
-  for (int id : {IDC_TEST_CHECKLIST, IDC_TEST_INCLUDES}) {
+  PageItems items = Items();
+  std::vector<int> options = items.optionsOnly;
+  options.push_back(items.checkList);
+  options.push_back(items.includes);
+  for (int id : options) {
     ShowItem(id, on);
     ::EnableWindow(Item(id), on);
   }
@@ -396,7 +408,7 @@ void TestPage::StartTest() {
   ::SendMessageW(s.resultsWindow, LB_RESETCONTENT, 0, 0);
   ::SendMessageW(s.resultsWindow, LB_SETHORIZONTALEXTENT, 0, 0);
   if (HasTestList()) {
-    Check(IDC_TEST_SHOWOPTIONS, false);
+    Check(Items().showOptions, false);
     ShowTestList(false);
   }
 
@@ -459,6 +471,7 @@ void TestPage::StopTests() {
   if (!started_) return;
   RunState& s = TheRunState();
   ReadTestSelection();
+  KeepChoices();
   s.abortFlag = 1;
   if (s.runningCount > 0 && !WaitForStop()) return;
   // The page, the sheet and the control stay until the workers are out: they
@@ -472,6 +485,7 @@ void TestPage::StopTests() {
       ::DispatchMessageW(&msg);
   }
   started_ = false;
+  AfterWorkersOut();
   if (s.lockReady) {
     ::DeleteCriticalSection(&s.runLock);
     s.lockReady = false;
@@ -492,7 +506,7 @@ BOOL TestPage::ResizeControls() {
   appkit::StretchInside(sheet->TabControl(), hwnd(), kInsideMargin, false);
   appkit::StretchInside(hwnd(), Item(IDC_TEST_RESULTS), kInsideMargin, false);
   appkit::StretchInside(hwnd(), Item(IDC_TEST_PROGRESS), kInsideMargin, true);
-  appkit::StretchInside(hwnd(), Item(IDC_TEST_CHECKLIST), kInsideMargin, false);
+  appkit::StretchInside(hwnd(), Item(Items().checkList), kInsideMargin, false);
   return TRUE;
 }
 

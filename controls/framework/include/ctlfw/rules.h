@@ -14,6 +14,8 @@ struct Switches {
   bool bench = false;        // -Bench
   bool append = false;       // -Append
   bool procTest = false;     // -ProcTest
+  bool floppy = false;       // -Floppy
+  bool netDisk = false;      // -NetDisk
   int loop = 0;              // -L<n>
   int x = 0;                 // -X<n>
   int y = 0;                 // -Y<n>
@@ -22,7 +24,8 @@ struct Switches {
 };
 
 // Scans the line at every '-': "-AutoRun", "-Check", "-Bench", "-Append",
-// "-ProcTest", "-L", "-X", "-Y", "-C", compared ignoring case, in this order,
+// "-ProcTest", "-Floppy", "-NetDisk", "-L", "-X", "-Y", "-C", compared
+// ignoring case, in this order,
 // first match wins. A matched switch (with its number) is skipped as a whole,
 // a '-' that matches nothing alone. Numbers saturate instead of overflowing.
 Switches ParseSwitches(const std::string& cmdLine);

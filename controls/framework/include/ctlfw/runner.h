@@ -136,6 +136,15 @@ class TestRunner {
   // The Test page (owned by the sheet). Called at Init, after the switches
   // and settings are read.
   virtual std::unique_ptr<TestPage> CreateTestPage() = 0;
+  // The switches a control takes from elsewhere than its command line (its
+  // module's name, for instance); called right after the line is parsed.
+  virtual void AdjustSwitches(Switches* switches) const {}
+  // After the table's settings are read: the control's own clamps and its
+  // non-numeric values. Before they are written back: its own values.
+  virtual void AfterSettingsRead() {}
+  virtual void BeforeSettingsWritten() const {}
+  // The sheet caption; by default the text of TitleId().
+  virtual std::wstring Caption() const;
 
  protected:
   // The module whose file names the resource library and the directory

@@ -27,6 +27,7 @@ class TestRunner;
 struct RunEnd {
   enum class Summary {
     BlankThenVerdict,  // " ", then "Found Error(s)." or "No Error Found."
+    EmptyThenVerdict,  // "", then the verdict
     Verdict,           // "Found Error(s)." or "No Error Found."
     ErrorsOnly,        // "Found Error(s)." only when errors were found
   };
@@ -72,11 +73,24 @@ void CountRunError();
 // failed, "===>Test Failed." and one more error; the worker that takes the
 // running count to 0 ends the run as RunState::end says.
 void FinishWorker(bool failed, bool aborted);
+// The same for a worker that wrote its own closing lines: one more error when
+// `countError`, and the run's end when it is the last one out.
+void EndWorker(bool countError);
 
 // The result log of the run (the lines of the result list).
 void WriteTestLog(RunState& s);
 // Tips from directory\help\errhelp.htm under the anchor, added to the list.
 void ShowTroubleshooting(HWND list, const std::string& directory, const std::string& anchorName);
+
+// The page's items that a control's dialog may number its own way.
+struct PageItems {
+  int checkList = IDC_TEST_CHECKLIST;
+  int showOptions = IDC_TEST_SHOWOPTIONS;
+  int includes = IDC_TEST_INCLUDES;
+  int icon = IDC_TEST_ICON;
+  // Further items shown only with the options view.
+  std::vector<int> optionsOnly;
+};
 
 class TestPage : public appkit::SheetPage {
  public:
@@ -106,6 +120,7 @@ class TestPage : public appkit::SheetPage {
   // none: the page shows its results from the start and has no options.
   virtual std::vector<std::string> TestNames() const { return {}; }
   virtual std::vector<int> ResultTabStops() const { return {140, 220, 300, 480}; }
+  virtual PageItems Items() const { return {}; }
   // Asked (Yes/No) before a run that is not automatic; empty: no question.
   virtual std::wstring StartQuestion() const { return {}; }
   virtual RunEnd RunEndRule() const { return RunEnd{}; }
@@ -118,6 +133,11 @@ class TestPage : public appkit::SheetPage {
   virtual int CanUncheckTest(int index, std::vector<int>* flags, std::vector<long>* data) const;
   // Starts the run's workers with StartRunWorker; the run state is ready.
   virtual void StartWorkers() = 0;
+  // The sheet closes (StopTests): first the page's choices go to the runner;
+  // then, once no worker of the page runs any more, what the runs left
+  // behind can go.
+  virtual void KeepChoices() {}
+  virtual void AfterWorkersOut() {}
   // A reply of the information server to this page; answered 1.
   virtual void OnServerReply(WPARAM wp, LPARAM lp) {}
 

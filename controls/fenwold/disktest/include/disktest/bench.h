@@ -1,0 +1,54 @@
+// The disk benchmark of one fixed drive: sequential read transfer rate over
+// four block sizes and the average access time of the drive's physical disk.
+// Lines go to the results list and, where the block holds them, to the
+// benchmark file BNCHMARK.BNH.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "disktest/lowlevel.h"
+
+namespace disktest {
+
+class BenchHost {
+ public:
+  virtual ~BenchHost() = default;
+  virtual void ListLine(const std::string& text) = 0;
+  // A line of the benchmark file's block ("\r\n" is added).
+  virtual void FileLine(const std::string& text) = 0;
+  virtual bool Aborted() = 0;
+  virtual void Progress(int percent) = 0;
+  virtual void UsedDirectory(const std::string& path) = 0;
+  virtual void CountError() = 0;
+};
+
+struct BenchConfig {
+  char letter = 'C';
+  uint32_t baseLoop = 2000;
+  HINSTANCE texts = nullptr;
+  // Windows 9x: the access time goes through the system-access library
+  // (skipped without it).
+  bool nine = false;
+  SystemAccess access;
+};
+
+// The block's lines from "Fixed Drive Performance Test(s):" to the access
+// time; the caller closes the block ("Found Error(s)." and the empty line).
+// False when the run was aborted.
+bool RunDiskBenchmark(const BenchConfig& config, BenchHost& host);
+
+// Transfer rate of sequential uncached reads of `size` bytes from the start
+// of `path`, `rounds` times, the first read untimed; timed with
+// QueryPerformanceCounter. 0 when the measurement could not be made;
+// `error` then says why (a list line), empty when the file opened.
+double TimeSequentialReads(const std::wstring& path, uint32_t size, uint32_t rounds, std::string* problem,
+                           HINSTANCE texts);
+
+// Average access time in milliseconds of the physical disk that holds
+// `letter`'s volume (a seek over a third of the disk, 512-byte reads); a
+// negative value when it could not be measured.
+double MeasureAccessTimeNT(char letter);
+
+}  // namespace disktest

@@ -1,0 +1,119 @@
+// Fenwold's runner values: settings and their clamps, titles, icons and the
+// Information page by mode.
+#include "runner.h"
+
+#include "appkit/paths.h"
+#include "appkit/registry.h"
+#include "appkit/text.h"
+#include "disktest/ids.h"
+#include "disktest/rules.h"
+#include "testpage.h"
+
+bool IsNetDiskModuleName(const std::wstring& fileName) {
+  static const wchar_t kWord[] = L"NFENWOLD";
+  if (fileName.size() < 8) return false;
+  for (size_t i = 0; i < 8; ++i)
+    if (towupper(fileName[i]) != kWord[i]) return false;
+  return true;
+}
+
+
+void CFenwoldRunner::AdjustSwitches(ctlfw::Switches* s) const {
+  // The module's own file, or the module program hosting it (nfenwold.mod).
+  if (IsNetDiskModuleName(appkit::FileNamePart(appkit::ModulePath(OwnModule()))) ||
+      IsNetDiskModuleName(appkit::FileNamePart(appkit::ModulePath(nullptr))))
+    s->netDisk = true;
+}
+
+std::vector<ctlfw::SettingDef> CFenwoldRunner::SettingTable() const {
+  const ctlfw::Switches& o = Options();
+  std::vector<ctlfw::SettingDef> table;
+  if (o.floppy) {
+    // -Check runs with sizes of its own: the configured ones stay as they are.
+    table = {
+        {"nFloppyLargestSize", 1280000, !o.check},
+        {"nFloppyIncrement", 5000, !o.check},
+        {"nFloppyIncrementMax", 160000, !o.check},
+        {"FloppySequentialTestEnable", 1},
+        {"FloppyRandomTestEnable", 1},
+    };
+  } else {
+    table = {
+        {"nLargestSize", 20480000, !o.check},
+        {"nIncrement", 5000, !o.check},
+        {"nIncrementMax", 640000, !o.check},
+        {"DiskSequentialTestEnable", 1},
+        {"DiskRandomTestEnable", 1},
+        {"BaseLoop", 2000},
+        {"FullStrokeTestCount", 10},
+        {"RandomSeekTestCount", 10},
+        {"BenchTestSizeMB", 4},
+        {"BenchRandomTestSizeMB", 16},
+        {"RandomRatio", 50},
+    };
+  }
+  table.push_back({"nThread", 1, true, true});
+  return table;
+}
+
+void CFenwoldRunner::AfterSettingsRead() {
+  const ctlfw::Switches& o = Options();
+  const char* largestKey = Key("nLargestSize", "nFloppyLargestSize");
+  const char* incKey = Key("nIncrement", "nFloppyIncrement");
+  const char* maxKey = Key("nIncrementMax", "nFloppyIncrementMax");
+  // The registry holds 32-bit values: read them as unsigned and clamp in 64 bits.
+  auto raw = [&](const char* k) { return (int64_t)(uint32_t)Setting(k); };
+  disktest::SizeSettings s = disktest::ClampSizes(o.floppy, o.check, raw(largestKey), raw(incKey), raw(maxKey));
+  SetSetting(largestKey, (int)s.largest);
+  SetSetting(incKey, (int)s.increment);
+  SetSetting(maxKey, (int)s.incrementMax);
+  if (Setting("BaseLoop") < 0) SetSetting("BaseLoop", 2000);
+
+  std::wstring key = SettingsKey();
+  selectedDrive_ = appkit::Narrow(appkit::RegReadString(
+      HKEY_CURRENT_USER, key, appkit::Widen(Key("DiskSelectedDrive", "FloppySelectedDrive")), L""));
+  netPath_ = o.netDisk ? appkit::Narrow(appkit::RegReadString(HKEY_CURRENT_USER, key, L"DiskSelectedPath", L"")) : "";
+}
+
+void CFenwoldRunner::BeforeSettingsWritten() const {
+  std::wstring key = SettingsKey();
+  appkit::RegWriteString(HKEY_CURRENT_USER, key, appkit::Widen(Key("DiskSelectedDrive", "FloppySelectedDrive")),
+                         appkit::Widen(selectedDrive_));
+  if (Options().netDisk) appkit::RegWriteString(HKEY_CURRENT_USER, key, L"DiskSelectedPath", appkit::Widen(netPath_));
+}
+
+std::vector<std::string> CFenwoldRunner::EnableSettings() const {
+  if (Options().floppy) return {"FloppySequentialTestEnable", "FloppyRandomTestEnable"};
+  return {"DiskSequentialTestEnable", "DiskRandomTestEnable"};
+}
+
+std::string CFenwoldRunner::ModeBaseName() const { return Options().floppy ? "KytFLPY" : "KytDISK"; }
+
+UINT CFenwoldRunner::TitleId() const { return IDS_DISK_TEST_CAPTION; }
+
+UINT CFenwoldRunner::LogTitleId() const { return Options().floppy ? IDS_DISK_FLOPPY_TITLE : IDS_DISK_HARD_TITLE; }
+
+std::wstring CFenwoldRunner::Caption() const {
+  UINT kind = Options().floppy ? IDS_DISK_REMOVABLE : Options().netDisk ? IDS_DISK_NETWORK : IDS_DISK_FIXED;
+  return appkit::LoadStr(IDS_DISK_TEST_CAPTION, Resources()) + L" - " + appkit::LoadStr(kind, Resources());
+}
+
+UINT CFenwoldRunner::IconId() const { return Options().floppy ? IDI_FENWOLD_FLOPPY : IDI_FENWOLD_FIXED; }
+
+UINT CFenwoldRunner::InfoTextId() const {
+  if (Options().floppy) return IDS_DISK_INFO_FLOPPY;
+  return Options().netDisk ? IDS_DISK_INFO_NETWORK : IDS_DISK_INFO_FIXED;
+}
+
+int CFenwoldRunner::InfoCategory() const {
+  if (Options().floppy) return 10;
+  return Options().netDisk ? 13 : 9;
+}
+
+ctlfw::InfoPageStyle CFenwoldRunner::InfoStyle() const {
+  ctlfw::InfoPageStyle style;
+  style.tabStops = {170, 260, 350, 440};
+  return style;
+}
+
+std::unique_ptr<ctlfw::TestPage> CFenwoldRunner::CreateTestPage() { return disktest::MakeDiskTestPage(*this); }

@@ -1,0 +1,44 @@
+// Fenwold's runner: the disk control's values on the test-control
+// framework's runner (one static instance in the control module). One
+// control serves fixed disks, floppy drives (-Floppy) and network disks
+// (-NetDisk, or a module named NFENWOLD...).
+#pragma once
+#include <memory>
+#include <string>
+
+#include "ctlfw/runner.h"
+
+class CFenwoldRunner : public ctlfw::TestRunner {
+ public:
+  std::wstring SettingsKey() const override { return L"Software\\Kyt\\Fenwold\\Setting"; }
+  std::vector<ctlfw::SettingDef> SettingTable() const override;
+  std::vector<std::string> EnableSettings() const override;
+  std::string ModeBaseName() const override;
+  UINT TitleId() const override;
+  UINT LogTitleId() const override;
+  UINT IconId() const override;
+  UINT InfoTextId() const override;
+  int InfoCategory() const override;
+  ctlfw::InfoPageStyle InfoStyle() const override;
+  std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
+  void AdjustSwitches(ctlfw::Switches* switches) const override;
+  void AfterSettingsRead() override;
+  void BeforeSettingsWritten() const override;
+  std::wstring Caption() const override;
+
+  // The drive text and network path the page keeps for saving.
+  const std::string& SelectedDrive() const { return selectedDrive_; }
+  void SetSelectedDrive(const std::string& s) { selectedDrive_ = s; }
+  const std::string& NetPath() const { return netPath_; }
+  void SetNetPath(const std::string& s) { netPath_ = s; }
+
+  // The mode's setting names.
+  const char* Key(const char* disk, const char* floppy) const { return Options().floppy ? floppy : disk; }
+
+ private:
+  std::string selectedDrive_;
+  std::string netPath_;
+};
+
+// Whether a module file name (without its folder) asks for network mode.
+bool IsNetDiskModuleName(const std::wstring& fileName);

@@ -1,0 +1,218 @@
+// The Verify tests and the Windows 9x access time on a stand-in for the
+// system-access library: canned geometry texts by class and drive, and a
+// sector service that records every request, checks it against the disk's
+// geometry and fails where a test tells it to.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "disktest/lowlevel.h"
+
+using namespace disktest;
+
+namespace {
+
+struct Request {
+  DWORD drive, cylinder, head, sector, command;
+};
+
+// One stand-in at a time (the library's entries are plain functions).
+struct FakeLibrary {
+  std::map<int, std::string> geometry;  // by BIOS drive number
+  std::string hardCount = "Hard disks:\t1\n", floppyCount = "Floppy drives:\t1\n";
+  std::vector<Request> requests;
+  std::function<bool(const Request&)> fails = [](const Request&) { return false; };
+  int outside = 0;  // requests outside the drive's geometry
+  std::map<int, std::vector<uint32_t>> chs;  // cylinders, sectors, heads by drive
+};
+FakeLibrary* g_fake = nullptr;
+
+DWORD WINAPI FakeGetQuorrel(WORD infoClass, WORD size, void* buffer) {
+  char* b = static_cast<char*>(buffer);
+  int drive = (uint8_t)b[0];
+  const std::string* text = nullptr;
+  if (infoClass == 6) text = drive ? &g_fake->hardCount : &g_fake->floppyCount;
+  if ((infoClass == 3 || infoClass == 4) && g_fake->geometry.count(drive)) text = &g_fake->geometry[drive];
+  if (!text) return 0;
+  std::strncpy(b, text->c_str(), size);
+  return 1;
+}
+
+DWORD WINAPI FakeReadSector(DWORD drive, DWORD cylinder, DWORD head, DWORD sector, DWORD command, void* buffer,
+                            DWORD size) {
+  Request r{drive, cylinder, head, sector, command};
+  g_fake->requests.push_back(r);
+  const std::vector<uint32_t>& g = g_fake->chs[(int)drive];
+  if (g.size() == 3 && (cylinder >= g[0] || sector < 1 || sector > g[1] || head >= g[2])) ++g_fake->outside;
+  if (size != 512 || !buffer) return 0;
+  // A moment passes on every request, as on a disk.
+  LARGE_INTEGER a, b;
+  ::QueryPerformanceCounter(&a);
+  do ::QueryPerformanceCounter(&b);
+  while (b.QuadPart == a.QuadPart);
+  return g_fake->fails(r) ? 0 : 1;
+}
+
+struct ListModel : VerifyHost {
+  std::vector<std::string> lines;
+  int beeps = 0;
+  int erasing = 1;
+  int AddLine(const std::string& t) override {
+    lines.push_back(t);
+    return (int)lines.size() - 1;
+  }
+  void DeleteLine(int i) override { lines.erase(lines.begin() + i); }
+  void Progress(int) override {}
+  void Beep() override { ++beeps; }
+  void Erase(bool on) override { erasing = on; }
+};
+
+class LowLevel : public ::testing::Test {
+ protected:
+  void SetUp() override { g_fake = &fake; }
+  void TearDown() override { g_fake = nullptr; }
+  void Disk(int drive, uint32_t c, uint32_t s, uint32_t h, const char* label = "CHS-Tracks:") {
+    fake.geometry[drive] = std::string("Drive\n") + label + "\t" + std::to_string(c) + "\t" + std::to_string(s) + "\t" +
+                           std::to_string(h) + "\n";
+    fake.chs[drive] = {c, s, h};
+  }
+  SystemAccess Access() const {
+    SystemAccess a;
+    a.getQuorrel = &FakeGetQuorrel;
+    a.readSector = &FakeReadSector;
+    return a;
+  }
+  int Count(DWORD command) const {
+    int n = 0;
+    for (const Request& r : fake.requests) n += r.command == command;
+    return n;
+  }
+  FakeLibrary fake;
+  ListModel list;
+};
+
+const std::vector<std::string> kAllPassed = {
+    "Verify Sector Test...\tPASSED", "Head Seek Test...\tPASSED", "Funnel Seek Test...\tPASSED",
+    "Random Seek Test...\tPASSED"};
+
+}  // namespace
+
+TEST_F(LowLevel, LargeCylinderCountsAreTranslatedForTheSizeCheckOnly) {
+  Disk(0x80, 2000, 63, 16);
+  RunVerifyTests(false, Access(), list, nullptr);
+  std::vector<std::string> want = {"Drive No.\t 0"};
+  want.insert(want.end(), kAllPassed.begin(), kAllPassed.end());
+  EXPECT_EQ(list.lines, want);
+  EXPECT_EQ(list.beeps, 0);
+  EXPECT_EQ(list.erasing, 1);
+  // 2000 cylinders verified, 16 heads, 1999 funnel steps, 1000 random seeks.
+  EXPECT_EQ(Count(0x0401), 2000);
+  EXPECT_EQ(Count(0x0201), 16 + 1999);
+  EXPECT_EQ(Count(0x0C01), 1000);
+  EXPECT_EQ(fake.outside, 0) << "every request inside the drive's geometry";
+  EXPECT_EQ(fake.requests[2000].cylinder, 1u);  // head seek on cylinder 1
+  EXPECT_EQ(fake.requests[2016].cylinder, 1u);  // funnel: 1, 1998, 3, ...
+  EXPECT_EQ(fake.requests[2017].cylinder, 1998u);
+}
+
+TEST_F(LowLevel, AFailedStepEndsOnlyItsTest) {
+  Disk(0x80, 100, 17, 4);
+  fake.fails = [](const Request& r) { return r.command == 0x0401 && r.cylinder == 7; };
+  RunVerifyTests(false, Access(), list, nullptr);
+  EXPECT_EQ(list.lines, (std::vector<std::string>{"Drive No.\t 0", "Verify Sector Test...", "Track #  6\tOK",
+                                                  "Track #  7\tFAILED", "Head Seek Test...\tPASSED",
+                                                  "Funnel Seek Test...\tPASSED", "Random Seek Test...\tPASSED"}));
+  fake.requests.clear();
+  list.lines.clear();
+  fake.fails = [](const Request& r) { return r.command == 0x0C01; };
+  RunVerifyTests(false, Access(), list, nullptr);
+  ASSERT_EQ(list.lines.size(), 6u);
+  EXPECT_EQ(list.lines[4], "Random Seek Test...");
+  EXPECT_NE(list.lines[5].find("\tFAILED"), std::string::npos) << list.lines[5];
+  EXPECT_EQ(list.lines[5].rfind("Track # ", 0), 0u);
+}
+
+TEST_F(LowLevel, DrivesOfEightGigabytesAreSkipped) {
+  Disk(0x80, 16384, 63, 16);
+  RunVerifyTests(false, Access(), list, nullptr);
+  EXPECT_EQ(list.lines, (std::vector<std::string>{"Drive No.\t 0", "Verify Test:\tSkipped on 8 GB or larger drives!"}));
+  EXPECT_TRUE(fake.requests.empty());
+}
+
+TEST_F(LowLevel, DriveSequencesOfFloppiesAndFixedDisks) {
+  // One floppy: A: alone, no separator.
+  Disk(0, 80, 18, 2, "Tracks:");
+  RunVerifyTests(true, Access(), list, nullptr);
+  EXPECT_EQ(list.lines.size(), 5u);
+  EXPECT_EQ(list.lines[0], "Drive No.\t 0");
+  // Two floppies: A:, an empty line, B:.
+  fake.floppyCount = "Floppy drives:\t2\n";
+  Disk(1, 40, 9, 2, "Tracks:");
+  list.lines.clear();
+  RunVerifyTests(true, Access(), list, nullptr);
+  ASSERT_EQ(list.lines.size(), 11u);
+  EXPECT_EQ(list.lines[5], "");
+  EXPECT_EQ(list.lines[6], "Drive No.\t 1");
+  // Three fixed disks, each after an empty line; the count stops the walk.
+  fake.hardCount = "Hard disks:\t3\n";
+  for (int d : {0x80, 0x81, 0x82, 0x83}) Disk(d, 50, 17, 2);
+  list.lines.clear();
+  fake.requests.clear();
+  RunVerifyTests(false, Access(), list, nullptr);
+  EXPECT_EQ(list.lines.size(), 3u * 5 + 2);
+  std::vector<DWORD> drives;
+  for (const Request& r : fake.requests)
+    if (drives.empty() || drives.back() != r.drive) drives.push_back(r.drive);
+  EXPECT_EQ(drives, (std::vector<DWORD>{0x80, 0x81, 0x82}));
+}
+
+TEST_F(LowLevel, BadGeometryBeepsAndEndsTheRun) {
+  struct Case {
+    const char* why;
+    std::string count, geometry;
+  } cases[] = {
+      {"no drives", "Hard disks:\t0\n", "CHS-Tracks:\t10\t10\t10\n"},
+      {"no label", "Hard disks:\t1\n", "Tracks:\t10\t10\t10\n"},
+      {"no heads", "Hard disks:\t1\n", "CHS-Tracks:\t100\t17\t0\n"},
+      {"no sectors", "Hard disks:\t1\n", "CHS-Tracks:\t100\t0\t4\n"},
+      {"no cylinders", "Hard disks:\t1\n", "CHS-Tracks:\t0\t17\t4\n"},
+  };
+  for (const Case& c : cases) {
+    FakeLibrary f;
+    f.hardCount = c.count;
+    f.geometry[0x80] = c.geometry;
+    g_fake = &f;
+    ListModel l;
+    RunVerifyTests(false, Access(), l, nullptr);
+    EXPECT_EQ(l.beeps, 1) << c.why;
+    EXPECT_TRUE(l.lines.empty()) << c.why;
+    EXPECT_TRUE(f.requests.empty()) << c.why;
+  }
+  g_fake = &fake;
+  // Without the library nothing happens at all.
+  RunVerifyTests(false, SystemAccess(), list, nullptr);
+  EXPECT_TRUE(list.lines.empty());
+}
+
+TEST_F(LowLevel, AccessTimeReadsAThirdOfTheDiskApart) {
+  Disk(0x80, 2048, 63, 16);  // translated: 1024 cylinders, 32 heads
+  double ms = MeasureAccessTime9x(0x80, Access());
+  EXPECT_GT(ms, 0);
+  ASSERT_EQ(fake.requests.size(), 200u);
+  EXPECT_EQ(fake.requests[0].cylinder, 0u);
+  EXPECT_EQ(fake.requests[1].cylinder, 340u);  // 1024 / 3 - 1
+  EXPECT_EQ(fake.requests[199].cylinder, 99u + 340u);
+  // Too small a disk, an unknown unit, a failed read: no measurement.
+  Disk(0x81, 5, 17, 2);
+  EXPECT_LT(MeasureAccessTime9x(0x81, Access()), 0);
+  EXPECT_LT(MeasureAccessTime9x(0, Access()), 0);
+  fake.fails = [](const Request& r) { return r.cylinder == 341; };
+  EXPECT_LT(MeasureAccessTime9x(0x80, Access()), 0);
+  // The DOS IOCTL device exists only on Windows 9x.
+  EXPECT_EQ(GetInt13Unit(3), 0);
+}

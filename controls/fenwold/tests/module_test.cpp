@@ -1,0 +1,265 @@
+// fenwold.mod end to end through the module protocol, on drives this test
+// defines in its Wine prefix through the mount manager: a scratch folder as
+// a fixed drive, a read-only file system, and floppy-type drives A: and B:
+// of which one is full. The result log lands beside the control.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <winioctl.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "appkit/registry.h"
+#include "suite/diag.h"
+#include "testsupport/process.h"
+
+using namespace testsupport;
+
+namespace {
+
+const wchar_t kKey[] = L"Software\\Kyt\\Fenwold\\Setting";
+
+std::string ReadAll(const std::wstring& name) {
+  std::ifstream in(name.c_str(), std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  // Compared line by line below: the file's CR LF as "\n".
+  std::string text;
+  for (char c : s.str())
+    if (c != '\r') text += c;
+  return text;
+}
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// Wine's mount manager defines (or, without a folder, removes) a drive at
+// once, of the given type, for this prefix.
+struct UnixDriveRequest {
+  ULONG size, type, fsType;
+  DWORD serial;
+  ULONGLONG unixDev;
+  WCHAR letter;
+  USHORT mountPointOffset, deviceOffset, labelOffset;
+};
+constexpr DWORD kDefineUnixDrive = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+
+bool DefineDrive(wchar_t letter, UINT type, const char* unixFolder) {
+  HANDLE mm = ::CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (mm == INVALID_HANDLE_VALUE) return false;
+  char buffer[1024] = {};
+  auto* r = reinterpret_cast<UnixDriveRequest*>(buffer);
+  size_t folder = unixFolder ? strlen(unixFolder) + 1 : 0;
+  if (sizeof(*r) + folder > sizeof(buffer)) return false;
+  r->size = (ULONG)(sizeof(*r) + folder);
+  r->type = type;
+  r->letter = letter;
+  if (unixFolder) {
+    r->mountPointOffset = sizeof(*r);
+    memcpy(buffer + sizeof(*r), unixFolder, folder);
+  }
+  DWORD n = 0;
+  BOOL ok = ::DeviceIoControl(mm, kDefineUnixDrive, buffer, r->size, nullptr, 0, &n, nullptr);
+  ::CloseHandle(mm);
+  return ok != FALSE;
+}
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+class FenwoldModule : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_EQ(RunRegsvr32(SuitePath(L"FENWOLD.OCX")), 0); }
+
+  void SetUp() override {
+    if (Env("FENWOLD_SCRATCH_DIR").empty()) GTEST_SKIP() << "run through with_small_volumes.sh";
+    RemoveDrives();
+    // Small files: 5000 ... 160000 bytes (floppy: ... 40000).
+    for (auto [name, value] : {std::pair<const wchar_t*, DWORD>{L"nLargestSize", 160000},
+                               {L"nIncrement", 5000},
+                               {L"nIncrementMax", 40000},
+                               {L"nFloppyLargestSize", 40000},
+                               {L"nFloppyIncrement", 5000},
+                               {L"nFloppyIncrementMax", 20000},
+                               {L"DiskSequentialTestEnable", 1},
+                               {L"DiskRandomTestEnable", 1},
+                               {L"FloppySequentialTestEnable", 1},
+                               {L"FloppyRandomTestEnable", 1},
+                               {L"nThread", 1}})
+      appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, name, value);
+    RemoveLogs();
+  }
+  void TearDown() override {
+    RemoveDrives();
+    RemoveLogs();
+  }
+  static void RemoveLogs() {
+    for (const wchar_t* log : {L"KytDISK.LOG", L"KytFLPY.LOG"}) ::DeleteFileW(SuitePath(log).c_str());
+  }
+  static void RemoveDrives() {
+    for (wchar_t l : {L'a', L'b', L'n', L'r', L's'}) DefineDrive(l, DRIVE_NO_ROOT_DIR, nullptr);
+  }
+  static void Select(const wchar_t* value, const wchar_t* drive) {
+    appkit::RegWriteString(HKEY_CURRENT_USER, kKey, value, drive);
+  }
+
+  // Starts the module as the main program does; its reported result.
+  WPARAM Run(const std::wstring& module, const std::wstring& args) {
+    Process p;
+    EXPECT_TRUE(p.Start(SuitePath(module), args)) << module.c_str();
+    EXPECT_TRUE(p.WaitIdle(10000));
+    UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+    MessageCatcher host;
+    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
+    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+    MessageCatcher::Caught done{};
+    bool reported = host.WaitFor(diag, 120000, &done);
+    EXPECT_TRUE(reported);
+    EXPECT_TRUE(p.WaitExit(20000));
+    return reported ? done.wp : 99;
+  }
+
+  // No temporary file is left: the DISKTEST folder, empty, went when the
+  // module closed.
+  static bool NoTestFolderOn(const wchar_t* root) {
+    return ::GetFileAttributesW((std::wstring(root) + L"DISKTEST").c_str()) == INVALID_FILE_ATTRIBUTES;
+  }
+};
+
+}  // namespace
+
+TEST_F(FenwoldModule, ScratchDrivePassesWithEveryFileOkAndResultZero) {
+  std::string scratch = Env("FENWOLD_SCRATCH_DIR");
+  ASSERT_TRUE(DefineDrive(L's', DRIVE_FIXED, scratch.c_str()));
+  ASSERT_EQ(::GetDriveTypeW(L"S:\\"), (UINT)DRIVE_FIXED);
+  Select(L"DiskSelectedDrive", L"S:\\");
+  EXPECT_EQ(Run(L"fenwold.mod", L"-AutoRun"), 0u);
+  std::string log = ReadAll(SuitePath(L"KytDISK.LOG"));
+  EXPECT_EQ(log.rfind("[Last Updated: ", 0), 0u) << log;
+  EXPECT_NE(log.find("\nHard Drive Test\n"), std::string::npos) << log;
+  for (const char* size : {"5000", "10000", "20000", "40000", "80000", "160000"})
+    EXPECT_NE(log.find(std::string(" \tOK.  File size: ") + size + "\n"), std::string::npos) << size << "\n" << log;
+  EXPECT_EQ(Count(log, "S:\\DISKTEST\\Kyt"), 6) << log;
+  EXPECT_EQ(log.find("C:\\DISKTEST"), std::string::npos) << "only the chosen drive is tested";
+  EXPECT_NE(log.find("\n\nNo Error Found.\n"), std::string::npos) << log;
+  EXPECT_TRUE(NoTestFolderOn(L"S:\\"));
+}
+
+TEST_F(FenwoldModule, ReadOnlyDriveFailsWithResultOne) {
+  std::string readOnly = Env("FENWOLD_READONLY_DIR");
+  if (readOnly.empty()) GTEST_SKIP() << "no read-only file system (mounting needs root)";
+  ASSERT_TRUE(DefineDrive(L'r', DRIVE_FIXED, readOnly.c_str()));
+  Select(L"DiskSelectedDrive", L"R:\\");
+  EXPECT_EQ(Run(L"fenwold.mod", L"-AutoRun"), 1u);
+  std::string log = ReadAll(SuitePath(L"KytDISK.LOG"));
+  // The temporary file cannot be made: its name and the system's reason,
+  // then the drive's verdict.
+  size_t at = log.find("R:\\DISKTEST\\Kyt");
+  ASSERT_NE(at, std::string::npos) << log;
+  EXPECT_EQ(log.find("R:\\DISKTEST\\Kyt", at + 1), std::string::npos) << "one line about it\n" << log;
+  EXPECT_NE(log.find("R:\\ ===>Test failed.\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("\n\nFound Error(s).\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("OK."), std::string::npos) << log;
+}
+
+TEST_F(FenwoldModule, FloppyModeTestsRemovableDrivesAndAFullOneFailsAlone) {
+  std::string good = Env("FENWOLD_SCRATCH2_DIR"), full = Env("FENWOLD_FULL_DIR");
+  ASSERT_TRUE(DefineDrive(L'a', DRIVE_REMOVABLE, good.c_str()));
+  ASSERT_EQ(::GetDriveTypeW(L"A:\\"), (UINT)DRIVE_REMOVABLE);
+  bool withFull = !full.empty();
+  if (withFull) ASSERT_TRUE(DefineDrive(L'b', DRIVE_REMOVABLE, full.c_str()));
+  Select(L"FloppySelectedDrive", withFull ? L"<All>" : L"A:\\");
+  EXPECT_EQ(Run(L"fenwold.mod", L"-Floppy -AutoRun"), withFull ? 1u : 0u);
+  std::string log = ReadAll(SuitePath(L"KytFLPY.LOG"));
+  EXPECT_NE(log.find("\nFloppy Drive Test\n"), std::string::npos) << log;
+  // The good drive runs its whole schedule: the full one lowers nothing.
+  for (const char* size : {"5000", "10000", "20000", "40000"})
+    EXPECT_NE(log.find(std::string(" \tOK.  File size: ") + size + "\n"), std::string::npos) << size << "\n" << log;
+  EXPECT_EQ(Count(log, "A:\\DISKTEST\\Kyt"), 4) << log;
+  EXPECT_EQ(log.find("A:\\ ===>Test failed."), std::string::npos) << log;
+  if (!withFull) GTEST_SKIP() << "no full file system (mounting needs root)";
+  EXPECT_NE(log.find("B:\\ Not enough disk space.\nB:\\ ===>Test failed.\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Found Error(s)."), std::string::npos) << log;
+  EXPECT_TRUE(NoTestFolderOn(L"A:\\"));
+}
+
+// The network-disk module tests below the folder it was given, on network
+// drives only.
+TEST_F(FenwoldModule, NetworkModuleTestsBelowTheSavedPath) {
+  std::string share = Env("FENWOLD_SCRATCH_DIR");
+  ASSERT_TRUE(DefineDrive(L'n', DRIVE_REMOTE, share.c_str()));
+  ASSERT_EQ(::GetDriveTypeW(L"N:\\"), (UINT)DRIVE_REMOTE);
+  ASSERT_TRUE(::CreateDirectoryW(L"N:\\team", nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+  Select(L"DiskSelectedDrive", L"N:\\");
+  appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"DiskSelectedPath", L"team");
+  EXPECT_EQ(Run(L"nfenwold.mod", L"-AutoRun"), 0u);
+  std::string log = ReadAll(SuitePath(L"KytDISK.LOG"));
+  EXPECT_EQ(Count(log, "N:\\team\\DISKTEST\\Kyt"), 6) << log;
+  EXPECT_NE(log.find("No Error Found."), std::string::npos) << log;
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"DiskSelectedPath", L""), L"team");
+  ::RemoveDirectoryW(L"N:\\team\\DISKTEST");
+  ::RemoveDirectoryW(L"N:\\team");
+}
+
+// The benchmark mode appends its block to the series' file beside the
+// control, in the layout the results dialog reads.
+TEST_F(FenwoldModule, BenchmarkAppendsItsBlockToTheSeriesFile) {
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"BaseLoop", 200);
+  std::wstring bnh = SuitePath(L"BNCHMARK.BNH");
+  {
+    std::ofstream out(bnh.c_str(), std::ios::binary);
+    out << "Benchmark Results\r\nseries header\r\n\r\n";
+  }
+  WPARAM result = Run(L"fenwold.mod", L"-AutoRun -Bench");
+  std::ifstream in(bnh.c_str(), std::ios::binary);
+  std::ostringstream raw;
+  raw << in.rdbuf();
+  std::string file = raw.str();
+  ::DeleteFileW(bnh.c_str());
+  const std::string header = "Benchmark Results\r\nseries header\r\n\r\n";
+  ASSERT_EQ(file.rfind(header, 0), 0u) << file;
+  std::istringstream block(file.substr(header.size()));
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(block, l);) {
+    ASSERT_FALSE(l.empty()) << "every line ends in CR LF";
+    ASSERT_EQ(l.back(), '\r');
+    l.pop_back();
+    lines.push_back(l);
+  }
+  // Heading, rate, access time, ["Found Error(s)."], the empty line.
+  ASSERT_GE(lines.size(), 4u) << file;
+  EXPECT_EQ(lines[0], "Fixed Drive Performance Test(s):");
+  double rate = 0;
+  ASSERT_EQ(sscanf(lines[1].c_str(), "Transfer Rate (C:)\t%lf MB/Sec", &rate), 1) << lines[1];
+  EXPECT_GT(rate, 0);
+  double ms = 0;
+  bool timed = sscanf(lines[2].c_str(), "Average Access Time (C:)\t%lf ms", &ms) == 1;
+  if (timed) {
+    EXPECT_GT(ms, 0);
+  } else {
+    // A disk that cannot be read raw (Wine) is a failed measurement.
+    EXPECT_EQ(lines[2], "Average Access Time (C:)\tFAILED");
+  }
+  EXPECT_EQ(result, timed ? 0u : 1u);
+  if (!timed) EXPECT_EQ(lines[3], "Found Error(s).");
+  EXPECT_EQ(lines.back(), "");
+  EXPECT_EQ(lines.size(), timed ? 4u : 5u) << file;
+  EXPECT_TRUE(NoTestFolderOn(L"C:\\"));
+}
+
+TEST_F(FenwoldModule, BenchmarkWithoutASeriesFileWritesNone) {
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"BaseLoop", 50);
+  std::wstring bnh = SuitePath(L"BNCHMARK.BNH");
+  ::DeleteFileW(bnh.c_str());
+  Run(L"fenwold.mod", L"-AutoRun -Bench");
+  EXPECT_EQ(::GetFileAttributesW(bnh.c_str()), INVALID_FILE_ATTRIBUTES);
+}
