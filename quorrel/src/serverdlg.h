@@ -4,12 +4,16 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "appkit/dialog.h"
 
 namespace quorrel {
+
+class CTest;
+class CIni;
 
 class CQuorrelServerDlg : public appkit::Dialog {
  public:
@@ -19,6 +23,9 @@ class CQuorrelServerDlg : public appkit::Dialog {
   const std::string& DmiCheckLine() const { return dmiLine_; }
   // Workers that have not ended yet (for tests and shut-down).
   size_t RunningWorkers();
+  // The information and configuration-file sheets (nullptr when not made).
+  CTest* InfoSheet() const { return infoSheet_.get(); }
+  CIni* IniSheet() const { return iniSheet_.get(); }
 
  protected:
   BOOL OnInit() override;
@@ -49,6 +56,11 @@ class CQuorrelServerDlg : public appkit::Dialog {
   int checkerTicks_ = 0;
   bool closing_ = false;
   std::vector<HANDLE> workers_;
+  // Sheets for people, shown and hidden by the window commands.
+  void CreateSheets();
+  void DestroySheets();
+  std::unique_ptr<CTest> infoSheet_;
+  std::unique_ptr<CIni> iniSheet_;
 };
 
 }  // namespace quorrel
