@@ -89,6 +89,11 @@ TEST_F(ServerSheets, TheInformationSheetOpensAndClosesByCommandAndButton) {
   ASSERT_EQ(pages.size(), 13u);
   EXPECT_TRUE(::IsWindowVisible(pages[0]));
   HWND list = ::GetDlgItem(pages[0], 1037);
+  // Sized around its pages, the list with room for its lines.
+  RECT lr{};
+  ::GetWindowRect(list, &lr);
+  EXPECT_GT(lr.right - lr.left, 300);
+  EXPECT_GT(lr.bottom - lr.top, 150);
   std::vector<std::wstring> lines;
   ASSERT_TRUE(PumpUntil([&] { return (lines = ListBoxLines(list)).size() > 2; }, 30000));
   EXPECT_EQ(lines[0].rfind(L"[Last Updated: ", 0), 0u) << lines[0];
@@ -128,6 +133,10 @@ TEST_F(ServerSheets, TheConfigurationFileSheetListsTheFilesAndOpensTheEditor) {
   std::vector<HWND> pages = Pages(sheet);
   ASSERT_EQ(pages.size(), 6u);
   EXPECT_TRUE(::IsWindowVisible(pages[0]));
+  RECT lr{};
+  ::GetWindowRect(::GetDlgItem(pages[0], 1208), &lr);
+  EXPECT_GT(lr.right - lr.left, 300);
+  EXPECT_GT(lr.bottom - lr.top, 150);
   std::wstring path = GetText(::GetDlgItem(pages[0], 1209));
   EXPECT_EQ(lstrcmpiW(path.c_str(), winIni.c_str()), 0) << path;
   EXPECT_EQ(ListBoxLines(::GetDlgItem(pages[0], 1208)), FileLines(winIni));
