@@ -100,6 +100,13 @@ TEST_F(ServerSheets, TheInformationSheetOpensAndClosesByCommandAndButton) {
   std::vector<std::wstring> file = FileLines(TestBinDir() + L"KytSUM.IFO");
   ASSERT_FALSE(file.empty());
   EXPECT_EQ(lines[1], file[0]);
+  // The health monitor's word reaches the Summary page: its line follows
+  // the file's lines; other words of that message change nothing.
+  const UINT monitor = ::RegisterWindowMessageW(suite::kDrelmakMessage);
+  ::PostMessageW(pages[0], monitor, 2, 5);
+  ::PostMessageW(pages[0], monitor, 1, 3);
+  ASSERT_TRUE(PumpUntil([&] { return ListBoxLines(list).size() == lines.size() + 1; }, 5000));
+  EXPECT_EQ(ListBoxLines(list).back(), L"Hardware Corvith:\t3 inputs reach limits.");
   // The DMI Info button belongs to the BIOS page alone.
   EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(pages[0], 1052)));
 
