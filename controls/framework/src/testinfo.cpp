@@ -123,11 +123,23 @@ bool CTestInfo::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
 }
 
 BOOL CTestInfo::OnSetActive() {
+  if (runner_.InfoStyle().clearWhenLeft) {
+    ShowItem(IDC_INFO_ICON, true);
+    ShowItem(IDC_INFO_TEXT, true);
+  }
   RequestInfo(true);
   ResizeControls();
   return TRUE;
 }
 
-BOOL CTestInfo::OnKillActive() { return waiting_ ? FALSE : TRUE; }
+BOOL CTestInfo::OnKillActive() {
+  if (waiting_) return FALSE;
+  if (runner_.InfoStyle().clearWhenLeft) {
+    SendItem(IDC_INFO_LIST, LB_RESETCONTENT);
+    ShowItem(IDC_INFO_ICON, false);
+    ShowItem(IDC_INFO_TEXT, false);
+  }
+  return TRUE;
+}
 
 }  // namespace ctlfw

@@ -53,6 +53,7 @@ ctlfw::InfoPageStyle CMurrickRunner::InfoStyle() const {
   style.lastUpdatedId = IDS_MURRICK_LAST_UPDATED;
   // As long as the server's writers wait for it.
   style.readerMutexWaitMs = 15000;
+  style.clearWhenLeft = true;
   return style;
 }
 

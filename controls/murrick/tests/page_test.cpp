@@ -159,8 +159,10 @@ TEST_F(ViewerPages, EachPageAsksForItsCategoryAndListsItsFile) {
   EXPECT_EQ(lines[3], L"Windows Version:\t6.1");
   EXPECT_EQ(runner.ActivePageList(), ::GetDlgItem(Page(0)->hwnd(), IDC_INFO_LIST));
 
-  // The fifth tab on NT is the video page.
+  // The fifth tab on NT is the video page. The page left keeps nothing.
   ASSERT_TRUE(runner.GetSheet()->SetActivePage(4));
+  EXPECT_TRUE(Lines(0).empty());
+  EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(Page(0)->hwnd(), IDC_INFO_ICON)));
   ASSERT_TRUE(server->WaitForRequest(5000, &r));
   EXPECT_EQ(r.category, 7u);
   EXPECT_TRUE(r.reuse);
@@ -176,6 +178,15 @@ TEST_F(ViewerPages, EachPageAsksForItsCategoryAndListsItsFile) {
   EXPECT_EQ(r.category, 7u);
   EXPECT_FALSE(r.reuse);
   ASSERT_TRUE(testsupport::PumpUntil([&] { return !Page(4)->Waiting(); }, 10000));
+
+  // Back on the first page: asked again, listed again.
+  ASSERT_TRUE(runner.GetSheet()->SetActivePage(0));
+  EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(Page(0)->hwnd(), IDC_INFO_ICON)));
+  ASSERT_TRUE(server->WaitForRequest(5000, &r));
+  EXPECT_EQ(r.category, 0u);
+  EXPECT_TRUE(r.reuse);
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return !Page(0)->Waiting(); }, 10000));
+  EXPECT_EQ(Lines(0).size(), 4u);
   EXPECT_TRUE(runner.Cleanup());
 }
 

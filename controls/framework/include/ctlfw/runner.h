@@ -47,6 +47,9 @@ struct InfoPageStyle {
   DWORD replyDeadlineMs = 120000;
   // How long a reader waits for the server's mutex before it reads anyway.
   DWORD readerMutexWaitMs = 30000;
+  // A page that is left empties its list and hides its icon and text (it
+  // asks again when it comes back).
+  bool clearWhenLeft = false;
 };
 
 // How one Information page of a sheet looks: its icon, its text, the tab's
