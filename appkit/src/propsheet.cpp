@@ -97,11 +97,19 @@ BOOL TabbedSheet::OnInit() {
   HFONT font = reinterpret_cast<HFONT>(::SendMessageW(self, WM_GETFONT, 0, 0));
   if (tab_ && font) ::SendMessageW(tab_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
+  // A sheet of its own (not inside another window) takes the size its
+  // largest page asks for.
+  const bool ownWindow = !(::GetWindowLongW(self, GWL_STYLE) & WS_CHILD);
+  LONG pageW = 0, pageH = 0;
   for (size_t i = 0; i < pages_.size(); ++i) {
     SheetPage* page = pages_[i];
     page->sheet_ = this;
     page->CreateModeless(self);
     if (HWND ph = page->hwnd()) {
+      RECT pr{};
+      ::GetWindowRect(ph, &pr);
+      pageW = std::max(pageW, pr.right - pr.left);
+      pageH = std::max(pageH, pr.bottom - pr.top);
       // A page is a plain child inside the tab's area, whatever frame its
       // template asks for; its caption is the tab text.
       LONG st = ::GetWindowLongW(ph, GWL_STYLE);
@@ -118,6 +126,7 @@ BOOL TabbedSheet::OnInit() {
     item.pszText = title.data();
     ::SendMessageW(tab_, TCM_INSERTITEMW, (WPARAM)i, reinterpret_cast<LPARAM>(&item));
   }
+  if (ownWindow && tab_ && pageW > 0 && pageH > 0) FitToPages(pageW, pageH);
   // Pages start in the tab's display area and lie above the tab control.
   RECT tr{};
   ::GetWindowRect(tab_, &tr);
@@ -133,6 +142,22 @@ BOOL TabbedSheet::OnInit() {
   if (!pages_.empty()) ShowPage(std::clamp(start_, 0, (int)pages_.size() - 1));
   // A sheet inside another window does not take the focus when it appears.
   return FALSE;
+}
+
+void TabbedSheet::FitToPages(LONG pageW, LONG pageH) {
+  HWND self = hwnd();
+  RECT tabRect{0, 0, pageW, pageH};
+  ::SendMessageW(tab_, TCM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&tabRect));
+  LONG tabW = tabRect.right - tabRect.left, tabH = tabRect.bottom - tabRect.top;
+  RECT frame{0, 0, 4 + tabW + kInsideMargin, 4 + tabH + kInsideMargin};
+  ::AdjustWindowRectEx(&frame, (DWORD)::GetWindowLongW(self, GWL_STYLE), FALSE,
+                       (DWORD)::GetWindowLongW(self, GWL_EXSTYLE));
+  LONG w = frame.right - frame.left, h = frame.bottom - frame.top;
+  RECT work{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  ::SetWindowPos(self, nullptr, work.left + std::max(0L, (work.right - work.left - w) / 2),
+                 work.top + std::max(0L, (work.bottom - work.top - h) / 2), w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(tab_, nullptr, 4, 4, tabW, tabH, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TabbedSheet::LayoutPages() {

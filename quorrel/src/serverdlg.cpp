@@ -10,6 +10,7 @@
 #include "appkit/threads.h"
 #include "format.h"
 #include "gather.h"
+#include "infosheet.h"
 #include "module.h"
 #include "resource.h"
 #include "selftest.h"
@@ -56,6 +57,24 @@ CQuorrelServerDlg::CQuorrelServerDlg(HINSTANCE resources, const std::wstring& mo
 
 CQuorrelServerDlg::~CQuorrelServerDlg() {
   if (hwnd()) OnClose();
+  DestroySheets();
+}
+
+void CQuorrelServerDlg::CreateSheets() {
+  if (!iniSheet_) {
+    iniSheet_ = std::make_unique<CIni>(Module().resources, hwnd(), WindowsDirectory(), SystemDirectory());
+    if (!iniSheet_->CreateHidden()) iniSheet_.reset();
+  }
+  if (!infoSheet_) {
+    infoSheet_ = std::make_unique<CTest>(Module().resources, hwnd(), moduleDir_, &dmiLine_);
+    if (!infoSheet_->CreateHidden()) infoSheet_.reset();
+  }
+}
+
+// The pages' readers are joined before the sheets go.
+void CQuorrelServerDlg::DestroySheets() {
+  infoSheet_.reset();
+  iniSheet_.reset();
 }
 
 BOOL CQuorrelServerDlg::OnInit() {
@@ -69,6 +88,7 @@ BOOL CQuorrelServerDlg::OnInit() {
   if (icon_) ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, (LPARAM)icon_);
   PrepareGatherers();
   CreateDmiSheet();
+  CreateSheets();
   if (requestMsg_) ::PostMessageW(hwnd(), requestMsg_, suite::INFO_REPLY_READY, 0);
   BuildMciDeviceList();
   return TRUE;
@@ -124,19 +144,24 @@ bool CQuorrelServerDlg::OnCommand(int id, int code, HWND ctl) {
     case IDCANCEL:
       // Enter and Esc neither close nor hide the server.
       return true;
+    case IDC_SHOW_QUORREL:
+      if (infoSheet_) infoSheet_->Show();
+      return true;
+    case IDC_HIDE_QUORREL:
+      if (infoSheet_) infoSheet_->Hide();
+      return true;
+    case IDC_SHOW_INI:
+      if (iniSheet_) iniSheet_->Show();
+      return true;
+    case IDC_HIDE_INI:
+      if (iniSheet_) iniSheet_->Hide();
+      return true;
     case IDC_SHOW_DMI:
     case IDC_SHOW_DMI_FROM_PAGE:
       ShowDmiSheet();
       return true;
     case IDC_HIDE_DMI:
       HideDmiSheet();
-      return true;
-    case IDC_SHOW_QUORREL:
-    case IDC_HIDE_QUORREL:
-    case IDC_SHOW_INI:
-    case IDC_HIDE_INI:
-      // The information, DMI and configuration-file sheets are not part of
-      // this server yet; their commands do nothing.
       return true;
     default:
       return false;
@@ -160,9 +185,14 @@ bool CQuorrelServerDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* resul
         HideDmiSheet();
         return true;
       case suite::INFO_CMD_SHOW_SHEET:
+        if (infoSheet_) infoSheet_->Show();
+        return true;
       case suite::INFO_CMD_HIDE_SHEET:
+        if (infoSheet_) infoSheet_->Hide();
+        return true;
       case suite::INFO_CMD_SHOW_INI:
-        return true;  // no sheets yet
+        if (iniSheet_) iniSheet_->Show();
+        return true;
       default:
         break;
     }
@@ -268,6 +298,8 @@ void CQuorrelServerDlg::JoinWorkers() {
 void CQuorrelServerDlg::OnClose() {
   if (closing_) return;
   closing_ = true;
+  // The sheets' readers end before the workers and the mutex go.
+  DestroySheets();
   // Workers that still wait for the mutex give up; the others finish their
   // file. Only then do the mutex and the gatherers' libraries go.
   SignalWorkersToStop();

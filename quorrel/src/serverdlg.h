@@ -13,6 +13,9 @@
 
 namespace quorrel {
 
+class CTest;
+class CIni;
+
 class CQuorrelServerDlg : public appkit::Dialog {
  public:
   CQuorrelServerDlg(HINSTANCE resources, const std::wstring& moduleDir);
@@ -22,6 +25,9 @@ class CQuorrelServerDlg : public appkit::Dialog {
   CDMI* DmiSheet() const { return dmiSheet_.get(); }
   // Workers that have not ended yet (for tests and shut-down).
   size_t RunningWorkers();
+  // The information and configuration-file sheets (nullptr when not made).
+  CTest* InfoSheet() const { return infoSheet_.get(); }
+  CIni* IniSheet() const { return iniSheet_.get(); }
 
  protected:
   BOOL OnInit() override;
@@ -56,6 +62,11 @@ class CQuorrelServerDlg : public appkit::Dialog {
   bool closing_ = false;
   std::vector<HANDLE> workers_;
   std::unique_ptr<CDMI> dmiSheet_;
+  // Sheets for people, shown and hidden by the window commands.
+  void CreateSheets();
+  void DestroySheets();
+  std::unique_ptr<CTest> infoSheet_;
+  std::unique_ptr<CIni> iniSheet_;
 };
 
 }  // namespace quorrel

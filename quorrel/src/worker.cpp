@@ -169,6 +169,23 @@ void DiscardInfoFile(const wchar_t* path, const wchar_t* aside) {
 
 }  // namespace
 
+// Puts a new file in place of the old one. A reader still holding the old
+// file (readers open it sharing deletion) does not stop this: the old file
+// is renamed onto a temporary name of ours and deleted there, which takes
+// effect once that reader lets go.
+static bool ReplaceInfoFile(const wchar_t* temp, const wchar_t* path, const std::wstring& dir) {
+  if (::MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING)) return true;
+  wchar_t aside[MAX_PATH] = {};
+  if (::GetTempFileNameW(dir.c_str(), kInfoTempPrefix, 0, aside) == 0) return false;
+  if (!::MoveFileExW(path, aside, MOVEFILE_REPLACE_EXISTING)) {
+    ::DeleteFileW(aside);
+    return false;
+  }
+  bool placed = ::MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING) != FALSE;
+  ::DeleteFileW(aside);
+  return placed;
+}
+
 bool WriteInfoFile(const wchar_t* path, unsigned category, const GatherContext& ctx) {
   std::wstring dir = DirectoryOf(path);
   wchar_t temp[MAX_PATH] = {};
@@ -178,7 +195,7 @@ bool WriteInfoFile(const wchar_t* path, unsigned category, const GatherContext& 
     FileSink file;
     if (file.Create(temp)) {
       WriteCategory(file, category, ctx);
-      done = file.Close() && ::MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING);
+      done = file.Close() && ReplaceInfoFile(temp, path, dir);
     }
   }
   if (!done) DiscardInfoFile(path, haveTemp ? temp : nullptr);

@@ -88,6 +88,9 @@ class TabbedSheet : public Dialog {
   void LayoutPages();
 
  private:
+  // Sizes a sheet of its own around pages of `pageW` x `pageH` pixels and
+  // centres it on the work area.
+  void FitToPages(LONG pageW, LONG pageH);
   void ShowPage(int index);
 
   std::wstring caption_;

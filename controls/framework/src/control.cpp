@@ -91,12 +91,16 @@ BOOL CTestCtrl::Init(const std::string& cmdLine) {
   return ok;
 }
 
-BOOL CTestCtrl::SetProp(const std::string& name, const std::string& value) { return runner_.SetProp(name, value); }
+BOOL CTestCtrl::SetProp(const std::string& name, const std::string& value) {
+  runner_.ServeOwnSheet();
+  return runner_.SetProp(name, value);
+}
 BOOL CTestCtrl::DoTest(const std::string&) { return runner_.DoTest(); }
 BOOL CTestCtrl::IsRunning() { return runner_.IsRunning(); }
 BOOL CTestCtrl::Abort() { return runner_.Abort(); }
 
 std::string CTestCtrl::GetProp(const std::string& name) {
+  runner_.ServeOwnSheet();
   HWND list = runner_.ActivePageList();
   if (list && !::IsWindow(list)) list = nullptr;
   ListBoxLines lines(list);

@@ -20,6 +20,8 @@ InfoClient& CTestInfo::Client() {
     const char* base = category >= 0 && category < (int)suite::INFO_CATEGORY_COUNT ? suite::kInfoFileBase[category] : "";
     client_ = std::make_unique<InfoClient>((unsigned)category, base);
     client_->SetLines(runner_.InfoStyle().lines);
+    client_->SetReplyDeadline(runner_.InfoStyle().replyDeadlineMs);
+    client_->SetMutexWait(runner_.InfoStyle().readerMutexWaitMs);
     client_->SetThreadStarter(&StartWorker);
     client_->OnWaitChanged([this](bool on) {
       waiting_ = on;

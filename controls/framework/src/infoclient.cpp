@@ -7,6 +7,9 @@
 
 #include <commctrl.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,9 +20,6 @@
 namespace ctlfw {
 
 namespace {
-// No reply after this long means none will come (the server's writer gives
-// up its mutex wait after 15 s, a reader after 30 s).
-const DWORD kReplyDeadlineMs = 120000;
 const UINT kListDefaultErase = 101;  // WM_COMMAND id understood by the information list
 
 void AddLine(HWND list, const std::string& line) {
@@ -78,6 +78,19 @@ std::wstring ReadInfoDirectory() {
   return dir;
 }
 
+std::vector<int> InfoCategoryTabStops(int category) {
+  switch (category) {
+    case suite::INFO_PCI:
+      return {70, 140, 210, 280};
+    case suite::INFO_NETWORK:
+      return {90, 180, 270, 360};
+    case suite::INFO_PRINTER:
+      return {70, 160, 250, 340};
+    default:
+      return {170, 260, 350, 440};
+  }
+}
+
 int NextWaitProgress(int previous) { return previous >= 100 ? 10 : previous + 2; }
 
 void ShowInfoWaitProgress(HWND page, bool on) {
@@ -108,7 +121,8 @@ DWORD WINAPI ReadInfoFileThread(LPVOID param) {
     bool owned = false, failed = false, cancelled = false;
     if (rec->mutex) {
       HANDLE waits[2] = {rec->mutex, rec->cancel};
-      DWORD r = ::WaitForMultipleObjects(rec->cancel ? 2 : 1, waits, FALSE, 30000);
+      DWORD r = ::WaitForMultipleObjects(rec->cancel ? 2 : 1, waits, FALSE,
+                                         rec->mutexWaitMs ? rec->mutexWaitMs : 30000);
       if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED_0) owned = true;  // abandoned: ours all the same
       else if (r == WAIT_OBJECT_0 + 1) cancelled = true;
       else if (r == WAIT_FAILED) failed = true;
@@ -116,16 +130,23 @@ DWORD WINAPI ReadInfoFileThread(LPVOID param) {
     if (!failed && !cancelled) {
       ::SendMessageW(rec->list, LB_RESETCONTENT, 0, 0);
       std::string header;
-      HANDLE f = ::CreateFileW(rec->path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      // One handle for the time and the text, shared for reading, writing
+      // and deleting: the server replaces a file by renaming a new one onto
+      // it, which must never fail because a reader still holds the old one.
+      FILE* in = nullptr;
+      HANDLE f = ::CreateFileW(rec->path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
       if (f != INVALID_HANDLE_VALUE) {
         FILETIME written{}, local{};
         SYSTEMTIME st{};
         if (::GetFileTime(f, nullptr, nullptr, &written) && ::FileTimeToLocalFileTime(&written, &local) &&
             ::FileTimeToSystemTime(&local, &st))
           header = FormatLastUpdatedHeader(rec->header, st);
-        ::CloseHandle(f);
+        int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(f), _O_RDONLY | _O_TEXT);
+        if (fd < 0) ::CloseHandle(f);
+        else if (!(in = ::_fdopen(fd, "rt"))) ::_close(fd);
       }
-      if (FILE* in = ::_wfopen(rec->path, L"rt")) {
+      if (in) {
         if (!header.empty()) AddLine(rec->list, header);
         std::string line;
         bool inVideo = false;
@@ -230,6 +251,7 @@ bool InfoClient::StartReading() {
   rec->cancel = cancel_;
   std::snprintf(rec->header, sizeof(rec->header), "%s", headerLabel_.c_str());
   rec->lines = lines_;
+  rec->mutexWaitMs = mutexWaitMs_;
   HANDLE t = startThread_ ? startThread_(&ReadInfoFileThread, rec)
                           : ::CreateThread(nullptr, 0, &ReadInfoFileThread, rec, 0, nullptr);
   if (!t) {
@@ -245,7 +267,7 @@ void InfoClient::OnWaitTick() {
   if (!waiting_) return;
   Reap();
   bool serverGone = !server_ || !::IsWindow(server_);
-  if ((serverGone && readers_.empty()) || ::GetTickCount() - waitStart_ > kReplyDeadlineMs) {
+  if ((serverGone && readers_.empty()) || ::GetTickCount() - waitStart_ > replyDeadlineMs_) {
     if (list_) ::SendMessageW(list_, WM_COMMAND, kListDefaultErase, 1);
     SetWaiting(false);
   }

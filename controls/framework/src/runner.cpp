@@ -134,8 +134,33 @@ BOOL TestRunner::Init(HWND controlWindow, const std::string& cmdLine) {
 
   control_ = controlWindow;
   sheet_ = std::make_unique<CTest>(*this, CreateTestPage(), !switches_.autoRun);
-  if (!created_) created_ = sheet_->Create(controlWindow, WS_CHILD | WS_VISIBLE, 0);
+  if (!created_) {
+    // A control that no container placed (a script's object) has no window:
+    // its sheet becomes a window of its own.
+    created_ = controlWindow ? sheet_->Create(controlWindow, WS_CHILD | WS_VISIBLE, 0)
+                             : sheet_->Create(nullptr, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 0);
+  }
   return TRUE;
+}
+
+void TestRunner::ServeOwnSheet() {
+  if (!sheet_ || !created_ || control_ || !sheet_->hwnd()) return;
+  // Such a host runs no message loop while it calls us: what is waiting for
+  // the sheet and its pages (server replies, readers' list messages,
+  // timers) is handled here, at each call.
+  MSG msg;
+  for (int n = 0; n < 1000 && ::PeekMessageW(&msg, sheet_->hwnd(), 0, 0, PM_REMOVE); ++n) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  // Page windows are the sheet's descendants, but messages for them may not
+  // be picked by the sheet's filter everywhere.
+  for (auto& info : sheet_->InfoPages()) {
+    for (int n = 0; n < 1000 && info->hwnd() && ::PeekMessageW(&msg, info->hwnd(), 0, 0, PM_REMOVE); ++n) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
 }
 
 BOOL TestRunner::SetProp(const std::string& name, const std::string& value) {
@@ -145,7 +170,7 @@ BOOL TestRunner::SetProp(const std::string& name, const std::string& value) {
 }
 
 BOOL TestRunner::ResizeSheet(int cx, int cy) {
-  SheetRect r = SheetRectFor(cx, cy);
+  SheetRect r = SheetPlacement(cx, cy);
   HWND sheet = sheet_->hwnd();
   ::SetWindowPos(sheet, nullptr, r.x, r.y, r.cx, r.cy, SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE);
   for (auto& info : sheet_->InfoPages()) info->ResizeControls();

@@ -1,5 +1,8 @@
 #include "ctlfw/sheet.h"
 
+#include <commctrl.h>
+
+#include "appkit/text.h"
 #include "ctlfw/runner.h"
 #include "ctlfw/testinfo.h"
 #include "ctlfw/testpage.h"
@@ -34,6 +37,16 @@ BOOL CTest::OnInit() {
   ::SetWindowLongW(self, GWL_EXSTYLE, ::GetWindowLongW(self, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
   // The server does not run: nullptr, readers then read without waiting.
   mutex_ = ::OpenMutexW(MUTEX_ALL_ACCESS, FALSE, suite::kQuorrelMessage);
+  // Tabs of pages that name their own text (a viewer's categories).
+  for (auto& info : infos_) {
+    UINT tabText = runner_.InfoLook(info->Category()).tabTextId;
+    std::wstring text = tabText ? appkit::LoadStr(tabText, runner_.Resources()) : std::wstring();
+    if (text.empty()) continue;
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = &text[0];
+    ::SendMessageW(TabControl(), TCM_SETITEMW, (WPARAM)PageIndex(info.get()), reinterpret_cast<LPARAM>(&item));
+  }
   if (HICON icon = ::LoadIconW(runner_.Resources(), MAKEINTRESOURCEW(runner_.IconId())))
     ::SendMessageW(self, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
   if (HWND parent = ::GetParent(self)) {

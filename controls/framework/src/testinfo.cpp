@@ -36,16 +36,16 @@ BOOL CTestInfo::OnInit() {
   if (!list_.hwnd()) list_.Attach(hwnd(), IDC_INFO_LIST);
   waiting_ = false;
   ShowWaitProgress(false);
-  std::wstring text = appkit::LoadStr(runner_.InfoTextId(), runner_.Resources());
-  if (HICON icon = ::LoadIconW(runner_.Resources(), MAKEINTRESOURCEW(runner_.IconId())))
+  InfoPageLook look = runner_.InfoLook(category_);
+  std::wstring text = appkit::LoadStr(look.textId, runner_.Resources());
+  if (HICON icon = ::LoadIconW(runner_.Resources(), MAKEINTRESOURCEW(look.iconId)))
     SendItem(IDC_INFO_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon));
   if (!text.empty()) SetItemText(IDC_INFO_TEXT, text);
   if (!runner_.InfoHasFreeMemory()) {
     EnableItem(IDC_INFO_FREEMEM, false);
     ShowItem(IDC_INFO_FREEMEM, false);
   }
-  std::vector<int> stops = runner_.InfoStyle().tabStops;
-  list_.SetTabStops((int)stops.size(), stops.data());
+  list_.SetTabStops((int)look.tabStops.size(), look.tabStops.data());
   initialised_ = true;
   return TRUE;
 }
@@ -123,11 +123,23 @@ bool CTestInfo::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
 }
 
 BOOL CTestInfo::OnSetActive() {
+  if (runner_.InfoStyle().clearWhenLeft) {
+    ShowItem(IDC_INFO_ICON, true);
+    ShowItem(IDC_INFO_TEXT, true);
+  }
   RequestInfo(true);
   ResizeControls();
   return TRUE;
 }
 
-BOOL CTestInfo::OnKillActive() { return waiting_ ? FALSE : TRUE; }
+BOOL CTestInfo::OnKillActive() {
+  if (waiting_) return FALSE;
+  if (runner_.InfoStyle().clearWhenLeft) {
+    SendItem(IDC_INFO_LIST, LB_RESETCONTENT);
+    ShowItem(IDC_INFO_ICON, false);
+    ShowItem(IDC_INFO_TEXT, false);
+  }
+  return TRUE;
+}
 
 }  // namespace ctlfw

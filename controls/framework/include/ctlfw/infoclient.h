@@ -35,6 +35,9 @@ bool BuildInfoFilePath(const std::wstring& dir, const std::string& base, std::ws
 // The server's directory as published in "ModulePath"; "" when missing,
 // relative or too long for the information files' paths.
 std::wstring ReadInfoDirectory();
+// The four tab stops of the list of an information page that shows one
+// category among many (the viewer's and the server's sheets).
+std::vector<int> InfoCategoryTabStops(int category);
 // Progress bar position after one tick of the wait display.
 int NextWaitProgress(int previous);
 
@@ -58,6 +61,7 @@ struct InfoReaderRecord {
   HANDLE cancel;  // set when the page goes: stop waiting and listing
   char header[128];
   InfoLines lines;
+  DWORD mutexWaitMs;  // 0: the default 30 s
 };
 DWORD WINAPI ReadInfoFileThread(LPVOID record);
 
@@ -81,6 +85,10 @@ class InfoClient {
   using ThreadStarter = std::function<HANDLE(LPTHREAD_START_ROUTINE, void*)>;
   void SetThreadStarter(ThreadStarter fn) { startThread_ = std::move(fn); }
   void SetLines(InfoLines lines) { lines_ = lines; }
+  // How long a request may stay unanswered before the page stops waiting.
+  void SetReplyDeadline(DWORD ms) { replyDeadlineMs_ = ms; }
+  // How long a reader waits for the server's mutex (then it reads anyway).
+  void SetMutexWait(DWORD ms) { mutexWaitMs_ = ms; }
 
   // Posts a request (bit 31 when `reuse`); true when the page now waits.
   bool Request(bool reuse);
@@ -113,6 +121,8 @@ class InfoClient {
   std::wstring path_;
   std::string headerLabel_ = "Last Updated:";
   InfoLines lines_ = InfoLines::AllButComments;
+  DWORD replyDeadlineMs_ = 120000;
+  DWORD mutexWaitMs_ = 30000;
   bool waiting_ = false;
   DWORD waitStart_ = 0;
   HWND server_ = nullptr;

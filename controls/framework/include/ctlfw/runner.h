@@ -43,6 +43,22 @@ struct InfoPageStyle {
   std::vector<int> tabStops{145, 260, 350, 440};
   UINT lastUpdatedId = IDS_LAST_UPDATED;  // "Last Updated:"
   InfoLines lines = InfoLines::AllButComments;
+  // A page that has no answer this long after its request stops waiting.
+  DWORD replyDeadlineMs = 120000;
+  // How long a reader waits for the server's mutex before it reads anyway.
+  DWORD readerMutexWaitMs = 30000;
+  // A page that is left empties its list and hides its icon and text (it
+  // asks again when it comes back).
+  bool clearWhenLeft = false;
+};
+
+// How one Information page of a sheet looks: its icon, its text, the tab's
+// text (0: the template's caption) and the list's tab stops.
+struct InfoPageLook {
+  UINT iconId;
+  UINT textId;
+  UINT tabTextId;
+  std::vector<int> tabStops;
 };
 
 // Resource ids of the check list's state pictures.
@@ -75,6 +91,9 @@ class TestRunner {
   BOOL DoTest();
   BOOL IsRunning();
   BOOL Abort();
+  // Handles what waits for a sheet that has no control window around it
+  // (see Init); nothing otherwise.
+  void ServeOwnSheet();
   // The sheet caption (ANSI).
   std::string Title() const;
   // The result list that GetProp "count" and "line:" read: list 1004 when the
@@ -130,6 +149,13 @@ class TestRunner {
   // viewer shows many, a test control one).
   virtual std::vector<int> InfoCategories() const { return {InfoCategory()}; }
   virtual InfoPageStyle InfoStyle() const { return {}; }
+  // The page of `category`; by default every page looks alike.
+  virtual InfoPageLook InfoLook(int category) const {
+    (void)category;
+    return {IconId(), InfoTextId(), 0, InfoStyle().tabStops};
+  }
+  // Where SetProp "Size" puts the sheet in the control.
+  virtual SheetRect SheetPlacement(int cx, int cy) const { return SheetRectFor(cx, cy); }
   virtual CheckPictures CheckListPictures() const { return {}; }
   // Whether the Information page offers the Free Memory button.
   virtual bool InfoHasFreeMemory() const { return false; }

@@ -1,0 +1,5 @@
+// Murrick, the information viewer control: one module of the suite.
+#include "ctlfw/control.h"
+#include "runner.h"
+
+CTLFW_CONTROL_MODULE(suite::Control(suite::kCtlMurrick), CMurrickRunner)
