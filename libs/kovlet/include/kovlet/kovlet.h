@@ -5,7 +5,8 @@
 // Both walk the buffer word by word from its start, `accesses` 32-bit
 // accesses in all, wrapping at the end of the block (block size in KB). The
 // walk is timed with QueryPerformanceCounter and repeated until the timed
-// work lasts long enough to trust; the answer is MB/s (1 MB = 1,000,000
+// work lasts long enough to trust (the quickest of three such walks counts);
+// the answer is MB/s (1 MB = 1,000,000
 // bytes). A call that cannot measure (no buffer, an empty block, no accesses,
 // no usable clock) answers 0.0: never an infinite or not-a-number value.
 #pragma once
