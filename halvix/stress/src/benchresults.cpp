@@ -122,8 +122,9 @@ void CBenchResultsDlg::LoadResultFile(const std::wstring& path, int column) {
     return;
   }
   std::vector<std::string> lines = ResultLines(bytes);
+  auto trace = [](const std::string& text) { ::OutputDebugStringA(text.c_str()); };
   if (column == 0) {
-    defaults_ = ReadDefaults(lines, rows_);
+    defaults_ = ReadDefaults(lines, rows_, trace);
     for (size_t r = 0; r < rows_.size(); ++r) {
       LVITEMW item{};
       item.mask = LVIF_PARAM;
@@ -133,7 +134,7 @@ void CBenchResultsDlg::LoadResultFile(const std::wstring& path, int column) {
     }
     return;
   }
-  ResultColumn c = ReadResults(lines, rows_, defaults_);
+  ResultColumn c = ReadResults(lines, rows_, defaults_, trace);
   for (size_t r = 0; r < rows_.size(); ++r) {
     std::wstring text = appkit::Widen(c.cells[r]);
     ListView_SetItemText(list, (int)r, column, const_cast<wchar_t*>(text.c_str()));

@@ -107,13 +107,16 @@ bool Scored(RowKind k) { return k == RowKind::Scored || k == RowKind::Inverted |
 
 }  // namespace
 
-std::vector<long> ReadDefaults(const std::vector<std::string>& lines, const std::vector<ResultRow>& rows) {
+std::vector<long> ReadDefaults(const std::vector<std::string>& lines, const std::vector<ResultRow>& rows,
+                               const RowTrace& trace) {
   std::vector<long> defaults(rows.size(), 0);
   WalkRows(lines, rows, [&](int row, const std::string& line, bool description) {
+    if (trace) trace(line + "\n");
     if (description || !Scored(rows[row].kind)) return;
     size_t tab = line.find('\t');
     double v = 0;
     if (tab == std::string::npos || !LeadingNumber(line.substr(tab + 1), &v)) return;
+    if (trace) trace(line.substr(tab + 1) + "<<<\n");
     double scaled = std::trunc(v * 100.0);
     // A default that is no usable positive figure leaves the row unscored.
     defaults[row] = std::isfinite(scaled) && scaled >= 1 && v <= kMaxFigure ? (long)std::min(scaled, 2e9) : 0;
@@ -122,11 +125,12 @@ std::vector<long> ReadDefaults(const std::vector<std::string>& lines, const std:
 }
 
 ResultColumn ReadResults(const std::vector<std::string>& lines, const std::vector<ResultRow>& rows,
-                         const std::vector<long>& defaults) {
+                         const std::vector<long>& defaults, const RowTrace& trace) {
   ResultColumn c;
   c.cells.assign(rows.size(), std::string());
   std::vector<bool> seen(rows.size(), false);
   WalkRows(lines, rows, [&](int row, const std::string& line, bool description) {
+    if (trace) trace(line + "\n");
     size_t tab = line.find('\t');
     std::string value = description ? line : tab == std::string::npos ? std::string() : line.substr(tab + 1);
     if (value.size() > kMaxCellText) value.resize(kMaxCellText);

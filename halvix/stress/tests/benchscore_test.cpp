@@ -160,6 +160,19 @@ TEST(BenchScore, RowsTakeTheirTextsFromTheirSections) {
   EXPECT_EQ(d.score, "100.00");
 }
 
+TEST(BenchScore, LinesThatNameRowsAreTraced) {
+  std::string seen;
+  auto rows = ResultRows(true);
+  auto d = ReadDefaults(ResultLines(kDefaults), rows, [&](const std::string& t) { seen += t; });
+  EXPECT_NE(seen.find("Dhrystone:\t200.0 K Dhrystones/Sec\n200.0 K Dhrystones/Sec<<<\n"), std::string::npos);
+  EXPECT_NE(seen.find("Default system\n"), std::string::npos);
+  EXPECT_EQ(seen.find("4K Blocks"), std::string::npos);
+  seen.clear();
+  ReadResults(ResultLines(ResultsFile(Figures())), rows, d, [&](const std::string& t) { seen += t; });
+  EXPECT_NE(seen.find("Memory Read Average:\t150.00 MB/Sec\n"), std::string::npos);
+  EXPECT_EQ(seen.find("<<<"), std::string::npos);
+}
+
 TEST(BenchScore, HostileFilesGiveAnIncompleteResultOrNone) {
   std::string good = ResultsFile(Figures());
   std::string longLine(10000, 'x');

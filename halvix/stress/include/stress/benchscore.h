@@ -3,6 +3,7 @@
 // (bnchdflt.dat), the geometric-mean score, the HTML report from its
 // template, and the bar chart's figures.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,7 +49,12 @@ bool LeadingNumber(const std::string& text, double* value);
 
 // Column 0: the default value of every row (x 100, truncated; 0 = the row
 // is not scored), read from bnchdflt.dat.
-std::vector<long> ReadDefaults(const std::vector<std::string>& lines, const std::vector<ResultRow>& rows);
+// `trace` (may be empty) sees every line that names a row, as the debugger
+// output shows them: the line + "\n"; for a default value also the value +
+// "<<<\n".
+using RowTrace = std::function<void(const std::string&)>;
+std::vector<long> ReadDefaults(const std::vector<std::string>& lines, const std::vector<ResultRow>& rows,
+                               const RowTrace& trace = {});
 
 // Column 1 or 2: a results or reference file against the defaults.
 struct ResultColumn {
@@ -62,7 +68,7 @@ struct ResultColumn {
 // missing), a value not above 0, or a scored line without a tab, makes the
 // result incomplete.
 ResultColumn ReadResults(const std::vector<std::string>& lines, const std::vector<ResultRow>& rows,
-                         const std::vector<long>& defaults);
+                         const std::vector<long>& defaults, const RowTrace& trace = {});
 
 // 100 x the geometric mean of the ratios, "%.2lf" (+ " (Incomplete
 // Result)"); empty without any ratio.
