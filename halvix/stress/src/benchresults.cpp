@@ -5,6 +5,9 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "appkit/text.h"
 #include "stress/benchdialogs.h"
 #include "stress/dialogs.h"
@@ -223,12 +226,73 @@ void CBenchResultsDlg::ChangeReference() {
 void CBenchResultsDlg::Print() {
   wchar_t caption[256] = {};
   ::GetWindowTextW(hwnd(), caption, 255);
-  std::vector<std::string> lines;
-  lines.push_back(" \tThis System\tRef. System");
-  lines.push_back(std::string(100, '-'));
-  for (size_t r = 0; r < rows_.size(); ++r)
-    lines.push_back(appkit::Narrow(Cell((int)r, 0) + L"\t" + Cell((int)r, 1) + L"\t" + Cell((int)r, 2)));
-  PrintLines(hwnd(), caption, lines, 10, {130, 260}, false);
+  PRINTDLGW pd{};
+  pd.lStructSize = sizeof(pd);
+  pd.hwndOwner = hwnd();
+  pd.Flags = PD_RETURNDC | PD_NOPAGENUMS | PD_NOSELECTION;
+  if (!::PrintDlgW(&pd) || !pd.hDC) return;
+  HDC dc = pd.hDC;
+  // A fixed-pitch font of the dialog's font height.
+  LOGFONTW dialogFont{};
+  ::GetObjectW((HFONT)::SendMessageW(hwnd(), WM_GETFONT, 0, 0), sizeof dialogFont, &dialogFont);
+  int points = dialogFont.lfHeight ? std::abs(dialogFont.lfHeight) * 72 / 96 : 8;
+  HFONT font = ::CreateFontW(-::MulDiv(points, ::GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, 0, 0, 0,
+                             DEFAULT_CHARSET, 0, 0, 0, FIXED_PITCH | FF_MODERN, L"Courier New");
+  HGDIOBJ old = ::SelectObject(dc, font);
+  TEXTMETRICW tm{};
+  ::GetTextMetricsW(dc, &tm);
+  const int lineHeight = tm.tmHeight + tm.tmExternalLeading;
+  const int width = ::GetDeviceCaps(dc, HORZRES), height = ::GetDeviceCaps(dc, VERTRES);
+  const int columnX[3] = {0, width / 5 + width / 40, width * 3 / 5 + width / 40};
+  const int columnW[3] = {width * 2 / 8, width * 3 / 8, width * 3 / 8};
+  DOCINFOW di{};
+  di.cbSize = sizeof(di);
+  di.lpszDocName = caption;
+  if (::StartDocW(dc, &di) > 0) {
+    int page = 0, y = height;
+    bool failed = false;
+    auto newPage = [&]() {
+      if (page > 0 && ::EndPage(dc) <= 0) return false;
+      if (++page > 49 || ::StartPage(dc) <= 0) return false;
+      ::SelectObject(dc, font);
+      std::wstring head = appkit::Format(L"Page %d  %s", page, caption);
+      ::TextOutW(dc, 0, 0, head.c_str(), (int)head.size());
+      const std::wstring titles[3] = {L" ", StressString(IDS_COL_THIS_SYSTEM), StressString(IDS_COL_REF_SYSTEM)};
+      for (int c = 0; c < 3; ++c) ::TextOutW(dc, columnX[c], 2 * lineHeight, titles[c].c_str(), (int)titles[c].size());
+      ::MoveToEx(dc, 0, 3 * lineHeight + lineHeight / 2, nullptr);
+      ::LineTo(dc, width, 3 * lineHeight + lineHeight / 2);
+      y = 4 * lineHeight;
+      return true;
+    };
+    for (size_t r = 0; r < rows_.size() && !failed; ++r) {
+      // Each cell wraps inside its column; the row is as tall as its tallest cell.
+      std::wstring cells[3] = {Cell((int)r, 0), Cell((int)r, 1), Cell((int)r, 2)};
+      int rowHeight = lineHeight;
+      for (int c = 0; c < 3; ++c) {
+        RECT rc{columnX[c], 0, columnX[c] + columnW[c], 0};
+        ::DrawTextW(dc, cells[c].c_str(), -1, &rc, DT_WORDBREAK | DT_CALCRECT | DT_NOPREFIX);
+        rowHeight = std::max(rowHeight, (int)(rc.bottom - rc.top));
+      }
+      if (y + rowHeight > height && !newPage()) {
+        failed = true;
+        break;
+      }
+      for (int c = 0; c < 3; ++c) {
+        RECT rc{columnX[c], y, columnX[c] + columnW[c], y + rowHeight};
+        ::DrawTextW(dc, cells[c].c_str(), -1, &rc, DT_WORDBREAK | DT_NOPREFIX);
+      }
+      y += rowHeight;
+    }
+    if (failed || page == 0 || ::EndPage(dc) <= 0)
+      ::AbortDoc(dc);
+    else
+      ::EndDoc(dc);
+  }
+  ::SelectObject(dc, old);
+  ::DeleteObject(font);
+  ::DeleteDC(dc);
+  if (pd.hDevMode) ::GlobalFree(pd.hDevMode);
+  if (pd.hDevNames) ::GlobalFree(pd.hDevNames);
 }
 
 // ---- The bar chart ----------------------------------------------------------
