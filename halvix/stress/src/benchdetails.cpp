@@ -160,35 +160,10 @@ void CBenchDetailsDlg::OnOK() {
 
 CTestLogDlg::CTestLogDlg() : appkit::Dialog(IDD_TEST_LOG, StressResources()) {}
 
-BOOL CTestLogDlg::OnInit() {
-  if (!title.empty()) {
-    wchar_t caption[256] = {};
-    ::GetWindowTextW(hwnd(), caption, 255);
-    ::SetWindowTextW(hwnd(), (std::wstring(caption) + L" - " + title).c_str());
-  }
-  // "name number": the number is the list's tab stop.
-  std::wstring name = firstFile;
-  size_t blank = name.find(L' ');
-  if (blank != std::wstring::npos) {
-    int stop = _wtoi(name.c_str() + blank + 1);
-    if (stop > 0) tabStop = stop;
-    name.resize(blank);
-  }
-  SendItem(IDC_LOG_LIST, LB_SETTABSTOPS, 1, (LPARAM)&tabStop);
-  SendItem(IDC_LOG_LIST, LB_RESETCONTENT);
-  int secondLoop = 0;
-  if (!secondFile.empty()) {
-    secondLoop = AddFile(directory + secondFile);
-    SendItem(IDC_LOG_LIST, LB_ADDSTRING, 0, (LPARAM)L"");
-  }
-  int firstLoop = name.empty() ? 0 : AddFile(directory + name);
-  FitExtent(Item(IDC_LOG_LIST), {tabStop});
-  if (firstLoop > 0 && secondLoop > 0 && firstLoop < secondLoop)
-    ::PostMessageW(hwnd(), WM_COMMAND, IDC_FROM_LAST_LOOP_NOTE, 0);
-  return TRUE;
-}
+namespace {
 
-int CTestLogDlg::AddFile(const std::wstring& path) {
+// Adds a file's lines to the view; answers its loop number (0 when none).
+int AddLogFile(const std::wstring& path, LogView* view) {
   std::string bytes;
   if (!ReadSmallFile(path, &bytes)) return 0;
   std::vector<std::string> lines = ResultLines(bytes);
@@ -205,13 +180,57 @@ int CTestLogDlg::AddFile(const std::wstring& path) {
     shownBytes = lastEnd == std::string::npos ? bytes.size() : lastEnd + 1;
     if (lastEnd != std::string::npos && lastEnd + 1 < bytes.size() && !lines.empty()) lines.pop_back();
   }
-  for (const std::string& line : lines) SendItem(IDC_LOG_LIST, LB_ADDSTRING, 0, (LPARAM)appkit::Widen(line).c_str());
+  int loop = lines.size() > 1 ? LogLoopNumber(lines[1]) : 0;
+  size_t shownLines = lines.size();
+  for (std::string& line : lines) view->lines.push_back(std::move(line));
   if (cut) {
-    std::wstring note = appkit::Format(StressString(IDS_VIEW_CUT).c_str(), std::to_wstring(lines.size()).c_str(),
+    std::wstring note = appkit::Format(StressString(IDS_VIEW_CUT).c_str(), std::to_wstring(shownLines).c_str(),
                                        std::to_wstring(shownBytes).c_str(), std::to_wstring(total).c_str());
-    SendItem(IDC_LOG_LIST, LB_ADDSTRING, 0, (LPARAM)note.c_str());
+    view->lines.push_back(appkit::Narrow(note));
   }
-  return lines.size() > 1 ? LogLoopNumber(lines[1]) : 0;
+  return loop;
+}
+
+}  // namespace
+
+LogView ReadLogView(const std::wstring& directory, const std::wstring& firstFile, const std::wstring& secondFile,
+                    int tabStop) {
+  LogView view;
+  view.tabStop = tabStop;
+  // "name number": the number is the list's tab stop.
+  std::wstring name = firstFile;
+  size_t blank = name.find(L' ');
+  if (blank != std::wstring::npos) {
+    int stop = _wtoi(name.c_str() + blank + 1);
+    if (stop > 0) view.tabStop = stop;
+    name.resize(blank);
+  }
+  int secondLoop = 0;
+  if (!secondFile.empty()) {
+    secondLoop = AddLogFile(directory + secondFile, &view);
+    view.lines.push_back("");
+  }
+  int firstLoop = name.empty() ? 0 : AddLogFile(directory + name, &view);
+  view.fromLastLoop = firstLoop > 0 && secondLoop > 0 && firstLoop < secondLoop;
+  return view;
+}
+
+BOOL CTestLogDlg::OnInit() {
+  if (!title.empty()) {
+    wchar_t caption[256] = {};
+    ::GetWindowTextW(hwnd(), caption, 255);
+    ::SetWindowTextW(hwnd(), (std::wstring(caption) + L" - " + title).c_str());
+  }
+  LogView view = ReadLogView(directory, firstFile, secondFile, tabStop);
+  tabStop = view.tabStop;
+  SendItem(IDC_LOG_LIST, LB_SETTABSTOPS, 1, (LPARAM)&tabStop);
+  SendItem(IDC_LOG_LIST, LB_RESETCONTENT);
+  for (const std::string& line : view.lines)
+    SendItem(IDC_LOG_LIST, LB_ADDSTRING, 0, (LPARAM)appkit::Widen(line).c_str());
+  FitExtent(Item(IDC_LOG_LIST), {tabStop});
+  // Shown once the list is there.
+  if (view.fromLastLoop) ::PostMessageW(hwnd(), WM_COMMAND, IDC_FROM_LAST_LOOP_NOTE, 0);
+  return TRUE;
 }
 
 bool CTestLogDlg::OnCommand(int id, int code, HWND ctl) {

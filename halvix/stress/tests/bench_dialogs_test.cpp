@@ -8,6 +8,7 @@
 
 #include "appkit/text.h"
 #include "run_support.h"
+#include "stress/benchdialogs.h"
 #include "stress/benchscore.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
@@ -51,22 +52,6 @@ std::wstring Row(HWND results, const std::wstring& label, int column) {
   for (size_t i = 0; i < labels.size() && i < cells.size(); ++i)
     if (labels[i] == label) return cells[i];
   return L"<no row>";
-}
-
-// A real click on the first row of the module list (the dialog reads the
-// cursor's position).
-void ClickFirstModule(HWND dlg) {
-  HWND list = testsupport::FindChildById(dlg, 1024);
-  RECT r;
-  ::GetWindowRect(list, &r);
-  ::SetForegroundWindow(dlg);
-  ::SetCursorPos(r.left + 30, r.top + 30);
-  INPUT in[2] = {};
-  in[0].type = in[1].type = INPUT_MOUSE;
-  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  ::SendInput(2, in, sizeof(INPUT));
-  testsupport::PumpUntil([] { return false; }, 500);
 }
 
 }  // namespace
@@ -130,31 +115,29 @@ TEST(BenchDetails, DescriptionIsSavedAsTheSecondLineAndLoadDefaultReplacesTheRef
 
 TEST(TestLog, AModuleLogFollowsStressLogAndAnOlderLoopIsPointedOut) {
   RunFixture fx(L"test log");
-  fx.WriteFile(L"modules.dat", ";Test Modules\r\n" + fx.Line("Memory Test", "-AutoRun", "", "KytMEM.LOG 90", ""));
   fx.WriteFile(L"STRESS.LOG", "[Last Updated: 12/10/2026 08:00AM]\nLOOP: 3\r\nMemory Test\tPASSED\r\n");
   fx.WriteFile(L"KytMEM.LOG", "12/10/2026 07:59AM\r\nMemory Test Loop 2\r\nData Pattern Test\tPASSED\r\n");
-  Process host;
-  HWND dlg = fx.OpenDialog(host, L"-Stress");
-  ASSERT_NE(dlg, nullptr);
-  ClickFirstModule(dlg);
-  ASSERT_TRUE(testsupport::ClickButton(dlg, 1028));
-  HWND view = WaitWindowWith(host.Pid(), L"View Test Log - Memory Test", 1024, 10000);
-  ASSERT_NE(view, nullptr);
-  auto lines = testsupport::ListBoxLines(testsupport::FindChildById(view, 1024));
-  EXPECT_EQ(lines, (std::vector<std::wstring>{L"[Last Updated: 12/10/2026 08:00AM]", L"LOOP: 3", L"Memory Test\tPASSED",
-                                              L"", L"12/10/2026 07:59AM", L"Memory Test Loop 2",
-                                              L"Data Pattern Test\tPASSED"}));
-  // The module's log is from loop 2, STRESS.LOG from loop 3.
-  HWND box = WaitOtherWindow(host.Pid(), L"Stress Test", dlg, 5000);
-  ASSERT_NE(box, nullptr);
-  EXPECT_NE(testsupport::FindChild(box, L"Static", L"The test result for selected module is from last loop."),
-            nullptr);
-  ASSERT_TRUE(testsupport::ClickButton(box, IDOK));
-  ASSERT_TRUE(testsupport::WaitWindowGone(box, 5000));
-  ASSERT_TRUE(testsupport::ClickButton(view, IDOK));
-  ASSERT_TRUE(testsupport::WaitWindowGone(view, 5000));
-  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
-  ASSERT_TRUE(host.WaitExitPumping(10000));
+  fx.WriteFile(L"SAME.LOG", "12/10/2026 07:59AM\r\nMemory Test Loop 3\r\n");
+  fx.WriteFile(L"NOLOOP.LOG", "12/10/2026 07:59AM\r\nMemory Test\r\n");
+
+  stress::LogView v = stress::ReadLogView(fx.dir(), L"KytMEM.LOG 90", L"STRESS.LOG", 60);
+  EXPECT_EQ(v.lines, (std::vector<std::string>{"[Last Updated: 12/10/2026 08:00AM]", "LOOP: 3", "Memory Test\tPASSED",
+                                               "", "12/10/2026 07:59AM", "Memory Test Loop 2",
+                                               "Data Pattern Test\tPASSED"}));
+  EXPECT_EQ(v.tabStop, 90);
+  EXPECT_TRUE(v.fromLastLoop);
+
+  // Equal loops, a log without a loop number, or only one file: no note.
+  EXPECT_FALSE(stress::ReadLogView(fx.dir(), L"SAME.LOG", L"STRESS.LOG", 60).fromLastLoop);
+  EXPECT_FALSE(stress::ReadLogView(fx.dir(), L"NOLOOP.LOG", L"STRESS.LOG", 60).fromLastLoop);
+  v = stress::ReadLogView(fx.dir(), L"STRESS.LOG", L"", 60);
+  EXPECT_EQ(v.lines.size(), 3u);
+  EXPECT_EQ(v.tabStop, 60);
+  EXPECT_FALSE(v.fromLastLoop);
+  // A module log that is missing adds nothing after the empty line.
+  v = stress::ReadLogView(fx.dir(), L"MISSING.LOG", L"STRESS.LOG", 60);
+  EXPECT_EQ(v.lines.size(), 4u);
+  EXPECT_EQ(v.lines.back(), "");
 }
 
 TEST(TestLog, LoopNumbersOfLogs) {

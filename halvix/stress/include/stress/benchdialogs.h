@@ -113,6 +113,18 @@ class CBenchDetailsDlg : public appkit::Dialog {
   std::wstring filePath_, dataDirectory_, defaultFileName_ = L"bnchdflt.dat";
 };
 
+// What the View Test Log dialog shows: the lines of `secondFile` (when
+// given), an empty line, the lines of `firstFile` ("name" or "name number",
+// the number being the list's tab stop); whether the first file's loop
+// (from its second line) is older than the second's.
+struct LogView {
+  std::vector<std::string> lines;
+  int tabStop = 60;
+  bool fromLastLoop = false;
+};
+LogView ReadLogView(const std::wstring& directory, const std::wstring& firstFile, const std::wstring& secondFile,
+                    int tabStop);
+
 class CTestLogDlg : public appkit::Dialog {
  public:
   CTestLogDlg();
@@ -124,9 +136,6 @@ class CTestLogDlg : public appkit::Dialog {
   BOOL OnInit() override;
   bool OnCommand(int id, int code, HWND ctl) override;
 
- private:
-  // Adds a file's lines; answers its loop number (0 when none).
-  int AddFile(const std::wstring& path);
 };
 
 }  // namespace stress
