@@ -50,6 +50,18 @@ stress::StressSettings StressSettingsOf(const CHalvixApp& app) {
   s.oneByOne = app.settings.nOneByOne;
   // Started for a run of its own: nobody may be there to answer a box.
   s.unattended = app.stressMode() || app.benchMode();
+  s.maxDhrystone = app.settings.maxDhrystone;
+  s.maxWhetstone = app.settings.maxWhetstone;
+  s.maxMemRead = app.settings.maxMemRead;
+  s.maxMemWrite = app.settings.maxMemWrite;
+  s.maxHarddiskTransferRate = app.settings.maxHarddiskTransferRate;
+  s.maxHarddiskRead = app.settings.maxHarddiskRead;
+  s.maxCDROMTransferRate = app.settings.maxCDROMTransferRate;
+  s.maxVideoSpeed = app.settings.maxVideoSpeed;
+  s.maxIndex = app.settings.maxIndex;
+  CHalvixApp* owner = const_cast<CHalvixApp*>(&app);
+  s.openHelp = [owner](const std::wstring& page) { owner->OpenHtmlPage(page, true); };
+  s.storeRefFile = [owner](const std::wstring& path) { owner->settings.bnhRefFileName = path; };
   return s;
 }
 

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include "appkit/text.h"
+#include "stress/benchdialogs.h"
 #include "stress/dialogs.h"
 #include "stress/runlogic.h"
 
@@ -71,7 +72,7 @@ void CBenchmarkDlg::ViewResults() {
     MessageText(appkit::Format(StressString(IDS_OLD_BNH_NOT_SHOWN).c_str(), path.c_str()));
     return;
   }
-  FileViewDlg(StressString(IDS_BENCH_TITLE), {path}).DoModal(hwnd());
+  CBenchResultsDlg(settings_, path, StressString(IDS_BENCH_TITLE)).DoModal(hwnd());
 }
 
 bool CBenchmarkDlg::CreateResultsFile() {

@@ -9,6 +9,7 @@
 
 #include "appkit/system.h"
 #include "appkit/text.h"
+#include "stress/benchdialogs.h"
 #include "stress/dialogs.h"
 #include "stress/runlogic.h"
 #include "suite/messages.h"
@@ -462,7 +463,12 @@ void CStressTestDlg::ViewLog() {
   const bool oldLog = !logFailure_.empty();
   if (oldLog) MessageText(appkit::Format(StressString(IDS_OLD_LOG_NOT_SHOWN).c_str(), logPath.c_str()));
   if (selectedItem_ < 0) {
-    if (!oldLog) FileViewDlg(StressString(IDS_STRESS_TITLE), {logPath}).DoModal(hwnd());
+    if (oldLog) return;
+    CTestLogDlg view;
+    view.directory = settings_.dataDir;
+    view.firstFile = L"STRESS.LOG";
+    view.title = StressString(IDS_STRESS_TITLE);
+    view.DoModal(hwnd());
     return;
   }
   ModuleRecord* r = RecordAt(selectedItem_);
@@ -476,11 +482,23 @@ void CStressTestDlg::ViewLog() {
   size_t slash = r->program.find_last_of(L'\\');
   std::wstring dir = slash == std::wstring::npos ? settings_.dataDir : r->program.substr(0, slash + 1);
   if (!dir.empty() && dir.front() == L'"') dir.erase(0, 1);
-  std::vector<std::wstring> files;
+  // Only a bare file name of the log field is opened; a number after it is
+  // the list's tab stop.
   std::wstring log = LogFileOf(r->logName);
-  if (!log.empty()) files.push_back(dir + log);
-  if (!oldLog) files.push_back(dir + L"STRESS.LOG");
-  if (!files.empty()) FileViewDlg(r->name, files).DoModal(hwnd());
+  if (!log.empty()) {
+    size_t blank = r->logName.find(L' ');
+    if (blank != std::wstring::npos) {
+      int stop = _wtoi(r->logName.c_str() + blank + 1);
+      if (stop > 0) log += L" " + std::to_wstring(stop);
+    }
+  }
+  if (log.empty() && oldLog) return;
+  CTestLogDlg view;
+  view.directory = dir;
+  view.firstFile = log.empty() ? L"STRESS.LOG" : log;
+  if (!log.empty() && !oldLog) view.secondFile = L"STRESS.LOG";
+  view.title = r->name;
+  view.DoModal(hwnd());
 }
 
 }  // namespace stress

@@ -107,7 +107,7 @@ TEST(BenchmarkRun, SeriesRunsInNameOrderAndOpensTheResults) {
   // A good series opens the results by itself.
   HWND results = WaitOtherWindow(host.Pid(), L"Benchmarks", dlg, 30000);
   ASSERT_NE(results, nullptr);
-  EXPECT_NE(testsupport::FindChildById(results, 1100), nullptr);
+  EXPECT_NE(testsupport::FindChildById(results, 1101), nullptr);
 
   std::string rest = AfterStamp(fx.ReadFile(L"BNCHMARK.BNH"));
   EXPECT_EQ(rest, "\r\n" + OsLine() + "alpha:\tdone\r\n\r\nMid:\tdone\r\n\r\nZeta:\tdone\r\n\r\n");

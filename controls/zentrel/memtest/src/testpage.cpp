@@ -162,11 +162,13 @@ class CTestTest : public ctlfw::TestPage {
         StartRunWorker(ProcessorTestThread);
         break;
       case PageMode::ProcessorBench:
+        PrepareBench(&run);
         RequestCpuInfo();
-        StartRunWorker(UnavailableTestThread);
+        StartRunWorker(CpuBenchmarkThread);
         break;
       case PageMode::MemoryBench:
-        StartRunWorker(UnavailableTestThread);
+        PrepareBench(&run);
+        StartRunWorker(MemoryBenchmarkThread);
         break;
     }
   }
@@ -179,6 +181,20 @@ class CTestTest : public ctlfw::TestPage {
   }
 
  private:
+  void PrepareBench(MemoryRun* run) const {
+    const ctlfw::TestRunner& r = Runner();
+    run->benchFile = r.ModuleDirectory() + L"BNCHMARK.BNH";
+    run->memoryBench.read = reinterpret_cast<MemBenchFn>(r.Entry("DoMemReadBenchMark"));
+    run->memoryBench.write = reinterpret_cast<MemBenchFn>(r.Entry("DoMemWriteBenchMark"));
+    run->memoryBench.loops = (DWORD)r.Setting("MemBenchMarkLoop");
+    run->cpuBench.dhrystone = reinterpret_cast<CpuBenchFn>(r.Entry("DoDhrystoneTest"));
+    run->cpuBench.whetstone = reinterpret_cast<CpuBenchFn>(r.Entry("DoWhetstoneTest"));
+    run->cpuBench.dhrystoneCount = r.Setting("DhrystoneCount");
+    run->cpuBench.dhryMinTime = r.Setting("DhryMinTime");
+    run->cpuBench.whetstoneCount = r.Setting("WhetstoneCount");
+    run->cpuBench.whetMinTime = r.Setting("WhetMinTime");
+    run->cpuBench.waitCpu = r.Setting("nWaitCpu");
+  }
   // A fresh gathering of the processor's file (no reuse) for the benchmark.
   void RequestCpuInfo() {
     CpuInfo& info = TheCpuInfo();
@@ -262,12 +278,39 @@ DWORD WINAPI ProcessorTestThread(LPVOID) {
   return 0;
 }
 
-DWORD WINAPI UnavailableTestThread(LPVOID) {
+namespace {
+
+// The end of a benchmark run: the file's closing lines, the file closed
+// (the next module of the series opens it), then the run's end.
+void FinishBench(BenchResultsFile& file, Outcome o) {
+  bool aborted = o == Outcome::Aborted;
+  bool failed = o == Outcome::Failed;
+  EndBenchFile(file, aborted, failed || ctlfw::TheRunState().errorCount > 0);
+  file.Close();
+  ctlfw::FinishWorker(failed, aborted);
+}
+
+}  // namespace
+
+DWORD WINAPI MemoryBenchmarkThread(LPVOID) {
   MemoryRun& run = TheMemoryRun();
-  ctlfw::AddResultLine(run.mode == PageMode::MemoryBench ? "Memory Benchmark:\tnot available"
-                                                         : "CPU Benchmark:\tnot available");
-  // Nothing was verified: the run cannot pass.
-  ctlfw::FinishWorker(true, false);
+  BenchResultsFile file(run.benchFile);
+  RealSystemMemory sys(run.machineLimit);
+  WindowSink sink;
+  Outcome o = RunMemoryBenchmark(run.memoryBench, sys, sink, file, [](DWORD ms) { ::Sleep(ms); });
+  FinishBench(file, o);
+  return 0;
+}
+
+DWORD WINAPI CpuBenchmarkThread(LPVOID) {
+  MemoryRun& run = TheMemoryRun();
+  BenchResultsFile file(run.benchFile);
+  WindowSink sink;
+  CpuInfo& info = TheCpuInfo();
+  Outcome o = RunCpuBenchmark(
+      run.cpuBench, [&info]() -> const CpuInfoLines* { return info.ready ? &info.lines : nullptr; }, sink, file,
+      [](DWORD ms) { ::Sleep(ms); });
+  FinishBench(file, o);
   return 0;
 }
 

@@ -263,19 +263,4 @@ class CBenchmarkDlg : public ModuleDialog {
   std::wstring resultsFailure_;
 };
 
-// A file viewer standing in for the log and results dialogs: shows the
-// text of up to two files under a title; a file too long to show is cut at
-// a line end and the viewer says where.
-class FileViewDlg : public appkit::Dialog {
- public:
-  FileViewDlg(const std::wstring& title, std::vector<std::wstring> files);
-
- protected:
-  BOOL OnInit() override;
-
- private:
-  std::wstring title_;
-  std::vector<std::wstring> files_;
-};
-
 }  // namespace stress

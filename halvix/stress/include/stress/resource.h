@@ -1,11 +1,10 @@
 // Resource ids of the stress test and benchmark dialogs. String ids lie in
-// 20800..20895 and the viewer dialog at 20890, apart from the main
+// 20800..20895, apart from the main
 // program's own resources.
 #pragma once
 
 #define IDD_STRESS_TEST 160
 #define IDD_BENCHMARKS 184
-#define IDD_STRESS_FILE_VIEW 20890
 
 #define IDC_MODULE_LIST 1024
 #define IDC_RUN 1025
@@ -17,7 +16,6 @@
 #define IDC_STOPPED_AT 1047
 #define IDC_TOTAL_LABEL 1093
 #define IDC_NOTICE 1049
-#define IDC_FILE_TEXT 1100
 
 #define IDS_STATE_DISABLED 20800
 #define IDS_STATE_RUNNING 20801
@@ -53,3 +51,33 @@
 #define IDS_OLD_LOG_NOT_SHOWN 20832
 #define IDS_OLD_BNH_NOT_SHOWN 20833
 #define IDS_VIEW_CUT 20834
+
+// The benchmark results, bar chart, details and test log dialogs.
+#define IDD_TEST_LOG 161
+#define IDD_BENCH_RESULTS 185
+#define IDD_BENCH_DETAILS 187
+#define IDD_BENCH_CHART 190
+
+#define IDC_LOG_LIST 1024
+#define IDC_PRINT 1029
+#define IDC_BENCH_HELP 1030
+#define IDC_SAVE_AS 1097
+#define IDC_CHANGE_REF 1098
+#define IDC_DESCRIPTION 1099
+#define IDC_RESULTS_TABLE 1101
+#define IDC_FILE_PATH 1102
+#define IDC_OPEN_DETAILS 1103
+#define IDC_BAR_LIST 1105
+#define IDC_LOAD_DEFAULT 1107
+#define IDC_BAR_CHART 1108
+#define IDC_SCORE 1119
+#define IDC_SCORE_LABEL 1120
+
+#define IDS_FROM_LAST_LOOP 20840
+#define IDS_COL_THIS_SYSTEM 20841
+#define IDS_COL_REF_SYSTEM 20842
+#define IDS_SCORE_FOR 20843
+#define IDS_NOT_AVAILABLE 20844
+#define IDS_PAGE 20845
+#define IDS_PRINT_FAILED 20846
+#define IDC_FROM_LAST_LOOP_NOTE 1121

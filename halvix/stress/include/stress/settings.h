@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace stress {
@@ -26,6 +27,14 @@ struct StressSettings {
   // to answer a message box, so problems during a run are only shown in
   // the dialog.
   bool unattended = false;
+  // Full-scale values of the benchmark bar chart ("MaxDhrystone" ...).
+  int maxDhrystone = 400, maxWhetstone = 120, maxMemRead = 350, maxMemWrite = 350;
+  int maxHarddiskTransferRate = 15, maxHarddiskRead = 15, maxCDROMTransferRate = 3600, maxVideoSpeed = 30;
+  int maxIndex = 200;
+  // Opens a help page (the main program's OpenHtmlPage); may be empty.
+  std::function<void(const std::wstring&)> openHelp;
+  // Keeps a reference file the user picked ("BnhRefFileName"); may be empty.
+  std::function<void(const std::wstring&)> storeRefFile;
 };
 
 }  // namespace stress

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "ctlfw/testpage.h"
+#include "memtest/bench.h"
 #include "memtest/engine.h"
 #include "memtest/proctest.h"
 
@@ -33,14 +34,19 @@ struct MemoryRun {
   // Caps the machine's memory figures (bytes, 0 = none); tests only.
   uint64_t machineLimit = 0;
   FaultInjector* faults = nullptr;  // laid over the test block (tests only)
+  // The benchmarks: BNCHMARK.BNH beside the control, the bound library
+  // entries and the settings of the mode.
+  std::wstring benchFile;
+  MemoryBenchConfig memoryBench;
+  CpuBenchConfig cpuBench;
 };
 MemoryRun& TheMemoryRun();
 
-// The memory test worker, the processor test worker, and the worker of the
-// benchmark modes, which this build does not carry yet ("not available").
+// The workers of the four modes.
 DWORD WINAPI MemoryTestThread(LPVOID);
 DWORD WINAPI ProcessorTestThread(LPVOID);
-DWORD WINAPI UnavailableTestThread(LPVOID);
+DWORD WINAPI MemoryBenchmarkThread(LPVOID);
+DWORD WINAPI CpuBenchmarkThread(LPVOID);
 
 std::unique_ptr<ctlfw::TestPage> MakeZentrelTestPage(ctlfw::TestRunner& runner);
 

@@ -1,0 +1,149 @@
+// The Benchmark Details dialog and the View Test Log dialog, opened as the
+// results and stress dialogs open them, with the stand-in main program.
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <string>
+#include <vector>
+
+#include "appkit/text.h"
+#include "run_support.h"
+#include "stress/benchdialogs.h"
+#include "stress/benchscore.h"
+#include "testsupport/process.h"
+#include "testsupport/ui.h"
+
+using namespace runtest;
+using testsupport::Process;
+
+namespace {
+
+const char kDefaults[] =
+    "[Last Updated: 01/01/1999 12:00AM]\r\nDefault values\r\nOS Type:\tWindows NT [4.00.1381]\r\n\r\n"
+    "CPU Performance Tests:\r\nDhrystone:\t200.0 K Dhrystones/Sec\r\nWhetstone:\t60.0 MWIPS\r\n\r\n";
+const char kResults[] =
+    "[Last Updated: 12/10/2026 08:00AM]\n\r\nOS Type:\tWindows NT [6.01.7601]\r\n\r\n"
+    "CPU Performance Tests:\r\nDhrystone:\t400.0 K Dhrystones/Sec\r\nWhetstone:\t120.0 MWIPS\r\n\r\n";
+
+// A window of the host with this title that holds control `id`.
+HWND WaitWindowWith(DWORD pid, const std::wstring& title, int id, DWORD ms) {
+  HWND found = nullptr;
+  testsupport::PumpUntil(
+      [&] {
+        HWND w = nullptr;
+        while ((w = ::FindWindowExW(nullptr, w, nullptr, title.c_str())) != nullptr) {
+          DWORD owner = 0;
+          ::GetWindowThreadProcessId(w, &owner);
+          if (owner == pid && ::IsWindowVisible(w) && testsupport::FindChildById(w, id)) {
+            found = w;
+            return true;
+          }
+        }
+        return false;
+      },
+      ms);
+  return found;
+}
+
+std::wstring Row(HWND results, const std::wstring& label, int column) {
+  HWND table = testsupport::FindChildById(results, 1101);
+  auto labels = testsupport::ListViewItems(table, 0);
+  auto cells = testsupport::ListViewItems(table, column);
+  for (size_t i = 0; i < labels.size() && i < cells.size(); ++i)
+    if (labels[i] == label) return cells[i];
+  return L"<no row>";
+}
+
+}  // namespace
+
+TEST(BenchDetails, DescriptionIsSavedAsTheSecondLineAndLoadDefaultReplacesTheReference) {
+  RunFixture fx(L"details");
+  fx.WriteFile(L"bnchmark.dat", ";Test Modules\r\n" + fx.Line("One Bench", "-AutoRun", "", "1.LOG", ""));
+  fx.WriteFile(L"bnchdflt.dat", kDefaults);
+  fx.WriteFile(L"BNCHMARK.BNH", kResults);
+  fx.WriteFile(L"bnchref.bnh", "old reference\r\n");
+  Process host;
+  HWND dlg = fx.OpenDialog(host, L"-Bench");
+  ASSERT_NE(dlg, nullptr);
+  ASSERT_TRUE(testsupport::ClickButton(dlg, 1028));
+  HWND results = WaitWindowWith(host.Pid(), L"Benchmarks", 1101, 10000);
+  ASSERT_NE(results, nullptr);
+  EXPECT_EQ(Row(results, L"Qev Benchmark Score", 1), L"200.00");
+  EXPECT_EQ(Row(results, L"Qev Benchmark Score", 2), L"");
+
+  // This system's file: its empty second line stays in the list; a
+  // description entered goes in before it.
+  ::PostMessageW(results, WM_COMMAND, 1103, 1);
+  HWND details = WaitWindowWith(host.Pid(), L"Benchmarks", 1099, 10000);
+  ASSERT_NE(details, nullptr);
+  // The path shown in lower case.
+  std::wstring shown = fx.dir() + L"BNCHMARK.BNH";
+  for (wchar_t& ch : shown) ch = (wchar_t)towlower(ch);
+  EXPECT_EQ(testsupport::GetText(testsupport::FindChildById(details, 1102)), shown);
+  auto lines = testsupport::ListBoxLines(testsupport::FindChildById(details, 1024));
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_EQ(lines[1], L"");
+  EXPECT_TRUE(::IsWindowVisible(testsupport::FindChildById(details, 1097)));
+  EXPECT_FALSE(::IsWindowVisible(testsupport::FindChildById(details, 1107)));
+  ::SendMessageW(testsupport::FindChildById(details, 1099), WM_SETTEXT, 0, (LPARAM)L"My test machine");
+  ASSERT_TRUE(testsupport::ClickButton(details, IDOK));
+  ASSERT_TRUE(testsupport::WaitWindowGone(details, 5000));
+  std::string expected = kResults;
+  expected.replace(expected.find("]\n") + 2, 0, "My test machine\r\n");
+  expected.replace(0, expected.find("]\n") + 2, "[Last Updated: 12/10/2026 08:00AM]\r\n");
+  EXPECT_EQ(fx.ReadFile(L"BNCHMARK.BNH"), expected);
+  EXPECT_EQ(Row(results, L"Description", 1), L"My test machine");
+  EXPECT_EQ(Row(results, L"Qev Benchmark Score", 1), L"200.00");
+
+  // The reference file: "Load Default" then OK makes it a copy of the defaults.
+  ::PostMessageW(results, WM_COMMAND, 1103, 2);
+  details = WaitWindowWith(host.Pid(), L"Benchmarks", 1099, 10000);
+  ASSERT_NE(details, nullptr);
+  EXPECT_FALSE(::IsWindowVisible(testsupport::FindChildById(details, 1097)));
+  ASSERT_TRUE(testsupport::ClickButton(details, 1107));
+  ASSERT_TRUE(testsupport::ClickButton(details, IDOK));
+  ASSERT_TRUE(testsupport::WaitWindowGone(details, 5000));
+  EXPECT_EQ(fx.ReadFile(L"bnchref.bnh"), kDefaults);
+  EXPECT_EQ(Row(results, L"Qev Benchmark Score", 2), L"100.00");
+  EXPECT_EQ(Row(results, L"Description", 2), L"Default values");
+
+  ASSERT_TRUE(testsupport::ClickButton(results, IDOK));
+  ASSERT_TRUE(testsupport::WaitWindowGone(results, 5000));
+  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
+  ASSERT_TRUE(host.WaitExitPumping(10000));
+}
+
+TEST(TestLog, AModuleLogFollowsStressLogAndAnOlderLoopIsPointedOut) {
+  RunFixture fx(L"test log");
+  fx.WriteFile(L"STRESS.LOG", "[Last Updated: 12/10/2026 08:00AM]\nLOOP: 3\r\nMemory Test\tPASSED\r\n");
+  fx.WriteFile(L"KytMEM.LOG", "12/10/2026 07:59AM\r\nMemory Test Loop 2\r\nData Pattern Test\tPASSED\r\n");
+  fx.WriteFile(L"SAME.LOG", "12/10/2026 07:59AM\r\nMemory Test Loop 3\r\n");
+  fx.WriteFile(L"NOLOOP.LOG", "12/10/2026 07:59AM\r\nMemory Test\r\n");
+
+  stress::LogView v = stress::ReadLogView(fx.dir(), L"KytMEM.LOG 90", L"STRESS.LOG", 60);
+  EXPECT_EQ(v.lines, (std::vector<std::string>{"[Last Updated: 12/10/2026 08:00AM]", "LOOP: 3", "Memory Test\tPASSED",
+                                               "", "12/10/2026 07:59AM", "Memory Test Loop 2",
+                                               "Data Pattern Test\tPASSED"}));
+  EXPECT_EQ(v.tabStop, 90);
+  EXPECT_TRUE(v.fromLastLoop);
+
+  // Equal loops, a log without a loop number, or only one file: no note.
+  EXPECT_FALSE(stress::ReadLogView(fx.dir(), L"SAME.LOG", L"STRESS.LOG", 60).fromLastLoop);
+  EXPECT_FALSE(stress::ReadLogView(fx.dir(), L"NOLOOP.LOG", L"STRESS.LOG", 60).fromLastLoop);
+  v = stress::ReadLogView(fx.dir(), L"STRESS.LOG", L"", 60);
+  EXPECT_EQ(v.lines.size(), 3u);
+  EXPECT_EQ(v.tabStop, 60);
+  EXPECT_FALSE(v.fromLastLoop);
+  // A module log that is missing adds nothing after the empty line.
+  v = stress::ReadLogView(fx.dir(), L"MISSING.LOG", L"STRESS.LOG", 60);
+  EXPECT_EQ(v.lines.size(), 4u);
+  EXPECT_EQ(v.lines.back(), "");
+}
+
+TEST(TestLog, LoopNumbersOfLogs) {
+  EXPECT_EQ(stress::LogLoopNumber("LOOP: 3"), 3);
+  EXPECT_EQ(stress::LogLoopNumber("Memory Test loop 12)"), 12);
+  EXPECT_EQ(stress::LogLoopNumber("Memory Test"), 0);
+  EXPECT_EQ(stress::LogLoopNumber("LOOP"), 0);
+  EXPECT_EQ(stress::LogLoopNumber(std::string(5000, 'L') + "LOOP: 7"), 7);
+}
