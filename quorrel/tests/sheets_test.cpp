@@ -96,6 +96,14 @@ TEST_F(ServerSheets, TheInformationSheetOpensAndClosesByCommandAndButton) {
   EXPECT_GT(lr.bottom - lr.top, 150);
   std::vector<std::wstring> lines;
   ASSERT_TRUE(PumpUntil([&] { return (lines = ListBoxLines(list)).size() > 2; }, 30000));
+  // The reader may still be adding lines: the list is whole once it stays
+  // the same for a moment.
+  ASSERT_TRUE(PumpUntil([&] {
+    std::vector<std::wstring> before = ListBoxLines(list);
+    PumpUntil([] { return false; }, 300);
+    lines = ListBoxLines(list);
+    return lines == before;
+  }, 30000));
   EXPECT_EQ(lines[0].rfind(L"[Last Updated: ", 0), 0u) << lines[0];
   std::vector<std::wstring> file = FileLines(TestBinDir() + L"KytSUM.IFO");
   ASSERT_FALSE(file.empty());
