@@ -21,3 +21,16 @@ function(halvix_gui_exe name)
 endfunction()
 include(${CMAKE_CURRENT_LIST_DIR}/HalvixTypelib.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/HalvixControl.cmake)
+
+# A DLL that other modules bind by name or ordinal: <stem>.def lists its
+# exports, <stem>32.def the same for i686, where the stdcall names are kept
+# undecorated. Sources follow the stem.
+function(halvix_exports_library name stem)
+  if(HALVIX_64)
+    add_library(${name} SHARED ${ARGN} ${stem}.def)
+  else()
+    add_library(${name} SHARED ${ARGN} ${stem}32.def)
+    target_link_options(${name} PRIVATE -Wl,--kill-at)
+  endif()
+  set_target_properties(${name} PROPERTIES PREFIX "")
+endfunction()

@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
-"""Writes the plain test-item icons (32x32 and 16x16, 32-bit with alpha):
-a rounded tile per id in its own colour with a light stripe. Run it here
-when the set of ids changes."""
+"""Writes plain icons (32x32 and 16x16, 32-bit with alpha) into the current
+directory: a rounded tile per id in its own colour with a light stripe,
+"icon<id>.ico". The colours follow the order of the ids given. The folders
+with such icons name their ids in a make_icons.txt beside them; run
+  scripts/make_icons.py $(cat make_icons.txt)
+there when the set changes."""
 import colorsys
 import struct
-
-IDS = [128, 203, 204, 130, 176, 185, 162, 163, 180, 137, 138, 139, 146, 153, 154, 155,
-       132, 175, 184, 186, 157, 188, 165, 166, 167, 215, 197, 214, 195, 196, 198, 199]
+import sys
 
 
 def image(size, rgb):
@@ -43,15 +44,23 @@ def image(size, rgb):
     return header + xor + mask
 
 
-for n, icon_id in enumerate(IDS):
-    h = (n * 0.61803) % 1.0
-    rgb = tuple(int(c * 255) for c in colorsys.hsv_to_rgb(h, 0.65, 0.85))
-    imgs = [image(32, rgb), image(16, rgb)]
-    out = struct.pack("<HHH", 0, 1, len(imgs))
-    offset = 6 + 16 * len(imgs)
-    for img, size in zip(imgs, (32, 16)):
-        out += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(img), offset)
-        offset += len(img)
-    out += b"".join(imgs)
-    with open("icon%d.ico" % icon_id, "wb") as f:
-        f.write(out)
+def main():
+    if len(sys.argv) < 2:
+        sys.exit("usage: make_icons.py ID... (writes iconID.ico here)")
+    ids = [int(a) for a in sys.argv[1:]]
+    for n, icon_id in enumerate(ids):
+        h = (n * 0.61803) % 1.0
+        rgb = tuple(int(c * 255) for c in colorsys.hsv_to_rgb(h, 0.65, 0.85))
+        imgs = [image(32, rgb), image(16, rgb)]
+        out = struct.pack("<HHH", 0, 1, len(imgs))
+        offset = 6 + 16 * len(imgs)
+        for img, size in zip(imgs, (32, 16)):
+            out += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(img), offset)
+            offset += len(img)
+        out += b"".join(imgs)
+        with open("icon%d.ico" % icon_id, "wb") as f:
+            f.write(out)
+
+
+if __name__ == "__main__":
+    main()
