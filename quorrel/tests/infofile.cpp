@@ -7,18 +7,6 @@
 
 namespace infotest {
 
-std::string ReadFileBytes(const std::wstring& path) {
-  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-  if (f == INVALID_HANDLE_VALUE) return {};
-  std::string out;
-  char buf[65536];
-  DWORD got = 0;
-  while (::ReadFile(f, buf, sizeof(buf), &got, nullptr) && got > 0) out.append(buf, got);
-  ::CloseHandle(f);
-  return out;
-}
-
 std::string ReadFileLocked(const std::wstring& path) {
   HANDLE m = ::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, suite::kInfoMutexName);
   DWORD r = m ? ::WaitForSingleObject(m, 30000) : WAIT_FAILED;
@@ -120,28 +108,6 @@ std::vector<std::wstring> TempFilesIn(const std::wstring& dir) {
   return names;
 }
 
-namespace {
-void RemoveTree(const std::wstring& dir) {
-  WIN32_FIND_DATAW found{};
-  HANDLE find = ::FindFirstFileW((dir + L"*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring path = dir + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path + L"\\");
-      } else {
-        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(path.c_str());
-      }
-    } while (::FindNextFileW(find, &found));
-    ::FindClose(find);
-  }
-  ::RemoveDirectoryW(dir.c_str());
-}
-}  // namespace
-
 HostCopy::HostCopy(const std::wstring& leaf, size_t dirLength, const std::wstring& exeName) {
   top_ = testsupport::TempDir() + L"quorrel-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
          std::to_wstring(::GetTickCount()) + L"\\";
@@ -153,6 +119,6 @@ HostCopy::HostCopy(const std::wstring& leaf, size_t dirLength, const std::wstrin
         ::CopyFileW((testsupport::TestBinDir() + L"quorrel_host.exe").c_str(), exe_.c_str(), FALSE);
 }
 
-HostCopy::~HostCopy() { RemoveTree(top_); }
+HostCopy::~HostCopy() { testsupport::RemoveTree(top_); }
 
 }  // namespace infotest

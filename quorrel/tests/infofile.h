@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "testsupport/process.h"
+
 namespace infotest {
 
 // The whole file in binary (CR LF kept); "" when missing.
-std::string ReadFileBytes(const std::wstring& path);
+using testsupport::ReadFileBytes;
 // The same while holding the mutex "kyt_quorrel_msg", as every reader does.
 std::string ReadFileLocked(const std::wstring& path);
 // Lines split at CR LF; false when a bare LF or CR appears.

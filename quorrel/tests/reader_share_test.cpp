@@ -40,13 +40,6 @@ class HeldList {
   }
 };
 
-std::string ReadAll(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 int TempFilesIn(const std::wstring& dir) {
   WIN32_FIND_DATAW found{};
   HANDLE find = ::FindFirstFileW((dir + L"ifo*.tmp").c_str(), &found);
@@ -85,7 +78,7 @@ TEST(InfoFileSharing, AReaderHoldingTheFileNeverMakesTheServersWriteFail) {
 
   quorrel::GatherContext ctx;
   EXPECT_TRUE(quorrel::WriteInfoFile(path.c_str(), 1, ctx));
-  EXPECT_NE(ReadAll(path).find("@3Memory Utilization"), std::string::npos) << "the new file is in place";
+  EXPECT_NE(testsupport::ReadFileBytes(path).find("@3Memory Utilization"), std::string::npos) << "the new file is in place";
 
   ASSERT_TRUE(testsupport::PumpUntil([&] { return ::WaitForSingleObject(reader, 0) == WAIT_OBJECT_0; }, 5000));
   ::CloseHandle(reader);

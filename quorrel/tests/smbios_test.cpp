@@ -28,13 +28,6 @@ std::string Dump(const std::vector<uint8_t>& view, bool check = false, int32_t* 
   return text;
 }
 
-std::string ReadFileBytes(const std::wstring& path) {
-  std::ifstream f(path.c_str(), std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring GoldenDir() { return testsupport::TestBinDir() + L"dmi_golden\\"; }
@@ -98,7 +91,7 @@ TEST(SmbiosDump, MatchesTheGoldenFiles) {
       continue;
     }
     ASSERT_TRUE(Exists(path));
-    EXPECT_EQ(ReadFileBytes(path), text);
+    EXPECT_EQ(testsupport::ReadFileBytes(path), text);
   }
 }
 
@@ -213,12 +206,12 @@ TEST(DumpSmbiosText, WritesTextFilesAndTheirFailureResults) {
   mem.view = BuildBiosArea(Smbios21Machine().bytes, 2, 1);
 
   EXPECT_EQ(kDmiDone, DumpSmbiosText(0, 0, dir, mem, false));
-  std::string file = ReadFileBytes(dir + L"DMI.TXT");
+  std::string file = testsupport::ReadFileBytes(dir + L"DMI.TXT");
   EXPECT_EQ(0u, file.rfind(";DMI Info\r\n;\r\n[BIOS]\r\nBIOS Information\r\n;Handle: 0\r\n", 0));
   EXPECT_EQ(1, mem.closeCalls);
 
   EXPECT_EQ(kDmiDone, DumpSmbiosText(1, 0, dir, mem, false));
-  EXPECT_EQ("DMI BIOS Version\t2.1\r\n", ReadFileBytes(dir + L"PLUDOR.TXT"));
+  EXPECT_EQ("DMI BIOS Version\t2.1\r\n", testsupport::ReadFileBytes(dir + L"PLUDOR.TXT"));
 
   // Windows 9x: nothing is touched.
   EXPECT_EQ(kDmiNoSmbios, DumpSmbiosText(1, 0, dir, mem, true));
@@ -229,7 +222,7 @@ TEST(DumpSmbiosText, WritesTextFilesAndTheirFailureResults) {
   EXPECT_EQ(kDmiNoSmbios, DumpSmbiosText(1, 0, dir, mem, false));
   EXPECT_FALSE(Exists(dir + L"PLUDOR.TXT"));
   EXPECT_EQ(kDmiNoSmbios, DumpSmbiosText(0, 0, dir, mem, false));
-  EXPECT_EQ(";DMI Info\r\n;\r\nYour system does not support DMI BIOS 2.1 or above\r\n", ReadFileBytes(dir + L"DMI.TXT"));
+  EXPECT_EQ(";DMI Info\r\n;\r\nYour system does not support DMI BIOS 2.1 or above\r\n", testsupport::ReadFileBytes(dir + L"DMI.TXT"));
 
   // No access to physical memory, or no mapping: no file at all.
   mem.view = BuildBiosArea(Smbios21Machine().bytes, 2, 1);

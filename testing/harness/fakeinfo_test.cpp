@@ -18,23 +18,12 @@ namespace {
 
 const UINT kMsg = ::RegisterWindowMessageW(suite::kQuorrelMessage);
 
-std::string ReadBytes(const std::wstring& path) {
-  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return {};
-  std::string out;
-  char buf[4096];
-  DWORD got = 0;
-  while (::ReadFile(f, buf, sizeof(buf), &got, nullptr) && got > 0) out.append(buf, got);
-  ::CloseHandle(f);
-  return out;
-}
-
 // As a client reads: open the mutex by name, hold it while reading.
 std::string ReadLocked(const std::wstring& path) {
   HANDLE m = ::OpenMutexW(MUTEX_ALL_ACCESS, FALSE, suite::kInfoMutexName);
   if (!m) return "<no mutex>";
   DWORD w = ::WaitForSingleObject(m, 10000);
-  std::string text = ReadBytes(path);
+  std::string text = ReadFileBytes(path);
   if (w == WAIT_OBJECT_0 || w == WAIT_ABANDONED) ::ReleaseMutex(m);
   ::CloseHandle(m);
   return text;

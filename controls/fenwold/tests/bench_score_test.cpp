@@ -27,13 +27,6 @@ class CollectingHost : public disktest::BenchHost {
   int errors = 0;
 };
 
-std::string ReadAll(const std::wstring& path) {
-  std::ifstream f(path.c_str(), std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
 int RowOf(const std::vector<stress::ResultRow>& rows, const std::string& label) {
   for (size_t i = 0; i < rows.size(); ++i)
     if (label == rows[i].label) return (int)i;
@@ -51,7 +44,7 @@ TEST(DiskBenchmarkBlock, TheResultsReadItsTransferRateAndAccessTime) {
   ASSERT_TRUE(disktest::RunDiskBenchmark(config, host));
 
   const std::vector<stress::ResultRow> rows = stress::ResultRows(true);
-  const std::string defaults = ReadAll(testsupport::SuitePath(L"bnchdflt.dat"));
+  const std::string defaults = testsupport::ReadFileBytes(testsupport::SuitePath(L"bnchdflt.dat"));
   ASSERT_FALSE(defaults.empty());
   const std::vector<long> values = stress::ReadDefaults(stress::ResultLines(defaults), rows);
   // Behind the file's heading and description lines, as a series writes it.

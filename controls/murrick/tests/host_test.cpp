@@ -27,13 +27,6 @@ namespace {
 
 const suite::ControlIdentity& M() { return suite::Control(suite::kCtlMurrick); }
 
-std::string ReadAll(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 std::vector<std::string> Split(const std::string& text) {
   std::vector<std::string> lines;
   std::string line;
@@ -94,7 +87,7 @@ class MurrickHost : public ::testing::Test {
     if (win98) appkit::RegDeleteTree(HKEY_CURRENT_USER, key);
     EXPECT_TRUE(ended);
     EXPECT_EQ(viewer.ExitCode(), 0u);
-    return Split(ReadAll(out));
+    return Split(testsupport::ReadFileBytes(out));
   }
 
   Process server;
@@ -131,7 +124,7 @@ TEST_F(MurrickHost, ACxxContainerCreatesItByProgIdSizesItAndReadsTheServersLines
   std::string first = ctltest::GetProp(host, "line:0");
   EXPECT_EQ(first.rfind("[Last Updated: ", 0), 0u) << first;
   EXPECT_EQ(first.substr(first.size() - 2), "]\n");
-  std::string summary = ReadAll(testsupport::TestBinDir() + L"KytSUM.IFO");
+  std::string summary = testsupport::ReadFileBytes(testsupport::TestBinDir() + L"KytSUM.IFO");
   EXPECT_NE(summary.find(ctltest::GetProp(host, "line:" + std::to_string(count - 1)).substr(0, 10)),
             std::string::npos);
   EXPECT_EQ(ctltest::GetProp(host, "line:" + std::to_string(count)), "");
@@ -176,7 +169,7 @@ TEST_F(MurrickHost, AVbScriptUnderCscriptDrivesItByProgId) {
   ASSERT_TRUE(cmd.Start(std::wstring(sys) + L"\\cmd.exe", L"/c cscript.exe //nologo \"" + script + L"\" > \"" + out +
                                                                L"\""));
   ASSERT_TRUE(cmd.WaitExitPumping(60000));
-  std::vector<std::string> lines = Split(ReadAll(out));
+  std::vector<std::string> lines = Split(testsupport::ReadFileBytes(out));
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(Prefixed(lines, "init="), std::vector<std::string>{"True"});
   EXPECT_EQ(Prefixed(lines, "size="), std::vector<std::string>{"True"});

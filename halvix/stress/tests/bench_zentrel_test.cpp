@@ -25,17 +25,6 @@ namespace {
 const wchar_t kKey[] = L"Software\\Qev\\HalvixStressTest\\zentrel_series";
 const wchar_t kZentrelKey[] = L"Software\\Kyt\\ZENTREL\\Setting";
 
-std::string ReadAll(const std::wstring& path) {
-  std::string bytes;
-  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return bytes;
-  char buf[4096];
-  DWORD got;
-  while (::ReadFile(f, buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
-  ::CloseHandle(f);
-  return bytes;
-}
-
 // For a picture of a window taken from outside (of the X display): with
 // HALVIX_TEST_HOLD_MS set, the test keeps the window open that long.
 void HoldForPicture() {
@@ -90,7 +79,7 @@ TEST(BenchmarkZentrel, SeriesWritesBothBlocksAndTheResultsShowAScore) {
   EXPECT_EQ(rows[1][1], L"DONE");
 
   // Header, memory block, processor block, each line ending in CR LF.
-  std::string bnh = ReadAll(SuitePath(L"BNCHMARK.BNH"));
+  std::string bnh = testsupport::ReadFileBytes(SuitePath(L"BNCHMARK.BNH"));
   size_t close = bnh.find("]\n\r\n");
   ASSERT_NE(close, std::string::npos) << bnh;
   std::vector<std::string> lines = Lines(bnh.substr(close + 4));
@@ -134,7 +123,7 @@ TEST(BenchmarkZentrel, SeriesWritesBothBlocksAndTheResultsShowAScore) {
       EXPECT_TRUE(std::regex_match(appkit::Narrow(refs[i]), std::regex(R"(\d+\.\d\d)"))) << appkit::Narrow(refs[i]);
     }
   }
-  std::string html = ReadAll(SuitePath(L"BNCHMARK.htm"));
+  std::string html = testsupport::ReadFileBytes(SuitePath(L"BNCHMARK.htm"));
   EXPECT_EQ(html.rfind("<!--", 0), 0u);
   EXPECT_NE(html.find(appkit::Narrow(score)), std::string::npos);
 

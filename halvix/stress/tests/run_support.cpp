@@ -8,27 +8,11 @@
 #include "appkit/text.h"
 #include "suite/info.h"
 #include "testsupport/ui.h"
+#include "testsupport/process.h"
 
 namespace runtest {
 
 namespace {
-
-void RemoveTree(const std::wstring& dir) {
-  WIN32_FIND_DATAW fd;
-  HANDLE h = ::FindFirstFileW((dir + L"*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring n = fd.cFileName;
-      if (n == L"." || n == L"..") continue;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(dir + n + L"\\");
-      else
-        ::DeleteFileW((dir + n).c_str());
-    } while (::FindNextFileW(h, &fd));
-    ::FindClose(h);
-  }
-  ::RemoveDirectoryW(dir.c_str());
-}
 
 struct FindArgs {
   DWORD pid;
@@ -53,7 +37,7 @@ RunFixture::RunFixture(const std::wstring& name) : name_(name) {
   std::wstring root = testsupport::TestBinDir() + L"stress runs\\";
   ::CreateDirectoryW(root.c_str(), nullptr);
   dir_ = root + name + L" data\\";
-  RemoveTree(dir_);
+  testsupport::RemoveTree(dir_);
   ::CreateDirectoryW(dir_.c_str(), nullptr);
   ::CopyFileW((testsupport::TestBinDir() + L"fakemod.exe").c_str(), FakeModule().c_str(), FALSE);
   std::wstring keyName = name;

@@ -14,18 +14,6 @@ using namespace tamblet;
 
 namespace {
 
-std::string ReadBytes(const std::wstring& path) {
-  std::ifstream f(path.c_str(), std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  std::ofstream f(path.c_str(), std::ios::binary);
-  f << bytes;
-}
-
 class ReportFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -65,13 +53,13 @@ const std::string kLong600 = std::string(255, 'a') + std::string(253, 'b') + std
 // last line end, an information file with over-long lines, and selected
 // sources that are missing.
 void WriteFixtures(const std::wstring& data) {
-  WriteBytes(data + L"STRESS.LOG", "12/10/2026 07:00AM\r\nStress Test\r\nLoop 1\tPASSED\r\n");
-  WriteBytes(data + L"KytMEM.LOG", "12/10/2026 07:05AM\r\nMemory Test\r\nWalking Ones\tPASSED");
-  WriteBytes(data + L"BNCHMARK.BNH", "Dhrystone\t400\nWhetstone\t120\n");
-  WriteBytes(data + L"KytVGA.LOG", "not selected\r\n");
-  WriteBytes(data + L"KytSUM.IFO", "\r\n@3Summary\r\n;Video Info\r\nOperating System:\tWindows\r\n");
-  WriteBytes(data + L"KytMEM.IFO", "\r\n@3Memory\r\n" + kLong300 + "\r\n" + kExact255 + "\r\n" + kLong600 + "\n");
-  WriteBytes(data + L"KytPCI.IFO", "not selected\r\n");
+  testsupport::WriteFileBytes(data + L"STRESS.LOG", "12/10/2026 07:00AM\r\nStress Test\r\nLoop 1\tPASSED\r\n");
+  testsupport::WriteFileBytes(data + L"KytMEM.LOG", "12/10/2026 07:05AM\r\nMemory Test\r\nWalking Ones\tPASSED");
+  testsupport::WriteFileBytes(data + L"BNCHMARK.BNH", "Dhrystone\t400\nWhetstone\t120\n");
+  testsupport::WriteFileBytes(data + L"KytVGA.LOG", "not selected\r\n");
+  testsupport::WriteFileBytes(data + L"KytSUM.IFO", "\r\n@3Summary\r\n;Video Info\r\nOperating System:\tWindows\r\n");
+  testsupport::WriteFileBytes(data + L"KytMEM.IFO", "\r\n@3Memory\r\n" + kLong300 + "\r\n" + kExact255 + "\r\n" + kLong600 + "\n");
+  testsupport::WriteFileBytes(data + L"KytPCI.IFO", "not selected\r\n");
 }
 
 TEST_F(ReportFiles, GoldenReportFromLogsAndInformationFiles) {
@@ -94,11 +82,11 @@ TEST_F(ReportFiles, GoldenReportFromLogsAndInformationFiles) {
       "\r\n@3Memory\r\n" +
       std::string(255, 'x') + "\r\n  " + std::string(45, 'x') + "\r\n" + kExact255 + "\r\n" +
       std::string(255, 'a') + "\r\n  " + std::string(253, 'b') + "\r\n  " + std::string(92, 'c') + "\r\n";
-  EXPECT_EQ(ReadBytes(report_), expected);
+  EXPECT_EQ(testsupport::ReadFileBytes(report_), expected);
 }
 
 TEST_F(ReportFiles, SectionsAppearOnlyWhenSelected) {
-  WriteBytes(data_ + L"KytSUM.IFO", "\r\n@3Summary\r\nA:\tB\r\n");
+  testsupport::WriteFileBytes(data_ + L"KytSUM.IFO", "\r\n@3Summary\r\nA:\tB\r\n");
   struct Case {
     const char* name;
     bool anyTest;  // tests[3] selected (its log is missing)
@@ -115,18 +103,18 @@ TEST_F(ReportFiles, SectionsAppearOnlyWhenSelected) {
     sel.tests[3] = c.anyTest;
     sel.info[0] = c.sumInfo;
     ASSERT_EQ(Build(sel), BuildResult::Written) << c.name;
-    EXPECT_EQ(ReadBytes(report_), c.expected) << c.name;
+    EXPECT_EQ(testsupport::ReadFileBytes(report_), c.expected) << c.name;
   }
 }
 
 TEST_F(ReportFiles, ReportThatCannotBeWrittenSaysSoAndLeavesNoNewFile) {
-  WriteBytes(data_ + L"KytSUM.IFO", "\r\n@3Summary\r\n");
+  testsupport::WriteFileBytes(data_ + L"KytSUM.IFO", "\r\n@3Summary\r\n");
   Selection sel;
   sel.info[0] = true;
   // Nothing selected: the old report stays as it was.
-  WriteBytes(report_, "old report\r\n");
+  testsupport::WriteFileBytes(report_, "old report\r\n");
   EXPECT_EQ(Build(Selection{}), BuildResult::NothingSelected);
-  EXPECT_EQ(ReadBytes(report_), "old report\r\n");
+  EXPECT_EQ(testsupport::ReadFileBytes(report_), "old report\r\n");
   // In a directory that does not exist.
   EXPECT_EQ(BuildReportFile(dir_ + L"nosuch\\DIAGReport.txt", data_, sel, "T\n", "S\n"), BuildResult::CannotCreate);
   // A path longer than the report path buffer.
@@ -151,7 +139,7 @@ TEST_F(ReportFiles, LineEndsSplitAcrossTheReadBufferAndStrayCarriageReturns) {
   }
   bytes.resize(8191, 'k');
   bytes += "\r\nlone\rcr\r\nend\r";
-  WriteBytes(data_ + L"KytSUM.IFO", bytes);
+  testsupport::WriteFileBytes(data_ + L"KytSUM.IFO", bytes);
   FILE* f = _wfopen((data_ + L"KytSUM.IFO").c_str(), L"rb");
   ASSERT_NE(f, nullptr);
   LineReader reader(f);
@@ -172,7 +160,7 @@ TEST_F(ReportFiles, LineEndsSplitAcrossTheReadBufferAndStrayCarriageReturns) {
 }
 
 TEST_F(ReportFiles, LoadedItemsHideMarkersShowBlanksAndEndWithOne) {
-  WriteBytes(report_, "@3TEST RESULTS\r\n\r\n;hidden\r\nA:\tB\r\n" + kLong300 + "\r\n;also hidden");
+  testsupport::WriteFileBytes(report_, "@3TEST RESULTS\r\n\r\n;hidden\r\nA:\tB\r\n" + kLong300 + "\r\n;also hidden");
   std::vector<std::string> items;
   ASSERT_TRUE(ReadReportItems(report_, &items));
   std::vector<std::string> expected = {"@3TEST RESULTS", " ", "A:\tB", std::string(255, 'x'),
@@ -180,7 +168,7 @@ TEST_F(ReportFiles, LoadedItemsHideMarkersShowBlanksAndEndWithOne) {
   EXPECT_EQ(items, expected);
   EXPECT_FALSE(ReadReportItems(dir_ + L"missing.txt", &items));
   EXPECT_TRUE(items.empty());
-  WriteBytes(report_, "");
+  testsupport::WriteFileBytes(report_, "");
   ASSERT_TRUE(ReadReportItems(report_, &items));
   EXPECT_EQ(items, std::vector<std::string>{" "});
 }

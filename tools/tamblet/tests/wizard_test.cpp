@@ -41,29 +41,6 @@ constexpr int kLoadButton = 1020;
 constexpr int kReportMessage = 1021;
 constexpr int kBack = 3;
 
-std::string ReadBytes(const std::wstring& path) {
-  std::ifstream f(path.c_str(), std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-void WriteBytes(const std::wstring& path, const std::string& text) {
-  std::ofstream f(path.c_str(), std::ios::binary);
-  f << text;
-}
-
-void DeleteTree(const std::wstring& dir) {
-  std::wstring from = dir;
-  if (!from.empty() && from.back() == L'\\') from.pop_back();
-  from.push_back(L'\0');
-  SHFILEOPSTRUCTW op{};
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.c_str();
-  op.fFlags = FOF_NO_UI;
-  ::SHFileOperationW(&op);
-}
-
 bool KeyExists(const std::wstring& path) {
   appkit::RegKey k;
   return k.Open(HKEY_CURRENT_USER, path);
@@ -144,7 +121,7 @@ void Screenshot(HWND w, const wchar_t* name) {
   ::RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   PumpUntil([] { return false; }, 500);
   const std::wstring request = std::wstring(dir) + L"\\" + name + L".request";
-  WriteBytes(request, "");
+  WriteFileBytes(request, "");
   PumpUntil([&] { return ::GetFileAttributesW(request.c_str()) == INVALID_FILE_ATTRIBUTES; }, 10000);
   ::DeleteFileW(request.c_str());
 }
@@ -167,10 +144,10 @@ class Wizard : public ::testing::Test {
     ::CreateDirectoryW(data_.c_str(), nullptr);
     for (const wchar_t* f : {L"Tamblet.MOD", L"ombrix.dll", L"halvix.exe"})
       ASSERT_TRUE(::CopyFileW(SuitePath(f).c_str(), (suite_ + f).c_str(), FALSE)) << f;
-    WriteBytes(data_ + L"STRESS.LOG", kStressLog);
-    WriteBytes(data_ + L"KytMEM.LOG", kMemLog);
-    WriteBytes(data_ + L"BNCHMARK.BNH", kBench);
-    WriteBytes(data_ + L"KytSUM.IFO", kSumIfo);
+    WriteFileBytes(data_ + L"STRESS.LOG", kStressLog);
+    WriteFileBytes(data_ + L"KytMEM.LOG", kMemLog);
+    WriteFileBytes(data_ + L"BNCHMARK.BNH", kBench);
+    WriteFileBytes(data_ + L"KytSUM.IFO", kSumIfo);
     savedHalvix_ = MoveKey(kHalvixRoot, std::wstring(kBackupRoot) + L"\\Halvix");
     savedTamblet_ = MoveKey(kTambletRoot, std::wstring(kBackupRoot) + L"\\Tamblet");
     ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, kHalvixSetting, L"ModulePath", data_ + L"halvix.exe"));
@@ -190,7 +167,7 @@ class Wizard : public ::testing::Test {
     if (savedHalvix_) MoveKey(std::wstring(kBackupRoot) + L"\\Halvix", kHalvixRoot);
     if (savedTamblet_) MoveKey(std::wstring(kBackupRoot) + L"\\Tamblet", kTambletRoot);
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kBackupRoot);
-    DeleteTree(base_);
+    RemoveTree(base_);
   }
 
   // Starts the wizard on its own and waits for its first page.
@@ -258,7 +235,7 @@ TEST_F(Wizard, HalvixStartsTheWizardWhichBuildsAndShowsTheReport) {
   ASSERT_NE(b, nullptr);
   EXPECT_TRUE(Enabled(b, kFirstBox + 0));
   EXPECT_FALSE(Enabled(b, kFirstBox + 2));
-  WriteBytes(data_ + L"KytPROC.IFO", kProcIfo);
+  WriteFileBytes(data_ + L"KytPROC.IFO", kProcIfo);
   EXPECT_TRUE(PumpUntil([&] { return Enabled(b, kFirstBox + 2); }, 5000));
   SetCheck(b, kFirstBox + 0, true);
   SetCheck(b, kFirstBox + 2, true);
@@ -274,7 +251,7 @@ TEST_F(Wizard, HalvixStartsTheWizardWhichBuildsAndShowsTheReport) {
       "\r\n" + std::string(kMemLog) + "\r\n" + kBench + "\r\n\r\n"
       "@3SYSTEM INFORMATION\r\n" + kSumIfo + kProcIfo;
   std::vector<std::wstring> lines = ReportLines(c);
-  EXPECT_EQ(ReadBytes(suite_ + L"DIAGReport.txt"), report);
+  EXPECT_EQ(ReadFileBytes(suite_ + L"DIAGReport.txt"), report);
   const std::vector<std::wstring> expected = {
       L"@3TEST RESULTS", L" ", L"12/10/2026 07:05AM", L"Memory Test", L"Walking Ones\tPASSED", L" ",
       L"Dhrystone\t400", L"Whetstone\t120", L" ", L" ", L"@3SYSTEM INFORMATION", L" ", L"@3Summary",
@@ -325,7 +302,7 @@ TEST_F(Wizard, HalvixStartsTheWizardWhichBuildsAndShowsTheReport) {
 TEST_F(Wizard, FileArgumentShowsOnlyTheReportPage) {
   const std::wstring file = base_ + L"old reports\\my report.txt";
   ::CreateDirectoryW((base_ + L"old reports").c_str(), nullptr);
-  WriteBytes(file, "@3TEST RESULTS\r\n;hidden\r\n\r\nKept:\tline\r\n");
+  WriteFileBytes(file, "@3TEST RESULTS\r\n;hidden\r\n\r\nKept:\tline\r\n");
   const std::vector<std::wstring> expected = {L"@3TEST RESULTS", L" ", L"Kept:\tline", L" "};
   // The left margin is forced into 1..150 and written back.
   ASSERT_TRUE(appkit::RegWriteDword(HKEY_CURRENT_USER, std::wstring(kTambletRoot) + L"\\Setting", L"LeftPrintMargin", 500));
@@ -335,14 +312,14 @@ TEST_F(Wizard, FileArgumentShowsOnlyTheReportPage) {
     EXPECT_EQ(ReportLines(c), expected);
     EXPECT_FALSE(Enabled(c, kBack));
     // Load reads the file again.
-    WriteBytes(file, "Changed\r\n");
+    WriteFileBytes(file, "Changed\r\n");
     ClickButton(c, kLoadReport);
     EXPECT_TRUE(PumpUntil([&] { return ListBoxLines(::GetDlgItem(c, kReportList)).size() == 2; }, 5000));
     if (arg[0] == L'"') Screenshot(c, L"tamblet_file_argument");
     ClickButton(c, IDCANCEL);
     EXPECT_TRUE(wizard_.WaitExit(10000));
     EXPECT_EQ(wizard_.ExitCode(), 0u);
-    WriteBytes(file, "@3TEST RESULTS\r\n;hidden\r\n\r\nKept:\tline\r\n");
+    WriteFileBytes(file, "@3TEST RESULTS\r\n;hidden\r\n\r\nKept:\tline\r\n");
   }
   EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, std::wstring(kTambletRoot) + L"\\Setting", L"LeftPrintMargin", 0),
             150u);
@@ -353,7 +330,7 @@ TEST_F(Wizard, FileArgumentShowsOnlyTheReportPage) {
 // pass builds the default report again.
 TEST_F(Wizard, LoadOnTheFirstPageShowsTheChosenFile) {
   const std::wstring file = base_ + L"chosen.txt";
-  WriteBytes(file, "Chosen:\tyes\r\n");
+  WriteFileBytes(file, "Chosen:\tyes\r\n");
   HWND a = StartWizard();
   ASSERT_NE(a, nullptr);
   ClickButton(a, kLoadButton);
@@ -382,7 +359,7 @@ TEST_F(Wizard, LoadOnTheFirstPageShowsTheChosenFile) {
   c = WaitPage(wizardPid_, kReportMessage);
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(ReportLines(c).at(0), L"@3TEST RESULTS");
-  EXPECT_EQ(ReadBytes(suite_ + L"DIAGReport.txt"), "@3TEST RESULTS\r\n\r\n" + std::string(kMemLog) + "\r\n\r\n");
+  EXPECT_EQ(ReadFileBytes(suite_ + L"DIAGReport.txt"), "@3TEST RESULTS\r\n\r\n" + std::string(kMemLog) + "\r\n\r\n");
   ClickButton(c, IDCANCEL);
   EXPECT_TRUE(wizard_.WaitExit(10000));
 }
@@ -400,7 +377,7 @@ TEST_F(Wizard, NothingSelectedIsSaidAndTheInformationPageStays) {
   EXPECT_EQ(AnswerBox(wizardPid_), L"No item is selected.");
   EXPECT_TRUE(::IsWindowVisible(b));
   // The page still follows the files the server writes.
-  WriteBytes(data_ + L"KytPROC.IFO", kProcIfo);
+  WriteFileBytes(data_ + L"KytPROC.IFO", kProcIfo);
   EXPECT_TRUE(PumpUntil([&] { return Enabled(b, kFirstBox + 2); }, 5000));
   ClickButton(b, IDCANCEL);
   EXPECT_TRUE(wizard_.WaitExit(10000));
@@ -452,7 +429,7 @@ std::wstring WaitPdf(const std::wstring& dir, const std::wstring& title, DWORD m
         HANDLE h = ::FindFirstFileW((dir + L"*" + title + L"*.pdf").c_str(), &fd);
         if (h == INVALID_HANDLE_VALUE) return false;
         ::FindClose(h);
-        std::string bytes = ReadBytes(dir + fd.cFileName);
+        std::string bytes = ReadFileBytes(dir + fd.cFileName);
         if (bytes.size() < 8 || bytes.find("%%EOF") == std::string::npos) return false;
         found = dir + fd.cFileName;
         return true;
@@ -499,7 +476,7 @@ TEST_F(Wizard, ReportPrintsToThePdfPrinter) {
   for (int i = 1; i <= 100; ++i) text += "Item " + std::to_string(i) + ":\tValue " + std::to_string(i * 7) + "\r\n";
   text += "@3Last heading\r\nLast line\r\n";
   const std::wstring file = base_ + L"report.txt";
-  WriteBytes(file, text);
+  WriteFileBytes(file, text);
   HWND c = StartWizard(L"\"" + file + L"\"", kReportMessage);
   ASSERT_NE(c, nullptr);
   ASSERT_FALSE(ReportLines(c).empty());
@@ -507,14 +484,14 @@ TEST_F(Wizard, ReportPrintsToThePdfPrinter) {
   EXPECT_EQ(PrintFromReportPage(c, wizardPid_, title, 2000), L"");
   std::wstring pdf = WaitPdf(out, title, 60000);
   ASSERT_FALSE(pdf.empty()) << "no PDF in " << appkit::Narrow(out);
-  EXPECT_EQ(ReadBytes(pdf).substr(0, 5), "%PDF-");
+  EXPECT_EQ(ReadFileBytes(pdf).substr(0, 5), "%PDF-");
   ClickButton(c, IDCANCEL);
   ASSERT_TRUE(wizard_.WaitExit(10000));
 
   // 6000 lines: more than 49 pages of any paper.
   std::string longText;
   for (int i = 1; i <= 6000; ++i) longText += "Line " + std::to_string(i) + "\r\n";
-  WriteBytes(file, longText);
+  WriteFileBytes(file, longText);
   c = StartWizard(L"\"" + file + L"\"", kReportMessage);
   ASSERT_NE(c, nullptr);
   ASSERT_FALSE(ReportLines(c).empty());

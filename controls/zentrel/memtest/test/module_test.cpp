@@ -18,13 +18,6 @@ using namespace testsupport;
 
 namespace {
 
-std::string ReadAll(const std::wstring& name) {
-  std::ifstream in(name.c_str(), std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 class MemoryModule : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { ASSERT_EQ(ctltest::RunRegsvr32(SuitePath(L"ZENTREL.OCX")), 0); }
@@ -76,7 +69,7 @@ class MemoryModule : public ::testing::Test {
 
 TEST_F(MemoryModule, AutoRunCheckRunsEveryPatternWritesTheLogAndReportsNoError) {
   ASSERT_EQ(Run(L"-AutoRun -Check", 64), 0u);
-  std::string log = ReadAll(SuitePath(L"KytMEM.LOG"));
+  std::string log = ReadFileBytes(SuitePath(L"KytMEM.LOG"));
   ASSERT_EQ(log.rfind("[Last Updated: ", 0), 0u) << log;
   // "%m/%d/%Y %I:%M%p"
   ASSERT_GT(log.size(), 35u);
@@ -94,21 +87,21 @@ TEST_F(MemoryModule, AutoRunCheckRunsEveryPatternWritesTheLogAndReportsNoError) 
 
 TEST_F(MemoryModule, LoopRunWritesTheDigitsLogAndAppendKeepsACleanRunOut) {
   ASSERT_EQ(Run(L"-AutoRun3 -L2", 16), 0u);  // the whole available memory is tested (no -Check)
-  std::string log = ReadAll(SuitePath(L"KytMEM3.LOG"));
+  std::string log = ReadFileBytes(SuitePath(L"KytMEM3.LOG"));
   EXPECT_NE(log.find("]\r\n\r\nMemory Test - Loop 2\r\n"), std::string::npos) << log.substr(0, 80);
   EXPECT_EQ(::GetFileAttributesW(SuitePath(L"KytMEM.LOG").c_str()), INVALID_FILE_ATTRIBUTES);
 
   // -Append: a run without errors leaves the log as it was.
   EarlierLog();
   ASSERT_EQ(Run(L"-AutoRun -Check -Append -L5", 64), 0u);
-  EXPECT_EQ(ReadAll(SuitePath(L"KytMEM.LOG")), "an earlier stress loop\r\n");
+  EXPECT_EQ(ReadFileBytes(SuitePath(L"KytMEM.LOG")), "an earlier stress loop\r\n");
 }
 
 TEST_F(MemoryModule, AFailedRunReportsItsErrorToTheHostAndAppendsToTheLog) {
   EarlierLog();
   // 3 MB of memory: with -Check the block holds 384 KB, fewer than 8 blocks.
   ASSERT_EQ(Run(L"-AutoRun -Check -Append -L4", 3), 1u);
-  std::string log = ReadAll(SuitePath(L"KytMEM.LOG"));
+  std::string log = ReadFileBytes(SuitePath(L"KytMEM.LOG"));
   ASSERT_EQ(log.rfind("an earlier stress loop\r\n[Last Updated: ", 0), 0u) << log;
   // -Check keeps the loop number out of the title.
   EXPECT_NE(log.find("]\r\n\r\nMemory Test\r\nOptimizing Test Memory Size...\r\n"), std::string::npos) << log;

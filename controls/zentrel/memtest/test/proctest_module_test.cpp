@@ -21,13 +21,6 @@ using namespace testsupport;
 
 namespace {
 
-std::string ReadAll(const std::wstring& name) {
-  std::ifstream in(name.c_str(), std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // The lines of the log after its header and title.
 std::vector<std::string> LogLines(const std::string& log, const std::string& title = "Processor Test") {
   std::vector<std::string> lines;
@@ -110,7 +103,7 @@ TEST_F(ProcessorModule, AutoRunPassesOnThisMachineEveryTime) {
     ASSERT_TRUE(RunModule(L"-ProcTest -AutoRun", &result, &ms)) << run;
     EXPECT_EQ(result, 0u) << run;
     std::printf("[ measured ] processor test run %d: %lu ms\n", run, (unsigned long)ms);
-    std::vector<std::string> lines = LogLines(ReadAll(SuitePath(L"KytPROC.LOG")));
+    std::vector<std::string> lines = LogLines(ReadFileBytes(SuitePath(L"KytPROC.LOG")));
     ASSERT_EQ(lines.size(), 9u) << run;
     EXPECT_EQ(lines[0], "General Register Test:\tPASSED");
     EXPECT_EQ(lines[1], "Mathematical Calculation Test:\tPASSED");
@@ -135,14 +128,14 @@ TEST_F(ProcessorModule, AHungServerFailsTheTestWithinTheTimeOut) {
   ASSERT_TRUE(RunModule(L"-AutoRun -ProcTest -L3", &result, &ms));
   EXPECT_EQ(result, 1u);
   std::printf("[ measured ] hung server: the module reported after %lu ms\n", (unsigned long)ms);
-  std::vector<std::string> lines = LogLines(ReadAll(SuitePath(L"KytPROC.LOG")), "Processor Test - Loop 3");
+  std::vector<std::string> lines = LogLines(ReadFileBytes(SuitePath(L"KytPROC.LOG")), "Processor Test - Loop 3");
   EXPECT_EQ(lines, (std::vector<std::string>{"General Register Test:\tFAILED", "===>Test Failed.", "Found Error(s)."}));
   EXPECT_EQ(server.SelfTests(), std::vector<unsigned>{0}) << "only the probe was sent";
 }
 
 TEST_F(ProcessorModule, TheDefaultStressListsProcessorEntryPasses) {
   // The entry's arguments as the stress test would start them.
-  std::string list = ReadAll(SuitePath(L"modules.dat"));
+  std::string list = ReadFileBytes(SuitePath(L"modules.dat"));
   std::istringstream in(list);
   std::string line, args;
   while (std::getline(in, line)) {
@@ -158,7 +151,7 @@ TEST_F(ProcessorModule, TheDefaultStressListsProcessorEntryPasses) {
   WPARAM result = 99;
   ASSERT_TRUE(RunModule(appkit::Widen(args) + L" -L1", &result));
   EXPECT_EQ(result, 0u) << appkit::Narrow(appkit::Widen(args));
-  std::string log = ReadAll(SuitePath(L"KytPROC.LOG"));
+  std::string log = ReadFileBytes(SuitePath(L"KytPROC.LOG"));
   EXPECT_NE(log.find("Processor Test - Loop 1\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("\r\nNo Error Found.\r\n"), std::string::npos) << log;
 }

@@ -17,6 +17,13 @@ std::wstring TestBinDir();
 // The user's directory for temporary files (trailing backslash).
 std::wstring TempDir();
 
+// The whole file as bytes (empty when it cannot be read).
+std::string ReadFileBytes(const std::wstring& path);
+// Makes `bytes` the whole file; false when it cannot be written.
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// Removes a directory with everything below it; a missing one is no error.
+void RemoveTree(const std::wstring& dir);
+
 class Process {
  public:
   Process() = default;
