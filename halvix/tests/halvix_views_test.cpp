@@ -285,7 +285,9 @@ TEST_F(HalvixViews, IconListItemsForTheOptionsOnNtAndOnWindows98) {
     SCOPED_TRACE(c.what);
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kHalvixRoot);
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kAppDefaults);
-    if (c.win98) ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, kAppDefaults, L"Version", L"win98"));
+    if (c.win98) {
+      ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, kAppDefaults, L"Version", L"win98"));
+    }
     SeedInt(L"ControlPanelStyle", 1);
     SeedInt(L"Options", static_cast<int>(kOptions));
     HWND main = StartMain();
@@ -511,6 +513,37 @@ TEST_F(HalvixViews, TreeRefusesAPageChangeWhileAHostedMemoryTestRuns) {
   EXPECT_TRUE(NoBoxFor(300));
   EXPECT_EQ(GetText(title), L"Processor Test");
   ASSERT_TRUE(PumpUntil([&] { HWND c = Child(module, 1001); return c && c != control; }, 15000));
+  CloseMain(main);
+}
+
+// Resetting the configuration changes the switches (the I/O port test goes):
+// the tree and the toolbar strip are rebuilt, every button keeps its own
+// caption, and a rebuild keeps the selected test node.
+TEST_F(HalvixViews, RebuildsFollowTheResetSwitchesAndKeepTheSelection) {
+  SeedInt(L"Options", -1);
+  HWND main = StartMain();
+  ASSERT_NE(main, nullptr);
+  HWND s1 = Child(main, kPane), s2 = Child(s1, kPaneCol1), s3 = Child(s2, kPaneRow1);
+  HWND tree = Child(s3, kPane), toolbar = FindChild(Child(s1, kPane), L"ToolbarWindow32");
+  ASSERT_TRUE(tree && toolbar);
+  ASSERT_NE(NodeOf(tree, ID_IOPORT_TEST), nullptr);
+  EXPECT_EQ(ButtonCaptions(toolbar).size(), 12u);
+
+  ::PostMessageW(main, WM_COMMAND, ID_RESET_DEFAULT_CONFIG, 0);
+  ASSERT_TRUE(PumpUntil([&] { return NodeOf(tree, ID_IOPORT_TEST) == nullptr; }, 10000));
+  ASSERT_TRUE(PumpUntil([&] { return ButtonCaptions(toolbar).size() == 11u; }, 5000));
+  EXPECT_EQ(ButtonCaptions(toolbar),
+            (std::vector<std::wstring>{L"Qev", L"System Information", L"Processor Test", L"Memory Test",
+                                       L"Audio Test", L"Modem Test", L"Graphics Test", L"Hard Disk Test",
+                                       L"Floppy Disk Test", L"CD-ROM Test", L"Shortcuts"}));
+
+  ::PostMessageW(main, WM_COMMAND, ID_PROCESSOR_TEST, 0);
+  ASSERT_TRUE(PumpUntil([&] { return SelectedData(tree) == ID_PROCESSOR_TEST; }, 10000));
+  DWORD_PTR r = 0;
+  ASSERT_TRUE(::SendMessageTimeoutW(tree, halvix::WM_REFRESHITEMS, 0, 0, SMTO_NORMAL, 10000, &r));
+  EXPECT_EQ(TreeViewItems(tree).size(), 11u);  // the root, nine tests, "Shortcuts"
+  EXPECT_EQ(SelectedData(tree), ID_PROCESSOR_TEST);
+  EXPECT_TRUE(NoBoxFor(300));
   CloseMain(main);
 }
 
