@@ -210,6 +210,13 @@ class HalvixViews : public ::testing::Test {
 
   void TearDown() override {
     if (p_.Running()) p_.Kill();
+    if (ownServer_) {
+      // The suite's own server again, where the other tests expect it.
+      ctltest::RunRegsvr32(SuitePath(L"QUORREL.OCX"));
+      if (!serverPathBefore_.empty())
+        appkit::RegWriteString(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, suite::kModulePathValue,
+                               serverPathBefore_);
+    }
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kAppDefaults);
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kHalvixRoot);
     if (saved_) MoveKey(std::wstring(kBackupRoot) + L"\\Halvix", kHalvixRoot);
@@ -259,6 +266,8 @@ class HalvixViews : public ::testing::Test {
 
   std::wstring base_, dir_;
   bool saved_ = false;
+  bool ownServer_ = false;
+  std::wstring serverPathBefore_;
   Process p_;
 };
 
@@ -572,12 +581,19 @@ TEST_F(HalvixViews, HelpPaneHostsTheBrowserWhenTheProbeFindsIt) {
 // ---- the collect dialog with the real information server
 
 TEST_F(HalvixViews, CollectDialogWalksAllCategoriesAndEveryFileIsWritten) {
+  // The server writes beside its control: a copy of its own in this test's
+  // folder, so that no other test's files get in the way.
+  ASSERT_TRUE(::CopyFileW(SuitePath(L"QUORREL.OCX").c_str(), (dir_ + L"QUORREL.OCX").c_str(), FALSE));
+  serverPathBefore_ =
+      appkit::RegReadString(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, suite::kModulePathValue, L"");
+  ownServer_ = true;
+  ASSERT_EQ(ctltest::RunRegsvr32(dir_ + L"QUORREL.OCX"), 0);
   HWND main = StartMain();
   ASSERT_NE(main, nullptr);
   ASSERT_TRUE(PumpUntil([&] { return ::FindWindowW(nullptr, suite::kInfoServerTitle) != nullptr; }, 10000));
   const std::wstring serverDir =
       appkit::RegReadString(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, suite::kModulePathValue, L"");
-  ASSERT_FALSE(serverDir.empty());
+  ASSERT_EQ(_wcsicmp(serverDir.c_str(), dir_.c_str()), 0) << appkit::Narrow(serverDir);
   FILETIME now;
   ::GetSystemTimeAsFileTime(&now);
   ULARGE_INTEGER t0{{now.dwLowDateTime, now.dwHighDateTime}};
