@@ -10,12 +10,14 @@
 #include "appkit/registry.h"
 #include "appkit/system.h"
 #include "appkit/text.h"
+#include "collect_dlg.h"
 #include "halvix_app.h"
 #include "resource.h"
 #include "stress/commands.h"
 #include "suite/diag.h"
 #include "suite/info.h"
 #include "views.h"
+#include "views_res.h"
 
 namespace {
 
@@ -32,7 +34,7 @@ const UINT kToolBarCaptions[] = {IDS_TOOLBAR_BACK, IDS_TOOLBAR_FORWARD, IDS_TOOL
 
 // Commands whose dialogs this program does not have yet: shown greyed.
 bool DialogMissing(UINT id) {
-  return id == ID_COLLECT_INFO || id == ID_TECH_SUPPORT || id == ID_VIEW_LAYOUT || id == ID_OPTIONS_TOOLS ||
+  return id == ID_TECH_SUPPORT || id == ID_VIEW_LAYOUT || id == ID_OPTIONS_TOOLS ||
          id == ID_OPTIONS_SYSINFO;
 }
 
@@ -179,7 +181,14 @@ bool CMainFrame::CheckWebBrowser() {
 bool CMainFrame::CreateHelpPane(HWND parent, UINT id, const RECT& rc, appkit::Document* doc) {
   CHalvixApp* app = TheApp();
   if (app->webBrowserAvailable) {
-    auto web = std::make_unique<CWebView>();
+    WebNavTarget nav;
+    nav.backEnabled = &app->webBackEnabled;
+    nav.forwardEnabled = &app->webForwardEnabled;
+    nav.mainWindow = [] {
+      CMainFrame* frame = TheApp()->mainFrame();
+      return frame ? frame->hwnd() : HWND{nullptr};
+    };
+    auto web = std::make_unique<CWebView>(nav);
     if (web->CreateView(parent, id, rc, doc)) {
       web_ = AddView(std::move(web));
       return true;
@@ -725,6 +734,11 @@ bool CMainFrame::OnCommand(UINT id) {
     case ID_PRINT_REPORT:
       launcher_->StartReportWizard();
       return true;
+    case ID_COLLECT_INFO: {
+      CCollectSystemInfoDlg collect(app->ResourceFor(RT_DIALOG, IDD_COLLECT_INFO), app->caption());
+      collect.DoModal(hwnd());
+      return true;
+    }
     case ID_GROUP_TESTS: case ID_GROUP_SHORTCUTS:
       SelectInTree(static_cast<int>(id));
       return true;
@@ -823,6 +837,7 @@ bool CMainFrame::OnUpdateCommand(appkit::CommandState& state) {
     case ID_GO_RELOAD: state.Enable(browser); return true;
     case ID_RESET_DEFAULT_CONFIG: state.Enable(!IsHostedTestRunning()); return true;
     case ID_PRINT_REPORT:
+    case ID_COLLECT_INFO:
     case ID_BENCHMARKS: state.Enable(true); return true;
     default: return false;
   }

@@ -1,24 +1,55 @@
-// The views of the main frame's panes. The module view hosts one test
-// control; the others are, for now, the plain panes the layouts need: the
-// icon list and the tree are empty controls, the title and toolbar strips
-// grey, the logo pane white; the web view hosts the browser control.
+// The views of the main frame's panes: the icon list of the test items, the
+// tree of the test groups, the title, toolbar and logo strips, and the
+// module view that hosts one test control. The web view is in web_view.h.
 #pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <array>
 #include <memory>
 #include <string>
 
-#include "appkit/axhost.h"
 #include "appkit/frame.h"
 #include "hosting/module_view.h"
+#include "test_items.h"
+#include "web_view.h"
 
-// The icon list of the test items (a list view control).
+// The icon list of the test items and tool shortcuts (a list view control).
 class CHalvixView : public appkit::View {
  public:
+  CHalvixView();
+  ~CHalvixView() override;
   bool CreateView(HWND parent, UINT id, const RECT& rc, appkit::Document* doc) override;
-  // Takes the current item positions (for the settings); none are kept yet.
-  void CapturePositions() {}
+  void OnInitialUpdate() override;
+  bool OnCommand(UINT id) override;
+  // Takes the current item positions into the position table.
+  void CapturePositions();
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  void ApplyViewMode();
+  void BuildItems();
+  void LoadPositions();
+  void ApplyPositions();
+  void SavePositions();
+  void OpenFocusedItem();
+  void OnItemChanged(const NMLISTVIEW* nm);
+  void OnButtonDown(POINT pt);
+  void OnMouseMove(WPARAM flags, POINT pt);
+  void OnButtonUp(POINT pt);
+  void EndDragImage();
+  bool InsideWindow(POINT client) const;
+
+  std::array<halvix::SlotPoint, halvix::kPositionSlots> positions_;
+  int hitItem_ = -1;
+  POINT offset_{0, 0};
+  POINT press_{0, 0};
+  POINT last_{0, 0};
+  bool buttonHeld_ = false;
+  HIMAGELIST dragImage_ = nullptr;
+  bool applyAfterPaint_ = false;
 };
 
 // A plain list view: the tree layout's left strip when the common controls
@@ -28,9 +59,8 @@ class CPlainListView : public appkit::View {
   bool CreateView(HWND parent, UINT id, const RECT& rc, appkit::Document* doc) override;
 };
 
-// The tree of the test groups (a tree view control). A test command's
-// WM_SELECTTEST reaches the frame as WM_SELECTPAGE; its first selection is
-// the tests group.
+// The tree of the test groups (a tree view control). Its selection picks the
+// page of the right-hand pane; a change is refused while a hosted test runs.
 class CMyTreeView : public appkit::View {
  public:
   bool CreateView(HWND parent, UINT id, const RECT& rc, appkit::Document* doc) override;
@@ -38,59 +68,74 @@ class CMyTreeView : public appkit::View {
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  void Build();
+  void SelectByCommand(int command);
+  void OnSelChanged(const NMTREEVIEWW* nm);
+  LPARAM DataOf(HTREEITEM item) const;
+
+  bool building_ = false;
+  LPARAM lastData_ = 0;
 };
 
-// The dark strip above the right-hand panes.
+// The dark strip above the right-hand panes: caption and small icon of the
+// selected tree node.
 class CMyTitleView : public appkit::View {
  public:
+  ~CMyTitleView() override;
   const wchar_t* ClassName() const override { return L"HalvixTitleView"; }
+  bool CreateView(HWND parent, UINT id, const RECT& rc, appkit::Document* doc) override;
+  void SetCaption(const std::wstring& caption);
+  // Takes ownership of the icon; a null icon is ignored.
+  void SetIcon(HICON icon);
+  const std::wstring& caption() const { return caption_; }
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  std::wstring caption_;
+  HICON icon_ = nullptr;
+  HFONT font_ = nullptr;
 };
 
-// The vertical strip of test buttons at the left.
+// The vertical strip of large test buttons in a scrolling pager.
 class CToolbarView : public appkit::View {
  public:
+  ~CToolbarView() override;
   const wchar_t* ClassName() const override { return L"HalvixToolbarView"; }
+  bool CreateView(HWND parent, UINT id, const RECT& rc, appkit::Document* doc) override;
+  HWND toolbar() const { return toolbar_; }
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  void BuildButtons();
+  LRESULT OnPagerNotify(NMHDR* hdr);
+
+  HWND pager_ = nullptr;
+  HWND toolbar_ = nullptr;
+  bool stringsAdded_ = false;
+  std::vector<std::pair<int, int>> stringIndex_;  // command -> string index
+  HBRUSH grey_ = nullptr;
+  HBRUSH hot_ = nullptr;
 };
 
-// The help pane when no web browser is available: white, it takes the path
-// of the page to show.
+// The help pane when no web browser is available: the plain text between the
+// "Text Begin" and "Text End" markers of the page.
 class CLogoView : public appkit::View {
  public:
   const wchar_t* ClassName() const override { return L"HalvixLogoView"; }
-  const std::wstring& page() const { return page_; }
+  void OnInitialUpdate() override;
+  const std::wstring& text() const { return text_; }
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
-  std::wstring page_;
-};
-
-// The help pane with the platform's web browser control (child id 1144).
-class CWebView : public appkit::View {
- public:
-  static constexpr UINT kBrowserId = 1144;
-  const wchar_t* ClassName() const override { return L"HalvixWebView"; }
-  bool CreateView(HWND parent, UINT id, const RECT& rc, appkit::Document* doc) override;
-  // Whether the browser's window exists.
-  bool HasBrowser() const { return browser_.hwnd() && ::IsWindow(browser_.hwnd()); }
-  HWND browserWindow() const { return browser_.hwnd(); }
-  void Navigate(const std::wstring& url);
-  void GoBack();
-  void GoForward();
-  void Refresh();
-
- protected:
-  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
-
- private:
-  appkit::AxHost browser_;
+  std::wstring text_;
 };
 
 // The right-hand pane that hosts one test control at a time (tree layout).
