@@ -21,9 +21,10 @@ class CollectingHost : public disktest::BenchHost {
   void FileLine(const std::string& text) override { block += text + "\r\n"; }
   bool Aborted() override { return false; }
   void Progress(int) override {}
-  void UsedDirectory(const std::string&) override {}
+  void UsedDirectory(const std::string& path) override { directory = path; }
   void CountError() override { ++errors; }
   std::string block;
+  std::string directory;  // the benchmark's folder, removed after the run as the page does
   int errors = 0;
 };
 
@@ -41,7 +42,9 @@ TEST(DiskBenchmarkBlock, TheResultsReadItsTransferRateAndAccessTime) {
   config.baseLoop = 200;
   config.texts = ::GetModuleHandleW(nullptr);
   CollectingHost host;
-  ASSERT_TRUE(disktest::RunDiskBenchmark(config, host));
+  const bool ran = disktest::RunDiskBenchmark(config, host);
+  if (!host.directory.empty()) testsupport::RemoveTree(std::wstring(host.directory.begin(), host.directory.end()));
+  ASSERT_TRUE(ran);
 
   const std::vector<stress::ResultRow> rows = stress::ResultRows(true);
   const std::string defaults = testsupport::ReadFileBytes(testsupport::SuitePath(L"bnchdflt.dat"));
