@@ -83,9 +83,8 @@ class Modem:
         return self.profile.get("default", ["OK"])
 
     def feed(self, data):
-        if self.profile.get("silent"):
-            return
-        if self.echo:
+        silent = self.profile.get("silent")
+        if self.echo and not silent:
             self.out(data)
         self.pending += data
         while b"\r" in self.pending:
@@ -96,7 +95,7 @@ class Modem:
             if self.log:
                 with open(self.log, "a", encoding="latin-1") as f:
                     f.write(command + "\n")
-            if not command.startswith("AT"):
+            if silent or not command.startswith("AT"):
                 continue
             lines = self.reply_for(command)
             if lines:
