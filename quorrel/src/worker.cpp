@@ -9,6 +9,7 @@
 #include "diskinfo.h"
 #include "format.h"
 #include "memory.h"
+#include "modem.h"
 #include "module.h"
 #include "resource.h"
 
@@ -109,7 +110,13 @@ void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
     WriteHeading(out, Str(IDS_HEADING_AUDIO));
     WriteAudioInformation(out, 1, ctx);
   });
-  block(SW_MODEM_SUMMARY, false, [&] { WriteHeading(out, Str(IDS_HEADING_MODEM)); });
+  block(SW_MODEM_SUMMARY, false, [&] {
+    WriteHeading(out, Str(IDS_HEADING_MODEM));
+    if (ctx.modemText)
+      out.WriteString(*ctx.modemText);
+    else
+      WriteModemSummary(out);
+  });
   block(SW_IODEVICE_SUMMARY, true, [&] { WriteHeading(out, Str(IDS_HEADING_IODEVICES)); });
   block(SW_NETWORK_SUMMARY, false, [&] { WriteHeading(out, Str(IDS_HEADING_NETWORK)); });
   block(SW_RESOURCE_SUMMARY, true, [&] { WriteHeading(out, Str(IDS_HEADING_RESOURCE)); });
@@ -143,6 +150,12 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
       break;
     case suite::INFO_AUDIO:
       WriteAudioInformation(out, 0, ctx);
+      break;
+    case suite::INFO_MODEM:
+      if (ctx.modemText)
+        out.WriteString(*ctx.modemText);
+      else
+        WriteModemInfo(out);
       break;
     default:
       if (category < suite::INFO_CATEGORY_COUNT) WritePendingCategory(out, category);
@@ -218,10 +231,36 @@ void RemoveLeftoverTempFiles(const std::wstring& dir) {
 
 long LiveWorkerCount() { return ::InterlockedCompareExchange(&g_live, 0, 0); }
 
+namespace {
+
+// The modem lines of a request, asked of the ports before the request
+// mutex is taken: the probe has a lock of its own, and readers of the other
+// files need not wait seconds for the modems. False when the request needs
+// no modem lines (or may reuse its file).
+bool GatherModemText(const InfoRequest& req, std::string* text) {
+  uint32_t category = req.category & ~suite::INFO_REQUEST_REUSE;
+  bool summary = category == suite::INFO_SUMMARY && req.switches[suite::SW_MODEM_SUMMARY];
+  if (category != suite::INFO_MODEM && !summary) return false;
+  if ((req.category & suite::INFO_REQUEST_REUSE) && MayReuseInfoFile(req.path)) return false;
+  auto stopping = [] { return g_stop && ::WaitForSingleObject(g_stop, 0) == WAIT_OBJECT_0; };
+  StringSink lines;
+  if (summary)
+    WriteModemSummary(lines, stopping);
+  else
+    WriteModemInfo(lines, stopping);
+  *text = lines.text;
+  return true;
+}
+
+}  // namespace
+
 DWORD WINAPI GatherCategoryThread(LPVOID param) {
   auto* req = static_cast<InfoRequest*>(param);
   if (!req) return 0;
   ::InterlockedIncrement(&g_live);
+
+  std::string modemText;
+  bool haveModemText = GatherModemText(*req, &modemText);
 
   bool owned = false;
   bool failed = false;
@@ -247,6 +286,7 @@ DWORD WINAPI GatherCategoryThread(LPVOID param) {
       ctx.clientWindow = req->clientWindow;
       ctx.monitorMessage = req->monitorMessage;
       ctx.softwareList = req->softwareList;
+      if (haveModemText) ctx.modemText = &modemText;
       // The reply follows either way: a file that could not be written is
       // gone, and the client finds no file rather than an old one.
       WriteInfoFile(req->path, req->category, ctx);

@@ -33,6 +33,9 @@ struct GatherContext {
   HWND clientWindow = nullptr;
   UINT monitorMessage = 0;
   HWND softwareList = nullptr;
+  // The modem lines, when they were gathered before the request mutex was
+  // taken (the ports' answers take seconds); nullptr: the writer asks.
+  const std::string* modemText = nullptr;
   int Switch(unsigned i) const;
 };
 
