@@ -42,4 +42,16 @@ HMODULE ThisModule() {
   return m;
 }
 
+std::wstring WindowsDir() {
+  wchar_t buf[MAX_PATH];
+  UINT n = ::GetWindowsDirectoryW(buf, MAX_PATH);
+  return (n > 0 && n < MAX_PATH) ? std::wstring(buf, n) : std::wstring();
+}
+
+std::wstring SystemDir() {
+  wchar_t buf[MAX_PATH];
+  UINT n = ::GetSystemDirectoryW(buf, MAX_PATH);
+  return (n > 0 && n < MAX_PATH) ? std::wstring(buf, n) : std::wstring();
+}
+
 }  // namespace appkit

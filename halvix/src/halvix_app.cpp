@@ -40,18 +40,6 @@ std::wstring FormatWith(const std::wstring& fmt, const std::wstring& arg) {
   return fmt.substr(0, at) + arg + fmt.substr(at + 2);
 }
 
-std::wstring WindowsDir() {
-  wchar_t buf[MAX_PATH];
-  UINT n = ::GetWindowsDirectoryW(buf, MAX_PATH);
-  return (n > 0 && n < MAX_PATH) ? std::wstring(buf, n) : std::wstring();
-}
-
-std::wstring SystemDir() {
-  wchar_t buf[MAX_PATH];
-  UINT n = ::GetSystemDirectoryW(buf, MAX_PATH);
-  return (n > 0 && n < MAX_PATH) ? std::wstring(buf, n) : std::wstring();
-}
-
 // Bytes at the start of a file (enough for a title line); false when it
 // cannot be opened.
 bool ReadFileStart(const std::wstring& path, std::string* out) {
@@ -81,7 +69,7 @@ CHalvixApp::~CHalvixApp() = default;
 halvix::StartEnvironment CHalvixApp::Environment() const {
   halvix::StartEnvironment env;
   env.programDir = programDir_;
-  env.windowsDir = WindowsDir();
+  env.windowsDir = appkit::WindowsDir();
   env.commonControlsOk = commonControlsOk_;
   env.terminalProgram = appkit::ClassOpenProgram(L"htfile");
   env.browserProgram = appkit::ClassOpenProgram(L"htmlfile");
@@ -201,7 +189,7 @@ void CHalvixApp::ComputeCaption() {
 }
 
 void CHalvixApp::DeleteLeftoverDosBatch() {
-  std::wstring windows = WindowsDir();
+  std::wstring windows = appkit::WindowsDir();
   if (!windows.empty()) {
     std::wstring rootBatch = std::wstring(1, windows[0]) + L":\\K_Y_T_D7.BAT";
     if (appkit::FileExists(rootBatch)) ::DeleteFileW(rootBatch.c_str());
@@ -211,7 +199,7 @@ void CHalvixApp::DeleteLeftoverDosBatch() {
 }
 
 void CHalvixApp::InstallControlPanelApplet() {
-  std::wstring system = SystemDir();
+  std::wstring system = appkit::SystemDir();
   if (system.empty()) return;
   std::wstring installed = system + L"\\halvix.cpl";
   std::wstring ours = programDir_ + L"halvix.cpl";

@@ -67,18 +67,6 @@ stress::StressSettings StressSettingsOf(const CHalvixApp& app) {
   return s;
 }
 
-std::wstring WindowsDir() {
-  wchar_t buf[MAX_PATH];
-  UINT n = ::GetWindowsDirectoryW(buf, MAX_PATH);
-  return (n > 0 && n < MAX_PATH) ? std::wstring(buf, n) : std::wstring();
-}
-
-std::wstring SystemDir() {
-  wchar_t buf[MAX_PATH];
-  UINT n = ::GetSystemDirectoryW(buf, MAX_PATH);
-  return (n > 0 && n < MAX_PATH) ? std::wstring(buf, n) : std::wstring();
-}
-
 std::wstring ReplaceFirst(std::wstring text, const std::wstring& what, const std::wstring& with) {
   size_t at = text.find(what);
   if (at != std::wstring::npos) text.replace(at, what.size(), with);
@@ -547,14 +535,14 @@ void CMainFrame::OnToolCommand(int command) {
     case ID_MS_MOUSE:
     case ID_MS_JOYSTICK: {
       const bool mouse = command == ID_MS_MOUSE;
-      if (appkit::FileExists(SystemDir() + (mouse ? L"\\main.cpl" : L"\\joy.cpl")))
+      if (appkit::FileExists(appkit::SystemDir() + (mouse ? L"\\main.cpl" : L"\\joy.cpl")))
         StartOutsideProgram(Str(mouse ? IDS_MOUSE_COMMAND : IDS_JOYSTICK_COMMAND));
       else
         FrameMessage(Str(mouse ? IDS_MOUSE_MISSING : IDS_JOYSTICK_MISSING), MB_OK);
       break;
     }
     case ID_MS_SCANDISK:
-      if (appkit::FileExists(WindowsDir() + L"\\scandskw.exe"))
+      if (appkit::FileExists(appkit::WindowsDir() + L"\\scandskw.exe"))
         StartOutsideProgram(Str(IDS_SCANDISK_PROGRAM));
       else
         FrameMessage(Str(IDS_SCANDISK_MISSING), MB_OK);
@@ -576,7 +564,7 @@ void CMainFrame::OnToolCommand(int command) {
     case ID_NT_DIAGNOSTICS:
     case ID_NT_TASK_MANAGER:
       if (!appkit::IsWindows9x())
-        StartOutsideProgram(L"\"" + SystemDir() + L"\\" +
+        StartOutsideProgram(L"\"" + appkit::SystemDir() + L"\\" +
                             Str(command == ID_NT_DIAGNOSTICS ? IDS_NT_DIAGNOSTICS_PROGRAM : IDS_NT_TASK_MANAGER_PROGRAM) +
                             L"\"");
       break;
@@ -588,7 +576,7 @@ void CMainFrame::OnToolCommand(int command) {
       // The tools that run as recorded processes.
       int kind = halvix::ModuleKindForCommand(command);
       std::wstring line;
-      if (kind == suite::ModuleKindIpConfig) line = WindowsDir() + L"\\winipcfg.exe";
+      if (kind == suite::ModuleKindIpConfig) line = appkit::WindowsDir() + L"\\winipcfg.exe";
       else if (kind == suite::ModuleKindSystemInfo) line = app->settings.msInfoPath;
       else line = halvix::ModuleCommandLine(kind, dir);
       if (kind >= 0 && !line.empty()) launcher_->StartModuleCommand(line, kind);
@@ -645,7 +633,7 @@ void CMainFrame::OnDosTest() {
   if (answer == IDYES) {
     started = launcher_->LaunchModule(dir + L"WENDROP.PIF", suite::ModuleKindDosTest) != 0;
   } else {
-    const std::wstring batch = halvix::DosBatchRootPath(WindowsDir());
+    const std::wstring batch = halvix::DosBatchRootPath(appkit::WindowsDir());
     if (!WriteTextFile(batch, halvix::DosBatchText(appkit::Narrow(dir)))) {
       app->ShowAppMessageText(Str(IDS_CREATE_FILE_FAILED) + L" (" + batch + L")", MB_OK);
     } else {

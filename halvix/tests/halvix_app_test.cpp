@@ -78,29 +78,6 @@ void SeedStr(const wchar_t* name, const std::wstring& v) {
   ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, suite::kHalvixSettingKey, name, v));
 }
 
-std::string ReadBytes(const std::wstring& path) {
-  std::ifstream f(path.c_str(), std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-void WriteBytes(const std::wstring& path, const std::string& text) {
-  std::ofstream f(path.c_str(), std::ios::binary);
-  f << text;
-}
-
-void DeleteTree(const std::wstring& dir) {
-  std::wstring from = dir;
-  if (!from.empty() && from.back() == L'\\') from.pop_back();
-  from.push_back(L'\0');
-  SHFILEOPSTRUCTW op{};
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.c_str();
-  op.fFlags = FOF_NO_UI;
-  ::SHFileOperationW(&op);
-}
-
 struct PidWindows {
   DWORD pid;
   int visible;
@@ -133,7 +110,7 @@ class HalvixApp : public ::testing::Test {
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kHalvixRoot);
     if (saved_) MoveKey(std::wstring(kBackupRoot) + L"\\Halvix", kHalvixRoot);
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kBackupRoot);
-    DeleteTree(base_);
+    testsupport::RemoveTree(base_);
   }
 
   // A scratch copy of the installed program and what it needs beside it.
@@ -369,9 +346,9 @@ TEST_F(HalvixApp, StoredPositionsOffTheScreenComeBackOnIt) {
 
 TEST_F(HalvixApp, TitleFileNamesTheWindowAndEveryMessageBox) {
   ::CreateDirectoryW((dir_ + L"TESTDATA").c_str(), nullptr);
-  WriteBytes(dir_ + L"TESTDATA\\TITLE.TXT", "Hardware Test\r\nSecond line\r\n");
+  testsupport::WriteFileBytes(dir_ + L"TESTDATA\\TITLE.TXT", "Hardware Test\r\nSecond line\r\n");
   // Left over from a DOS-mode restart: removed at start.
-  WriteBytes(dir_ + L"K_Y_T_D7.BAT", "@echo off\r\n");
+  testsupport::WriteFileBytes(dir_ + L"K_Y_T_D7.BAT", "@echo off\r\n");
   Process p;
   Start(p);
   HWND main = WaitMain(p);
@@ -401,7 +378,7 @@ TEST_F(HalvixApp, TitleFileNamesTheWindowAndEveryMessageBox) {
 TEST_F(HalvixApp, ResourceModuleBesideTheProgramServesItsStrings) {
   ASSERT_TRUE(::CopyFileW((TestBinDir() + L"halvix_test_resources.dll").c_str(), (dir_ + L"halvix.DLL").c_str(), FALSE));
   ::CreateDirectoryW((dir_ + L"TESTDATA").c_str(), nullptr);
-  WriteBytes(dir_ + L"TESTDATA\\TITLE.TXT", "Hardware Test\n");
+  testsupport::WriteFileBytes(dir_ + L"TESTDATA\\TITLE.TXT", "Hardware Test\n");
   Process p;
   Start(p);
   HWND main = WaitMain(p);
@@ -555,8 +532,8 @@ TEST_F(HalvixApp, ResetRestoresDefaultsAndCopiesTheModuleList) {
   SeedInt(L"TreeView", 0);
   SeedStr(L"LogFileName", L"a.log");
   SeedStr(L"CFactor", L"10");
-  WriteBytes(dir_ + L"Modules.dat", ";old list\r\n");
-  const std::string defaults = ReadBytes(dir_ + L"Modules.bdt");
+  testsupport::WriteFileBytes(dir_ + L"Modules.dat", ";old list\r\n");
+  const std::string defaults = testsupport::ReadFileBytes(dir_ + L"Modules.bdt");
   ASSERT_FALSE(defaults.empty());
 
   Process p;
@@ -564,7 +541,7 @@ TEST_F(HalvixApp, ResetRestoresDefaultsAndCopiesTheModuleList) {
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
   ::PostMessageW(main, WM_COMMAND, ID_RESET_DEFAULT_CONFIG, 0);
-  EXPECT_TRUE(PumpUntil([&] { return ReadBytes(dir_ + L"Modules.dat") == defaults; }, 10000));
+  EXPECT_TRUE(PumpUntil([&] { return testsupport::ReadFileBytes(dir_ + L"Modules.dat") == defaults; }, 10000));
   int options = 0;
   EXPECT_TRUE(PumpUntil([&] { return GetInt(L"Options", &options) && options == 0x1FDFFFF; }, 10000));
   // Written at once, before the program ends ("Options" goes first, then

@@ -75,29 +75,6 @@ void DeleteRunOnceValue() {
   if (k.Open(HKEY_CURRENT_USER, kRunOnceKey, KEY_SET_VALUE)) ::RegDeleteValueW(k.get(), L"Halvix");
 }
 
-std::string ReadBytes(const std::wstring& path) {
-  std::ifstream f(path.c_str(), std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-void WriteBytes(const std::wstring& path, const std::string& text) {
-  std::ofstream f(path.c_str(), std::ios::binary);
-  f << text;
-}
-
-void DeleteTree(const std::wstring& dir) {
-  std::wstring from = dir;
-  if (!from.empty() && from.back() == L'\\') from.pop_back();
-  from.push_back(L'\0');
-  SHFILEOPSTRUCTW op{};
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.c_str();
-  op.fFlags = FOF_NO_UI;
-  ::SHFileOperationW(&op);
-}
-
 // Processes of a program file name started by `parent`.
 std::vector<DWORD> ChildProcesses(DWORD parent, const wchar_t* exe) {
   std::vector<DWORD> pids;
@@ -221,7 +198,7 @@ class HalvixFrame : public ::testing::Test {
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kHalvixRoot);
     if (saved_) MoveKey(std::wstring(kBackupRoot) + L"\\Halvix", kHalvixRoot);
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kBackupRoot);
-    DeleteTree(base_);
+    testsupport::RemoveTree(base_);
   }
 
   // Starts the copy and waits for its visible main window (the title
@@ -615,15 +592,15 @@ TEST_F(HalvixFrame, DosTestKeepsTheRestartEntryOnlyWhenItStarts) {
 
   // The program is there, its batch start (WENDROP2.PIF) is not.
   ::CreateDirectoryW((dir_ + L"WENDROP").c_str(), nullptr);
-  WriteBytes(dir_ + L"WENDROP\\WENDROP.EXE", "MZ");
+  testsupport::WriteFileBytes(dir_ + L"WENDROP\\WENDROP.EXE", "MZ");
   Command(main, ID_DOS_TEST);
   AnswerBox(IDOK);
   EXPECT_EQ(AnswerBox(IDOK), L"Can not find WENDROP2.PIF.");
   EXPECT_FALSE(RunOnceValue(&value));
-  const std::string batch = ReadBytes(dir_ + L"K_Y_T_D7.BAT");
+  const std::string batch = testsupport::ReadFileBytes(dir_ + L"K_Y_T_D7.BAT");
   EXPECT_EQ(batch.rfind("cd ", 0), 0u);
   EXPECT_NE(batch.find("WENDROP\r\nWENDROP.EXE\r\n"), std::string::npos);
-  EXPECT_EQ(ReadBytes(L"C:\\K_Y_T_D7.BAT"), batch);
+  EXPECT_EQ(testsupport::ReadFileBytes(L"C:\\K_Y_T_D7.BAT"), batch);
 
   // The batch file cannot be written.
   ::DeleteFileW(L"C:\\K_Y_T_D7.BAT");
@@ -662,7 +639,7 @@ TEST_F(HalvixFrame, TitleDialogShowsAGoodLogoAndFallsBackOnABadOne) {
   } cases[] = {{GreyBitmap(301, 157), true}, {bad, false}, {GreyBitmap(64, 40).substr(0, 500), false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.shown);
-    WriteBytes(dir_ + L"TESTDATA\\LOGO.BMP", c.file);
+    testsupport::WriteFileBytes(dir_ + L"TESTDATA\\LOGO.BMP", c.file);
     ASSERT_TRUE(p_.Start(dir_ + L"halvix.exe"));
     HWND splash = WaitForWindow(L"", L"#32770", p_.Pid(), 15000);
     ASSERT_NE(splash, nullptr);

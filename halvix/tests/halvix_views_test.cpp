@@ -60,17 +60,6 @@ bool GetSettingInt(const std::wstring& name, int* v) {
   return true;
 }
 
-void DeleteTree(const std::wstring& dir) {
-  std::wstring from = dir;
-  if (!from.empty() && from.back() == L'\\') from.pop_back();
-  from.push_back(L'\0');
-  SHFILEOPSTRUCTW op{};
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.c_str();
-  op.fFlags = FOF_NO_UI;
-  ::SHFileOperationW(&op);
-}
-
 HWND Child(HWND parent, UINT id) { return parent ? ::GetDlgItem(parent, static_cast<int>(id)) : nullptr; }
 bool Shown(HWND w) { return w && (::GetWindowLongW(w, GWL_STYLE) & WS_VISIBLE); }
 
@@ -221,7 +210,7 @@ class HalvixViews : public ::testing::Test {
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kHalvixRoot);
     if (saved_) MoveKey(std::wstring(kBackupRoot) + L"\\Halvix", kHalvixRoot);
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kBackupRoot);
-    DeleteTree(base_);
+    testsupport::RemoveTree(base_);
   }
 
   HWND StartMain() {

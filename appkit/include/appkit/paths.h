@@ -14,6 +14,10 @@ std::wstring FileNamePart(const std::wstring& path);
 // Path without its last `n` characters, used to swap an extension.
 std::wstring ReplaceTail(const std::wstring& path, size_t n, const std::wstring& tail);
 bool FileExists(const std::wstring& path);
+// The Windows and system directories, without a trailing backslash ("" when
+// the system does not give one that fits MAX_PATH).
+std::wstring WindowsDir();
+std::wstring SystemDir();
 // The handle of the module that contains this code (exe or dll).
 HMODULE ThisModule();
 
