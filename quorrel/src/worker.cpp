@@ -10,6 +10,7 @@
 #include "format.h"
 #include "memory.h"
 #include "module.h"
+#include "printers.h"
 #include "resource.h"
 
 namespace quorrel {
@@ -143,6 +144,9 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
       break;
     case suite::INFO_AUDIO:
       WriteAudioInformation(out, 0, ctx);
+      break;
+    case suite::INFO_PRINTER:
+      WritePrinterInfo(out, 0);
       break;
     default:
       if (category < suite::INFO_CATEGORY_COUNT) WritePendingCategory(out, category);

@@ -1,0 +1,92 @@
+// KytPRT.IFO end to end: a host program starts the server, this test asks it
+// for the printer category and finds the test scripts' default printer "PDF"
+// listed as local and default, with its port and the drivers the spooler
+// itself reports.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <winspool.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "infofile.h"
+#include "suite/info.h"
+#include "suite/messages.h"
+#include "testsupport/process.h"
+#include "testsupport/ui.h"
+
+using namespace testsupport;
+using namespace infotest;
+
+namespace {
+
+const UINT kMsg = ::RegisterWindowMessageW(suite::kQuorrelMessage);
+
+std::wstring PrinterFile() { return TestBinDir() + L"KytPRT.IFO"; }
+
+std::vector<std::string> RequestPrinterLines() {
+  std::vector<std::string> lines;
+  Process process;
+  if (!process.Start(TestBinDir() + L"quorrel_host.exe") || !process.WaitIdle(10000)) return lines;
+  HWND server = WaitForWindow(suite::kInfoServerTitle, L"", process.Pid(), 10000);
+  EXPECT_NE(server, nullptr);
+  MessageCatcher catcher;
+  ::DeleteFileW(PrinterFile().c_str());
+  MessageCatcher::Caught reply{};
+  if (server && ::PostMessageW(server, kMsg, reinterpret_cast<WPARAM>(catcher.hwnd()), suite::INFO_PRINTER) &&
+      catcher.WaitFor(kMsg, 20000, &reply)) {
+    EXPECT_EQ(reply.wp, suite::INFO_REPLY_READY);
+    EXPECT_EQ(reply.lp, (LPARAM)suite::INFO_PRINTER);
+    EXPECT_TRUE(SplitCrLf(ReadFileLocked(PrinterFile()), &lines)) << "every line ends in CR LF";
+  }
+  ::PostMessageW(FindTopWindow(L"Quorrel test host", L"", process.Pid()), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(process.WaitExit(20000));
+  return lines;
+}
+
+std::vector<std::string> SpoolerDrivers() {
+  std::vector<std::string> names;
+  DWORD needed = 0, count = 0;
+  ::EnumPrinterDriversA(nullptr, nullptr, 3, nullptr, 0, &needed, &count);
+  std::vector<BYTE> buffer(needed ? needed : 1);
+  if (!::EnumPrinterDriversA(nullptr, nullptr, 3, buffer.data(), needed, &needed, &count)) return names;
+  auto* d = reinterpret_cast<DRIVER_INFO_3A*>(buffer.data());
+  for (DWORD i = 0; i < count; ++i) names.push_back(d[i].pName ? d[i].pName : "");
+  return names;
+}
+
+}  // namespace
+
+TEST(PrinterServer, ThePdfPrinterIsListedAsLocalAndDefault) {
+  wchar_t pdfDir[MAX_PATH] = {};
+  if (!::GetEnvironmentVariableW(L"HALVIX_PDF_DIR", pdfDir, MAX_PATH)) GTEST_SKIP() << "no PDF printer";
+  SetDword(suite::kHalvixSettingKey, suite::kAutoRefreshValue, 1);
+
+  std::vector<std::string> lines = RequestPrinterLines();
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(lines[0], "");
+  EXPECT_EQ(lines[1], "@3Printer(s)");
+  auto pdf = std::find(lines.begin(), lines.end(), "\tPDF (LOCAL, DEFAULT) ");
+  std::string all;
+  for (const std::string& l : lines) all += l + "\n";
+  ASSERT_NE(pdf, lines.end()) << "no line for the PDF printer in:\n" << all;
+  ASSERT_LT(pdf + 2, lines.end());
+  EXPECT_EQ(pdf[1].rfind("\tPORT: ", 0), 0u) << pdf[1];
+  EXPECT_GT(pdf[1].size(), std::string("\tPORT: ").size()) << "a port name";
+  EXPECT_EQ(pdf[2], "");
+
+  // The drivers the spooler reports, each with a path line.
+  auto heading = std::find(lines.begin(), lines.end(), "@3Printer Drivers");
+  ASSERT_NE(heading, lines.end());
+  EXPECT_EQ(heading[-1], "");
+  std::vector<std::string> drivers = SpoolerDrivers();
+  ASSERT_FALSE(drivers.empty());
+  ASSERT_EQ(lines.end() - heading, (long)(1 + 3 * drivers.size()));
+  for (size_t i = 0; i < drivers.size(); ++i) {
+    EXPECT_EQ(heading[1 + 3 * i], "\t" + drivers[i]);
+    EXPECT_EQ(heading[2 + 3 * i].rfind("\t", 0), 0u);
+    EXPECT_GT(heading[2 + 3 * i].size(), 1u) << "a driver path";
+    EXPECT_EQ(heading[3 + 3 * i], "");
+  }
+}
