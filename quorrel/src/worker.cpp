@@ -12,6 +12,7 @@
 #include "module.h"
 #include "printers.h"
 #include "resource.h"
+#include "videoinfo.h"
 
 namespace quorrel {
 
@@ -105,7 +106,12 @@ void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
   });
   block(SW_SUMMARY_DISK, false, [&] { WriteDiskCategory(out, 1, *NewMachineDisks()); });
   // Floppy, disk, CD-ROM, video BIOS, media and monitor lines: likewise.
-  block(SW_VIDEO_SUMMARY, false, [&] { WriteHeading(out, Str(IDS_HEADING_VIDEO)); });
+  ResetVideoModeCounters();
+  block(SW_SUMMARY_VIDEO, true, [&] { WriteVideoBiosInformation(out, 1); });
+  block(SW_VIDEO_SUMMARY, false, [&] {
+    WriteHeading(out, Str(IDS_HEADING_VIDEO));
+    WriteDisplayInformation(out, 1, ctx.clientWindow, ctx);
+  });
   block(SW_AUDIO_SUMMARY, false, [&] {
     WriteHeading(out, Str(IDS_HEADING_AUDIO));
     WriteAudioInformation(out, 1, ctx);
@@ -144,6 +150,11 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
       break;
     case suite::INFO_AUDIO:
       WriteAudioInformation(out, 0, ctx);
+      break;
+    case suite::INFO_VIDEO:
+      ResetVideoModeCounters();
+      if (appkit::IsWindows9x()) WriteVideoBiosInformation(out, 0);
+      WriteDisplayInformation(out, 0, ctx.clientWindow, ctx);
       break;
     case suite::INFO_PRINTER:
       WritePrinterInfo(out, 0);

@@ -1,7 +1,7 @@
-// KytPRT.IFO end to end: a host program starts the server, this test asks it
-// for the printer category and finds the test scripts' default printer "PDF"
-// listed as local and default, with its port and the drivers the spooler
-// itself reports.
+// Categories end to end: a host program starts the server and this test asks
+// it for a category. KytPRT.IFO lists the test scripts' default printer "PDF"
+// as local and default, with its port and the drivers the spooler itself
+// reports; KytVIDEO.IFO describes this display as the system does.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <winspool.h>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "appkit/text.h"
 #include "infofile.h"
 #include "suite/info.h"
 #include "suite/messages.h"
@@ -23,22 +24,21 @@ namespace {
 
 const UINT kMsg = ::RegisterWindowMessageW(suite::kQuorrelMessage);
 
-std::wstring PrinterFile() { return TestBinDir() + L"KytPRT.IFO"; }
-
-std::vector<std::string> RequestPrinterLines() {
+std::vector<std::string> RequestLines(unsigned category) {
+  const std::wstring file = TestBinDir() + appkit::Widen(suite::kInfoFileBase[category]) + L".IFO";
   std::vector<std::string> lines;
   Process process;
   if (!process.Start(TestBinDir() + L"quorrel_host.exe") || !process.WaitIdle(10000)) return lines;
   HWND server = WaitForWindow(suite::kInfoServerTitle, L"", process.Pid(), 10000);
   EXPECT_NE(server, nullptr);
   MessageCatcher catcher;
-  ::DeleteFileW(PrinterFile().c_str());
+  ::DeleteFileW(file.c_str());
   MessageCatcher::Caught reply{};
-  if (server && ::PostMessageW(server, kMsg, reinterpret_cast<WPARAM>(catcher.hwnd()), suite::INFO_PRINTER) &&
+  if (server && ::PostMessageW(server, kMsg, reinterpret_cast<WPARAM>(catcher.hwnd()), category) &&
       catcher.WaitFor(kMsg, 20000, &reply)) {
     EXPECT_EQ(reply.wp, suite::INFO_REPLY_READY);
-    EXPECT_EQ(reply.lp, (LPARAM)suite::INFO_PRINTER);
-    EXPECT_TRUE(SplitCrLf(ReadFileLocked(PrinterFile()), &lines)) << "every line ends in CR LF";
+    EXPECT_EQ(reply.lp, (LPARAM)category);
+    EXPECT_TRUE(SplitCrLf(ReadFileLocked(file), &lines)) << "every line ends in CR LF";
   }
   ::PostMessageW(FindTopWindow(L"Quorrel test host", L"", process.Pid()), WM_CLOSE, 0, 0);
   EXPECT_TRUE(process.WaitExit(20000));
@@ -63,7 +63,7 @@ TEST(PrinterServer, ThePdfPrinterIsListedAsLocalAndDefault) {
   if (!::GetEnvironmentVariableW(L"HALVIX_PDF_DIR", pdfDir, MAX_PATH)) GTEST_SKIP() << "no PDF printer";
   SetDword(suite::kHalvixSettingKey, suite::kAutoRefreshValue, 1);
 
-  std::vector<std::string> lines = RequestPrinterLines();
+  std::vector<std::string> lines = RequestLines(suite::INFO_PRINTER);
   ASSERT_GE(lines.size(), 6u);
   EXPECT_EQ(lines[0], "");
   EXPECT_EQ(lines[1], "@3Printer(s)");
@@ -89,4 +89,39 @@ TEST(PrinterServer, ThePdfPrinterIsListedAsLocalAndDefault) {
     EXPECT_GT(heading[2 + 3 * i].size(), 1u) << "a driver path";
     EXPECT_EQ(heading[3 + 3 * i], "");
   }
+}
+
+TEST(VideoServer, TheDisplayIsDescribedAsTheSystemSeesIt) {
+  SetDword(suite::kHalvixSettingKey, suite::kAutoRefreshValue, 1);
+  std::vector<std::string> lines = RequestLines(suite::INFO_VIDEO);
+  std::string all;
+  for (const std::string& l : lines) all += l + "\n";
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[0], ";Video Info");
+  EXPECT_EQ(lines[2], "@3Drivers Information");
+  EXPECT_EQ(all.find("@3VGA BIOS Information"), std::string::npos) << "NT family: display lines only";
+  DEVMODEA dm{};
+  dm.dmSize = sizeof(dm);
+  ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &dm));
+  char current[128];
+  snprintf(current, sizeof(current), "Current Resolution:\t%dx%d (", GetSystemMetrics(SM_CXSCREEN),
+           GetSystemMetrics(SM_CYSCREEN));
+  EXPECT_NE(all.find(current), std::string::npos) << all;
+  EXPECT_NE(all.find("\nDirectDraw Support:\t"), std::string::npos) << all;
+  auto heading = std::find(lines.begin(), lines.end(), "@3Supported Video Modes");
+  ASSERT_NE(heading, lines.end()) << all;
+  size_t listed = lines.end() - heading - 1, marked = 0;
+  EXPECT_GE(listed, 1u);
+  EXPECT_LE(listed, 52u);
+  for (auto l = heading + 1; l != lines.end(); ++l) {
+    EXPECT_EQ(l->rfind("Video Mode ", 0), 0u) << *l;
+    if (l->find("(current mode)") != std::string::npos) {
+      ++marked;
+      char mode[64];
+      snprintf(mode, sizeof(mode), "\t%lux%lu, %lu-bit color", dm.dmPelsWidth, dm.dmPelsHeight, dm.dmBitsPerPel);
+      EXPECT_NE(l->find(mode), std::string::npos) << *l;
+    }
+  }
+  EXPECT_LE(marked, 1u);
+  std::printf("[ machine  ] %zu display modes listed, current marked %zu time(s)\n", listed, marked);
 }
