@@ -7,6 +7,7 @@
 #include <winspool.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,14 @@ std::vector<std::string> RequestLines(unsigned category) {
   MessageCatcher catcher;
   ::DeleteFileW(file.c_str());
   MessageCatcher::Caught reply{};
+  LARGE_INTEGER t0, t1, f;
+  QueryPerformanceFrequency(&f);
+  QueryPerformanceCounter(&t0);
   if (server && ::PostMessageW(server, kMsg, reinterpret_cast<WPARAM>(catcher.hwnd()), category) &&
       catcher.WaitFor(kMsg, 20000, &reply)) {
+    QueryPerformanceCounter(&t1);
+    std::printf("[ measured ] %s.IFO written and answered in %.1f ms\n", suite::kInfoFileBase[category],
+                1000.0 * (t1.QuadPart - t0.QuadPart) / f.QuadPart);
     EXPECT_EQ(reply.wp, suite::INFO_REPLY_READY);
     EXPECT_EQ(reply.lp, (LPARAM)category);
     EXPECT_TRUE(SplitCrLf(ReadFileLocked(file), &lines)) << "every line ends in CR LF";

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "module.h"
 #include "videoinfo.h"
 
 using namespace quorrel;
@@ -202,4 +203,46 @@ TEST(DisplayInfo, Windows9xSummaryAndMissingSources) {
 
   d.modes.clear();
   EXPECT_EQ(Category(d).find("Supported Video Modes"), std::string::npos);
+}
+
+namespace {
+// The system-access library's video BIOS class: the short form when byte 1
+// of the request is 1, else the mode text.
+std::vector<int> g_shortAsked;
+DWORD WINAPI FakeGetQuorrel(WORD infoClass, WORD size, void* buffer) {
+  if (infoClass != 2 || size < 200) return 0;
+  char* b = static_cast<char*>(buffer);
+  g_shortAsked.push_back(b[1]);
+  const char* text = b[1] == 1 ? "Video BIOS:\tMade-up VGA\n"
+                               : "Video BIOS:\tMade-up VGA 2.0\nMode 03h Res: 80x25 Text BPP: 4\nMode 118h Res: 1024x768 BPP: 24\n";
+  strcpy(b, text);
+  return 1;
+}
+}  // namespace
+
+TEST(VideoBios, TheLibraryTextAndItsBestModes) {
+  GetQuorrelFn saved = Module().getQuorrel;
+  Module().getQuorrel = &FakeGetQuorrel;
+  ResetVideoModeCounters();
+  StringSink category;
+  WriteVideoBiosInformation(category, 0);
+  EXPECT_EQ(category.text, "\n@3VGA BIOS Information\nVideo BIOS:\tMade-up VGA 2.0\n"
+                           "Mode 03h Res: 80x25 Text BPP: 4\nMode 118h Res: 1024x768 BPP: 24\n");
+  EXPECT_EQ(VideoCounters().bestWidth, 1024);
+  EXPECT_EQ(VideoCounters().textColumns, 80);
+
+  ResetVideoModeCounters();
+  g_shortAsked.clear();
+  StringSink summary;
+  WriteVideoBiosInformation(summary, 1);
+  EXPECT_EQ(summary.text, "Video BIOS:\tMade-up VGA\n");
+  EXPECT_EQ(g_shortAsked, (std::vector<int>{1, 0}));  // the modes come from the full text
+  EXPECT_EQ(VideoCounters().bestHeight, 768);
+
+  Module().getQuorrel = nullptr;  // no library: the heading alone
+  StringSink none;
+  WriteVideoBiosInformation(none, 0);
+  EXPECT_EQ(none.text, "\n@3VGA BIOS Information\n");
+  Module().getQuorrel = saved;
+  ResetVideoModeCounters();
 }
