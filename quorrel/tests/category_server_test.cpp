@@ -132,3 +132,25 @@ TEST(VideoServer, TheDisplayIsDescribedAsTheSystemSeesIt) {
   EXPECT_LE(marked, 1u);
   std::printf("[ machine  ] %zu display modes listed, current marked %zu time(s)\n", listed, marked);
 }
+
+// Windows 9x (Wine's per-program setting): the video-BIOS writer comes first
+// and, without the system-access library, writes its heading alone; the
+// display writer adds the hardware heading and marks no current mode.
+TEST(VideoServer, OnWindows9xTheBiosHeadingStandsAloneWithoutTheLibrary) {
+  const wchar_t* key = L"Software\\Wine\\AppDefaults\\quorrel_host.exe";
+  HKEY k = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr), ERROR_SUCCESS);
+  RegSetValueExW(k, L"Version", 0, REG_SZ, (const BYTE*)L"win98", sizeof(L"win98"));
+  RegCloseKey(k);
+  SetDword(suite::kHalvixSettingKey, suite::kAutoRefreshValue, 1);
+  std::vector<std::string> lines = RequestLines(suite::INFO_VIDEO);
+  RegDeleteTreeW(HKEY_CURRENT_USER, key);
+  std::string all;
+  for (const std::string& l : lines) all += l + "\n";
+  EXPECT_EQ(all.rfind("\n@3VGA BIOS Information\n;Video Info\n\n@3Drivers Information\n", 0), 0u) << all;
+  EXPECT_NE(all.find(";Video Info\n\n@3Hardware Support\n\n@3Driver Support\nCurrent Resolution:\t"),
+            std::string::npos)
+      << all;
+  EXPECT_NE(all.find("@3Supported Video Modes\n"), std::string::npos);
+  EXPECT_EQ(all.find("(current mode)"), std::string::npos);
+}
