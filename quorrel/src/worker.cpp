@@ -11,7 +11,9 @@
 #include "memory.h"
 #include "modem.h"
 #include "module.h"
+#include "printers.h"
 #include "resource.h"
+#include "videoinfo.h"
 
 namespace quorrel {
 
@@ -105,7 +107,12 @@ void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
   });
   block(SW_SUMMARY_DISK, false, [&] { WriteDiskCategory(out, 1, *NewMachineDisks()); });
   // Floppy, disk, CD-ROM, video BIOS, media and monitor lines: likewise.
-  block(SW_VIDEO_SUMMARY, false, [&] { WriteHeading(out, Str(IDS_HEADING_VIDEO)); });
+  ResetVideoModeCounters();
+  block(SW_SUMMARY_VIDEO, true, [&] { WriteVideoBiosInformation(out, 1); });
+  block(SW_VIDEO_SUMMARY, false, [&] {
+    WriteHeading(out, Str(IDS_HEADING_VIDEO));
+    WriteDisplayInformation(out, 1, ctx.clientWindow, ctx);
+  });
   block(SW_AUDIO_SUMMARY, false, [&] {
     WriteHeading(out, Str(IDS_HEADING_AUDIO));
     WriteAudioInformation(out, 1, ctx);
@@ -156,6 +163,14 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
         out.WriteString(*ctx.modemText);
       else
         WriteModemInfo(out);
+      break;
+    case suite::INFO_VIDEO:
+      ResetVideoModeCounters();
+      if (appkit::IsWindows9x()) WriteVideoBiosInformation(out, 0);
+      WriteDisplayInformation(out, 0, ctx.clientWindow, ctx);
+      break;
+    case suite::INFO_PRINTER:
+      WritePrinterInfo(out, 0);
       break;
     default:
       if (category < suite::INFO_CATEGORY_COUNT) WritePendingCategory(out, category);
