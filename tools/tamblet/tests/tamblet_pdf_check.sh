@@ -36,12 +36,15 @@ rows=$(pdftoppm -f 1 -l 1 -r 72 -gray -singlefile "$pdf" | python3 -c '
 import sys
 data = sys.stdin.buffer.read()
 fields, pos = [], 0
-while len(fields) < 4:
-    while data[pos:pos + 1].isspace(): pos += 1
+while len(fields) < 4 and pos < len(data):
+    while pos < len(data) and data[pos:pos + 1].isspace(): pos += 1
     end = pos
-    while not data[end:end + 1].isspace(): end += 1
+    while end < len(data) and not data[end:end + 1].isspace(): end += 1
     fields.append(data[pos:end]); pos = end
 pos += 1
+if len(fields) < 4 or not fields[1].isdigit() or not fields[2].isdigit():
+    print(0)  # no image came: nothing printed
+    sys.exit(0)
 w, h = int(fields[1]), int(fields[2])
 inked = [any(b < 128 for b in data[pos + y * w:pos + (y + 1) * w]) for y in range(h)]
 print(sum(1 for y in range(h) if inked[y] and (y == 0 or not inked[y - 1])))
