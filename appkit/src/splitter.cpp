@@ -177,6 +177,10 @@ LRESULT Splitter::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       OnLButtonDown(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
       return 0;
     case WM_MOUSEMOVE:
+      // A drag moves the bar only while the button is held: a move without
+      // it (the system reports the pointer again when the capture changes)
+      // leaves the bar where it is.
+      if (tracking() && !(wp & MK_LBUTTON)) return 0;
       OnMouseMove(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
       return 0;
     case WM_LBUTTONUP:
