@@ -304,8 +304,13 @@ TEST_F(HalvixFrame, TreeLayoutHasItsPanesAndTheUpperPaneShowsTheTestsGroup) {
 
   // The tool bar shows at the top, and it is placed above the panes.
   Command(main, ID_VIEW_TOOLBAR);
-  ASSERT_TRUE(PumpUntil([&] { return Shown(toolbar); }, 5000));
-  RECT tb = InParent(toolbar), s1 = InParent(p.s1);
+  RECT tb{}, s1{};
+  // Shown first, then the frame lays its panes out below it.
+  EXPECT_TRUE(PumpUntil([&] {
+    tb = InParent(toolbar);
+    s1 = InParent(p.s1);
+    return Shown(toolbar) && tb.bottom > 0 && s1.top == tb.bottom;
+  }, 5000));
   EXPECT_EQ(tb.top, 0);
   EXPECT_EQ(s1.top, tb.bottom);
   CloseMain(main);
