@@ -14,6 +14,7 @@
 
 #include "appkit/registry.h"
 #include "suite/diag.h"
+#include "testsupport/controls.h"
 #include "testsupport/process.h"
 
 using namespace testsupport;
@@ -115,17 +116,10 @@ class FenwoldModule : public ::testing::Test {
   // Starts the module as the main program does; its reported result.
   WPARAM Run(const std::wstring& module, const std::wstring& args) {
     Process p;
-    EXPECT_TRUE(p.Start(SuitePath(module), args)) << module.c_str();
-    EXPECT_TRUE(p.WaitIdle(10000));
-    UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
-    MessageCatcher host;
-    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
-    MessageCatcher::Caught done{};
-    bool reported = host.WaitFor(diag, 120000, &done);
-    EXPECT_TRUE(reported);
+    WPARAM result = 99;
+    EXPECT_TRUE(ctltest::StartModuleAndWaitReport(p, SuitePath(module), args, &result)) << module.c_str();
     EXPECT_TRUE(p.WaitExit(20000));
-    return reported ? done.wp : 99;
+    return result;
   }
 
   // No temporary file is left: the DISKTEST folder, empty, went when the

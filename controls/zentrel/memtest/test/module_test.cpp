@@ -51,17 +51,7 @@ class MemoryModule : public ::testing::Test {
   // Starts zentrel.mod as the main program does and waits for its report.
   bool RunModule(const std::wstring& args, WPARAM* result) {
     Process p;
-    if (!p.Start(SuitePath(L"zentrel.mod"), args)) return false;
-    EXPECT_TRUE(p.WaitIdle(10000));
-    UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
-    MessageCatcher host;
-    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
-    MessageCatcher::Caught done{};
-    if (!host.WaitFor(diag, 120000, &done)) return false;
-    EXPECT_EQ((DWORD)done.lp, p.Pid());
-    *result = done.wp;
-    return p.WaitExit(20000);
+    return ctltest::StartModuleAndWaitReport(p, SuitePath(L"zentrel.mod"), args, result) && p.WaitExit(20000);
   }
 };
 

@@ -77,17 +77,8 @@ class ProcessorModule : public ::testing::Test {
   bool RunModule(const std::wstring& args, WPARAM* result, DWORD* ms = nullptr) {
     DWORD t0 = ::GetTickCount();
     Process p;
-    if (!p.Start(SuitePath(L"zentrel.mod"), args)) return false;
-    EXPECT_TRUE(p.WaitIdle(10000));
-    UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
-    MessageCatcher host;
-    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
-    MessageCatcher::Caught done{};
-    if (!host.WaitFor(diag, 120000, &done)) return false;
+    if (!ctltest::StartModuleAndWaitReport(p, SuitePath(L"zentrel.mod"), args, result)) return false;
     if (ms) *ms = ::GetTickCount() - t0;
-    EXPECT_EQ((DWORD)done.lp, p.Pid());
-    *result = done.wp;
     return p.WaitExit(20000);
   }
 };

@@ -13,9 +13,28 @@
 #include "appkit/axhost.h"
 #include "appkit/registry.h"
 #include "suite/controls.h"
+#include "suite/diag.h"
 #include "testsupport/process.h"
 
 namespace ctltest {
+
+// Starts a module program as the main program does (host window, then
+// start) and waits up to `reportMs` for its report. True when it reported;
+// `result` then holds the reported result. `p` keeps the process.
+inline bool StartModuleAndWaitReport(testsupport::Process& p, const std::wstring& path, const std::wstring& args,
+                                     WPARAM* result, DWORD reportMs = 120000) {
+  if (!p.Start(path, args)) return false;
+  EXPECT_TRUE(p.WaitIdle(10000));
+  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+  testsupport::MessageCatcher host;
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  testsupport::MessageCatcher::Caught done{};
+  if (!host.WaitFor(diag, reportMs, &done)) return false;
+  EXPECT_EQ((DWORD)done.lp, p.Pid());
+  *result = done.wp;
+  return true;
+}
 
 // The real memory Test page tests a machine made to look `mb` megabytes
 // large (its worker reads HALVIX_MEMTEST_MACHINE_MB), so that its runs stay
