@@ -14,6 +14,7 @@
 #include "disktest/filetest.h"
 #include "disktest/lowlevel.h"
 #include "disktest/ids.h"
+#include "ctlfw/benchfile.h"
 #include "runner.h"
 
 namespace disktest {
@@ -31,14 +32,6 @@ void RecordDirectory(const std::string& dir) {
   g_directories.push_back(dir);
 }
 
-void ScrollResultsToEnd() {
-  ctlfw::RunState& s = ctlfw::TheRunState();
-  ::EnterCriticalSection(&s.runLock);
-  LRESULT count = ::SendMessageW(s.resultsWindow, LB_GETCOUNT, 0, 0);
-  ::LeaveCriticalSection(&s.runLock);
-  if (count != LB_ERR && count - 10 > 0) ::SendMessageW(s.resultsWindow, LB_SETTOPINDEX, (WPARAM)(count - 10), 0);
-}
-
 // ---- File-test worker -----------------------------------------------------------
 
 class PageFileHost : public FileTestHost {
@@ -47,7 +40,7 @@ class PageFileHost : public FileTestHost {
   bool Aborted() override { return ctlfw::RunAborted(); }
   void Progress(int percent) override { ctlfw::SetRunProgress(percent); }
   void UsedDirectory(const std::string& path) override { RecordDirectory(path); }
-  void ScrollToEnd() override { ScrollResultsToEnd(); }
+  void ScrollToEnd() override { ctlfw::ScrollRunResultsToEnd(); }
 };
 
 DWORD WINAPI FileTestThread(LPVOID p) {
@@ -67,41 +60,31 @@ struct BenchJob {
 
 class PageBenchHost : public BenchHost {
  public:
-  explicit PageBenchHost(HANDLE file) : file_(file) {}
+  explicit PageBenchHost(ctlfw::BenchmarkFile& file) : file_(file) {}
   void ListLine(const std::string& text) override {
     ctlfw::AddResultLine(text);
-    ScrollResultsToEnd();
+    ctlfw::ScrollRunResultsToEnd();
   }
-  void FileLine(const std::string& text) override {
-    if (file_ == INVALID_HANDLE_VALUE) return;
-    std::string line = text + "\r\n";
-    DWORD written = 0;
-    ::WriteFile(file_, line.data(), (DWORD)line.size(), &written, nullptr);
-  }
+  void FileLine(const std::string& text) override { file_.WriteLine(text); }
   bool Aborted() override { return ctlfw::RunAborted(); }
   void Progress(int percent) override { ctlfw::SetRunProgress(percent); }
   void UsedDirectory(const std::string& path) override { RecordDirectory(path); }
   void CountError() override { ctlfw::CountRunError(); }
 
  private:
-  HANDLE file_;
+  ctlfw::BenchmarkFile& file_;
 };
 
 DWORD WINAPI BenchmarkThread(LPVOID p) {
   std::unique_ptr<BenchJob> job(static_cast<BenchJob*>(p));
   // The series created the file; without it the lines only go to the list.
-  HANDLE file = ::CreateFileW(job->benchFile.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_WRITE_THROUGH | FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    LARGE_INTEGER zero{};
-    ::SetFilePointerEx(file, zero, nullptr, FILE_END);
-  }
+  ctlfw::BenchmarkFile file(job->benchFile);
   PageBenchHost host(file);
   RunDiskBenchmark(job->config, host);
   if (ctlfw::TheRunState().errorCount > 0)
     host.FileLine(appkit::Narrow(appkit::LoadStr(IDS_DISK_FOUND_ERRORS, job->config.texts)));
   host.FileLine("");
-  if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+  file.Close();
   ctlfw::EndWorker(false);
   return 0;
 }

@@ -42,6 +42,8 @@ RunState& TheRunState() {
 
 int AddResultLine(const std::string& text) { return AddLine(TheRunState().resultsWindow, text); }
 
+void ScrollRunResultsToEnd() { ScrollToLast10(TheRunState().resultsWindow); }
+
 void SetRunProgress(int percent) {
   ::SendMessageW(TheRunState().progressWindow, PBM_SETPOS, (WPARAM)percent, 0);
 }

@@ -65,6 +65,8 @@ RunState& TheRunState();
 int AddResultLine(const std::string& text);
 // Moves the run's progress bar.
 void SetRunProgress(int percent);
+// Scrolls the run's result list so that its last ten lines show.
+void ScrollRunResultsToEnd();
 // Whether Stop was pressed.
 inline bool RunAborted() { return TheRunState().abortFlag != 0; }
 // Counts one error of the run.

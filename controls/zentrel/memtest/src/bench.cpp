@@ -29,24 +29,6 @@ int Both(TestSink& sink, BenchFile& file, const std::string& text) {
 
 }  // namespace
 
-BenchResultsFile::BenchResultsFile(const std::wstring& path) {
-  file_ = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
-  if (file_ != INVALID_HANDLE_VALUE) ::SetFilePointer(file_, 0, nullptr, FILE_END);
-}
-
-void BenchResultsFile::WriteLine(const std::string& text) {
-  if (file_ == INVALID_HANDLE_VALUE) return;
-  std::string line = text + "\r\n";
-  DWORD put = 0;
-  ::WriteFile(file_, line.data(), (DWORD)line.size(), &put, nullptr);
-}
-
-void BenchResultsFile::Close() {
-  if (file_ != INVALID_HANDLE_VALUE) ::CloseHandle(file_);
-  file_ = INVALID_HANDLE_VALUE;
-}
-
 std::string MemorySizeLine(uint64_t totalBytes) {
   return Printf("Memory Size:\t%.2f MB", (double)totalBytes / 1024.0 / 1024.0);
 }

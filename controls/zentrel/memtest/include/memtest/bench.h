@@ -4,6 +4,7 @@
 // dhry.dll. Their lines go to the results list and are appended to
 // BNCHMARK.BNH, which the benchmark series created.
 #pragma once
+#include "ctlfw/benchfile.h"
 #include <windows.h>
 
 #include <functional>
@@ -26,19 +27,16 @@ class BenchFile {
   virtual void WriteLine(const std::string& text) = 0;
 };
 
-// BNCHMARK.BNH: opened only when it exists, for writing with write-through
-// and without sharing, at its end. When it cannot be opened the lines go to
-// the list only.
+// BNCHMARK.BNH (see ctlfw::BenchmarkFile) as the benchmark's file.
 class BenchResultsFile : public BenchFile {
  public:
-  explicit BenchResultsFile(const std::wstring& path);
-  ~BenchResultsFile() override { Close(); }
-  bool IsOpen() const { return file_ != INVALID_HANDLE_VALUE; }
-  void WriteLine(const std::string& text) override;
-  void Close();
+  explicit BenchResultsFile(const std::wstring& path) : file_(path) {}
+  bool IsOpen() const { return file_.IsOpen(); }
+  void WriteLine(const std::string& text) override { file_.WriteLine(text); }
+  void Close() { file_.Close(); }
 
  private:
-  HANDLE file_ = INVALID_HANDLE_VALUE;
+  ctlfw::BenchmarkFile file_;
 };
 
 // The block sizes of both series, in KB.
