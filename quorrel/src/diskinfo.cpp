@@ -9,6 +9,7 @@
 #include "disk_resource.h"
 #include "format.h"
 #include "gather.h"
+#include "mmdevices.h"
 #include "resource.h"
 
 namespace quorrel {
@@ -196,6 +197,18 @@ void WritePartitionTable(InfoSink& out, const uint8_t* layout, size_t size, int6
     if (diskMB > 0) out.WriteString(FormatA(Str(IDS_DISK_USAGE).c_str(), (int)((sectors / 2048) * 100 / diskMB)));
     out.WriteString("\n");
   }
+}
+
+void WriteCdromIdentify(InfoSink& out, DiskDevices& d) {
+  if (!d.OpenIdeDevice()) return;
+  for (int p = 0; p <= 3; ++p) {
+    std::vector<uint8_t> record;
+    if (!d.PacketIdentify(p, &record) || record.size() < 512) continue;
+    out.WriteString("@3" + Str(IDS_DISK_CDROM_ID));
+    out.WriteString(Str(PositionLabel(false, p)));
+    WriteIdentifyLines(out, record.data());
+  }
+  d.Close();
 }
 
 void WriteHardDriveIdentify(InfoSink& out, int n, DiskDevices& d) {
@@ -388,15 +401,11 @@ class Machine : public DiskDevices {
   bool Is9x() const override { return (::GetVersion() & 0x80000000u) != 0; }
   GetQuorrelFn SystemAccess() const override { return Module().getQuorrel; }
   bool Open(int n) override {
+    if (Is9x()) return OpenIdeDevice();
     Close();
     char device[32];
-    if (Is9x()) {
-      handle_ = ::CreateFileA("\\\\.\\CIDE.VXD", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    } else {
-      std::snprintf(device, sizeof device, "\\\\.\\PhysicalDrive%d", n);
-      handle_ = ::CreateFileA(device, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    }
+    std::snprintf(device, sizeof device, "\\\\.\\PhysicalDrive%d", n);
+    handle_ = ::CreateFileA(device, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     return handle_ != INVALID_HANDLE_VALUE;
   }
   void Close() override {
@@ -405,15 +414,7 @@ class Machine : public DiskDevices {
   }
   bool Identify(int p, std::vector<uint8_t>* record) override {
     DWORD n = 0;
-    if (Is9x()) {
-      DWORD request[3] = {(DWORD)p, 0xEC, 0};
-      std::vector<uint8_t> out(1024);
-      if (!::DeviceIoControl(handle_, 1, request, sizeof request, out.data(), (DWORD)out.size(), &n, nullptr))
-        return false;
-      out.resize(512);
-      *record = out;
-      return true;
-    }
+    if (Is9x()) return IdeRequest(p, 0xEC, record);
     SENDCMDINPARAMS in{};
     in.irDriveRegs.bCommandReg = 0xEC;
     in.bDriveNumber = (BYTE)p;
@@ -468,6 +469,7 @@ class Machine : public DiskDevices {
     }
     v->name = name;
     v->fileSystem = fs;
+    v->maxComponent = maxLen;
     return true;
   }
   int FreeSpace(const std::string& root, double* f, double* t, int* extended) override {
@@ -477,9 +479,41 @@ class Machine : public DiskDevices {
     DWORD freeClusters = 0;
     return ::GetDiskFreeSpaceA(root.c_str(), spc, bps, &freeClusters, total) != FALSE;
   }
+  bool OpenIdeDevice() override {
+    Close();
+    handle_ = ::CreateFileA("\\\\.\\CIDE.VXD", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return handle_ != INVALID_HANDLE_VALUE;
+  }
+  bool PacketIdentify(int p, std::vector<uint8_t>* record) override { return IdeRequest(p, 0xA1, record); }
+  bool DriveInquiry(char letter, std::vector<uint8_t>* reply) override {
+    char device[8] = {'\\', '\\', '.', '\\', letter, ':', 0};
+    HANDLE h = ::CreateFileA(device, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    reply->assign(2048, 0);
+    DWORD n = 0;
+    bool ok = ::DeviceIoControl(h, IOCTL_SCSI_GET_INQUIRY_DATA, nullptr, 0, reply->data(), (DWORD)reply->size(), &n,
+                                nullptr) != FALSE;
+    ::CloseHandle(h);
+    if (ok) reply->resize(n < reply->size() ? n : reply->size());
+    return ok;
+  }
+  bool CdAudioBusy() override { return IsAudioDiscDeviceBusy() != 0; }
   ~Machine() override { Close(); }
 
  private:
+  // One request of the IDE device: {position, command, 0} in, the
+  // identify record at the start of the 1024-byte reply.
+  bool IdeRequest(int p, DWORD command, std::vector<uint8_t>* record) {
+    DWORD request[3] = {(DWORD)p, command, 0};
+    std::vector<uint8_t> out(1024);
+    DWORD n = 0;
+    if (!::DeviceIoControl(handle_, 1, request, sizeof request, out.data(), (DWORD)out.size(), &n, nullptr))
+      return false;
+    out.resize(512);
+    *record = out;
+    return true;
+  }
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 

@@ -21,6 +21,7 @@ namespace quorrel {
 struct VolumeFacts {
   std::string name, fileSystem;
   DWORD serial = 0, flags = 0;
+  DWORD maxComponent = 0;  // longest file name the volume takes
 };
 
 class DiskDevices {
@@ -47,6 +48,15 @@ class DiskDevices {
   virtual int FreeSpace(const std::string& root, double* freeBytes, double* totalBytes, int* extended) = 0;
   virtual bool Clusters(const std::string& root, DWORD* sectorsPerCluster, DWORD* bytesPerSector,
                         DWORD* totalClusters) = 0;
+  // CD-ROM drives: the IDE device "\\.\CIDE.VXD" (on every system), held
+  // open until Close, and the 512-byte packet identify record of IDE
+  // position p (ATAPI command 0xA1) through it.
+  virtual bool OpenIdeDevice() = 0;
+  virtual bool PacketIdentify(int p, std::vector<uint8_t>* record) = 0;
+  // The SCSI inquiry reply of a drive letter's device ("\\.\X:").
+  virtual bool DriveInquiry(char letter, std::vector<uint8_t>* reply) = 0;
+  // Another program holds the CD audio device.
+  virtual bool CdAudioBusy() = 0;
 };
 // The machine's own drives and devices (one for each writer).
 std::unique_ptr<DiskDevices> NewMachineDisks();
@@ -65,6 +75,9 @@ void WriteInquiryModels(InfoSink& out, const uint8_t* reply, size_t size, uint8_
 // The partition table of a drive layout reply; "Usage:" lines only with a
 // disk size.
 void WritePartitionTable(InfoSink& out, const uint8_t* layout, size_t size, int64_t diskMB);
+// The identify blocks of every IDE position that answers the packet
+// command, for the CD-ROM category.
+void WriteCdromIdentify(InfoSink& out, DiskDevices& d);
 
 // ---- Writers ------------------------------------------------------------------
 void WriteDiskInfo(InfoSink& out, int floppy, DiskDevices& d);

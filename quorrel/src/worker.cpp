@@ -5,12 +5,14 @@
 #include "appkit/system.h"
 #include "audio.h"
 #include "bios.h"
+#include "cdrominfo.h"
 #include "cpuinfo.h"
 #include "diskinfo.h"
 #include "format.h"
 #include "memory.h"
 #include "modem.h"
 #include "module.h"
+#include "netinfo.h"
 #include "printers.h"
 #include "resource.h"
 #include "videoinfo.h"
@@ -106,6 +108,7 @@ void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
       WriteDriveSummaryLine(out, 1, *NewMachineDisks());
   });
   block(SW_SUMMARY_DISK, false, [&] { WriteDiskCategory(out, 1, *NewMachineDisks()); });
+  block(SW_SUMMARY_CDROM, false, [&] { WriteCdromInfo(out, 1); });
   // Floppy, disk, CD-ROM, video BIOS, media and monitor lines: likewise.
   ResetVideoModeCounters();
   block(SW_SUMMARY_VIDEO, true, [&] { WriteVideoBiosInformation(out, 1); });
@@ -125,7 +128,11 @@ void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
       WriteModemSummary(out);
   });
   block(SW_IODEVICE_SUMMARY, true, [&] { WriteHeading(out, Str(IDS_HEADING_IODEVICES)); });
-  block(SW_NETWORK_SUMMARY, false, [&] { WriteHeading(out, Str(IDS_HEADING_NETWORK)); });
+  block(SW_NETWORK_SUMMARY, false, [&] {
+    WriteHeading(out, Str(IDS_HEADING_NETWORK));
+    WriteNetworkInfo(out, 1);
+    WriteWinsockInfo(out, 1);
+  });
   block(SW_RESOURCE_SUMMARY, true, [&] { WriteHeading(out, Str(IDS_HEADING_RESOURCE)); });
 }
 
@@ -171,6 +178,12 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
       break;
     case suite::INFO_PRINTER:
       WritePrinterInfo(out, 0);
+      break;
+    case suite::INFO_CDROM:
+      WriteCdromInfo(out, 0);
+      break;
+    case suite::INFO_NETWORK:
+      WriteNetworkInfo(out, 0);
       break;
     default:
       if (category < suite::INFO_CATEGORY_COUNT) WritePendingCategory(out, category);

@@ -23,35 +23,6 @@ using namespace infotest;
 
 namespace {
 
-const UINT kMsg = ::RegisterWindowMessageW(suite::kQuorrelMessage);
-
-std::vector<std::string> RequestLines(unsigned category) {
-  const std::wstring file = TestBinDir() + appkit::Widen(suite::kInfoFileBase[category]) + L".IFO";
-  std::vector<std::string> lines;
-  Process process;
-  if (!process.Start(TestBinDir() + L"quorrel_host.exe") || !process.WaitIdle(10000)) return lines;
-  HWND server = WaitForWindow(suite::kInfoServerTitle, L"", process.Pid(), 10000);
-  EXPECT_NE(server, nullptr);
-  MessageCatcher catcher;
-  ::DeleteFileW(file.c_str());
-  MessageCatcher::Caught reply{};
-  LARGE_INTEGER t0, t1, f;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&t0);
-  if (server && ::PostMessageW(server, kMsg, reinterpret_cast<WPARAM>(catcher.hwnd()), category) &&
-      catcher.WaitFor(kMsg, 20000, &reply)) {
-    QueryPerformanceCounter(&t1);
-    std::printf("[ measured ] %s.IFO written and answered in %.1f ms\n", suite::kInfoFileBase[category],
-                1000.0 * (t1.QuadPart - t0.QuadPart) / f.QuadPart);
-    EXPECT_EQ(reply.wp, suite::INFO_REPLY_READY);
-    EXPECT_EQ(reply.lp, (LPARAM)category);
-    EXPECT_TRUE(SplitCrLf(ReadFileLocked(file), &lines)) << "every line ends in CR LF";
-  }
-  ::PostMessageW(FindTopWindow(L"Quorrel test host", L"", process.Pid()), WM_CLOSE, 0, 0);
-  EXPECT_TRUE(process.WaitExit(20000));
-  return lines;
-}
-
 std::vector<std::string> SpoolerDrivers() {
   std::vector<std::string> names;
   DWORD needed = 0, count = 0;

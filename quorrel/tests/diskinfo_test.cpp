@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 
+#include "cdrominfo.h"
 #include "diskinfo.h"
 #include "gather.h"
 
@@ -344,6 +345,25 @@ class FakeDisks : public DiskDevices {
     *total = 524288;
     return true;
   }
+  // CD-ROM drives.
+  bool ideDevice = false;
+  std::map<int, IdentifyRecord> packetIdentify;  // by IDE position
+  std::map<char, std::vector<uint8_t>> driveInquiry;
+  bool audioBusy = false;
+  bool OpenIdeDevice() override { return ideDevice; }
+  bool PacketIdentify(int p, std::vector<uint8_t>* r) override {
+    auto it = packetIdentify.find(p);
+    if (it == packetIdentify.end()) return false;
+    *r = it->second.bytes;
+    return true;
+  }
+  bool DriveInquiry(char letter, std::vector<uint8_t>* r) override {
+    auto it = driveInquiry.find(letter);
+    if (it == driveInquiry.end()) return false;
+    *r = it->second;
+    return true;
+  }
+  bool CdAudioBusy() override { return audioBusy; }
 };
 
 // A stand-in for the system-access library's GetQuorrel: answers by class
@@ -491,4 +511,111 @@ TEST(DiskCategory, ThisMachine) {
   StringSink floppy;
   WriteFloppyCategory(floppy, 0, *machine);
   EXPECT_EQ(floppy.text.find("@3Drive A:"), std::string::npos) << floppy.text;
+}
+
+// ---- CD-ROM drives ------------------------------------------------------------------
+
+namespace {
+
+// Two CD-ROM drives: D: holds a disc (its serial below 0x10000000, no
+// title), E: none; a hard disk C: between them in the system's list.
+FakeDisks TwoCdromDrives() {
+  FakeDisks d;
+  d.roots = {{"c:\\", DRIVE_FIXED}, {"d:\\", DRIVE_CDROM}, {"e:\\", DRIVE_CDROM}};
+  VolumeFacts disc;
+  disc.fileSystem = "CDFS";
+  disc.serial = 0x0ABC1230;
+  disc.maxComponent = 110;
+  d.volumes["D:\\"] = disc;
+  d.volumeErrors["E:\\"] = ERROR_NOT_READY;
+  return d;
+}
+
+const char kDriveD[] =
+    "@3Logical CD-ROM Drive\tD:\\\n"
+    "File System:\tCDFS\n"
+    "Serial No.:\tABC1230\n"
+    "CD-ROM Title:\t\n"
+    "Max Filename Legnth:\t110\n";
+const char kSizes[] =
+    "Used Space:\t1536.00 MB\n"
+    "Free space:\t512.00 MB\n"
+    "Total space:\t2048.00 MB\n";
+const char kDriveE[] =
+    "@3CD-ROM Drive E:\\\n"
+    "No Disk\n";
+
+}  // namespace
+
+// On the NT family: a section per drive in letter order, the removable
+// devices behind the letter, then the identify blocks of the IDE drives
+// that answer the packet command.
+TEST(CdromCategory, TwoDrivesGoldenFile) {
+  FakeDisks d = TwoCdromDrives();
+  d.driveInquiry['D'] = InquiryReply({{0x00, "ATA     QEMU HARDDISK   2.5+"}, {0x80, "QEMU    QEMU DVD-ROM    2.5+"}});
+  d.ideDevice = true;
+  IdentifyRecord atapi;
+  atapi.Text(27, 20, "QEMU DVD-ROM");
+  d.packetIdentify[2] = atapi;
+  StringSink identify;
+  WriteIdentifyLines(identify, atapi.bytes.data());
+
+  StringSink out;
+  WriteCdromInfo(out, 0, d);
+  std::string driveD = kDriveD;
+  driveD.insert(driveD.find("File System"), "Model Number:\tQEMU    QEMU DVD-ROM    2.5+\n");
+  EXPECT_EQ(out.text, "\n" + driveD + kSizes + "\n" + kDriveE + "\n" +
+                          "@3Physical IDE CD-ROM/ZIP Drive ID Info.(Sec/Master)\n" + identify.text);
+
+  StringSink summary;
+  WriteCdromInfo(summary, 1, d);
+  EXPECT_EQ(summary.text, "CD-ROM:\tD: E:\n");
+}
+
+TEST(CdromCategory, Variants) {
+  struct Case {
+    const char* name;
+    bool nine, extended, ide, busy, drives;
+    std::string text;
+  };
+  const std::string clusters = "Total Cluster:\t524288\nSector Number:\t8 (per cluster)\nSector Size:\t512 Bytes\n";
+  const std::string drives = std::string("\n") + kDriveD + kSizes + "\n" + kDriveE + "\n";
+  const Case cases[] = {
+      {"no CD-ROM drive, no IDE device", false, true, false, false, false,
+       "\nNo Logical CD-ROM Drive Available!\n"},
+      // Without the extended size call the cluster lines come before the sizes.
+      {"cluster lines", false, false, false, false, true,
+       std::string("\n") + kDriveD + clusters + kSizes + "\n" + kDriveE + "\n"},
+      // Windows 9x asks for no inquiry data.
+      {"Windows 9x", true, true, false, false, true, drives},
+      {"CD audio held elsewhere", false, true, true, true, true,
+       drives + "Can not get IDE CDROM Drive ID Information.\n(Make sure no other CD Audio program is running.)\n"},
+      {"IDE device without CD-ROM drives", false, true, true, false, true, drives},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeDisks d = TwoCdromDrives();
+    if (!c.drives) d.roots = {{"c:\\", DRIVE_FIXED}};
+    d.nine = c.nine;
+    d.extended = c.extended;
+    d.ideDevice = c.ide;
+    d.audioBusy = c.busy;
+    d.driveInquiry['D'] = InquiryReply({{0x80, "QEMU    QEMU DVD-ROM    2.5+"}});
+    if (!c.nine) d.driveInquiry.erase('D');
+    StringSink out;
+    WriteCdromInfo(out, 0, d);
+    EXPECT_EQ(out.text, c.text);
+  }
+  FakeDisks none;
+  none.roots = {{"c:\\", DRIVE_FIXED}, {"", DRIVE_CDROM}};
+  StringSink summary;
+  WriteCdromInfo(summary, 1, none);
+  EXPECT_EQ(summary.text, "CD-ROM:\tN/A\n");
+
+  FakeDisks d = TwoCdromDrives();
+  StringSink outside;
+  EXPECT_EQ(WriteCdromDriveInfo(outside, 26, d), 0);
+  EXPECT_EQ(WriteCdromDriveInfo(outside, 4, d), 0);
+  EXPECT_EQ(WriteCdromDriveInfo(outside, 3, d), 1);
+  EXPECT_EQ(outside.text.rfind(kDriveE, 0), 0u);
 }

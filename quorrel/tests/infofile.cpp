@@ -2,10 +2,53 @@
 
 #include <cstdio>
 
+#include <gtest/gtest.h>
+
+#include "appkit/text.h"
 #include "suite/info.h"
 #include "testsupport/process.h"
+#include "testsupport/ui.h"
 
 namespace infotest {
+
+using namespace testsupport;
+
+namespace {
+std::wstring DirectoryOfExe(const std::wstring& exe) {
+  size_t cut = exe.find_last_of(L'\\');
+  return cut == std::wstring::npos ? std::wstring() : exe.substr(0, cut + 1);
+}
+}  // namespace
+
+std::vector<std::string> RequestLines(unsigned category, const std::wstring& exe) {
+  const UINT kMsg = ::RegisterWindowMessageW(suite::kQuorrelMessage);
+  const std::wstring host = exe.empty() ? TestBinDir() + L"quorrel_host.exe" : exe;
+  const std::wstring file = DirectoryOfExe(host) + appkit::Widen(suite::kInfoFileBase[category]) + L".IFO";
+  std::vector<std::string> lines;
+  Process process;
+  if (!process.Start(host) || !process.WaitIdle(10000)) return lines;
+  HWND server = WaitForWindow(suite::kInfoServerTitle, L"", process.Pid(), 10000);
+  EXPECT_NE(server, nullptr);
+  MessageCatcher catcher;
+  ::DeleteFileW(file.c_str());
+  MessageCatcher::Caught reply{};
+  LARGE_INTEGER t0, t1, f;
+  QueryPerformanceFrequency(&f);
+  QueryPerformanceCounter(&t0);
+  if (server && ::PostMessageW(server, kMsg, reinterpret_cast<WPARAM>(catcher.hwnd()), category) &&
+      catcher.WaitFor(kMsg, 20000, &reply)) {
+    QueryPerformanceCounter(&t1);
+    std::printf("[ measured ] %s.IFO written and answered in %.1f ms\n", suite::kInfoFileBase[category],
+                1000.0 * (t1.QuadPart - t0.QuadPart) / f.QuadPart);
+    EXPECT_EQ(reply.wp, suite::INFO_REPLY_READY);
+    EXPECT_EQ(reply.lp, (LPARAM)category);
+    EXPECT_TRUE(SplitCrLf(ReadFileLocked(file), &lines)) << "every line ends in CR LF";
+  }
+  ::PostMessageW(FindTopWindow(L"Quorrel test host", L"", process.Pid()), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(process.WaitExit(20000));
+  return lines;
+}
+
 
 std::string ReadFileLocked(const std::wstring& path) {
   HANDLE m = ::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, suite::kInfoMutexName);

@@ -26,6 +26,11 @@ void DeleteValue(const wchar_t* key, const wchar_t* name);
 std::wstring ReadString(const wchar_t* key, const wchar_t* name);
 void DeleteKey(const wchar_t* key);
 
+// Starts the test host (`exe`, by default the test host beside the tests),
+// asks its server for one category and returns the lines of the file it
+// wrote (empty when there was no answer); the host is closed again.
+std::vector<std::string> RequestLines(unsigned category, const std::wstring& exe = L"");
+
 // The writers' temporary files ("ifo*.tmp") in `dir`.
 std::vector<std::wstring> TempFilesIn(const std::wstring& dir);
 
