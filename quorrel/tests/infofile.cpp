@@ -6,6 +6,7 @@
 
 #include "appkit/text.h"
 #include "suite/info.h"
+#include "suite/messages.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
 
