@@ -1,9 +1,11 @@
 // KytNET.IFO, KytCDROM.IFO and their summary lines end to end: the test host
 // starts the server, the test asks it for a category and compares the file
 // with what the system tells this process (user, computer, sockets, drives,
-// volumes). Under tests/cdrom_drive.sh the prefix has a CD-ROM drive R:
-// whose label and serial the script chose (HALVIX_CDROM_*); otherwise it
-// has none.
+// volumes). The pool's prefixes have no network provider (the category is
+// then the one line of a failed enumeration) and no CD-ROM drive. Under
+// tests/own_prefix.sh the prefix has a CD-ROM drive R: whose label and
+// serial the script chose (HALVIX_CDROM_*) and a network provider of ours
+// with three connected drives (HALVIX_NET_PROVIDER).
 #include <gtest/gtest.h>
 #include <winsock2.h>
 #include <windows.h>
@@ -100,6 +102,14 @@ TEST(NetworkServer, TheCategoryDescribesThisMachine) {
   for (const std::string& adapter : Section(lines, "@3Network Adapters\t"))
     EXPECT_TRUE(adapter.size() > 1 && adapter[0] == '\t') << adapter;
 
+  // The provider of tests/own_prefix.sh reports three connected drives.
+  std::string provider = Env("HALVIX_NET_PROVIDER");
+  if (!provider.empty())
+    EXPECT_EQ(Section(lines, "@3" + provider),
+              (std::vector<std::string>{"\t\\\\fileserv\\public (F:) ", "\t\\\\fileserv\\home (G:) ",
+                                        "\t\\\\fileserv\\scratch (H:) "}))
+        << all;
+
   std::string sockets = SocketsDescription();
   ASSERT_FALSE(sockets.empty());
   std::vector<std::string> socketLines = Section(lines, "@3Windows Sockets\t");
@@ -125,6 +135,7 @@ TEST(NetworkServer, OnWindows9xTheBindingsSectionSaysNotAvailable) {
     EXPECT_EQ(lines, (std::vector<std::string>{"", "@3Network:\t"}));
     return;
   }
+  std::printf("[ machine  ] KytNET.IFO as Windows 98:\n%s", all.c_str());
   EXPECT_NE(all.find("\n\n@3Installed Network Components / Bindings\tN/A\n\n"), std::string::npos) << all;
   EXPECT_EQ(all.find("@3Network Adapters"), std::string::npos) << all;
   EXPECT_NE(all.find("\n@3Windows Sockets\t\n"), std::string::npos) << all;
@@ -141,7 +152,8 @@ TEST(NetworkServer, SummaryBlocks) {
   std::string drive = Env("HALVIX_CDROM_DRIVE");
   EXPECT_NE(all.find("\nCD-ROM:\t" + (drive.empty() ? std::string("N/A") : drive + ":") + "\n"), std::string::npos)
       << all;
-  std::string block = ConnectedEnumerationOpens() ? "\n@3Network\nNetwork:\t" : "\n@3Network\n\n@3Network:\t\n";
+  std::string block = ConnectedEnumerationOpens() ? "\n@3Network\nNetwork:\t" + Env("HALVIX_NET_PROVIDER") + "\n"
+                                                  : "\n@3Network\n\n@3Network:\t\n";
   size_t at = all.find(block);
   ASSERT_NE(at, std::string::npos) << all;
   size_t sockets = all.find("\nWindows Sockets:\t" + SocketsDescription() + "\n", at);
@@ -156,11 +168,11 @@ TEST(CdromServer, NoDriveInThisPrefix) {
   EXPECT_EQ(lines, (std::vector<std::string>{"", "No Logical CD-ROM Drive Available!"})) << Joined(lines);
 }
 
-// The drive tests/cdrom_drive.sh defined: a directory with a label and a
+// The drive tests/own_prefix.sh defined: a directory with a label and a
 // serial number of its choice, seen by the system as a CD-ROM.
 TEST(CdromServer, TheDriveOfThisPrefixIsDescribed) {
   std::string drive = Env("HALVIX_CDROM_DRIVE");
-  if (drive.empty()) GTEST_SKIP() << "run by tests/cdrom_drive.sh";
+  if (drive.empty()) GTEST_SKIP() << "run by tests/own_prefix.sh";
   std::string root = drive + ":\\";
   ASSERT_EQ(::GetDriveTypeA(root.c_str()), (UINT)DRIVE_CDROM);
   char label[256] = {}, fs[256] = {};

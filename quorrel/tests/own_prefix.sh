@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Runs the network and CD-ROM categories' end-to-end tests in a Wine prefix
+# of their own, a linked copy of the pool's template, with what the pool's
+# prefixes lack:
+# - drive R: is a CD-ROM drive: a directory with a volume label and a serial
+#   number of ours, declared in HKLM\Software\Wine\Drives before the
+#   prefix's server starts again (Wine reads its drive types when its server
+#   starts);
+# - a network provider of ours (halvixnp.dll beside the test program) is
+#   registered, which reports three connected drives.
+# The copy, and the server and programs running in it, are removed again
+# whatever the tests do.
+# Usage: own_prefix.sh <wine runner> <test program>
+runner=$1
+program=$2
+source "$(dirname "$runner")/common.sh"
+wine_tools
+
+template=$POOL/template
+pool_prefix_ready "$template" || { echo "no prepared Wine prefix at $template"; exit 1; }
+work=$(mktemp -d) || exit 1
+export WINEPREFIX=$work/prefix
+cleanup() {
+  "$WINESERVER" -k 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+# Files linked, not copied (Wine replaces its registry files when it saves
+# them, and writes nothing else there), the registry itself copied.
+cp -al "$template" "$WINEPREFIX" || exit 1
+for reg in "$WINEPREFIX"/*.reg; do
+  rm -f "$reg" && cp -p "$template/${reg##*/}" "$reg" || exit 1
+done
+
+label=HALVIX_CD
+serial=1A2B3C
+disc=$work/disc
+mkdir -p "$disc/DATA"
+printf '%s\n' "$label" >"$disc/.windows-label"
+printf '%s\n' "$serial" >"$disc/.windows-serial"
+printf 'a file on the disc\n' >"$disc/DATA/README.TXT"
+rm -f "$WINEPREFIX/dosdevices/r:" "$WINEPREFIX/dosdevices/r::"
+ln -s "$disc" "$WINEPREFIX/dosdevices/r:"
+dir=$(cd "$(dirname "$program")" && pwd)
+provider="Z:${dir//\//\\}\\halvixnp.dll"
+[ -f "$dir/halvixnp.dll" ] || { echo "no $dir/halvixnp.dll"; exit 1; }
+cat >"$work/setup.reg" <<REG
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]
+"r:"="cdrom"
+
+[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\NetworkProvider\\Order]
+"ProviderOrder"="HalvixNet"
+
+[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\HalvixNet\\NetworkProvider]
+"Name"="Halvix Test Network"
+"ProviderPath"="${provider//\\/\\\\}"
+REG
+"$WINE" regedit /S "$(printf 'Z:%s' "${work//\//\\}")\\setup.reg" </dev/null >/dev/null 2>&1 || exit 1
+# The server that started without the drive type ends before the tests start.
+timeout 60 "$WINESERVER" -w || "$WINESERVER" -k
+
+unset CTEST_RESOURCE_GROUP_0_WINEPREFIX
+export HALVIX_CDROM_DRIVE=R HALVIX_CDROM_LABEL=$label HALVIX_CDROM_SERIAL=$serial
+export HALVIX_NET_PROVIDER="Halvix Test Network"
+"$runner" "$program" --gtest_brief=1 --gtest_filter='CdromServer.*:NetworkServer.*'
