@@ -72,33 +72,34 @@ class ReadKey {
     *value = v;
     return true;
   }
-  // Calls `each` with every subkey name (or value name), from index 0
-  // until the enumeration ends; a name too long for the buffer is passed
-  // over.
+  // Calls `each` with every subkey name, from index 0 until the
+  // enumeration ends or `each` returns false; a name too long for the
+  // buffer is passed over.
   template <class Each>
   void Subkeys(Each each) const {
-    for (DWORD i = 0;; ++i) {
-      char name[256] = {};
-      DWORD n = sizeof(name);
-      LONG r = ::RegEnumKeyExA(key_, i, name, &n, nullptr, nullptr, nullptr, nullptr);
-      if (r == ERROR_MORE_DATA) continue;
-      if (r != ERROR_SUCCESS) return;
-      if (!each(std::string(name, n < sizeof(name) ? n : sizeof(name) - 1))) return;
-    }
+    Names([this](DWORD i, char* name, DWORD* n) {
+      return ::RegEnumKeyExA(key_, i, name, n, nullptr, nullptr, nullptr, nullptr);
+    }, each);
   }
+  // The same with every value name.
   template <class Each>
   void ValueNames(Each each) const {
-    for (DWORD i = 0;; ++i) {
-      char name[256] = {};
-      DWORD n = sizeof(name);
-      LONG r = ::RegEnumValueA(key_, i, name, &n, nullptr, nullptr, nullptr, nullptr);
-      if (r == ERROR_MORE_DATA) continue;
-      if (r != ERROR_SUCCESS) return;
-      each(std::string(name, n < sizeof(name) ? n : sizeof(name) - 1));
-    }
+    Names([this](DWORD i, char* name, DWORD* n) {
+      return ::RegEnumValueA(key_, i, name, n, nullptr, nullptr, nullptr, nullptr);
+    }, each);
   }
 
  private:
+  template <class Enum, class Each>
+  static void Names(Enum enumerate, Each each) {
+    for (DWORD i = 0;; ++i) {
+      char name[256] = {};
+      DWORD n = sizeof(name);
+      LONG r = enumerate(i, name, &n);
+      if (r == ERROR_MORE_DATA) continue;
+      if (r != ERROR_SUCCESS || !each(std::string(name, n < sizeof(name) ? n : sizeof(name) - 1))) return;
+    }
+  }
   HKEY key_ = nullptr;
 };
 
@@ -264,13 +265,14 @@ bool ListNetBindings(InfoSink& out, NetworkSource& net, const std::string& branc
       ReadKey bindings;
       if (!bindings.Open(instance.get(), "Bindings")) return true;
       bindings.ValueNames([&](const std::string& name) {
-        if (name.empty() || _stricmp(name.c_str(), "(Default)") == 0) return;
+        if (name.empty() || _stricmp(name.c_str(), "(Default)") == 0) return true;
         size_t slash = name.find('\\');
-        if (slash == std::string::npos || slash == 0) return;
+        if (slash == std::string::npos || slash == 0) return true;
         std::string component = GetNetComponentDesc(net, name.substr(0, slash), name.substr(slash + 1));
         if (!wrote) out.WriteString("\n");
         wrote = true;
         Line(out, FormatA(Str(IDS_NET_BINDING).c_str(), Cut(component).c_str(), Cut(adapter).c_str()));
+        return true;
       });
       return true;
     });

@@ -57,7 +57,7 @@ bool WholeFile(unsigned category, const std::string& text) {
   if (!SplitCrLf(text, &lines) || lines.size() < 3 || lines[0] != "") return false;
   switch (category) {
     case 0:
-      return lines[1] == "@3Summary" && StartsWith(lines.back(), "Hard Disk:\t");
+      return lines[1] == "@3Summary" && StartsWith(lines.back(), "CD-ROM:\t");
     case 1: {
       if (lines[1] != "@3Memory Utilization") return false;
       size_t heaps = 0;
@@ -330,12 +330,14 @@ TEST_F(InfoServer, SummaryAndAudioFilesAsLaidOut) {
   ASSERT_TRUE(Request(0));
   std::vector<std::string> lines;
   ASSERT_TRUE(SplitCrLf(ReadFileLocked(InfoPath(0)), &lines));
-  ASSERT_EQ(lines.size(), 6u);
+  ASSERT_EQ(lines.size(), 7u);
   EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 4),
             (std::vector<std::string>{"", "@3Summary", version, memory}));
-  // The drive lines: no removable drive here, the fixed drive C: with its size.
+  // The drive lines: no removable drive here, the fixed drive C: with its
+  // size, no CD-ROM drive.
   EXPECT_EQ(lines[4], "Floppy:\t");
   EXPECT_EQ(lines[5].rfind("Hard Disk:\tC:", 0), 0u) << lines[5];
+  EXPECT_EQ(lines[6], "CD-ROM:\tN/A");
 
   // Switches are read again before every request.
   SetDword(suite::kQuorrelSettingKey, L"SummaryVersion", 0);
@@ -343,11 +345,11 @@ TEST_F(InfoServer, SummaryAndAudioFilesAsLaidOut) {
   SetDword(suite::kQuorrelSettingKey, L"ResourceSummary", 1);  // Windows 9x only
   ASSERT_TRUE(Request(0));
   ASSERT_TRUE(SplitCrLf(ReadFileLocked(InfoPath(0)), &lines));
-  ASSERT_GE(lines.size(), 9u);
+  ASSERT_GE(lines.size(), 10u);
   EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3),
             (std::vector<std::string>{"", "@3Summary", memory}));
-  EXPECT_EQ(std::vector<std::string>(lines.begin() + 5, lines.begin() + 7), (std::vector<std::string>{"", "@3Audio"}));
-  EXPECT_EQ(lines[7].rfind("MCI Drivers:", 0), 0u);
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 6, lines.begin() + 8), (std::vector<std::string>{"", "@3Audio"}));
+  EXPECT_EQ(lines[8].rfind("MCI Drivers:", 0), 0u);
   EXPECT_EQ(lines.back(), "Mixer Driver:\tN/A") << "no sound devices here";
   for (const std::string& l : lines) EXPECT_EQ(l.find("Resource Monitor"), std::string::npos);
 
