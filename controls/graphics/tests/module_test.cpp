@@ -292,3 +292,38 @@ TEST_F(GraphicsModule, ABenchmarkSeriesGetsTheVideoBlockAndScoresIt) {
   // The log of the run holds the list's lines.
   EXPECT_TRUE(Has(Log(), "Video Speed:\t")) << Log();
 }
+
+TEST_F(GraphicsModule, TheDirectDrawTestAnimatesInAWindowOfItsOwnInAnAutomaticRun) {
+  OnlyGdiTest(L"PixelDrawingEnable");
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Direct3DEnable", 0);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"DirectDraw", 600);
+  for (auto [name, value] : std::vector<std::pair<const wchar_t*, DWORD>>{
+           {L"DisplayX", 120}, {L"DisplayY", 90}, {L"DisplayWidth", 520}, {L"DisplayHeight", 400}})
+    appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, name, value);
+  Process p;
+  ASSERT_TRUE(p.Start(SuitePath(L"graphics.mod"), L"-AutoRun -Check"));
+  ASSERT_TRUE(p.WaitIdle(10000));
+  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+  MessageCatcher host;
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  // Windowed (no display mode change) at the display rectangle, on top.
+  HWND dd = WaitForWindow(L"DirectDraw", L"Kyt DDRAW WINDOW", p.Pid(), 60000);
+  ASSERT_NE(dd, nullptr);
+  RECT r{};
+  ::GetWindowRect(dd, &r);
+  EXPECT_EQ(r.left, 120);
+  EXPECT_EQ(r.top, 90);
+  EXPECT_EQ(r.right - r.left, 520);
+  EXPECT_EQ(r.bottom - r.top, 400);
+  EXPECT_TRUE(::GetWindowLongW(dd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  EXPECT_EQ(::GetSystemMetrics(SM_CXSCREEN), 1024) << "the display mode stays";
+  EXPECT_TRUE(WaitWindowGone(dd, 120000)) << "the window goes with its batch";
+  MessageCatcher::Caught done{};
+  ASSERT_TRUE(host.WaitFor(diag, 120000, &done));
+  EXPECT_TRUE(p.WaitExit(20000));
+  std::string log = Log();
+  EXPECT_EQ(LineOf(log, "DirectDraw Test:\t"), "DirectDraw Test:\tPASSED") << log;
+  EXPECT_EQ(LineOf(log, "Direct3D Test:\t"), "") << log;
+  EXPECT_EQ(done.wp, 0u) << log;
+}
