@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "suite/diag.h"
 #include "testsupport/controls.h"
 #include "testsupport/process.h"
+#include "testsupport/registry.h"
 #include "testsupport/ui.h"
 
 using namespace testsupport;
@@ -70,6 +73,7 @@ class GraphicsModule : public ::testing::Test {
   static void SetUpTestSuite() { ASSERT_EQ(RunRegsvr32(SuitePath(L"GRAPHICS.OCX")), 0); }
 
   void SetUp() override {
+    key_.emplace(L"Software\\Kyt\\GRAPHICS", L"Software\\HalvixTestBackup\\GRAPHICS");
     ::DeleteFileW(SuitePath(L"KytVGA.LOG").c_str());
     // Short batches: -Check divides these by four.
     for (auto [name, value] : std::vector<std::pair<const wchar_t*, DWORD>>{
@@ -87,6 +91,7 @@ class GraphicsModule : public ::testing::Test {
   void TearDown() override {
     WithAllLibraries();
     ::DeleteFileW(SuitePath(L"KytVGA.LOG").c_str());
+    key_.reset();
   }
   // Wine's own overrides for the module program: a library set to "" is
   // disabled (as "name=d" in WINEDLLOVERRIDES), so loading it fails.
@@ -106,6 +111,7 @@ class GraphicsModule : public ::testing::Test {
     EXPECT_TRUE(p.WaitExit(20000));
     return result;
   }
+  std::optional<KeyAside> key_;
 };
 
 // The count a log's result lines add up to.
@@ -326,4 +332,23 @@ TEST_F(GraphicsModule, TheDirectDrawTestAnimatesInAWindowOfItsOwnInAnAutomaticRu
   EXPECT_EQ(LineOf(log, "DirectDraw Test:\t"), "DirectDraw Test:\tPASSED") << log;
   EXPECT_EQ(LineOf(log, "Direct3D Test:\t"), "") << log;
   EXPECT_EQ(done.wp, 0u) << log;
+}
+
+TEST_F(GraphicsModule, DirectSoundIsJudgedByThePlaybackDuringTheDirectXTests) {
+  OnlyGdiTest(L"LineDrawingEnable");
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"DirectSoundEnable", 1);
+  WPARAM result = Run(L"-AutoRun -Check");
+  std::string log = Log();
+  ASSERT_EQ(LineOf(log, "DirectDraw Test:\t"), "DirectDraw Test:\tPASSED") << log;
+  // With the test server's sound devices the sound plays; without any, the
+  // player cannot make its DirectSound object and the test fails.
+  const bool audio = std::getenv("HALVIX_AUDIO") != nullptr;
+  EXPECT_EQ(LineOf(log, "DirectSound Test:\t"), audio ? "DirectSound Test:\tPASSED" : "DirectSound Test:\tFAILED")
+      << log;
+  EXPECT_EQ((int)result, ErrorsIn(log)) << log;
+
+  // With -C (modules running side by side) there is no DirectSound test.
+  result = Run(L"-AutoRun -Check -C50");
+  log = Log();
+  EXPECT_EQ(LineOf(log, "DirectSound Test:\t"), "") << log;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "graphics.h"
@@ -37,6 +38,11 @@ class SoundPlayer : public ::testing::Test {
     std::string body = "WAVEfmt " + u32((uint32_t)fmt.size()) + fmt + "data" + u32((uint32_t)data.size()) + data;
     return "RIFF" + u32((uint32_t)body.size()) + body;
   }
+  // Where the test scripts give Wine sound devices, a player must work.
+  static bool Usable(const CSoundPlayer& player) {
+    if (std::getenv("HALVIX_AUDIO")) EXPECT_TRUE(player.Ready()) << "failure code " << SoundFailureCode();
+    return player.Ready();
+  }
   HWND window_ = nullptr;
   std::wstring dir_;
 };
@@ -45,7 +51,7 @@ class SoundPlayer : public ::testing::Test {
 
 TEST_F(SoundPlayer, FilesTakeTheLowestFreeSlotsUpToEight) {
   CSoundPlayer player(window_);
-  if (!player.Ready()) GTEST_SKIP() << "no sound device: failure code " << SoundFailureCode();
+  if (!Usable(player)) GTEST_SKIP() << "no sound device: failure code " << SoundFailureCode();
   std::wstring path = File(L"tone.wav", Wave(1, 2205));
   EXPECT_EQ(player.ReadWaveFile(path), 0);
   EXPECT_EQ(player.ReadWaveFile(path), 1);  // the same file twice: two slots
@@ -59,7 +65,7 @@ TEST_F(SoundPlayer, FilesTakeTheLowestFreeSlotsUpToEight) {
 
 TEST_F(SoundPlayer, FilesItCannotPlayLeaveTheirFailureCode) {
   CSoundPlayer player(window_);
-  if (!player.Ready()) GTEST_SKIP() << "no sound device: failure code " << SoundFailureCode();
+  if (!Usable(player)) GTEST_SKIP() << "no sound device: failure code " << SoundFailureCode();
   struct Case {
     const wchar_t* name;
     std::string bytes;
