@@ -45,7 +45,8 @@ class GraphicsHost : public ::testing::Test {
 };
 
 bool ClassRegistered(HINSTANCE module, const wchar_t* name) {
-  WNDCLASSEXW wc = {sizeof(wc)};
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof(wc);
   return ::GetClassInfoExW(module, name, &wc) != 0;
 }
 

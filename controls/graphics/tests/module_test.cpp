@@ -52,19 +52,19 @@ struct Windows {
   HWND found;
 };
 
+BOOL CALLBACK FindResultList(HWND h, LPARAM lp) {
+  auto* q = reinterpret_cast<Windows*>(lp);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(h, &owner);
+  if (owner != q->pid) return TRUE;
+  q->found = FindChildById(h, 1005);
+  return q->found == nullptr;
+}
+
 // The Test page's result list in the module's windows.
 HWND ResultList(DWORD pid) {
   Windows w{pid, nullptr};
-  ::EnumWindows(
-      [](HWND h, LPARAM lp) -> BOOL {
-        auto* q = reinterpret_cast<Windows*>(lp);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(h, &owner);
-        if (owner != q->pid) return TRUE;
-        q->found = FindChildById(h, 1005);
-        return q->found == nullptr;
-      },
-      reinterpret_cast<LPARAM>(&w));
+  ::EnumWindows(&FindResultList, reinterpret_cast<LPARAM>(&w));
   return w.found;
 }
 

@@ -40,7 +40,9 @@ class SoundPlayer : public ::testing::Test {
   }
   // Where the test scripts give Wine sound devices, a player must work.
   static bool Usable(const CSoundPlayer& player) {
-    if (std::getenv("HALVIX_AUDIO")) EXPECT_TRUE(player.Ready()) << "failure code " << SoundFailureCode();
+    if (std::getenv("HALVIX_AUDIO")) {
+      EXPECT_TRUE(player.Ready()) << "failure code " << SoundFailureCode();
+    }
     return player.Ready();
   }
   HWND window_ = nullptr;
