@@ -304,33 +304,12 @@ void StepMessage(UINT id) {
 }
 
 bool RunGdiBenchmarks(int id, int count) {
+  if (!BeginBatch(id)) return false;
   RunFlags& f = Run();
-  if (f.batch) {
-    StepMessage(IDS_GFX_IN_PROGRESS);
-    return false;
-  }
-  f.currentTestId = id;
-  if (!::IsWindow(f.commonWindow)) {
-    StepMessage(IDS_GFX_NO_WINDOW);
-    return false;
-  }
-  f.batch = true;
-  f.testDC = ::GetDC(f.commonWindow);
-  if (!f.testDC) {
-    StepMessage(IDS_GFX_NO_DC);
-    f.batch = false;
-    return false;
-  }
   bool result = true, run = true;
   TestBitmap picture;
   if (id == 0 || id == 6 || id == 8) run = result = picture.Load(f.testDC);
-  if (::IsWindow(f.commonWindow)) {
-    if (id != 8) {
-      ::InvalidateRect(f.commonWindow, nullptr, TRUE);
-      ::UpdateWindow(f.commonWindow);
-    }
-    ::ShowWindow(f.commonWindow, SW_SHOWNORMAL);
-  }
+  ShowCommonWindow(id);
   for (g_call = 1; run && f.batch && g_call <= count; ++g_call) {
     srand((unsigned)g_call);
     RECT rc;
@@ -344,10 +323,7 @@ bool RunGdiBenchmarks(int id, int count) {
       result = false;
     }
   }
-  f.batch = false;
-  if (::IsWindow(f.commonWindow)) ::ReleaseDC(f.commonWindow, f.testDC);
-  f.testDC = nullptr;
-  picture.Free();
+  EndBatch(&picture);
   return result;
 }
 

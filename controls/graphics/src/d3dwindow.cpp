@@ -188,31 +188,15 @@ void ReleaseDirect3D() {
 void DrawDirect3DCaption(HWND window) {
   HDC dc = ::GetDC(window);
   if (!dc) return;
-  HBRUSH brush = ::CreateSolidBrush(0x0000FF);
-  if (!brush) ::OutputDebugStringA("can't create brush\n");
-  HGDIOBJ oldBrush = brush ? ::SelectObject(dc, brush) : nullptr;
   int sw = ::GetSystemMetrics(SM_CXSCREEN), sh = ::GetSystemMetrics(SM_CYSCREEN);
-  HFONT font = ::CreateFontW(16 * sw / 640, 16 * sh / 480, 0, 0, FW_DONTCARE, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
-                             VARIABLE_PITCH | FF_SWISS, nullptr);
-  HGDIOBJ oldFont = font ? ::SelectObject(dc, font) : nullptr;
-  COLORREF oldColour = ::SetTextColor(dc, 0x00F4F4);
-  int oldMode = ::SetBkMode(dc, TRANSPARENT);
   RECT wr;
   int w = 640, h = 480;
   if (::GetWindowRect(window, &wr)) {
     w = wr.right - wr.left;
     h = wr.bottom - wr.top;
   }
-  std::wstring title = Text(IDS_GFX_D3D_CAPTION), press = Text(IDS_GFX_PRESS_KEY);
-  RECT r1 = {0, h / 10, w, h}, r2 = {0, h - h / 6, w, h};
-  ::DrawTextW(dc, title.c_str(), -1, &r1, DT_CENTER | DT_NOCLIP);
-  ::DrawTextW(dc, press.c_str(), -1, &r2, DT_CENTER | DT_NOCLIP);
-  ::SetBkMode(dc, oldMode);
-  ::SetTextColor(dc, oldColour);
-  if (oldFont) ::SelectObject(dc, oldFont);
-  if (oldBrush) ::SelectObject(dc, oldBrush);
-  if (font) ::DeleteObject(font);
-  if (brush) ::DeleteObject(brush);
+  DrawTestCaptions(dc, 16 * sw / 640, 16 * sh / 480, 0x00F4F4, RECT{0, h / 10, w, h}, IDS_GFX_D3D_CAPTION,
+                   RECT{0, h - h / 6, w, h});
   ::ReleaseDC(window, dc);
 }
 

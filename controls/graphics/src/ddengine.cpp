@@ -230,24 +230,7 @@ bool BlitSpriteFrame(const gfxtest::Blit& b) {
 void DrawCaptions() {
   HDC dc = nullptr;
   if (FAILED(g.back->GetDC(&dc))) return;
-  HBRUSH brush = ::CreateSolidBrush(0x0000FF);
-  if (!brush) ::OutputDebugStringA("can't create brush\n");
-  HGDIOBJ oldBrush = brush ? ::SelectObject(dc, brush) : nullptr;
-  HFONT font = ::CreateFontW(16, 16, 0, 0, FW_DONTCARE, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
-                             VARIABLE_PITCH | FF_SWISS, nullptr);
-  HGDIOBJ oldFont = font ? ::SelectObject(dc, font) : nullptr;
-  COLORREF oldColour = ::SetTextColor(dc, 0x00E0E0);
-  int oldMode = ::SetBkMode(dc, TRANSPARENT);
-  std::wstring title = Text(IDS_GFX_DD_CAPTION), press = Text(IDS_GFX_PRESS_KEY);
-  RECT r1 = {0, 48, 640, 480}, r2 = {0, 400, 640, 480};
-  ::DrawTextW(dc, title.c_str(), -1, &r1, DT_CENTER | DT_NOCLIP);
-  ::DrawTextW(dc, press.c_str(), -1, &r2, DT_CENTER | DT_NOCLIP);
-  ::SetBkMode(dc, oldMode);
-  ::SetTextColor(dc, oldColour);
-  if (oldFont) ::SelectObject(dc, oldFont);
-  if (oldBrush) ::SelectObject(dc, oldBrush);
-  if (font) ::DeleteObject(font);
-  if (brush) ::DeleteObject(brush);
+  DrawTestCaptions(dc, 16, 16, 0x00E0E0, RECT{0, 48, 640, 480}, IDS_GFX_DD_CAPTION, RECT{0, 400, 640, 480});
   g.back->ReleaseDC(dc);
 }
 
@@ -259,6 +242,28 @@ bool PresentToWindow() {
 }
 
 }  // namespace
+
+void DrawTestCaptions(HDC dc, int fontHeight, int fontWidth, COLORREF colour, const RECT& titleRect, UINT titleId,
+                      const RECT& keyRect) {
+  HBRUSH brush = ::CreateSolidBrush(0x0000FF);
+  if (!brush) ::OutputDebugStringA("can't create brush\n");
+  HGDIOBJ oldBrush = brush ? ::SelectObject(dc, brush) : nullptr;
+  HFONT font = ::CreateFontW(fontHeight, fontWidth, 0, 0, FW_DONTCARE, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
+                             VARIABLE_PITCH | FF_SWISS, nullptr);
+  HGDIOBJ oldFont = font ? ::SelectObject(dc, font) : nullptr;
+  COLORREF oldColour = ::SetTextColor(dc, colour);
+  int oldMode = ::SetBkMode(dc, TRANSPARENT);
+  std::wstring title = Text(titleId), press = Text(IDS_GFX_PRESS_KEY);
+  RECT r1 = titleRect, r2 = keyRect;
+  ::DrawTextW(dc, title.c_str(), -1, &r1, DT_CENTER | DT_NOCLIP);
+  ::DrawTextW(dc, press.c_str(), -1, &r2, DT_CENTER | DT_NOCLIP);
+  ::SetBkMode(dc, oldMode);
+  ::SetTextColor(dc, oldColour);
+  if (oldFont) ::SelectObject(dc, oldFont);
+  if (oldBrush) ::SelectObject(dc, oldBrush);
+  if (font) ::DeleteObject(font);
+  if (brush) ::DeleteObject(brush);
+}
 
 bool DirectDrawEngineStart(const std::wstring& path) {
   DirectDrawEngineStop();

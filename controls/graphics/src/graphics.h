@@ -72,6 +72,11 @@ LRESULT CALLBACK CommonWindowProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK Direct3DWindowProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK DDrawWindowProc(HWND, UINT, WPARAM, LPARAM);
 
+// The two caption lines of a full-screen test window: the title and "Press
+// Any Key to Exit", centred, in a Swiss font of the given size and colour.
+void DrawTestCaptions(HDC dc, int fontHeight, int fontWidth, COLORREF colour, const RECT& titleRect, UINT titleId,
+                      const RECT& keyRect);
+
 // ---- DirectDraw engine ---------------------------------------------------------------------
 bool DirectDrawEngineStart(const std::wstring& bitmapPath);
 // One frame; false when a blit or flip failed.

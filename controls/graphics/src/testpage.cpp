@@ -410,28 +410,51 @@ void PumpMessages() {
   }
 }
 
-void StepMessage(UINT id);
-
-bool RunGraphicsTests(int id, int count) {
+bool BeginBatch(int id) {
   RunFlags& f = Run();
   if (f.batch) {
-    Line(IDS_GFX_IN_PROGRESS);
+    StepMessage(IDS_GFX_IN_PROGRESS);
     return false;
   }
   f.currentTestId = id;
   if (!::IsWindow(f.commonWindow)) {
     f.batch = false;
-    Line(IDS_GFX_NO_WINDOW);
+    StepMessage(IDS_GFX_NO_WINDOW);
     return false;
   }
   f.batch = true;
-  srand((unsigned)time(nullptr));
   f.testDC = ::GetDC(f.commonWindow);
   if (!f.testDC) {
-    Line(IDS_GFX_NO_DC);
+    StepMessage(IDS_GFX_NO_DC);
     f.batch = false;
     return false;
   }
+  return true;
+}
+
+void ShowCommonWindow(int id) {
+  HWND w = Run().commonWindow;
+  if (!::IsWindow(w)) return;
+  // Scrolling starts from whatever the window shows.
+  if (id != 8) {
+    ::InvalidateRect(w, nullptr, TRUE);
+    ::UpdateWindow(w);
+  }
+  ::ShowWindow(w, SW_SHOWNORMAL);
+}
+
+void EndBatch(TestBitmap* picture) {
+  RunFlags& f = Run();
+  f.batch = false;
+  if (f.testDC && ::IsWindow(f.commonWindow)) ::ReleaseDC(f.commonWindow, f.testDC);
+  f.testDC = nullptr;
+  picture->Free();
+}
+
+bool RunGraphicsTests(int id, int count) {
+  if (!BeginBatch(id)) return false;
+  RunFlags& f = Run();
+  srand((unsigned)time(nullptr));
   bool result = true, run = true;
   TestBitmap picture;
   if (id == 5) {
@@ -442,13 +465,7 @@ bool RunGraphicsTests(int id, int count) {
     run = picture.Load(f.testDC);
   }
   if (!run) result = false;
-  if (id != 5 && id != 9 && ::IsWindow(f.commonWindow)) {
-    if (id != 8) {
-      ::InvalidateRect(f.commonWindow, nullptr, TRUE);
-      ::UpdateWindow(f.commonWindow);
-    }
-    ::ShowWindow(f.commonWindow, SW_SHOWNORMAL);
-  }
+  if (id != 5 && id != 9) ShowCommonWindow(id);
   for (int n = 0; run && f.batch && n < count; ++n) {
     PumpMessages();
     if (!f.batch) break;
@@ -468,10 +485,7 @@ bool RunGraphicsTests(int id, int count) {
       result = false;
     }
   }
-  f.batch = false;
-  if (f.testDC && ::IsWindow(f.commonWindow)) ::ReleaseDC(f.commonWindow, f.testDC);
-  f.testDC = nullptr;
-  picture.Free();
+  EndBatch(&picture);
   if (id == 5 && run && !EndDirectDrawBatch()) result = false;
   if (id == 9) EndDirect3DBatch();
   return result;

@@ -34,6 +34,13 @@ struct TestBitmap {
   bool Load(HDC dc);
   void Free();
 };
+// A batch of test `id` begins: none may run already, and the common test
+// window and its device context must be had (else a message line, false).
+bool BeginBatch(int id);
+// The common test window erased, repainted (not for scrolling, id 8) and shown.
+void ShowCommonWindow(int id);
+// The batch ends: its flag, device context and picture go.
+void EndBatch(TestBitmap* picture);
 // The black frame brush of the flood-fill steps (none outside them).
 extern HBRUSH g_frameBrush;
 // The fill palette of the flood-fill and shape steps.

@@ -111,6 +111,16 @@ class GraphicsModule : public ::testing::Test {
     EXPECT_TRUE(p.WaitExit(20000));
     return result;
   }
+  // Starts graphics.mod and tells it the host window and the cookie, as the
+  // main program does; the number of "kyt_diag_msg".
+  static UINT StartAsHost(Process& p, MessageCatcher& host, const std::wstring& args) {
+    EXPECT_TRUE(p.Start(SuitePath(L"graphics.mod"), args));
+    EXPECT_TRUE(p.WaitIdle(10000));
+    UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
+    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+    return diag;
+  }
   std::optional<KeyAside> key_;
 };
 
@@ -206,12 +216,8 @@ TEST_F(GraphicsModule, StopInTheMiddleEndsTheRunWithoutDone) {
   appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Direct3DEnable", 0);
   appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"PixelDraw", 4000000);  // far longer than the test waits
   Process p;
-  ASSERT_TRUE(p.Start(SuitePath(L"graphics.mod"), L"-AutoRun -Check"));
-  ASSERT_TRUE(p.WaitIdle(10000));
-  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
   MessageCatcher host;
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  UINT diag = StartAsHost(p, host, L"-AutoRun -Check");
   HWND common = WaitForWindow(L"Graphics Test", L"Kyt COMMON WINDOW", p.Pid(), 30000);
   ASSERT_NE(common, nullptr);
   HWND list = ResultList(p.Pid());
@@ -238,12 +244,8 @@ TEST_F(GraphicsModule, TheHostsQuitDuringARunClosesTheModule) {
   appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Direct3DEnable", 0);
   appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"LineDraw", 4000000);
   Process p;
-  ASSERT_TRUE(p.Start(SuitePath(L"graphics.mod"), L""));
-  ASSERT_TRUE(p.WaitIdle(10000));
-  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
   MessageCatcher host;
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  UINT diag = StartAsHost(p, host, L"");
   HWND list = nullptr;
   PumpUntil([&] { return (list = ResultList(p.Pid())) != nullptr; }, 20000);
   ASSERT_NE(list, nullptr);
@@ -307,12 +309,8 @@ TEST_F(GraphicsModule, TheDirectDrawTestAnimatesInAWindowOfItsOwnInAnAutomaticRu
            {L"DisplayX", 120}, {L"DisplayY", 90}, {L"DisplayWidth", 520}, {L"DisplayHeight", 400}})
     appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, name, value);
   Process p;
-  ASSERT_TRUE(p.Start(SuitePath(L"graphics.mod"), L"-AutoRun -Check"));
-  ASSERT_TRUE(p.WaitIdle(10000));
-  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
   MessageCatcher host;
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  UINT diag = StartAsHost(p, host, L"-AutoRun -Check");
   // Windowed (no display mode change) at the display rectangle, on top.
   HWND dd = WaitForWindow(L"DirectDraw", L"Kyt DDRAW WINDOW", p.Pid(), 60000);
   ASSERT_NE(dd, nullptr);
