@@ -48,7 +48,8 @@ bool IsListedInfoLine(const std::string& line, InfoLines mode, bool* inVideo) {
     *inVideo = !*inVideo;
     return false;
   }
-  return *inVideo && IsListedInfoLine(line);
+  bool inside = mode == InfoLines::VideoSections;
+  return *inVideo == inside && IsListedInfoLine(line);
 }
 
 bool IsAbsoluteDirectory(const std::wstring& dir) {

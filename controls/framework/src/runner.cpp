@@ -132,6 +132,15 @@ BOOL TestRunner::Init(HWND controlWindow, const std::string& cmdLine) {
   title_ = Caption();
   LoadOptionalLibraries();
 
+  if (!BeforeSheetCreated()) {
+    FreeOptionalLibraries();
+    appkit::FreeResourceModule(resourceLibrary_);
+    resourceLibrary_ = nullptr;
+    resources_ = own;
+    if (vexholm_) ::FreeLibrary(vexholm_);
+    vexholm_ = nullptr;
+    return FALSE;
+  }
   control_ = controlWindow;
   sheet_ = std::make_unique<CTest>(*this, CreateTestPage(), !switches_.autoRun);
   if (!created_) {
@@ -208,6 +217,7 @@ BOOL TestRunner::Cleanup() {
     sheet_.reset();
     FreeOptionalLibraries();
   }
+  AfterSheetGone();
   WriteSettings();
   appkit::FreeResourceModule(resourceLibrary_);
   resourceLibrary_ = nullptr;

@@ -75,10 +75,11 @@ void WriteTestLog(RunState& s) {
   WriteTestLogFile(r, lines);
 }
 
-void ShowTroubleshooting(HWND list, const std::string& directory, const std::string& anchorName) {
+void ShowTroubleshooting(HWND list, const std::string& directory, const std::string& anchorName,
+                         bool headingAlways) {
   if (!list) return;
   std::vector<std::string> tips;
-  if (!ReadTroubleshootingTips(directory, anchorName, &tips)) return;
+  if (!ReadTroubleshootingTips(directory, anchorName, &tips) && !headingAlways) return;
   AddLine(list, "");
   AddLine(list, "Troubleshooting Tips:");
   for (const std::string& t : tips) AddLine(list, t);
@@ -126,11 +127,9 @@ void EndWorker(bool countError) {
       if (errors > 0) AddLine(list, verdict);
       break;
   }
-  if (end.tipsAnchor) {
-    WriteTestLog(s);
-    if (errors > 0) ShowTroubleshooting(list, s.log.directory, end.tipsAnchor);
-  }
-  if (end.verdictNearTop && errors > 0) {
+  if (end.tipsAnchor || end.logWithoutTips) WriteTestLog(s);
+  if (end.tipsAnchor && errors > 0) ShowTroubleshooting(list, s.log.directory, end.tipsAnchor, end.tipsHeadingAlways);
+  if ((end.verdictNearTop && errors > 0) || end.verdictNearTopAlways) {
     if (verdictIndex - 3 >= 0) ::SendMessageW(list, LB_SETTOPINDEX, (WPARAM)(verdictIndex - 3), 0);
   } else {
     ScrollToLast10(list);
@@ -361,10 +360,12 @@ bool TestPage::WaitForStop() {
 void TestPage::StartStopTest() {
   startPending_ = false;
   if (TheRunState().runningCount >= 1)
-    StopRunning();
+    StopRun();
   else
     StartTest();
 }
+
+void TestPage::StopRun() { StopRunning(); }
 
 void TestPage::StopRunning() {
   RunState& s = TheRunState();

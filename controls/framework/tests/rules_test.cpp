@@ -300,6 +300,10 @@ TEST(InfoLines, CommentsNeverShowAndTheVideoPageShowsOnlyItsSections) {
   // ";Video" (any case) opens and closes a section; only lines inside show,
   // empty ones included, comments never.
   EXPECT_EQ(listed(InfoLines::VideoSections), (std::vector<std::string>{"Chip:\tB", "", "Mode:\tD"}));
+  // The graphics page shows the rest: what lies outside the sections; after
+  // a last unclosed marker nothing more.
+  EXPECT_EQ(listed(InfoLines::OutsideVideoSections),
+            (std::vector<std::string>{"", "@3Video", "Adapter:\tA", "Monitor:\tC"}));
   bool inVideo = false;
   EXPECT_FALSE(IsListedInfoLine(";Vid", InfoLines::VideoSections, &inVideo));
   EXPECT_FALSE(inVideo) << "a shorter marker opens nothing";

@@ -22,6 +22,7 @@ std::string FormatLastUpdatedHeader(const std::string& label, const SYSTEMTIME& 
 enum class InfoLines {
   AllButComments,  // every line but those that start with ';'
   VideoSections,   // only the lines inside ";Video" sections (the video page)
+  OutsideVideoSections,  // every line but comments and those inside ";Video" sections
 };
 // Lines that start with ';' are comments and never listed.
 bool IsListedInfoLine(const std::string& line);

@@ -171,6 +171,12 @@ class TestRunner {
   virtual void BeforeSettingsWritten() const {}
   // The sheet caption; by default the text of TitleId().
   virtual std::wstring Caption() const;
+  // Right before the sheet is created: what the control's tests need of the
+  // module (window classes, say). False makes Init fail (FALSE) with no
+  // sheet; the hook undoes its own part first.
+  virtual bool BeforeSheetCreated() { return true; }
+  // At Cleanup, once the sheet is gone: undoes BeforeSheetCreated.
+  virtual void AfterSheetGone() {}
 
  protected:
   // The module whose file names the resource library and the directory

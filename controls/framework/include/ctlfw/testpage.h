@@ -40,6 +40,13 @@ struct RunEnd {
   bool verdictNearTop = false;
   // An automatic run reports its count even when it was aborted.
   bool doneAfterAbort = false;
+  // The result log is written even without tips (a benchmark's log).
+  bool logWithoutTips = false;
+  // With errors, the "Troubleshooting Tips:" heading is shown also when the
+  // help page cannot be read.
+  bool tipsHeadingAlways = false;
+  // The verdict line is shown three lines below the top also without errors.
+  bool verdictNearTopAlways = false;
 };
 
 // Run state shared by the Test page and its workers: one set per control
@@ -81,8 +88,11 @@ void EndWorker(bool countError);
 
 // The result log of the run (the lines of the result list).
 void WriteTestLog(RunState& s);
-// Tips from directory\help\errhelp.htm under the anchor, added to the list.
-void ShowTroubleshooting(HWND list, const std::string& directory, const std::string& anchorName);
+// Tips from directory\help\errhelp.htm under the anchor, added to the list
+// behind an empty line and "Troubleshooting Tips:" (those two only when the
+// page could be read, unless `headingAlways`).
+void ShowTroubleshooting(HWND list, const std::string& directory, const std::string& anchorName,
+                         bool headingAlways = false);
 
 // The page's items that a control's dialog may number its own way.
 struct PageItems {
@@ -142,6 +152,10 @@ class TestPage : public appkit::SheetPage {
   virtual void AfterWorkersOut() {}
   // A reply of the information server to this page; answered 1.
   virtual void OnServerReply(WPARAM wp, LPARAM lp) {}
+  // Stop pressed while a run is active. By default the workers are told and
+  // waited for; a page that runs its tests on its own thread (the Stop click
+  // arrives while the run pumps messages) only raises its flags here.
+  virtual void StopRun();
 
   // Starts one worker of the run (counted running at once); a worker that
   // cannot start ends its part as failed.

@@ -1,0 +1,78 @@
+// Resource ids of the graphics control: its Test page, icons, bitmaps and
+// the texts its runner, pages and tests load (resource scripts include it).
+#pragma once
+
+#define IDD_GRAPHICS_TEST_PAGE 203
+
+#define IDI_GRAPHICS 128
+#define IDB_GRAPHICS_TEST 129
+
+// Test page items.
+#define IDC_GFX_VIDEO_MEMORY 1013
+#define IDC_GFX_HINT 1014
+#define IDC_GFX_TESTS 1009
+#define IDC_GFX_INCLUDES 1023
+#define IDC_GFX_ICON 1025
+
+#define IDS_GFX_TITLE 1
+#define IDS_GFX_START 3
+#define IDS_GFX_STOP 4
+#define IDS_GFX_NO_ERROR 7
+#define IDS_GFX_FOUND_ERRORS 8
+#define IDS_GFX_ABORTS 16
+#define IDS_GFX_FAILED 17
+#define IDS_GFX_LABEL_DDRAW 30
+#define IDS_GFX_LABEL_STRETCH 31
+#define IDS_GFX_LABEL_BITBLT 32
+#define IDS_GFX_LABEL_FLOOD 33
+#define IDS_GFX_LABEL_PIXEL 34
+#define IDS_GFX_LABEL_LINE 35
+#define IDS_GFX_LABEL_SHAPE 36
+#define IDS_GFX_LABEL_SCROLL 37
+#define IDS_GFX_NO_FONTS 38
+#define IDS_GFX_LABEL_STRING 39
+#define IDS_GFX_NO_BRUSH 41
+#define IDS_GFX_NO_PIXEL 42
+#define IDS_GFX_NO_PEN 43
+#define IDS_GFX_NO_TEXT_COLOR 44
+#define IDS_GFX_NO_WINDOW 45
+#define IDS_GFX_IN_PROGRESS 46
+#define IDS_GFX_NO_DDRAW 47
+#define IDS_GFX_NO_BOUNDARY 48
+#define IDS_GFX_NO_DC 49
+#define IDS_GFX_PASSED 51
+#define IDS_GFX_VIDEO_PASSED 56
+#define IDS_GFX_VIDEO_ERROR 58
+#define IDS_GFX_VIDEO_FAILED 59
+#define IDS_GFX_VIDEO_NO_PROCESS 60
+#define IDS_GFX_NA 64
+#define IDS_GFX_BUSY 67
+#define IDS_GFX_FILE_MISSING 68
+#define IDS_GFX_NEED_256 71
+#define IDS_GFX_LABEL_D3D 76
+#define IDS_GFX_PRESS_KEY 79
+#define IDS_GFX_DD_CAPTION 80
+#define IDS_GFX_D3D_CAPTION 81
+#define IDS_GFX_LAST_UPDATED 82
+#define IDS_GFX_VIDEO_SPEED 83
+#define IDS_GFX_MPIXELS 84
+#define IDS_GFX_BENCH_HEAD 85
+#define IDS_GFX_RESOLUTION 86
+#define IDS_GFX_VIDEO_TYPE 87
+#define IDS_GFX_VIDEO_MEMSIZE 88
+#define IDS_GFX_ITEM_DSOUND 89
+// 90 .. 99: the other ten items of the test list
+#define IDS_GFX_TROUBLE 103
+#define IDS_GFX_BENCH_TITLE 104
+#define IDS_GFX_LOG_TITLE 105
+#define IDS_GFX_TEXT1 106
+#define IDS_GFX_TEXT2 107
+#define IDS_GFX_TEXT3 108
+#define IDS_GFX_DD_TITLE 109
+#define IDS_GFX_D3D_TITLE 110
+#define IDS_GFX_LOG_LAST_UPDATED 111
+// 115 .. 131: the DirectDraw engine's trace texts
+#define IDS_GFX_D3D_ERROR 132
+#define IDS_GFX_INFO_TEXT 133
+#define IDS_GFX_NOT_TESTED 142
+#define IDS_GFX_LABEL_DSOUND 143

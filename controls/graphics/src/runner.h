@@ -1,0 +1,36 @@
+// The graphics control's runner: its settings, titles and Information page
+// on the framework's runner, the three window classes its tests draw in,
+// and the module-protocol fields its message pump keeps.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "ctlfw/runner.h"
+
+class CGraphicsRunner : public ctlfw::TestRunner {
+ public:
+  std::wstring SettingsKey() const override { return L"Software\\Kyt\\GRAPHICS\\Setting"; }
+  std::vector<ctlfw::SettingDef> SettingTable() const override;
+  std::vector<std::string> EnableSettings() const override;
+  std::string ModeBaseName() const override { return "KytVGA"; }
+  UINT TitleId() const override;
+  UINT LogTitleId() const override;
+  UINT IconId() const override;
+  UINT InfoTextId() const override;
+  int InfoCategory() const override { return 7; }
+  ctlfw::InfoPageStyle InfoStyle() const override;
+  std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
+  void AfterSettingsRead() override;
+  bool BeforeSheetCreated() override;
+  void AfterSheetGone() override;
+
+  // The DirectDraw picture: own directory + "TESTDATA\TESTDD.BMP".
+  std::wstring DirectDrawBitmap() const { return ModuleDirectory() + L"TESTDATA\\TESTDD.BMP"; }
+  bool fullScreen = true;
+  bool closing = false;
+  LPARAM cookie = 0;
+  HWND replyWindow = nullptr;
+
+ private:
+  int registered_ = 0;  // window classes registered by this Init
+};
