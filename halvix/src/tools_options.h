@@ -1,9 +1,12 @@
 // The tools options: which test items and tools the views and menus offer,
-// one switch per bit of the setting "Options". Loaded at start and after a
-// reset. The dialog that edits them comes with the main frame's menus; until
-// then only the switches are kept.
+// one switch per bit of the setting "Options", corrected for what the
+// system has. Loaded at start, after a reset and when the dialog opens; the
+// dialog edits these same switches.
 #pragma once
 #include <bitset>
+#include <string>
+
+#include "appkit/dialog.h"
 
 namespace appkit {
 class Profile;
@@ -16,8 +19,30 @@ class CToolsOptions {
 
   void Load(const appkit::Profile& profile);
   bool IsOn(int bit) const { return bit >= 0 && bit < kBits && switches_[bit]; }
+  void Set(int bit, bool on) {
+    if (bit >= 0 && bit < kBits) switches_[bit] = on;
+  }
   unsigned Bits() const;
 
  private:
   std::bitset<kBits> switches_;
+};
+
+// The "Tools Option" dialog over the application's switches. OK writes
+// "Options" (and adds or removes the DMI programs); the caller rebuilds its
+// views.
+class CToolsOptionsDlg : public appkit::Dialog {
+ public:
+  CToolsOptionsDlg(HINSTANCE res, CToolsOptions& options, const appkit::Profile& profile, std::wstring suiteDir,
+                   std::wstring msInfoPath, std::wstring caption);
+
+ protected:
+  BOOL OnInit() override;
+  void OnOK() override;
+
+ private:
+  CToolsOptions& options_;
+  const appkit::Profile& profile_;
+  std::wstring suiteDir_, msInfoPath_, caption_;
+  bool dmiWasOn_ = false;
 };
