@@ -32,7 +32,7 @@ INT_PTR ModalSheet::DoModal(HWND parent, DWORD flags) {
   for (size_t i = 0; i < pages_.size(); ++i) {
     PROPSHEETPAGEW& p = pages[i];
     p.dwSize = sizeof(p);
-    p.dwFlags = PSP_DEFAULT;
+    p.dwFlags = PSP_DEFAULT | ((flags & PSH_HASHELP) ? PSP_HASHELP : 0);
     p.hInstance = res;
     p.pszTemplate = MAKEINTRESOURCEW(pages_[i]->templateId());
     p.pfnDlgProc = &ModalSheetPage::PageProc;

@@ -25,9 +25,9 @@ halvix::ToolsSystem CurrentSystem(const std::wstring& msInfoPath) {
 
 }  // namespace
 
-void CToolsOptions::Load(const appkit::Profile& profile) {
+void CToolsOptions::Load(const appkit::Profile& profile, bool correct) {
   unsigned options = static_cast<unsigned>(profile.GetInt(L"Options", static_cast<int>(kDefaultOptions)));
-  options = halvix::CorrectToolsOptions(options, CurrentSystem(profile.GetString(L"MSInfoPath", L"")));
+  if (correct) options = halvix::CorrectToolsOptions(options, CurrentSystem(profile.GetString(L"MSInfoPath", L"")));
   for (int bit = 0; bit < kBits; ++bit) switches_[bit] = (options >> bit) & 1u;
 }
 
@@ -48,10 +48,10 @@ CToolsOptionsDlg::CToolsOptionsDlg(HINSTANCE res, CToolsOptions& options, const 
       caption_(std::move(caption)) {}
 
 BOOL CToolsOptionsDlg::OnInit() {
-  options_.Load(profile_);
-  dmiWasOn_ = options_.IsOn(0);
+  edited_.Load(profile_, true);
+  dmiWasOn_ = edited_.IsOn(0);
   for (int bit = 0; bit < CToolsOptions::kBits; ++bit)
-    if (int id = halvix::ToolsOptionControl(bit)) Check(id, options_.IsOn(bit));
+    if (int id = halvix::ToolsOptionControl(bit)) Check(id, edited_.IsOn(bit));
   const halvix::ToolsSystem s = CurrentSystem(msInfoPath_);
   const std::wstring system = appkit::SystemDir();
   if (s.nineX) {
@@ -70,9 +70,9 @@ BOOL CToolsOptionsDlg::OnInit() {
 
 void CToolsOptionsDlg::OnOK() {
   for (int bit = 0; bit < CToolsOptions::kBits; ++bit)
-    if (int id = halvix::ToolsOptionControl(bit)) options_.Set(bit, IsChecked(id));
+    if (int id = halvix::ToolsOptionControl(bit)) edited_.Set(bit, IsChecked(id));
   const std::wstring dmiPif = suiteDir_ + L"dmi.pif", pludorPif = suiteDir_ + L"pludor.pif";
-  if (!options_.IsOn(0)) {
+  if (!edited_.IsOn(0)) {
     if (appkit::FileExists(dmiPif)) ::DeleteFileW(dmiPif.c_str());
     if (appkit::FileExists(pludorPif)) ::DeleteFileW(pludorPif.c_str());
   } else if (!dmiWasOn_) {
@@ -80,6 +80,7 @@ void CToolsOptionsDlg::OnOK() {
     const bool second = ::CopyFileW((suiteDir_ + L"pludor.bpf").c_str(), pludorPif.c_str(), FALSE) != FALSE;
     appkit::MessageBoxText(hwnd(), halvix::DmiCopyMessage(first, second), caption_, MB_OK);
   }
-  profile_.WriteInt(L"Options", static_cast<int>(options_.Bits()));
+  profile_.WriteInt(L"Options", static_cast<int>(edited_.Bits()));
+  options_ = edited_;
   EndDialog(IDOK);
 }

@@ -1,7 +1,8 @@
 // The tools options: which test items and tools the views and menus offer,
-// one switch per bit of the setting "Options", corrected for what the
-// system has. Loaded at start, after a reset and when the dialog opens; the
-// dialog edits these same switches.
+// one switch per bit of the setting "Options". Loaded at start and after a
+// reset as stored (the item table hides what a system lacks); the dialog
+// loads them corrected for the system and, on OK, makes its switches the
+// live ones.
 #pragma once
 #include <bitset>
 #include <string>
@@ -17,7 +18,8 @@ class CToolsOptions {
   static constexpr unsigned kDefaultOptions = 0xFFFDFFFFu;  // all but the I/O port test
   static constexpr int kBits = 29;
 
-  void Load(const appkit::Profile& profile);
+  // `correct`: clear the bits of items this system cannot offer.
+  void Load(const appkit::Profile& profile, bool correct = false);
   bool IsOn(int bit) const { return bit >= 0 && bit < kBits && switches_[bit]; }
   void Set(int bit, bool on) {
     if (bit >= 0 && bit < kBits) switches_[bit] = on;
@@ -41,7 +43,8 @@ class CToolsOptionsDlg : public appkit::Dialog {
   void OnOK() override;
 
  private:
-  CToolsOptions& options_;
+  CToolsOptions& options_;  // the live switches
+  CToolsOptions edited_;
   const appkit::Profile& profile_;
   std::wstring suiteDir_, msInfoPath_, caption_;
   bool dmiWasOn_ = false;

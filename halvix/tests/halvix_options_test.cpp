@@ -65,21 +65,10 @@ class HalvixOptions : public ::testing::Test {
     RemoveTree(dir_);
   }
 
-  // Starts the copy and waits for its main window (the title dialog is
-  // clicked away).
+  // Starts the copy and waits for its main window.
   HWND StartMain() {
     if (!p_.Start(dir_ + L"halvix.exe")) return nullptr;
-    HWND found = nullptr;
-    PumpUntil(
-        [&] {
-          if (HWND splash = FindTopWindow(L"", L"#32770", p_.Pid()))
-            if (::IsWindowVisible(splash)) ::PostMessageW(splash, WM_LBUTTONUP, 0, 0);
-          HWND w = FindTopWindow(L"", L"HalvixMainFrame", p_.Pid());
-          if (w && ::IsWindowVisible(w)) found = w;
-          return found != nullptr || !p_.Running();
-        },
-        30000);
-    return found;
+    return WaitForMainWindow(p_.Pid(), p_.Handle(), L"HalvixMainFrame", 30000);
   }
   void CloseMain(HWND main) {
     ::PostMessageW(main, WM_CLOSE, 0, 0);
