@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "suite/info.h"
 #include "testsupport/controls.h"
 #include "testsupport/process.h"
+#include "testsupport/registry.h"
 #include "testsupport/ui.h"
 
 using namespace testsupport;
@@ -23,19 +26,7 @@ using namespace testsupport;
 namespace {
 
 const wchar_t kQevRoot[] = L"Software\\Qev";
-const wchar_t kBackup[] = L"Software\\HalvixOptionsTestBackup";
-
-// Moves a key of HKCU with everything below it; false when there was none.
-bool MoveTree(const std::wstring& from, const std::wstring& to) {
-  appkit::RegKey src;
-  if (!src.Open(HKEY_CURRENT_USER, from)) return false;
-  appkit::RegKey dest;
-  bool ok = dest.Create(HKEY_CURRENT_USER, to) && ::RegCopyTreeW(src.get(), nullptr, dest.get()) == ERROR_SUCCESS;
-  src.Close();
-  dest.Close();
-  appkit::RegDeleteTree(HKEY_CURRENT_USER, from);
-  return ok;
-}
+const wchar_t kBackup[] = L"Software\\HalvixOptionsTestBackup\\Qev";
 
 DWORD SettingDword(const wchar_t* key, const wchar_t* name, DWORD def = 0xDEAD) {
   return appkit::RegReadDword(HKEY_CURRENT_USER, key, name, def);
@@ -55,13 +46,11 @@ class HalvixOptions : public ::testing::Test {
     ::CreateDirectoryW(dir_.c_str(), nullptr);
     for (const wchar_t* f : {L"halvix.exe", L"ombrix.dll"})
       ASSERT_TRUE(::CopyFileW(SuitePath(f).c_str(), (dir_ + f).c_str(), FALSE)) << appkit::Narrow(f);
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kBackup);
-    saved_ = MoveTree(kQevRoot, kBackup);
+    aside_ = std::make_unique<KeyAside>(kQevRoot, kBackup);
   }
   void TearDown() override {
     if (p_.Running()) p_.Kill();
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kQevRoot);
-    if (saved_) MoveTree(kBackup, kQevRoot);
+    aside_.reset();
     RemoveTree(dir_);
   }
 
@@ -85,7 +74,7 @@ class HalvixOptions : public ::testing::Test {
   }
 
   std::wstring dir_;
-  bool saved_ = false;
+  std::unique_ptr<KeyAside> aside_;
   Process p_;
 };
 
