@@ -39,7 +39,7 @@ namespace {
 // A datagram as a raw socket gives it: a 20-byte IP header, then `icmp`.
 std::vector<uint8_t> IpDatagram(uint8_t ttl, std::vector<uint8_t> icmp) {
   std::vector<uint8_t> d = {0x45, 0, 0, 0, 0, 0, 0, 0, ttl, 1, 0, 0, 127, 0, 0, 1, 127, 0, 0, 1};
-  d.insert(d.end(), icmp.begin(), icmp.end());
+  for (uint8_t b : icmp) d.push_back(b);
   return d;
 }
 std::vector<uint8_t> Echo(uint8_t type, uint16_t id) {
@@ -53,7 +53,7 @@ std::vector<uint8_t> Echo(uint8_t type, uint16_t id) {
 TEST(NetrickPacket, OnlyAnswersToOurRequestCount) {
   const std::vector<uint8_t> quoted = IpDatagram(64, Echo(8, 42));  // our request as an error quotes it
   std::vector<uint8_t> exceeded = {11, 0, 0, 0, 0, 0, 0, 0};
-  exceeded.insert(exceeded.end(), quoted.begin(), quoted.begin() + 28);
+  for (size_t i = 0; i < 28; ++i) exceeded.push_back(quoted[i]);
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
