@@ -42,6 +42,8 @@ class CHalvixApp : public appkit::App {
   // Help of any context: the suite's help index page.
   void WinHelp(DWORD context = 0);
   void ShowAbout(HWND owner);
+  // Rebuilds the fax, web-site and e-mail texts from the settings.
+  void FormatSupportTexts();
   // The module that holds a resource: the resource module when it has it,
   // else the program.
   HINSTANCE ResourceFor(LPCWSTR type, UINT id) const;
@@ -89,7 +91,6 @@ class CHalvixApp : public appkit::App {
   void DeleteLeftoverDosBatch();
   void InstallControlPanelApplet();
   void SwitchOffScreenSaver();
-  void FormatSupportTexts();
   void BuildImageLists();
   halvix::StartEnvironment Environment() const;
 

@@ -12,10 +12,13 @@
 #include "appkit/text.h"
 #include "collect_dlg.h"
 #include "halvix_app.h"
+#include "options_dlgs.h"
+#include "options_res.h"
 #include "resource.h"
 #include "stress/commands.h"
 #include "suite/diag.h"
 #include "suite/info.h"
+#include "tech_support.h"
 #include "views.h"
 #include "views_res.h"
 
@@ -31,12 +34,6 @@ const wchar_t kRunOnceValue[] = L"Halvix";
 
 // The toolbar buttons that get captions, in button order.
 const UINT kToolBarCaptions[] = {IDS_TOOLBAR_BACK, IDS_TOOLBAR_FORWARD, IDS_TOOLBAR_HOME, IDS_TOOLBAR_PRINT};
-
-// Commands whose dialogs this program does not have yet: shown greyed.
-bool DialogMissing(UINT id) {
-  return id == ID_TECH_SUPPORT || id == ID_VIEW_LAYOUT || id == ID_OPTIONS_TOOLS ||
-         id == ID_OPTIONS_SYSINFO;
-}
 
 // What the stress and benchmark dialogs take of the program's settings.
 stress::StressSettings StressSettingsOf(const CHalvixApp& app) {
@@ -776,9 +773,32 @@ bool CMainFrame::OnCommand(UINT id) {
     case ID_GO_HOME:
       if (web_) web_->Navigate(s.defaultUrl);
       return true;
-    case ID_VIEW_LAYOUT:
+    case ID_VIEW_LAYOUT: {
       StorePaneSizes();
+      CLayoutDlg layout(app->ResourceFor(RT_DIALOG, IDD_LAYOUT), s, app->commonControlsOk(), hwnd());
+      layout.DoModal(hwnd());
       return true;
+    }
+    case ID_OPTIONS_SYSINFO: {
+      CInfoOptionsDlg options(app->ResourceFor(RT_DIALOG, IDD_INFO_OPTIONS));
+      options.DoModal(hwnd());
+      return true;
+    }
+    case ID_OPTIONS_TOOLS: {
+      CToolsOptionsDlg options(app->ResourceFor(RT_DIALOG, IDD_TOOLS_OPTIONS), app->toolsOptions(), app->profile(),
+                               app->programDir(), s.msInfoPath, app->caption());
+      if (options.DoModal(hwnd()) == IDOK) {
+        if (iconList_ && iconList_->hwnd()) iconList_->Post(halvix::WM_REFRESHITEMS);
+        if (tree_ && tree_->hwnd()) tree_->Post(halvix::WM_REFRESHITEMS);
+        if (toolbarView_ && toolbarView_->hwnd()) toolbarView_->Post(halvix::WM_REFRESHITEMS);
+      }
+      return true;
+    }
+    case ID_TECH_SUPPORT: {
+      CTechSupportDlg support(app->ResourceFor(RT_DIALOG, IDD_TECH_SUPPORT), *app);
+      support.DoModal(hwnd());
+      return true;
+    }
     case ID_HELP_FINDER:
       app->WinHelp();
       return true;
@@ -798,10 +818,6 @@ bool CMainFrame::OnUpdateCommand(appkit::CommandState& state) {
   const halvix::HalvixSettings& s = app->settings;
   const bool browser = app->webBrowserAvailable && s.webView;
   const UINT id = state.id();
-  if (DialogMissing(id)) {
-    state.Enable(false);
-    return true;
-  }
   switch (id) {
     case ID_AUTO_ARRANGE:
       state.SetCheck(s.autoArrange != 0);

@@ -89,9 +89,9 @@ TEST_F(HostTest, CleanupToolBlocksOtherCommands) {
   ModuleLauncher off(host.hwnd(), 0, SuiteDir(), kAppName);
   EXPECT_FALSE(off.IsAnyModuleRunning());
   // Once it ends, its record tests dead and the stress test may start.
-  HWND w = WaitForWindow(L"Brisko", L"", launcher->Records()[0]->processId, 10000);
+  HWND w = WaitForWindow(L"Kyt Cleanup", L"#32770", launcher->Records()[0]->processId, 10000);
   ASSERT_NE(w, nullptr);
-  ::PostMessageW(w, WM_CLOSE, 0, 0);
+  ::PostMessageW(w, WM_COMMAND, IDOK, 0);  // its "Close" button
   ASSERT_TRUE(WaitDead(brisko, 10000));
   EXPECT_EQ(launcher->Records().size(), 1u);  // no DiagDone from a tool
   EXPECT_TRUE(launcher->MayStart(halvix::GuardedCommand::StressTest));

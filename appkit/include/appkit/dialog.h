@@ -53,8 +53,11 @@ class Dialog {
   // Any other message; return true and set *result when handled.
   virtual bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) { return false; }
 
- private:
+ protected:
+  // The dialog procedure; WM_INITDIALOG's lParam is the Dialog object.
   static INT_PTR CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);
+
+ private:
   INT_PTR Proc(UINT msg, WPARAM wp, LPARAM lp);
   UINT templateId_;
   HINSTANCE res_;

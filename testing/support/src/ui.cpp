@@ -120,6 +120,20 @@ HWND WaitForWindow(const std::wstring& title, const std::wstring& cls, DWORD pid
   return found;
 }
 
+HWND WaitForMainWindow(DWORD pid, HANDLE process, const std::wstring& cls, DWORD ms) {
+  HWND found = nullptr;
+  PumpUntil(
+      [&] {
+        if (HWND dialog = FindTopWindow(L"", L"#32770", pid))
+          if (::IsWindowVisible(dialog)) ::PostMessageW(dialog, WM_LBUTTONUP, 0, 0);
+        HWND w = FindTopWindow(L"", cls, pid);
+        if (w && ::IsWindowVisible(w)) found = w;
+        return found != nullptr || ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+      },
+      ms);
+  return found;
+}
+
 bool WaitWindowGone(HWND hwnd, DWORD ms) {
   return PumpUntil([&] { return !::IsWindow(hwnd); }, ms);
 }

@@ -12,6 +12,11 @@ namespace testsupport {
 HWND FindTopWindow(const std::wstring& title, const std::wstring& cls = L"", DWORD pid = 0);
 // Waits (pumping this thread) up to `ms` for such a window.
 HWND WaitForWindow(const std::wstring& title, const std::wstring& cls, DWORD pid, DWORD ms);
+// Waits (pumping) up to `ms` for a visible top-level window of class `cls`
+// of process `pid`, clicking away any visible dialog of that process on the
+// way (a title dialog that waits for a click); gives up early once
+// `process` has ended.
+HWND WaitForMainWindow(DWORD pid, HANDLE process, const std::wstring& cls, DWORD ms);
 // Waits until `hwnd` is gone.
 bool WaitWindowGone(HWND hwnd, DWORD ms);
 // Descendant window with control id `id` (depth-first), or nullptr.

@@ -1,0 +1,28 @@
+// Resource ids of the option and technical-support dialogs.
+#pragma once
+
+#define IDD_LAYOUT 230
+#define IDD_INFO_OPTIONS 231
+#define IDD_TOOLS_OPTIONS 232
+#define IDD_TECH_SUPPORT 233
+#define IDD_TECH_SETTINGS 234
+
+// Layout dialog
+#define IDC_LAYOUT_APPLY 1144
+#define IDC_LAYOUT_BAR 1146
+#define IDC_LAYOUT_TREE 1148
+#define IDC_LAYOUT_TITLE 1149
+#define IDC_LAYOUT_HELP 1150
+#define IDC_ALIGN_TOP 1151
+#define IDC_ALIGN_LEFT 1152
+#define IDC_ALIGN_BOTTOM 1153
+#define IDC_ALIGN_RIGHT 1154
+#define IDC_LAYOUT_TEXT 1155
+#define IDC_LAYOUT_TAB 1157
+
+// Technical support
+#define IDC_SUPPORT_WEB 1034
+#define IDC_SUPPORT_EMAIL 1055
+#define IDC_SUPPORT_SETTINGS 1056
+#define IDC_SETTINGS_WEB 1057
+#define IDC_SETTINGS_EMAIL 1058

@@ -1,0 +1,180 @@
+// The "Disk Files" page: files on a fixed drive found by name pattern or by
+// exact size, and the chosen ones deleted. A line's file is the one the
+// search found, by its kept path; it is deleted only while it still lies in
+// the searched folder and is still a plain file.
+#include <algorithm>
+
+#include "appkit/text.h"
+#include "brisko.h"
+#include "clean_rules.h"
+#include "resource.h"
+
+namespace brisko {
+
+namespace {
+
+constexpr DWORD kNotListed = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+bool IsDots(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
+
+}  // namespace
+
+BOOL CFindTool::OnInit() {
+  SetItemText(IDC_TARGET_DIR, L"C:\\");
+  SendItem(IDC_PATTERN, CB_LIMITTEXT, 64);
+  const std::wstring sizeItem = L"(" + TheApp()->Str(IDS_SIZE_ZERO) + L")";
+  SendItem(IDC_PATTERN, CB_ADDSTRING, 0, (LPARAM)sizeItem.c_str());
+  for (const std::wstring& item : SplitExtList(TheApp()->extList))
+    SendItem(IDC_PATTERN, CB_ADDSTRING, 0, (LPARAM)item.c_str());
+  return TRUE;
+}
+
+std::vector<std::wstring> CFindTool::BoxItems() const {
+  std::vector<std::wstring> items;
+  const int n = (int)SendItem(IDC_PATTERN, CB_GETCOUNT);
+  for (int i = 0; i < n; ++i) {
+    const int len = (int)SendItem(IDC_PATTERN, CB_GETLBTEXTLEN, (WPARAM)i);
+    if (len < 0) continue;
+    std::wstring text((size_t)len + 1, L'\0');
+    SendItem(IDC_PATTERN, CB_GETLBTEXT, (WPARAM)i, (LPARAM)&text[0]);
+    text.resize(wcslen(text.c_str()));
+    items.push_back(text);
+  }
+  return items;
+}
+
+std::wstring CFindTool::ExtListFromBox() const { return JoinExtList(BoxItems()); }
+
+void CFindTool::RememberPattern(const std::wstring& pattern, const std::wstring& replacement) {
+  const int slot = PatternSlot(BoxItems(), pattern, replacement);
+  if (slot < 0) return;
+  const int count = (int)SendItem(IDC_PATTERN, CB_GETCOUNT);
+  if (slot < count) SendItem(IDC_PATTERN, CB_DELETESTRING, (WPARAM)slot);
+  SendItem(IDC_PATTERN, CB_INSERTSTRING, (WPARAM)(slot < count ? slot : -1), (LPARAM)pattern.c_str());
+}
+
+bool CFindTool::OnCommand(int id, int code, HWND ctl) {
+  if (id == IDC_SEARCH && code == BN_CLICKED) {
+    OnSearch();
+    return true;
+  }
+  if (id == IDC_REMOVE && code == BN_CLICKED) {
+    OnRemove();
+    return true;
+  }
+  return appkit::ModalSheetPage::OnCommand(id, code, ctl);
+}
+
+void CFindTool::OnSearch() {
+  CCleanApp* app = TheApp();
+  std::wstring directory = Trim(ItemText(IDC_TARGET_DIR));
+  const std::wstring patternText = Trim(ItemText(IDC_PATTERN));
+  if (directory.empty()) {
+    app->MessageId(hwnd(), IDS_NO_DIR, MB_OK);
+    ::SetFocus(Item(IDC_TARGET_DIR));
+    return;
+  }
+  if (patternText.empty()) {
+    app->MessageId(hwnd(), IDS_NO_PATTERN, MB_OK);
+    ::SetFocus(Item(IDC_PATTERN));
+    return;
+  }
+  const DWORD attributes = ::GetFileAttributesW(directory.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    app->Message(hwnd(), appkit::Format(app->Str(IDS_INVALID_DIR).c_str(), directory.c_str()), MB_OK);
+    ::SetFocus(Item(IDC_TARGET_DIR));
+    return;
+  }
+  // Only a full path on a fixed drive: "X:\" and below.
+  const bool fullPath = directory.size() >= 3 && directory[1] == L':' && directory[2] == L'\\';
+  if (!fullPath || ::GetDriveTypeW(directory.substr(0, 3).c_str()) != DRIVE_FIXED) {
+    app->Message(hwnd(), appkit::Format(app->Str(IDS_NOT_HARD_DRIVE).c_str(), directory[0]), MB_OK);
+    ::SetFocus(Item(IDC_TARGET_DIR));
+    return;
+  }
+  const SearchRequest request = ParseSearch(patternText, app->Str(IDS_SIZE_ZERO));
+  if (request.kind == SearchRequest::Invalid) {
+    app->Message(hwnd(), appkit::Format(app->Str(IDS_PATTERN_UNSUPPORTED).c_str(), patternText.c_str()), MB_OK);
+    ::SetFocus(Item(IDC_PATTERN));
+    return;
+  }
+  if (request.kind == SearchRequest::ByName) {
+    SetItemText(IDC_PATTERN, request.pattern);
+    RememberPattern(request.pattern, request.replacement);
+  }
+  while (!directory.empty() && directory.back() == L'\\') directory.pop_back();
+  SendItem(IDC_LIST, LB_RESETCONTENT);
+  found_.clear();
+  searchedDir_ = directory;
+  {
+    SearchProgress progress(hwnd(), IDC_SEARCHING, IDC_PROGRESS);
+    if (request.kind == SearchRequest::BySize) SearchFiles(directory, L"*.*", true, request.size, progress);
+    else SearchFiles(directory, request.pattern, false, 0, progress);
+  }
+  if (found_.empty()) app->MessageId(hwnd(), IDS_FILE_NOT_FOUND, MB_OK);
+}
+
+void CFindTool::SearchFiles(const std::wstring& directory, const std::wstring& pattern, bool bySize, long long size,
+                            SearchProgress& progress) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = ::FindFirstFileW((directory + L"\\" + pattern).c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      progress.Step();
+      if (IsDots(fd.cFileName) || (fd.dwFileAttributes & (kNotListed | FILE_ATTRIBUTE_DIRECTORY))) continue;
+      const long long fileSize = ((long long)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
+      if (bySize && fileSize != size) continue;
+      const std::wstring path = directory + L"\\" + fd.cFileName;
+      SendItem(IDC_LIST, LB_ADDSTRING, 0, (LPARAM)FileLine(path, fileSize).c_str());
+      found_.push_back({path, fileSize});
+    } while (::FindNextFileW(h, &fd));
+    ::FindClose(h);
+  }
+  if (!IsChecked(IDC_SUBDIRS)) return;
+  h = ::FindFirstFileW((directory + L"\\*.*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    progress.Step();
+    // Links to other places (reparse points) are not followed.
+    if (IsDots(fd.cFileName) || !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (fd.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT)))
+      continue;
+    SearchFiles(directory + L"\\" + fd.cFileName, pattern, bySize, size, progress);
+  } while (::FindNextFileW(h, &fd));
+  ::FindClose(h);
+}
+
+void CFindTool::OnRemove() {
+  CCleanApp* app = TheApp();
+  const int count = (int)SendItem(IDC_LIST, LB_GETSELCOUNT);
+  if (count <= 0) {
+    app->MessageId(hwnd(), IDS_NO_SELECTION, MB_OK);
+    return;
+  }
+  if (app->MessageId(hwnd(), IDS_CONFIRM_FILES, MB_YESNO | MB_DEFBUTTON2) != IDYES) return;
+  std::vector<int> lines((size_t)count);
+  const int got = (int)SendItem(IDC_LIST, LB_GETSELITEMS, (WPARAM)count, (LPARAM)lines.data());
+  lines.resize(got > 0 ? (size_t)got : 0);
+  std::sort(lines.rbegin(), lines.rend());
+  int failures = 0;
+  for (int line : lines) {
+    if (line < 0 || line >= (int)found_.size()) {
+      ++failures;
+      continue;
+    }
+    const std::wstring& path = found_[(size_t)line].path;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const bool plainFile = attributes != INVALID_FILE_ATTRIBUTES &&
+                           !(attributes & (kNotListed | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+    if (plainFile && IsInside(searchedDir_, path) && app->ShellDelete(hwnd(), path)) {
+      SendItem(IDC_LIST, LB_DELETESTRING, (WPARAM)line);
+      found_.erase(found_.begin() + line);
+    } else {
+      ++failures;
+    }
+  }
+  if (failures)
+    app->Message(hwnd(), appkit::Format(app->Str(IDS_FILES_NOT_DELETED).c_str(), failures), MB_OK | MB_ICONEXCLAMATION);
+}
+
+}  // namespace brisko

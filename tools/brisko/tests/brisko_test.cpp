@@ -1,0 +1,359 @@
+// brisko.mod end to end. This program runs only inside the sandbox prefix
+// of in_sandbox_prefix.sh (drive Z: gone, D: a scratch folder with
+// "sandbox.marker"); anywhere else every test stops before it touches a
+// file. It plants files, shortcuts and uninstall entries, drives the
+// tool's pages and checks that exactly the chosen ones went.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "appkit/registry.h"
+#include "appkit/text.h"
+#include "testsupport/process.h"
+#include "testsupport/ui.h"
+
+using namespace testsupport;
+
+namespace {
+
+const wchar_t kTitle[] = L"Kyt Cleanup";
+const wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+bool InSandbox() {
+  return ::GetDriveTypeW(L"Z:\\") == DRIVE_NO_ROOT_DIR &&
+         ::GetFileAttributesW(L"D:\\sandbox.marker") != INVALID_FILE_ATTRIBUTES;
+}
+
+#define REQUIRE_SANDBOX() \
+  if (!InSandbox()) GTEST_FAIL() << "not in the sandbox prefix: nothing is touched"
+
+void Write(const std::wstring& path, const std::string& bytes, DWORD attributes = 0) {
+  size_t slash = path.rfind(L'\\');
+  for (size_t at = path.find(L'\\', 3); at != std::wstring::npos && at <= slash; at = path.find(L'\\', at + 1))
+    ::CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+  ASSERT_TRUE(WriteFileBytes(path, bytes)) << appkit::Narrow(path);
+  if (attributes) ::SetFileAttributesW(path.c_str(), attributes);
+}
+
+// Every file below `dir` with its bytes and attributes (folders as "<dir>").
+std::map<std::wstring, std::string> Snapshot(const std::wstring& dir) {
+  std::map<std::wstring, std::string> out;
+  WIN32_FIND_DATAW fd;
+  HANDLE h = ::FindFirstFileW((dir + L"\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return out;
+  do {
+    const std::wstring name = fd.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = dir + L"\\" + name;
+    const std::string attr = " [" + std::to_string(fd.dwFileAttributes & ~FILE_ATTRIBUTE_ARCHIVE) + "]";
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      out[path] = "<dir>" + attr;
+      for (auto& kv : Snapshot(path)) out.insert(kv);
+    } else {
+      out[path] = ReadFileBytes(path) + attr;
+    }
+  } while (::FindNextFileW(h, &fd));
+  ::FindClose(h);
+  return out;
+}
+
+// Every key and value below a registry key, as text.
+std::wstring RegistryTree(HKEY root, const std::wstring& path) {
+  appkit::RegKey key;
+  if (!key.Open(root, path)) return L"";
+  std::wstring out = L"[" + path + L"]\n";
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[16384];
+    DWORD len = 16384, type = 0, size = 0;
+    if (::RegEnumValueW(key.get(), i, name, &len, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+    std::vector<BYTE> data(size + 2);
+    DWORD got = size;
+    ::RegQueryValueExW(key.get(), name, nullptr, &type, data.data(), &got);
+    out += std::wstring(name) + L"=" + std::to_wstring(type) + L":";
+    for (DWORD b = 0; b < got; ++b) out += appkit::Format(L"%02x", data[b]);
+    out += L"\n";
+  }
+  std::vector<std::wstring> subkeys;
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256];
+    DWORD len = 256;
+    if (::RegEnumKeyExW(key.get(), i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    subkeys.emplace_back(name, len);
+  }
+  std::sort(subkeys.begin(), subkeys.end());
+  for (const std::wstring& s : subkeys) out += RegistryTree(root, path + L"\\" + s);
+  return out;
+}
+
+class BriskoRun {
+ public:
+  BriskoRun() {
+    EXPECT_TRUE(p.Start(SuitePath(L"brisko.mod")));
+    sheet = WaitForWindow(kTitle, L"#32770", p.Pid(), 30000);
+  }
+  ~BriskoRun() {
+    if (p.Running()) p.Kill();
+  }
+  // The page that holds control `uniqueId`, after selecting page `index`.
+  HWND ShowPage(int index, int uniqueId) {
+    ::SendMessageW(sheet, PSM_SETCURSEL, (WPARAM)index, 0);
+    HWND item = nullptr;
+    PumpUntil([&] { return (item = FindChildById(sheet, uniqueId)) != nullptr; }, 10000);
+    return item ? ::GetParent(item) : nullptr;
+  }
+  // A message box of the tool (not the sheet, which has the same title).
+  HWND WaitBox(DWORD ms = 20000) {
+    HWND box = nullptr;
+    PumpUntil(
+        [&] {
+          for (HWND h = ::FindWindowExW(nullptr, nullptr, L"#32770", kTitle); h;
+               h = ::FindWindowExW(nullptr, h, L"#32770", kTitle)) {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(h, &pid);
+            if (h != sheet && pid == p.Pid() && ::IsWindowVisible(h)) box = h;
+          }
+          return box != nullptr;
+        },
+        ms);
+    return box;
+  }
+  // Answers the next message box with `button` and gives its text.
+  std::wstring Answer(int button) {
+    HWND box = WaitBox();
+    if (!box) return L"(no box)";
+    std::wstring text;
+    for (HWND c = ::FindWindowExW(box, nullptr, L"Static", nullptr); c; c = ::FindWindowExW(box, c, L"Static", nullptr))
+      if (!GetText(c).empty()) text = GetText(c);
+    ::PostMessageW(box, WM_COMMAND, button, 0);
+    WaitWindowGone(box, 10000);
+    return text;
+  }
+  bool Close() {
+    ::PostMessageW(sheet, WM_COMMAND, IDOK, 0);
+    return p.WaitExit(30000);
+  }
+  Process p;
+  HWND sheet = nullptr;
+};
+
+std::vector<std::wstring> Sorted(std::vector<std::wstring> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+// Waits until the list holds `n` lines (or `ms` pass) and gives them.
+std::vector<std::wstring> WaitLines(HWND list, size_t n, DWORD ms = 30000) {
+  PumpUntil([&] { return ListBoxLines(list).size() == n; }, ms);
+  return ListBoxLines(list);
+}
+
+void SelectLine(HWND list, const std::wstring& text) {
+  const std::vector<std::wstring> lines = ListBoxLines(list);
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (lines[i] == text) {
+      if (::GetWindowLongW(list, GWL_STYLE) & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL))
+        ::SendMessageW(list, LB_SETSEL, TRUE, (LPARAM)i);
+      else
+        ::SendMessageW(list, LB_SETCURSEL, i, 0);
+      return;
+    }
+  ADD_FAILURE() << "no line " << appkit::Narrow(text);
+}
+
+}  // namespace
+
+TEST(BriskoDiskFiles, FindsByPatternAndSizeAndDeletesOnlyTheChosenFiles) {
+  REQUIRE_SANDBOX();
+  RemoveTree(L"D:\\work");
+  RemoveTree(L"D:\\other");
+  Write(L"D:\\work\\a.tmp", std::string(10, 'a'));
+  Write(L"D:\\work\\b (2).tmp", std::string(20, 'b'));
+  Write(L"D:\\work\\keep.txt", "keep!");
+  Write(L"D:\\work\\empty.txt", "");
+  Write(L"D:\\work\\sub\\c.tmp", std::string(30, 'c'));
+  Write(L"D:\\work\\sub\\zero.tmp", "");
+  Write(L"D:\\work\\ro.tmp", "read-only", FILE_ATTRIBUTE_READONLY);
+  Write(L"D:\\work\\hidden.tmp", "hidden", FILE_ATTRIBUTE_HIDDEN);
+  Write(L"D:\\work\\hid\\d.tmp", "in a hidden folder");
+  ::SetFileAttributesW(L"D:\\work\\hid", FILE_ATTRIBUTE_HIDDEN);
+  Write(L"D:\\other\\x.tmp", "outside the searched folder");
+  const auto before = Snapshot(L"D:");
+
+  BriskoRun run;
+  ASSERT_NE(run.sheet, nullptr);
+  HWND page = run.ShowPage(2, 1013);
+  ASSERT_NE(page, nullptr);
+  HWND list = ::GetDlgItem(page, 1002);
+  ::SendMessageW(::GetDlgItem(page, 1013), WM_SETTEXT, 0, (LPARAM)L"D:\\work\\");
+  ::SendMessageW(::GetDlgItem(page, 1016), WM_SETTEXT, 0, (LPARAM)L" *.tmp ");
+  ::SendMessageW(::GetDlgItem(page, 1015), BM_SETCHECK, BST_CHECKED, 0);
+  ClickButton(::GetDlgItem(page, 1012));
+  EXPECT_EQ(Sorted(WaitLines(list, 4)), (std::vector<std::wstring>{
+                                            L"D:\\work\\a.tmp (10 bytes)",
+                                            L"D:\\work\\b (2).tmp (20 bytes)",
+                                            L"D:\\work\\sub\\c.tmp (30 bytes)",
+                                            L"D:\\work\\sub\\zero.tmp (0 bytes)",
+                                        }));
+  // Two of them go; every other file stays byte for byte.
+  SelectLine(list, L"D:\\work\\b (2).tmp (20 bytes)");
+  SelectLine(list, L"D:\\work\\sub\\c.tmp (30 bytes)");
+  ClickButton(::GetDlgItem(page, 1001));
+  EXPECT_EQ(run.Answer(IDYES), L"The selected file(s) will be deleted.  Please click Yes button to confirm.");
+  EXPECT_EQ(Sorted(WaitLines(list, 2)),
+            (std::vector<std::wstring>{L"D:\\work\\a.tmp (10 bytes)", L"D:\\work\\sub\\zero.tmp (0 bytes)"}));
+  auto expected = before;
+  expected.erase(L"D:\\work\\b (2).tmp");
+  expected.erase(L"D:\\work\\sub\\c.tmp");
+  EXPECT_EQ(Snapshot(L"D:"), expected);
+
+  // The empty files, by size.
+  ::SendMessageW(::GetDlgItem(page, 1016), WM_SETTEXT, 0, (LPARAM)L"(size = 0)");
+  ClickButton(::GetDlgItem(page, 1012));
+  EXPECT_EQ(Sorted(WaitLines(list, 2)),
+            (std::vector<std::wstring>{L"D:\\work\\empty.txt (0 bytes)", L"D:\\work\\sub\\zero.tmp (0 bytes)"}));
+
+  // Refused requests name what is wrong; nothing is searched.
+  const struct {
+    const wchar_t* dir;
+    const wchar_t* pattern;
+    const wchar_t* message;
+  } refused[] = {
+      {L"", L"*.tmp", L"Please specify a target directory."},
+      {L"D:\\work", L"", L"Please specify a search pattern."},
+      {L"D:\\nowhere", L"*.tmp", L"Invalid target directory: D:\\nowhere"},
+      {L"D:\\work", L"*.*", L"Search pattern <*.*> is not supported."},
+      {L"D:\\work", L"*.nothing", L"File not found."},
+  };
+  for (const auto& r : refused) {
+    ::SendMessageW(::GetDlgItem(page, 1013), WM_SETTEXT, 0, (LPARAM)r.dir);
+    ::SendMessageW(::GetDlgItem(page, 1016), WM_SETTEXT, 0, (LPARAM)r.pattern);
+    ClickButton(::GetDlgItem(page, 1012));
+    EXPECT_EQ(run.Answer(IDOK), r.message);
+  }
+  // Removing with nothing selected.
+  ::SendMessageW(list, LB_SETSEL, FALSE, -1);
+  ClickButton(::GetDlgItem(page, 1001));
+  EXPECT_EQ(run.Answer(IDOK), L"No item is selected.");
+
+  EXPECT_TRUE(run.Close());
+  // The patterns searched for are remembered ("*.nothing" after the others).
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, L"Software\\Kyt\\Brisko\\Setting", L"ExtList", L""),
+            L"*.tmp|*.bak|*.nothing|");
+  EXPECT_EQ(Snapshot(L"D:"), expected);
+}
+
+namespace {
+
+bool MakeShortcut(const std::wstring& link, const std::wstring& target) {
+  IShellLinkW* sl = nullptr;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void**)&sl)))
+    return false;
+  IPersistFile* pf = nullptr;
+  bool ok = SUCCEEDED(sl->SetPath(target.c_str())) && SUCCEEDED(sl->QueryInterface(IID_IPersistFile, (void**)&pf)) &&
+            SUCCEEDED(pf->Save(link.c_str(), TRUE));
+  if (pf) pf->Release();
+  sl->Release();
+  return ok;
+}
+
+std::wstring StartMenuFolder() {
+  wchar_t windows[MAX_PATH] = {}, user[256] = {};
+  ::GetWindowsDirectoryW(windows, MAX_PATH);
+  DWORD len = 255;
+  ::GetUserNameW(user, &len);
+  return std::wstring(windows) + L"\\Profiles\\" + user + L"\\Start Menu";
+}
+
+}  // namespace
+
+TEST(BriskoStartMenu, ListsBrokenShortcutsAndEmptyFoldersAndRemovesTheChosenOne) {
+  REQUIRE_SANDBOX();
+  ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
+  const std::wstring menu = StartMenuFolder();
+  RemoveTree(menu);
+  RemoveTree(L"D:\\links");
+  Write(L"D:\\links\\good.exe", "MZ good");
+  Write(L"D:\\links\\gone.exe", "MZ gone");
+  Write(menu + L"\\Programs\\Empty Group\\.keep", "");
+  ::DeleteFileW((menu + L"\\Programs\\Empty Group\\.keep").c_str());
+  Write(menu + L"\\Programs\\Group\\readme.txt", "not a shortcut");
+  ASSERT_TRUE(MakeShortcut(menu + L"\\Programs\\Gone.lnk", L"D:\\links\\gone.exe"));
+  ASSERT_TRUE(MakeShortcut(menu + L"\\Programs\\Group\\Good.lnk", L"D:\\links\\good.exe"));
+  ASSERT_TRUE(::DeleteFileW(L"D:\\links\\gone.exe"));
+  const auto before = Snapshot(menu);
+  const auto filesBefore = Snapshot(L"D:");
+  ::CoUninitialize();
+
+  BriskoRun run;
+  ASSERT_NE(run.sheet, nullptr);
+  HWND page = run.ShowPage(1, 1014);
+  ASSERT_NE(page, nullptr);
+  HWND list = ::GetDlgItem(page, 1002);
+  EXPECT_EQ(Sorted(WaitLines(list, 2)),
+            (std::vector<std::wstring>{L"Programs\\Empty Group\\", L"Programs\\Gone"}));
+  SelectLine(list, L"Programs\\Gone");
+  ClickButton(::GetDlgItem(page, 1001));
+  EXPECT_EQ(run.Answer(IDYES), L"Please confirm you want to remove selected link(s).");
+  EXPECT_EQ(WaitLines(list, 1), std::vector<std::wstring>{L"Programs\\Empty Group\\"});
+  auto expected = before;
+  expected.erase(menu + L"\\Programs\\Gone.lnk");
+  EXPECT_EQ(Snapshot(menu), expected);
+  EXPECT_EQ(Snapshot(L"D:"), filesBefore);  // the targets are never touched
+  EXPECT_TRUE(run.Close());
+}
+
+TEST(BriskoUninstall, RemovesOnlyTheChosenEntrysKey) {
+  REQUIRE_SANDBOX();
+  const std::wstring base = kUninstallKey;
+  for (const wchar_t* k : {L"BriskoTestA", L"BriskoTestB", L"BriskoTestC"}) appkit::RegDeleteTree(HKEY_LOCAL_MACHINE, base + L"\\" + k);
+  // Two entries whose names differ only in case, and one without an
+  // uninstall command (not listed).
+  appkit::RegWriteString(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestA", L"DisplayName", L"Brisko Test Program");
+  appkit::RegWriteString(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestA", L"UninstallString", L"C:\\a\\uninst.exe");
+  appkit::RegWriteString(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestB", L"DisplayName", L"BRISKO TEST PROGRAM");
+  appkit::RegWriteString(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestB", L"UninstallString", L"C:\\b\\uninst.exe");
+  appkit::RegWriteString(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestC", L"DisplayName", L"Brisko No Command");
+  Write(L"C:\\a\\uninst.exe", "MZ a");
+  Write(L"C:\\b\\uninst.exe", "MZ b");
+  const std::wstring before = RegistryTree(HKEY_LOCAL_MACHINE, base);
+
+  {
+    BriskoRun run;
+    ASSERT_NE(run.sheet, nullptr);
+    HWND list = FindChildById(run.sheet, 1002);
+    ASSERT_NE(list, nullptr);
+    const std::vector<std::wstring> lines = ListBoxLines(list);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), L"Brisko Test Program"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), L"BRISKO TEST PROGRAM"), lines.end());
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), L"Brisko No Command"), lines.end());
+    // Cancel keeps everything.
+    SelectLine(list, L"BRISKO TEST PROGRAM");
+    ClickButton(::GetDlgItem(::GetParent(list), 1001));
+    EXPECT_EQ(run.Answer(IDCANCEL),
+              L"You should first try to remove the item from Add/Remove Programs in Control Panel.  If you have "
+              L"not done so, please click CANCEL.");
+    EXPECT_EQ(RegistryTree(HKEY_LOCAL_MACHINE, base), before);
+    ClickButton(::GetDlgItem(::GetParent(list), 1001));
+    run.Answer(IDOK);
+    EXPECT_EQ(WaitLines(list, lines.size() - 1).size(), lines.size() - 1);
+    EXPECT_TRUE(run.Close());
+  }
+  // Exactly that entry's key went; every other key and value is as it was.
+  std::wstring expected = before;
+  const std::wstring bKey = L"[" + base + L"\\BriskoTestB]\n";
+  const size_t from = expected.find(bKey);
+  ASSERT_NE(from, std::wstring::npos);
+  const size_t to = expected.find(L"[", from + bKey.size());
+  expected.erase(from, to - from);
+  EXPECT_EQ(RegistryTree(HKEY_LOCAL_MACHINE, base), expected);
+  // The programs' files are not touched.
+  EXPECT_EQ(ReadFileBytes(L"C:\\a\\uninst.exe"), "MZ a");
+  EXPECT_EQ(ReadFileBytes(L"C:\\b\\uninst.exe"), "MZ b");
+  appkit::RegDeleteTree(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestA");
+  appkit::RegDeleteTree(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestC");
+}

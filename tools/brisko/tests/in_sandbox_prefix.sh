@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Runs a test program of the clean-up tool in a Wine prefix of its own whose
+# drives are scratch folders only: C: is the sandbox prefix's own drive_c
+# and D: an empty scratch folder holding "sandbox.marker". Wine's default
+# drive Z: (the whole file system) and the user folders that link to $HOME
+# are removed there, and HOME points into the scratch folder, so that no
+# deletion can reach anything outside it. The prefix is made from the
+# pool's template (its system folder as hard links, which Wine only reads)
+# and removed afterwards with everything in it.
+# Usage: in_sandbox_prefix.sh <suite dir> <test program> [args...]
+set -u
+source "$(dirname "$0")/../../../scripts/common.sh"
+wine_tools
+suite=$1
+program=$2
+shift 2
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/brisko-sandbox.XXXXXX")
+prefix=$scratch/prefix
+cleanup() {
+  WINEPREFIX=$prefix "$WINESERVER" -k 2>/dev/null
+  WINEPREFIX=$prefix "$WINESERVER" -w 2>/dev/null
+  rm -rf --one-file-system "$scratch"
+}
+trap cleanup EXIT
+trap 'exit 143' TERM
+trap 'exit 130' INT
+
+template=$POOL/template
+if pool_prefix_ready "$template"; then
+  mkdir -p "$prefix"
+  tar -C "$template" --exclude=./drive_c/windows/system32 -cf - . | tar -C "$prefix" -xf -
+  cp -al "$template/drive_c/windows/system32" "$prefix/drive_c/windows/" 2>/dev/null ||
+    cp -a "$template/drive_c/windows/system32" "$prefix/drive_c/windows/"
+else
+  make_prefix "$prefix" >/dev/null
+fi
+
+# Drives: C: and the scratch D: only.
+rm -f "$prefix/dosdevices/z:"
+mkdir -p "$scratch/d"
+echo sandbox >"$scratch/d/sandbox.marker"
+ln -s "$scratch/d" "$prefix/dosdevices/d:"
+# User folders become plain folders of the prefix.
+for link in "$prefix"/drive_c/users/*/*; do
+  if [ -L "$link" ]; then rm -f "$link" && mkdir "$link"; fi
+done
+export HOME=$scratch/home XDG_DATA_HOME=$scratch/home/.local/share XDG_CONFIG_HOME=$scratch/home/.config
+mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
+export WINEPREFIX=$prefix
+unset HALVIX_SUITE
+
+# The program under test and the parts of the suite it needs, on C:.
+mkdir -p "$prefix/drive_c/halvix/suite" "$prefix/drive_c/halvix/tests"
+cp "$suite/brisko.mod" "$suite/ombrix.dll" "$prefix/drive_c/halvix/suite/"
+cp "$program" "$prefix/drive_c/halvix/tests/"
+name=$(basename "$program")
+
+cd "$scratch/d"
+(setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1 || true)
+"$WINE" cmd /c exit </dev/null >/dev/null 2>&1
+"$WINE" "C:\\halvix\\tests\\$name" "$@"

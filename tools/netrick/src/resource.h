@@ -1,0 +1,45 @@
+// Ids of the network tool's resources.
+#pragma once
+
+#define IDI_NETRICK 128
+#define IDD_TUNEUP 129
+#define IDD_PING_TRACE 130
+
+#define IDS_APP_TITLE 102
+#define IDS_MTU_TOO_SMALL 104
+#define IDS_WINDOW_TOO_SMALL 105
+#define IDS_TTL_NEGATIVE 106
+#define IDS_KEEPALIVE_TOO_SMALL 107
+#define IDS_WINSOCK_INIT 108
+#define IDS_WINSOCK_VERSION 109
+#define IDS_HOST_NOT_FOUND 110
+#define IDS_PINGING 111
+#define IDS_UNREACHABLE 112
+#define IDS_REPLY_TIME 113
+#define IDS_SOCKET_ERROR 114
+#define IDS_REPLY 115
+#define IDS_OTHER_ICMP 117
+#define IDS_SETSOCKOPT 118
+#define IDS_ENTER_HOST 119
+#define IDS_NO_HELP 120
+#define IDS_ICMP_HANDLE 122
+#define IDS_ICMP_EXPORTS 123
+#define IDS_ICMP_LIBRARY 124
+
+// Tune-up page
+#define IDC_ADAPTER 1000
+#define IDC_AUTO_DETECT 1011
+#define IDC_BLACK_HOLE 1012
+#define IDC_MTU 1013
+#define IDC_TTL 1016
+#define IDC_KEEP_ALIVE 1017
+#define IDC_MSS 1022
+#define IDC_RCV_WINDOW 1024
+#define IDC_MULTIPLIER 1025
+
+// Ping/Trace page
+#define IDC_OUTPUT 1026
+#define IDC_PING 1027
+#define IDC_TRACE 1028
+#define IDC_START 1029
+#define IDC_HOST 1030
