@@ -49,7 +49,9 @@ std::string Text(const std::vector<std::string>& lines) {
 
 class Server {
  public:
-  explicit Server(bool win98) : win98_(win98) {
+  // The test host in the test programs' folder, or a copy of it elsewhere
+  // (`dir`, with a trailing backslash): the server keeps its files beside it.
+  explicit Server(bool win98, const std::wstring& dir = TestBinDir()) : win98_(win98), dir_(dir) {
     if (win98_) {
       HKEY k = nullptr;
       ::RegCreateKeyExW(HKEY_CURRENT_USER, kHostVersionKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
@@ -57,7 +59,7 @@ class Server {
       ::RegCloseKey(k);
     }
     SetDword(suite::kHalvixSettingKey, suite::kAutoRefreshValue, 1);
-    if (process_.Start(TestBinDir() + L"quorrel_host.exe") && process_.WaitIdle(10000))
+    if (process_.Start(dir_ + L"quorrel_host.exe") && process_.WaitIdle(10000))
       server_ = WaitForWindow(suite::kInfoServerTitle, L"", process_.Pid(), 10000);
   }
   ~Server() {
@@ -70,7 +72,7 @@ class Server {
   // Asks for a category and reads its file once the server answered; false
   // when no answer came.
   bool Request(unsigned category, std::string* text) {
-    const std::wstring file = TestBinDir() + appkit::Widen(suite::kInfoFileBase[category]) + L".IFO";
+    const std::wstring file = dir_ + appkit::Widen(suite::kInfoFileBase[category]) + L".IFO";
     ::DeleteFileW(file.c_str());
     MessageCatcher::Caught reply{};
     if (!server_ || !::PostMessageW(server_, kMsg, reinterpret_cast<WPARAM>(catcher_.hwnd()), category) ||
@@ -90,6 +92,7 @@ class Server {
 
  private:
   bool win98_;
+  std::wstring dir_;
   Process process_;
   HWND server_ = nullptr;
   MessageCatcher catcher_;
@@ -157,17 +160,19 @@ void ExpectSummaryBlocksFilled(const std::string& sum, const std::set<std::strin
   }
 }
 
-// The summary's switches, all on or back to their defaults.
-void SetAllSummarySwitches(bool on) {
-  for (unsigned i = 0; i < suite::SW_COUNT; ++i) {
-    if (on)
-      SetDword(suite::kQuorrelSettingKey, suite::kInfoSwitches[i].name, 1);
-    else
-      DeleteValue(suite::kQuorrelSettingKey, suite::kInfoSwitches[i].name);
+// Every switch of the summary on, and back to its default at the end.
+class AllSummarySwitchesOn {
+ public:
+  AllSummarySwitchesOn() {
+    for (const suite::InfoSwitch& s : suite::kInfoSwitches) SetDword(suite::kQuorrelSettingKey, s.name, 1);
   }
-}
+  ~AllSummarySwitchesOn() {
+    for (const suite::InfoSwitch& s : suite::kInfoSwitches) DeleteValue(suite::kQuorrelSettingKey, s.name);
+  }
+};
 
 void WalkAllCategories(bool win98, std::vector<std::string>* files) {
+  AllSummarySwitchesOn switches;
   Server server(win98);
   ASSERT_NE(server.window(), nullptr);
   files->assign(suite::INFO_CATEGORY_COUNT, std::string());
@@ -206,10 +211,9 @@ void WalkAllCategories(bool win98, std::vector<std::string>* files) {
 }  // namespace
 
 TEST(AllCategories, NtFamily) {
-  SetAllSummarySwitches(true);
   std::vector<std::string> files;
   WalkAllCategories(false, &files);
-  SetAllSummarySwitches(false);
+  if (HasFatalFailure()) return;
   const std::string& sum = files[suite::INFO_SUMMARY];
   // The NT family has neither the system-access library's lines nor the
   // Windows 9x blocks.
@@ -220,10 +224,9 @@ TEST(AllCategories, NtFamily) {
 }
 
 TEST(AllCategories, Windows9x) {
-  SetAllSummarySwitches(true);
   std::vector<std::string> files;
   WalkAllCategories(true, &files);
-  SetAllSummarySwitches(false);
+  if (HasFatalFailure()) return;
   const std::string& sum = files[suite::INFO_SUMMARY];
   // Without the system-access library: no bus line and no port lines; the
   // media and monitor lines say so; mouse, keyboard and joysticks are this
@@ -241,6 +244,42 @@ TEST(AllCategories, Windows9x) {
   EXPECT_NE(sum.find("\n@3Resource Monitor\n"), std::string::npos) << sum;
   ExpectSummaryBlocksFilled(sum, {"@3Summary", "@3Resource Monitor"});
   EXPECT_EQ(files[suite::INFO_PORT], "\n");
+}
+
+// Windows 9x with the system-access library and its partner (a stand-in of
+// ours beside the server): the bus, media, monitor, port and resource lines
+// come from the partner's texts, and the port category lists its ports with
+// the serial port's settings.
+TEST(AllCategories, Windows9xWithThePartnerLibrary) {
+  HostCopy copy(L"partner9x");
+  ASSERT_TRUE(copy.Ok());
+  ASSERT_TRUE(::CopyFileW((TestBinDir() + L"partner9x\\Vexholm.DLL").c_str(), (copy.dir() + L"Vexholm.DLL").c_str(),
+                          FALSE));
+  AllSummarySwitchesOn switches;
+  std::string sum, ports;
+  {
+    Server server(true, copy.dir());
+    ASSERT_NE(server.window(), nullptr);
+    ASSERT_TRUE(server.Request(suite::INFO_SUMMARY, &sum));
+    ASSERT_TRUE(server.Request(suite::INFO_PORT, &ports));
+  }
+  EXPECT_NE(sum.find("\r\nBus Type:\tISA+PCI+USB\r\nProcessor:\t"), std::string::npos) << sum;
+  EXPECT_NE(sum.find("\r\nMedia:\tCreative Sound Card \r\nMonitor:\tPlug and Play Monitor\r\n"), std::string::npos)
+      << sum;
+  EXPECT_NE(sum.find("\r\nJoystick:\t"), std::string::npos) << sum;
+  EXPECT_NE(sum.find("\r\nSerial Port:\t03F8-03FF(COM1) \r\nParallel Port:\t0378-037A(LPT1) \r\n"), std::string::npos)
+      << sum;
+  EXPECT_NE(sum.find("\r\n@3Resource Monitor\r\nIRQ:\t5 of 16 used\r\n"), std::string::npos) << sum;
+  EXPECT_EQ(ports.rfind("\r\nCommunications Port (COM1)\r\n  I/O Range: 03F8-03FF\r\n  Portname: COM1\r\n"
+                        "   Max Baud Rate:\t",
+                        0),
+            0u)
+      << ports;
+  EXPECT_NE(ports.find("\r\n   Flow Control:\t"), std::string::npos) << ports;
+  EXPECT_NE(ports.find("\r\n\r\nPrinter Port (LPT1)\r\n  I/O Range: 0378-037A\r\n  Portname: LPT1\r\n\r\n"),
+            std::string::npos)
+      << ports;
+  EXPECT_EQ(ports.find("System Timer"), std::string::npos) << ports;
 }
 
 // This machine's uninstall entries, with a few of the test's own among them,
