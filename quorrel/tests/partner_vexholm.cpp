@@ -4,21 +4,11 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
+
+#include "pnp_text.h"
 
 namespace {
-
-const char kPnpDevices[] =
-    "Communications Port (COM1)\n"
-    "  I/O Range: 03F8-03FF\n"
-    "  Portname: COM1\n"
-    ".\n"
-    "Printer Port (LPT1)\n"
-    "  I/O Range: 0378-037A\n"
-    "  Portname: LPT1\n"
-    ".\n"
-    "System Timer\n"
-    "  I/O Range: 0040-0043\n"
-    ".\n";
 
 const char kDeviceListing[] =
     "@3Creative Sound Card\n"
@@ -37,8 +27,11 @@ DWORD Answer(void* buffer, WORD size, const char* text, size_t length) {
 extern "C" __declspec(dllexport) DWORD WINAPI GetQuorrel(WORD infoClass, WORD size, void* buffer) {
   if (!buffer) return 0;
   switch (infoClass) {
-    case 0x0D:
-      return Answer(buffer, size, kPnpDevices, sizeof(kPnpDevices));
+    case 0x0D: {
+      static const std::string devices =
+          std::string(pnptext::kSerialPort) + pnptext::kParallelPort + pnptext::kOtherDevice;
+      return Answer(buffer, size, devices.c_str(), devices.size() + 1);
+    }
     case 0x14:
       return Answer(buffer, size, kDeviceListing, sizeof(kDeviceListing));
     case 0x68:

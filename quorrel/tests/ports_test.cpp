@@ -8,6 +8,7 @@
 
 #include "access_fake.h"
 #include "gather.h"
+#include "pnp_text.h"
 #include "ports.h"
 
 using namespace quorrel;
@@ -25,27 +26,17 @@ std::string Parse(const std::string& text, int summary, const PortLabels& labels
   return out.text;
 }
 
-// Two serial ports, a parallel port and a device that is neither, as the
-// library lists them: a title line, indented labelled lines, a one-character
-// line after each device.
-const std::string kDevices =
-    "Communications Port\n"
-    "  I/O Range: 03F8-03FF\n"
-    "  Portname: COM1\n"
-    ".\n"
+// Two serial ports, a parallel port and a device that is neither; the
+// second serial port with tabs, other letter case and an empty line.
+const std::string kSecondSerial =
     "Communications Port\n"
     "\tIRQ: 3\n"
     "\n"
     "\ti/o range:\t02F8-02FF  (16 ports)\n"
     "\tPORTNAME:\tcom2\n"
-    ".\n"
-    "Printer Port\n"
-    "  I/O Range: 0378-037A\n"
-    "  Portname: LPT1\n"
-    ".\n"
-    "System Timer\n"
-    "  I/O Range: 0040-0043\n"
     ".\n";
+const std::string kDevices =
+    pnptext::kSerialPort + kSecondSerial + pnptext::kParallelPort + pnptext::kOtherDevice;
 
 }  // namespace
 
@@ -90,16 +81,16 @@ TEST(PortLines, LabelledLines) {
 
 TEST(PortText, CategoryBlocks) {
   EXPECT_EQ(Parse(kDevices, 0),
-            "Communications Port\n  I/O Range: 03F8-03FF\n  Portname: COM1\n   <settings of COM1>\n\n"
+            "Communications Port (COM1)\n  I/O Range: 03F8-03FF\n  Portname: COM1\n   <settings of COM1>\n\n"
             "Communications Port\n\tIRQ: 3\n\ti/o range:\t02F8-02FF  (16 ports)\n\tPORTNAME:\tcom2\n"
             "   <settings of com2>\n\n"
-            "Printer Port\n  I/O Range: 0378-037A\n  Portname: LPT1\n\n");
+            "Printer Port (LPT1)\n  I/O Range: 0378-037A\n  Portname: LPT1\n\n");
 }
 
 TEST(PortText, SummaryLines) {
   EXPECT_EQ(Parse(kDevices, 1),
             "Serial Port:\t03F8-03FF(COM1) 02F8-02FF(com2) \nParallel Port:\t0378-037A(LPT1) \n");
-  std::string twoSerial = kDevices.substr(0, kDevices.find("Printer Port"));
+  std::string twoSerial = pnptext::kSerialPort + kSecondSerial;
   EXPECT_EQ(Parse(twoSerial, 1), "Serial Port:\t03F8-03FF(COM1) 02F8-02FF(com2) \nParallel Port:\tN/A\n");
   EXPECT_EQ(Parse("", 1), "Serial Port:\tN/A\nParallel Port:\tN/A\n");
   // A device with both names counts as serial; a title is never parsed.
