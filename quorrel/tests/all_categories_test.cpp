@@ -18,6 +18,7 @@
 #include "suite/info.h"
 #include "suite/messages.h"
 #include "testsupport/process.h"
+#include "testsupport/registry.h"
 #include "testsupport/ui.h"
 
 using namespace testsupport;
@@ -160,15 +161,16 @@ void ExpectSummaryBlocksFilled(const std::string& sum, const std::set<std::strin
   }
 }
 
-// Every switch of the summary on, and back to its default at the end.
+// Every switch of the summary on; the server's settings come back as they
+// were when the test ends.
 class AllSummarySwitchesOn {
  public:
   AllSummarySwitchesOn() {
     for (const suite::InfoSwitch& s : suite::kInfoSwitches) SetDword(suite::kQuorrelSettingKey, s.name, 1);
   }
-  ~AllSummarySwitchesOn() {
-    for (const suite::InfoSwitch& s : suite::kInfoSwitches) DeleteValue(suite::kQuorrelSettingKey, s.name);
-  }
+
+ private:
+  testsupport::KeyAside aside_{suite::kQuorrelSettingKey, L"Software\\HalvixCategoriesTestBackup\\QuorrelSetting"};
 };
 
 void WalkAllCategories(bool win98, std::vector<std::string>* files) {
