@@ -43,17 +43,6 @@ class MachineBiosPlatform : public BiosPlatform {
   int PnpBiosVersion(char* buffer, size_t size) override { return ReadPnpBiosVersion(buffer, size); }
 };
 
-// Clears the shared reply buffer and asks the library for a class; true
-// when it answered.
-bool AskSystemAccess(GetQuorrelFn fn, WORD infoClass, bool shortForm = false) {
-  char* buf = InfoReplyBuffer();
-  std::memset(buf, 0, kInfoReplyBufferSize);
-  if (shortForm) buf[1] = 1;
-  if (fn(infoClass, (WORD)kInfoReplyBufferSize, buf) == 0) return false;
-  buf[kInfoReplyBufferSize - 1] = 0;
-  return true;
-}
-
 // The registry part of both families: the key's identity value must be
 // there and not empty.
 int WriteBiosFromKey(InfoSink& out, int mode, BiosPlatform& p, const std::string& key, const char* nameValue,

@@ -254,4 +254,22 @@ bool MciTypeInClass(DWORD type, int classFlag) {
   return type == 0x208 || type == 0x202 || type == 0x203 || type == 0x207;
 }
 
+bool IsBlankByte(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+bool HasTextAt(const std::string& text, size_t at, const std::string& head) {
+  if (at > text.size() || text.size() - at < head.size()) return false;
+  return _strnicmp(text.c_str() + at, head.c_str(), head.size()) == 0;
+}
+
+bool SplitIndentedLabel(const std::string& line, const std::string& label, std::string* rest) {
+  if (line.empty() || !IsBlankByte(line[0])) return false;
+  size_t at = 0;
+  while (at < line.size() && IsBlankByte(line[at])) ++at;
+  if (!HasTextAt(line, at, label)) return false;
+  at += label.size();
+  while (at < line.size() && IsBlankByte(line[at])) ++at;
+  *rest = line.substr(at);
+  return true;
+}
+
 }  // namespace quorrel

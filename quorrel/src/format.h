@@ -37,6 +37,15 @@ std::string HeapProcessName(const std::string& exeFile);
 void WriteTextLines(InfoSink& out, const char* text);
 // A system message without its trailing CR LF; "" for texts under 3 characters.
 std::string TrimSystemMessage(const std::string& text);
+// White space in the texts of the system-access library (a byte above 127
+// never is).
+bool IsBlankByte(char c);
+// Whether `text` holds `head` at `at`, letter case aside.
+bool HasTextAt(const std::string& text, size_t at, const std::string& head);
+// A labelled line of the system-access library's device texts: it starts
+// with white space, then `label` (letter case aside). True with `rest` = the
+// text after the label and the white space that follows it.
+bool SplitIndentedLabel(const std::string& line, const std::string& label, std::string* rest);
 
 // ---- Start-up -------------------------------------------------------------
 // "-ShowWnd" / "-Startup" anywhere on a command line (case-insensitive).

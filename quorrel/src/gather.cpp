@@ -1,6 +1,7 @@
 #include "gather.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "format.h"
 #include "mmdevices.h"
@@ -37,6 +38,15 @@ std::vector<uint16_t>& StandardCpuSpeeds() {
 const std::vector<std::string>& MciDeviceNames() { return g_mciNames; }
 char* InfoReplyBuffer() { return g_replyBuffer; }
 char* StartupInfoBuffer() { return g_startupBuffer; }
+
+bool AskSystemAccess(GetQuorrelFn access, WORD infoClass, bool shortForm) {
+  if (!access) return false;
+  std::memset(g_replyBuffer, 0, kInfoReplyBufferSize);
+  if (shortForm) g_replyBuffer[1] = 1;
+  if (access(infoClass, (WORD)kInfoReplyBufferSize, g_replyBuffer) == 0) return false;
+  g_replyBuffer[kInfoReplyBufferSize - 1] = 0;
+  return true;
+}
 
 int PrepareGatherers() {
   ModuleState& m = Module();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "infosink.h"
+#include "module.h"
 
 namespace quorrel {
 
@@ -38,6 +39,10 @@ constexpr size_t kStartupInfoBufferSize = 2048;
 // writers' mutex keeps two of them apart.
 char* InfoReplyBuffer();
 char* StartupInfoBuffer();
+// Clears the reply buffer (its second byte 1 for a class's short form) and
+// asks the system-access library for a class; true when it answered, the
+// buffer then ending in a NUL. False when `access` is nullptr.
+bool AskSystemAccess(GetQuorrelFn access, WORD infoClass, bool shortForm = false);
 
 int PrepareGatherers();
 void ShutdownGatherers();

@@ -7,14 +7,17 @@
 #include "bios.h"
 #include "cdrominfo.h"
 #include "cpuinfo.h"
+#include "devicelines.h"
 #include "diskinfo.h"
 #include "format.h"
 #include "memory.h"
 #include "modem.h"
 #include "module.h"
 #include "netinfo.h"
+#include "ports.h"
 #include "printers.h"
 #include "resource.h"
+#include "software.h"
 #include "videoinfo.h"
 
 namespace quorrel {
@@ -39,6 +42,8 @@ void CloseInfoMutex() {
 void SignalWorkersToStop() {
   if (g_stop) ::SetEvent(g_stop);
 }
+
+bool WorkersAskedToStop() { return g_stop && ::WaitForSingleObject(g_stop, 0) == WAIT_OBJECT_0; }
 
 int GatherContext::Switch(unsigned i) const {
   if (i >= suite::SW_COUNT) return 0;
@@ -99,7 +104,8 @@ void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
   };
   block(SW_SUMMARY_VERSION, false, [&] { WriteVersionLine(out); });
   block(SW_SUMMARY_BIOS, false, [&] { WriteBiosInfo(out, 1, ctx.dmiLine); });
-  // Bus, processor: their writers have not joined the server yet.
+  block(SW_SUMMARY_BUS, false, [&] { WriteBusTypeLine(out); });
+  block(SW_SUMMARY_CPU, false, [&] { WriteProcessorInfo(out, 1); });
   block(SW_SUMMARY_MEM, false, [&] { WriteMemoryInfo(out, 1, ctx); });
   block(SW_SUMMARY_FLOPPY, false, [&] {
     if (nine)
@@ -112,6 +118,8 @@ void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
   // Floppy, disk, CD-ROM, video BIOS, media and monitor lines: likewise.
   ResetVideoModeCounters();
   block(SW_SUMMARY_VIDEO, true, [&] { WriteVideoBiosInformation(out, 1); });
+  block(SW_SUMMARY_MEDIA, true, [&] { WriteMediaLine(out); });
+  block(SW_SUMMARY_MONITOR, true, [&] { WriteMonitorLine(out); });
   block(SW_VIDEO_SUMMARY, false, [&] {
     WriteHeading(out, Str(IDS_HEADING_VIDEO));
     WriteDisplayInformation(out, 1, ctx.clientWindow, ctx);
@@ -127,13 +135,19 @@ void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
     else
       WriteModemSummary(out);
   });
-  block(SW_IODEVICE_SUMMARY, true, [&] { WriteHeading(out, Str(IDS_HEADING_IODEVICES)); });
+  block(SW_IODEVICE_SUMMARY, true, [&] {
+    WriteHeading(out, Str(IDS_HEADING_IODEVICES));
+    WriteIoDeviceLines(out);
+  });
   block(SW_NETWORK_SUMMARY, false, [&] {
     WriteHeading(out, Str(IDS_HEADING_NETWORK));
     WriteNetworkInfo(out, 1);
     WriteWinsockInfo(out, 1);
   });
-  block(SW_RESOURCE_SUMMARY, true, [&] { WriteHeading(out, Str(IDS_HEADING_RESOURCE)); });
+  block(SW_RESOURCE_SUMMARY, true, [&] {
+    WriteHeading(out, Str(IDS_HEADING_RESOURCE));
+    WriteResourceMonitorLines(out, ctx.monitorMessage, ctx.clientWindow);
+  });
 }
 
 void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
@@ -184,6 +198,12 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
       break;
     case suite::INFO_NETWORK:
       WriteNetworkInfo(out, 0);
+      break;
+    case suite::INFO_PORT:
+      WritePortInformation(out, 0);
+      break;
+    case suite::INFO_SOFTWARE:
+      WriteSoftwareInfo(out, 0, ctx.softwareList, [] { return WorkersAskedToStop(); });
       break;
     default:
       if (category < suite::INFO_CATEGORY_COUNT) WritePendingCategory(out, category);

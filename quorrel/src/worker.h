@@ -63,5 +63,7 @@ void OpenInfoMutex();
 void CloseInfoMutex();
 // Makes workers that still wait for the mutex give up (server closing).
 void SignalWorkersToStop();
+// True once the workers were told to stop.
+bool WorkersAskedToStop();
 
 }  // namespace quorrel
