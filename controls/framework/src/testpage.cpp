@@ -392,6 +392,12 @@ void TestPage::StartTest() {
       runner_.ShowMessage(question, MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
     return;
 
+  PrepareRun();
+  StartWorkers();
+  ::Sleep(500);
+}
+
+void TestPage::PrepareRun() {
   RunState& s = TheRunState();
   // The previous run's workers are out (the running count is 0): their
   // handles can go.
@@ -418,8 +424,6 @@ void TestPage::StartTest() {
   const Switches& o = runner_.Options();
   s.log = TestLogRequest{appkit::Narrow(runner_.ModuleDirectory()), runner_.BaseName(), o.runSuffix,
                          appkit::Narrow(runner_.LogTitle()), o.loop, o.check, o.append, 0};
-  StartWorkers();
-  ::Sleep(500);
 }
 
 void TestPage::BeginRunOnPageThread() {
