@@ -142,6 +142,8 @@ BOOL CTestTest::OnInit() {
     if (mixer_ && mixer_->Open(mm::MixerVolumeHandle()) && mixer_->SaveLineSettings())
       mixer_->SetAllVolumes(media_.Setting("LeftChannel") != 0, media_.Setting("RightChannel") != 0,
                             (DWORD)media_.Setting("DefaultVolume"));
+    // Without a mixer at all a run says so once, by itself.
+    if (mixer_ && !mixer_->Handle()) mixer_.reset();
     Check(IDC_MEDIA_LEFT, media_.Setting("LeftChannel") != 0);
     Check(IDC_MEDIA_RIGHT, media_.Setting("RightChannel") != 0);
   } else {

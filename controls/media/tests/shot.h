@@ -13,6 +13,12 @@ inline bool SaveWindowShot(HWND window, const wchar_t* name) {
   const char* dir = std::getenv("HALVIX_SHOT_DIR");
   if (!dir || !*dir || !window) return false;
   ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_ERASE);
+  // A window of another program paints on its own thread.
+  for (int i = 0; i < 10; ++i) {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+    ::Sleep(100);
+  }
   RECT r{};
   ::GetWindowRect(window, &r);
   int cx = r.right - r.left, cy = r.bottom - r.top;

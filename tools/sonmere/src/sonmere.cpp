@@ -142,13 +142,14 @@ class CPlayerDlg : public appkit::Dialog, public PlayerView {
           *result = (LRESULT)black_;
           return true;
         }
-        if (id == kIdDisplay) {
+        if (id == kIdDisplay || id == kIdIdleSlider || id == kIdPositionSlider) {
           *result = (LRESULT)black_;
           return true;
         }
+        if (id == kIdPanel || id == kIdFrame) return false;
         ::SetBkMode(dc, TRANSPARENT);
         *result = (LRESULT)yellow_;
-        return id != kIdPanel && id != kIdFrame && id != kIdIdleSlider && id != kIdPositionSlider;
+        return true;
       }
       default:
         return false;
