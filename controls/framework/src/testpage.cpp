@@ -218,6 +218,7 @@ bool TestPage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
 
 bool TestPage::OnCommand(int id, int code, HWND ctl) {
   if (id == IDC_TEST_STARTSTOP && code == BN_CLICKED) {
+    startPending_ = false;
     StartStopTest();
     return true;
   }
@@ -359,7 +360,6 @@ bool TestPage::WaitForStop() {
 }
 
 void TestPage::StartStopTest() {
-  startPending_ = false;
   if (TheRunState().runningCount >= 1)
     StopRunning();
   else

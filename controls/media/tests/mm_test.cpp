@@ -240,6 +240,7 @@ TEST_F(MmTest, SettingsComeBackWithTheirBalanceOnlyFromASuccessfulSave) {
     ASSERT_TRUE(cm.SetAllVolumes(TRUE, FALSE, 50000));
     EXPECT_EQ(speaker->values, (std::vector<LONG>{50000, 0})) << "each channel by its own box";
     ASSERT_TRUE(cm.PrepareForPlayback());
+    EXPECT_TRUE(g_messages.empty()) << "the card has no auxiliary source: nothing is said";
     ASSERT_TRUE(cm.MuteAllSources(TRUE));
     EXPECT_EQ(cdMute->values[0], 1);
     ASSERT_TRUE(cm.EnableSource(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, FALSE, TRUE));

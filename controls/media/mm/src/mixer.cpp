@@ -236,9 +236,12 @@ BOOL CMixer::PrepareForPlayback() {
     return FALSE;
   }
   MuteAllSources(TRUE);
+  // A card without one of these sources is no failure here: nothing is said.
+  quiet_ = true;
   for (DWORD type : {MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER,
                      MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, MIXERLINE_COMPONENTTYPE_SRC_AUXILIARY})
     EnableSource(type, TRUE, FALSE);
+  quiet_ = false;
   if (speaker_.controls) SetMute(speaker_.lineId, 0);
   if (waveIn_.controls) SetMute(waveIn_.lineId, 0);
   return TRUE;
@@ -266,7 +269,7 @@ BOOL CMixer::EnableSource(DWORD type, BOOL speakerSide, BOOL startFromEmpty) {
     for (CMixerLine* s : sources)
       if (SourceMatchesSecondPass(type, s->componentType, s->name)) take(s);
   if (!taken) {
-    ShowWaveInMessage(129);
+    if (!quiet_) ShowWaveInMessage(129);
     return FALSE;
   }
   if (dest.controls) SetSourceSelection(dest.lineId, dest.channels, mask);

@@ -90,6 +90,7 @@ class CMixer {
   std::vector<CMixerLine*> speakerSources_;
   std::vector<CMixerLine*> waveInSources_;
   bool saved_ = false;
+  bool quiet_ = false;  // failures inside PrepareForPlayback are not said
 };
 
 // ---- Wave input -------------------------------------------------------------------
