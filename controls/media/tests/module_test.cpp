@@ -56,6 +56,8 @@ class MediaModule : public ::testing::Test {
                                {L"WaveEnable", 1},
                                {L"MidiEnable", 0},
                                {L"AudioCDEnable", 0},
+                               {L"RecordMicrophone", 0},
+                               {L"RecordLinein", 0},
                                {L"SetVolume", 1}})
       appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, name, value);
     SetFiles({L"tone1.wav", L"tone2.wav", L"tone3.wav"});
@@ -138,6 +140,20 @@ TEST_F(MediaModule, AFileGoneBeforeItsTurnAddsItsLineAndOneError) {
   } else {
     EXPECT_EQ(result, 4u) << log;
   }
+}
+
+TEST_F(MediaModule, TheCdPhaseWithoutACdDriveSaysSoWithOneError) {
+  // This machine has no CD-ROM drive: the listening and loopback tests have
+  // nothing to play.
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"WaveEnable", 0);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"AudioCDEnable", 1);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"RecordMicrophone", 1);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"CDPlayDelay", 0);
+  WPARAM result = Run(L"-AutoRun");
+  std::string log = ReadText(SuitePath(L"KytADO.LOG"));
+  EXPECT_EQ(Count(log, "No CD-ROM drive found.\n"), 1) << log;
+  EXPECT_EQ(Count(log, "Playing"), 0) << log;
+  EXPECT_EQ(result, HaveAudio() ? 1u : 2u) << log;
 }
 
 TEST_F(MediaModule, NoFilesStillEndsAnAutomaticRunAndWritesNoLog) {

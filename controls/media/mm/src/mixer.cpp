@@ -485,13 +485,17 @@ void CloseWaveIn() {
   g_in.header = WAVEHDR{};
 }
 
-BOOL CheckRecordedLevel(int threshold) {
-  if (g_in.open || !g_in.buffer || g_in.header.dwBytesRecorded == 0) return TRUE;
-  if (g_in.format.wFormatTag != WAVE_FORMAT_PCM || g_in.format.wBitsPerSample != 16) return TRUE;
+int64_t LastRecordingLevel() {
+  if (g_in.open || !g_in.buffer || g_in.header.dwBytesRecorded == 0) return -1;
+  if (g_in.format.wFormatTag != WAVE_FORMAT_PCM || g_in.format.wBitsPerSample != 16) return -1;
   DWORD bytes = g_in.header.dwBytesRecorded;
   if (bytes > kRecordBufferBytes) bytes = kRecordBufferBytes;
-  int64_t level = RecordedLevel(reinterpret_cast<const int16_t*>(g_in.buffer), bytes / 2);
-  if (level < 0) return TRUE;
+  return RecordedLevel(reinterpret_cast<const int16_t*>(g_in.buffer), bytes / 2);
+}
+
+BOOL CheckRecordedLevel(int threshold) {
+  int64_t level = LastRecordingLevel();
+  if (level < 0) return TRUE;  // nothing to measure
   return level <= threshold ? TRUE : FALSE;
 }
 

@@ -107,6 +107,8 @@ BOOL RecordLoopback(HWND callback);
 BOOL StartWaveIn();
 void StopWaveIn();
 void CloseWaveIn();
+// The level of the last recording, -1 while it is open or when there is none.
+int64_t LastRecordingLevel();
 // TRUE when the recording is at or below the threshold (silent), or when it
 // cannot be measured.
 BOOL CheckRecordedLevel(int threshold);
