@@ -251,3 +251,43 @@ TEST_F(MediaHost, StopDuringARunEndsItWithoutDone) {
   EXPECT_TRUE(PumpUntil([&] { return !done.empty(); }, 90000));
   EXPECT_EQ(done, std::vector<std::wstring>{L"0"});
 }
+
+TEST_F(MediaHost, TheRunnerReadsItsListAndSettingsAndWritesThemBack) {
+  std::wstring tune = Sample(L"tune.rmi");
+  ASSERT_TRUE(::CopyFileW(Sample(L"test.mid").c_str(), tune.c_str(), FALSE));
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"CDPlayDelay", 9);
+  appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"Audio0", Sample(L"tone1.wav"));
+  appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"Audio1", Sample(L"missing.wav"));
+  appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"Audio2", tune);
+  appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"Audio3", SuitePath(L"MEDIA.OCX"));  // not a sound file
+  ASSERT_TRUE(Call(suite::kDispInit, {std::string("-X5")}));
+  EXPECT_EQ(ctltest::SheetTabs(Sheet()), (std::vector<std::wstring>{L"Information", L"Test"}));
+  EXPECT_EQ(ctltest::GetProp(host, "Title"), "Audio Test");
+  EXPECT_TRUE(Call(suite::kDispSetProp, {std::string("size"), std::string("640 480")}));
+  EXPECT_FALSE(Call(suite::kDispSetProp, {std::string("Size"), std::string("64 48")}));
+  host.Destroy();
+  EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, kKey, L"CDPlayDelay", 0), 1u);
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Audio0", L"?"), Sample(L"tone1.wav"));
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Audio1", L"?"), tune) << "the missing file is dropped";
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Audio2", L"?"), L"");
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"CDTestTitle", L"?"), L"Audio CD Test");
+  ::DeleteFileW(tune.c_str());
+}
+
+TEST_F(MediaHost, VideoModeKeepsItsOwnValues) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    ::RegDeleteValueW(key, L"LeftChannel");
+    ::RegDeleteValueW(key, L"Video0");
+    ::RegCloseKey(key);
+  }
+  ASSERT_TRUE(Call(suite::kDispInit, {std::string("-VideoTest")}));
+  EXPECT_EQ(ctltest::GetProp(host, "Title"), "Video Test");
+  HWND test = FindChildById(Sheet(), 1007);
+  ASSERT_TRUE(test);
+  EXPECT_FALSE(::IsWindowVisible(FindChildById(Sheet(), 1022))) << "no CD player button for video";
+  host.Destroy();
+  EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, kKey, L"AviEnable", 7), 0u);
+  EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, kKey, L"LeftChannel", 7), 7u) << "audio values stay unwritten";
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Video0", L"?"), L"");
+}
