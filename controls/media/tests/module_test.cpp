@@ -8,8 +8,6 @@
 #include <mmsystem.h>
 #include <ole2.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,19 +25,6 @@ using namespace testsupport;
 namespace {
 
 const wchar_t kKey[] = L"Software\\Qev\\MEDIA\\Setting";
-
-std::string ReadText(const std::wstring& name) {
-  std::string bytes = ReadFileBytes(name), text;
-  for (char c : bytes)
-    if (c != '\r') text += c;
-  return text;
-}
-
-int Count(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
 
 bool HaveAudio() { return ::waveOutGetNumDevs() > 0; }
 
@@ -101,12 +86,12 @@ std::string PlayLine(const char* name) { return std::string("Playing Wave File("
 
 TEST_F(MediaModule, AutoRun3PlaysThreeTonesThreeTimesIntoItsOwnLog) {
   WPARAM result = Run(L"-AutoRun3");
-  std::string log = ReadText(SuitePath(L"KytADO3.LOG"));
+  std::string log = ReadTextFile(SuitePath(L"KytADO3.LOG"));
   EXPECT_EQ(log.rfind("[Last Updated: ", 0), 0u) << log;
   EXPECT_NE(log.find("]\n\nAudio Test\n"), std::string::npos) << log;
   if (HaveAudio()) {
     EXPECT_EQ(result, 0u);
-    EXPECT_EQ(Count(log, "...\tOK\n"), 9) << log;
+    EXPECT_EQ(CountOccurrences(log, "...\tOK\n"), 9) << log;
     std::string order;
     for (int pass = 0; pass < 3; ++pass)
       for (const char* n : {"tone1.wav", "tone2.wav", "tone3.wav"}) order += PlayLine(n) + "OK\n";
@@ -116,8 +101,8 @@ TEST_F(MediaModule, AutoRun3PlaysThreeTonesThreeTimesIntoItsOwnLog) {
   } else {
     // No wave device: no mixer either, and every file fails to play.
     EXPECT_NE(log.find("Failed to get mixer handle.\n"), std::string::npos) << log;
-    EXPECT_EQ(Count(log, "Playing Wave File("), 9) << log;
-    EXPECT_EQ(Count(log, "...\tOK"), 0) << log;
+    EXPECT_EQ(CountOccurrences(log, "Playing Wave File("), 9) << log;
+    EXPECT_EQ(CountOccurrences(log, "...\tOK"), 0) << log;
     EXPECT_EQ(result, 10u) << log;
     EXPECT_NE(log.find("\n\nFound Error(s).\n"), std::string::npos) << log;
   }
@@ -128,9 +113,9 @@ TEST_F(MediaModule, AFileGoneBeforeItsTurnAddsItsLineAndOneError) {
   appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Loop", 1);
   SetFiles({L"tone1.wav", L"gone.wav", L"tone3.wav"});
   WPARAM result = Run(L"-AutoRun", [] { ::DeleteFileW(Sample(L"gone.wav").c_str()); });
-  std::string log = ReadText(SuitePath(L"KytADO.LOG"));
-  EXPECT_EQ(Count(log, "Test Wave file doesn't exist.(gone.wav)\n"), 1) << log;
-  EXPECT_EQ(Count(log, "Playing Wave File("), 2) << log;
+  std::string log = ReadTextFile(SuitePath(L"KytADO.LOG"));
+  EXPECT_EQ(CountOccurrences(log, "Test Wave file doesn't exist.(gone.wav)\n"), 1) << log;
+  EXPECT_EQ(CountOccurrences(log, "Playing Wave File("), 2) << log;
   if (HaveAudio()) {
     EXPECT_EQ(result, 1u) << log;
     EXPECT_NE(log.find(PlayLine("tone1.wav") + "OK\nTest Wave file doesn't exist.(gone.wav)\n" + PlayLine("tone3.wav") +
@@ -150,9 +135,9 @@ TEST_F(MediaModule, TheCdPhaseWithoutACdDriveSaysSoWithOneError) {
   appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"RecordMicrophone", 1);
   appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"CDPlayDelay", 0);
   WPARAM result = Run(L"-AutoRun");
-  std::string log = ReadText(SuitePath(L"KytADO.LOG"));
-  EXPECT_EQ(Count(log, "No CD-ROM drive found.\n"), 1) << log;
-  EXPECT_EQ(Count(log, "Playing"), 0) << log;
+  std::string log = ReadTextFile(SuitePath(L"KytADO.LOG"));
+  EXPECT_EQ(CountOccurrences(log, "No CD-ROM drive found.\n"), 1) << log;
+  EXPECT_EQ(CountOccurrences(log, "Playing"), 0) << log;
   EXPECT_EQ(result, HaveAudio() ? 1u : 2u) << log;
 }
 

@@ -23,32 +23,9 @@ struct SpeakerVolume {
 };
 SpeakerVolume g_speaker;
 
-bool FindLineControl(HMIXER mixer, DWORD lineId, DWORD type, MIXERCONTROLW* control) {
-  MIXERLINECONTROLSW mlc{};
-  mlc.cbStruct = sizeof(mlc);
-  mlc.dwLineID = lineId;
-  mlc.dwControlType = type;
-  mlc.cControls = 1;
-  mlc.cbmxctrl = sizeof(MIXERCONTROLW);
-  mlc.pamxctrl = control;
-  control->cbStruct = sizeof(MIXERCONTROLW);
-  return Mm().mixerGetLineControls((HMIXEROBJ)mixer, &mlc,
-                                   MIXER_GETLINECONTROLSF_ONEBYTYPE | MIXER_OBJECTF_HMIXER) == MMSYSERR_NOERROR;
-}
-
 bool VolumeDetails(HMIXER mixer, const MIXERCONTROLW& c, DWORD channels, MIXERCONTROLDETAILS_UNSIGNED* values,
                    bool write) {
-  MIXERCONTROLDETAILS d{};
-  d.cbStruct = sizeof(d);
-  d.dwControlID = c.dwControlID;
-  d.cChannels = channels;
-  d.cbDetails = sizeof(MIXERCONTROLDETAILS_UNSIGNED);
-  d.paDetails = values;
-  DWORD flags = MIXER_OBJECTF_HMIXER |
-                (write ? MIXER_SETCONTROLDETAILSF_VALUE : MIXER_GETCONTROLDETAILSF_VALUE);
-  MMRESULT r = write ? Mm().mixerSetControlDetails((HMIXEROBJ)mixer, &d, flags)
-                     : Mm().mixerGetControlDetails((HMIXEROBJ)mixer, &d, flags);
-  return r == MMSYSERR_NOERROR;
+  return ControlDetails(mixer, c, channels, 1, values, sizeof(MIXERCONTROLDETAILS_UNSIGNED), write);
 }
 
 }  // namespace

@@ -285,65 +285,28 @@ int CMixer::SelectSource(DWORD destinationLineId, const std::wstring& name, DWOR
 }
 
 bool CMixer::FindControl(DWORD lineId, DWORD type, MIXERCONTROLW* control) {
-  if (!mixer_) return false;
-  *control = MIXERCONTROLW{};
-  control->cbStruct = sizeof(MIXERCONTROLW);
-  MIXERLINECONTROLSW mlc{};
-  mlc.cbStruct = sizeof(mlc);
-  mlc.dwLineID = lineId;
-  mlc.dwControlType = type;
-  mlc.cControls = 1;
-  mlc.cbmxctrl = sizeof(MIXERCONTROLW);
-  mlc.pamxctrl = control;
-  return Mm().mixerGetLineControls((HMIXEROBJ)mixer_, &mlc, MIXER_GETLINECONTROLSF_ONEBYTYPE | MIXER_OBJECTF_HMIXER) ==
-         MMSYSERR_NOERROR;
+  return FindLineControl(mixer_, lineId, type, control);
 }
 
 bool CMixer::Details(const MIXERCONTROLW& c, DWORD channels, DWORD items, void* values, DWORD size, bool write,
                      DWORD flags) {
-  MIXERCONTROLDETAILS d{};
-  d.cbStruct = sizeof(d);
-  d.dwControlID = c.dwControlID;
-  d.cChannels = channels;
-  d.cMultipleItems = (c.fdwControl & MIXERCONTROL_CONTROLF_MULTIPLE) ? items : 0;
-  d.cbDetails = size;
-  d.paDetails = values;
-  flags |= MIXER_OBJECTF_HMIXER;
-  MMRESULT r = write ? Mm().mixerSetControlDetails((HMIXEROBJ)mixer_, &d, flags)
-                     : Mm().mixerGetControlDetails((HMIXEROBJ)mixer_, &d, flags);
-  return r == MMSYSERR_NOERROR;
+  return ControlDetails(mixer_, c, channels, items, values, size, write, flags);
 }
 
 bool CMixer::GetMute(DWORD lineId, DWORD* value) {
-  MIXERCONTROLW c;
-  if (!FindControl(lineId, MIXERCONTROL_CONTROLTYPE_MUTE, &c)) return false;
-  MIXERCONTROLDETAILS_BOOLEAN b{};
-  if (!Details(c, 1, 1, &b, sizeof(b), false)) return false;
-  *value = (DWORD)b.fValue;
-  return true;
+  return LineValue(mixer_, lineId, MIXERCONTROL_CONTROLTYPE_MUTE, value, false);
 }
 
 bool CMixer::SetMute(DWORD lineId, DWORD value) {
-  MIXERCONTROLW c;
-  if (!FindControl(lineId, MIXERCONTROL_CONTROLTYPE_MUTE, &c)) return false;
-  MIXERCONTROLDETAILS_BOOLEAN b{(LONG)value};
-  return Details(c, 1, 1, &b, sizeof(b), true);
+  return LineValue(mixer_, lineId, MIXERCONTROL_CONTROLTYPE_MUTE, &value, true);
 }
 
 bool CMixer::GetVolume(DWORD lineId, DWORD* value) {
-  MIXERCONTROLW c;
-  if (!FindControl(lineId, MIXERCONTROL_CONTROLTYPE_VOLUME, &c)) return false;
-  MIXERCONTROLDETAILS_UNSIGNED v{};
-  if (!Details(c, 1, 1, &v, sizeof(v), false)) return false;
-  *value = v.dwValue;
-  return true;
+  return LineValue(mixer_, lineId, MIXERCONTROL_CONTROLTYPE_VOLUME, value, false);
 }
 
 bool CMixer::SetVolume(DWORD lineId, DWORD value) {
-  MIXERCONTROLW c;
-  if (!FindControl(lineId, MIXERCONTROL_CONTROLTYPE_VOLUME, &c)) return false;
-  MIXERCONTROLDETAILS_UNSIGNED v{value};
-  return Details(c, 1, 1, &v, sizeof(v), true);
+  return LineValue(mixer_, lineId, MIXERCONTROL_CONTROLTYPE_VOLUME, &value, true);
 }
 
 bool CMixer::GetSourceSelection(DWORD lineId, DWORD channels, DWORD* mask) {

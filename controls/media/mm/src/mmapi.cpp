@@ -39,6 +39,46 @@ MessageSink g_sink = nullptr;
 MmApi& Mm() { return g_api; }
 void ResetMmApi() { g_api = kSystem; }
 
+bool FindLineControl(HMIXER mixer, DWORD lineId, DWORD type, MIXERCONTROLW* control) {
+  if (!mixer) return false;
+  *control = MIXERCONTROLW{};
+  control->cbStruct = sizeof(MIXERCONTROLW);
+  MIXERLINECONTROLSW mlc{};
+  mlc.cbStruct = sizeof(mlc);
+  mlc.dwLineID = lineId;
+  mlc.dwControlType = type;
+  mlc.cControls = 1;
+  mlc.cbmxctrl = sizeof(MIXERCONTROLW);
+  mlc.pamxctrl = control;
+  return g_api.mixerGetLineControls((HMIXEROBJ)mixer, &mlc, MIXER_GETLINECONTROLSF_ONEBYTYPE | MIXER_OBJECTF_HMIXER) ==
+         MMSYSERR_NOERROR;
+}
+
+bool ControlDetails(HMIXER mixer, const MIXERCONTROLW& c, DWORD channels, DWORD items, void* values, DWORD size,
+                    bool write, DWORD flags) {
+  MIXERCONTROLDETAILS d{};
+  d.cbStruct = sizeof(d);
+  d.dwControlID = c.dwControlID;
+  d.cChannels = channels;
+  d.cMultipleItems = (c.fdwControl & MIXERCONTROL_CONTROLF_MULTIPLE) ? items : 0;
+  d.cbDetails = size;
+  d.paDetails = values;
+  flags |= MIXER_OBJECTF_HMIXER;
+  MMRESULT r = write ? g_api.mixerSetControlDetails((HMIXEROBJ)mixer, &d, flags)
+                     : g_api.mixerGetControlDetails((HMIXEROBJ)mixer, &d, flags);
+  return r == MMSYSERR_NOERROR;
+}
+
+bool LineValue(HMIXER mixer, DWORD lineId, DWORD type, DWORD* value, bool write) {
+  MIXERCONTROLW c;
+  if (!FindLineControl(mixer, lineId, type, &c)) return false;
+  // Booleans and unsigned values alike are one 32-bit value.
+  MIXERCONTROLDETAILS_UNSIGNED v{write ? *value : 0};
+  if (!ControlDetails(mixer, c, 1, 1, &v, sizeof(v), write)) return false;
+  *value = v.dwValue;
+  return true;
+}
+
 void SetMessageList(HWND list, HINSTANCE resources) {
   g_list = list;
   g_resources = resources;

@@ -41,6 +41,16 @@ struct MmApi {
 MmApi& Mm();
 void ResetMmApi();
 
+// The control of `type` on mixer line `lineId`; false when the line has none.
+bool FindLineControl(HMIXER mixer, DWORD lineId, DWORD type, MIXERCONTROLW* control);
+// Reads or writes the 4-byte details of a control for `channels` x `items`
+// entries (items counts only for a multiple-item control); `flags` adds a
+// query kind such as MIXER_GETCONTROLDETAILSF_LISTTEXT.
+bool ControlDetails(HMIXER mixer, const MIXERCONTROLW& control, DWORD channels, DWORD items, void* values,
+                    DWORD size, bool write, DWORD flags = 0);
+// One value of a control addressed as a single channel (uniform).
+bool LineValue(HMIXER mixer, DWORD lineId, DWORD type, DWORD* value, bool write);
+
 // The messages of the routines (string ids of the control's string table)
 // go to one result list: a list box (LB_ADDSTRING) while it exists, or the
 // sink a test sets. Texts come from `resources` when it has them, else the
