@@ -139,6 +139,10 @@ INT_PTR Dialog::Proc(UINT msg, WPARAM wp, LPARAM lp) {
       break;
   }
   if (OnMessage(msg, wp, lp, &result)) {
+    // These few answer through the dialog procedure's own return value.
+    if ((msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC) || msg == WM_COMPAREITEM || msg == WM_VKEYTOITEM ||
+        msg == WM_CHARTOITEM || msg == WM_QUERYDRAGICON)
+      return (INT_PTR)result;
     ::SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
     return TRUE;
   }

@@ -82,6 +82,9 @@ Switches ParseSwitches(const std::string& line) {
     } else if (StartsWithNoCase(line, i, "-NetDisk")) {
       sw.netDisk = true;
       i += 8;
+    } else if (StartsWithNoCase(line, i, "-VideoTest")) {
+      sw.videoTest = true;
+      i += 10;
     } else if (int Switches::*field = NumberSwitchAt(line, i)) {
       digits = ReadNumber(line, i + 2, &num);
       if (digits) sw.*field = (int)num;

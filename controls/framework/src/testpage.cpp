@@ -217,6 +217,7 @@ bool TestPage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
 
 bool TestPage::OnCommand(int id, int code, HWND ctl) {
   if (id == IDC_TEST_STARTSTOP && code == BN_CLICKED) {
+    startPending_ = false;
     StartStopTest();
     return true;
   }
@@ -358,7 +359,6 @@ bool TestPage::WaitForStop() {
 }
 
 void TestPage::StartStopTest() {
-  startPending_ = false;
   if (TheRunState().runningCount >= 1)
     StopRun();
   else
@@ -393,6 +393,12 @@ void TestPage::StartTest() {
       runner_.ShowMessage(question, MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
     return;
 
+  PrepareRun();
+  StartWorkers();
+  ::Sleep(500);
+}
+
+void TestPage::PrepareRun() {
   RunState& s = TheRunState();
   // The previous run's workers are out (the running count is 0): their
   // handles can go.
@@ -419,8 +425,6 @@ void TestPage::StartTest() {
   const Switches& o = runner_.Options();
   s.log = TestLogRequest{appkit::Narrow(runner_.ModuleDirectory()), runner_.BaseName(), o.runSuffix,
                          appkit::Narrow(runner_.LogTitle()), o.loop, o.check, o.append, 0};
-  StartWorkers();
-  ::Sleep(500);
 }
 
 void TestPage::BeginRunOnPageThread() {

@@ -61,6 +61,13 @@ TEST(SwitchScan, Table) {
   }
 }
 
+TEST(RunnerSwitches, VideoTestIsAWordOfItsOwn) {
+  EXPECT_TRUE(ParseSwitches("-AutoRun -VideoTest").videoTest);
+  EXPECT_TRUE(ParseSwitches("-videotest-X3").videoTest);
+  EXPECT_EQ(ParseSwitches("-videotest-X3").x, 3);
+  EXPECT_FALSE(ParseSwitches("-Video -X3").videoTest);
+}
+
 TEST(RunnerClamps, CoverageAndThreads) {
   const struct {
     long long in;

@@ -85,6 +85,20 @@ std::string ReadFileBytes(const std::wstring& path) {
   return bytes;
 }
 
+std::string ReadTextFile(const std::wstring& path) {
+  std::string text;
+  for (char c : ReadFileBytes(path))
+    if (c != '\r') text += c;
+  return text;
+}
+
+int CountOccurrences(const std::string& text, const std::string& what) {
+  int n = 0;
+  if (what.empty()) return 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) return false;

@@ -16,6 +16,7 @@ struct Switches {
   bool procTest = false;     // -ProcTest
   bool floppy = false;       // -Floppy
   bool netDisk = false;      // -NetDisk
+  bool videoTest = false;    // -VideoTest
   int loop = 0;              // -L<n>
   int x = 0;                 // -X<n>
   int y = 0;                 // -Y<n>
@@ -24,7 +25,7 @@ struct Switches {
 };
 
 // Scans the line at every '-': "-AutoRun", "-Check", "-Bench", "-Append",
-// "-ProcTest", "-Floppy", "-NetDisk", "-L", "-X", "-Y", "-C", compared
+// "-ProcTest", "-Floppy", "-NetDisk", "-VideoTest", "-L", "-X", "-Y", "-C", compared
 // ignoring case, in this order,
 // first match wins. A matched switch (with its number) is skipped as a whole,
 // a '-' that matches nothing alone. Numbers saturate instead of overflowing.

@@ -173,6 +173,16 @@ class TestPage : public appkit::SheetPage {
   // Sets the answer of a sent WM_COMMAND; returns true for OnCommand.
   bool AnswerCommand(LRESULT answer);
   bool HasTestList() const { return !TestNames().empty(); }
+  // The Start/Stop button: by default a running test stops, else one starts.
+  virtual void StartStopTest();
+  // What every start does before the page's own work: the run state reset,
+  // the result list emptied and shown, the button reading "&Stop", the end
+  // rule and the log request taken.
+  void PrepareRun();
+  // The check list's choices into the runner's settings.
+  void ReadTestSelection();
+  // Shows the check list (options view) or the results.
+  void ShowTestList(bool on);
 
   BOOL OnInit() override;
   bool OnCommand(int id, int code, HWND ctl) override;
@@ -180,15 +190,12 @@ class TestPage : public appkit::SheetPage {
   BOOL OnSetActive() override;
 
  private:
-  void StartStopTest();
   void StartTest();
   void StopRunning();
   // The stop wait: 0.5 s, 1 s, then up to six times 1 s while a worker runs;
   // false (after a beep) when one still runs.
   bool WaitForStop();
-  void ShowTestList(bool on);
   void FillTestList();
-  void ReadTestSelection();
   std::vector<int> Flags() const;
   void SetFlags(const std::vector<int>& flags);
   std::vector<long> ListData() const;

@@ -19,6 +19,10 @@ std::wstring TempDir();
 
 // The whole file as bytes (empty when it cannot be read).
 std::string ReadFileBytes(const std::wstring& path);
+// The whole file as text, its CR LF line ends read as "\n".
+std::string ReadTextFile(const std::wstring& path);
+// How often `what` stands in `text`.
+int CountOccurrences(const std::string& text, const std::string& what);
 // Makes `bytes` the whole file; false when it cannot be written.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // Removes a directory with everything below it; a missing one is no error.

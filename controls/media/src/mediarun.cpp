@@ -1,0 +1,505 @@
+#include "mediarun.h"
+
+#include <cwchar>
+#include <cwctype>
+
+#include "ids.h"
+#include "mm/mixer.h"
+
+namespace media {
+
+namespace {
+
+std::wstring Lower(std::wstring s) {
+  for (wchar_t& c : s) c = (wchar_t)towlower(c);
+  return s;
+}
+
+std::wstring Formatted(const std::wstring& format, const std::wstring& arg) {
+  std::wstring out;
+  size_t at = format.find(L"%s");
+  if (at == std::wstring::npos) return format;
+  out = format.substr(0, at) + arg + format.substr(at + 2);
+  return out;
+}
+
+}  // namespace
+
+WORD FileTypeOf(const std::wstring& path, bool audioMode) {
+  if (path.size() < 4) return kTypeNone;
+  std::wstring ext = Lower(path.substr(path.size() - 4));
+  if (audioMode) {
+    if (ext == L".wav") return kTypeWave;
+    if (ext == L".mid" || ext == L".rmi") return kTypeMidi;
+  } else {
+    if (ext == L".avi") return kTypeAvi;
+    if (ext == L".mpg") return kTypeMpeg;
+  }
+  return kTypeNone;
+}
+
+std::wstring DisplayName(const std::wstring& path) {
+  size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring ChooseCdDrives(const std::wstring& letters, int driveNo) {
+  if (letters.empty() || driveNo < 1) return letters;
+  if ((int)letters.size() < driveNo) return letters.substr(0, 1);
+  return letters.substr((size_t)driveNo - 1, 1);
+}
+
+DWORD CdSourceType(int drive, const std::wstring& cd1, const std::wstring& cd2) {
+  const std::wstring& name = drive == 1 ? cd2 : cd1;
+  if (_wcsicmp(name.c_str(), L"CD") == 0) return MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC;
+  if (_wcsicmp(name.c_str(), L"AUX") == 0) return MIXERLINE_COMPONENTTYPE_SRC_AUXILIARY;
+  return drive == 1 ? MIXERLINE_COMPONENTTYPE_SRC_AUXILIARY : MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC;
+}
+
+bool AcceptedExtension(const std::wstring& path, bool audioMode) {
+  return FileTypeOf(path, audioMode) != kTypeNone;
+}
+
+std::wstring FileDialogFilter(const std::wstring& text) {
+  std::wstring f = text;
+  for (wchar_t& c : f)
+    if (c == L'|') c = L'\0';
+  f.push_back(L'\0');
+  return f;
+}
+
+std::vector<MediaFile> FilesFromLines(const std::vector<std::wstring>& lines) {
+  std::vector<MediaFile> files;
+  for (size_t i = 0; i < lines.size() && i < (size_t)kMaxFiles; ++i) {
+    WORD type = FileTypeOf(lines[i], true);
+    if (type == kTypeNone) type = FileTypeOf(lines[i], false);
+    if (type != kTypeNone) files.push_back({lines[i], type});
+  }
+  return files;
+}
+
+int ClampCdPlayDelay(long long value) { return value < 0 || value > 5 ? 1 : (int)value; }
+
+MediaRun::MediaRun(MediaHost& host, const MediaSettings& settings, std::vector<MediaFile> files,
+                   std::wstring cdDrives, mm::CMixer* mixer, bool haveMixerHandle)
+    : host_(host),
+      s_(settings),
+      files_(std::move(files)),
+      drives_(std::move(cdDrives)),
+      mixer_(mixer),
+      haveMixerHandle_(haveMixerHandle) {
+  if (files_.size() > (size_t)kMaxFiles) files_.resize(kMaxFiles);
+  if (s_.loop < 1) s_.loop = 1;
+}
+
+MediaRun::~MediaRun() { Shutdown(); }
+
+MCIDEVICEID MediaRun::OpenDeviceId() const { return device_ && device_->IsOpen() ? device_->DeviceId() : 0; }
+
+void MediaRun::Shutdown() {
+  host_.KillCdTimer();
+  if (device_) {
+    device_->Close();
+    device_.reset();
+    host_.DeviceClosed();
+  }
+  if (s_.audioMode) mm::StopWaveIn();
+  running_ = false;
+}
+
+void MediaRun::AppendToLast(const std::wstring& text) {
+  int count = host_.LineCount();
+  if (count <= 0)
+    host_.AddLine(text);
+  else
+    host_.AppendToLine(count - 1, text);
+}
+
+bool MediaRun::Start() {
+  running_ = true;
+  if (mixer_) mixer_->PrepareForPlayback();
+  step_ = 0;
+  drive_ = 0;
+  abort_ = false;
+  errors_ = 0;
+  item_ = -1;
+  pass_ = 0;
+  cdPhase_ = false;
+  host_.SetProgress(0);
+  if (s_.audioMode && !haveMixerHandle_) {
+    ++errors_;
+    host_.AddLine(host_.Text(IDS_MEDIA_NO_MIXER));
+  }
+  if (CheckSelectedFiles() && StartNextMediaItem()) return true;
+  EndRun(1);
+  return false;
+}
+
+bool MediaRun::Enabled(WORD type) const {
+  if (s_.audioMode) return (type == kTypeWave && s_.waveEnable == 1) || (type == kTypeMidi && s_.midiEnable == 1);
+  return (type == kTypeAvi && s_.aviEnable == 1) || (type == kTypeMpeg && s_.mpgEnable == 1);
+}
+
+bool MediaRun::CheckSelectedFiles() {
+  struct Need {
+    WORD type;
+    int enable;
+    UINT message;
+  };
+  std::vector<Need> needs;
+  if (s_.audioMode)
+    needs = {{kTypeWave, s_.waveEnable, IDS_MEDIA_NO_WAVE_SELECTED}, {kTypeMidi, s_.midiEnable, IDS_MEDIA_NO_MIDI_SELECTED}};
+  else
+    needs = {{kTypeAvi, s_.aviEnable, IDS_MEDIA_NO_AVI_SELECTED}, {kTypeMpeg, s_.mpgEnable, IDS_MEDIA_NO_MPEG_SELECTED}};
+  bool ok = true;
+  for (const Need& n : needs) {
+    if (n.enable == 0) continue;
+    bool found = false;
+    for (const MediaFile& f : files_)
+      if (f.type == n.type && host_.FileExists(f.path)) found = true;
+    if (!found) {
+      host_.AddLine(host_.Text(n.message));
+      ok = false;
+    }
+  }
+  if (!ok) ++errors_;
+  return ok;
+}
+
+int MediaRun::NextEnabled(int from) const {
+  int i = from < 0 ? 0 : from;
+  while (i < FileCount() && !Enabled(files_[i].type)) ++i;
+  return i;
+}
+
+bool MediaRun::StartNextMediaItem() {
+  for (;;) {
+    int next = NextEnabled(item_ + 1);
+    while (next >= FileCount()) {
+      ++pass_;
+      if (pass_ >= s_.loop) {
+        item_ = -1;
+        pass_ = 0;
+        if (s_.audioMode && s_.audioCdEnable == 1) return StartCdPhase();
+        return false;
+      }
+      next = NextEnabled(0);
+    }
+    item_ = next;
+    if (PlayMediaFile(files_[item_].type, files_[item_].path)) return true;
+    ++errors_;
+  }
+}
+
+bool MediaRun::PlayMediaFile(WORD type, const std::wstring& path) {
+  std::wstring name = DisplayName(path);
+  if (!host_.FileExists(path)) {
+    UINT id = type == kTypeMidi ? IDS_MEDIA_NO_MIDI_FILE
+              : type == kTypeWave ? IDS_MEDIA_NO_WAVE_FILE
+              : type == kTypeAvi  ? IDS_MEDIA_NO_AVI_FILE
+                                  : IDS_MEDIA_NO_MPEG_FILE;
+    host_.AddLine(Formatted(host_.Text(id), name));
+    return false;
+  }
+  if (device_) {
+    host_.AddLine(host_.Text(IDS_MEDIA_BUSY));
+    return false;
+  }
+  video_ = nullptr;
+  device_ = std::make_unique<mm::MciDevice>(type, path, host_.NotifyWindow(), &video_);
+  if (!device_->IsOpen()) {
+    device_.reset();
+    host_.AddLine(host_.Text(IDS_MEDIA_OPEN_FAILED));
+    return false;
+  }
+  if (video_) host_.ShowVideoWindow(video_, path);
+  UINT id = type == kTypeMidi ? IDS_MEDIA_PLAY_MIDI
+            : type == kTypeWave ? IDS_MEDIA_PLAY_WAVE
+            : type == kTypeAvi  ? IDS_MEDIA_PLAY_AVI
+                                : IDS_MEDIA_PLAY_MPEG;
+  host_.AddLine(Formatted(host_.Text(id), name));
+  MCIERROR r = device_->Play(host_.NotifyWindow());
+  if (r == 0) return true;
+  AppendToLast(host_.Text(r == MCIERR_WAVE_OUTPUTSINUSE ? IDS_MEDIA_BUSY : IDS_MEDIA_FAILED));
+  CloseDevice(true);
+  return false;
+}
+
+void MediaRun::CloseDevice(bool hideVideo) {
+  if (!device_) return;
+  if (hideVideo && video_ && ::IsWindow(video_)) ::ShowWindow(video_, SW_HIDE);
+  host_.Wait(500);
+  device_->Close();
+  device_.reset();
+  video_ = nullptr;
+  host_.DeviceClosed();
+}
+
+void MediaRun::Stop() {
+  if (!running_) return;
+  if (cdPhase_) {
+    if (device_) device_->Stop();
+    if (step_ == 1 || step_ == 2) mm::StopWaveIn();
+    return;
+  }
+  abort_ = true;
+  pass_ = 0;
+  item_ = -1;
+  if (device_) device_->Stop();
+}
+
+void MediaRun::OnNotify(WPARAM code, LPARAM deviceId) {
+  // Only the open device's notifications count: one of a device that was
+  // closed since (a stop's late "aborted") must not end the next step.
+  if (!device_ || (MCIDEVICEID)deviceId != device_->DeviceId()) return;
+  MediaTestStep(code);
+}
+
+void MediaRun::MediaTestStep(WPARAM code) {
+  if (!device_) return;
+  if (cdPhase_)
+    CdStep(code);
+  else
+    FileStep(code);
+}
+
+void MediaRun::FileStep(WPARAM code) {
+  switch (code) {
+    case MCI_NOTIFY_SUCCESSFUL:
+      AppendToLast(host_.Text(IDS_MEDIA_OK));
+      break;
+    case MCI_NOTIFY_SUPERSEDED:
+      host_.AddLine(L"");
+      host_.AddLine(host_.Text(IDS_MEDIA_SUPERSEDED));
+      ++errors_;
+      break;
+    case MCI_NOTIFY_ABORTED:
+      host_.AddLine(L"");
+      host_.AddLine(host_.Text(IDS_MEDIA_ABORTED));
+      break;
+    case MCI_NOTIFY_FAILURE:
+      AppendToLast(host_.Text(IDS_MEDIA_FAILED));
+      ++errors_;
+      break;
+    default:
+      break;
+  }
+  host_.SetProgress(item_ + 1);
+  CloseDevice(true);
+  if ((code == MCI_NOTIFY_SUCCESSFUL || code == MCI_NOTIFY_FAILURE) && StartNextMediaItem()) return;
+  EndRun(code);
+}
+
+void MediaRun::EndRun(WPARAM code) {
+  cdPhase_ = false;
+  host_.KillCdTimer();
+  if (code != MCI_NOTIFY_SUCCESSFUL && code != MCI_NOTIFY_FAILURE && item_ != -1) abort_ = true;
+  item_ = -1;
+  pass_ = 0;
+  running_ = false;
+  host_.RunEnded();
+}
+
+// ---- The audio CD phase ------------------------------------------------------------
+
+void MediaRun::CdProgress() { host_.SetProgress(FileCount() + step_ + 3 * drive_); }
+
+bool MediaRun::StartCdPhase() {
+  // Every drive is tried until one plays.
+  for (drive_ = 0;; ++drive_) {
+    step_ = 0;
+    if (RunAudioCdTest(drive_)) return true;
+    ++errors_;
+    host_.SetProgress(FileCount() + 3 + 3 * drive_);
+    if (drive_ + 1 >= DriveCount()) return false;
+  }
+}
+
+int MediaRun::FindFirstAudioTrack() {
+  if (!device_) return 0;
+  DWORD n = device_->GetStatus(MCI_STATUS_NUMBER_OF_TRACKS);
+  if (n == mm::kModeNotReady) return 0;
+  for (DWORD t = 1; t <= n && t <= 99; ++t)
+    if (device_->GetTrackStatus(MCI_CDA_STATUS_TYPE_TRACK, t) == mm::kTrackAudio) return (int)t;
+  return 0;
+}
+
+bool MediaRun::RunAudioCdTest(int drive) {
+  bool failed = false;
+  if (drives_.empty()) {
+    host_.AddLine(host_.Text(IDS_MEDIA_NO_CDROM));
+  } else {
+    if (step_ == 0 && drive == 0) {
+      host_.AddLine(host_.Text(IDS_MEDIA_CD_WILL_STOP));
+      host_.AddLine(host_.Text(IDS_MEDIA_CD_LISTEN));
+    }
+    if (drive >= DriveCount()) {
+      host_.AddLine(host_.Text(IDS_MEDIA_CD_FAILED));
+    } else {
+      if (step_ == 0) {
+        std::wstring line = host_.Text(IDS_MEDIA_TESTING_DRIVE);
+        size_t at = line.find(L"%c");
+        if (at != std::wstring::npos) line.replace(at, 2, 1, drives_[drive]);
+        host_.AddLine(line);
+      }
+      if (device_) {
+        CloseDevice(false);
+        host_.AddLine(host_.Text(IDS_MEDIA_CD_FAILED));
+        host_.AddLine(host_.Text(IDS_MEDIA_BUSY));
+      } else {
+        std::wstring element(1, drives_[drive]);
+        element += L':';
+        device_ = std::make_unique<mm::MciDevice>(mm::kMciCdAudio, element, host_.NotifyWindow());
+        if (!device_->IsOpen()) {
+          host_.AddLine(host_.Text(IDS_MEDIA_CD_OPEN_FAILED));
+          failed = true;
+        } else {
+          if (s_.cdPlayDelay > 0) host_.Wait((DWORD)s_.cdPlayDelay * 1000);
+          DWORD mode = device_->GetStatus(MCI_STATUS_MODE);
+          int track = 0;
+          if (mode == mm::kModeNotReady || mode == mm::kModeOpen) {
+            host_.AddLine(host_.Text(IDS_MEDIA_CD_NOT_READY));
+            failed = true;
+          } else if ((track = FindFirstAudioTrack()) == 0) {
+            host_.AddLine(host_.Text(IDS_MEDIA_NO_AUDIO_TRACK));
+            failed = true;
+          } else {
+            host_.KillCdTimer();
+            cdPhase_ = true;
+            device_->PlayFrom(host_.NotifyWindow(), mm::PackTmsf(track, 0, 0, 0));
+            poll_ = 0;
+            stopByUser_ = true;
+            host_.SetCdTimer(5000);
+            if (step_ == 0) host_.AddLine(host_.Text(IDS_MEDIA_CD_PLAYING));
+            return true;
+          }
+        }
+        if (failed) {
+          device_->Close();
+          device_.reset();
+          host_.DeviceClosed();
+          if (step_ == 0) host_.AddLine(host_.Text(IDS_MEDIA_CD_FAILED));
+        }
+      }
+    }
+  }
+  if (step_ == 0)
+    host_.SetProgress(FileCount() + 3 + 3 * drive);
+  else
+    host_.SetProgress(FileCount() + step_ + 1 + 3 * drive);
+  return false;
+}
+
+void MediaRun::OnCdTimer() {
+  host_.KillCdTimer();
+  ++poll_;
+  if (!device_ || !device_->IsOpen()) return;
+  DWORD mode = device_->GetStatus(MCI_STATUS_MODE);
+  if (mode == mm::kModePlay) {
+    if (poll_ < 20) {
+      host_.SetCdTimer(500);
+      return;
+    }
+    if (step_ == 1 || step_ == 2) mm::StopWaveIn();
+    stopByUser_ = false;  // the aborted notification that follows is the end of the play time
+    device_->Stop();
+    return;
+  }
+  // The disc stopped before its time: a failure.
+  if (step_ == 1 || step_ == 2) mm::StopWaveIn();
+  stopByUser_ = true;
+  device_->Stop();
+  MediaTestStep(MCI_NOTIFY_FAILURE);
+}
+
+void MediaRun::NextStep() {
+  ++step_;
+  if (step_ == 1 && s_.recordMicrophone == 0) step_ = 2;
+  if (step_ == 2 && s_.recordLinein == 0) step_ = 3;
+}
+
+void MediaRun::CdStep(WPARAM code) {
+  host_.KillCdTimer();
+  if (code == MCI_NOTIFY_ABORTED && !stopByUser_) {
+    // The end of the play time.
+    stopByUser_ = true;
+    if (step_ == 0) {
+      AppendToLast(host_.Text(IDS_MEDIA_OK));
+    } else if (step_ == 1 || step_ == 2) {
+      mm::StopWaveIn();
+      int threshold = step_ == 1 ? s_.silenceJumpMicrophone : s_.silenceJumpLinein;
+      bool silent = mm::CheckRecordedLevel(threshold) != FALSE;
+      if (silent) ++errors_;
+      if (loopLine_ >= 0 && loopLine_ < host_.LineCount())
+        host_.AppendToLine(loopLine_, host_.Text(silent ? IDS_MEDIA_FAILED : IDS_MEDIA_OK));
+    }
+  } else if (code == MCI_NOTIFY_ABORTED) {
+    // Stopped by the user: nothing further of this or any other drive.
+    step_ = 3;
+    host_.AddLine(L"");
+    host_.AddLine(host_.Text(IDS_MEDIA_ABORTED));
+  } else if (code == MCI_NOTIFY_SUCCESSFUL) {
+    AppendToLast(host_.Text(IDS_MEDIA_OK));
+  } else if (code == MCI_NOTIFY_SUPERSEDED) {
+    host_.AddLine(L"");
+    host_.AddLine(host_.Text(IDS_MEDIA_SUPERSEDED));
+    ++errors_;
+  } else if (code == MCI_NOTIFY_FAILURE) {
+    AppendToLast(host_.Text(IDS_MEDIA_FAILED));
+    ++errors_;
+  }
+  if (step_ >= 1 && step_ <= 3) mm::StopWaveIn();
+  NextStep();
+  CdProgress();
+  CloseDevice(true);
+
+  while (cdPhase_ && step_ >= 1 && step_ <= 3) {
+    if (step_ == 1 || step_ == 2) {
+      loopLine_ = host_.AddLine(host_.Text(step_ == 1 ? IDS_MEDIA_MIC_TEST : IDS_MEDIA_LINEIN_TEST));
+      if (SetUpLoopback()) return;
+      LoopbackFailed();
+      continue;
+    }
+    // Step 3: the next drive, every one of them.
+    if (drive_ + 1 < DriveCount()) {
+      step_ = 0;
+      ++drive_;
+      if (RunAudioCdTest(drive_)) return;
+      ++errors_;
+      step_ = 3;
+      CdProgress();
+      continue;
+    }
+    step_ = 4;
+  }
+  EndRun(code == MCI_NOTIFY_ABORTED ? MCI_NOTIFY_SUCCESSFUL : code);
+}
+
+bool MediaRun::SetUpLoopback() {
+  if (!mm::RecordLoopback(host_.NotifyWindow())) return false;
+  if (!RunAudioCdTest(drive_)) return false;
+  if (!mixer_) return false;
+  DWORD cdType = CdSourceType(drive_, s_.cd1, s_.cd2);
+  DWORD input = step_ == 1 ? MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE : MIXERLINE_COMPONENTTYPE_SRC_LINE;
+  return mixer_->MuteAllSources(TRUE) && mixer_->MuteAllSources(FALSE) && mixer_->EnableSource(cdType, TRUE, TRUE) &&
+         mixer_->EnableSource(input, FALSE, TRUE) && mm::StartWaveIn();
+}
+
+void MediaRun::LoopbackFailed() {
+  mm::StopWaveIn();
+  host_.KillCdTimer();
+  if (device_) {
+    device_->Stop();
+    host_.Wait(500);
+    device_->Close();
+    device_.reset();
+    host_.DeviceClosed();
+  }
+  ++errors_;
+  if ((step_ == 1 || step_ == 2) && loopLine_ >= 0 && loopLine_ < host_.LineCount())
+    host_.AppendToLine(loopLine_, host_.Text(IDS_MEDIA_FAILED));
+  NextStep();
+  CdProgress();
+}
+
+}  // namespace media

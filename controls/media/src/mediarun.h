@@ -1,0 +1,158 @@
+// The media test's step machine: the selected files played one after the
+// other through MCI, then (audio mode) the audio CD phase with its listening
+// and loopback recording steps. It runs on the page's window thread and
+// moves on when a notification (MM_MCINOTIFY) or the CD timer arrives; the
+// page is reached through MediaHost, the devices through the MCI, mixer and
+// wave-in routines.
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mm/mci.h"
+
+namespace mm {
+class CMixer;
+}
+
+namespace media {
+
+// File types of the test lists.
+enum FileType : WORD { kTypeNone = 0, kTypeMidi = 1, kTypeWave = 2, kTypeAvi = 3, kTypeMpeg = 4 };
+constexpr int kMaxFiles = 10;
+
+struct MediaFile {
+  std::wstring path;
+  WORD type = kTypeNone;
+};
+
+// The type of a list entry by its extension (last four characters, any
+// case): audio ".wav" 2, ".mid"/".rmi" 1; video ".avi" 3, ".mpg" 4; else 0.
+WORD FileTypeOf(const std::wstring& path, bool audioMode);
+// The part of a path after its last backslash.
+std::wstring DisplayName(const std::wstring& path);
+// The CD drive letters a run tests: every CD-ROM letter for DriveNo 0, else
+// the DriveNo-th (counted from 1), the first when there are fewer.
+std::wstring ChooseCdDrives(const std::wstring& letters, int driveNo);
+// The mixer source type of the CD of drive `drive` during loopback: the
+// "CD1" name for drives 0 and 2.., "CD2" for drive 1; "CD" is the compact
+// disc source, "AUX" the auxiliary one, other names by the drive.
+DWORD CdSourceType(int drive, const std::wstring& cd1, const std::wstring& cd2);
+
+// Whether a chosen file's extension is one the mode takes.
+bool AcceptedExtension(const std::wstring& path, bool audioMode);
+// A "a|b|c||" filter as the file dialog takes it ("a\0b\0c\0\0").
+std::wstring FileDialogFilter(const std::wstring& text);
+// The list the select dialog's lines make: lines of any of the four types,
+// in order, at most ten; empty and unknown lines are dropped.
+std::vector<MediaFile> FilesFromLines(const std::vector<std::wstring>& lines);
+// CDPlayDelay: 0..5, anything else 1.
+int ClampCdPlayDelay(long long value);
+
+struct MediaSettings {
+  bool audioMode = true;
+  int loop = 1;
+  int waveEnable = 1, midiEnable = 1, audioCdEnable = 0, aviEnable = 0, mpgEnable = 0;
+  int recordMicrophone = 0, recordLinein = 0;
+  int silenceJumpMicrophone = 128, silenceJumpLinein = 32;
+  int cdPlayDelay = 1;
+  std::wstring cd1 = L"CD", cd2 = L"AUX";
+};
+
+// What the machine needs of its page.
+class MediaHost {
+ public:
+  virtual ~MediaHost() = default;
+  virtual std::wstring Text(UINT id) = 0;
+  virtual int AddLine(const std::wstring& text) = 0;
+  virtual int LineCount() = 0;
+  // Removes line `index` and inserts it again at its place with `text`
+  // appended (nothing when the index is beyond the list).
+  virtual void AppendToLine(int index, const std::wstring& text) = 0;
+  virtual void SetProgress(int position) = 0;
+  virtual void SetCdTimer(UINT ms) = 0;
+  virtual void KillCdTimer() = 0;
+  virtual void Wait(DWORD ms) = 0;
+  virtual bool FileExists(const std::wstring& path) = 0;
+  virtual HWND NotifyWindow() = 0;
+  // A device was closed: its notifications still queued can go.
+  virtual void DeviceClosed() {}
+  virtual void ShowVideoWindow(HWND window, const std::wstring& title) {}
+  // The run is over (summary, log and report are the page's).
+  virtual void RunEnded() = 0;
+};
+
+class MediaRun {
+ public:
+  MediaRun(MediaHost& host, const MediaSettings& settings, std::vector<MediaFile> files, std::wstring cdDrives,
+           mm::CMixer* mixer, bool haveMixerHandle);
+  ~MediaRun();
+
+  // Starts a run; false when it ended at once (RunEnded was called).
+  bool Start();
+  // The Stop button during a run: stops the open device; its aborted
+  // notification ends the run.
+  void Stop();
+  // MM_MCINOTIFY (wParam, lParam = the device id).
+  void OnNotify(WPARAM code, LPARAM deviceId);
+  // Timer 1124.
+  void OnCdTimer();
+
+  bool Running() const { return running_; }
+  int Errors() const { return errors_; }
+  bool Aborted() const { return abort_; }
+  bool CdPhase() const { return cdPhase_; }
+  int Step() const { return step_; }
+  int ItemIndex() const { return item_; }
+  // The device id of the open device, 0 when none.
+  MCIDEVICEID OpenDeviceId() const;
+  // Closes whatever is open (the page goes).
+  void Shutdown();
+
+ private:
+  bool CheckSelectedFiles();
+  bool Enabled(WORD type) const;
+  int NextEnabled(int from) const;
+  bool StartNextMediaItem();
+  bool PlayMediaFile(WORD type, const std::wstring& path);
+  void MediaTestStep(WPARAM code);
+  void FileStep(WPARAM code);
+  void CdStep(WPARAM code);
+  bool StartCdPhase();
+  bool RunAudioCdTest(int drive);
+  int FindFirstAudioTrack();
+  bool SetUpLoopback();
+  void LoopbackFailed();
+  void NextStep();
+  void CloseDevice(bool hideVideo);
+  void EndRun(WPARAM code);
+  void AppendToLast(const std::wstring& text);
+  int FileCount() const { return (int)files_.size(); }
+  int DriveCount() const { return (int)drives_.size(); }
+  void CdProgress();
+
+  MediaHost& host_;
+  MediaSettings s_;
+  std::vector<MediaFile> files_;
+  std::wstring drives_;
+  mm::CMixer* mixer_;
+  bool haveMixerHandle_;
+
+  std::unique_ptr<mm::MciDevice> device_;
+  HWND video_ = nullptr;
+  bool running_ = false;
+  int item_ = -1;
+  int pass_ = 0;
+  int errors_ = 0;
+  bool abort_ = false;
+  bool cdPhase_ = false;
+  bool stopByUser_ = true;
+  int poll_ = 0;
+  int step_ = 0;
+  int loopLine_ = -1;
+  int drive_ = 0;
+};
+
+}  // namespace media

@@ -1,0 +1,5 @@
+// The media control: one module of the suite.
+#include "ctlfw/control.h"
+#include "runner.h"
+
+CTLFW_CONTROL_MODULE(suite::Control(suite::kCtlMedia), CMediaRunner)

@@ -1,0 +1,45 @@
+// The media control's runner: the audio mode (default) or the video mode
+// ("-VideoTest"), their settings under Software\Qev\MEDIA\Setting, the test
+// file list of the mode, and the sheet with the Information page and the
+// media Test page, on the test-control framework's runner.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ctlfw/runner.h"
+#include "mediarun.h"
+
+class CMediaRunner : public ctlfw::TestRunner {
+ public:
+  std::wstring SettingsKey() const override { return L"Software\\Qev\\MEDIA\\Setting"; }
+  std::wstring MakerKey() const override { return L"Software\\Qev"; }
+  std::vector<ctlfw::SettingDef> SettingTable() const override;
+  std::vector<std::string> EnableSettings() const override;
+  std::string ModeBaseName() const override { return AudioMode() ? "KytADO" : "KytVDO"; }
+  UINT TitleId() const override;
+  UINT LogTitleId() const override;
+  UINT IconId() const override;
+  UINT InfoTextId() const override;
+  int InfoCategory() const override { return AudioMode() ? 8 : 7; }
+  ctlfw::InfoPageStyle InfoStyle() const override;
+  std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
+  void AfterSettingsRead() override;
+  void BeforeSettingsWritten() const override;
+
+  bool AudioMode() const { return !Options().videoTest; }
+  // The test files of the mode (at most 10).
+  std::vector<media::MediaFile>& Files() { return files_; }
+  const std::wstring& CdTestTitle() const { return cdTestTitle_; }
+  // The settings the step machine reads.
+  media::MediaSettings RunSettings() const;
+
+  // The list of the mode from its ten values, or the TESTDATA defaults.
+  void LoadFileLists();
+  void SaveFileLists() const;
+
+ private:
+  std::vector<media::MediaFile> files_;
+  std::wstring cdTestTitle_;
+  std::wstring cd1_ = L"CD", cd2_ = L"AUX";
+};

@@ -1,0 +1,350 @@
+// The media Test page: the file sequence and the audio CD phase run on the
+// page's thread, moved on by MCI notifications and the CD timer; the
+// mixer set-up, the speaker channel boxes, the select-files dialog and the
+// audio CD player button.
+#include "testpage.h"
+
+#include <commctrl.h>
+
+#include "appkit/text.h"
+#include "ctlfw/listbox.h"
+#include "ctlfw/runner.h"
+#include "ids.h"
+#include "mm/mixer.h"
+#include "mm/mmapi.h"
+#include "runner.h"
+#include "suite/controls.h"
+
+namespace media {
+
+namespace {
+
+// The player's own caption, looked for when no window bears the
+// "CDTestTitle" value.
+const wchar_t kPlayerCaption[] = L"Audio CD Player";
+
+class CTestTest : public ctlfw::TestPage, public MediaHost {
+ public:
+  explicit CTestTest(CMediaRunner& runner) : ctlfw::TestPage(runner, IDD_MEDIA_TEST_PAGE), media_(runner) {}
+  ~CTestTest() override;
+
+  // ---- MediaHost --------------------------------------------------------------
+  std::wstring Text(UINT id) override { return appkit::LoadStr(id, media_.Resources()); }
+  int AddLine(const std::wstring& text) override {
+    return (int)SendItem(IDC_TEST_RESULTS, LB_ADDSTRING, 0, (LPARAM)text.c_str());
+  }
+  int LineCount() override { return (int)SendItem(IDC_TEST_RESULTS, LB_GETCOUNT); }
+  void AppendToLine(int index, const std::wstring& text) override;
+  void SetProgress(int position) override { SendItem(IDC_TEST_PROGRESS, PBM_SETPOS, (WPARAM)position); }
+  void SetCdTimer(UINT ms) override { ::SetTimer(hwnd(), IDT_MEDIA_CD, ms, nullptr); }
+  void KillCdTimer() override { ::KillTimer(hwnd(), IDT_MEDIA_CD); }
+  void Wait(DWORD ms) override { ::Sleep(ms); }
+  bool FileExists(const std::wstring& path) override {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+  HWND NotifyWindow() override { return hwnd(); }
+  void DeviceClosed() override;
+  void ShowVideoWindow(HWND window, const std::wstring& title) override;
+  void RunEnded() override;
+
+ protected:
+  UINT TestIconId() const override { return media_.AudioMode() ? IDI_MEDIA_AUDIO : 0; }
+  std::wstring Description() const override {
+    return media_.AudioMode() ? appkit::LoadStr(IDS_MEDIA_DESCRIPTION, media_.Resources()) : L"";
+  }
+  std::vector<std::string> TestNames() const override;
+  std::vector<int> ResultTabStops() const override { return {170, 250, 330, 480}; }
+  ctlfw::PageItems Items() const override;
+  ctlfw::RunEnd RunEndRule() const override;
+  void StartWorkers() override {}
+  void StartStopTest() override;
+  void KeepChoices() override;
+  void AfterWorkersOut() override;
+
+  BOOL OnInit() override;
+  bool OnCommand(int id, int code, HWND ctl) override;
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
+  void OnTimer(UINT_PTR id) override;
+
+ private:
+  void SetProgressRange();
+  void StopRun();
+  void OnSelectFiles();
+  void OnChannel();
+  void OnCdPlayer();
+  bool Idle() const { return !run_ || !run_->Running(); }
+  HWND PlayerWindow() const;
+
+  CMediaRunner& media_;
+  std::wstring drives_;
+  std::unique_ptr<mm::CMixer> mixer_;
+  std::unique_ptr<MediaRun> run_;
+  HANDLE player_ = nullptr;
+  bool initialised_ = false;
+};
+
+CTestTest::~CTestTest() {
+  run_.reset();
+  if (player_) ::CloseHandle(player_);
+  if (media_.AudioMode()) mm::CloseMixerVolume();
+  mm::SetMessageList(nullptr, nullptr);
+}
+
+std::vector<std::string> CTestTest::TestNames() const {
+  std::vector<UINT> ids = media_.AudioMode() ? std::vector<UINT>{IDS_MEDIA_ITEM_WAVE, IDS_MEDIA_ITEM_MIDI, IDS_MEDIA_ITEM_CD}
+                                             : std::vector<UINT>{IDS_MEDIA_ITEM_AVI, IDS_MEDIA_ITEM_MPEG};
+  std::vector<std::string> names;
+  for (UINT id : ids) names.push_back(appkit::Narrow(appkit::LoadStr(id, media_.Resources())));
+  return names;
+}
+
+ctlfw::PageItems CTestTest::Items() const {
+  ctlfw::PageItems items;
+  items.checkList = IDC_MEDIA_TESTLIST;
+  items.showOptions = IDC_MEDIA_SHOW_OPTIONS;
+  items.includes = IDC_MEDIA_INCLUDES;
+  items.icon = IDC_MEDIA_ICON;
+  if (media_.AudioMode()) items.optionsOnly = {IDC_MEDIA_LEFT, IDC_MEDIA_RIGHT};
+  return items;
+}
+
+ctlfw::RunEnd CTestTest::RunEndRule() const {
+  ctlfw::RunEnd end;
+  end.summary = ctlfw::RunEnd::Summary::EmptyThenVerdict;
+  end.tipsAnchor = media_.AudioMode() ? "audio" : "video";
+  end.verdictNearTop = true;
+  return end;
+}
+
+BOOL CTestTest::OnInit() {
+  ctlfw::TestPage::OnInit();
+  mm::SetMessageList(Item(IDC_TEST_RESULTS), media_.Resources());
+  bool audio = media_.AudioMode();
+  if (audio) {
+    if (HICON icon = ::LoadIconW(media_.Resources(), MAKEINTRESOURCEW(IDI_MEDIA_AUDIO)))
+      ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, (LPARAM)icon);
+    std::wstring letters;
+    for (wchar_t l = L'A'; l <= L'Z'; ++l) {
+      wchar_t root[] = {l, L':', L'\\', 0};
+      if (::GetDriveTypeW(root) == DRIVE_CDROM) letters += l;
+    }
+    drives_ = ChooseCdDrives(letters, media_.Setting("DriveNo"));
+  } else {
+    SetItemText(IDC_TEST_TEXT, L"");
+  }
+  SetProgressRange();
+  SetProgress(0);
+  if (audio) {
+    mm::OpenMixerVolume(hwnd());
+    if (media_.Setting("SetVolume") != 0) mixer_ = std::make_unique<mm::CMixer>();
+    // The test volumes are set only over settings that were saved, so that
+    // they can be put back.
+    if (mixer_ && mixer_->Open(mm::MixerVolumeHandle()) && mixer_->SaveLineSettings())
+      mixer_->SetAllVolumes(media_.Setting("LeftChannel") != 0, media_.Setting("RightChannel") != 0,
+                            (DWORD)media_.Setting("DefaultVolume"));
+    // Without a mixer at all a run says so once, by itself.
+    if (mixer_ && !mixer_->Handle()) mixer_.reset();
+    Check(IDC_MEDIA_LEFT, media_.Setting("LeftChannel") != 0);
+    Check(IDC_MEDIA_RIGHT, media_.Setting("RightChannel") != 0);
+  } else {
+    for (int id : {IDC_MEDIA_LEFT, IDC_MEDIA_RIGHT, IDC_MEDIA_CD_PLAYER}) ShowItem(id, false);
+  }
+  if (media_.Options().autoRun) EnableItem(IDC_MEDIA_SELECT_FILES, false);
+  initialised_ = true;
+  return TRUE;
+}
+
+void CTestTest::SetProgressRange() {
+  int range = (int)media_.Files().size() + (media_.AudioMode() ? 3 * (int)drives_.size() : 0);
+  SendItem(IDC_TEST_PROGRESS, PBM_SETRANGE32, 0, range);
+}
+
+void CTestTest::AppendToLine(int index, const std::wstring& text) {
+  HWND list = Item(IDC_TEST_RESULTS);
+  std::wstring line;
+  if (index < 0 || index >= LineCount() || !ctlfw::ListItemText(list, index, &line, 1023)) return;
+  ::SendMessageW(list, LB_DELETESTRING, (WPARAM)index, 0);
+  ::SendMessageW(list, LB_INSERTSTRING, (WPARAM)index, (LPARAM)(line + text).c_str());
+}
+
+void CTestTest::DeviceClosed() {
+  // What a closed device still had queued is of no further use.
+  MSG msg;
+  while (::PeekMessageW(&msg, hwnd(), MM_MCINOTIFY, MM_MCINOTIFY, PM_REMOVE)) {
+  }
+}
+
+void CTestTest::ShowVideoWindow(HWND window, const std::wstring& title) {
+  RECT r{}, screen{};
+  ::GetWindowRect(window, &r);
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &screen, 0);
+  int cx = r.right - r.left, cy = r.bottom - r.top;
+  ::SetWindowPos(window, nullptr, screen.left + (screen.right - screen.left - cx) / 2,
+                 screen.top + (screen.bottom - screen.top - cy) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ::ShowWindow(window, SW_SHOW);
+  ::SetWindowTextW(window, title.c_str());
+  ::SetForegroundWindow(window);
+}
+
+void CTestTest::StartStopTest() {
+  if (!Idle()) {
+    StopRun();
+    return;
+  }
+  if (media_.Files().empty()) {
+    // Nothing to play: said once, and an automatic run still reports.
+    ReadTestSelection();
+    Check(IDC_MEDIA_SHOW_OPTIONS, false);
+    ShowTestList(false);
+    SendItem(IDC_TEST_RESULTS, LB_RESETCONTENT);
+    AddLine(Text(IDS_MEDIA_NO_FILES));
+    if (media_.Options().autoRun && media_.ControlWindow())
+      ::PostMessageW(media_.ControlWindow(), suite::WM_TESTDONE, 1, 0);
+    return;
+  }
+  PrepareRun();
+  BeginRunOnPageThread();
+  run_ = std::make_unique<MediaRun>(*this, media_.RunSettings(), media_.Files(), drives_, mixer_.get(),
+                                    mm::MixerVolumeHandle() != nullptr);
+  run_->Start();
+}
+
+void CTestTest::StopRun() {
+  MCIDEVICEID id = run_->OpenDeviceId();
+  run_->Stop();
+  // The stop's own notification ends the run; should the device send none,
+  // this one does (a second one finds the device closed).
+  if (id && run_->Running()) ::PostMessageW(hwnd(), MM_MCINOTIFY, MCI_NOTIFY_ABORTED, (LPARAM)id);
+}
+
+void CTestTest::RunEnded() {
+  ctlfw::RunState& s = ctlfw::TheRunState();
+  ::EnterCriticalSection(&s.runLock);
+  s.errorCount = run_->Errors();
+  ::LeaveCriticalSection(&s.runLock);
+  s.abortFlag = run_->Aborted() ? 1 : 0;
+  ctlfw::EndWorker(false);
+  ::InvalidateRect(hwnd(), nullptr, TRUE);
+}
+
+void CTestTest::KeepChoices() {
+  // The sheet closes: a run ends here without a report.
+  if (run_ && run_->Running()) {
+    run_->Shutdown();
+    ctlfw::RunState& s = ctlfw::TheRunState();
+    ::EnterCriticalSection(&s.runLock);
+    s.runningCount = 0;
+    ::LeaveCriticalSection(&s.runLock);
+  }
+}
+
+HWND CTestTest::PlayerWindow() const {
+  HWND w = ::FindWindowW(nullptr, media_.CdTestTitle().c_str());
+  return w ? w : ::FindWindowW(nullptr, kPlayerCaption);
+}
+
+void CTestTest::AfterWorkersOut() {
+  if (!initialised_) return;
+  initialised_ = false;
+  if (mixer_) {
+    mixer_->RestoreLineSettings();
+    mixer_.reset();
+  }
+  run_.reset();
+  mm::CloseWaveIn();
+  DWORD code = 0;
+  if (player_ && ::GetExitCodeProcess(player_, &code) && code == STILL_ACTIVE)
+    if (HWND w = PlayerWindow()) ::PostMessageW(w, WM_CLOSE, 0, 0);
+  if (player_) ::CloseHandle(player_);
+  player_ = nullptr;
+}
+
+bool CTestTest::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+  if (msg == MM_MCINOTIFY) {
+    if (run_) run_->OnNotify(wp, lp);
+    *result = 0;
+    return true;
+  }
+  return ctlfw::TestPage::OnMessage(msg, wp, lp, result);
+}
+
+void CTestTest::OnTimer(UINT_PTR id) {
+  if (id == IDT_MEDIA_CD && run_) run_->OnCdTimer();
+}
+
+bool CTestTest::OnCommand(int id, int code, HWND ctl) {
+  if (code == BN_CLICKED) {
+    switch (id) {
+      case IDC_MEDIA_SELECT_FILES: OnSelectFiles(); return true;
+      case IDC_MEDIA_LEFT:
+      case IDC_MEDIA_RIGHT: OnChannel(); return true;
+      case IDC_MEDIA_CD_PLAYER: OnCdPlayer(); return true;
+      default: break;
+    }
+  }
+  return ctlfw::TestPage::OnCommand(id, code, ctl);
+}
+
+void CTestTest::OnSelectFiles() {
+  if (!Idle()) {
+    UINT caption = media_.AudioMode() ? IDS_MEDIA_SELECT_AUDIO : IDS_MEDIA_SELECT_VIDEO;
+    ::MessageBoxW(hwnd(), Text(IDS_MEDIA_SELECT_WHILE_TESTING).c_str(), Text(caption).c_str(), MB_OK);
+    return;
+  }
+  CSelectFilesDlg dialog(media_, media_.Files());
+  dialog.DoModal(hwnd());
+  SetProgressRange();
+}
+
+void CTestTest::OnChannel() {
+  bool left = IsChecked(IDC_MEDIA_LEFT), right = IsChecked(IDC_MEDIA_RIGHT);
+  media_.SetSetting("LeftChannel", left ? 1 : 0);
+  media_.SetSetting("RightChannel", right ? 1 : 0);
+  DWORD volume = (DWORD)media_.Setting("DefaultVolume");
+  for (int channel = 0; channel < 2; ++channel) {
+    mm::ChannelVolumeResult r = mm::SetSpeakerChannelVolume(channel, (channel == 0 ? left : right) ? volume : 0);
+    switch (r) {
+      case mm::ChannelVolumeResult::NoControl: AddLine(Text(IDS_MEDIA_NO_LINE_CONTROL)); break;
+      case mm::ChannelVolumeResult::NoDetails: AddLine(Text(IDS_MEDIA_NO_DETAILS)); break;
+      case mm::ChannelVolumeResult::NotSet: AddLine(Text(IDS_MEDIA_NOT_SET)); break;
+      default: break;
+    }
+  }
+}
+
+void CTestTest::OnCdPlayer() {
+  Check(IDC_MEDIA_SHOW_OPTIONS, false);
+  ShowTestList(false);
+  std::wstring path = media_.ModuleDirectory() + L"sonmere.exe";
+  std::wstring caption = media_.CdTestTitle();
+  if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    std::wstring text = Text(IDS_MEDIA_MISSING_MODULE) + L"(" + path + L")";
+    ::MessageBoxW(hwnd(), text.c_str(), caption.c_str(), MB_OK);
+    return;
+  }
+  DWORD code = 0;
+  if (player_ && ::GetExitCodeProcess(player_, &code) && code == STILL_ACTIVE) {
+    if (HWND w = PlayerWindow()) ::SetForegroundWindow(w);
+    return;
+  }
+  if (player_) ::CloseHandle(player_);
+  player_ = nullptr;
+  std::wstring cmd = L"\"" + path + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessW(path.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    ::MessageBoxW(hwnd(), Text(IDS_MEDIA_PLAYER_FAILED).c_str(), caption.c_str(), MB_OK);
+    return;
+  }
+  ::CloseHandle(pi.hThread);
+  player_ = pi.hProcess;
+}
+
+}  // namespace
+
+std::unique_ptr<ctlfw::TestPage> MakeMediaTestPage(CMediaRunner& runner) {
+  return std::make_unique<CTestTest>(runner);
+}
+
+}  // namespace media

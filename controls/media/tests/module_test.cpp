@@ -1,0 +1,278 @@
+// The media control end to end: media.mod run as the main program runs it,
+// and the control hosted in this process with a sink for Done. With the
+// suite's audio server Wine has wave devices and the generated tones play;
+// without it the runs show what a machine without sound devices shows.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <mmsystem.h>
+#include <ole2.h>
+
+#include <string>
+#include <vector>
+
+#include "appkit/axhost.h"
+#include "appkit/registry.h"
+#include "shot.h"
+#include "suite/controls.h"
+#include "suite/diag.h"
+#include "testsupport/controls.h"
+#include "testsupport/process.h"
+#include "testsupport/ui.h"
+
+using namespace testsupport;
+
+namespace {
+
+const wchar_t kKey[] = L"Software\\Qev\\MEDIA\\Setting";
+
+bool HaveAudio() { return ::waveOutGetNumDevs() > 0; }
+
+class MediaModule : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ::OleInitialize(nullptr);
+    ASSERT_EQ(RunRegsvr32(SuitePath(L"MEDIA.OCX")), 0);
+  }
+  static void TearDownTestSuite() { ::OleUninitialize(); }
+
+  void SetUp() override {
+    for (auto [name, value] : {std::pair<const wchar_t*, DWORD>{L"Loop", 3},
+                               {L"WaveEnable", 1},
+                               {L"MidiEnable", 0},
+                               {L"AudioCDEnable", 0},
+                               {L"RecordMicrophone", 0},
+                               {L"RecordLinein", 0},
+                               {L"SetVolume", 1}})
+      appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, name, value);
+    SetFiles({L"tone1.wav", L"tone2.wav", L"tone3.wav"});
+    RemoveLogs();
+  }
+  void TearDown() override {
+    RemoveLogs();
+    ::DeleteFileW(Sample(L"gone.wav").c_str());
+  }
+  static std::wstring Sample(const std::wstring& name) { return SuitePath(L"TESTDATA\\" + name); }
+  static void SetFiles(const std::vector<std::wstring>& names) {
+    for (int i = 0; i < 10; ++i)
+      appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"Audio" + std::to_wstring(i),
+                             i < (int)names.size() ? Sample(names[i]) : L"");
+  }
+  static void RemoveLogs() {
+    for (const wchar_t* log : {L"KytADO.LOG", L"KytADO3.LOG"}) ::DeleteFileW(SuitePath(log).c_str());
+  }
+
+  // media.mod as the main program starts it; `beforeStart` runs once the
+  // module is idle, before it is told to start. The reported result.
+  WPARAM Run(const std::wstring& args, const std::function<void()>& beforeStart = {}) {
+    Process p;
+    EXPECT_TRUE(p.Start(SuitePath(L"media.mod"), args));
+    EXPECT_TRUE(p.WaitIdle(20000));
+    if (beforeStart) beforeStart();
+    UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+    MessageCatcher host;
+    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
+    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+    MessageCatcher::Caught done{};
+    EXPECT_TRUE(host.WaitFor(diag, 120000, &done)) << "the module reports";
+    EXPECT_TRUE(p.WaitExit(20000));
+    return done.wp;
+  }
+};
+
+std::string PlayLine(const char* name) { return std::string("Playing Wave File(") + name + ")...\t"; }
+
+}  // namespace
+
+TEST_F(MediaModule, AutoRun3PlaysThreeTonesThreeTimesIntoItsOwnLog) {
+  WPARAM result = Run(L"-AutoRun3");
+  std::string log = ReadTextFile(SuitePath(L"KytADO3.LOG"));
+  EXPECT_EQ(log.rfind("[Last Updated: ", 0), 0u) << log;
+  EXPECT_NE(log.find("]\n\nAudio Test\n"), std::string::npos) << log;
+  if (HaveAudio()) {
+    EXPECT_EQ(result, 0u);
+    EXPECT_EQ(CountOccurrences(log, "...\tOK\n"), 9) << log;
+    std::string order;
+    for (int pass = 0; pass < 3; ++pass)
+      for (const char* n : {"tone1.wav", "tone2.wav", "tone3.wav"}) order += PlayLine(n) + "OK\n";
+    EXPECT_NE(log.find(order), std::string::npos) << log;
+    EXPECT_NE(log.find("\n\nNo Error Found.\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Failed"), std::string::npos) << log;
+  } else {
+    // No wave device: no mixer either, and every file fails to play.
+    EXPECT_NE(log.find("Failed to get mixer handle.\n"), std::string::npos) << log;
+    EXPECT_EQ(CountOccurrences(log, "Playing Wave File("), 9) << log;
+    EXPECT_EQ(CountOccurrences(log, "...\tOK"), 0) << log;
+    EXPECT_EQ(result, 10u) << log;
+    EXPECT_NE(log.find("\n\nFound Error(s).\n"), std::string::npos) << log;
+  }
+}
+
+TEST_F(MediaModule, AFileGoneBeforeItsTurnAddsItsLineAndOneError) {
+  ASSERT_TRUE(::CopyFileW(Sample(L"tone2.wav").c_str(), Sample(L"gone.wav").c_str(), FALSE));
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Loop", 1);
+  SetFiles({L"tone1.wav", L"gone.wav", L"tone3.wav"});
+  WPARAM result = Run(L"-AutoRun", [] { ::DeleteFileW(Sample(L"gone.wav").c_str()); });
+  std::string log = ReadTextFile(SuitePath(L"KytADO.LOG"));
+  EXPECT_EQ(CountOccurrences(log, "Test Wave file doesn't exist.(gone.wav)\n"), 1) << log;
+  EXPECT_EQ(CountOccurrences(log, "Playing Wave File("), 2) << log;
+  if (HaveAudio()) {
+    EXPECT_EQ(result, 1u) << log;
+    EXPECT_NE(log.find(PlayLine("tone1.wav") + "OK\nTest Wave file doesn't exist.(gone.wav)\n" + PlayLine("tone3.wav") +
+                       "OK\n"),
+              std::string::npos)
+        << log;
+  } else {
+    EXPECT_EQ(result, 4u) << log;
+  }
+}
+
+TEST_F(MediaModule, TheCdPhaseWithoutACdDriveSaysSoWithOneError) {
+  // This machine has no CD-ROM drive: the listening and loopback tests have
+  // nothing to play.
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"WaveEnable", 0);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"AudioCDEnable", 1);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"RecordMicrophone", 1);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"CDPlayDelay", 0);
+  WPARAM result = Run(L"-AutoRun");
+  std::string log = ReadTextFile(SuitePath(L"KytADO.LOG"));
+  EXPECT_EQ(CountOccurrences(log, "No CD-ROM drive found.\n"), 1) << log;
+  EXPECT_EQ(CountOccurrences(log, "Playing"), 0) << log;
+  EXPECT_EQ(result, HaveAudio() ? 1u : 2u) << log;
+}
+
+TEST_F(MediaModule, NoFilesStillEndsAnAutomaticRunAndWritesNoLog) {
+  SetFiles({});
+  // Without list entries the TESTDATA defaults serve: hide them by mode.
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Loop", 1);
+  WPARAM result = Run(L"-AutoRun -VideoTest");
+  EXPECT_EQ(result, 1u) << "nothing could be tested";
+  EXPECT_EQ(::GetFileAttributesW(SuitePath(L"KytVDO.LOG").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// ---- Hosted in this process ----------------------------------------------------------
+
+namespace {
+
+class MediaHost : public MediaModule {
+ protected:
+  void SetUp() override {
+    MediaModule::SetUp();
+    window = ctltest::CreateHostWindow(660, 500);
+    ASSERT_EQ(host.Create(suite::Control(suite::kCtlMedia).clsid, window, RECT{10, 10, 650, 490}, 1001), S_OK);
+    ASSERT_EQ(host.SinkEvents(IID_NULL,
+                              [this](DISPID id, const std::vector<std::wstring>& args) {
+                                if (id == suite::kEventDone) done.push_back(args.empty() ? L"?" : args[0]);
+                              }),
+              S_OK);
+  }
+  void TearDown() override {
+    host.Destroy();
+    ::DestroyWindow(window);
+    MediaModule::TearDown();
+  }
+  HWND Sheet() const { return ::GetWindow(host.hwnd(), GW_CHILD); }
+  HWND Results() const { return FindChildById(Sheet(), 1005); }
+  bool Call(DISPID id, const std::vector<appkit::AxArg>& args = {}) { return ctltest::Call(host, id, args); }
+  std::vector<std::wstring> Lines() const { return ListBoxLines(Results()); }
+
+  HWND window = nullptr;
+  appkit::AxHost host;
+  std::vector<std::wstring> done;
+};
+
+}  // namespace
+
+TEST_F(MediaHost, DoneCarriesTheCountAndTheListShowsEveryPlay) {
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Loop", 1);
+  ASSERT_TRUE(Call(suite::kDispInit, {std::string("-AutoRun")}));
+  ASSERT_TRUE(Call(suite::kDispSetProp, {std::string("Size"), std::string("640 480")}));
+  EXPECT_EQ(ctltest::GetProp(host, "Title"), "Audio Test");
+  EXPECT_EQ(ctltest::SheetTabs(Sheet()), std::vector<std::wstring>{L"Test"}) << "an automatic run: the Test page only";
+  ASSERT_TRUE(Call(suite::kDispDoTest, {std::string("")}));
+  EXPECT_TRUE(PumpUntil([&] { return !done.empty(); }, 60000));
+  ASSERT_EQ(done.size(), 1u);
+  std::vector<std::wstring> lines = Lines();
+  ASSERT_GE(lines.size(), 3u);
+  if (HaveAudio()) {
+    EXPECT_EQ(done[0], L"0");
+    EXPECT_EQ(lines, (std::vector<std::wstring>{L"Playing Wave File(tone1.wav)...\tOK",
+                                                L"Playing Wave File(tone2.wav)...\tOK",
+                                                L"Playing Wave File(tone3.wav)...\tOK", L"", L"No Error Found."}));
+  } else {
+    // Said once: no mixer; each file fails; then the verdict and the tips.
+    EXPECT_EQ(done[0], L"4");
+    EXPECT_EQ(std::vector<std::wstring>(lines.begin(), lines.begin() + 6),
+              (std::vector<std::wstring>{L"Failed to get mixer handle.", L"Playing Wave File(tone1.wav)...\tFAILED",
+                                         L"Playing Wave File(tone2.wav)...\tFAILED",
+                                         L"Playing Wave File(tone3.wav)...\tFAILED", L"", L"Found Error(s)."}));
+  }
+  EXPECT_EQ(ctltest::GetProp(host, "count"), std::to_string(lines.size()));
+  mediatest::SaveWindowShot(window, L"media_test_page.bmp");
+}
+
+TEST_F(MediaHost, StopDuringARunEndsItWithoutDone) {
+  if (!HaveAudio()) GTEST_SKIP() << "no wave device: every file fails at once, nothing runs to stop";
+  ASSERT_TRUE(Call(suite::kDispInit, {std::string("-AutoRun")}));
+  ASSERT_TRUE(Call(suite::kDispDoTest, {std::string("")}));
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        std::vector<std::wstring> l = Lines();
+        return l.size() >= 2;
+      },
+      30000))
+      << "a second file plays";
+  EXPECT_TRUE(Call(suite::kDispIsRunning));
+  EXPECT_TRUE(Call(suite::kDispAbort));
+  EXPECT_TRUE(PumpUntil([&] { return !Call(suite::kDispIsRunning); }, 30000));
+  PumpUntil([] { return false; }, 3000);
+  EXPECT_TRUE(done.empty()) << "an aborted run reports nothing";
+  std::vector<std::wstring> lines = Lines();
+  std::wstring all;
+  for (const std::wstring& l : lines) all += l + L"\n";
+  EXPECT_NE(all.find(L"\n\n===>Test aborted.\n\nNo Error Found.\n"), std::wstring::npos) << all.c_str();
+  // The next run starts afresh and reports.
+  ASSERT_TRUE(Call(suite::kDispDoTest, {std::string("")}));
+  EXPECT_TRUE(PumpUntil([&] { return !done.empty(); }, 90000));
+  EXPECT_EQ(done, std::vector<std::wstring>{L"0"});
+}
+
+TEST_F(MediaHost, TheRunnerReadsItsListAndSettingsAndWritesThemBack) {
+  std::wstring tune = Sample(L"tune.rmi");
+  ASSERT_TRUE(::CopyFileW(Sample(L"test.mid").c_str(), tune.c_str(), FALSE));
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"CDPlayDelay", 9);
+  appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"Audio0", Sample(L"tone1.wav"));
+  appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"Audio1", Sample(L"missing.wav"));
+  appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"Audio2", tune);
+  appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"Audio3", SuitePath(L"MEDIA.OCX"));  // not a sound file
+  ASSERT_TRUE(Call(suite::kDispInit, {std::string("-X5")}));
+  EXPECT_EQ(ctltest::SheetTabs(Sheet()), (std::vector<std::wstring>{L"Information", L"Test"}));
+  EXPECT_EQ(ctltest::GetProp(host, "Title"), "Audio Test");
+  EXPECT_TRUE(Call(suite::kDispSetProp, {std::string("size"), std::string("640 480")}));
+  EXPECT_FALSE(Call(suite::kDispSetProp, {std::string("Size"), std::string("64 48")}));
+  host.Destroy();
+  EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, kKey, L"CDPlayDelay", 0), 1u);
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Audio0", L"?"), Sample(L"tone1.wav"));
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Audio1", L"?"), tune) << "the missing file is dropped";
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Audio2", L"?"), L"");
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"CDTestTitle", L"?"), L"Audio CD Test");
+  ::DeleteFileW(tune.c_str());
+}
+
+TEST_F(MediaHost, VideoModeKeepsItsOwnValues) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    ::RegDeleteValueW(key, L"LeftChannel");
+    ::RegDeleteValueW(key, L"Video0");
+    ::RegCloseKey(key);
+  }
+  ASSERT_TRUE(Call(suite::kDispInit, {std::string("-VideoTest")}));
+  EXPECT_EQ(ctltest::GetProp(host, "Title"), "Video Test");
+  HWND test = FindChildById(Sheet(), 1007);
+  ASSERT_TRUE(test);
+  EXPECT_FALSE(::IsWindowVisible(FindChildById(Sheet(), 1022))) << "no CD player button for video";
+  host.Destroy();
+  EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, kKey, L"AviEnable", 7), 0u);
+  EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, kKey, L"LeftChannel", 7), 7u) << "audio values stay unwritten";
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Video0", L"?"), L"");
+}
