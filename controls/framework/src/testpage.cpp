@@ -128,14 +128,14 @@ void EndWorker(bool countError) {
   }
   if (end.tipsAnchor) {
     WriteTestLog(s);
-    if (errors > 0) ShowTroubleshooting(list, s.log.directory, end.tipsAnchor);
+    if (errors > 0 && end.showTips) ShowTroubleshooting(list, s.log.directory, end.tipsAnchor);
   }
   if (end.verdictNearTop && errors > 0) {
     if (verdictIndex - 3 >= 0) ::SendMessageW(list, LB_SETTOPINDEX, (WPARAM)(verdictIndex - 3), 0);
   } else {
     ScrollToLast10(list);
   }
-  ::SetWindowTextW(s.buttonWindow, L"&Start");
+  ::SetWindowTextW(s.buttonWindow, end.idleButtonText);
   ::SendMessageW(s.progressWindow, PBM_SETPOS, 0, 0);
   ::UpdateWindow(s.progressWindow);
   ::InvalidateRect(s.controlWindow, nullptr, TRUE);
@@ -391,7 +391,12 @@ void TestPage::StartTest() {
   if (!question.empty() && !runner_.Options().autoRun &&
       runner_.ShowMessage(question, MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
     return;
+  PrepareRun(IDC_TEST_STARTSTOP, L"&Stop", RunEndRule());
+  StartWorkers();
+  ::Sleep(500);
+}
 
+void TestPage::PrepareRun(int buttonId, const wchar_t* busyText, const RunEnd& end) {
   RunState& s = TheRunState();
   // The previous run's workers are out (the running count is 0): their
   // handles can go.
@@ -399,8 +404,8 @@ void TestPage::StartTest() {
   s.errorCount = 0;
   s.progressWindow = Item(IDC_TEST_PROGRESS);
   ::SendMessageW(s.progressWindow, PBM_SETPOS, 0, 0);
-  s.buttonWindow = Item(IDC_TEST_STARTSTOP);
-  ::SetWindowTextW(s.buttonWindow, L"&Stop");
+  s.buttonWindow = Item(buttonId);
+  ::SetWindowTextW(s.buttonWindow, busyText);
   s.runningCount = 0;
   s.abortFlag = 0;
   s.controlWindow = runner_.ControlWindow();
@@ -414,12 +419,10 @@ void TestPage::StartTest() {
     ShowTestList(false);
   }
 
-  s.end = RunEndRule();
+  s.end = end;
   const Switches& o = runner_.Options();
   s.log = TestLogRequest{appkit::Narrow(runner_.ModuleDirectory()), runner_.BaseName(), o.runSuffix,
                          appkit::Narrow(runner_.LogTitle()), o.loop, o.check, o.append, 0};
-  StartWorkers();
-  ::Sleep(500);
 }
 
 void TestPage::BeginRunOnPageThread() {
@@ -474,8 +477,9 @@ void TestPage::StopTests() {
   RunState& s = TheRunState();
   ReadTestSelection();
   KeepChoices();
+  OnSheetClosing();
   s.abortFlag = 1;
-  if (s.runningCount > 0 && !WaitForStop()) return;
+  if (s.runningCount > 0 && !WaitForStop() && !WaitOutWorkersOnClose()) return;
   // The page, the sheet and the control stay until the workers are out: they
   // still send to their windows and may post WM_TESTDONE to the control
   // (after the count has dropped to 0).

@@ -40,6 +40,10 @@ struct RunEnd {
   bool verdictNearTop = false;
   // An automatic run reports its count even when it was aborted.
   bool doneAfterAbort = false;
+  // With a tips anchor: whether the tips follow the log (or only the log).
+  bool showTips = true;
+  // The text of the run's button once the run is over.
+  const wchar_t* idleButtonText = L"&Start";
 };
 
 // Run state shared by the Test page and its workers: one set per control
@@ -103,7 +107,8 @@ class TestPage : public appkit::SheetPage {
   // FALSE while a test runs (or a DoTest's Start is on its way); else posts
   // the Start button to the page.
   BOOL DoTest();
-  BOOL IsRunning() const { return TheRunState().runningCount > 0; }
+  // TRUE from the moment DoTest accepted a run.
+  BOOL IsRunning() const { return TheRunState().runningCount > 0 || startPending_; }
   // FALSE when nothing runs; else stops the run as the Stop button does.
   BOOL Abort();
   // The sheet closes: the check list's choices go to the runner's settings,
@@ -142,6 +147,17 @@ class TestPage : public appkit::SheetPage {
   virtual void AfterWorkersOut() {}
   // A reply of the information server to this page; answered 1.
   virtual void OnServerReply(WPARAM wp, LPARAM lp) {}
+  // The sheet closes: told before the page waits for its workers.
+  virtual void OnSheetClosing() {}
+  // Whether the closing page waits for its workers however long they take
+  // (its workers always end) instead of giving up after the stop wait.
+  virtual bool WaitOutWorkersOnClose() const { return false; }
+  // The Stop button while a run is on: by default the run is asked to stop
+  // and waited for (the stop wait).
+  virtual void StopRunning();
+  // Sets up the run state for a run started with `button` (which reads
+  // `busyText` until the run ends as `end` says); the workers come next.
+  void PrepareRun(int buttonId, const wchar_t* busyText, const RunEnd& end);
 
   // Starts one worker of the run (counted running at once); a worker that
   // cannot start ends its part as failed.
@@ -168,7 +184,6 @@ class TestPage : public appkit::SheetPage {
  private:
   void StartStopTest();
   void StartTest();
-  void StopRunning();
   // The stop wait: 0.5 s, 1 s, then up to six times 1 s while a worker runs;
   // false (after a beep) when one still runs.
   bool WaitForStop();
