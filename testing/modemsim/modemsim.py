@@ -33,8 +33,9 @@ sends "then" and is back in command mode).
 
 With --control FILE the profile is that file, read again whenever it
 changes, and the test decides at run time what the port is: a profile with
-"present": false points the port's link nowhere (no such COM port; without
-a link at all Wine would open /dev/ttyS<n-1> for COMn). After applying
+"present": false points the port's link at a directory, which opens as no
+device (without a link, or with a dangling one, Wine would open
+/dev/ttyS<n-1> for COMn). After applying
 a change the simulator writes FILE.ack holding the profile's "serial".
 
 Once the link is in place the pty's name is written to --ready (or
@@ -220,7 +221,7 @@ def main():
             os.unlink(args.link)
         except FileNotFoundError:
             pass
-        os.symlink(name if present else name + "-absent", args.link)
+        os.symlink(name if present else os.path.dirname(name), args.link)
 
     place_link(profile.get("present", True))
 

@@ -362,7 +362,7 @@ void TestPage::StartStopTest() {
   startPending_ = false;
   if (TheRunState().runningCount >= 1)
     StopRunning();
-  else
+  else if (!stopOnly_)
     StartTest();
 }
 
@@ -468,7 +468,11 @@ BOOL TestPage::DoTest() {
 
 BOOL TestPage::Abort() {
   if (!hwnd() || TheRunState().runningCount <= 0) return FALSE;
+  // The run may end between the check above and the button's handler: an
+  // Abort then stops nothing, and never starts a new run.
+  stopOnly_ = true;
   ::SendMessageW(hwnd(), WM_COMMAND, MAKEWPARAM(IDC_TEST_STARTSTOP, BN_CLICKED), (LPARAM)Item(IDC_TEST_STARTSTOP));
+  stopOnly_ = false;
   return TRUE;
 }
 

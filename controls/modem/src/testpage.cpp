@@ -242,7 +242,11 @@ class CTestTest : public ctlfw::TestPage {
 
   bool OnCommand(int id, int code, HWND ctl) override {
     if (id == IDC_TEST_STARTSTOP && code == BN_CLICKED && g_flags.connectionRunning) {
-      m_.RunnerMessageBox(IDS_MODEM_WAIT_CONNECTION, MB_OK);
+      // A host's Abort ends the connection test as Disconnect does.
+      if (AbortInProgress())
+        StopRunning();
+      else
+        m_.RunnerMessageBox(IDS_MODEM_WAIT_CONNECTION, MB_OK);
       return true;
     }
     if (id == IDC_MODEM_CONNECTION && code == BN_CLICKED) {

@@ -175,6 +175,8 @@ class TestPage : public appkit::SheetPage {
   // Sets the answer of a sent WM_COMMAND; returns true for OnCommand.
   bool AnswerCommand(LRESULT answer);
   bool HasTestList() const { return !TestNames().empty(); }
+  // Whether the Start/Stop command being handled comes from Abort.
+  bool AbortInProgress() const { return stopOnly_; }
 
   BOOL OnInit() override;
   bool OnCommand(int id, int code, HWND ctl) override;
@@ -201,6 +203,7 @@ class TestPage : public appkit::SheetPage {
   CTestListBox tests_;
   bool started_ = false;
   bool startPending_ = false;
+  bool stopOnly_ = false;  // the button's command comes from Abort
 };
 
 }  // namespace ctlfw
