@@ -370,6 +370,19 @@ TEST_F(ModemPorts, CallToTheRemoteSystem) {
   }
 }
 
+// A telephone number too long for the command buffer is not dialled cut
+// short: the call fails without dialling.
+TEST_F(ModemPorts, NumberTooLongIsNotDialled) {
+  Set(L"DialtoneTestEnable", 0);
+  Set(L"StandardTestEnable", 0);
+  Set(L"ConnectionTest", 1);
+  SetText(L"BBSNumber", std::wstring(120, L'5').c_str());
+  Modem(1, FullModem());
+  EXPECT_EQ(RunModule(L"-AutoRun"), 1u);
+  EXPECT_TRUE(Has(LogLines(), "Testing Connection:\tFAILED"));
+  for (const std::string& l : Heard(1)) EXPECT_NE(l.rfind("ATDT", 0), 0u) << l;
+}
+
 TEST_F(ModemPorts, AnalogLoopbackAndItsTimer) {
   Set(L"DialtoneTestEnable", 0);
   Set(L"StandardTestEnable", 0);
@@ -433,6 +446,28 @@ TEST_F(ModemPorts, StopEndsEveryStageAtOnce) {
   EXPECT_TRUE(HeardLine(1, "<dial aborted>"));
 }
 
+// A control closed while its modem dials waits for the worker, which hangs
+// up first.
+TEST_F(ModemPorts, ClosingDuringACallHangsUpAndWaits) {
+  Set(L"DialtoneTestEnable", 0);
+  Set(L"StandardTestEnable", 0);
+  Set(L"ConnectionTest", 1);
+  SetText(L"BBSNumber", L"5551234");
+  Set(L"ConnectTimeout", 60000);
+  Replies r = FullModem();
+  r["ATDT 5551234"] = R"({"delay_ms": 60000, "lines": ["CONNECT 28800"], "online": true})";
+  Modem(1, r);
+  HostControl("-AutoRun");
+  ASSERT_TRUE(Call(suite::kDispDoTest, {std::string()}));
+  ASSERT_TRUE(WaitHeard(1, "ATDT 5551234", 60000));
+  auto t0 = std::chrono::steady_clock::now();
+  host.Destroy();
+  double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  std::printf("[ stop    ] %-17s %.2f s\n", "closing", s);
+  EXPECT_LT(s, 10.0);
+  EXPECT_TRUE(HeardLine(1, "<dial aborted>")) << "hung up before the control went";
+}
+
 // The Test page after a run against a modem on COM1 and a silent device on
 // COM3, as a person sees it (a picture of the screen lands beside the test).
 TEST_F(ModemPorts, TestPageAfterARun) {
@@ -455,6 +490,119 @@ TEST_F(ModemPorts, TestPageAfterARun) {
   ::DeleteFileW(done.c_str());
   ASSERT_TRUE(WriteFileBytes(SimDir() + L"shot.request", "modem_test_page.png"));
   PumpUntil([&] { return ::GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000);
+}
+
+// Answers every message box of this process titled "Modem Test" with OK and
+// keeps what each said.
+class BoxReader {
+ public:
+  BoxReader() { thread_ = ::CreateThread(nullptr, 0, &BoxReader::Run, this, 0, nullptr); }
+  ~BoxReader() {
+    stop_ = true;
+    ::WaitForSingleObject(thread_, 5000);
+    ::CloseHandle(thread_);
+  }
+  std::vector<std::string> Texts() {
+    std::vector<std::string> t;
+    ::EnterCriticalSection(&lock_);
+    t = texts_;
+    ::LeaveCriticalSection(&lock_);
+    return t;
+  }
+
+ private:
+  static DWORD WINAPI Run(LPVOID p) {
+    auto* self = static_cast<BoxReader*>(p);
+    while (!self->stop_) {
+      HWND box = FindTopWindow(L"Modem Test", L"#32770", ::GetCurrentProcessId());
+      if (box && ::IsWindowVisible(box)) {
+        std::wstring text;
+        for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+          if (ClassOf(c) == L"Static" && GetText(c).size() > text.size()) text = GetText(c);
+        ::EnterCriticalSection(&self->lock_);
+        self->texts_.push_back(appkit::Narrow(text));
+        ::LeaveCriticalSection(&self->lock_);
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        WaitWindowGone(box, 5000);
+      }
+      ::Sleep(50);
+    }
+    return 0;
+  }
+  struct Lock {
+    Lock() { ::InitializeCriticalSection(&cs); }
+    ~Lock() { ::DeleteCriticalSection(&cs); }
+    CRITICAL_SECTION cs;
+  };
+  Lock lockHolder_;
+  CRITICAL_SECTION& lock_ = lockHolder_.cs;
+  std::vector<std::string> texts_;
+  volatile bool stop_ = false;
+  HANDLE thread_ = nullptr;
+};
+
+// The connection dialog refuses to go on until it has a number and a
+// speed; a stored speed that is not offered leaves the speed empty. The
+// two tests exclude each other.
+TEST_F(ModemPorts, ConnectionDialogAndTheTwoButtons) {
+  Set(L"BBSBaudRate", 14400);
+  Replies r = FullModem();
+  r["ATDT 5551234"] = R"({"delay_ms": 60000, "lines": ["CONNECT 28800"], "online": true})";
+  r["ATV1"] = R"({"delay_ms": 60000, "lines": ["OK"]})";
+  Modem(1, r);
+  HostControl("");
+  BoxReader boxes;
+  // The dialog, driven from a thread of its own while it runs here.
+  HANDLE driver = ::CreateThread(
+      nullptr, 0,
+      [](LPVOID) -> DWORD {
+        HWND dlg = WaitForWindow(L"Connection Test", L"#32770", ::GetCurrentProcessId(), 20000);
+        if (!dlg) return 1;
+        HWND number = ::GetDlgItem(dlg, 1015), speed = ::GetDlgItem(dlg, 1020);
+        auto press = [&] {
+          ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+          ::Sleep(1500);
+        };
+        press();  // nothing filled in (14400 is not offered)
+        ::SendMessageW(number, WM_SETTEXT, 0, (LPARAM)L"5551234");
+        press();  // no speed
+        ::SendMessageW(number, WM_SETTEXT, 0, (LPARAM)L"");
+        ::SendMessageW(speed, CB_SETCURSEL, 3, 0);
+        press();  // no number
+        ::SendMessageW(number, WM_SETTEXT, 0, (LPARAM)L"5551234");
+        ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+        return 0;
+      },
+      nullptr, 0, nullptr);
+  ::PostMessageW(Item(1016), BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitHeard(1, "ATDT 5551234", 60000));
+  ::WaitForSingleObject(driver, 5000);
+  ::CloseHandle(driver);
+  // Start while the call runs; then Disconnect.
+  ::PostMessageW(Item(1007), BM_CLICK, 0, 0);
+  PumpUntil([&] { return boxes.Texts().size() >= 4; }, 10000);
+  ::PostMessageW(Item(1016), BM_CLICK, 0, 0);
+  PumpUntil([&] { return !Call(suite::kDispIsRunning); }, 20000);
+  WaitButton(1016, L"&Connection Test");
+  PumpUntil([&] { return boxes.Texts().size() >= 5; }, 10000);
+
+  // The modem test; Connection Test while it runs; Stop.
+  ::PostMessageW(Item(1007), BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitHeard(1, "ATV1", 60000));
+  ::PostMessageW(Item(1016), BM_CLICK, 0, 0);
+  PumpUntil([&] { return boxes.Texts().size() >= 6; }, 10000);
+  ::PostMessageW(Item(1007), BM_CLICK, 0, 0);
+  PumpUntil([&] { return !Call(suite::kDispIsRunning); }, 20000);
+  WaitButton(1007, L"&Start");
+  // Stop itself asks nothing.
+  EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{
+                               "Please fill in the BBS telephone number & connect speed.",
+                               "Please fill in the connect speed.",
+                               "Please fill in the BBS telephone number.",
+                               "Please wait for connection test to finish.",
+                               "Please wait for the test to abort.",
+                               "Please wait for modem test to finish.",
+                           }));
 }
 
 // The connection test: its dialog, the call, and Disconnect during it.
