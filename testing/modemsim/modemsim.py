@@ -31,6 +31,11 @@ what arrives is data, until the escape sequence "+++" followed by a quiet
 second brings it back (it answers OK), or "then_after_ms" have passed (it
 sends "then" and is back in command mode).
 
+With "tones": true the modem's speaker is the default PulseAudio sink: a
+blind tone dial ("ATS6=0x0dt5551234") plays one dual tone of 90 ms per
+digit, 90 ms apart, through pacat (nothing when pacat or the server is
+missing); the dial then waits for a carrier until any byte arrives.
+
 With --control FILE the profile is that file, read again whenever it
 changes, and the test decides at run time what the port is: a profile with
 "present": false points the port's link at a directory, which opens as no
@@ -45,12 +50,47 @@ every command received is appended to that file, one a line.
 """
 import argparse
 import json
+import math
 import os
+import re
 import select
 import signal
+import struct
+import subprocess
 import sys
+import threading
 import time
 import tty
+
+# Dual tones of the telephone keypad: low and high frequency per key.
+DTMF = {}
+for row, low in enumerate((697, 770, 852, 941)):
+    for col, high in enumerate((1209, 1336, 1477, 1633)):
+        DTMF["123A456B789C*0#D"[row * 4 + col]] = (low, high)
+
+
+def dial_tones(digits, rate=8000, on_ms=90, off_ms=90, amplitude=9000):
+    """16-bit mono PCM of the digits' tones, after the pause a modem takes to go off hook."""
+    out = bytearray(struct.pack("<h", 0) * (rate * 1500 // 1000))
+    for d in digits:
+        low, high = DTMF[d]
+        for i in range(rate * on_ms // 1000):
+            t = i / rate
+            v = amplitude / 2 * (math.sin(2 * math.pi * low * t) + math.sin(2 * math.pi * high * t))
+            out += struct.pack("<h", int(v))
+        out += struct.pack("<h", 0) * (rate * off_ms // 1000)
+    return bytes(out)
+
+
+def play_pcm(pcm):
+    def run():
+        try:
+            p = subprocess.Popen(["pacat", "--raw", "--format=s16le", "--rate=8000", "--channels=1"],
+                                 stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            p.communicate(pcm, timeout=30)
+        except (OSError, subprocess.TimeoutExpired):
+            pass
+    threading.Thread(target=run, daemon=True).start()
 
 DEFAULT_PROFILE = {
     "echo": True,
@@ -191,7 +231,12 @@ class Modem:
             self.note(command)
             if silent or not command.startswith("AT"):
                 continue
-            self.play(self.reply_for(command))
+            tone_dial = re.match(r"^ATS6=0X0DT([0-9*#A-D]+)$", command)
+            if tone_dial and self.profile.get("tones"):
+                play_pcm(dial_tones(tone_dial.group(1)))
+                self.play({"delay_ms": 600000, "lines": ["NO CARRIER"]})
+            else:
+                self.play(self.reply_for(command))
             if self.state != "command":
                 self.pending = b""
                 return

@@ -8,6 +8,7 @@
 
 #include "appkit/dialog.h"
 #include "appkit/text.h"
+#include "ctlfw/listbox.h"
 #include "engine.h"
 #include "modemlogic/rules.h"
 #include "ids.h"
@@ -46,13 +47,8 @@ class ListHost : public TestHost {
     }
     // The last line is read at its own length, however long a modem's
     // reply made it.
-    LRESULT len = ::SendMessageW(list, LB_GETTEXTLEN, (WPARAM)(count - 1), 0);
     std::wstring last;
-    if (len != LB_ERR && len > 0) {
-      last.assign((size_t)len + 1, L'\0');
-      LRESULT got = ::SendMessageW(list, LB_GETTEXT, (WPARAM)(count - 1), (LPARAM)&last[0]);
-      last.resize(got > 0 && got <= len ? (size_t)got : 0);
-    }
+    ctlfw::ListItemText(list, (int)(count - 1), &last, (size_t)1 << 20);
     ::SendMessageW(list, LB_DELETESTRING, (WPARAM)(count - 1), 0);
     AddLine(appkit::Narrow(last) + text);
   }
@@ -168,14 +164,9 @@ class CConnectDlg : public appkit::Dialog {
   void OnOK() override {
     number_ = appkit::Narrow(ItemText(IDC_CONNECT_NUMBER));
     speed_.clear();
-    LRESULT sel = SendItem(IDC_CONNECT_SPEED, CB_GETCURSEL);
-    LRESULT len = sel == CB_ERR ? CB_ERR : SendItem(IDC_CONNECT_SPEED, CB_GETLBTEXTLEN, (WPARAM)sel);
-    if (len != CB_ERR && len > 0 && len < 64) {
-      std::wstring text((size_t)len + 1, L'\0');
-      LRESULT got = SendItem(IDC_CONNECT_SPEED, CB_GETLBTEXT, (WPARAM)sel, (LPARAM)&text[0]);
-      text.resize(got > 0 && got <= len ? (size_t)got : 0);
+    std::wstring text;
+    if (ctlfw::ComboItemText(Item(IDC_CONNECT_SPEED), (int)SendItem(IDC_CONNECT_SPEED, CB_GETCURSEL), &text, 64))
       speed_ = appkit::Narrow(text);
-    }
     accepted_ = number_;
     if (!number_.empty() && !speed_.empty()) {
       EndDialog(IDOK);

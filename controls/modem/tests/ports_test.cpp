@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <ole2.h>
+#include <mmsystem.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -39,17 +40,6 @@ std::wstring SimDir() {
   for (char& c : unix)
     if (c == '/') c = '\\';
   return L"Z:" + appkit::Widen(unix) + L"\\";
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string line;
-  std::istringstream in(text);
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
 }
 
 // A modem's answers: command -> JSON reply (a list of lines or an object).
@@ -402,6 +392,33 @@ TEST_F(ModemPorts, AnalogLoopbackAndItsTimer) {
   EXPECT_FALSE(HeardLine(1, "ATS18=0"));
 }
 
+// The tone-dialling test: the modem dials blind while the sound card
+// records its speaker. With a mixer and a recording device (a sound server
+// whose recording source hears what is played) the seven digits are
+// counted; without one the test says so and counts one error.
+TEST_F(ModemPorts, ToneDiallingThroughTheSoundCard) {
+  Set(L"DialtoneTestEnable", 0);
+  Set(L"StandardTestEnable", 0);
+  SetText(L"TestATS6", L"5551234");
+  Modem(1, FullModem(), "\"tones\": true");
+  HMIXER mixer = nullptr;
+  bool sound = ::mixerOpen(&mixer, 0, 0, 0, MIXER_OBJECTF_MIXER) == MMSYSERR_NOERROR && ::waveInGetNumDevs() > 0;
+  if (mixer) ::mixerClose(mixer);
+  WPARAM errors = RunModule(L"-AutoRun");
+  std::vector<std::string> lines = LogLines();
+  if (sound) {
+    std::printf("[ tones   ] with a sound device\n");
+    EXPECT_EQ(errors, 0u);
+    EXPECT_TRUE(Has(lines, "ATS6:\tPASSED")) << Joined(lines);
+    EXPECT_TRUE(HeardLine(1, "ATS6=0X0DT5551234"));
+  } else {
+    std::printf("[ tones   ] without a sound device\n");
+    EXPECT_EQ(errors, 1u);
+    EXPECT_TRUE(Has(lines, "Failed to get mixer handle."));
+    EXPECT_FALSE(Has(lines, "ATS6:\tPASSED"));
+  }
+}
+
 // Stop at every stage: the run ends soon, with the modem hung up.
 TEST_F(ModemPorts, StopEndsEveryStageAtOnce) {
   const struct {
@@ -541,6 +558,27 @@ class BoxReader {
   HANDLE thread_ = nullptr;
 };
 
+// Presses OK in the connection dialog with what is missing, one field
+// after the other, then fills both in.
+DWORD WINAPI AskForMissingFields(LPVOID) {
+  HWND dlg = WaitForWindow(L"Connection Test", L"#32770", ::GetCurrentProcessId(), 20000);
+  if (!dlg) return 1;
+  HWND number = ::GetDlgItem(dlg, 1015), speed = ::GetDlgItem(dlg, 1020);
+  auto press = [&] {
+    ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+    ::Sleep(1500);
+  };
+  press();  // nothing filled in (14400 is not offered)
+  ::SendMessageW(number, WM_SETTEXT, 0, (LPARAM)L"5551234");
+  press();  // no speed
+  ::SendMessageW(number, WM_SETTEXT, 0, (LPARAM)L"");
+  ::SendMessageW(speed, CB_SETCURSEL, 3, 0);
+  press();  // no number
+  ::SendMessageW(number, WM_SETTEXT, 0, (LPARAM)L"5551234");
+  ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+  return 0;
+}
+
 // The connection dialog refuses to go on until it has a number and a
 // speed; a stored speed that is not offered leaves the speed empty. The
 // two tests exclude each other.
@@ -553,27 +591,7 @@ TEST_F(ModemPorts, ConnectionDialogAndTheTwoButtons) {
   HostControl("");
   BoxReader boxes;
   // The dialog, driven from a thread of its own while it runs here.
-  HANDLE driver = ::CreateThread(
-      nullptr, 0,
-      [](LPVOID) -> DWORD {
-        HWND dlg = WaitForWindow(L"Connection Test", L"#32770", ::GetCurrentProcessId(), 20000);
-        if (!dlg) return 1;
-        HWND number = ::GetDlgItem(dlg, 1015), speed = ::GetDlgItem(dlg, 1020);
-        auto press = [&] {
-          ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
-          ::Sleep(1500);
-        };
-        press();  // nothing filled in (14400 is not offered)
-        ::SendMessageW(number, WM_SETTEXT, 0, (LPARAM)L"5551234");
-        press();  // no speed
-        ::SendMessageW(number, WM_SETTEXT, 0, (LPARAM)L"");
-        ::SendMessageW(speed, CB_SETCURSEL, 3, 0);
-        press();  // no number
-        ::SendMessageW(number, WM_SETTEXT, 0, (LPARAM)L"5551234");
-        ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
-        return 0;
-      },
-      nullptr, 0, nullptr);
+  HANDLE driver = ::CreateThread(nullptr, 0, &AskForMissingFields, nullptr, 0, nullptr);
   ::PostMessageW(Item(1016), BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitHeard(1, "ATDT 5551234", 60000));
   ::WaitForSingleObject(driver, 5000);
@@ -605,6 +623,16 @@ TEST_F(ModemPorts, ConnectionDialogAndTheTwoButtons) {
                            }));
 }
 
+// Fills in the connection dialog (5551234 at 9600) and presses OK.
+DWORD WINAPI FillConnectionDialog(LPVOID) {
+  HWND dlg = WaitForWindow(L"Connection Test", L"#32770", ::GetCurrentProcessId(), 20000);
+  if (!dlg) return 1;
+  ::SendMessageW(::GetDlgItem(dlg, 1015), WM_SETTEXT, 0, (LPARAM)L"5551234");
+  ::SendMessageW(::GetDlgItem(dlg, 1020), CB_SETCURSEL, 3, 0);  // 9600
+  ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+  return 0;
+}
+
 // The connection test: its dialog, the call, and Disconnect during it.
 TEST_F(ModemPorts, DisconnectEndsTheCall) {
   Set(L"ConnectTimeout", 60000);
@@ -614,17 +642,7 @@ TEST_F(ModemPorts, DisconnectEndsTheCall) {
   HostControl("");
   ctltest::MessageBoxAnswerer ok(L"Modem Test", IDOK);
   // The dialog asks for the number and the speed; a helper fills them in.
-  HANDLE filler = ::CreateThread(
-      nullptr, 0,
-      [](LPVOID) -> DWORD {
-        HWND dlg = WaitForWindow(L"Connection Test", L"#32770", ::GetCurrentProcessId(), 20000);
-        if (!dlg) return 1;
-        ::SendMessageW(::GetDlgItem(dlg, 1015), WM_SETTEXT, 0, (LPARAM)L"5551234");
-        ::SendMessageW(::GetDlgItem(dlg, 1020), CB_SETCURSEL, 3, 0);  // 9600
-        ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
-        return 0;
-      },
-      nullptr, 0, nullptr);
+  HANDLE filler = ::CreateThread(nullptr, 0, &FillConnectionDialog, nullptr, 0, nullptr);
   ::PostMessageW(Item(1016), BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitHeard(2, "ATDT 5551234", 60000));
   ::WaitForSingleObject(filler, 5000);

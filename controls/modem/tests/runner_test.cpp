@@ -10,6 +10,7 @@
 #include "ctlfw/sheet.h"
 #include "runner.h"
 #include "testsupport/controls.h"
+#include "testsupport/runner_fixture.h"
 
 namespace {
 
@@ -20,24 +21,7 @@ class TestRunner : public CModemRunner {
   std::wstring SettingsKey() const override { return kKey; }
 };
 
-class ModemRunner : public ::testing::Test {
- protected:
-  void SetUp() override {
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kKey);
-    window = ::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr, nullptr,
-                               ::GetModuleHandleW(nullptr), nullptr);
-  }
-  void TearDown() override {
-    runner.Cleanup();
-    ::DestroyWindow(window);
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kKey);
-  }
-  void Set(const wchar_t* name, DWORD v) { appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, name, v); }
-  DWORD Get(const wchar_t* name) { return appkit::RegReadDword(HKEY_CURRENT_USER, kKey, name, 0xDEAD); }
-  std::wstring GetText(const wchar_t* name) { return appkit::RegReadString(HKEY_CURRENT_USER, kKey, name, L"?"); }
-  HWND window = nullptr;
-  TestRunner runner;
-};
+class ModemRunner : public testsupport::RunnerFixture<TestRunner> {};
 
 TEST_F(ModemRunner, EverySettingIsWrittenBackWithItsDefault) {
   ASSERT_TRUE(runner.Init(window, ""));
@@ -84,8 +68,8 @@ TEST_F(ModemRunner, ClampsAndTheCheckSwitch) {
   runner.Cleanup();
   EXPECT_EQ(Get(L"DialtoneTestEnable"), 1u);
 
-  appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"TestATS6Input", L"linein");
-  appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"BBSNumber", L"5551234");
+  SetText(L"TestATS6Input", L"linein");
+  SetText(L"BBSNumber", L"5551234");
   ASSERT_TRUE(runner.Init(window, ""));
   EXPECT_EQ(runner.ToneInput(), "LINEIN");
   EXPECT_EQ(runner.BbsNumber(), "5551234");

@@ -19,6 +19,8 @@ std::wstring TempDir();
 
 // The whole file as bytes (empty when it cannot be read).
 std::string ReadFileBytes(const std::wstring& path);
+// The lines of a text, without their CR LF or LF.
+std::vector<std::string> SplitLines(const std::string& text);
 // Makes `bytes` the whole file; false when it cannot be written.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // Removes a directory with everything below it; a missing one is no error.
