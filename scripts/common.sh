@@ -86,6 +86,19 @@ prepare_prefix() {
 # template ($POOL/template), so that only the template pays for wineboot.
 POOL=${HALVIX_WINE_POOL:-$BUILD/wineprefixes}
 
+# The prefix of the pool that ctest handed the running test (resource
+# "wineprefix": CTEST_RESOURCE_GROUP_0_WINEPREFIX is "id:<id>,slots:1");
+# without one $WINEPREFIX when set, else the pool's first prefix.
+test_prefix() {
+  local group=${CTEST_RESOURCE_GROUP_0_WINEPREFIX:-} id
+  if [ -n "$group" ]; then
+    id=${group#id:}
+    echo "$POOL/${id%%,*}"
+  else
+    echo "${WINEPREFIX:-$POOL/1}"
+  fi
+}
+
 pool_prefix_ready() {
   [ "$(cat "$1/.halvix-ready" 2>/dev/null)" = "$PREFIX_LAYOUT" ]
 }

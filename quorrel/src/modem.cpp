@@ -1,6 +1,5 @@
 #include "modem.h"
 
-#include <cctype>
 #include <cstring>
 #include <mutex>
 
@@ -12,30 +11,8 @@ namespace quorrel {
 
 namespace {
 
-// Final result keywords of a modem, in the order they are tried.
-const char* const kResultKeywords[] = {"OK",    "CONNECT",     "RING", "NO CARRIER", "ERROR",
-                                       "CONNECT", "NO DIALTONE", "BUSY", "NO ANSWER"};
 const char* const kIdentityCommands[] = {"ATI0", "ATI1", "ATI2", "ATI3", "ATI4", "ATI5", "ATI6"};
 const char* const kPortNames[] = {"", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9"};
-
-bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
-
-// `keyword` at `pos` of `reply` standing as a result line: at the start of
-// a line, followed by the line's end or, for a keyword with details
-// ("CONNECT 9600"), a space.
-bool StandsAsResult(const char* reply, size_t pos, size_t len) {
-  if (pos > 0 && !IsLineEnd(reply[pos - 1])) return false;
-  char after = reply[pos + len];
-  return IsLineEnd(after) || after == ' ';
-}
-
-int FindResultLine(const char* reply, const char* keyword) {
-  size_t len = std::strlen(keyword);
-  if (!len) return -1;
-  for (const char* p = std::strstr(reply, keyword); p; p = std::strstr(p + 1, keyword))
-    if (StandsAsResult(reply, static_cast<size_t>(p - reply), len)) return static_cast<int>(p - reply);
-  return -1;
-}
 
 void CopyBounded(char* to, size_t size, const std::string& from) {
   size_t n = from.size() < size - 1 ? from.size() : size - 1;
@@ -44,50 +21,6 @@ void CopyBounded(char* to, size_t size, const std::string& from) {
 }
 
 }  // namespace
-
-// A reply is finished by a result line: "OK" on a line of its own ends it
-// at the first keyword tried, whatever the keyword, so that an "OK" inside
-// other text ("TOKEN") neither finishes a reply nor keeps a later "OK" line
-// from doing so.
-int FindKeywordInReply(const char* reply, const char* keyword) {
-  if (!reply || !keyword) return -1;
-  int ok = FindResultLine(reply, "OK");
-  if (ok >= 0) return ok;
-  return FindResultLine(reply, keyword);
-}
-
-bool MatchResultKeyword(const char* reply, int* replyOk) {
-  for (const char* keyword : kResultKeywords) {
-    if (FindKeywordInReply(reply, keyword) >= 0) {
-      *replyOk = std::strcmp(keyword, "ERROR") == 0 ? 0 : 1;
-      return true;
-    }
-  }
-  *replyOk = 0;
-  return false;
-}
-
-std::string ExtractReplyLine(const std::string& text, int n) {
-  if (n < 1) return std::string();
-  size_t from = 0;
-  for (int i = 1; i < n; ++i) {
-    size_t lf = text.find('\n', from);
-    if (lf == std::string::npos) return std::string();
-    from = lf + 1;
-  }
-  size_t lf = text.find('\n', from);
-  if (lf == std::string::npos || lf - from < 2) return std::string();
-  std::string line = text.substr(from, lf - from);
-  size_t first = std::string::npos, last = std::string::npos;
-  for (size_t i = 0; i < line.size(); ++i) {
-    if (std::isprint(static_cast<unsigned char>(line[i]))) {
-      if (first == std::string::npos) first = i;
-      last = i;
-    }
-  }
-  if (first == std::string::npos) return line;
-  return line.substr(first, last - first + 1);
-}
 
 void ModemProbe::ClosePort() {
   if (line_.IsOpen()) line_.Close();

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "infosink.h"
+#include "modemlogic/reply.h"
 
 namespace quorrel {
 
@@ -38,15 +39,11 @@ class ModemLine {
 };
 std::unique_ptr<ModemLine> MakeSerialModemLine();
 
-// Where the first "OK" standing as a line of its own, or else `keyword`
-// standing at the start of a line, begins in `reply`; -1 when neither.
-int FindKeywordInReply(const char* reply, const char* keyword);
-// Looks for the result keywords in order; at the first one found sets
-// *replyOk (0 for "ERROR", else 1) and returns true; none: *replyOk = 0.
-bool MatchResultKeyword(const char* reply, int* replyOk);
-// Line `n` (1 = first) of `text`, trimmed of unprintable characters at both
-// ends; "" when there is no such line ended by LF or it is (nearly) empty.
-std::string ExtractReplyLine(const std::string& text, int n);
+// The reply rules are the modem test control's (a result keyword counts
+// only as a complete line of its own; line n of a reply, trimmed).
+using modemlogic::FindKeywordInReply;
+inline bool MatchResultKeyword(const char* reply, int* replyOk) { return modemlogic::MatchResultKeyword(reply, replyOk); }
+inline std::string ExtractReplyLine(const std::string& text, int n) { return modemlogic::GetReplyLine(text, n); }
 
 constexpr size_t kModemReplySize = 1000;
 constexpr size_t kModemCommandSize = 100;

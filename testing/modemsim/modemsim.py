@@ -19,6 +19,30 @@ Each reply line goes out as CR LF, text, CR LF, as a modem in verbose mode
 sends it; a reply of [] sends nothing (that command goes unanswered).
 Commands end at CR; "AT" is matched without regard to case.
 
+A reply may also be an object, for calls and line tests:
+
+    "ATDT 5551234": {"delay_ms": 1500, "lines": ["CONNECT 14400"], "online": true}
+    "AT&T1": {"lines": ["CONNECT 9600"], "online": true, "then_after_ms": 3000, "then": ["OK"]}
+
+"delay_ms" holds the lines back (a call being dialled: any byte that
+arrives meanwhile ends the call with NO CARRIER, as a modem's dial is
+aborted by a key); "online" leaves the modem on line after the lines, where
+what arrives is data, until the escape sequence "+++" followed by a quiet
+second brings it back (it answers OK), or "then_after_ms" have passed (it
+sends "then" and is back in command mode).
+
+With "tones": true the modem's speaker is the default PulseAudio sink: a
+blind tone dial ("ATS6=0x0dt5551234") plays one dual tone of 90 ms per
+digit, 90 ms apart, through pacat (nothing when pacat or the server is
+missing); the dial then waits for a carrier until any byte arrives.
+
+With --control FILE the profile is that file, read again whenever it
+changes, and the test decides at run time what the port is: a profile with
+"present": false points the port's link at a directory, which opens as no
+device (without a link, or with a dangling one, Wine would open
+/dev/ttyS<n-1> for COMn). After applying
+a change the simulator writes FILE.ack holding the profile's "serial".
+
 Once the link is in place the pty's name is written to --ready (or
 stdout). The program runs until SIGTERM / SIGINT, or --lifetime seconds,
 and then removes the link when it still points at its pty. With --log,
@@ -26,12 +50,47 @@ every command received is appended to that file, one a line.
 """
 import argparse
 import json
+import math
 import os
+import re
 import select
 import signal
+import struct
+import subprocess
 import sys
+import threading
 import time
 import tty
+
+# Dual tones of the telephone keypad: low and high frequency per key.
+DTMF = {}
+for row, low in enumerate((697, 770, 852, 941)):
+    for col, high in enumerate((1209, 1336, 1477, 1633)):
+        DTMF["123A456B789C*0#D"[row * 4 + col]] = (low, high)
+
+
+def dial_tones(digits, rate=8000, on_ms=90, off_ms=90, amplitude=9000):
+    """16-bit mono PCM of the digits' tones, after the pause a modem takes to go off hook."""
+    out = bytearray(struct.pack("<h", 0) * (rate * 1500 // 1000))
+    for d in digits:
+        low, high = DTMF[d]
+        for i in range(rate * on_ms // 1000):
+            t = i / rate
+            v = amplitude / 2 * (math.sin(2 * math.pi * low * t) + math.sin(2 * math.pi * high * t))
+            out += struct.pack("<h", int(v))
+        out += struct.pack("<h", 0) * (rate * off_ms // 1000)
+    return bytes(out)
+
+
+def play_pcm(pcm):
+    def run():
+        try:
+            p = subprocess.Popen(["pacat", "--raw", "--format=s16le", "--rate=8000", "--channels=1"],
+                                 stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            p.communicate(pcm, timeout=30)
+        except (OSError, subprocess.TimeoutExpired):
+            pass
+    threading.Thread(target=run, daemon=True).start()
 
 DEFAULT_PROFILE = {
     "echo": True,
@@ -59,6 +118,67 @@ class Modem:
         self.out = out
         self.log = log
         self.pending = b""
+        self.state = "command"  # "dialing" or "online" while a call or line test runs
+        self.reply = None       # the object reply being played
+        self.deadline = None    # when the held-back lines go out, or the line test ends
+        self.escape_at = None   # when an escape sequence takes effect
+
+    def set_profile(self, profile):
+        self.profile = profile
+        self.echo = bool(profile.get("echo", True))
+        self.pending = b""
+        self.state = "command"
+        self.deadline = self.escape_at = None
+
+    def note(self, text):
+        if self.log:
+            with open(self.log, "a", encoding="latin-1") as f:
+                f.write(text + "\n")
+
+    def send_lines(self, lines):
+        if lines:
+            self.send(b"".join(b"\r\n" + l.encode("latin-1") + b"\r\n" for l in lines))
+
+    def play(self, reply):
+        if not isinstance(reply, dict):
+            self.send_lines(reply)
+            return
+        self.reply = reply
+        delay = float(reply.get("delay_ms", 0) or 0) / 1000.0
+        if delay > 0:
+            self.state = "dialing"
+            self.deadline = time.monotonic() + delay
+        else:
+            self.arrive()
+
+    def arrive(self):
+        reply = self.reply
+        self.send_lines(reply.get("lines", []))
+        self.deadline = None
+        self.state = "command"
+        if reply.get("online"):
+            self.state = "online"
+            if "then_after_ms" in reply:
+                self.deadline = time.monotonic() + float(reply["then_after_ms"]) / 1000.0
+
+    def tick(self):
+        now = time.monotonic()
+        if self.escape_at is not None and now >= self.escape_at:
+            self.escape_at = None
+            self.state = "command"
+            self.deadline = None
+            self.send_lines(["OK"])
+        if self.deadline is not None and now >= self.deadline:
+            if self.state == "dialing":
+                self.arrive()
+            elif self.state == "online":
+                self.deadline = None
+                self.state = "command"
+                self.send_lines(self.reply.get("then", []))
+
+    def next_event(self):
+        times = [t for t in (self.deadline, self.escape_at) if t is not None]
+        return min(times) if times else None
 
     def send(self, data):
         chunk = int(self.profile.get("chunk", 0) or 0)
@@ -71,6 +191,8 @@ class Modem:
             self.out(data[i:i + chunk])
 
     def reply_for(self, command):
+        if command == "ATZ":
+            self.echo = bool(self.profile.get("echo", True))
         if command.startswith("ATE0"):
             self.echo = False
             return ["OK"]
@@ -84,6 +206,20 @@ class Modem:
 
     def feed(self, data):
         silent = self.profile.get("silent")
+        if self.state == "dialing":
+            # Any key ends a call being dialled; what was typed is dropped.
+            self.note("<dial aborted>")
+            self.state = "command"
+            self.deadline = None
+            self.send_lines(["NO CARRIER"])
+            return
+        if self.state == "online":
+            if self.escape_at is not None:
+                self.escape_at = None  # no quiet second after the escape
+            if b"+++" in data:
+                self.note("+++")
+                self.escape_at = time.monotonic() + 1.0
+            return
         if self.echo and not silent:
             self.out(data)
         self.pending += data
@@ -92,14 +228,18 @@ class Modem:
             command = line.decode("latin-1").strip().upper()
             if not command:
                 continue
-            if self.log:
-                with open(self.log, "a", encoding="latin-1") as f:
-                    f.write(command + "\n")
+            self.note(command)
             if silent or not command.startswith("AT"):
                 continue
-            lines = self.reply_for(command)
-            if lines:
-                self.send(b"".join(b"\r\n" + l.encode("latin-1") + b"\r\n" for l in lines))
+            tone_dial = re.match(r"^ATS6=0X0DT([0-9*#A-D]+)$", command)
+            if tone_dial and self.profile.get("tones"):
+                play_pcm(dial_tones(tone_dial.group(1)))
+                self.play({"delay_ms": 600000, "lines": ["NO CARRIER"]})
+            else:
+                self.play(self.reply_for(command))
+            if self.state != "command":
+                self.pending = b""
+                return
 
 
 def main():
@@ -109,21 +249,26 @@ def main():
     ap.add_argument("--ready", help="file to write the pty name into once ready")
     ap.add_argument("--log", help="file to append every command received to")
     ap.add_argument("--lifetime", type=float, default=900.0, help="exit after this many seconds")
+    ap.add_argument("--control", help="profile file read again whenever it changes (see above)")
     args = ap.parse_args()
 
-    profile = load_profile(args.profile)
+    profile = load_profile(args.control if args.control and os.path.exists(args.control) else args.profile)
     master, slave = os.openpty()
     # Raw until the program on the other side sets its own modes; the slave
     # stays open here so that the pty survives that program closing it.
     tty.setraw(slave)
     name = os.ttyname(slave)
 
-    if args.link:
+    def place_link(present):
+        if not args.link:
+            return
         try:
             os.unlink(args.link)
         except FileNotFoundError:
             pass
-        os.symlink(name, args.link)
+        os.symlink(name if present else os.path.dirname(name), args.link)
+
+    place_link(profile.get("present", True))
 
     stop = []
     signal.signal(signal.SIGTERM, lambda *_: stop.append(1))
@@ -141,11 +286,43 @@ def main():
     else:
         print(name, flush=True)
 
+    seen = None
+
+    def watch_control():
+        nonlocal seen, profile
+        if not args.control:
+            return
+        try:
+            st = os.stat(args.control)
+        except FileNotFoundError:
+            return
+        stamp = (st.st_mtime_ns, st.st_size)
+        if stamp == seen:
+            return
+        try:
+            new = load_profile(args.control)
+        except (ValueError, OSError):
+            return  # being written: read it next round
+        seen = stamp
+        profile = new
+        modem.set_profile(profile)
+        place_link(profile.get("present", True))
+        tmp = args.control + ".ack.tmp"
+        with open(tmp, "w") as f:
+            f.write(str(profile.get("serial", 0)) + "\n")
+        os.replace(tmp, args.control + ".ack")
+
     end = time.monotonic() + args.lifetime
     try:
         while not stop and time.monotonic() < end:
+            watch_control()
+            modem.tick()
+            wait = 0.2
+            event = modem.next_event()
+            if event is not None:
+                wait = max(0.0, min(wait, event - time.monotonic()))
             try:
-                ready, _, _ = select.select([master], [], [], 0.2)
+                ready, _, _ = select.select([master], [], [], wait)
             except InterruptedError:
                 continue
             if ready:

@@ -15,6 +15,7 @@
 #include "disktest/lowlevel.h"
 #include "disktest/ids.h"
 #include "ctlfw/benchfile.h"
+#include "ctlfw/listbox.h"
 #include "runner.h"
 
 namespace disktest {
@@ -301,12 +302,8 @@ BOOL CDiskTestPage::OnInit() {
 }
 
 std::string CDiskTestPage::ComboText(int index) const {
-  HWND combo = Item(IDC_DISK_DRIVES);
-  LRESULT len = ::SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
-  if (len == CB_ERR || len > 255) return {};
-  std::wstring text((size_t)len + 1, L'\0');
-  LRESULT got = ::SendMessageW(combo, CB_GETLBTEXT, index, (LPARAM)&text[0]);
-  text.resize(got > 0 && got <= len ? (size_t)got : 0);
+  std::wstring text;
+  if (!ctlfw::ComboItemText(Item(IDC_DISK_DRIVES), index, &text, 256)) return {};
   return appkit::Narrow(text);
 }
 

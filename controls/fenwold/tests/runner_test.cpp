@@ -7,6 +7,7 @@
 #include "appkit/registry.h"
 #include "ctlfw/sheet.h"
 #include "runner.h"
+#include "testsupport/runner_fixture.h"
 
 namespace {
 
@@ -17,23 +18,7 @@ class TestRunner : public CFenwoldRunner {
   std::wstring SettingsKey() const override { return kKey; }
 };
 
-class FenwoldRunner : public ::testing::Test {
- protected:
-  void SetUp() override {
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kKey);
-    window = ::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr, nullptr,
-                               ::GetModuleHandleW(nullptr), nullptr);
-  }
-  void TearDown() override {
-    runner.Cleanup();
-    ::DestroyWindow(window);
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kKey);
-  }
-  void Set(const wchar_t* name, DWORD v) { appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, name, v); }
-  DWORD Get(const wchar_t* name) { return appkit::RegReadDword(HKEY_CURRENT_USER, kKey, name, 0xDEAD); }
-  HWND window = nullptr;
-  TestRunner runner;
-};
+class FenwoldRunner : public testsupport::RunnerFixture<TestRunner> {};
 
 }  // namespace
 

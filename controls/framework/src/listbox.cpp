@@ -99,6 +99,17 @@ bool ListItemText(HWND list, int index, std::wstring* text, size_t maxChars) {
   return true;
 }
 
+bool ComboItemText(HWND combo, int index, std::wstring* text, size_t maxChars) {
+  if (!combo || index < 0) return false;
+  LRESULT n = ::SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
+  if (n == CB_ERR || n < 0 || (size_t)n >= maxChars) return false;
+  std::vector<wchar_t> buf((size_t)n + 1, L'\0');
+  LRESULT got = ::SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(buf.data()));
+  if (got == CB_ERR || got < 0) return false;
+  text->assign(buf.data(), (size_t)std::min(got, n));
+  return true;
+}
+
 bool ReflectOwnerDraw(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_MEASUREITEM) {
     auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);

@@ -128,13 +128,14 @@ void EndWorker(bool countError) {
       break;
   }
   if (end.tipsAnchor || end.logWithoutTips) WriteTestLog(s);
-  if (end.tipsAnchor && errors > 0) ShowTroubleshooting(list, s.log.directory, end.tipsAnchor, end.tipsHeadingAlways);
+  if (end.tipsAnchor && errors > 0 && end.showTips)
+    ShowTroubleshooting(list, s.log.directory, end.tipsAnchor, end.tipsHeadingAlways);
   if ((end.verdictNearTop && errors > 0) || end.verdictNearTopAlways) {
     if (verdictIndex - 3 >= 0) ::SendMessageW(list, LB_SETTOPINDEX, (WPARAM)(verdictIndex - 3), 0);
   } else {
     ScrollToLast10(list);
   }
-  ::SetWindowTextW(s.buttonWindow, L"&Start");
+  ::SetWindowTextW(s.buttonWindow, end.idleButtonText);
   ::SendMessageW(s.progressWindow, PBM_SETPOS, 0, 0);
   ::UpdateWindow(s.progressWindow);
   ::InvalidateRect(s.controlWindow, nullptr, TRUE);
@@ -360,12 +361,10 @@ bool TestPage::WaitForStop() {
 
 void TestPage::StartStopTest() {
   if (TheRunState().runningCount >= 1)
-    StopRun();
-  else
+    StopRunning();
+  else if (!stopOnly_)
     StartTest();
 }
-
-void TestPage::StopRun() { StopRunning(); }
 
 void TestPage::StopRunning() {
   RunState& s = TheRunState();
@@ -392,13 +391,14 @@ void TestPage::StartTest() {
   if (!question.empty() && !runner_.Options().autoRun &&
       runner_.ShowMessage(question, MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
     return;
-
   PrepareRun();
   StartWorkers();
   ::Sleep(500);
 }
 
-void TestPage::PrepareRun() {
+void TestPage::PrepareRun() { PrepareRun(IDC_TEST_STARTSTOP, L"&Stop", RunEndRule()); }
+
+void TestPage::PrepareRun(int buttonId, const wchar_t* busyText, const RunEnd& end) {
   RunState& s = TheRunState();
   // The previous run's workers are out (the running count is 0): their
   // handles can go.
@@ -406,8 +406,8 @@ void TestPage::PrepareRun() {
   s.errorCount = 0;
   s.progressWindow = Item(IDC_TEST_PROGRESS);
   ::SendMessageW(s.progressWindow, PBM_SETPOS, 0, 0);
-  s.buttonWindow = Item(IDC_TEST_STARTSTOP);
-  ::SetWindowTextW(s.buttonWindow, L"&Stop");
+  s.buttonWindow = Item(buttonId);
+  ::SetWindowTextW(s.buttonWindow, busyText);
   s.runningCount = 0;
   s.abortFlag = 0;
   s.controlWindow = runner_.ControlWindow();
@@ -421,7 +421,7 @@ void TestPage::PrepareRun() {
     ShowTestList(false);
   }
 
-  s.end = RunEndRule();
+  s.end = end;
   const Switches& o = runner_.Options();
   s.log = TestLogRequest{appkit::Narrow(runner_.ModuleDirectory()), runner_.BaseName(), o.runSuffix,
                          appkit::Narrow(runner_.LogTitle()), o.loop, o.check, o.append, 0};
@@ -470,7 +470,11 @@ BOOL TestPage::DoTest() {
 
 BOOL TestPage::Abort() {
   if (!hwnd() || TheRunState().runningCount <= 0) return FALSE;
+  // The run may end between the check above and the button's handler: an
+  // Abort then stops nothing, and never starts a new run.
+  stopOnly_ = true;
   ::SendMessageW(hwnd(), WM_COMMAND, MAKEWPARAM(IDC_TEST_STARTSTOP, BN_CLICKED), (LPARAM)Item(IDC_TEST_STARTSTOP));
+  stopOnly_ = false;
   return TRUE;
 }
 
@@ -479,8 +483,9 @@ void TestPage::StopTests() {
   RunState& s = TheRunState();
   ReadTestSelection();
   KeepChoices();
+  OnSheetClosing();
   s.abortFlag = 1;
-  if (s.runningCount > 0 && !WaitForStop()) return;
+  if (s.runningCount > 0 && !WaitForStop() && !WaitOutWorkersOnClose()) return;
   // The page, the sheet and the control stay until the workers are out: they
   // still send to their windows and may post WM_TESTDONE to the control
   // (after the count has dropped to 0).

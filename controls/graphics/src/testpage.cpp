@@ -577,7 +577,7 @@ class CTestTest : public ctlfw::TestPage {
     return ctlfw::TestPage::OnCommand(id, code, ctl);
   }
 
-  void StopRun() override {
+  void StopRunning() override {
     RunFlags& f = Run();
     f.stop = true;
     f.aborted = true;

@@ -27,16 +27,6 @@ namespace {
 
 const suite::ControlIdentity& M() { return suite::Control(suite::kCtlMurrick); }
 
-std::vector<std::string> Split(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string line;
-  std::istringstream in(text);
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
 
 std::vector<std::string> Prefixed(const std::vector<std::string>& lines, const std::string& key) {
   std::vector<std::string> out;
@@ -87,7 +77,7 @@ class MurrickHost : public ::testing::Test {
     if (win98) appkit::RegDeleteTree(HKEY_CURRENT_USER, key);
     EXPECT_TRUE(ended);
     EXPECT_EQ(viewer.ExitCode(), 0u);
-    return Split(testsupport::ReadFileBytes(out));
+    return testsupport::SplitLines(testsupport::ReadFileBytes(out));
   }
 
   Process server;
@@ -176,7 +166,7 @@ TEST_F(MurrickHost, AVbScriptUnderCscriptDrivesItByProgId) {
   ASSERT_TRUE(cmd.Start(std::wstring(sys) + L"\\cmd.exe", L"/c cscript.exe //nologo \"" + script + L"\" > \"" + out +
                                                                L"\""));
   ASSERT_TRUE(cmd.WaitExitPumping(60000));
-  std::vector<std::string> lines = Split(testsupport::ReadFileBytes(out));
+  std::vector<std::string> lines = testsupport::SplitLines(testsupport::ReadFileBytes(out));
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(Prefixed(lines, "init="), std::vector<std::string>{"True"});
   EXPECT_EQ(Prefixed(lines, "size="), std::vector<std::string>{"True"});

@@ -99,6 +99,20 @@ int CountOccurrences(const std::string& text, const std::string& what) {
   return n;
 }
 
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t from = 0;
+  while (from < text.size()) {
+    size_t lf = text.find('\n', from);
+    size_t end = lf == std::string::npos ? text.size() : lf;
+    std::string line = text.substr(from, end - from);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    from = end + 1;
+  }
+  return lines;
+}
+
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) return false;

@@ -71,6 +71,8 @@ constexpr WPARAM kSetDefaultErase = 101;
 // Text of list item `index` when it holds fewer than `maxChars` characters
 // (LB_GETTEXTLEN checked before LB_GETTEXT). False otherwise.
 bool ListItemText(HWND list, int index, std::wstring* text, size_t maxChars);
+// The same for item `index` of a combo box's list (CB_GETLBTEXTLEN first).
+bool ComboItemText(HWND combo, int index, std::wstring* text, size_t maxChars);
 
 // Owner-draw messages (WM_DRAWITEM, WM_MEASUREITEM) that reach a dialog for
 // one of these lists go to the list object. True when handled.

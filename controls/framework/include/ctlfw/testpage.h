@@ -47,6 +47,10 @@ struct RunEnd {
   bool tipsHeadingAlways = false;
   // The verdict line is shown three lines below the top also without errors.
   bool verdictNearTopAlways = false;
+  // With a tips anchor: whether the tips follow the log (or only the log).
+  bool showTips = true;
+  // The text of the run's button once the run is over.
+  const wchar_t* idleButtonText = L"&Start";
 };
 
 // Run state shared by the Test page and its workers: one set per control
@@ -113,7 +117,8 @@ class TestPage : public appkit::SheetPage {
   // FALSE while a test runs (or a DoTest's Start is on its way); else posts
   // the Start button to the page.
   BOOL DoTest();
-  BOOL IsRunning() const { return TheRunState().runningCount > 0; }
+  // TRUE from the moment DoTest accepted a run.
+  BOOL IsRunning() const { return TheRunState().runningCount > 0 || startPending_; }
   // FALSE when nothing runs; else stops the run as the Stop button does.
   BOOL Abort();
   // The sheet closes: the check list's choices go to the runner's settings,
@@ -152,10 +157,17 @@ class TestPage : public appkit::SheetPage {
   virtual void AfterWorkersOut() {}
   // A reply of the information server to this page; answered 1.
   virtual void OnServerReply(WPARAM wp, LPARAM lp) {}
-  // Stop pressed while a run is active. By default the workers are told and
-  // waited for; a page that runs its tests on its own thread (the Stop click
-  // arrives while the run pumps messages) only raises its flags here.
-  virtual void StopRun();
+  // The sheet closes: told before the page waits for its workers.
+  virtual void OnSheetClosing() {}
+  // Whether the closing page waits for its workers however long they take
+  // (its workers always end) instead of giving up after the stop wait.
+  virtual bool WaitOutWorkersOnClose() const { return false; }
+  // The Stop button while a run is on: by default the run is asked to stop
+  // and waited for (the stop wait).
+  virtual void StopRunning();
+  // Sets up the run state for a run started with `button` (which reads
+  // `busyText` until the run ends as `end` says); the workers come next.
+  void PrepareRun(int buttonId, const wchar_t* busyText, const RunEnd& end);
 
   // Starts one worker of the run (counted running at once); a worker that
   // cannot start ends its part as failed.
@@ -183,6 +195,8 @@ class TestPage : public appkit::SheetPage {
   void ReadTestSelection();
   // Shows the check list (options view) or the results.
   void ShowTestList(bool on);
+  // Whether the Start/Stop command being handled comes from Abort.
+  bool AbortInProgress() const { return stopOnly_; }
 
   BOOL OnInit() override;
   bool OnCommand(int id, int code, HWND ctl) override;
@@ -191,7 +205,6 @@ class TestPage : public appkit::SheetPage {
 
  private:
   void StartTest();
-  void StopRunning();
   // The stop wait: 0.5 s, 1 s, then up to six times 1 s while a worker runs;
   // false (after a beep) when one still runs.
   bool WaitForStop();
@@ -207,6 +220,7 @@ class TestPage : public appkit::SheetPage {
   CTestListBox tests_;
   bool started_ = false;
   bool startPending_ = false;
+  bool stopOnly_ = false;  // the button's command comes from Abort
 };
 
 }  // namespace ctlfw

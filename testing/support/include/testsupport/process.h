@@ -23,6 +23,8 @@ std::string ReadFileBytes(const std::wstring& path);
 std::string ReadTextFile(const std::wstring& path);
 // How often `what` stands in `text`.
 int CountOccurrences(const std::string& text, const std::string& what);
+// The lines of a text, without their CR LF or LF.
+std::vector<std::string> SplitLines(const std::string& text);
 // Makes `bytes` the whole file; false when it cannot be written.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // Removes a directory with everything below it; a missing one is no error.

@@ -1,0 +1,5 @@
+// The modem test control: one module of the suite.
+#include "ctlfw/control.h"
+#include "runner.h"
+
+CTLFW_CONTROL_MODULE(suite::Control(suite::kCtlModem), CModemRunner)

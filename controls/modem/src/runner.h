@@ -1,0 +1,35 @@
+// The modem control's runner: its settings under Software\Kyt\modem, its
+// titles, log base and Information page, on the framework's runner.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "ctlfw/runner.h"
+
+class CModemRunner : public ctlfw::TestRunner {
+ public:
+  std::wstring SettingsKey() const override { return L"Software\\Kyt\\modem\\Setting"; }
+  std::vector<ctlfw::SettingDef> SettingTable() const override;
+  std::vector<std::string> EnableSettings() const override;
+  std::string ModeBaseName() const override { return "KytMODM"; }
+  UINT TitleId() const override;
+  UINT LogTitleId() const override;
+  UINT IconId() const override;
+  UINT InfoTextId() const override;
+  int InfoCategory() const override { return 11; }
+  ctlfw::InfoPageStyle InfoStyle() const override;
+  std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
+  void AfterSettingsRead() override;
+  void BeforeSettingsWritten() const override;
+
+  // The string settings.
+  const std::string& BbsNumber() const { return bbsNumber_; }
+  void SetBbsNumber(const std::string& s) { bbsNumber_ = s; }
+  const std::string& ToneDigits() const { return toneDigits_; }
+  const std::string& ToneInput() const { return toneInput_; }
+
+ private:
+  std::string bbsNumber_;
+  std::string toneDigits_;
+  std::string toneInput_;
+};

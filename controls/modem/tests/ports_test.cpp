@@ -1,0 +1,682 @@
+// The modem control end to end against modem simulators on the COM ports
+// of the test's Wine prefix (run through with_modems.sh): modem.mod with
+// -AutoRun against each kind of modem, its result log and reported error
+// count; and the control hosted here, stopped at every stage of a run and
+// disconnected during a call.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <ole2.h>
+#include <mmsystem.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "appkit/axhost.h"
+#include "appkit/registry.h"
+#include "appkit/text.h"
+#include "suite/controls.h"
+#include "testsupport/controls.h"
+#include "testsupport/process.h"
+#include "testsupport/registry.h"
+#include "testsupport/ui.h"
+
+using namespace testsupport;
+
+namespace {
+
+const wchar_t kKey[] = L"Software\\Kyt\\modem\\Setting";
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+// The folder the simulators watch, as this program sees it.
+std::wstring SimDir() {
+  std::string unix = Env("MODEMSIM_DIR");
+  for (char& c : unix)
+    if (c == '/') c = '\\';
+  return L"Z:" + appkit::Widen(unix) + L"\\";
+}
+
+// A modem's answers: command -> JSON reply (a list of lines or an object).
+using Replies = std::map<std::string, std::string>;
+
+std::string Quote(const std::string& s) {
+  std::string q = "\"";
+  for (char c : s) {
+    if (c == '"' || c == '\\') q += '\\';
+    q += c;
+  }
+  return q + "\"";
+}
+
+Replies FullModem() {
+  Replies r = {
+      {"ATI0", R"(["56000", "OK"])"},
+      {"ATI1", R"(["255", "OK"])"},
+      {"ATI3", R"(["Simvale 56K V.92", "OK"])"},
+      {"AT+FCLASS=?", R"(["0,1,2", "OK"])"},
+      {"ATDT;", R"(["OK"])"},
+      {"AT&T1", R"({"lines": ["CONNECT 9600"], "online": true, "then_after_ms": 1000, "then": ["OK"]})"},
+      {"ATS18=?", R"(["007", "OK"])"},
+  };
+  for (int i = 4; i <= 11; ++i) r["ATI" + std::to_string(i)] = R"(["ERROR"])";
+  const char* values[] = {"000", "000", "043", "013", "010", "008", "002", "050", "002", "006", "014", "095", "050"};
+  for (int i = 0; i <= 12; ++i) r["ATS" + std::to_string(i) + "?"] = std::string("[\"") + values[i] + "\", \"OK\"]";
+  r["ATS25?"] = R"(["005", "OK"])";
+  return r;
+}
+
+// The lines a full modem on `port` gives, with the dial-tone test on.
+std::vector<std::string> FullModemLines(const std::string& port) {
+  std::vector<std::string> l = {"Checking Modem on " + port + ":\tModem Found", "", "Testing Dial Tone:\tDetected", "",
+                                "Standard Commands", "ATZ:\tPASSED", "ATQ:\tPASSED", "ATV:\tPASSED", "ATE:\tPASSED",
+                                "ATX:\tPASSED", "ATI0:\t56000", "ATI1:\t255", "ATI2:\tOK", "ATI3:\tSimvale 56K V.92", "",
+                                "Advanced Commands"};
+  for (const char* c : {"AT&C1", "AT&S0", "AT&D2", "AT&Q0", "AT&Q5", "AT&F", "AT&J0", "AT%C1", "AT\\N3"})
+    l.push_back(std::string(c) + ":\tPASSED");
+  for (const char* s : {"", "Fax", "Fax Support:\tYes", "Class Support:\t0,1,2", "", "Factory Settings"}) l.push_back(s);
+  const char* values[] = {"000", "000", "043", "013", "010", "008", "002", "050", "002", "006", "014", "095", "050"};
+  for (int i = 0; i <= 12; ++i) l.push_back("S" + std::to_string(i) + ":\t" + values[i]);
+  l.push_back("S25:\t005");
+  l.push_back("");
+  return l;
+}
+
+class ModemPorts : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ::OleInitialize(nullptr);
+    ASSERT_EQ(ctltest::RunRegsvr32(SuitePath(L"MODEM.OCX")), 0);
+  }
+  static void TearDownTestSuite() { ::OleUninitialize(); }
+
+  void SetUp() override {
+    if (Env("MODEMSIM_DIR").empty()) GTEST_SKIP() << "run through with_modems.sh";
+    // The user's modem settings stay out of the way; each test starts afresh.
+    modemKey_.emplace(L"Software\\Kyt\\modem", L"Software\\HalvixModemTestBackup\\modem");
+    // Short waits: a silent port or command costs little.
+    Set(L"ShortTimeout", 800);
+    Set(L"StandardTimeout", 1200);
+    Set(L"LongTimeout", 3000);
+    Set(L"ConnectTimeout", 4000);
+    Set(L"ATT1Timeout", 2000);
+    Set(L"InnerLoopDelay", 30);
+    Set(L"DialtoneTestEnable", 1);
+    for (int n = 1; n <= 9; ++n) Absent(n);
+    ::DeleteFileW(SuitePath(L"KytMODM.LOG").c_str());
+  }
+  void TearDown() override {
+    host.Destroy();
+    if (window) ::DestroyWindow(window);
+    modemKey_.reset();
+  }
+
+  static void Set(const wchar_t* name, DWORD v) { appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, name, v); }
+  static void SetText(const wchar_t* name, const wchar_t* v) { appkit::RegWriteString(HKEY_CURRENT_USER, kKey, name, v); }
+
+  // Gives COM`n` a modem of this profile (or takes the port away) and waits
+  // until its simulator has taken it.
+  void Profile(int n, const std::string& body) {
+    static int serial = 0;
+    ++serial;
+    std::wstring file = SimDir() + L"port" + std::to_wstring(n) + L".json";
+    std::string json = "{\"serial\": " + std::to_string(serial) + ", " + body + "}";
+    ASSERT_TRUE(WriteFileBytes(file, json));
+    std::string want = std::to_string(serial);
+    bool taken = PumpUntil(
+        [&] {
+          std::string ack = ReadFileBytes(file + L".ack");
+          while (!ack.empty() && (ack.back() == '\n' || ack.back() == '\r')) ack.pop_back();
+          return ack == want;
+        },
+        10000);
+    ASSERT_TRUE(taken) << "COM" << n << " did not take its profile";
+    ::DeleteFileW((SimDir() + L"port" + std::to_wstring(n) + L".log").c_str());
+  }
+  void Modem(int n, const Replies& replies, const std::string& extra = "") {
+    std::string body = "\"echo\": true, \"replies\": {";
+    bool first = true;
+    for (const auto& [k, v] : replies) {
+      body += (first ? "" : ", ") + Quote(k) + ": " + v;
+      first = false;
+    }
+    body += "}";
+    if (!extra.empty()) body += ", " + extra;
+    Profile(n, body);
+  }
+  void Absent(int n) { Profile(n, "\"present\": false"); }
+
+  // What COM`n`'s modem heard, one command a line.
+  static std::vector<std::string> Heard(int n) {
+    return SplitLines(ReadFileBytes(SimDir() + L"port" + std::to_wstring(n) + L".log"));
+  }
+  static bool HeardLine(int n, const std::string& line) {
+    for (const std::string& l : Heard(n))
+      if (l == line) return true;
+    return false;
+  }
+
+  // modem.mod with `args`, started as the main program starts it; its
+  // reported result.
+  WPARAM RunModule(const std::wstring& args) {
+    Process p;
+    WPARAM result = 99;
+    EXPECT_TRUE(ctltest::StartModuleAndWaitReport(p, SuitePath(L"modem.mod"), args, &result, 180000));
+    EXPECT_TRUE(p.WaitExit(20000));
+    // The run as a person reads it (shown with ctest -V).
+    std::printf("[ module  ] modem.mod %s reported %u; KytMODM.LOG:\n", appkit::Narrow(args).c_str(), (unsigned)result);
+    for (const std::string& l : LogLines()) std::printf("    | %s\n", l.c_str());
+    return result;
+  }
+  // The result lines of the log, after its header and title.
+  static std::vector<std::string> LogLines() {
+    std::vector<std::string> all = SplitLines(ReadFileBytes(SuitePath(L"KytMODM.LOG")));
+    for (size_t i = 0; i < all.size(); ++i)
+      if (all[i] == "Modem Test") return std::vector<std::string>(all.begin() + (long)i + 1, all.end());
+    return {};
+  }
+  static bool Has(const std::vector<std::string>& lines, const std::string& line) {
+    for (const std::string& l : lines)
+      if (l == line) return true;
+    return false;
+  }
+
+  // ---- The control hosted here -----------------------------------------------
+  void HostControl(const std::string& cmdLine) {
+    window = ctltest::CreateHostWindow(700, 560);
+    ASSERT_EQ(host.Create(suite::Control(suite::kCtlModem).clsid, window, RECT{10, 10, 650, 490}, 1001), S_OK);
+    ASSERT_TRUE(Call(suite::kDispInit, {cmdLine}));
+    Call(suite::kDispSetProp, {std::string("Size"), std::string("640 480")});
+  }
+  bool Call(DISPID id, const std::vector<appkit::AxArg>& args = {}) { return ctltest::Call(host, id, args); }
+  HWND Sheet() const { return ::GetWindow(host.hwnd(), GW_CHILD); }
+  HWND Item(int id) const { return FindChildById(Sheet(), id); }
+  std::vector<std::string> Results() const {
+    std::vector<std::string> lines;
+    for (const std::wstring& l : ListBoxLines(Item(1005))) lines.push_back(appkit::Narrow(l));
+    return lines;
+  }
+  bool WaitHeard(int n, const std::string& line, DWORD ms) {
+    return PumpUntil([&] { return HeardLine(n, line); }, ms);
+  }
+  // Stops the run as a host's Abort does, again and again until it is over
+  // and a few times after; how long it took.
+  double StopAndTime() {
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Call(suite::kDispAbort));
+    bool over = PumpUntil(
+        [&] {
+          Call(suite::kDispAbort);
+          return !Call(suite::kDispIsRunning);
+        },
+        20000);
+    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_TRUE(over);
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(Call(suite::kDispAbort)) << "nothing runs";
+    WaitButton(1007, L"&Start");
+    return s;
+  }
+  // The worker's last lines and the button follow right after IsRunning
+  // turns FALSE.
+  void WaitButton(int id, const wchar_t* text) {
+    EXPECT_TRUE(PumpUntil([&] { return GetText(Item(id)) == text; }, 10000));
+  }
+  static std::string Joined(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const std::string& l : lines) all += l + "\n";
+    return all;
+  }
+
+  HWND window = nullptr;
+  appkit::AxHost host;
+  std::optional<testsupport::KeyAside> modemKey_;
+};
+
+TEST_F(ModemPorts, FullModemPassesEveryStep) {
+  Modem(1, FullModem());
+  EXPECT_EQ(RunModule(L"-AutoRun"), 0u);
+  std::vector<std::string> want = {"Searching Modem....."};
+  for (const std::string& l : FullModemLines("COM1")) want.push_back(l);
+  want.push_back("No Error Found.");
+  EXPECT_EQ(LogLines(), want);
+  // The dial tone was hung up, and the modem was reset at the end.
+  std::vector<std::string> heard = Heard(1);
+  ASSERT_GE(heard.size(), 2u);
+  EXPECT_TRUE(HeardLine(1, "ATH0"));
+  EXPECT_EQ(heard[heard.size() - 2], "ATZ");
+  EXPECT_EQ(heard.back(), "AT");
+}
+
+TEST_F(ModemPorts, ModemsOnCom2AndCom4AreBothTested) {
+  Modem(2, FullModem());
+  Modem(4, FullModem());
+  Set(L"DialtoneTestEnable", 0);
+  EXPECT_EQ(RunModule(L"-AutoRun"), 0u);
+  std::vector<std::string> lines = LogLines();
+  EXPECT_TRUE(Has(lines, "Checking Modem on COM2:\tModem Found"));
+  EXPECT_TRUE(Has(lines, "Checking Modem on COM4:\tModem Found"));
+  int sregs = 0;
+  for (const std::string& l : lines) sregs += l == "S25:\t005";
+  EXPECT_EQ(sregs, 2) << "each modem went through the sequence";
+  EXPECT_FALSE(Has(lines, "Checking Modem on COM1:\tModem Found"));
+  EXPECT_EQ(lines.back(), "No Error Found.");
+}
+
+TEST_F(ModemPorts, NoModemIsOneError) {
+  EXPECT_EQ(RunModule(L"-AutoRun"), 1u);
+  std::vector<std::string> want = {"Searching Modem.....", "Failed to find a modem connected to your computer.", "",
+                                   "Found Error(s)."};
+  EXPECT_EQ(LogLines(), want);
+
+  // A port whose device never answers is listed, and is no modem either.
+  Profile(3, "\"silent\": true");
+  EXPECT_EQ(RunModule(L"-AutoRun"), 1u);
+  want = {"Searching Modem.....", "Checking Modem on COM3:\tNot Found ( return code: 10 )",
+          "Failed to find a modem connected to your computer.", "", "Found Error(s)."};
+  EXPECT_EQ(LogLines(), want);
+  EXPECT_EQ(Heard(3), (std::vector<std::string>{"ATZ", "ATZ"})) << "probed twice";
+
+  // "Loop" searches the ports that many times.
+  Absent(3);
+  Set(L"Loop", 3);
+  EXPECT_EQ(RunModule(L"-AutoRun"), 1u);
+  want = {"Searching Modem.....", "Searching Modem.....", "Searching Modem.....",
+          "Failed to find a modem connected to your computer.", "", "Found Error(s)."};
+  EXPECT_EQ(LogLines(), want);
+}
+
+// One modem that differs from the full one in one answer; the line it
+// gives and the errors it costs.
+TEST_F(ModemPorts, EachKindOfAnswerGivesItsLine) {
+  const struct {
+    const char* what;
+    const char* command;
+    const char* reply;
+    const char* line;     // a line the log must hold ("" none)
+    const char* missing;  // a line it must not hold ("" none)
+    WPARAM errors;
+  } cases[] = {
+      {"an advanced command unsupported", "AT%C1", R"(["ERROR"])", "AT%C1:\tNO SUPPORT", "", 0},
+      {"an advanced command unanswered", "AT&J0", "[]", "AT&J0:\tNO RESPONSE ( return code: 10 )", "", 0},
+      {"a standard command refused", "ATQ0", R"(["ERROR"])", "ATQ:\tFAILED", "", 1},
+      {"a standard command unanswered", "ATX4", "[]", "ATX:\tFAILED ( return code: 10 )", "", 1},
+      {"a silent identity query", "ATI3", "[]", "", "ATI3:\tSimvale 56K V.92", 0},
+      {"no dial tone", "ATDT;", R"(["NO DIALTONE"])", "Testing Dial Tone:\tFAILED-NO DIALTONE", "", 1},
+      {"no fax", "AT+FCLASS=?", R"(["ERROR"])", "Fax Support:\tNo", "Fax Support:\tYes", 0},
+      {"a register unanswered", "ATS7?", "[]", "S7:\tNO RESPONSE ( return code: 10 )", "", 0},
+      {"a register unsupported", "ATS25?", R"(["ERROR"])", "S25:\tNO SUPPORT", "", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Replies r = FullModem();
+    r[c.command] = c.reply;
+    Modem(1, r);
+    EXPECT_EQ(RunModule(L"-AutoRun"), c.errors);
+    std::vector<std::string> lines = LogLines();
+    if (*c.line) {
+      EXPECT_TRUE(Has(lines, c.line));
+    }
+    if (*c.missing) {
+      EXPECT_FALSE(Has(lines, c.missing));
+    }
+    EXPECT_EQ(lines.empty() ? "" : lines.back(), c.errors ? "Found Error(s)." : "No Error Found.");
+  }
+}
+
+// The call at the end of the sequence and its speed verdict.
+TEST_F(ModemPorts, CallToTheRemoteSystem) {
+  Set(L"DialtoneTestEnable", 0);
+  Set(L"StandardTestEnable", 0);
+  Set(L"AdvancedTestEnable", 1);
+  Set(L"ConnectionTest", 1);
+  const struct {
+    const char* what;
+    const wchar_t* number;
+    DWORD checkSpeed;
+    const char* reply;  // for "ATDT 5551234"
+    const char* line;
+    WPARAM errors;
+    bool hungUpOnLine;  // the escape sequence and ATH0 followed
+  } cases[] = {
+      {"busy", L"5551234", 1, R"(["BUSY"])", "Testing Connection:\tBUSY", 1, false},
+      {"too slow", L"5551234", 1, R"({"delay_ms": 300, "lines": ["CONNECT 14400"], "online": true})",
+       "Testing Connection:\tFAILED(14400)", 1, true},
+      {"fast enough", L"5551234", 1, R"({"delay_ms": 300, "lines": ["CONNECT 28800"], "online": true})",
+       "Testing Connection:\tPASSED(28800)", 0, true},
+      {"speed not judged", L"5551234", 0, R"({"lines": ["CONNECT 14400"], "online": true})",
+       "Testing Connection:\tPASSED(14400)", 0, true},
+      {"no speed", L"5551234", 0, R"({"lines": ["CONNECT"], "online": true})", "Testing Connection:\tPASSED", 0, true},
+      {"no number", L"", 1, "[]", "Testing Connection:\tABORTED", 0, false},
+      {"no answer", L"5551234", 1, R"({"delay_ms": 60000, "lines": ["CONNECT 28800"]})", "Testing Connection:\tFAILED",
+       1, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetText(L"BBSNumber", c.number);
+    Set(L"CheckConnectSpeed", c.checkSpeed);
+    Replies r = FullModem();
+    r["ATDT 5551234"] = c.reply;
+    Modem(1, r);
+    EXPECT_EQ(RunModule(L"-AutoRun"), c.errors);
+    EXPECT_TRUE(Has(LogLines(), c.line));
+    std::vector<std::string> heard = Heard(1);
+    bool escaped = false;
+    for (size_t i = 0; i + 1 < heard.size(); ++i) escaped |= heard[i] == "+++" && heard[i + 1] == "ATH0";
+    EXPECT_EQ(escaped, c.hungUpOnLine);
+    if (std::string(c.what) == "no answer") {
+      EXPECT_TRUE(HeardLine(1, "<dial aborted>")) << "the call was given up";
+    }
+  }
+}
+
+// A telephone number too long for the command buffer is not dialled cut
+// short: the call fails without dialling.
+TEST_F(ModemPorts, NumberTooLongIsNotDialled) {
+  Set(L"DialtoneTestEnable", 0);
+  Set(L"StandardTestEnable", 0);
+  Set(L"ConnectionTest", 1);
+  SetText(L"BBSNumber", std::wstring(120, L'5').c_str());
+  Modem(1, FullModem());
+  EXPECT_EQ(RunModule(L"-AutoRun"), 1u);
+  EXPECT_TRUE(Has(LogLines(), "Testing Connection:\tFAILED"));
+  for (const std::string& l : Heard(1)) EXPECT_NE(l.rfind("ATDT", 0), 0u) << l;
+}
+
+TEST_F(ModemPorts, AnalogLoopbackAndItsTimer) {
+  Set(L"DialtoneTestEnable", 0);
+  Set(L"StandardTestEnable", 0);
+  Set(L"ATT1BaudRate", 9600);
+  Replies r = FullModem();
+  Modem(1, r);
+  EXPECT_EQ(RunModule(L"-AutoRun"), 0u);
+  EXPECT_TRUE(Has(LogLines(), "AT&T1:\tPASSED(CONNECT 9600)"));
+  EXPECT_TRUE(HeardLine(1, "ATS18=2")) << "the loopback time-out in seconds";
+  EXPECT_TRUE(HeardLine(1, "ATS18=7")) << "the old value put back";
+
+  // An S18 that does not answer is not overwritten with 0.
+  r["ATS18=?"] = "[]";
+  Modem(1, r);
+  EXPECT_EQ(RunModule(L"-AutoRun"), 0u);
+  EXPECT_TRUE(HeardLine(1, "ATS18=2"));
+  EXPECT_FALSE(HeardLine(1, "ATS18=0"));
+}
+
+// The tone-dialling test: the modem dials blind while the sound card
+// records its speaker. With a mixer and a recording device (a sound server
+// whose recording source hears what is played) the seven digits are
+// counted; without one the test says so and counts one error.
+TEST_F(ModemPorts, ToneDiallingThroughTheSoundCard) {
+  Set(L"DialtoneTestEnable", 0);
+  Set(L"StandardTestEnable", 0);
+  SetText(L"TestATS6", L"5551234");
+  Modem(1, FullModem(), "\"tones\": true");
+  HMIXER mixer = nullptr;
+  bool sound = ::mixerOpen(&mixer, 0, 0, 0, MIXER_OBJECTF_MIXER) == MMSYSERR_NOERROR && ::waveInGetNumDevs() > 0;
+  if (mixer) ::mixerClose(mixer);
+  if (Env("HALVIX_AUDIO") == "1") EXPECT_TRUE(sound) << "the test run has a sound server";
+  WPARAM errors = RunModule(L"-AutoRun");
+  std::vector<std::string> lines = LogLines();
+  if (sound) {
+    std::printf("[ tones   ] with a sound device\n");
+    EXPECT_EQ(errors, 0u);
+    EXPECT_TRUE(Has(lines, "ATS6:\tPASSED")) << Joined(lines);
+    EXPECT_TRUE(HeardLine(1, "ATS6=0X0DT5551234"));
+  } else {
+    std::printf("[ tones   ] without a sound device\n");
+    EXPECT_EQ(errors, 1u);
+    EXPECT_TRUE(Has(lines, "Failed to get mixer handle."));
+    EXPECT_FALSE(Has(lines, "ATS6:\tPASSED"));
+  }
+}
+
+// Stop at every stage: the run ends soon, with the modem hung up.
+TEST_F(ModemPorts, StopEndsEveryStageAtOnce) {
+  const struct {
+    const char* stage;
+    const char* command;  // what the modem is busy with when Stop comes
+    const char* reply;
+    const char* line;     // the results list shows it
+  } cases[] = {
+      {"search", "ATZ", R"({"delay_ms": 60000, "lines": ["OK"]})", "Checking Modem on COM1:\tABORTED"},
+      {"dial tone", "ATDT;", R"({"delay_ms": 60000, "lines": ["OK"]})", "Testing Dial Tone:\tABORTED"},
+      {"standard command", "ATV1", R"({"delay_ms": 60000, "lines": ["OK"]})", "ATV:\tABORTED"},
+      {"advanced command", "AT&Q5", R"({"delay_ms": 60000, "lines": ["OK"]})", "AT&Q5:\tABORTED"},
+      {"loopback", "AT&T1", R"({"lines": ["CONNECT 9600"], "online": true, "then_after_ms": 60000, "then": ["OK"]})",
+       "AT&T1:\tABORTED"},
+      {"call", "ATDT 5551234", R"({"delay_ms": 60000, "lines": ["CONNECT 28800"], "online": true})",
+       "Testing Connection:\tABORTED"},
+  };
+  Set(L"ATT1BaudRate", 9600);
+  Set(L"ConnectionTest", 1);
+  SetText(L"BBSNumber", L"5551234");
+  Set(L"LongTimeout", 60000);
+  Set(L"ConnectTimeout", 60000);
+  Set(L"StandardTimeout", 60000);
+  HostControl("-AutoRun");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stage);
+    Replies r = FullModem();
+    r[c.command] = c.reply;
+    Modem(1, r);
+    ASSERT_TRUE(Call(suite::kDispDoTest, {std::string()}));
+    EXPECT_TRUE(Call(suite::kDispIsRunning)) << "running as soon as DoTest returns";
+    EXPECT_FALSE(Call(suite::kDispDoTest, {std::string()})) << "one run at a time";
+    ASSERT_TRUE(WaitHeard(1, c.command, 60000));
+    double s = StopAndTime();
+    std::printf("[ stop    ] %-17s %.2f s\n", c.stage, s);
+    EXPECT_LT(s, 10.0);
+    std::vector<std::string> lines = Results();
+    EXPECT_TRUE(Has(lines, c.line)) << Joined(lines);
+    EXPECT_TRUE(Has(lines, "===>Test aborted."));
+  }
+  // The modem of the stopped call was hung up: its dial was cut short.
+  EXPECT_TRUE(HeardLine(1, "<dial aborted>"));
+}
+
+// A control closed while its modem dials waits for the worker, which hangs
+// up first.
+TEST_F(ModemPorts, ClosingDuringACallHangsUpAndWaits) {
+  Set(L"DialtoneTestEnable", 0);
+  Set(L"StandardTestEnable", 0);
+  Set(L"ConnectionTest", 1);
+  SetText(L"BBSNumber", L"5551234");
+  Set(L"ConnectTimeout", 60000);
+  Replies r = FullModem();
+  r["ATDT 5551234"] = R"({"delay_ms": 60000, "lines": ["CONNECT 28800"], "online": true})";
+  Modem(1, r);
+  HostControl("-AutoRun");
+  ASSERT_TRUE(Call(suite::kDispDoTest, {std::string()}));
+  ASSERT_TRUE(WaitHeard(1, "ATDT 5551234", 60000));
+  auto t0 = std::chrono::steady_clock::now();
+  host.Destroy();
+  double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  std::printf("[ stop    ] %-17s %.2f s\n", "closing", s);
+  EXPECT_LT(s, 10.0);
+  EXPECT_TRUE(HeardLine(1, "<dial aborted>")) << "hung up before the control went";
+}
+
+// The Test page after a run against a modem on COM1 and a silent device on
+// COM3, as a person sees it (a picture of the screen lands beside the test).
+TEST_F(ModemPorts, TestPageAfterARun) {
+  Modem(1, FullModem());
+  Profile(3, "\"silent\": true");
+  Set(L"DialtoneTestEnable", 1);
+  HostControl("-AutoRun");
+  ASSERT_TRUE(Call(suite::kDispDoTest, {std::string()}));
+  EXPECT_TRUE(PumpUntil([&] { return !Call(suite::kDispIsRunning); }, 120000));
+  WaitButton(1007, L"&Start");
+  std::vector<std::string> lines = Results();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "No Error Found.");
+  EXPECT_TRUE(Has(lines, "Checking Modem on COM3:\tNot Found ( return code: 10 )"));
+  EXPECT_EQ(ctltest::GetProp(host, "count"), std::to_string(lines.size()));
+  ::ShowWindow(window, SW_SHOW);
+  ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  PumpUntil([] { return false; }, 500);
+  std::wstring done = SimDir() + L"shot.done";
+  ::DeleteFileW(done.c_str());
+  ASSERT_TRUE(WriteFileBytes(SimDir() + L"shot.request", "modem_test_page.png"));
+  PumpUntil([&] { return ::GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000);
+}
+
+// Answers every message box of this process titled "Modem Test" with OK and
+// keeps what each said.
+class BoxReader {
+ public:
+  BoxReader() { thread_ = ::CreateThread(nullptr, 0, &BoxReader::Run, this, 0, nullptr); }
+  ~BoxReader() {
+    stop_ = true;
+    ::WaitForSingleObject(thread_, 5000);
+    ::CloseHandle(thread_);
+  }
+  std::vector<std::string> Texts() {
+    std::vector<std::string> t;
+    ::EnterCriticalSection(&lock_);
+    t = texts_;
+    ::LeaveCriticalSection(&lock_);
+    return t;
+  }
+
+ private:
+  static DWORD WINAPI Run(LPVOID p) {
+    auto* self = static_cast<BoxReader*>(p);
+    while (!self->stop_) {
+      HWND box = FindTopWindow(L"Modem Test", L"#32770", ::GetCurrentProcessId());
+      if (box && ::IsWindowVisible(box)) {
+        std::wstring text;
+        for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+          if (ClassOf(c) == L"Static" && GetText(c).size() > text.size()) text = GetText(c);
+        ::EnterCriticalSection(&self->lock_);
+        self->texts_.push_back(appkit::Narrow(text));
+        ::LeaveCriticalSection(&self->lock_);
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        WaitWindowGone(box, 5000);
+      }
+      ::Sleep(50);
+    }
+    return 0;
+  }
+  struct Lock {
+    Lock() { ::InitializeCriticalSection(&cs); }
+    ~Lock() { ::DeleteCriticalSection(&cs); }
+    CRITICAL_SECTION cs;
+  };
+  Lock lockHolder_;
+  CRITICAL_SECTION& lock_ = lockHolder_.cs;
+  std::vector<std::string> texts_;
+  volatile bool stop_ = false;
+  HANDLE thread_ = nullptr;
+};
+
+// Presses OK in the connection dialog with what is missing, one field
+// after the other, then fills both in.
+DWORD WINAPI AskForMissingFields(LPVOID) {
+  HWND dlg = WaitForWindow(L"Connection Test", L"#32770", ::GetCurrentProcessId(), 20000);
+  if (!dlg) return 1;
+  HWND number = ::GetDlgItem(dlg, 1015), speed = ::GetDlgItem(dlg, 1020);
+  auto press = [&] {
+    ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+    ::Sleep(1500);
+  };
+  press();  // nothing filled in (14400 is not offered)
+  ::SendMessageW(number, WM_SETTEXT, 0, (LPARAM)L"5551234");
+  press();  // no speed
+  ::SendMessageW(number, WM_SETTEXT, 0, (LPARAM)L"");
+  ::SendMessageW(speed, CB_SETCURSEL, 3, 0);
+  press();  // no number
+  ::SendMessageW(number, WM_SETTEXT, 0, (LPARAM)L"5551234");
+  ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+  return 0;
+}
+
+// The connection dialog refuses to go on until it has a number and a
+// speed; a stored speed that is not offered leaves the speed empty. The
+// two tests exclude each other.
+TEST_F(ModemPorts, ConnectionDialogAndTheTwoButtons) {
+  Set(L"BBSBaudRate", 14400);
+  Replies r = FullModem();
+  r["ATDT 5551234"] = R"({"delay_ms": 60000, "lines": ["CONNECT 28800"], "online": true})";
+  r["ATV1"] = R"({"delay_ms": 60000, "lines": ["OK"]})";
+  Modem(1, r);
+  HostControl("");
+  BoxReader boxes;
+  // The dialog, driven from a thread of its own while it runs here.
+  HANDLE driver = ::CreateThread(nullptr, 0, &AskForMissingFields, nullptr, 0, nullptr);
+  ::PostMessageW(Item(1016), BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitHeard(1, "ATDT 5551234", 60000));
+  ::WaitForSingleObject(driver, 5000);
+  ::CloseHandle(driver);
+  // Start while the call runs; then Disconnect.
+  ::PostMessageW(Item(1007), BM_CLICK, 0, 0);
+  PumpUntil([&] { return boxes.Texts().size() >= 4; }, 10000);
+  ::PostMessageW(Item(1016), BM_CLICK, 0, 0);
+  PumpUntil([&] { return !Call(suite::kDispIsRunning); }, 20000);
+  WaitButton(1016, L"&Connection Test");
+  PumpUntil([&] { return boxes.Texts().size() >= 5; }, 10000);
+
+  // The modem test; Connection Test while it runs; Stop.
+  ::PostMessageW(Item(1007), BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitHeard(1, "ATV1", 60000));
+  ::PostMessageW(Item(1016), BM_CLICK, 0, 0);
+  PumpUntil([&] { return boxes.Texts().size() >= 6; }, 10000);
+  ::PostMessageW(Item(1007), BM_CLICK, 0, 0);
+  PumpUntil([&] { return !Call(suite::kDispIsRunning); }, 20000);
+  WaitButton(1007, L"&Start");
+  // Stop itself asks nothing.
+  EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{
+                               "Please fill in the BBS telephone number & connect speed.",
+                               "Please fill in the connect speed.",
+                               "Please fill in the BBS telephone number.",
+                               "Please wait for connection test to finish.",
+                               "Please wait for the test to abort.",
+                               "Please wait for modem test to finish.",
+                           }));
+}
+
+// Fills in the connection dialog (5551234 at 9600) and presses OK.
+DWORD WINAPI FillConnectionDialog(LPVOID) {
+  HWND dlg = WaitForWindow(L"Connection Test", L"#32770", ::GetCurrentProcessId(), 20000);
+  if (!dlg) return 1;
+  ::SendMessageW(::GetDlgItem(dlg, 1015), WM_SETTEXT, 0, (LPARAM)L"5551234");
+  ::SendMessageW(::GetDlgItem(dlg, 1020), CB_SETCURSEL, 3, 0);  // 9600
+  ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+  return 0;
+}
+
+// The connection test: its dialog, the call, and Disconnect during it.
+TEST_F(ModemPorts, DisconnectEndsTheCall) {
+  Set(L"ConnectTimeout", 60000);
+  Replies r = FullModem();
+  r["ATDT 5551234"] = R"({"delay_ms": 60000, "lines": ["CONNECT 28800"], "online": true})";
+  Modem(2, r);
+  HostControl("");
+  ctltest::MessageBoxAnswerer ok(L"Modem Test", IDOK);
+  // The dialog asks for the number and the speed; a helper fills them in.
+  HANDLE filler = ::CreateThread(nullptr, 0, &FillConnectionDialog, nullptr, 0, nullptr);
+  ::PostMessageW(Item(1016), BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitHeard(2, "ATDT 5551234", 60000));
+  ::WaitForSingleObject(filler, 5000);
+  ::CloseHandle(filler);
+  EXPECT_TRUE(Call(suite::kDispIsRunning));
+  EXPECT_EQ(GetText(Item(1016)), L"&Disconnect");
+
+  auto t0 = std::chrono::steady_clock::now();
+  ::PostMessageW(Item(1016), BM_CLICK, 0, 0);
+  EXPECT_TRUE(PumpUntil([&] { return !Call(suite::kDispIsRunning); }, 20000));
+  double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  std::printf("[ stop    ] %-17s %.2f s\n", "disconnect", s);
+  EXPECT_LT(s, 10.0);
+  WaitButton(1016, L"&Connection Test");
+  std::vector<std::string> lines = Results();
+  EXPECT_TRUE(Has(lines, "Testing Connection:\tABORTED")) << Joined(lines);
+  EXPECT_TRUE(Has(lines, "===>Test aborted."));
+  EXPECT_TRUE(HeardLine(2, "<dial aborted>"));
+}
+
+}  // namespace
