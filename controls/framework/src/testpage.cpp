@@ -125,6 +125,8 @@ void EndWorker(bool countError) {
     case RunEnd::Summary::ErrorsOnly:
       if (errors > 0) AddLine(list, verdict);
       break;
+    case RunEnd::Summary::None:
+      break;
   }
   if (end.tipsAnchor) {
     WriteTestLog(s);
@@ -167,7 +169,7 @@ BOOL TestPage::OnInit() {
   if (HICON icon = ::LoadIconW(runner_.Resources(), MAKEINTRESOURCEW(TestIconId())))
     SendItem(Items().icon, STM_SETICON, (WPARAM)icon, 0);
   std::wstring text = Description();
-  if (!text.empty()) SetItemText(IDC_TEST_TEXT, text);
+  if (!text.empty()) SetItemText(Items().text, text);
   std::vector<int> stops = ResultTabStops();
   results_.SetTabStops((int)stops.size(), stops.data());
   s.doneArmed = runner_.Options().autoRun;
@@ -360,7 +362,9 @@ bool TestPage::WaitForStop() {
 
 void TestPage::StartStopTest() {
   startPending_ = false;
-  if (TheRunState().runningCount >= 1)
+  if (TheRunState().runningCount >= 1 && stopByFlag_)
+    TheRunState().abortFlag = 1;
+  else if (TheRunState().runningCount >= 1)
     StopRunning();
   else
     StartTest();
@@ -403,6 +407,7 @@ void TestPage::StartTest() {
   ::SetWindowTextW(s.buttonWindow, L"&Stop");
   s.runningCount = 0;
   s.abortFlag = 0;
+  stopByFlag_ = false;
   s.controlWindow = runner_.ControlWindow();
 
   ReadTestSelection();
@@ -422,8 +427,9 @@ void TestPage::StartTest() {
   ::Sleep(500);
 }
 
-void TestPage::BeginRunOnPageThread() {
+void TestPage::BeginRunOnPageThread(bool stopByFlag) {
   RunState& s = TheRunState();
+  stopByFlag_ = stopByFlag;
   ::EnterCriticalSection(&s.runLock);
   ++s.runningCount;
   ::LeaveCriticalSection(&s.runLock);
