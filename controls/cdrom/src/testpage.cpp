@@ -102,7 +102,7 @@ class CCdromTestPage : public ctlfw::TestPage {
   std::string Text(UINT id) const { return appkit::Narrow(appkit::LoadStr(id, cd_.Resources())); }
   void LoadReader();
   void FillDrives();
-  std::string ComboText(int index) const;
+  std::string ComboText(int index) const { return ComboItemText(IDC_CD_DRIVES, index); }
   void RunTests();
   void RunBenchmark();
   // Ends a run the page refused or finished with lines of its own.
@@ -219,16 +219,6 @@ BOOL CCdromTestPage::OnInit() {
   LoadReader();
   FillDrives();
   return TRUE;
-}
-
-std::string CCdromTestPage::ComboText(int index) const {
-  HWND combo = Item(IDC_CD_DRIVES);
-  LRESULT len = ::SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
-  if (len == CB_ERR || len > 255) return {};
-  std::wstring text((size_t)len + 1, L'\0');
-  LRESULT got = ::SendMessageW(combo, CB_GETLBTEXT, index, (LPARAM)&text[0]);
-  text.resize(got > 0 && got <= len ? (size_t)got : 0);
-  return appkit::Narrow(text);
 }
 
 void CCdromTestPage::EndRun(const ctlfw::RunEnd& end) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <regex>
 #include <string>
@@ -273,6 +274,34 @@ TEST_F(CdromModule, BenchmarkWithoutADriveWritesItsErrorUnderItsHeading) {
                                              "No CD drive connected to your computer.", "Found Error(s).", ""}));
 }
 
+// The host asks a long automatic run to close: the run stops at its next
+// step, says so, and the module still reports its count.
+TEST_F(CdromModule, HostCloseStopsARunWhichStillReports) {
+  InsertDisc();
+  Set(L"Loop", 100000);
+  Process p;
+  ASSERT_TRUE(p.Start(SuitePath(L"cdrom.mod"), L"-AutoRun"));
+  ASSERT_TRUE(p.WaitIdle(10000));
+  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+  MessageCatcher host;
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  // Some passes over the disc, then the host's close.
+  PumpUntil([] { return false; }, 3000);
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
+  MessageCatcher::Caught done{};
+  ASSERT_TRUE(host.WaitFor(diag, 60000, &done));
+  EXPECT_EQ((DWORD)done.lp, p.Pid());
+  EXPECT_EQ(done.wp, 0u);
+  EXPECT_TRUE(p.WaitExit(20000));
+  std::vector<std::string> body = LogBody(FileLines(SuitePath(L"KytCD.LOG")));
+  ASSERT_GE(body.size(), 4u);
+  EXPECT_EQ(body[body.size() - 3], "===>Test aborted.") << Joined(body);
+  EXPECT_EQ(body[body.size() - 2], "");
+  EXPECT_EQ(body.back(), "No Error Found.");
+  EXPECT_GE(std::count(body.begin(), body.end(), std::string("Reading File(test1.dat):\tPASSED")), 1);
+}
+
 // A run started by the user: the options view first, the question before
 // the run, then the results view with the lines of the run.
 TEST_F(CdromModule, StartAsksFirstAndShowsTheResults) {
@@ -291,6 +320,11 @@ TEST_F(CdromModule, StartAsksFirstAndShowsTheResults) {
                                                            L"- Full-Stroke Access Test (Not for DVD)",
                                                            L"- Random Access Test (Not for DVD)"}));
   EXPECT_EQ(GetText(FindChildById(dlg, 1011)), L"Q:\\");
+  // The Information page first, the Test page active.
+  HWND tab = FindChild(dlg, L"SysTabControl32");
+  ASSERT_NE(tab, nullptr);
+  EXPECT_EQ(::SendMessageW(tab, 0x1304 /* TCM_GETITEMCOUNT */, 0, 0), 2);
+  EXPECT_EQ(::SendMessageW(tab, 0x130B /* TCM_GETCURSEL */, 0, 0), 1);
   ::PostMessageW(::GetParent(start), WM_COMMAND, MAKEWPARAM(1007, BN_CLICKED), (LPARAM)start);
   HWND box = WaitWindowWith(p.Pid(), IDYES, 20000);
   ASSERT_NE(box, nullptr);

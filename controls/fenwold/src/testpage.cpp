@@ -138,7 +138,7 @@ class CDiskTestPage : public ctlfw::TestPage {
   void AfterWorkersOut() override;
 
  private:
-  std::string ComboText(int index) const;
+  std::string ComboText(int index) const { return ComboItemText(IDC_DISK_DRIVES, index); }
   void StartFileWorkers(int index);
   void StartBenchmark();
   void PauseBetweenStarts() { PumpMessages(500); }
@@ -298,16 +298,6 @@ BOOL CDiskTestPage::OnInit() {
     ShowItem(IDC_DISK_DRIVES, false);
   }
   return TRUE;
-}
-
-std::string CDiskTestPage::ComboText(int index) const {
-  HWND combo = Item(IDC_DISK_DRIVES);
-  LRESULT len = ::SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
-  if (len == CB_ERR || len > 255) return {};
-  std::wstring text((size_t)len + 1, L'\0');
-  LRESULT got = ::SendMessageW(combo, CB_GETLBTEXT, index, (LPARAM)&text[0]);
-  text.resize(got > 0 && got <= len ? (size_t)got : 0);
-  return appkit::Narrow(text);
 }
 
 void CDiskTestPage::StartFileWorkers(int index) {

@@ -250,6 +250,16 @@ bool TestPage::OnCommand(int id, int code, HWND ctl) {
   return appkit::SheetPage::OnCommand(id, code, ctl);
 }
 
+std::string TestPage::ComboItemText(int comboId, int index) const {
+  HWND combo = Item(comboId);
+  LRESULT len = ::SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
+  if (len == CB_ERR || len > 255) return {};
+  std::wstring text((size_t)len + 1, L'\0');
+  LRESULT got = ::SendMessageW(combo, CB_GETLBTEXT, index, (LPARAM)&text[0]);
+  text.resize(got > 0 && got <= len ? (size_t)got : 0);
+  return appkit::Narrow(text);
+}
+
 bool TestPage::AnswerCommand(LRESULT answer) {
   ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, answer);
   return true;

@@ -395,7 +395,8 @@ void CdDriveTest::RunDrive(char letter) {
       host_.Line(appkit::FormatA(Text(IDS_CD_READING_FILE).c_str(), FileNameOf(path).c_str()));
       host_.Pump();
       UINT r = ReadDataTest(path);
-      host_.AppendToLast(Text(r == 0 ? IDS_CD_PASSED : r));
+      // A read test cut short by Stop passed nothing.
+      if (r != 0 || !host_.Stopped()) host_.AppendToLast(Text(r == 0 ? IDS_CD_PASSED : r));
       if (r != 0) host_.CountError();
     }
     host_.Progress(0);

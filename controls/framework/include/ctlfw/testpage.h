@@ -160,6 +160,9 @@ class TestPage : public appkit::SheetPage {
   // empty (between the steps of a run on the page's thread); `hook` sees each
   // message first and answers true for one it has consumed.
   void DrainThreadQueue(const std::function<bool(const MSG&)>& hook = {});
+  // The text of item `index` of the page's combo box `comboId` (empty when
+  // there is none or it is longer than 255 characters).
+  std::string ComboItemText(int comboId, int index) const;
   // Sets the answer of a sent WM_COMMAND; returns true for OnCommand.
   bool AnswerCommand(LRESULT answer);
   bool HasTestList() const { return !TestNames().empty(); }
