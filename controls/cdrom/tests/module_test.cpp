@@ -70,31 +70,9 @@ void HoldForPicture() {
   if (n > 0 && n < sizeof buf) PumpUntil([] { return false; }, (DWORD)atoi(buf));
 }
 
-struct WindowSearch {
-  DWORD pid;
-  int childId;
-  HWND found;
-};
-
-BOOL CALLBACK FindWithChild(HWND w, LPARAM p) {
-  auto* s = reinterpret_cast<WindowSearch*>(p);
-  DWORD pid = 0;
-  ::GetWindowThreadProcessId(w, &pid);
-  if (pid != s->pid || !::IsWindowVisible(w) || !FindChildById(w, s->childId)) return TRUE;
-  s->found = w;
-  return FALSE;
-}
-
 // A top-level window of process `pid` holding an item `childId`.
 HWND WaitWindowWith(DWORD pid, int childId, DWORD ms) {
-  WindowSearch s{pid, childId, nullptr};
-  PumpUntil(
-      [&] {
-        ::EnumWindows(&FindWithChild, reinterpret_cast<LPARAM>(&s));
-        return s.found != nullptr;
-      },
-      ms);
-  return s.found;
+  return WaitForWindowOf(pid, [childId](HWND w) { return FindChildById(w, childId) != nullptr; }, ms);
 }
 
 class CdromModule : public ::testing::Test {

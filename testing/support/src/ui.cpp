@@ -120,6 +120,36 @@ HWND WaitForWindow(const std::wstring& title, const std::wstring& cls, DWORD pid
   return found;
 }
 
+namespace {
+
+struct FindOf {
+  DWORD pid;
+  const std::function<bool(HWND)>* match;
+  HWND found;
+};
+
+BOOL CALLBACK FindOfProc(HWND hwnd, LPARAM lp) {
+  auto* f = reinterpret_cast<FindOf*>(lp);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != f->pid || !::IsWindowVisible(hwnd) || !(*f->match)(hwnd)) return TRUE;
+  f->found = hwnd;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND WaitForWindowOf(DWORD pid, const std::function<bool(HWND)>& match, DWORD ms) {
+  FindOf f{pid, &match, nullptr};
+  PumpUntil(
+      [&] {
+        ::EnumWindows(&FindOfProc, reinterpret_cast<LPARAM>(&f));
+        return f.found != nullptr;
+      },
+      ms);
+  return f.found;
+}
+
 bool WaitWindowGone(HWND hwnd, DWORD ms) {
   return PumpUntil([&] { return !::IsWindow(hwnd); }, ms);
 }

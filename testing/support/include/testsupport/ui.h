@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@ namespace testsupport {
 HWND FindTopWindow(const std::wstring& title, const std::wstring& cls = L"", DWORD pid = 0);
 // Waits (pumping this thread) up to `ms` for such a window.
 HWND WaitForWindow(const std::wstring& title, const std::wstring& cls, DWORD pid, DWORD ms);
+// Waits (pumping) up to `ms` for a visible top-level window of process `pid`
+// that `match` accepts.
+HWND WaitForWindowOf(DWORD pid, const std::function<bool(HWND)>& match, DWORD ms);
 // Waits until `hwnd` is gone.
 bool WaitWindowGone(HWND hwnd, DWORD ms);
 // Descendant window with control id `id` (depth-first), or nullptr.
