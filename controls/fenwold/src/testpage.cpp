@@ -139,7 +139,7 @@ class CDiskTestPage : public ctlfw::TestPage {
   void AfterWorkersOut() override;
 
  private:
-  std::string ComboText(int index) const;
+  std::string ComboText(int index) const { return ComboItemText(IDC_DISK_DRIVES, index); }
   void StartFileWorkers(int index);
   void StartBenchmark();
   void PauseBetweenStarts() { PumpMessages(500); }
@@ -299,12 +299,6 @@ BOOL CDiskTestPage::OnInit() {
     ShowItem(IDC_DISK_DRIVES, false);
   }
   return TRUE;
-}
-
-std::string CDiskTestPage::ComboText(int index) const {
-  std::wstring text;
-  if (!ctlfw::ComboItemText(Item(IDC_DISK_DRIVES), index, &text, 256)) return {};
-  return appkit::Narrow(text);
 }
 
 void CDiskTestPage::StartFileWorkers(int index) {

@@ -4,7 +4,6 @@
 // of which one is full. The result log lands beside the control.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <winioctl.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -15,6 +14,7 @@
 #include "appkit/registry.h"
 #include "suite/diag.h"
 #include "testsupport/controls.h"
+#include "testsupport/drives.h"
 #include "testsupport/process.h"
 
 using namespace testsupport;
@@ -38,38 +38,6 @@ int Count(const std::string& text, const std::string& what) {
   int n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
   return n;
-}
-
-// Wine's mount manager defines (or, without a folder, removes) a drive at
-// once, of the given type, for this prefix.
-struct UnixDriveRequest {
-  ULONG size, type, fsType;
-  DWORD serial;
-  ULONGLONG unixDev;
-  WCHAR letter;
-  USHORT mountPointOffset, deviceOffset, labelOffset;
-};
-constexpr DWORD kDefineUnixDrive = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
-
-bool DefineDrive(wchar_t letter, UINT type, const char* unixFolder) {
-  HANDLE mm = ::CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (mm == INVALID_HANDLE_VALUE) return false;
-  char buffer[1024] = {};
-  auto* r = reinterpret_cast<UnixDriveRequest*>(buffer);
-  size_t folder = unixFolder ? strlen(unixFolder) + 1 : 0;
-  if (sizeof(*r) + folder > sizeof(buffer)) return false;
-  r->size = (ULONG)(sizeof(*r) + folder);
-  r->type = type;
-  r->letter = letter;
-  if (unixFolder) {
-    r->mountPointOffset = sizeof(*r);
-    memcpy(buffer + sizeof(*r), unixFolder, folder);
-  }
-  DWORD n = 0;
-  BOOL ok = ::DeviceIoControl(mm, kDefineUnixDrive, buffer, r->size, nullptr, 0, &n, nullptr);
-  ::CloseHandle(mm);
-  return ok != FALSE;
 }
 
 std::string Env(const char* name) {

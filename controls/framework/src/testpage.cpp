@@ -6,6 +6,7 @@
 
 #include "appkit/text.h"
 #include "appkit/threads.h"
+#include "ctlfw/listbox.h"
 #include "ctlfw/runner.h"
 #include "ctlfw/sheet.h"
 #include "suite/controls.h"
@@ -126,6 +127,8 @@ void EndWorker(bool countError) {
     case RunEnd::Summary::ErrorsOnly:
       if (errors > 0) AddLine(list, verdict);
       break;
+    case RunEnd::Summary::None:
+      break;
   }
   if (end.tipsAnchor || end.logWithoutTips) WriteTestLog(s);
   if (end.tipsAnchor && errors > 0 && end.showTips)
@@ -167,7 +170,7 @@ BOOL TestPage::OnInit() {
   if (HICON icon = ::LoadIconW(runner_.Resources(), MAKEINTRESOURCEW(TestIconId())))
     SendItem(Items().icon, STM_SETICON, (WPARAM)icon, 0);
   std::wstring text = Description();
-  if (!text.empty()) SetItemText(IDC_TEST_TEXT, text);
+  if (!text.empty()) SetItemText(Items().text, text);
   std::vector<int> stops = ResultTabStops();
   results_.SetTabStops((int)stops.size(), stops.data());
   s.doneArmed = runner_.Options().autoRun;
@@ -247,6 +250,12 @@ bool TestPage::OnCommand(int id, int code, HWND ctl) {
     return AnswerCommand(answer);
   }
   return appkit::SheetPage::OnCommand(id, code, ctl);
+}
+
+std::string TestPage::ComboItemText(int comboId, int index) const {
+  std::wstring text;
+  if (!ctlfw::ComboItemText(Item(comboId), index, &text, 256)) return {};
+  return appkit::Narrow(text);
 }
 
 bool TestPage::AnswerCommand(LRESULT answer) {
@@ -360,7 +369,10 @@ bool TestPage::WaitForStop() {
 }
 
 void TestPage::StartStopTest() {
-  if (TheRunState().runningCount >= 1)
+  RunState& s = TheRunState();
+  if (s.runningCount >= 1 && stopByFlag_)
+    s.abortFlag = 1;
+  else if (s.runningCount >= 1)
     StopRunning();
   else if (!stopOnly_)
     StartTest();
@@ -410,6 +422,7 @@ void TestPage::PrepareRun(int buttonId, const wchar_t* busyText, const RunEnd& e
   ::SetWindowTextW(s.buttonWindow, busyText);
   s.runningCount = 0;
   s.abortFlag = 0;
+  stopByFlag_ = false;
   s.controlWindow = runner_.ControlWindow();
 
   ReadTestSelection();
@@ -427,8 +440,9 @@ void TestPage::PrepareRun(int buttonId, const wchar_t* busyText, const RunEnd& e
                          appkit::Narrow(runner_.LogTitle()), o.loop, o.check, o.append, 0};
 }
 
-void TestPage::BeginRunOnPageThread() {
+void TestPage::BeginRunOnPageThread(bool stopByFlag) {
   RunState& s = TheRunState();
+  stopByFlag_ = stopByFlag;
   ::EnterCriticalSection(&s.runLock);
   ++s.runningCount;
   ::LeaveCriticalSection(&s.runLock);

@@ -12,27 +12,6 @@
 
 namespace runtest {
 
-namespace {
-
-struct FindArgs {
-  DWORD pid;
-  std::wstring title;
-  HWND except;
-  HWND found;
-};
-
-BOOL CALLBACK FindTop(HWND w, LPARAM lp) {
-  auto* a = reinterpret_cast<FindArgs*>(lp);
-  DWORD pid = 0;
-  ::GetWindowThreadProcessId(w, &pid);
-  if (pid != a->pid || w == a->except || !::IsWindowVisible(w)) return TRUE;
-  if (testsupport::GetText(w) != a->title) return TRUE;
-  a->found = w;
-  return FALSE;
-}
-
-}  // namespace
-
 RunFixture::RunFixture(const std::wstring& name) : name_(name) {
   std::wstring root = testsupport::TestBinDir() + L"stress runs\\";
   ::CreateDirectoryW(root.c_str(), nullptr);
@@ -168,15 +147,8 @@ size_t Occurrences(const std::wstring& text, const std::wstring& part) {
 }
 
 HWND WaitOtherWindow(DWORD pid, const std::wstring& title, HWND except, DWORD ms) {
-  FindArgs args{pid, title, except, nullptr};
-  testsupport::PumpUntil(
-      [&] {
-        args.found = nullptr;
-        ::EnumWindows(&FindTop, reinterpret_cast<LPARAM>(&args));
-        return args.found != nullptr;
-      },
-      ms);
-  return args.found;
+  return testsupport::WaitForWindowOf(
+      pid, [&](HWND w) { return w != except && testsupport::GetText(w) == title; }, ms);
 }
 
 HWND WaitDialog(DWORD pid, const std::wstring& title, DWORD ms) { return WaitOtherWindow(pid, title, nullptr, ms); }

@@ -134,6 +134,36 @@ HWND WaitForMainWindow(DWORD pid, HANDLE process, const std::wstring& cls, DWORD
   return found;
 }
 
+namespace {
+
+struct FindOf {
+  DWORD pid;
+  const std::function<bool(HWND)>* match;
+  HWND found;
+};
+
+BOOL CALLBACK FindOfProc(HWND hwnd, LPARAM lp) {
+  auto* f = reinterpret_cast<FindOf*>(lp);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != f->pid || !::IsWindowVisible(hwnd) || !(*f->match)(hwnd)) return TRUE;
+  f->found = hwnd;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND WaitForWindowOf(DWORD pid, const std::function<bool(HWND)>& match, DWORD ms) {
+  FindOf f{pid, &match, nullptr};
+  PumpUntil(
+      [&] {
+        ::EnumWindows(&FindOfProc, reinterpret_cast<LPARAM>(&f));
+        return f.found != nullptr;
+      },
+      ms);
+  return f.found;
+}
+
 bool WaitWindowGone(HWND hwnd, DWORD ms) {
   return PumpUntil([&] { return !::IsWindow(hwnd); }, ms);
 }

@@ -30,6 +30,7 @@ struct RunEnd {
     EmptyThenVerdict,  // "", then the verdict
     Verdict,           // "Found Error(s)." or "No Error Found."
     ErrorsOnly,        // "Found Error(s)." only when errors were found
+    None,              // the page wrote its own closing lines
   };
   Summary summary = Summary::BlankThenVerdict;
   // Writes the result log, and with errors shows the tips under this anchor
@@ -104,6 +105,7 @@ struct PageItems {
   int showOptions = IDC_TEST_SHOWOPTIONS;
   int includes = IDC_TEST_INCLUDES;
   int icon = IDC_TEST_ICON;
+  int text = IDC_TEST_TEXT;  // the page's description
   // Further items shown only with the options view.
   std::vector<int> optionsOnly;
 };
@@ -173,8 +175,10 @@ class TestPage : public appkit::SheetPage {
   // cannot start ends its part as failed.
   void StartRunWorker(LPTHREAD_START_ROUTINE proc, void* arg = nullptr);
   // A run that tests on the sheet's own thread instead of a worker: counted
-  // running until the page ends it with FinishWorker.
-  void BeginRunOnPageThread();
+  // running until the page ends it with FinishWorker. With `stopByFlag`,
+  // Stop (and Abort) only raise the abort flag, which the run sees at its
+  // next step: there is no worker to wait for.
+  void BeginRunOnPageThread(bool stopByFlag = false);
   // Dispatches the page's messages for `ms` milliseconds (messages that other
   // threads send are answered too).
   void PumpMessages(DWORD ms);
@@ -182,6 +186,9 @@ class TestPage : public appkit::SheetPage {
   // empty (between the steps of a run on the page's thread); `hook` sees each
   // message first and answers true for one it has consumed.
   void DrainThreadQueue(const std::function<bool(const MSG&)>& hook = {});
+  // The text of item `index` of the page's combo box `comboId` (empty when
+  // there is none or it is longer than 255 characters).
+  std::string ComboItemText(int comboId, int index) const;
   // Sets the answer of a sent WM_COMMAND; returns true for OnCommand.
   bool AnswerCommand(LRESULT answer);
   bool HasTestList() const { return !TestNames().empty(); }
@@ -221,6 +228,7 @@ class TestPage : public appkit::SheetPage {
   bool started_ = false;
   bool startPending_ = false;
   bool stopOnly_ = false;  // the button's command comes from Abort
+  bool stopByFlag_ = false;
 };
 
 }  // namespace ctlfw

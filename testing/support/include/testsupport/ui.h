@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ HWND WaitForWindow(const std::wstring& title, const std::wstring& cls, DWORD pid
 // way (a title dialog that waits for a click); gives up early once
 // `process` has ended.
 HWND WaitForMainWindow(DWORD pid, HANDLE process, const std::wstring& cls, DWORD ms);
+// Waits (pumping) up to `ms` for a visible top-level window of process `pid`
+// that `match` accepts.
+HWND WaitForWindowOf(DWORD pid, const std::function<bool(HWND)>& match, DWORD ms);
 // Waits until `hwnd` is gone.
 bool WaitWindowGone(HWND hwnd, DWORD ms);
 // Descendant window with control id `id` (depth-first), or nullptr.

@@ -1,0 +1,66 @@
+// Resource ids of the CD-ROM control: its Test page dialog, icons and the
+// texts its runner, page and tests load (resource scripts include this file).
+#pragma once
+
+#define IDD_CDROM_TEST_PAGE 123
+
+#define IDI_CDROM 128
+#define IDI_CDROM_TEST 129
+
+// Test page items.
+#define IDC_CD_SELECTION 1009
+#define IDC_CD_DRIVES 1011
+#define IDC_CD_HINT 1012
+#define IDC_CD_INCLUDES 1019
+#define IDC_CD_SHOW_OPTIONS 1020
+#define IDC_CD_DRIVE_LABEL 1021
+
+#define IDS_CD_TITLE 1
+#define IDS_CD_START 3
+#define IDS_CD_STOP 4
+#define IDS_CD_NO_ERROR 7
+#define IDS_CD_FOUND_ERRORS 8
+#define IDS_CD_ABORTED 16
+#define IDS_CD_NO_ENTRY 29
+#define IDS_CD_NO_LIBRARY 30
+#define IDS_CD_NO_PATH 31
+#define IDS_CD_ASK_START 32
+#define IDS_CD_READING_FILE 33
+#define IDS_CD_TESTING_RATE 35
+#define IDS_CD_RATE_FAILED 36
+#define IDS_CD_TESTING_FULL_STROKE 37
+#define IDS_CD_SEEK_FAILED 38
+#define IDS_CD_DISC_TOO_SMALL 39
+#define IDS_CD_NO_FILE_MB 40
+#define IDS_CD_COMPARE_FAILED 41
+#define IDS_CD_READ_FAILED 42
+#define IDS_CD_SEEK_FILE_FAILED 43
+#define IDS_CD_NO_MEMORY 44
+#define IDS_CD_SIZE_OUT_OF_RANGE 45
+#define IDS_CD_OPEN_FAILED 46
+#define IDS_CD_FULL_STROKE_MIN 47
+#define IDS_CD_FULL_STROKE_MAX 48
+#define IDS_CD_FULL_STROKE_AVG 49
+#define IDS_CD_RANDOM_TIME 50
+#define IDS_CD_TESTING_RANDOM 51
+#define IDS_CD_PASSED 62
+#define IDS_CD_ALL 63
+#define IDS_CD_TESTING_DRIVE 64
+#define IDS_CD_NO_DISK 65
+#define IDS_CD_NO_DRIVE 67
+#define IDS_CD_SELECT_DRIVE 68
+#define IDS_CD_SCANNING 69
+#define IDS_CD_SPEED 70
+#define IDS_CD_MPC_LEVEL 71
+#define IDS_CD_NO_MPC 72
+#define IDS_CD_BENCH_HINT 74
+#define IDS_CD_BENCH_HEADING 75
+#define IDS_CD_RATE_LINE 76
+#define IDS_CD_BENCH_TESTING 77
+#define IDS_CD_READ_DATA_TEST 79
+#define IDS_CD_TRANSFER_RATE_TEST 80
+#define IDS_CD_FULL_STROKE_TEST 81
+#define IDS_CD_RANDOM_TEST 82
+#define IDS_CD_INFO 84
+#define IDS_CD_NO_FILE_KB 88
+#define IDS_CD_SMALL_FILE 89

@@ -1,0 +1,5 @@
+// The CD-ROM test control: one module of the suite.
+#include "ctlfw/control.h"
+#include "runner.h"
+
+CTLFW_CONTROL_MODULE(suite::Control(suite::kCtlCdrom), CCdromRunner)
