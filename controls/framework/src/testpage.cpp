@@ -125,6 +125,8 @@ void EndWorker(bool countError) {
     case RunEnd::Summary::ErrorsOnly:
       if (errors > 0) AddLine(list, verdict);
       break;
+    case RunEnd::Summary::None:
+      break;
   }
   if (end.tipsAnchor) {
     WriteTestLog(s);

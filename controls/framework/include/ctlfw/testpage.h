@@ -30,6 +30,7 @@ struct RunEnd {
     EmptyThenVerdict,  // "", then the verdict
     Verdict,           // "Found Error(s)." or "No Error Found."
     ErrorsOnly,        // "Found Error(s)." only when errors were found
+    None,              // the page wrote its own closing lines
   };
   Summary summary = Summary::BlankThenVerdict;
   // Writes the result log, and with errors shows the tips under this anchor

@@ -1,0 +1,36 @@
+// Strevan's runner values: settings, titles, icon and the Information page.
+#include "runner.h"
+
+#include "strevan_ids.h"
+#include "suite/info.h"
+#include "testpage.h"
+
+std::vector<ctlfw::SettingDef> CStrevanRunner::SettingTable() const {
+  return {
+      {"MaxLoop", 100},
+      {"bLPT", 1},
+      {"bLPTLoopback1", 0},
+      {"bLPTLoopback2", 0},
+      {"bCom", 1},
+      {"bComLoopback", 0},
+      {"bGame", 0},
+  };
+}
+
+std::vector<std::string> CStrevanRunner::EnableSettings() const {
+  return {"bLPT", "bLPTLoopback1", "bLPTLoopback2", "bCom", "bComLoopback"};
+}
+
+void CStrevanRunner::AfterSettingsRead() {
+  // A quick check runs no external loopback test.
+  if (Options().check)
+    for (const char* name : {"bLPTLoopback1", "bLPTLoopback2", "bComLoopback"}) SetSetting(name, 0);
+}
+
+UINT CStrevanRunner::TitleId() const { return IDS_STREVAN_TITLE; }
+UINT CStrevanRunner::LogTitleId() const { return IDS_STREVAN_LOG_TITLE; }
+UINT CStrevanRunner::IconId() const { return IDI_STREVAN; }
+UINT CStrevanRunner::InfoTextId() const { return IDS_STREVAN_INFO_TEXT; }
+int CStrevanRunner::InfoCategory() const { return suite::INFO_PORT; }
+
+std::unique_ptr<ctlfw::TestPage> CStrevanRunner::CreateTestPage() { return porttest::MakePortTestPage(*this); }
