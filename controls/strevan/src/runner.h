@@ -23,4 +23,7 @@ class CStrevanRunner : public ctlfw::TestRunner {
 
   // The number of 200 ms waits a tester gets.
   int MaxLoop() const { return Setting("MaxLoop"); }
+  // Whether any of COM1 to COM9 can be opened now (each one that opens is
+  // closed again at once); the Test page asks before its serial group.
+  virtual bool AnyComPortOpens() const;
 };

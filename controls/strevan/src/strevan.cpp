@@ -1,6 +1,8 @@
 // Strevan's runner values: settings, titles, icon and the Information page.
 #include "runner.h"
 
+#include <string>
+
 #include "strevan_ids.h"
 #include "suite/info.h"
 #include "testpage.h"
@@ -32,5 +34,17 @@ UINT CStrevanRunner::LogTitleId() const { return IDS_STREVAN_LOG_TITLE; }
 UINT CStrevanRunner::IconId() const { return IDI_STREVAN; }
 UINT CStrevanRunner::InfoTextId() const { return IDS_STREVAN_INFO_TEXT; }
 int CStrevanRunner::InfoCategory() const { return suite::INFO_PORT; }
+
+bool CStrevanRunner::AnyComPortOpens() const {
+  for (int n = 1; n <= 9; ++n) {
+    std::wstring name = L"COM" + std::to_wstring(n);
+    HANDLE h = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(h);
+      return true;
+    }
+  }
+  return false;
+}
 
 std::unique_ptr<ctlfw::TestPage> CStrevanRunner::CreateTestPage() { return porttest::MakePortTestPage(*this); }

@@ -24,20 +24,6 @@ constexpr int kResultTabStop = 100;
 // Result files hold a line or two; more is not read.
 constexpr size_t kMaxResultFile = 64 * 1024;
 
-// Whether any of COM1 to COM9 can be opened now (each one that opens is
-// closed again at once).
-bool AnySerialPortOpens() {
-  for (int n = 1; n <= 9; ++n) {
-    std::wstring name = L"COM" + std::to_wstring(n);
-    HANDLE h = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-      ::CloseHandle(h);
-      return true;
-    }
-  }
-  return false;
-}
-
 bool ReadResultFile(const std::wstring& path, std::string* text) {
   HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -155,7 +141,7 @@ class CStrevanTestPage : public ctlfw::TestPage {
                                       {IDS_STREVAN_SERIAL_HEADER, IDS_STREVAN_SERIAL_NOT_STARTED},
                                       {IDS_STREVAN_GAME_HEADER, IDS_STREVAN_GAME_NOT_STARTED}};
     for (int g = 0; g < kGroupCount && !s.abortFlag; ++g) {
-      if (g == kGroupSerial && !AnySerialPortOpens()) {
+      if (g == kGroupSerial && !runner_.AnyComPortOpens()) {
         // Counted failed whether or not the serial test was chosen.
         Add(IDS_STREVAN_SERIAL_HEADER);
         Add(IDS_STREVAN_NO_SERIAL_PORT);

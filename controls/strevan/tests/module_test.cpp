@@ -13,6 +13,7 @@
 #include "appkit/text.h"
 #include "testsupport/controls.h"
 #include "testsupport/process.h"
+#include "testsupport/ui.h"
 
 using namespace testsupport;
 
@@ -132,7 +133,7 @@ TEST_F(StrevanModule, FailuresOfOneGroupCountOneError) {
       {"serial tester missing",
        {{PortSim(L"LANVET.EXE"), L"LANVET.EXE"}},
        "",
-       "Serial Port Test:(3F8/2F8/3E8/2E8)\nA necessary file or module doesn't exist.(%sKOPREL.PIF)\n",
+       "PASSED [378] \n\nA necessary file or module doesn't exist.(%sKOPREL.PIF)\n\nFound Error(s).\n",
        100},
       {"a result without the verdict line",
        {{PortSim(L"LANVET.EXE"), L"LANVET.EXE"}, {FakeTester(), L"KOPREL.EXE"}},
@@ -180,24 +181,24 @@ TEST_F(StrevanModule, NothingChosenButAPortThereIsNoTest) {
   EXPECT_EQ(log.find("Port Test:"), std::string::npos) << log;
 }
 
-TEST_F(StrevanModule, NoComPortFailsTheRunEvenWithOnlyThePrinterChosen) {
+// Not a check: shows a finished run on the Test page of strevan.mod for a
+// while (HALVIX_SHOT_SECONDS, default 20), for a screenshot taken from
+// outside. Run by hand with --gtest_also_run_disabled_tests.
+TEST_F(StrevanModule, DISABLED_ShowsAFinishedRun) {
   std::wstring dir = MakeCopy({{PortSim(L"LANVET.EXE"), L"LANVET.EXE"}, {PortSim(L"KOPREL.EXE"), L"KOPREL.EXE"}});
-  // Every COM port there is, held open here: none is left for the run.
-  std::vector<HANDLE> held;
-  for (int n = 1; n <= 9; ++n) {
-    HANDLE h = ::CreateFileW((L"COM" + std::to_wstring(n)).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                             OPEN_EXISTING, 0, nullptr);
-    if (h != INVALID_HANDLE_VALUE) held.push_back(h);
-  }
-  ASSERT_FALSE(held.empty()) << "COM2 at least";
-  ::SetEnvironmentVariableA("HALVIX_SIMULATED_PORTS", "lpt:plug");
-  Set(L"bCom", 0);
-  std::string log;
-  EXPECT_EQ(Run(dir, &log), 1u);
-  EXPECT_NE(log.find("\nPrinter Port Test:\nPrinter Port Loopback Test\tPASSED [378] \n\n"
-                     "Serial Port Test:(3F8/2F8/3E8/2E8)\nNo serial port or all ports are already opened !\n\n"
-                     "Found Error(s).\n"),
-            std::string::npos)
-      << log;
-  for (HANDLE h : held) ::CloseHandle(h);
+  ::SetEnvironmentVariableA("HALVIX_SIMULATED_PORTS", "uart:other,lpt:nodata");
+  Process p;
+  ASSERT_TRUE(p.Start(dir + L"strevan.mod", L""));
+  HWND module = WaitForWindow(L"I/O Ports Test", L"", p.Pid(), 30000);
+  ASSERT_TRUE(module);
+  HWND start = FindChildById(module, 1007);
+  ASSERT_TRUE(start);
+  ClickButton(start);
+  PumpUntil([&] { return GetText(start) == L"&Stop"; }, 10000);
+  EXPECT_TRUE(PumpUntil([&] { return GetText(start) == L"&Start"; }, 120000));
+  char seconds[16] = "20";
+  ::GetEnvironmentVariableA("HALVIX_SHOT_SECONDS", seconds, sizeof seconds);
+  ::Sleep(1000 * (DWORD)atoi(seconds));
+  ::PostMessageW(module, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(p.WaitExit(30000));
 }

@@ -43,7 +43,11 @@ class StrevanPages : public ::testing::Test {
   static void Pump(DWORD ms) { testsupport::PumpUntil([] { return false; }, ms); }
 
   HWND host = nullptr;
-  CStrevanRunner runner;
+  // The machine's COM ports, or none at all.
+  struct Runner : CStrevanRunner {
+    bool noComPort = false;
+    bool AnyComPortOpens() const override { return !noComPort && CStrevanRunner::AnyComPortOpens(); }
+  } runner;
   std::unique_ptr<FakeInfoServer> server;
 };
 
@@ -137,4 +141,26 @@ TEST_F(StrevanPages, MissingTestersFailTheirGroupAndTheRunCountsOne) {
   std::string log = testsupport::ReadFileBytes(dir + L"KytPORT.LOG");
   EXPECT_NE(log.find("I/O Ports Test"), std::string::npos) << log;
   EXPECT_NE(log.find("LANVET.PIF)"), std::string::npos) << log;
+}
+
+TEST_F(StrevanPages, NoComPortCountsAnErrorEvenWithNoTestChosen) {
+  runner.noComPort = true;
+  Set(L"bLPT", 0);
+  Set(L"bCom", 0);
+  // The control window: it records the WM_TESTDONE of the run.
+  testsupport::MessageCatcher control;
+  ASSERT_TRUE(runner.Init(control.hwnd(), "-AutoRun"));
+  ASSERT_TRUE(runner.DoTest());
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return !runner.IsRunning(); }, 60000));
+  testsupport::MessageCatcher::Caught done{};
+  ASSERT_TRUE(control.WaitFor(suite::WM_TESTDONE, 10000, &done));
+  EXPECT_EQ(done.wp, 1u) << "one error";
+  std::vector<std::wstring> lines = testsupport::ListBoxLines(TestItem(IDC_TEST_RESULTS));
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(std::vector<std::wstring>(lines.begin(), lines.begin() + 4),
+            (std::vector<std::wstring>{L"Serial Port Test:(3F8/2F8/3E8/2E8)",
+                                       L"No serial port or all ports are already opened !", L"", L"No Test Selected !!!"}));
+  std::string log = testsupport::ReadFileBytes(testsupport::TestBinDir() + L"KytPORT.LOG");
+  EXPECT_NE(log.find("No Test Selected !!!"), std::string::npos) << log;
+  runner.Cleanup();  // before its control window goes
 }
