@@ -90,6 +90,18 @@ pool_prefix_ready() {
   [ "$(cat "$1/.halvix-ready" 2>/dev/null)" = "$PREFIX_LAYOUT" ]
 }
 
+# The Wine prefix of the test ctest runs now (its resource "wineprefix", see
+# scripts/wine-test), else $WINEPREFIX, else the pool's first prefix.
+ctest_prefix() {
+  local group=${CTEST_RESOURCE_GROUP_0_WINEPREFIX:-} id
+  if [ -n "$group" ]; then
+    id=${group#id:}
+    echo "$POOL/${id%%,*}"
+  else
+    echo "${WINEPREFIX:-$POOL/1}"
+  fi
+}
+
 # prepare_pool N
 prepare_pool() {
   local n=$1 i

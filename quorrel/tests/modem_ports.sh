@@ -11,14 +11,7 @@ sim=$3
 here=$(cd "$(dirname "$0")" && pwd)
 source "$(dirname "$runner")/common.sh"
 
-# The prefix the runner picks for this test (see scripts/wine-test).
-group=${CTEST_RESOURCE_GROUP_0_WINEPREFIX:-}
-if [ -n "$group" ]; then
-  id=${group#id:}
-  prefix=$POOL/${id%%,*}
-else
-  prefix=${WINEPREFIX:-$POOL/1}
-fi
+prefix=$(ctest_prefix)
 dev=$prefix/dosdevices
 [ -d "$dev" ] || { echo "no Wine prefix at $prefix"; exit 1; }
 

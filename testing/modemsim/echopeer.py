@@ -18,7 +18,9 @@ import select
 import signal
 import sys
 import time
-import tty
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from modemsim import close_linked_pty, open_linked_pty, write_ready  # noqa: E402
 
 
 def main():
@@ -30,24 +32,13 @@ def main():
     ap.add_argument("--lifetime", type=float, default=600.0, help="exit after this many seconds")
     args = ap.parse_args()
 
-    master, slave = os.openpty()
-    # Raw, so that the line discipline neither echoes nor edits; the slave
-    # stays open here so that the pty survives the program closing it.
-    tty.setraw(slave)
-    name = os.ttyname(slave)
-    try:
-        os.unlink(args.link)
-    except FileNotFoundError:
-        pass
-    os.symlink(name, args.link)
+    # Raw, so that the line discipline neither echoes nor edits.
+    master, slave, name = open_linked_pty(args.link)
 
     stop = []
     signal.signal(signal.SIGTERM, lambda *_: stop.append(1))
     signal.signal(signal.SIGINT, lambda *_: stop.append(1))
-    tmp = args.ready + ".tmp"
-    with open(tmp, "w") as f:
-        f.write(name + "\n")
-    os.replace(tmp, args.ready)
+    write_ready(args.ready, name)
 
     received = 0
     end = time.monotonic() + args.lifetime
@@ -67,13 +58,7 @@ def main():
             if data and not args.silent:
                 os.write(master, data)
     finally:
-        try:
-            if os.readlink(args.link) == name:
-                os.unlink(args.link)
-        except OSError:
-            pass
-        os.close(master)
-        os.close(slave)
+        close_linked_pty(master, slave, name, args.link)
         if args.log:
             with open(args.log, "w") as f:
                 f.write("%d\n" % received)

@@ -11,13 +11,7 @@ ports=$3
 shift 3
 source "$(dirname "$runner")/common.sh"
 
-group=${CTEST_RESOURCE_GROUP_0_WINEPREFIX:-}
-if [ -n "$group" ]; then
-  id=${group#id:}
-  prefix=$POOL/${id%%,*}
-else
-  prefix=${WINEPREFIX:-$POOL/1}
-fi
+prefix=$(ctest_prefix)
 dev=$prefix/dosdevices
 [ -d "$dev" ] || { echo "no Wine prefix at $prefix"; exit 1; }
 
