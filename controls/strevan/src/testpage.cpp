@@ -13,6 +13,7 @@
 #include "porttest_rules.h"
 #include "runner.h"
 #include "strevan_ids.h"
+#include "suite/diag.h"
 
 namespace porttest {
 
@@ -156,7 +157,8 @@ class CStrevanTestPage : public ctlfw::TestPage {
     }
 
     ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
-    int errors = RunErrorCount(failed[kGroupSerial], failed[kGroupPrinter], c.game, failed[kGroupGame]);
+    // A stopped run has not shown the ports to be good: it counts as failed.
+    int errors = s.abortFlag ? 1 : RunErrorCount(failed[kGroupSerial], failed[kGroupPrinter], c.game, failed[kGroupGame]);
     ::EnterCriticalSection(&s.runLock);
     s.errorCount = errors;
     ::LeaveCriticalSection(&s.runLock);
@@ -234,13 +236,16 @@ class CStrevanTestPage : public ctlfw::TestPage {
 
   // Dispatches this thread's window messages for `ms` (or until the tester
   // ends); messages for the thread itself (the module program's protocol)
-  // are held and posted again after the run.
+  // are held and posted again after the run. A module program asked to
+  // close stops the run at once, so that it can close.
   void PumpWhileWaiting(DWORD ms) {
     DWORD start = ::GetTickCount();
     for (;;) {
       MSG msg;
       while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (!msg.hwnd) {
+          if (msg.message == runner_.DiagMessage() && msg.wParam == suite::DiagClose)
+            ctlfw::TheRunState().abortFlag = 1;
           held_.push_back(msg);
           if (msg.message == WM_QUIT) return;
           continue;

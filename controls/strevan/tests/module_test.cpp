@@ -181,6 +181,35 @@ TEST_F(StrevanModule, NothingChosenButAPortThereIsNoTest) {
   EXPECT_EQ(log.find("Port Test:"), std::string::npos) << log;
 }
 
+TEST_F(StrevanModule, AskedToCloseDuringAHungTesterTheModuleStopsAtOnce) {
+  std::wstring dir = MakeCopy({{PortSim(L"LANVET.EXE"), L"LANVET.EXE"}, {FakeTester(), L"KOPREL.EXE"}});
+  ::SetEnvironmentVariableA("HALVIX_SIMULATED_PORTS", "lpt:plug");
+  ::SetEnvironmentVariableA("HALVIX_FAKE_KOPREL", "hang");
+  Set(L"MaxLoop", 1000);  // 200 s
+  ::DeleteFileW((dir + L"KOPREL.PID").c_str());
+  Process p;
+  ASSERT_TRUE(p.Start(dir + L"strevan.mod", L"-AutoRun"));
+  ASSERT_TRUE(p.WaitIdle(10000));
+  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+  MessageCatcher host;
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  ASSERT_TRUE(PumpUntil([&] { return !ReadFileBytes(dir + L"KOPREL.PID").empty(); }, 60000)) << "the tester started";
+  DWORD asked = ::GetTickCount();
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
+  MessageCatcher::Caught report{};
+  ASSERT_TRUE(host.WaitFor(diag, 60000, &report));
+  EXPECT_LT(::GetTickCount() - asked, 30000u) << "not after the tester's 200 s";
+  EXPECT_EQ(report.wp, 1u) << "a stopped run is no pass";
+  EXPECT_TRUE(p.WaitExit(30000));
+  std::string log = Unix(ReadFileBytes(dir + L"KytPORT.LOG"));
+  EXPECT_NE(log.find("Serial Port Test:(3F8/2F8/3E8/2E8)\n\n===>Test aborts.\n"), std::string::npos) << log;
+  DWORD pid = (DWORD)std::stoul("0" + ReadFileBytes(dir + L"KOPREL.PID"));
+  HANDLE h = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+  EXPECT_TRUE(!h || ::WaitForSingleObject(h, 5000) == WAIT_OBJECT_0) << "the hung tester was ended";
+  if (h) ::CloseHandle(h);
+}
+
 // Not a check: shows a finished run on the Test page of strevan.mod for a
 // while (HALVIX_SHOT_SECONDS, default 20), for a screenshot taken from
 // outside. Run by hand with --gtest_also_run_disabled_tests.
