@@ -8,13 +8,16 @@
 #include "testpage.h"
 
 std::vector<ctlfw::SettingDef> CStrevanRunner::SettingTable() const {
+  // A quick check (-Check) runs without the loopback tests and keeps the
+  // user's choice of them as it was.
+  const bool keep = !Options().check;
   return {
       {"MaxLoop", 100},
       {"bLPT", 1},
-      {"bLPTLoopback1", 0},
-      {"bLPTLoopback2", 0},
+      {"bLPTLoopback1", 0, keep},
+      {"bLPTLoopback2", 0, keep},
       {"bCom", 1},
-      {"bComLoopback", 0},
+      {"bComLoopback", 0, keep},
       {"bGame", 0},
   };
 }

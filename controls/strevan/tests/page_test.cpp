@@ -83,6 +83,9 @@ TEST_F(StrevanPages, CheckListSettingsAndCheckSwitch) {
   EXPECT_EQ(runner.Setting("bLPTLoopback2"), 0);
   EXPECT_EQ(runner.Setting("bComLoopback"), 0);
   EXPECT_EQ(runner.Setting("bLPT"), 1);
+  runner.Cleanup();
+  EXPECT_EQ(Get(L"bLPTLoopback2"), 1u);
+  EXPECT_EQ(Get(L"bComLoopback"), 1u);
 }
 
 TEST_F(StrevanPages, InformationPageWaitsOnlyForARequestThatWentOut) {
