@@ -3,7 +3,7 @@
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${HALVIX_BUILD:-$ROOT/build}
-PACKAGES="cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools googletest wine wine64 xvfb xauth cups printer-driver-cups-pdf poppler-utils"
+PACKAGES="cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools googletest wine wine64 xvfb xauth cups printer-driver-cups-pdf poppler-utils pulseaudio pulseaudio-utils"
 
 say() { echo "== $*"; }
 
@@ -216,4 +216,55 @@ stop_printer() {
   CUPSD_PID=""
   CUPS_DIR=""
   unset CUPS_SERVER HALVIX_PDF_DIR
+}
+
+# A PulseAudio server of our own with one null sink "halvix" as its default
+# sink, and that sink's monitor as the default source, so that Wine has
+# wave-out, wave-in and mixer devices and wave-in records what wave-out
+# plays. Its socket, state and configuration live in a private directory;
+# stop_audio stops exactly this server. Without pulseaudio the tests run
+# on a machine without sound devices.
+PULSE_PID=""
+PULSE_DIR=""
+start_audio() {
+  command -v pulseaudio >/dev/null && command -v pactl >/dev/null || return 0
+  PULSE_DIR=$(mktemp -d /tmp/halvix-pulse.XXXXXX) || return 0
+  mkdir -p "$PULSE_DIR/runtime" "$PULSE_DIR/state" "$PULSE_DIR/home"
+  chmod 700 "$PULSE_DIR/runtime"
+  local sock=$PULSE_DIR/runtime/native
+  # The daemon stays in the foreground of a background job, so that its pid
+  # is ours to stop.
+  HOME=$PULSE_DIR/home XDG_RUNTIME_DIR=$PULSE_DIR/runtime XDG_CONFIG_HOME=$PULSE_DIR/home \
+    PULSE_RUNTIME_PATH=$PULSE_DIR/runtime PULSE_STATE_PATH=$PULSE_DIR/state \
+    pulseaudio --daemonize=no --system=no --exit-idle-time=-1 --use-pid-file=no \
+      --disallow-module-loading=no -n \
+      --load="module-native-protocol-unix auth-anonymous=1 socket=$sock" \
+      --load="module-null-sink sink_name=halvix sink_properties=device.description=Halvix" \
+      --load="module-always-sink" \
+      </dev/null >"$PULSE_DIR/pulseaudio.log" 2>&1 &
+  PULSE_PID=$!
+  export PULSE_SERVER=unix:$sock
+  local i
+  for i in $(seq 1 50); do
+    pactl info >/dev/null 2>&1 && break
+    kill -0 "$PULSE_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  if ! { pactl set-default-sink halvix && pactl set-default-source halvix.monitor; } >/dev/null 2>&1; then
+    echo "no audio server: sound tests take the no-device paths" >&2
+    stop_audio
+    return 0
+  fi
+  export HALVIX_AUDIO=1
+}
+
+stop_audio() {
+  if [ -n "$PULSE_PID" ]; then
+    kill "$PULSE_PID" 2>/dev/null
+    wait "$PULSE_PID" 2>/dev/null
+  fi
+  [ -n "$PULSE_DIR" ] && rm -rf "$PULSE_DIR"
+  PULSE_PID=""
+  PULSE_DIR=""
+  unset PULSE_SERVER HALVIX_AUDIO
 }

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "resource.h"
 #include "suite/info.h"
 #include "testsupport/process.h"
+#include "testsupport/registry.h"
 #include "testsupport/ui.h"
 
 using namespace testsupport;
@@ -29,23 +32,7 @@ const wchar_t kFrameClass[] = L"HalvixMainFrame";
 const wchar_t* const kModuleWords[] = {L"CDROM",  L"FENWOLD", L"GRAPHICS", L"STREVAN", L"MEDIA",
                                        L"ZENTREL", L"MODEM",  L"GARLUNE",  L"QUORREL"};
 
-bool KeyExists(const std::wstring& path) {
-  appkit::RegKey k;
-  return k.Open(HKEY_CURRENT_USER, path);
-}
 
-// Moves a key tree aside (or back); false when the source does not exist.
-bool MoveKey(const std::wstring& from, const std::wstring& to) {
-  if (!KeyExists(from)) return false;
-  appkit::RegKey dest;
-  if (!dest.Create(HKEY_CURRENT_USER, to)) return false;
-  appkit::RegKey src;
-  src.Open(HKEY_CURRENT_USER, from);
-  bool ok = ::RegCopyTreeW(src.get(), nullptr, dest.get()) == ERROR_SUCCESS;
-  src.Close();
-  appkit::RegDeleteTree(HKEY_CURRENT_USER, from);
-  return ok;
-}
 
 struct RegValue {
   DWORD type;
@@ -103,13 +90,11 @@ class HalvixApp : public ::testing::Test {
     ::CreateDirectoryW(base_.c_str(), nullptr);
     UseDir(base_ + appkit::Widen(info->name()) + L"\\");
     // The program's own settings start empty; whatever was there comes back.
-    saved_ = MoveKey(kHalvixRoot, std::wstring(kBackupRoot) + L"\\Halvix");
+    halvixKey_.emplace(kHalvixRoot, std::wstring(kBackupRoot) + L"\\Halvix");
   }
 
   void TearDown() override {
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kHalvixRoot);
-    if (saved_) MoveKey(std::wstring(kBackupRoot) + L"\\Halvix", kHalvixRoot);
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kBackupRoot);
+    halvixKey_.reset();
     testsupport::RemoveTree(base_);
   }
 
@@ -169,7 +154,7 @@ class HalvixApp : public ::testing::Test {
   static bool Has(const wchar_t* name) { return TakeSnapshot(suite::kHalvixSettingKey).count(name) != 0; }
 
   std::wstring base_, dir_;
-  bool saved_ = false;
+  std::optional<testsupport::KeyAside> halvixKey_;
 };
 
 RECT WindowRectOf(HWND w) {
@@ -508,11 +493,10 @@ TEST_F(HalvixApp, StressAndBenchComeFromTheArgumentsOnly) {
 
 TEST_F(HalvixApp, ResetRestoresDefaultsAndCopiesTheModuleList) {
   // The module keys the reset deletes are set aside and come back afterwards.
-  std::vector<std::wstring> movedWords;
-  for (const wchar_t* word : kModuleWords) {
-    if (MoveKey(std::wstring(kQevRoot) + L"\\" + word, std::wstring(kBackupRoot) + L"\\" + word))
-      movedWords.push_back(word);
-  }
+  std::vector<std::unique_ptr<KeyAside>> moduleKeys;
+  for (const wchar_t* word : kModuleWords)
+    moduleKeys.push_back(std::make_unique<KeyAside>(std::wstring(kQevRoot) + L"\\" + word,
+                                                    std::wstring(kBackupRoot) + L"\\" + word));
   ASSERT_TRUE(appkit::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Qev\\CDROM\\setting", L"v", 1));
   ASSERT_TRUE(appkit::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Qev\\MODEM\\setting", L"v", 1));
   ASSERT_TRUE(appkit::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Qev\\MODEM\\Other", L"v", 1));
@@ -565,9 +549,6 @@ TEST_F(HalvixApp, ResetRestoresDefaultsAndCopiesTheModuleList) {
   EXPECT_FALSE(KeyExists(L"Software\\Qev\\MODEM\\setting"));
   EXPECT_TRUE(KeyExists(L"Software\\Qev\\MODEM\\Other"));
 
-  for (const wchar_t* word : kModuleWords) appkit::RegDeleteTree(HKEY_CURRENT_USER, std::wstring(kQevRoot) + L"\\" + word);
-  for (const std::wstring& word : movedWords)
-    MoveKey(std::wstring(kBackupRoot) + L"\\" + word, std::wstring(kQevRoot) + L"\\" + word);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "suite/info.h"
 #include "testsupport/controls.h"
 #include "testsupport/process.h"
+#include "testsupport/registry.h"
 #include "testsupport/ui.h"
 
 using namespace testsupport;
@@ -37,16 +39,6 @@ constexpr UINT kPaneCol1 = 0xE901;
 // without the memory test, the stress test and MS NT Diagnostics.
 constexpr unsigned kOptions = 0xFFFDFFFFu & ~(1u << 18) & ~(1u << 9) & ~(1u << 25);
 
-bool MoveKey(const std::wstring& from, const std::wstring& to) {
-  appkit::RegKey src;
-  if (!src.Open(HKEY_CURRENT_USER, from)) return false;
-  appkit::RegKey dest;
-  if (!dest.Create(HKEY_CURRENT_USER, to)) return false;
-  bool ok = ::RegCopyTreeW(src.get(), nullptr, dest.get()) == ERROR_SUCCESS;
-  src.Close();
-  appkit::RegDeleteTree(HKEY_CURRENT_USER, from);
-  return ok;
-}
 
 void SeedInt(const wchar_t* name, int v) {
   ASSERT_TRUE(appkit::RegWriteDword(HKEY_CURRENT_USER, suite::kHalvixSettingKey, name, static_cast<DWORD>(v)));
@@ -190,7 +182,7 @@ class HalvixViews : public ::testing::Test {
     ::CreateDirectoryW(dir_.c_str(), nullptr);
     for (const wchar_t* f : {L"halvix.exe", L"ombrix.dll", L"zentrel.mod"})
       ASSERT_TRUE(::CopyFileW(SuitePath(f).c_str(), (dir_ + f).c_str(), FALSE)) << f;
-    saved_ = MoveKey(kHalvixRoot, std::wstring(kBackupRoot) + L"\\Halvix");
+    halvixKey_.emplace(kHalvixRoot, std::wstring(kBackupRoot) + L"\\Halvix");
     ctltest::UseSmallMachine(1024);
     // The real pointer stays off the program's windows, so that Wine makes
     // up no moves of it into the drags these tests post.
@@ -207,9 +199,7 @@ class HalvixViews : public ::testing::Test {
                                serverPathBefore_);
     }
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kAppDefaults);
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kHalvixRoot);
-    if (saved_) MoveKey(std::wstring(kBackupRoot) + L"\\Halvix", kHalvixRoot);
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kBackupRoot);
+    halvixKey_.reset();
     testsupport::RemoveTree(base_);
   }
 
@@ -254,7 +244,7 @@ class HalvixViews : public ::testing::Test {
   }
 
   std::wstring base_, dir_;
-  bool saved_ = false;
+  std::optional<testsupport::KeyAside> halvixKey_;
   bool ownServer_ = false;
   std::wstring serverPathBefore_;
   Process p_;

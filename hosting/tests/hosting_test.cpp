@@ -88,7 +88,7 @@ TEST_F(ModuleViewTest, HostsSizesAndClosesTheControlOfAName) {
   ASSERT_TRUE(testsupport::PumpUntil([&] { return mv.IsTestRunning(); }, 10000));
   DWORD t0 = ::GetTickCount();
   mv.CreateTestControl("MODEM", "");
-  EXPECT_LT(::GetTickCount() - t0, 10000u);
+  EXPECT_LT(::GetTickCount() - t0, 30000u);  // ends, not hangs (a busy machine is slow)
   EXPECT_FALSE(::IsWindow(ctl));
   // The modem control is not installed here: the pane stays empty, the kind stays.
   EXPECT_EQ(mv.kind(), hosting::kKindModem);
@@ -138,7 +138,7 @@ TEST_F(ModuleViewTest, WrapperSinksDoneWithTheErrorCount) {
   ASSERT_TRUE(ctl.Init("-AutoRun2"));
   EXPECT_EQ(ctl.GetProp("Title"), "Memory Test");
   ASSERT_TRUE(ctl.DoTest(""));
-  ASSERT_TRUE(testsupport::PumpUntil([&] { return !result.empty(); }, 20000));
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return !result.empty(); }, 60000));
   EXPECT_EQ(result, "0");  // sound memory
   EXPECT_FALSE(ctl.Abort());
 

@@ -16,6 +16,8 @@
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
 
+#include <mmsystem.h>
+
 using namespace testsupport;
 using namespace infotest;
 
@@ -44,6 +46,13 @@ ServerCount Servers() {
   ServerCount c;
   ::EnumWindows(&CountServers, reinterpret_cast<LPARAM>(&c));
   return c;
+}
+
+// The mixer line's product: the first mixer device's name, or "N/A".
+std::string MixerProduct() {
+  MIXERCAPSA caps{};
+  if (mixerGetNumDevs() == 0 || mixerGetDevCapsA(0, &caps, sizeof(caps)) != MMSYSERR_NOERROR) return "N/A";
+  return caps.szPname;
 }
 
 std::string ThisMachineKb(ULONGLONG bytes) { return std::to_string(bytes >> 10) + " KB"; }
@@ -348,7 +357,7 @@ TEST_F(InfoServer, SummaryAndAudioFilesAsLaidOut) {
             (std::vector<std::string>{"", "@3Summary", memory}));
   EXPECT_EQ(std::vector<std::string>(lines.begin() + 5, lines.begin() + 7), (std::vector<std::string>{"", "@3Audio"}));
   EXPECT_EQ(lines[7].rfind("MCI Drivers:", 0), 0u);
-  EXPECT_EQ(lines.back(), "Mixer Driver:\tN/A") << "no sound devices here";
+  EXPECT_EQ(lines.back(), "Mixer Driver:\t" + MixerProduct());
   for (const std::string& l : lines) EXPECT_EQ(l.find("Resource Monitor"), std::string::npos);
 
   SetDword(suite::kQuorrelSettingKey, L"AudioMCI", 1);
@@ -362,15 +371,30 @@ TEST_F(InfoServer, SummaryAndAudioFilesAsLaidOut) {
   size_t mixer = 0;
   while (mixer < lines.size() && lines[mixer].rfind("Mixer Driver:\t", 0) != 0) ++mixer;
   ASSERT_LT(mixer, lines.size());
-  EXPECT_EQ(lines[mixer], "Mixer Driver:\tN/A");
-  std::vector<std::string> rest(lines.begin() + (long)mixer + 1, lines.end());
-  // No sound devices here: each list is its heading and "N/A".
-  std::vector<std::string> lists = {"", "@3Wave Output Devices\t", "N/A", "", "@3Wave Input Devices\t", "N/A", "",
-                                    "@3Midi Output Devices\t", "N/A", "", "@3Midi Input Devices\t", "N/A", ""};
-  ASSERT_GE(rest.size(), lists.size()) << audio;
-  EXPECT_EQ(std::vector<std::string>(rest.begin(), rest.begin() + (long)lists.size()), lists) << audio;
-  ASSERT_GT(rest.size(), lists.size()) << "the MCI capabilities block follows with AudioMCI on";
-  EXPECT_EQ(rest[lists.size()].rfind("@3MCI Drivers Capabilities\t", 0), 0u);
+  EXPECT_EQ(lines[mixer], "Mixer Driver:\t" + MixerProduct());
+  // Each list follows an empty line with its heading, then holds "N/A"
+  // without devices or begins with the first device's maker; the machine's
+  // device counts decide which.
+  const struct {
+    const char* heading;
+    UINT devices;
+  } lists[] = {{"@3Wave Output Devices\t", waveOutGetNumDevs()},
+               {"@3Wave Input Devices\t", waveInGetNumDevs()},
+               {"@3Midi Output Devices\t", midiOutGetNumDevs()},
+               {"@3Midi Input Devices\t", midiInGetNumDevs()},
+               // Its lines have a test of their own; here only its place.
+               {"@3MCI Drivers Capabilities\t", UINT_MAX}};
+  size_t at = mixer + 1;
+  for (const auto& list : lists) {
+    while (at < lines.size() && lines[at].rfind(list.heading, 0) != 0) ++at;
+    ASSERT_LT(at + 1, lines.size()) << list.heading << " in order after the mixer line:\n" << audio;
+    EXPECT_EQ(lines[at - 1], "") << list.heading;
+    if (list.devices == 0)
+      EXPECT_EQ(lines[at + 1], "N/A") << list.heading;
+    else if (list.devices != UINT_MAX)
+      EXPECT_EQ(lines[at + 1].rfind("Manufacturer:\t", 0), 0u) << list.heading;
+    ++at;
+  }
 }
 
 TEST(InfoServerStart, PrebuildChainWritesFlaggedCategoriesOnce) {

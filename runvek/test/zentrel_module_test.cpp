@@ -80,7 +80,7 @@ TEST_F(ZentrelModule, DiagCloseAbortsARunningTestAndTheModuleStillReports) {
   WPARAM result = 99;
   ASSERT_TRUE(WaitDone(pid, &result));
   EXPECT_EQ(result, 0u);  // aborted: no Done came
-  EXPECT_LT(::GetTickCount() - t0, 10000u);
+  EXPECT_LT(::GetTickCount() - t0, 30000u);  // ends, not hangs (a busy machine is slow)
 }
 
 TEST_F(ZentrelModule, CheckRunsInvisiblyAndReports) {

@@ -84,9 +84,12 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR cmdLine, int) {
     return 0;
   }
 
-  int count = 0;
-  for (int i = 0; i < 300 && count == 0; ++i) {
-    Pump(100);
+  // The page's reader may still be adding lines: the list is whole once its
+  // count stays the same for a moment.
+  int count = 0, seen = -1;
+  for (int i = 0; i < 300 && (count == 0 || count != seen); ++i) {
+    Pump(i == 0 || count == 0 ? 100 : 300);
+    seen = count;
     count = std::atoi(host.CallString(suite::kDispGetProp, {"count"}).c_str());
   }
   std::string text;

@@ -9,6 +9,7 @@
 #include <winspool.h>
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "appkit/registry.h"
 #include "appkit/text.h"
 #include "testsupport/process.h"
+#include "testsupport/registry.h"
 #include "testsupport/ui.h"
 
 using namespace testsupport;
@@ -41,22 +43,7 @@ constexpr int kLoadButton = 1020;
 constexpr int kReportMessage = 1021;
 constexpr int kBack = 3;
 
-bool KeyExists(const std::wstring& path) {
-  appkit::RegKey k;
-  return k.Open(HKEY_CURRENT_USER, path);
-}
 
-bool MoveKey(const std::wstring& from, const std::wstring& to) {
-  if (!KeyExists(from)) return false;
-  appkit::RegKey dest;
-  if (!dest.Create(HKEY_CURRENT_USER, to)) return false;
-  appkit::RegKey src;
-  src.Open(HKEY_CURRENT_USER, from);
-  bool ok = ::RegCopyTreeW(src.get(), nullptr, dest.get()) == ERROR_SUCCESS;
-  src.Close();
-  appkit::RegDeleteTree(HKEY_CURRENT_USER, from);
-  return ok;
-}
 
 // A visible page of the wizard: a dialog titled "ReportWizard" that holds
 // control `id`, of process `pid` (0: any process but `notPid`). Ids that
@@ -148,8 +135,8 @@ class Wizard : public ::testing::Test {
     WriteFileBytes(data_ + L"KytMEM.LOG", kMemLog);
     WriteFileBytes(data_ + L"BNCHMARK.BNH", kBench);
     WriteFileBytes(data_ + L"KytSUM.IFO", kSumIfo);
-    savedHalvix_ = MoveKey(kHalvixRoot, std::wstring(kBackupRoot) + L"\\Halvix");
-    savedTamblet_ = MoveKey(kTambletRoot, std::wstring(kBackupRoot) + L"\\Tamblet");
+    halvixKey_.emplace(kHalvixRoot, std::wstring(kBackupRoot) + L"\\Halvix");
+    tambletKey_.emplace(kTambletRoot, std::wstring(kBackupRoot) + L"\\Tamblet");
     ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, kHalvixSetting, L"ModulePath", data_ + L"halvix.exe"));
   }
 
@@ -162,11 +149,8 @@ class Wizard : public ::testing::Test {
         ::WaitForSingleObject(h, 5000);
         ::CloseHandle(h);
       }
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kHalvixRoot);
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kTambletRoot);
-    if (savedHalvix_) MoveKey(std::wstring(kBackupRoot) + L"\\Halvix", kHalvixRoot);
-    if (savedTamblet_) MoveKey(std::wstring(kBackupRoot) + L"\\Tamblet", kTambletRoot);
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kBackupRoot);
+    halvixKey_.reset();
+    tambletKey_.reset();
     RemoveTree(base_);
   }
 
@@ -193,7 +177,7 @@ class Wizard : public ::testing::Test {
   }
 
   std::wstring base_, suite_, data_;
-  bool savedHalvix_ = false, savedTamblet_ = false;
+  std::optional<KeyAside> halvixKey_, tambletKey_;
   Process halvix_, wizard_;
   DWORD wizardPid_ = 0;
 };
