@@ -13,6 +13,7 @@
 #include "appkit/text.h"
 #include "testsupport/controls.h"
 #include "testsupport/process.h"
+#include "testsupport/registry.h"
 #include "testsupport/ui.h"
 
 using namespace testsupport;
@@ -34,6 +35,8 @@ std::wstring FakeTester() { return TestBinDir() + L"strevan_fake_tester.exe"; }
 
 class StrevanModule : public ::testing::Test {
  protected:
+  KeyAside aside{kKey, L"Software\\Kyt\\TestAside\\Strevan"};
+  KeyAside serialAside{kSerialKey, L"Software\\Kyt\\TestAside\\Koprel"};
   std::wstring copy;
   void SetUp() override {
     char ports[128] = {};

@@ -16,6 +16,7 @@
 #include "testsupport/controls.h"
 #include "testsupport/fakeinfo.h"
 #include "testsupport/process.h"
+#include "testsupport/registry.h"
 #include "testsupport/ui.h"
 
 using testsupport::FakeInfoServer;
@@ -26,15 +27,14 @@ const wchar_t kKey[] = L"Software\\Kyt\\Strevan\\Setting";
 
 class StrevanPages : public ::testing::Test {
  protected:
+  testsupport::KeyAside aside{kKey, L"Software\\Kyt\\TestAside\\Strevan"};
   void SetUp() override {
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kKey);
     host = ctltest::CreateHostWindow(640, 480);
   }
   void TearDown() override {
     runner.Cleanup();
     server.reset();
     ::DestroyWindow(host);
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kKey);
     ::DeleteFileW(testsupport::TestBinDir().append(L"KytPORT.LOG").c_str());
   }
   void Set(const wchar_t* name, DWORD v) { appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, name, v); }

@@ -10,6 +10,7 @@
 #include "koprel/koprel.h"
 #include "portio/simulated.h"
 #include "testsupport/process.h"
+#include "testsupport/registry.h"
 
 using namespace koprel;
 using portio::UartPlug;
@@ -248,9 +249,9 @@ TEST(KoprelConfig, FirstLineAndTheNotepadSwitch) {
 class KoprelRun : public ::testing::Test {
  protected:
   const std::wstring key = L"Software\\Kyt\\Koprel\\Setting";
+  testsupport::KeyAside aside{key, L"Software\\Kyt\\TestAside\\Koprel"};
   std::wstring dir, previous;
   void SetUp() override {
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, key);
     dir = testsupport::TempDir() + L"koprel_run\\";
     testsupport::RemoveTree(dir);
     ::CreateDirectoryW(dir.c_str(), nullptr);
@@ -262,7 +263,6 @@ class KoprelRun : public ::testing::Test {
   void TearDown() override {
     ::SetCurrentDirectoryW(previous.c_str());
     testsupport::RemoveTree(dir);
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, key);
   }
   std::string Result() { return testsupport::ReadFileBytes(dir + L"KOPREL.TXT"); }
   DWORD Value(const wchar_t* name) { return appkit::RegReadDword(HKEY_CURRENT_USER, key, name, 99); }

@@ -11,6 +11,7 @@
 
 #include "appkit/registry.h"
 #include "testsupport/process.h"
+#include "testsupport/registry.h"
 
 using namespace testsupport;
 
@@ -22,6 +23,7 @@ std::wstring SimulatedTester() { return TestBinDir() + L"portsim\\KOPREL.EXE"; }
 
 class KoprelPorts : public ::testing::Test {
  protected:
+  KeyAside aside{kKey, L"Software\\Kyt\\TestAside\\Koprel"};
   std::wstring dir;
   void SetUp() override {
     char flag[8] = {};
@@ -29,12 +31,8 @@ class KoprelPorts : public ::testing::Test {
     dir = TempDir() + L"koprel_ports\\";
     RemoveTree(dir);
     ::CreateDirectoryW(dir.c_str(), nullptr);
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kKey);
   }
-  void TearDown() override {
-    RemoveTree(dir);
-    appkit::RegDeleteTree(HKEY_CURRENT_USER, kKey);
-  }
+  void TearDown() override { RemoveTree(dir); }
 
   // COM2 chosen in the settings. The peer is a script on a busy machine: a
   // gap of more than the usual 50 ms between the bytes it sends back is no

@@ -8,6 +8,7 @@
 #include "lanvet/lanvet.h"
 #include "portio/simulated.h"
 #include "testsupport/process.h"
+#include "testsupport/registry.h"
 
 using namespace lanvet;
 
@@ -100,7 +101,7 @@ TEST(LanvetPort, WithoutThePortDriverTheMissingDriverLineComesFirst) {
 
 TEST(LanvetRun, ResultFileInTheCurrentDirectoryAndSettingsBackUnchanged) {
   const std::wstring key = L"Software\\Kyt\\Lanvet\\Setting";
-  appkit::RegDeleteTree(HKEY_CURRENT_USER, key);
+  testsupport::KeyAside aside(key, L"Software\\Kyt\\TestAside\\Lanvet");
   appkit::RegWriteDword(HKEY_CURRENT_USER, key, L"LPT2", 7);
   std::wstring dir = testsupport::TempDir() + L"lanvet_run\\";
   testsupport::RemoveTree(dir);
@@ -118,5 +119,4 @@ TEST(LanvetRun, ResultFileInTheCurrentDirectoryAndSettingsBackUnchanged) {
   EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, key, L"LPT2", 9), 7u);
   EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, key, L"LPT3", 9), 0u);
   testsupport::RemoveTree(dir);
-  appkit::RegDeleteTree(HKEY_CURRENT_USER, key);
 }
