@@ -11,42 +11,15 @@ sim=$3
 here=$(cd "$(dirname "$0")" && pwd)
 source "$(dirname "$runner")/common.sh"
 
-# The prefix the runner picks for this test (see scripts/wine-test).
-prefix=$(test_prefix)
-dev=$prefix/dosdevices
-[ -d "$dev" ] || { echo "no Wine prefix at $prefix"; exit 1; }
-
-work=$(mktemp -d) || exit 1
-pids=()
-saved=()
-cleanup() {
-  local pid port
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  for port in com5 com6; do
-    if [ -f "$work/$port.saved" ]; then
-      rm -f "$dev/$port"
-      ln -s "$(cat "$work/$port.saved")" "$dev/$port"
-    fi
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$sim")/com_ports.sh"
 
 start_sim() {  # port profile
-  local port=$1 profile=$2
-  [ -L "$dev/$port" ] && readlink "$dev/$port" >"$work/$port.saved"
-  python3 "$sim" --profile "$profile" --link "$dev/$port" --ready "$work/$port.ready" \
-    --log "$work/$port.log" --lifetime 600 &
-  pids+=($!)
+  com_port_start "$1" python3 "$sim" --profile "$2" --link "$dev/$1" --ready "$work/$1.ready" \
+    --log "$work/$1.log" --lifetime 600
 }
 start_sim com5 "$here/modem/modem.json"
 start_sim com6 "$here/modem/silent.json"
-for _ in $(seq 100); do
-  [ -f "$work/com5.ready" ] && [ -f "$work/com6.ready" ] && break
-  sleep 0.1
-done
-[ -f "$work/com5.ready" ] && [ -f "$work/com6.ready" ] || { echo "the modem simulators did not start"; exit 1; }
+com_ports_ready com5 com6 || { echo "the modem simulators did not start"; exit 1; }
 
 export HALVIX_MODEM_PORTS=1
 "$runner" "$program" --gtest_brief=1 || exit 1

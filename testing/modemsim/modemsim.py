@@ -242,6 +242,41 @@ class Modem:
                 return
 
 
+def open_linked_pty(link):
+    """A pty in raw mode, its slave linked as `link` (when given); answers
+    (master, slave, slave's name). The slave stays open here so that the pty
+    survives the program on the other side closing it."""
+    master, slave = os.openpty()
+    tty.setraw(slave)
+    name = os.ttyname(slave)
+    if link:
+        try:
+            os.unlink(link)
+        except FileNotFoundError:
+            pass
+        os.symlink(name, link)
+    return master, slave, name
+
+
+def close_linked_pty(master, slave, name, link):
+    """Removes the link when it still points at the pty, closes both ends."""
+    if link:
+        try:
+            if os.readlink(link) == name:
+                os.unlink(link)
+        except OSError:
+            pass
+    os.close(master)
+    os.close(slave)
+
+
+def write_ready(path, name):
+    tmp = path + ".tmp"
+    with open(tmp, "w") as f:
+        f.write(name + "\n")
+    os.replace(tmp, path)
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--profile", help="JSON profile (defaults: echo on, OK to everything)")
@@ -253,11 +288,8 @@ def main():
     args = ap.parse_args()
 
     profile = load_profile(args.control if args.control and os.path.exists(args.control) else args.profile)
-    master, slave = os.openpty()
-    # Raw until the program on the other side sets its own modes; the slave
-    # stays open here so that the pty survives that program closing it.
-    tty.setraw(slave)
-    name = os.ttyname(slave)
+    # Raw until the program on the other side sets its own modes.
+    master, slave, name = open_linked_pty(None)
 
     def place_link(present):
         if not args.link:
@@ -279,10 +311,7 @@ def main():
 
     modem = Modem(profile, write, args.log)
     if args.ready:
-        tmp = args.ready + ".tmp"
-        with open(tmp, "w") as f:
-            f.write(name + "\n")
-        os.replace(tmp, args.ready)
+        write_ready(args.ready, name)
     else:
         print(name, flush=True)
 
@@ -333,14 +362,7 @@ def main():
                 if data:
                     modem.feed(data)
     finally:
-        if args.link:
-            try:
-                if os.readlink(args.link) == name:
-                    os.unlink(args.link)
-            except OSError:
-                pass
-        os.close(master)
-        os.close(slave)
+        close_linked_pty(master, slave, name, args.link)
     return 0
 
 

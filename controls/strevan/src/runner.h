@@ -1,0 +1,29 @@
+// Strevan's runner: the port control's values on the test-control
+// framework's runner (one static instance in the control module).
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ctlfw/runner.h"
+
+class CStrevanRunner : public ctlfw::TestRunner {
+ public:
+  std::wstring SettingsKey() const override { return L"Software\\Kyt\\Strevan\\Setting"; }
+  std::vector<ctlfw::SettingDef> SettingTable() const override;
+  std::vector<std::string> EnableSettings() const override;
+  std::string ModeBaseName() const override { return "KytPORT"; }
+  UINT TitleId() const override;
+  UINT LogTitleId() const override;
+  UINT IconId() const override;
+  UINT InfoTextId() const override;
+  int InfoCategory() const override;
+  std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
+  void AfterSettingsRead() override;
+
+  // The number of 200 ms waits a tester gets.
+  int MaxLoop() const { return Setting("MaxLoop"); }
+  // Whether any of COM1 to COM9 can be opened now (each one that opens is
+  // closed again at once); the Test page asks before its serial group.
+  virtual bool AnyComPortOpens() const;
+};

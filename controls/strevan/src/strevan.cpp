@@ -1,0 +1,53 @@
+// Strevan's runner values: settings, titles, icon and the Information page.
+#include "runner.h"
+
+#include <string>
+
+#include "strevan_ids.h"
+#include "suite/info.h"
+#include "testpage.h"
+
+std::vector<ctlfw::SettingDef> CStrevanRunner::SettingTable() const {
+  // A quick check (-Check) runs without the loopback tests and keeps the
+  // user's choice of them as it was.
+  const bool keep = !Options().check;
+  return {
+      {"MaxLoop", 100},
+      {"bLPT", 1},
+      {"bLPTLoopback1", 0, keep},
+      {"bLPTLoopback2", 0, keep},
+      {"bCom", 1},
+      {"bComLoopback", 0, keep},
+      {"bGame", 0},
+  };
+}
+
+std::vector<std::string> CStrevanRunner::EnableSettings() const {
+  return {"bLPT", "bLPTLoopback1", "bLPTLoopback2", "bCom", "bComLoopback"};
+}
+
+void CStrevanRunner::AfterSettingsRead() {
+  // A quick check runs no external loopback test.
+  if (Options().check)
+    for (const char* name : {"bLPTLoopback1", "bLPTLoopback2", "bComLoopback"}) SetSetting(name, 0);
+}
+
+UINT CStrevanRunner::TitleId() const { return IDS_STREVAN_TITLE; }
+UINT CStrevanRunner::LogTitleId() const { return IDS_STREVAN_LOG_TITLE; }
+UINT CStrevanRunner::IconId() const { return IDI_STREVAN; }
+UINT CStrevanRunner::InfoTextId() const { return IDS_STREVAN_INFO_TEXT; }
+int CStrevanRunner::InfoCategory() const { return suite::INFO_PORT; }
+
+bool CStrevanRunner::AnyComPortOpens() const {
+  for (int n = 1; n <= 9; ++n) {
+    std::wstring name = L"COM" + std::to_wstring(n);
+    HANDLE h = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(h);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::unique_ptr<ctlfw::TestPage> CStrevanRunner::CreateTestPage() { return porttest::MakePortTestPage(*this); }
