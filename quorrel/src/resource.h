@@ -119,6 +119,3 @@
 #define IDS_WIN2000_VERSION 62444
 // Start-up refusal of a module whose directory is too long.
 #define IDS_DIRECTORY_TOO_LONG 63200
-// Headings of the categories whose writers have not joined the server yet
-// (63100 + category index).
-#define IDS_CATEGORY_HEADING_BASE 63100

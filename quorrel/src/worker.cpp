@@ -86,11 +86,6 @@ void WriteVersionLine(InfoSink& out) {
   out.WriteString("\n");
 }
 
-// Heading of a category whose writer has not joined the server yet.
-void WritePendingCategory(InfoSink& out, unsigned category) {
-  WriteHeading(out, Str(IDS_CATEGORY_HEADING_BASE + category));
-}
-
 }  // namespace
 
 void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
@@ -206,7 +201,6 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
       WriteSoftwareInfo(out, 0, ctx.softwareList, [] { return WorkersAskedToStop(); });
       break;
     default:
-      if (category < suite::INFO_CATEGORY_COUNT) WritePendingCategory(out, category);
       break;
   }
 }

@@ -133,8 +133,9 @@ TEST_F(RunnerTest, UnattendedRunWithoutControlOrHostStillEnds) {
 }
 
 TEST_F(RunnerTest, DiagCloseEndsTheModuleEvenWithItsMessageUp) {
+  UnregisterModemControl();
   Process p;
-  ASSERT_TRUE(p.Start(SuitePath(L"graphics.mod"))) << p.LastError().c_str();
+  ASSERT_TRUE(p.Start(SuitePath(L"modem.mod"))) << p.LastError().c_str();
   ASSERT_TRUE(p.WaitIdle(10000));
   ASSERT_NE(boxes::WaitForOwnedBox(p.Pid(), 10000), nullptr);
   PostProtocol(p);
@@ -151,9 +152,10 @@ TEST_F(RunnerTest, PlacedByXAndYOnlyWhenBothAreGiven) {
     const wchar_t* args;
     bool placed;
   } cases[] = {{L"-X100 -Y50", true}, {L"-X100", false}};
+  UnregisterModemControl();
   for (const Case& c : cases) {
     Process p;
-    ASSERT_TRUE(p.Start(SuitePath(L"media.mod"), c.args)) << p.LastError().c_str();
+    ASSERT_TRUE(p.Start(SuitePath(L"modem.mod"), c.args)) << p.LastError().c_str();
     HWND box = boxes::WaitForOwnedBox(p.Pid(), 10000);
     ASSERT_NE(box, nullptr) << c.args;
     HWND dlg = ::GetWindow(box, GW_OWNER);
