@@ -10,7 +10,8 @@
 #     SOURCES src/zentrel.cpp ...        # runner values, pages, tests
 #     RESOURCES zentrel.rc)              # the control's own strings and icons
 #
-# The control's sources define the module with CTLFW_CONTROL_MODULE.
+# The control's sources define the module with CTLFW_CONTROL_MODULE; its src/
+# folder is on the include path.
 set(HALVIX_CONTROL_TEMPLATES ${CMAKE_CURRENT_LIST_DIR})
 
 function(halvix_control target)
@@ -31,7 +32,26 @@ function(halvix_control target)
   add_library(${target} SHARED ${CTL_SOURCES} ${CTL_RESOURCES} ${gen}/${target}_module.rc
               ${CTLFW_RESOURCE_SCRIPT} ${gen}/${target}.def)
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${CTL_UPPER} SUFFIX ".OCX")
-  target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/src)
   target_link_libraries(${target} PRIVATE ctlfw ${CTL_LIBRARIES})
   halvix_typelib(${target} ${gen}/${target}.idl)
+endfunction()
+
+# halvix_testdata(<target> <script> <file>...): files of the suite's
+# TESTDATA folder made by a generator script of the control's own
+# (<script> <folder>), built with <target>.
+function(halvix_testdata target script)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  set(dir ${HALVIX_SUITE_DIR}/TESTDATA)
+  set(outputs)
+  foreach(f ${ARGN})
+    list(APPEND outputs ${dir}/${f})
+  endforeach()
+  get_filename_component(script ${script} ABSOLUTE)
+  add_custom_command(OUTPUT ${outputs}
+    COMMAND ${Python3_EXECUTABLE} ${script} ${dir}
+    DEPENDS ${script}
+    VERBATIM)
+  add_custom_target(${target}_testdata ALL DEPENDS ${outputs})
+  add_dependencies(${target} ${target}_testdata)
 endfunction()
