@@ -3,7 +3,7 @@
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${HALVIX_BUILD:-$ROOT/build}
-PACKAGES="cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools googletest wine wine64 xvfb xauth cups printer-driver-cups-pdf poppler-utils pulseaudio pulseaudio-utils"
+PACKAGES="cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools googletest wine wine64 xvfb xauth cups printer-driver-cups-pdf poppler-utils pulseaudio pulseaudio-utils ccache"
 
 say() { echo "== $*"; }
 
@@ -24,9 +24,13 @@ ensure_packages() {
 build_arch() {
   local arch=$1 dir=$BUILD/$1
   if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$arch.cmake" >/dev/null
+    # ccache keeps the objects of other checkouts and earlier builds: a fresh
+    # build of an unchanged tree then takes seconds.
+    local launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$arch.cmake" "${launcher[@]}" >/dev/null
   fi
-  cmake --build "$dir"
+  CCACHE_BASEDIR=$ROOT CCACHE_NOHASHDIR=1 cmake --build "$dir"
 }
 
 build_all() {
