@@ -4,8 +4,11 @@
 # Tests are registered for the 64-bit build only: under 64-bit Wine a
 # 32-bit program exits 0 without running. Each test takes one Wine prefix of
 # the pool that scripts/test describes to ctest (resource "wineprefix").
+# Test programs are left out of the default build (scripts/run builds only
+# the suite); the target halvix_tests builds them all.
 function(halvix_test name)
-  add_executable(${name} ${ARGN})
+  add_executable(${name} EXCLUDE_FROM_ALL ${ARGN})
+  set_property(GLOBAL APPEND PROPERTY HALVIX_TEST_PROGRAMS ${name})
   target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main halvix_testsupport)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${HALVIX_TEST_BIN_DIR})
   if(HALVIX_64)

@@ -3,7 +3,7 @@
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${HALVIX_BUILD:-$ROOT/build}
-PACKAGES="cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools googletest wine wine64 xvfb xauth cups printer-driver-cups-pdf poppler-utils pulseaudio pulseaudio-utils ccache"
+PACKAGES="cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools googletest wine wine64 xvfb xauth cups printer-driver-cups-pdf poppler-utils pulseaudio pulseaudio-utils fonts-wine ccache"
 
 say() { echo "== $*"; }
 
@@ -20,9 +20,11 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# build ARCH: configure and build one architecture (x86_64 or i686).
+# build_arch ARCH [TARGET...]: configure and build one architecture (x86_64
+# or i686); without targets the suite alone, without its test programs.
 build_arch() {
   local arch=$1 dir=$BUILD/$1
+  shift
   if [ ! -f "$dir/build.ninja" ]; then
     # ccache keeps the objects of other checkouts and earlier builds: a fresh
     # build of an unchanged tree then takes seconds.
@@ -30,14 +32,17 @@ build_arch() {
     command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$arch.cmake" "${launcher[@]}" >/dev/null
   fi
-  CCACHE_BASEDIR=$ROOT CCACHE_NOHASHDIR=1 cmake --build "$dir"
+  local targets=()
+  [ $# -gt 0 ] && targets=(--target "$@")
+  CCACHE_BASEDIR=$ROOT CCACHE_NOHASHDIR=1 cmake --build "$dir" "${targets[@]}"
 }
 
+# Both architectures, each with its test programs.
 build_all() {
   say "building x86_64"
-  build_arch x86_64
+  build_arch x86_64 all halvix_tests
   say "building i686"
-  build_arch i686
+  build_arch i686 all halvix_tests
 }
 
 # The Wine programs and the variables every Wine process of ours gets.

@@ -16,6 +16,7 @@
 #include "views.h"
 #include "ombrix/ombrix.h"
 #include "resource.h"
+#include "suite/controls.h"
 #include "suite/info.h"
 #include "suite/messages.h"
 #include "title_dlg.h"
@@ -56,6 +57,18 @@ bool ReadFileStart(const std::wstring& path, std::string* out) {
 const wchar_t* const kModuleWords[] = {L"CDROM",  L"FENWOLD", L"GRAPHICS", L"STREVAN", L"MEDIA",
                                        L"ZENTREL", L"MODEM",  L"GARLUNE",  L"QUORREL"};
 
+// The settings of the suite's tools, which a reset clears with the controls'.
+const wchar_t* const kToolSettingKeys[] = {L"Software\\Kyt\\Koprel\\Setting", L"Software\\Kyt\\Lanvet\\Setting",
+                                           L"Software\\Kyt\\Brisko\\Setting", L"Software\\Kyt\\Tamblet\\Setting"};
+
+// Deletes a program's settings key and then the program's key when nothing
+// else is left in it.
+void DeleteSettingsKey(const std::wstring& settingsKey) {
+  appkit::RegDeleteTree(HKEY_CURRENT_USER, settingsKey);
+  size_t slash = settingsKey.rfind(L'\\');
+  if (slash != std::wstring::npos) ::RegDeleteKeyW(HKEY_CURRENT_USER, settingsKey.substr(0, slash).c_str());
+}
+
 }  // namespace
 
 CHalvixApp* TheApp() { return static_cast<CHalvixApp*>(appkit::App::Current()); }
@@ -88,6 +101,7 @@ bool CHalvixApp::InitInstance() {
   // second start leaves the running instance's settings alone.
   if (!ClaimSingleInstance()) return false;
   WriteModuleBegin();
+  WriteModulePath();
 
   flags_ = halvix::ScanStartFlags(halvix::ArgumentsOf(::GetCommandLineW()));
   FindCompanionPrograms();
@@ -161,6 +175,13 @@ void CHalvixApp::WriteModuleBegin() {
   FILETIME now;
   ::GetSystemTimeAsFileTime(&now);
   key.SetBinary(L"ModuleBegin", &now, sizeof(now));
+}
+
+void CHalvixApp::WriteModulePath() {
+  // The suite has no installer: the program publishes its own folder (with
+  // its last backslash) at every start, where the report wizard, the help
+  // library and the stress and benchmark lists look for the suite.
+  appkit::RegWriteString(HKEY_CURRENT_USER, suite::kHalvixSettingKey, suite::kModulePathValue, appkit::ModuleDir());
 }
 
 void CHalvixApp::FindCompanionPrograms() {
@@ -258,6 +279,11 @@ void CHalvixApp::ResetDefaultConfiguration() {
     ::RegDeleteKeyW(HKEY_CURRENT_USER, (key + L"\\setting").c_str());
     ::RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
   }
+  // Every program of the suite starts again from its defaults: the test
+  // controls (the viewer control included) and the tools.
+  for (const suite::ControlIdentity& control : suite::kControls)
+    if (control.settingsKey) DeleteSettingsKey(control.settingsKey);
+  for (const wchar_t* key : kToolSettingKeys) DeleteSettingsKey(key);
   std::wstring defaults = programDir_ + L"Modules.bdt";
   if (appkit::FileExists(defaults)) ::CopyFileW(defaults.c_str(), (programDir_ + L"Modules.dat").c_str(), FALSE);
 

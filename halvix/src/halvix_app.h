@@ -85,6 +85,7 @@ class CHalvixApp : public appkit::App {
  private:
   bool ClaimSingleInstance();
   void WriteModuleBegin();
+  void WriteModulePath();
   void FindCompanionPrograms();
   void LoadResourceModule();
   void ComputeCaption();

@@ -428,6 +428,24 @@ TEST_F(HalvixApp, SecondStartBringsTheFirstForwardAndChangesNothing) {
   EXPECT_EQ(Int(L"Sleep"), 1500);
 }
 
+// Without an installer nothing else names the suite's folder: every start
+// publishes it, from wherever the program was started.
+TEST_F(HalvixApp, StartPublishesItsFolderAsModulePath) {
+  SeedStr(L"ModulePath", L"C:\\nowhere\\old\\");
+  Process p;
+  Start(p);
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  std::wstring published = Str(L"ModulePath");
+  ASSERT_FALSE(published.empty());
+  EXPECT_EQ(published.back(), L'\\');
+  wchar_t a[MAX_PATH] = {}, b[MAX_PATH] = {};
+  ::GetLongPathNameW(published.c_str(), a, MAX_PATH);
+  ::GetLongPathNameW(dir_.c_str(), b, MAX_PATH);
+  EXPECT_EQ(::lstrcmpiW(a, b), 0) << published << L" for " << dir_;
+  CloseAndWait(p, main);
+}
+
 TEST_F(HalvixApp, StressAndBenchComeFromTheArgumentsOnly) {
   // A first start (no settings key yet): the start time is not written, the
   // settings are.
@@ -501,6 +519,16 @@ TEST_F(HalvixApp, ResetRestoresDefaultsAndCopiesTheModuleList) {
   ASSERT_TRUE(appkit::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Qev\\MODEM\\setting", L"v", 1));
   ASSERT_TRUE(appkit::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Qev\\MODEM\\Other", L"v", 1));
   ASSERT_TRUE(appkit::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Qev\\GARLUNE", L"v", 1));
+  // The controls' and tools' own settings go too; what else a maker's key
+  // holds stays.
+  KeyAside kytKeys(L"Software\\Kyt", std::wstring(kBackupRoot) + L"\\Kyt");
+  KeyAside murrickKey(L"Software\\Qev\\Murrick", std::wstring(kBackupRoot) + L"\\Murrick");
+  KeyAside mediaKey(L"Software\\Qev\\MEDIA", std::wstring(kBackupRoot) + L"\\MEDIA");
+  const std::wstring programKeys[] = {L"Software\\Kyt\\CDROM\\Setting", L"Software\\Kyt\\modem\\Setting",
+                                      L"Software\\Qev\\Murrick\\Setting", L"Software\\Qev\\MEDIA\\Setting",
+                                      L"Software\\Kyt\\Koprel\\Setting", L"Software\\Kyt\\Brisko\\Setting"};
+  for (const auto& key : programKeys) ASSERT_TRUE(appkit::RegWriteDword(HKEY_CURRENT_USER, key, L"v", 7));
+  ASSERT_TRUE(appkit::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Kyt\\Other\\Setting", L"v", 7));
 
   SeedInt(L"DragMin", 9);
   SeedInt(L"MaxIndex", 5);
@@ -540,6 +568,9 @@ TEST_F(HalvixApp, ResetRestoresDefaultsAndCopiesTheModuleList) {
       {L"Sleep", 1500}, {L"TreeView", 0},  // not part of the reset
   };
   for (const auto& [name, value] : ints) EXPECT_EQ(Int(name.c_str()), value) << appkit::Narrow(name);
+  for (const auto& key : programKeys) EXPECT_FALSE(testsupport::KeyExists(key)) << appkit::Narrow(key);
+  EXPECT_FALSE(testsupport::KeyExists(L"Software\\Kyt\\CDROM"));
+  EXPECT_TRUE(testsupport::KeyExists(L"Software\\Kyt\\Other\\Setting"));
   EXPECT_EQ(Str(L"LogFileName"), L"halvix.log");
   EXPECT_EQ(Str(L"CFactor"), L"75");
   EXPECT_EQ(Str(L"BnhRefFileName").substr(Str(L"BnhRefFileName").size() - 11), L"bnchref.bnh");

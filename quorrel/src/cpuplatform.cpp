@@ -156,16 +156,15 @@ class MachineCpuPlatform : public CpuPlatform {
     *ticks = (65536u - (lo | (hi << 8))) % 65536u;
     return true;
   }
+  // The clock does not change while the server runs: it is measured once
+  // per process (a failed measurement is tried again next time), so that
+  // later processor writes and the summary do not wait for it again.
   bool MeasureTscMhz(double* mhz) override {
-    LARGE_INTEGER f;
-    if (!::QueryPerformanceFrequency(&f) || f.QuadPart <= 0) return false;
-    int64_t q0 = 0, q1 = 0;
-    uint64_t t0 = 0, t1 = 0;
-    PairedCounters(&q0, &t0);
-    ::Sleep(500);
-    PairedCounters(&q1, &t1);
-    if (q1 <= q0 || t1 <= t0) return false;  // no time passed: no measurement
-    *mhz = (double)(t1 - t0) / ((double)(q1 - q0) / (double)f.QuadPart) / 1e6;
+    static std::mutex lock;
+    static double measured = 0;
+    std::lock_guard<std::mutex> hold(lock);
+    if (measured <= 0 && !MeasureTscMhzOnce(&measured)) return false;
+    *mhz = measured;
     return true;
   }
   int MathType() override { return ProbeFloatingPointUnit(); }
@@ -178,6 +177,19 @@ class MachineCpuPlatform : public CpuPlatform {
   std::vector<uint16_t> SpeedTable() override { return StandardCpuSpeeds(); }
 
  private:
+  static bool MeasureTscMhzOnce(double* mhz) {
+    LARGE_INTEGER f;
+    if (!::QueryPerformanceFrequency(&f) || f.QuadPart <= 0) return false;
+    int64_t q0 = 0, q1 = 0;
+    uint64_t t0 = 0, t1 = 0;
+    PairedCounters(&q0, &t0);
+    ::Sleep(500);
+    PairedCounters(&q1, &t1);
+    if (q1 <= q0 || t1 <= t0) return false;  // no time passed: no measurement
+    *mhz = (double)(t1 - t0) / ((double)(q1 - q0) / (double)f.QuadPart) / 1e6;
+    return *mhz > 0;
+  }
+
   RealCpuid cpuid_;
   HANDLE driver_ = INVALID_HANDLE_VALUE;
 };

@@ -100,7 +100,7 @@ void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
   block(SW_SUMMARY_VERSION, false, [&] { WriteVersionLine(out); });
   block(SW_SUMMARY_BIOS, false, [&] { WriteBiosInfo(out, 1, ctx.dmiLine); });
   block(SW_SUMMARY_BUS, false, [&] { WriteBusTypeLine(out); });
-  // Processor: its summary line has not joined the server yet.
+  block(SW_SUMMARY_CPU, false, [&] { WriteProcessorInfo(out, 1); });
   block(SW_SUMMARY_MEM, false, [&] { WriteMemoryInfo(out, 1, ctx); });
   block(SW_SUMMARY_FLOPPY, false, [&] {
     if (nine)

@@ -225,6 +225,11 @@ TEST(AllCategories, NtFamily) {
   for (const char* absent : {"Bus Type:", "@3I/O Devices", "@3Resource Monitor", "Media:", "Monitor:"})
     EXPECT_EQ(sum.find(absent), std::string::npos) << absent << " in\n" << sum;
   ExpectSummaryBlocksFilled(sum, {"@3Summary"});
+  // The processor's one line, with its measured clock.
+  size_t cpu = sum.find("\nProcessor:\t");
+  ASSERT_NE(cpu, std::string::npos) << sum;
+  std::string line = sum.substr(cpu + 1, sum.find('\n', cpu + 1) - cpu - 1);
+  EXPECT_NE(line.find("MHz"), std::string::npos) << line;
 }
 
 TEST(AllCategories, Windows9x) {
@@ -267,7 +272,7 @@ TEST(AllCategories, Windows9xWithThePartnerLibrary) {
     ASSERT_TRUE(server.Request(suite::INFO_SUMMARY, &sum));
     ASSERT_TRUE(server.Request(suite::INFO_PORT, &ports));
   }
-  EXPECT_NE(sum.find("\r\nBus Type:\tISA+PCI+USB\r\nMemory:\t"), std::string::npos) << sum;
+  EXPECT_NE(sum.find("\r\nBus Type:\tISA+PCI+USB\r\nProcessor:\t"), std::string::npos) << sum;
   EXPECT_NE(sum.find("\r\nMedia:\tCreative Sound Card \r\nMonitor:\tPlug and Play Monitor\r\n"), std::string::npos)
       << sum;
   EXPECT_NE(sum.find("\r\nJoystick:\t"), std::string::npos) << sum;

@@ -1,6 +1,7 @@
 // The CD-ROM control's runner: its values on the test-control framework's
 // runner (one static instance in the control module).
 #pragma once
+#include "suite/controls.h"
 #include <memory>
 #include <string>
 
@@ -9,7 +10,7 @@
 
 class CCdromRunner : public ctlfw::TestRunner {
  public:
-  std::wstring SettingsKey() const override { return L"Software\\Kyt\\CDROM\\Setting"; }
+  std::wstring SettingsKey() const override { return suite::Control(suite::kCtlCdrom).settingsKey; }
   std::vector<ctlfw::SettingDef> SettingTable() const override;
   std::vector<std::string> EnableSettings() const override;
   std::string ModeBaseName() const override { return "KytCD"; }

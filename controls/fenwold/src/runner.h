@@ -3,6 +3,7 @@
 // control serves fixed disks, floppy drives (-Floppy) and network disks
 // (-NetDisk, or a module named NFENWOLD...).
 #pragma once
+#include "suite/controls.h"
 #include <memory>
 #include <string>
 
@@ -10,7 +11,7 @@
 
 class CFenwoldRunner : public ctlfw::TestRunner {
  public:
-  std::wstring SettingsKey() const override { return L"Software\\Kyt\\Fenwold\\Setting"; }
+  std::wstring SettingsKey() const override { return suite::Control(suite::kCtlFenwold).settingsKey; }
   std::vector<ctlfw::SettingDef> SettingTable() const override;
   std::vector<std::string> EnableSettings() const override;
   std::string ModeBaseName() const override;

@@ -2,6 +2,7 @@
 // on the framework's runner, the three window classes its tests draw in,
 // and the module-protocol fields its message pump keeps.
 #pragma once
+#include "suite/controls.h"
 #include <memory>
 #include <string>
 
@@ -9,7 +10,7 @@
 
 class CGraphicsRunner : public ctlfw::TestRunner {
  public:
-  std::wstring SettingsKey() const override { return L"Software\\Kyt\\GRAPHICS\\Setting"; }
+  std::wstring SettingsKey() const override { return suite::Control(suite::kCtlGraphics).settingsKey; }
   std::vector<ctlfw::SettingDef> SettingTable() const override;
   std::vector<std::string> EnableSettings() const override;
   std::string ModeBaseName() const override { return "KytVGA"; }

@@ -3,6 +3,7 @@
 // file list of the mode, and the sheet with the Information page and the
 // media Test page, on the test-control framework's runner.
 #pragma once
+#include "suite/controls.h"
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,7 +13,7 @@
 
 class CMediaRunner : public ctlfw::TestRunner {
  public:
-  std::wstring SettingsKey() const override { return L"Software\\Qev\\MEDIA\\Setting"; }
+  std::wstring SettingsKey() const override { return suite::Control(suite::kCtlMedia).settingsKey; }
   std::wstring MakerKey() const override { return L"Software\\Qev"; }
   std::vector<ctlfw::SettingDef> SettingTable() const override;
   std::vector<std::string> EnableSettings() const override;

@@ -1,6 +1,7 @@
 // The modem control's runner: its settings under Software\Kyt\modem, its
 // titles, log base and Information page, on the framework's runner.
 #pragma once
+#include "suite/controls.h"
 #include <memory>
 #include <string>
 
@@ -8,7 +9,7 @@
 
 class CModemRunner : public ctlfw::TestRunner {
  public:
-  std::wstring SettingsKey() const override { return L"Software\\Kyt\\modem\\Setting"; }
+  std::wstring SettingsKey() const override { return suite::Control(suite::kCtlModem).settingsKey; }
   std::vector<ctlfw::SettingDef> SettingTable() const override;
   std::vector<std::string> EnableSettings() const override;
   std::string ModeBaseName() const override { return "KytMODM"; }

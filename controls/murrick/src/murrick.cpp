@@ -1,5 +1,6 @@
 // Murrick's runner values: the categories, their pages' looks and the
 // sheet's placement.
+#include "suite/controls.h"
 #include "runner.h"
 
 #include "appkit/system.h"
@@ -35,7 +36,7 @@ ctlfw::SheetRect ViewerSheetRect(int cx, int cy) {
 
 // The viewer keeps no settings of its own; its lists take the suite's fonts
 // from the maker's key.
-std::wstring CMurrickRunner::SettingsKey() const { return L"Software\\Qev\\Murrick\\Setting"; }
+std::wstring CMurrickRunner::SettingsKey() const { return suite::Control(suite::kCtlMurrick).settingsKey; }
 std::wstring CMurrickRunner::MakerKey() const { return L"Software\\Qev"; }
 std::vector<ctlfw::SettingDef> CMurrickRunner::SettingTable() const { return {}; }
 // Nothing runs, so nothing is logged.

@@ -1,6 +1,7 @@
 // Strevan's runner: the port control's values on the test-control
 // framework's runner (one static instance in the control module).
 #pragma once
+#include "suite/controls.h"
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,7 +10,7 @@
 
 class CStrevanRunner : public ctlfw::TestRunner {
  public:
-  std::wstring SettingsKey() const override { return L"Software\\Kyt\\Strevan\\Setting"; }
+  std::wstring SettingsKey() const override { return suite::Control(suite::kCtlStrevan).settingsKey; }
   std::vector<ctlfw::SettingDef> SettingTable() const override;
   std::vector<std::string> EnableSettings() const override;
   std::string ModeBaseName() const override { return "KytPORT"; }

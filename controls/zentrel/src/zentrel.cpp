@@ -1,10 +1,11 @@
 // Zentrel's runner values: settings, libraries, titles, pages by mode.
+#include "suite/controls.h"
 #include "runner.h"
 
 #include "memtest/testpage.h"
 #include "runner_ids.h"
 
-std::wstring CZentrelRunner::SettingsKey() const { return L"Software\\Kyt\\ZENTREL\\Setting"; }
+std::wstring CZentrelRunner::SettingsKey() const { return suite::Control(suite::kCtlZentrel).settingsKey; }
 
 std::vector<ctlfw::SettingDef> CZentrelRunner::SettingTable() const {
   std::vector<ctlfw::SettingDef> table = {

@@ -49,6 +49,7 @@ struct ControlIdentity {
   int moduleKind[2];          // module program kinds (main mode, second mode), -1: none
   int infoCategory[2];        // information categories (main mode, second mode), -1: none
   const char* logBase[2];     // result log base names (main mode, second mode), nullptr: none
+  const wchar_t* settingsKey; // the control's settings under HKEY_CURRENT_USER
 };
 
 // {xxxxxxxx-F0F6-11D2-AA4B-00403323FD64}
@@ -69,31 +70,31 @@ enum ControlIndex {
 inline constexpr ControlIdentity kControls[kControlCount] = {
     {"GRAPHICS", L"GRAPHICS.OCX", HALVIX_CTL_GUID_A(0xA02BD608), L"GRAPHICS.GraphicsCtrl.1",
      HALVIX_CTL_GUID_D(0x8ED54076), L"GRAPHICS.GraphicsPropPage.1", HALVIX_CTL_GUID_D(0x8ED54073),
-     HALVIX_CTL_GUID_D(0x8ED54074), HALVIX_CTL_GUID_D(0x8ED54075), 7, {1, -1}, {7, -1}, {"KytVGA", nullptr}},
+     HALVIX_CTL_GUID_D(0x8ED54074), HALVIX_CTL_GUID_D(0x8ED54075), 7, {1, -1}, {7, -1}, {"KytVGA", nullptr}, L"Software\\Kyt\\GRAPHICS\\Setting"},
     {"MEDIA", L"MEDIA.OCX", HALVIX_CTL_GUID_A(0xA02BD678), L"MEDIA.MediaCtrl.1", HALVIX_CTL_GUID_A(0xA02BD679),
      L"MEDIA.MediaPropPage.1", HALVIX_CTL_GUID_A(0xA02BD675), HALVIX_CTL_GUID_A(0xA02BD676),
-     HALVIX_CTL_GUID_A(0xA02BD677), 2, {0, -1}, {8, 7}, {"KytADO", "KytVDO"}},
+     HALVIX_CTL_GUID_A(0xA02BD677), 2, {0, -1}, {8, 7}, {"KytADO", "KytVDO"}, L"Software\\Qev\\MEDIA\\Setting"},
     {"MODEM", L"MODEM.OCX", HALVIX_CTL_GUID_A(0xA02BD620), L"MODEM.ModemCtrl.1", HALVIX_CTL_GUID_A(0xA02BD621),
      L"MODEM.ModemPropPage.1", HALVIX_CTL_GUID_A(0xA02BD61D), HALVIX_CTL_GUID_A(0xA02BD61E),
-     HALVIX_CTL_GUID_A(0xA02BD61F), 3, {2, -1}, {11, -1}, {"KytMODM", nullptr}},
+     HALVIX_CTL_GUID_A(0xA02BD61F), 3, {2, -1}, {11, -1}, {"KytMODM", nullptr}, L"Software\\Kyt\\modem\\Setting"},
     {"FENWOLD", L"FENWOLD.OCX", HALVIX_CTL_GUID_B(0x2CE58526), L"FENWOLD.FenwoldCtrl.1",
      HALVIX_CTL_GUID_B(0x2CE58527), L"FENWOLD.FenwoldPropPage.1", HALVIX_CTL_GUID_B(0x2CE58523),
-     HALVIX_CTL_GUID_B(0x2CE58524), HALVIX_CTL_GUID_B(0x2CE58525), 1, {4, 5}, {9, 10}, {"KytDISK", "KytFLPY"}},
+     HALVIX_CTL_GUID_B(0x2CE58524), HALVIX_CTL_GUID_B(0x2CE58525), 1, {4, 5}, {9, 10}, {"KytDISK", "KytFLPY"}, L"Software\\Kyt\\Fenwold\\Setting"},
     {"ZENTREL", L"ZENTREL.OCX", HALVIX_CTL_GUID_A(0xA02BD662), L"ZENTREL.ZentrelCtrl.1",
      HALVIX_CTL_GUID_A(0xA02BD663), L"ZENTREL.ZentrelPropPage.1", HALVIX_CTL_GUID_A(0xA02BD65F),
-     HALVIX_CTL_GUID_A(0xA02BD660), HALVIX_CTL_GUID_A(0xA02BD661), 5, {11, 10}, {1, 2}, {"KytMEM", "KytPROC"}},
+     HALVIX_CTL_GUID_A(0xA02BD660), HALVIX_CTL_GUID_A(0xA02BD661), 5, {11, 10}, {1, 2}, {"KytMEM", "KytPROC"}, L"Software\\Kyt\\ZENTREL\\Setting"},
     {"CDROM", L"CDROM.OCX", HALVIX_CTL_GUID_A(0xA02BD64C), L"CDROM.CdromCtrl.1", HALVIX_CTL_GUID_A(0xA02BD64D),
      L"CDROM.CdromPropPage.1", HALVIX_CTL_GUID_A(0xA02BD649), HALVIX_CTL_GUID_A(0xA02BD64A),
-     HALVIX_CTL_GUID_A(0xA02BD64B), 4, {3, -1}, {12, -1}, {"KytCD", nullptr}},
+     HALVIX_CTL_GUID_A(0xA02BD64B), 4, {3, -1}, {12, -1}, {"KytCD", nullptr}, L"Software\\Kyt\\CDROM\\Setting"},
     {"STREVAN", L"STREVAN.OCX", HALVIX_CTL_GUID_A(0xA02BD636), L"STREVAN.StrevanCtrl.1",
      HALVIX_CTL_GUID_A(0xA02BD637), L"STREVAN.StrevanPropPage.1", HALVIX_CTL_GUID_A(0xA02BD633),
-     HALVIX_CTL_GUID_A(0xA02BD634), HALVIX_CTL_GUID_A(0xA02BD635), 6, {14, -1}, {6, -1}, {"KytPORT", nullptr}},
+     HALVIX_CTL_GUID_A(0xA02BD634), HALVIX_CTL_GUID_A(0xA02BD635), 6, {14, -1}, {6, -1}, {"KytPORT", nullptr}, L"Software\\Kyt\\Strevan\\Setting"},
     {"MURRICK", L"MURRICK.OCX", HALVIX_CTL_GUID_A(0xA02BD6A4), L"MURRICK.MurrickCtrl.1",
      HALVIX_CTL_GUID_A(0xA02BD6A5), L"MURRICK.MurrickPropPage.1", HALVIX_CTL_GUID_A(0xA02BD6A1),
-     HALVIX_CTL_GUID_A(0xA02BD6A2), HALVIX_CTL_GUID_A(0xA02BD6A3), 8, {-1, -1}, {-1, -1}, {nullptr, nullptr}},
+     HALVIX_CTL_GUID_A(0xA02BD6A2), HALVIX_CTL_GUID_A(0xA02BD6A3), 8, {-1, -1}, {-1, -1}, {nullptr, nullptr}, L"Software\\Qev\\Murrick\\Setting"},
     {"QUORREL", L"QUORREL.OCX", HALVIX_CTL_GUID_C(0xD451B636), L"QUORREL.QuorrelCtrl.1",
      HALVIX_CTL_GUID_C(0xD451B637), L"QUORREL.QuorrelPropPage.1", HALVIX_CTL_GUID_C(0xD451B633),
-     HALVIX_CTL_GUID_C(0xD451B634), HALVIX_CTL_GUID_C(0xD451B635), 0, {-1, -1}, {-1, -1}, {nullptr, nullptr}},
+     HALVIX_CTL_GUID_C(0xD451B634), HALVIX_CTL_GUID_C(0xD451B635), 0, {-1, -1}, {-1, -1}, {nullptr, nullptr}, L"Software\\Qev\\Quorrel\\Setting"},
 };
 
 inline const ControlIdentity& Control(ControlIndex index) { return kControls[index]; }
