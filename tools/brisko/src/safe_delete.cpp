@@ -157,12 +157,6 @@ DeleteOutcome DeleteListed(const ListedItem& item, bool toRecycleBin, const std:
     out.result = DeleteResult::Link;
     return out;
   }
-  const bool isFolder = (id.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  if (isFolder != item.folder || id.volume != item.volume || id.index != item.index ||
-      (!isFolder && (id.size != item.size || !SameTime(id.written, item.written)))) {
-    out.result = DeleteResult::Changed;
-    return out;
-  }
   if (!FinalPathOf(h, &finalPath)) {
     out.result = DeleteResult::Unchecked;
     return out;
@@ -180,6 +174,12 @@ DeleteOutcome DeleteListed(const ListedItem& item, bool toRecycleBin, const std:
       out.result = DeleteResult::Elsewhere;
       out.where = ShownFinalPath(finalPath);
       return out;
+  }
+  const bool isFolder = (id.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (isFolder != item.folder || id.volume != item.volume || id.index != item.index ||
+      (!isFolder && (id.size != item.size || !SameTime(id.written, item.written)))) {
+    out.result = DeleteResult::Changed;
+    return out;
   }
   if (toRecycleBin) {
     // The shell takes only a plain path: it must be short and name this file.
