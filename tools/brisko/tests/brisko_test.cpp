@@ -452,7 +452,7 @@ std::string Difference(const std::map<std::wstring, std::string>& want, const st
   for (const auto& kv : want) {
     auto it = got.find(kv.first);
     if (it == got.end()) return "missing: " + appkit::Narrow(kv.first);
-    if (it->second != kv.second) return "changed: " + appkit::Narrow(kv.first);
+    if (it->second != kv.second) return "changed: " + appkit::Narrow(kv.first) + " (" + it->second + ")";
   }
   for (const auto& kv : got)
     if (!want.count(kv.first)) return "new: " + appkit::Narrow(kv.first);
@@ -564,8 +564,7 @@ TEST(BriskoDiskFiles, DeletesExactlyTheChosenFileWhateverItsNameLinksOrSwapsSay)
       EXPECT_NE(text.find(L"\n" + c.why), std::wstring::npos) << appkit::Narrow(text);
       EXPECT_EQ(ListBoxLines(list).size(), count);
     }
-    const auto after = Everything();
-    EXPECT_EQ(after, expected) << Difference(expected, after);
+    EXPECT_EQ(Difference(expected, Everything()), "");
   }
   ASSERT_TRUE(run.p.Running()) << "the tool died";
 
@@ -582,7 +581,109 @@ TEST(BriskoDiskFiles, DeletesExactlyTheChosenFileWhateverItsNameLinksOrSwapsSay)
   EXPECT_FALSE(BoxShowing(run)) << "a failure was reported";
   auto expected = before;
   EXPECT_EQ(expected.erase(odd + L"\\Mixed\\m.tmp"), 1u);
-  const auto after = Everything();
-  EXPECT_EQ(after, expected) << Difference(expected, after);
+  EXPECT_EQ(Difference(expected, Everything()), "");
   EXPECT_TRUE(run.Close());
+}
+
+TEST(BriskoStartMenu, NeverDeletesThroughALinkOrAtAnotherPlace) {
+  REQUIRE_SANDBOX();
+  ASSERT_FALSE(SandboxUnix().empty()) << "BRISKO_SANDBOX_UNIX is not set";
+  ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
+  const std::wstring menu = StartMenuFolder();
+  const std::wstring programs = menu + L"\\Programs";
+  for (const wchar_t* dir : {L"C:\\outside", L"C:\\menu-staging"}) ::CreateDirectoryW(dir, nullptr);
+  WriteExact(programs + L"\\Group2\\.keep", "");
+  // Broken shortcuts outside the Start Menu (on C:, and on no drive), each
+  // reached from the Start Menu by a Unix link.
+  ASSERT_TRUE(MakeShortcut(L"C:\\outside\\evil.lnk", L"D:\\nowhere\\gone.exe"));
+  ASSERT_TRUE(MakeShortcut(L"C:\\menu-staging\\far.lnk", L"D:\\nowhere\\gone.exe"));
+  ASSERT_TRUE(Agent("cp", UnixOf(L"C:\\menu-staging\\far.lnk"), UnixOf(L"outside\\far.lnk")));
+  ASSERT_TRUE(Agent("ln", UnixOf(L"C:\\outside\\evil.lnk"), UnixOf(programs + L"\\Evil.lnk")));
+  ASSERT_TRUE(Agent("ln", UnixOf(L"outside\\far.lnk"), UnixOf(programs + L"\\Far.lnk")));
+  // A group that becomes a link after the scan, and a plain broken one.
+  ASSERT_TRUE(MakeShortcut(programs + L"\\Group2\\Gone2.lnk", L"D:\\nowhere\\gone2.exe"));
+  ASSERT_TRUE(MakeShortcut(programs + L"\\Gone3.lnk", L"D:\\nowhere\\gone3.exe"));
+  ::CoUninitialize();
+
+  BriskoRun run;
+  ASSERT_NE(run.sheet, nullptr);
+  HWND page = run.ShowPage(1, 1014);
+  ASSERT_NE(page, nullptr);
+  HWND list = ::GetDlgItem(page, 1002);
+  const std::vector<std::wstring> want = {L"Programs\\Evil", L"Programs\\Far", L"Programs\\Gone3",
+                                          L"Programs\\Group2\\Gone2"};
+  std::vector<std::wstring> lines;
+  PumpUntil([&] { return (lines = Sorted(ListBoxLines(list))) == want; }, 30000);
+  ASSERT_EQ(lines, want);
+  ASSERT_TRUE(Agent("cp", UnixOf(programs + L"\\Group2"), UnixOf(L"outside\\Group2")));
+  ASSERT_TRUE(Agent("mv", UnixOf(programs + L"\\Group2"), UnixOf(L"C:\\menu-staging\\Group2-was-here")));
+  ASSERT_TRUE(Agent("ln", UnixOf(L"outside\\Group2"), UnixOf(programs + L"\\Group2")));
+
+  const struct {
+    const wchar_t* line;
+    std::wstring chosen;
+    std::wstring why;
+  } cases[] = {
+      {L"Programs\\Evil", L"",
+       programs + L"\\Evil.lnk: it really lies at C:\\outside\\evil.lnk, not where it was listed; nothing was deleted."},
+      {L"Programs\\Far", L"", programs + L"\\Far.lnk: it really lies at \\\\?\\unix\\"},
+      {L"Programs\\Group2\\Gone2", L"", programs + L"\\Group2\\Gone2.lnk: it really lies at \\\\?\\unix\\"},
+      {L"Programs\\Gone3", programs + L"\\Gone3.lnk", L""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(appkit::Narrow(c.line));
+    const auto before = Everything(menu);
+    const size_t count = ListBoxLines(list).size();
+    ::SendMessageW(list, LB_SETSEL, FALSE, -1);
+    SelectLine(list, c.line);
+    ClickButton(::GetDlgItem(page, 1001));
+    EXPECT_EQ(run.Answer(IDYES), L"Please confirm you want to remove selected link(s).");
+    auto expected = before;
+    if (!c.chosen.empty()) {
+      EXPECT_EQ(WaitLines(list, count - 1).size(), count - 1);
+      EXPECT_FALSE(BoxShowing(run)) << "a failure was reported";
+      EXPECT_EQ(expected.erase(c.chosen), 1u);
+    } else {
+      const std::wstring text = run.Answer(IDOK);
+      EXPECT_EQ(text.compare(0, 28, L"Failed to delete 1 link(s).\n"), 0) << appkit::Narrow(text);
+      EXPECT_NE(text.find(L"\n" + c.why), std::wstring::npos) << appkit::Narrow(text);
+      EXPECT_EQ(ListBoxLines(list).size(), count);
+    }
+    EXPECT_EQ(Difference(expected, Everything(menu)), "");
+  }
+  EXPECT_TRUE(run.Close());
+  // The links leave the Start Menu (by the agent, which moves a link itself),
+  // so that no later clean-up of the folder reaches through them.
+  for (const wchar_t* name : {L"Evil.lnk", L"Far.lnk", L"Group2"})
+    Agent("mv", UnixOf(programs + L"\\" + name), UnixOf(std::wstring(L"outside\\moved-") + name));
+}
+
+TEST(BriskoUninstall, AnEntryWhoseKeyWasNotDeletedStaysListedAndIsReported) {
+  REQUIRE_SANDBOX();
+  const std::wstring base = kUninstallKey;
+  for (const wchar_t* k : {L"BriskoTestR", L"BriskoTestR2"}) appkit::RegDeleteTree(HKEY_LOCAL_MACHINE, base + L"\\" + k);
+  appkit::RegWriteString(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestR", L"DisplayName", L"Brisko Renamed Entry");
+  appkit::RegWriteString(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestR", L"UninstallString", L"C:\\r\\uninst.exe");
+
+  BriskoRun run;
+  ASSERT_NE(run.sheet, nullptr);
+  HWND list = FindChildById(run.sheet, 1002);
+  ASSERT_NE(list, nullptr);
+  const std::vector<std::wstring> lines = ListBoxLines(list);
+  ASSERT_NE(std::find(lines.begin(), lines.end(), L"Brisko Renamed Entry"), lines.end());
+  // The key's name changes after the list was filled.
+  appkit::RegDeleteTree(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestR");
+  appkit::RegWriteString(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestR2", L"DisplayName", L"Brisko Renamed Entry");
+  appkit::RegWriteString(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestR2", L"UninstallString", L"C:\\r\\uninst.exe");
+  const std::wstring before = RegistryTree(HKEY_LOCAL_MACHINE, base);
+  SelectLine(list, L"Brisko Renamed Entry");
+  ClickButton(::GetDlgItem(::GetParent(list), 1001));
+  run.Answer(IDOK);
+  EXPECT_EQ(run.Answer(IDOK),
+            L"The entry \"Brisko Renamed Entry\" was not removed: its registry key was renamed or no longer holds "
+            L"this entry.");
+  EXPECT_EQ(ListBoxLines(list), lines);
+  EXPECT_EQ(RegistryTree(HKEY_LOCAL_MACHINE, base), before);
+  EXPECT_TRUE(run.Close());
+  appkit::RegDeleteTree(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestR2");
 }
