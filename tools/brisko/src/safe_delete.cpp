@@ -1,3 +1,16 @@
+// How the checks hold on both systems (measured under Wine 8):
+// - A Unix symbolic link looks like a plain file (a link to a folder like a
+//   folder with FILE_ATTRIBUTE_REPARSE_POINT); FILE_FLAG_OPEN_REPARSE_POINT
+//   still opens its target, and deleting or renaming through that handle
+//   acts on the target. Its final path is the target's ("\\?\C:\..." or,
+//   off every drive, "\\?\unix\..."), so the final-path check refuses it.
+//   CreateSymbolicLinkW reports success and makes nothing there.
+// - On Windows the same flag opens a link itself (FILE_ATTRIBUTE_REPARSE_POINT
+//   is set: refused as a link), and a link or junction among the folders
+//   above gives a final path other than the listed place.
+// - Wine reports the final path of "zero.txt." as "...\zero.txt" (its
+//   names lose trailing dots and blanks), and GetFinalPathNameByHandleW fails
+//   above MAX_PATH; the object name ("\??\D:\...") serves then.
 #include "safe_delete.h"
 
 #include <shellapi.h>

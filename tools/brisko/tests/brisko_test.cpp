@@ -501,19 +501,58 @@ TEST(BriskoDiskFiles, DeletesExactlyTheChosenFileWhateverItsNameLinksOrSwapsSay)
   while (longPath.size() < 560) longPath += L"\\" + std::wstring(60, L'x');
   longPath += L"\\victim.tmp";
   WriteExact(longPath, "far down");
-  // A folder whose case the user types otherwise.
+  // A folder whose case the user types otherwise, and two folders whose
+  // names differ only in case (the Unix side tells them apart).
   WriteExact(odd + L"\\Mixed\\m.tmp", "mixed case folder");
+  WriteExact(L"D:\\cs\\Dir\\f.tmp", "upper");
+  WriteExact(L"D:\\staging\\dir\\f.tmp", "lower");
+  ASSERT_TRUE(Agent("cp", UnixOf(L"D:\\staging\\dir"), UnixOf(L"D:\\cs\\dir")));
 
   BriskoRun run;
   ASSERT_NE(run.sheet, nullptr);
   HWND page = run.ShowPage(2, 1013);
   ASSERT_NE(page, nullptr);
   HWND list = ::GetDlgItem(page, 1002);
+  ::SendMessageW(::GetDlgItem(page, 1015), BM_SETCHECK, BST_CHECKED, 0);
+  // A folder typed in another case: the file goes and no failure is told.
+  ::SendMessageW(::GetDlgItem(page, 1013), WM_SETTEXT, 0, (LPARAM)L"d:\\ODD\\MIXED\\");
+  ::SendMessageW(::GetDlgItem(page, 1016), WM_SETTEXT, 0, (LPARAM)L"*.tmp");
+  ClickButton(::GetDlgItem(page, 1012));
+  EXPECT_EQ(WaitLines(list, 1), std::vector<std::wstring>{Line(L"d:\\ODD\\MIXED\\m.tmp", 17)});
+  {
+    const auto before = Everything();
+    SelectLine(list, Line(L"d:\\ODD\\MIXED\\m.tmp", 17));
+    ClickButton(::GetDlgItem(page, 1001));
+    EXPECT_EQ(run.Answer(IDYES), L"The selected file(s) will be deleted.  Please click Yes button to confirm.");
+    EXPECT_EQ(WaitLines(list, 0).size(), 0u);
+    EXPECT_FALSE(BoxShowing(run)) << "a failure was reported";
+    auto expected = before;
+    EXPECT_EQ(expected.erase(odd + L"\\Mixed\\m.tmp"), 1u);
+    EXPECT_EQ(Difference(expected, Everything()), "");
+  }
+
+  ::SendMessageW(::GetDlgItem(page, 1013), WM_SETTEXT, 0, (LPARAM)L"D:\\cs");
+  ClickButton(::GetDlgItem(page, 1012));
+  ASSERT_EQ(Sorted(WaitLines(list, 2)), (std::vector<std::wstring>{Line(L"D:\\cs\\Dir\\f.tmp", 5),
+                                                                     Line(L"D:\\cs\\dir\\f.tmp", 5)}));
+  for (const wchar_t* chosen : {L"D:\\cs\\dir\\f.tmp", L"D:\\cs\\Dir\\f.tmp"}) {
+    SCOPED_TRACE(appkit::Narrow(chosen));
+    const auto before = Everything();
+    const size_t count = ListBoxLines(list).size();
+    SelectLine(list, Line(chosen, 5));
+    ClickButton(::GetDlgItem(page, 1001));
+    EXPECT_EQ(run.Answer(IDYES), L"The selected file(s) will be deleted.  Please click Yes button to confirm.");
+    EXPECT_EQ(WaitLines(list, count - 1).size(), count - 1);
+    EXPECT_FALSE(BoxShowing(run)) << "a failure was reported";
+    auto expected = before;
+    EXPECT_EQ(expected.erase(chosen), 1u);
+    EXPECT_EQ(Difference(expected, Everything()), "");
+  }
+
   ::SendMessageW(::GetDlgItem(page, 1013), WM_SETTEXT, 0, (LPARAM)L"D:\\odd");
   ::SendMessageW(::GetDlgItem(page, 1016), WM_SETTEXT, 0, (LPARAM)L"*");
-  ::SendMessageW(::GetDlgItem(page, 1015), BM_SETCHECK, BST_CHECKED, 0);
   ClickButton(::GetDlgItem(page, 1012));
-  const size_t expectedLines = 13 + (systemLinks ? 1 : 0);
+  const size_t expectedLines = 12 + (systemLinks ? 1 : 0);
   const std::vector<std::wstring> lines = WaitLines(list, expectedLines);
   ASSERT_EQ(lines.size(), expectedLines);
 
@@ -568,20 +607,6 @@ TEST(BriskoDiskFiles, DeletesExactlyTheChosenFileWhateverItsNameLinksOrSwapsSay)
   }
   ASSERT_TRUE(run.p.Running()) << "the tool died";
 
-  // A folder typed in another case: the file goes and no failure is told.
-  ::SendMessageW(::GetDlgItem(page, 1013), WM_SETTEXT, 0, (LPARAM)L"d:\\ODD\\MIXED\\");
-  ::SendMessageW(::GetDlgItem(page, 1016), WM_SETTEXT, 0, (LPARAM)L"*.tmp");
-  ClickButton(::GetDlgItem(page, 1012));
-  EXPECT_EQ(WaitLines(list, 1), std::vector<std::wstring>{Line(L"d:\\ODD\\MIXED\\m.tmp", 17)});
-  const auto before = Everything();
-  SelectLine(list, Line(L"d:\\ODD\\MIXED\\m.tmp", 17));
-  ClickButton(::GetDlgItem(page, 1001));
-  EXPECT_EQ(run.Answer(IDYES), L"The selected file(s) will be deleted.  Please click Yes button to confirm.");
-  EXPECT_EQ(WaitLines(list, 0).size(), 0u);
-  EXPECT_FALSE(BoxShowing(run)) << "a failure was reported";
-  auto expected = before;
-  EXPECT_EQ(expected.erase(odd + L"\\Mixed\\m.tmp"), 1u);
-  EXPECT_EQ(Difference(expected, Everything()), "");
   EXPECT_TRUE(run.Close());
 }
 
@@ -591,8 +616,18 @@ TEST(BriskoStartMenu, NeverDeletesThroughALinkOrAtAnotherPlace) {
   ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
   const std::wstring menu = StartMenuFolder();
   const std::wstring programs = menu + L"\\Programs";
+  RemoveTree(menu);
   for (const wchar_t* dir : {L"C:\\outside", L"C:\\menu-staging"}) ::CreateDirectoryW(dir, nullptr);
   WriteExact(programs + L"\\Group2\\.keep", "");
+  // However the test ends, the links leave the Start Menu (the agent moves a
+  // link itself), so that no later clean-up of the folder reaches through.
+  struct MoveLinksOut {
+    std::wstring programs;
+    ~MoveLinksOut() {
+      for (const wchar_t* name : {L"Evil.lnk", L"Far.lnk", L"Group2"})
+        Agent("mv", UnixOf(programs + L"\\" + name), UnixOf(std::wstring(L"outside\\moved-") + name));
+    }
+  } moveLinksOut{programs};
   // Broken shortcuts outside the Start Menu (on C:, and on no drive), each
   // reached from the Start Menu by a Unix link.
   ASSERT_TRUE(MakeShortcut(L"C:\\outside\\evil.lnk", L"D:\\nowhere\\gone.exe"));
@@ -652,10 +687,6 @@ TEST(BriskoStartMenu, NeverDeletesThroughALinkOrAtAnotherPlace) {
     EXPECT_EQ(Difference(expected, Everything(menu)), "");
   }
   EXPECT_TRUE(run.Close());
-  // The links leave the Start Menu (by the agent, which moves a link itself),
-  // so that no later clean-up of the folder reaches through them.
-  for (const wchar_t* name : {L"Evil.lnk", L"Far.lnk", L"Group2"})
-    Agent("mv", UnixOf(programs + L"\\" + name), UnixOf(std::wstring(L"outside\\moved-") + name));
 }
 
 TEST(BriskoUninstall, AnEntryWhoseKeyWasNotDeletedStaysListedAndIsReported) {
