@@ -108,9 +108,9 @@ void CFindTool::OnSearch() {
   searchedDir_ = directory;
   // The folder in the exact form, and where it really lies: every file is
   // later deleted only at that place.
-  wchar_t full[32768] = {};
-  const DWORD n = ::GetFullPathNameW((directory + L"\\").c_str(), 32768, full, nullptr);
-  rootExtended_ = n > 0 && n < 32768 ? ExtendedPath(full) : L"";
+  std::vector<wchar_t> full(32768);
+  const DWORD n = ::GetFullPathNameW((directory + L"\\").c_str(), (DWORD)full.size(), full.data(), nullptr);
+  rootExtended_ = n > 0 && n < full.size() ? ExtendedPath(full.data()) : L"";
   rootFinal_.clear();
   if (rootExtended_.empty() || !FolderFinalPath(rootExtended_, &rootFinal_)) rootFinal_.clear();
   {

@@ -718,3 +718,43 @@ TEST(BriskoUninstall, AnEntryWhoseKeyWasNotDeletedStaysListedAndIsReported) {
   EXPECT_TRUE(run.Close());
   appkit::RegDeleteTree(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestR2");
 }
+
+TEST(BriskoDiskFiles, ToTheRecycleBinOnlyByANameThatReachesTheListedFile) {
+  REQUIRE_SANDBOX();
+  const std::wstring setting = L"Software\\Kyt\\Brisko\\Setting";
+  appkit::RegWriteDword(HKEY_CURRENT_USER, setting, L"UndoDelete", 1);
+  WriteExact(L"D:\\bin\\zero.txt", "the other zero");
+  WriteExact(L"D:\\bin\\zero.txt.", "the chosen zero!");
+  WriteExact(L"D:\\bin\\plain.tmp", "plain");
+  {
+    BriskoRun run;
+    ASSERT_NE(run.sheet, nullptr);
+    HWND page = run.ShowPage(2, 1013);
+    ASSERT_NE(page, nullptr);
+    HWND list = ::GetDlgItem(page, 1002);
+    ::SendMessageW(::GetDlgItem(page, 1013), WM_SETTEXT, 0, (LPARAM)L"D:\\bin");
+    ::SendMessageW(::GetDlgItem(page, 1016), WM_SETTEXT, 0, (LPARAM)L"*");
+    ClickButton(::GetDlgItem(page, 1012));
+    ASSERT_EQ(WaitLines(list, 3).size(), 3u);
+    // The shell takes a plain path, which reaches "zero.txt": refused.
+    auto before = Snapshot(L"D:");
+    SelectLine(list, Line(L"D:\\bin\\zero.txt.", 16));
+    ClickButton(::GetDlgItem(page, 1001));
+    run.Answer(IDYES);
+    const std::wstring text = run.Answer(IDOK);
+    EXPECT_NE(text.find(L"\nD:\\bin\\zero.txt.: it cannot be moved to the Recycle Bin by its name"), std::wstring::npos)
+        << appkit::Narrow(text);
+    EXPECT_EQ(Difference(before, Snapshot(L"D:")), "");
+    // A plain name goes to the Recycle Bin, and only that file leaves.
+    ::SendMessageW(list, LB_SETSEL, FALSE, -1);
+    SelectLine(list, Line(L"D:\\bin\\plain.tmp", 5));
+    ClickButton(::GetDlgItem(page, 1001));
+    run.Answer(IDYES);
+    EXPECT_EQ(WaitLines(list, 2).size(), 2u);
+    EXPECT_FALSE(BoxShowing(run)) << "a failure was reported";
+    EXPECT_EQ(before.erase(L"D:\\bin\\plain.tmp"), 1u);
+    EXPECT_EQ(Difference(before, Snapshot(L"D:")), "");
+    EXPECT_TRUE(run.Close());
+  }
+  appkit::RegWriteDword(HKEY_CURRENT_USER, setting, L"UndoDelete", 0);
+}
