@@ -3,7 +3,6 @@
 #include "brisko.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include "appkit/msgbox.h"
 #include "appkit/paths.h"
@@ -27,17 +26,38 @@ void CCleanApp::ShowHelp(HWND owner) const {
   if (!CallBrowser(page.c_str())) MessageId(owner, IDS_NO_HELP, MB_OK);
 }
 
-bool CCleanApp::ShellDelete(HWND owner, const std::wstring& path) const {
-  if (path.empty() || path.find_first_of(L"*?") != std::wstring::npos) return false;
-  std::wstring from = path;
-  from.push_back(L'\0');  // the list ends with a second terminator
-  SHFILEOPSTRUCTW op{};
-  op.hwnd = owner;
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.c_str();
-  op.fFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI | (undoDelete ? FOF_ALLOWUNDO : 0);
-  const int r = ::SHFileOperationW(&op);
-  return r == 0 && !op.fAnyOperationsAborted && ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+DeleteOutcome CCleanApp::Delete(HWND owner, const ListedItem& item, const std::wstring& shownPath) const {
+  return DeleteListed(item, undoDelete != 0, shownPath, owner);
+}
+
+std::wstring CCleanApp::FailureReport(const std::wstring& summary,
+                                      const std::vector<std::pair<std::wstring, DeleteOutcome>>& failures) const {
+  constexpr size_t kShown = 20;
+  std::wstring text = summary + L"\n";
+  for (size_t i = 0; i < failures.size() && i < kShown; ++i) {
+    const wchar_t* path = failures[i].first.c_str();
+    const DeleteOutcome& o = failures[i].second;
+    std::wstring line;
+    switch (o.result) {
+      case DeleteResult::Deleted: continue;
+      case DeleteResult::NotExact: line = appkit::Format(Str(IDS_WHY_NOT_EXACT).c_str(), path); break;
+      case DeleteResult::Gone: line = appkit::Format(Str(IDS_WHY_GONE).c_str(), path); break;
+      case DeleteResult::Changed: line = appkit::Format(Str(IDS_WHY_CHANGED).c_str(), path); break;
+      case DeleteResult::Link: line = appkit::Format(Str(IDS_WHY_LINK).c_str(), path); break;
+      case DeleteResult::Elsewhere:
+        line = appkit::Format(Str(IDS_WHY_ELSEWHERE).c_str(), path, o.where.c_str());
+        break;
+      case DeleteResult::Unchecked: line = appkit::Format(Str(IDS_WHY_UNCHECKED).c_str(), path); break;
+      case DeleteResult::NotEmpty: line = appkit::Format(Str(IDS_WHY_NOT_EMPTY).c_str(), path); break;
+      case DeleteResult::NoRecycle: line = appkit::Format(Str(IDS_WHY_NO_RECYCLE).c_str(), path); break;
+      case DeleteResult::Refused: line = appkit::Format(Str(IDS_WHY_REFUSED).c_str(), path, o.error); break;
+      case DeleteResult::StillThere: line = appkit::Format(Str(IDS_WHY_STILL_THERE).c_str(), path, o.error); break;
+    }
+    text += L"\n" + line;
+  }
+  if (failures.size() > kShown)
+    text += L"\n" + appkit::Format(Str(IDS_AND_MORE).c_str(), (int)(failures.size() - kShown));
+  return text;
 }
 
 bool CCleanApp::InitInstance() {

@@ -13,6 +13,7 @@
 #include "appkit/app.h"
 #include "appkit/dialog.h"
 #include "appkit/modalsheet.h"
+#include "safe_delete.h"
 
 namespace brisko {
 
@@ -29,9 +30,13 @@ class CCleanApp : public appkit::App {
   int Message(HWND owner, const std::wstring& text, UINT type) const;
   int MessageId(HWND owner, UINT id, UINT type) const { return Message(owner, Str(id), type); }
   void ShowHelp(HWND owner) const;
-  // Deletes one file or folder through the shell (to the recycle bin when
-  // "UndoDelete" is set). True when it is gone afterwards.
-  bool ShellDelete(HWND owner, const std::wstring& path) const;
+  // Deletes a listed file or folder after checking it is still the listed
+  // one (to the Recycle Bin when "UndoDelete" is set).
+  DeleteOutcome Delete(HWND owner, const ListedItem& item, const std::wstring& shownPath) const;
+  // The failure message: `summary` then one line per entry that was not
+  // deleted, saying why.
+  std::wstring FailureReport(const std::wstring& summary,
+                             const std::vector<std::pair<std::wstring, DeleteOutcome>>& failures) const;
 
  private:
   std::wstring profileKey_;
@@ -99,12 +104,13 @@ class CStartMenu : public appkit::ModalSheetPage {
     std::wstring path;    // the shortcut or folder
     std::wstring target;  // what a shortcut points to
     bool folder = false;
+    ListedItem item;      // what is deleted
   };
   bool StartMenuFolder(std::wstring* folder) const;
   void Scan();
-  void ScanStartMenu(const std::wstring& folder, const std::wstring& root, SearchProgress& progress);
+  void ScanStartMenu(const std::vector<std::wstring>& names, const WIN32_FIND_DATAW* self, SearchProgress& progress);
   bool IsBrokenLink(const std::wstring& path, std::wstring* target);
-  void AddFound(const Found& found, const std::wstring& root);
+  void AddFound(Found found, const std::vector<std::wstring>& names, const WIN32_FIND_DATAW& fd);
   std::vector<int> SelectedLines() const;
   void OnMoreInfo();
   void OnRemove();
@@ -114,6 +120,8 @@ class CStartMenu : public appkit::ModalSheetPage {
   IShellLinkA* link_ = nullptr;
   IPersistFile* file_ = nullptr;
   std::vector<Found> found_;  // one per list line, in line order
+  std::wstring root_;          // the Start Menu folder of the last scan
+  std::wstring rootExtended_, rootFinal_;
 };
 
 class CFindTool : public appkit::ModalSheetPage {
@@ -128,17 +136,19 @@ class CFindTool : public appkit::ModalSheetPage {
 
  private:
   struct Found {
-    std::wstring path;
-    long long size;
+    std::wstring path;  // as shown
+    ListedItem item;    // what is deleted
   };
   void OnSearch();
   void RememberPattern(const std::wstring& pattern, const std::wstring& replacement);
-  void SearchFiles(const std::wstring& directory, const std::wstring& pattern, bool bySize, long long size,
+  void SearchFiles(const std::vector<std::wstring>& names, const std::wstring& pattern, bool bySize, long long size,
                    SearchProgress& progress);
   void OnRemove();
   std::vector<std::wstring> BoxItems() const;
 
-  std::wstring searchedDir_;   // the folder of the last search
+  std::wstring searchedDir_;   // the folder of the last search, as typed
+  std::wstring rootExtended_;  // the same, in the exact form
+  std::wstring rootFinal_;     // its final path at the search
   std::vector<Found> found_;   // one per list line, in line order
 };
 

@@ -115,6 +115,60 @@ bool IsInside(const std::wstring& root, const std::wstring& path) {
          rest.find(L"\\\\") == std::wstring::npos && rest.find(L'/') == std::wstring::npos;
 }
 
+bool IsExactName(const std::wstring& name) {
+  if (name.empty() || name == L"." || name == L"..") return false;
+  for (wchar_t c : name)
+    if (c < 32 || wcschr(L"\\/:*?\"<>|", c)) return false;
+  return true;
+}
+
+std::wstring ExtendedPath(const std::wstring& fullPath) {
+  if (fullPath.compare(0, 4, L"\\\\?\\") == 0) return fullPath;
+  if (fullPath.size() >= 3 && iswalpha(fullPath[0]) && fullPath[1] == L':' && fullPath[2] == L'\\')
+    return L"\\\\?\\" + fullPath;
+  if (fullPath.size() > 2 && fullPath[0] == L'\\' && fullPath[1] == L'\\' && fullPath[2] != L'?' && fullPath[2] != L'.')
+    return L"\\\\?\\UNC\\" + fullPath.substr(2);
+  return L"";
+}
+
+std::wstring FinalFromObjectName(const std::wstring& objectName) {
+  if (objectName.size() > 4 && objectName.compare(0, 4, L"\\??\\") == 0) return L"\\\\?\\" + objectName.substr(4);
+  return L"";
+}
+
+std::wstring WithoutTrailingDotsAndBlanks(const std::wstring& name) {
+  const size_t end = name.find_last_not_of(L". ");
+  return end == std::wstring::npos ? L"" : name.substr(0, end + 1);
+}
+
+FinalMatch MatchFinalPath(const std::wstring& rootFinal, const std::vector<std::wstring>& names,
+                          const std::wstring& finalPath) {
+  std::wstring root = rootFinal;
+  while (!root.empty() && root.back() == L'\\') root.pop_back();
+  if (root.empty() || names.empty()) return FinalMatch::Elsewhere;
+  if (finalPath.size() <= root.size() || finalPath.compare(0, root.size(), root) != 0 ||
+      finalPath[root.size()] != L'\\')
+    return FinalMatch::Elsewhere;
+  std::vector<std::wstring> reported;
+  size_t start = root.size() + 1;
+  for (;;) {
+    const size_t slash = finalPath.find(L'\\', start);
+    reported.push_back(finalPath.substr(start, slash == std::wstring::npos ? std::wstring::npos : slash - start));
+    if (slash == std::wstring::npos) break;
+    start = slash + 1;
+  }
+  if (reported.size() != names.size()) return FinalMatch::Elsewhere;
+  FinalMatch result = FinalMatch::Same;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (!IsExactName(names[i]) || reported[i].empty()) return FinalMatch::Elsewhere;
+    if (reported[i] == names[i]) continue;
+    const std::wstring trimmed = WithoutTrailingDotsAndBlanks(names[i]);
+    if (trimmed.empty() || reported[i] != trimmed) return FinalMatch::Elsewhere;
+    result = FinalMatch::SameButTrailing;
+  }
+  return result;
+}
+
 bool IsShortcutName(const std::wstring& name) {
   if (name.size() < 4) return false;
   const std::wstring ext = name.substr(name.size() - 4);

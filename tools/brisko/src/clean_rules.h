@@ -44,6 +44,40 @@ std::wstring FileLine(const std::wstring& path, int64_t size);
 // path that climbs out with "..".
 bool IsInside(const std::wstring& root, const std::wstring& path);
 
+// ---- exact names and where an opened file really lies
+
+// Whether a name found in a folder can be opened by exactly that name: not
+// empty, "." or "..", and without a character that the path rules read as
+// something else (a separator, a stream mark, a wildcard, quotes, angle
+// brackets, "|" or a control character). A file system that is not the
+// system's own can hold such names (e.g. "sub\zero.txt" as one name), and
+// opening one reaches another file.
+bool IsExactName(const std::wstring& name);
+
+// A full path ("D:\dir\x" or "\\server\share\x") in the form that turns
+// path normalisation off ("\\?\D:\dir\x", "\\?\UNC\server\share\x"),
+// so that names ending in a dot or a blank stay themselves. A path already in
+// that form is kept; anything else gives "".
+std::wstring ExtendedPath(const std::wstring& fullPath);
+
+// The name of a file object ("\??\D:\x") as a final path ("\\?\D:\x");
+// "" for any other form (e.g. a device name "\Device\...").
+std::wstring FinalFromObjectName(const std::wstring& objectName);
+
+// A name without the dots and blanks at its end.
+std::wstring WithoutTrailingDotsAndBlanks(const std::wstring& name);
+
+// How the final path of an opened file compares with the place it was
+// listed at: the searched folder's final path `rootFinal` and the names
+// below it. `Same`: exactly that place. `SameButTrailing`: the same except
+// that some names lack dots or blanks at their end (some systems report a
+// final path so); the caller must then make sure the reported path itself is
+// not another name of the same file. `Elsewhere`: anything else (outside the
+// folder, another name, another case, another depth).
+enum class FinalMatch { Same, SameButTrailing, Elsewhere };
+FinalMatch MatchFinalPath(const std::wstring& rootFinal, const std::vector<std::wstring>& names,
+                          const std::wstring& finalPath);
+
 // The line of a Start Menu entry: its path below the "Start Menu\" folder
 // (`folder` without trailing backslash) without ".lnk" or ".pif"; a ".pif"
 // line ends with `dosSuffix`. Empty when the path is not below the folder.

@@ -1,7 +1,7 @@
 // The "Disk Files" page: files on a fixed drive found by name pattern or by
-// exact size, and the chosen ones deleted. A line's file is the one the
-// search found, by its kept path; it is deleted only while it still lies in
-// the searched folder and is still a plain file.
+// exact size, and the chosen ones deleted. A line keeps the exact names the
+// search found below the searched folder; its file is deleted only while it
+// is still that file, a plain one, at that place (see safe_delete.h).
 #include <algorithm>
 
 #include "appkit/text.h"
@@ -106,40 +106,66 @@ void CFindTool::OnSearch() {
   SendItem(IDC_LIST, LB_RESETCONTENT);
   found_.clear();
   searchedDir_ = directory;
+  // The folder in the exact form, and where it really lies: every file is
+  // later deleted only at that place.
+  std::vector<wchar_t> full(32768);
+  const DWORD n = ::GetFullPathNameW((directory + L"\\").c_str(), (DWORD)full.size(), full.data(), nullptr);
+  rootExtended_ = n > 0 && n < full.size() ? ExtendedPath(full.data()) : L"";
+  rootFinal_.clear();
+  if (rootExtended_.empty() || !FolderFinalPath(rootExtended_, &rootFinal_)) rootFinal_.clear();
   {
     SearchProgress progress(hwnd(), IDC_SEARCHING, IDC_PROGRESS);
-    if (request.kind == SearchRequest::BySize) SearchFiles(directory, L"*.*", true, request.size, progress);
-    else SearchFiles(directory, request.pattern, false, 0, progress);
+    if (request.kind == SearchRequest::BySize) SearchFiles({}, L"*.*", true, request.size, progress);
+    else SearchFiles({}, request.pattern, false, 0, progress);
   }
   if (found_.empty()) app->MessageId(hwnd(), IDS_FILE_NOT_FOUND, MB_OK);
 }
 
-void CFindTool::SearchFiles(const std::wstring& directory, const std::wstring& pattern, bool bySize, long long size,
-                            SearchProgress& progress) {
+void CFindTool::SearchFiles(const std::vector<std::wstring>& names, const std::wstring& pattern, bool bySize,
+                            long long size, SearchProgress& progress) {
+  // The folder by its exact names, so that the names found in it are the
+  // ones that are later opened.
+  std::wstring folder = rootExtended_.empty() ? searchedDir_ : rootExtended_;
+  while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+  std::wstring shown = searchedDir_;
+  for (const std::wstring& name : names) {
+    folder += L"\\" + name;
+    shown += L"\\" + name;
+  }
   WIN32_FIND_DATAW fd;
-  HANDLE h = ::FindFirstFileW((directory + L"\\" + pattern).c_str(), &fd);
+  HANDLE h = ::FindFirstFileW((folder + L"\\" + pattern).c_str(), &fd);
   if (h != INVALID_HANDLE_VALUE) {
     do {
       progress.Step();
       if (IsDots(fd.cFileName) || (fd.dwFileAttributes & (kNotListed | FILE_ATTRIBUTE_DIRECTORY))) continue;
       const long long fileSize = ((long long)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
       if (bySize && fileSize != size) continue;
-      const std::wstring path = directory + L"\\" + fd.cFileName;
-      SendItem(IDC_LIST, LB_ADDSTRING, 0, (LPARAM)FileLine(path, fileSize).c_str());
-      found_.push_back({path, fileSize});
+      Found f;
+      f.path = shown + L"\\" + fd.cFileName;
+      f.item.rootExtended = rootExtended_;
+      f.item.rootFinal = rootFinal_;
+      f.item.names = names;
+      f.item.names.push_back(fd.cFileName);
+      if (!rootExtended_.empty()) IdentifyListed(&f.item, fd);
+      SendItem(IDC_LIST, LB_ADDSTRING, 0, (LPARAM)FileLine(f.path, fileSize).c_str());
+      found_.push_back(std::move(f));
     } while (::FindNextFileW(h, &fd));
     ::FindClose(h);
   }
   if (!IsChecked(IDC_SUBDIRS)) return;
-  h = ::FindFirstFileW((directory + L"\\*.*").c_str(), &fd);
+  h = ::FindFirstFileW((folder + L"\\*.*").c_str(), &fd);
   if (h == INVALID_HANDLE_VALUE) return;
   do {
     progress.Step();
-    // Links to other places (reparse points) are not followed.
+    // Links to other places (reparse points) are not followed, nor names
+    // that cannot be opened exactly.
     if (IsDots(fd.cFileName) || !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        (fd.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT)))
+        (fd.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        !IsExactName(fd.cFileName))
       continue;
-    SearchFiles(directory + L"\\" + fd.cFileName, pattern, bySize, size, progress);
+    std::vector<std::wstring> below = names;
+    below.push_back(fd.cFileName);
+    SearchFiles(below, pattern, bySize, size, progress);
   } while (::FindNextFileW(h, &fd));
   ::FindClose(h);
 }
@@ -156,25 +182,23 @@ void CFindTool::OnRemove() {
   const int got = (int)SendItem(IDC_LIST, LB_GETSELITEMS, (WPARAM)count, (LPARAM)lines.data());
   lines.resize(got > 0 ? (size_t)got : 0);
   std::sort(lines.rbegin(), lines.rend());
-  int failures = 0;
+  std::vector<std::pair<std::wstring, DeleteOutcome>> failures;
   for (int line : lines) {
-    if (line < 0 || line >= (int)found_.size()) {
-      ++failures;
-      continue;
-    }
-    const std::wstring& path = found_[(size_t)line].path;
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    const bool plainFile = attributes != INVALID_FILE_ATTRIBUTES &&
-                           !(attributes & (kNotListed | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
-    if (plainFile && IsInside(searchedDir_, path) && app->ShellDelete(hwnd(), path)) {
+    if (line < 0 || line >= (int)found_.size()) continue;
+    const Found& f = found_[(size_t)line];
+    const DeleteOutcome outcome = app->Delete(hwnd(), f.item, f.path);
+    if (outcome.result == DeleteResult::Deleted) {
       SendItem(IDC_LIST, LB_DELETESTRING, (WPARAM)line);
       found_.erase(found_.begin() + line);
     } else {
-      ++failures;
+      failures.emplace_back(f.path, outcome);
     }
   }
-  if (failures)
-    app->Message(hwnd(), appkit::Format(app->Str(IDS_FILES_NOT_DELETED).c_str(), failures), MB_OK | MB_ICONEXCLAMATION);
+  if (!failures.empty()) {
+    std::reverse(failures.begin(), failures.end());  // in list order
+    const std::wstring summary = appkit::Format(app->Str(IDS_FILES_NOT_DELETED).c_str(), (int)failures.size());
+    app->Message(hwnd(), app->FailureReport(summary, failures), MB_OK | MB_ICONEXCLAMATION);
+  }
 }
 
 }  // namespace brisko

@@ -85,42 +85,72 @@ void CStartMenu::Scan() {
     TheApp()->MessageId(hwnd(), IDS_NO_WINDOWS_DIR, MB_OK);
     return;
   }
+  // The folder in the exact form and where it really lies: entries are
+  // later deleted only at that place.
+  root_ = folder;
+  rootExtended_ = ExtendedPath(folder);
+  rootFinal_.clear();
+  if (rootExtended_.empty() || !FolderFinalPath(rootExtended_, &rootFinal_)) rootFinal_.clear();
   SearchProgress progress(hwnd(), IDC_SEARCHING, IDC_PROGRESS);
-  ScanStartMenu(folder, folder, progress);
+  ScanStartMenu({}, nullptr, progress);
 }
 
-void CStartMenu::AddFound(const Found& found, const std::wstring& root) {
-  std::wstring line = StartMenuLine(root, found.path, TheApp()->Str(IDS_DOS_PROGRAM));
+void CStartMenu::AddFound(Found found, const std::vector<std::wstring>& names, const WIN32_FIND_DATAW& fd) {
+  std::wstring line = StartMenuLine(root_, found.path, TheApp()->Str(IDS_DOS_PROGRAM));
   if (line.empty()) return;
   if (found.folder) line += L"\\";
+  found.item.rootExtended = rootExtended_;
+  found.item.rootFinal = rootFinal_;
+  found.item.names = names;
+  found.item.folder = found.folder;
+  if (!rootExtended_.empty()) IdentifyListed(&found.item, fd);
   SendItem(IDC_LIST, LB_ADDSTRING, 0, (LPARAM)line.c_str());
-  found_.push_back(found);
+  found_.push_back(std::move(found));
 }
 
-void CStartMenu::ScanStartMenu(const std::wstring& folder, const std::wstring& root, SearchProgress& progress) {
+void CStartMenu::ScanStartMenu(const std::vector<std::wstring>& names, const WIN32_FIND_DATAW* self,
+                               SearchProgress& progress) {
+  std::wstring exact = rootExtended_.empty() ? root_ : rootExtended_;
+  std::wstring shown = root_;
+  for (const std::wstring& name : names) {
+    exact += L"\\" + name;
+    shown += L"\\" + name;
+  }
   WIN32_FIND_DATAW fd;
-  HANDLE h = ::FindFirstFileW((folder + L"\\*.*").c_str(), &fd);
+  HANDLE h = ::FindFirstFileW((exact + L"\\*.*").c_str(), &fd);
   bool empty = true;
   if (h != INVALID_HANDLE_VALUE) {
     do {
       if (IsDots(fd.cFileName)) continue;
       empty = false;
       progress.Step();
-      const std::wstring path = folder + L"\\" + fd.cFileName;
+      const std::wstring path = shown + L"\\" + fd.cFileName;
+      std::vector<std::wstring> below = names;
+      below.push_back(fd.cFileName);
       if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        // Links to other places (reparse points) are not entered.
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) ScanStartMenu(path, root, progress);
+        // Links to other places (reparse points) are not entered, nor names
+        // that cannot be opened exactly.
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsExactName(fd.cFileName))
+          ScanStartMenu(below, &fd, progress);
         continue;
       }
       if (!IsShortcutName(fd.cFileName)) continue;
       std::wstring target;
       if (!IsBrokenLink(path, &target)) continue;
       if (!target.empty() && !IsFixedDrive(target) && !includeUnavailable_) continue;
-      AddFound({path, target, false}, root);
+      Found found;
+      found.path = path;
+      found.target = target;
+      AddFound(std::move(found), below, fd);
     } while (::FindNextFileW(h, &fd));
     ::FindClose(h);
   }
-  if (empty && folder != root) AddFound({folder, L"", true}, root);
+  if (empty && self && !names.empty()) {
+    Found found;
+    found.path = shown;
+    found.folder = true;
+    AddFound(std::move(found), names, *self);
+  }
 }
 
 bool CStartMenu::IsBrokenLink(const std::wstring& path, std::wstring* target) {
@@ -216,28 +246,27 @@ void CStartMenu::OnRemove() {
     return;
   }
   std::sort(lines.rbegin(), lines.rend());
-  int failures = 0;
+  std::vector<std::pair<std::wstring, DeleteOutcome>> failures;
   for (int line : lines) {
-    if (line < 0 || (size_t)line >= found_.size()) {
-      ++failures;
-      continue;
-    }
+    if (line < 0 || (size_t)line >= found_.size()) continue;
     const Found& f = found_[(size_t)line];
-    const DWORD attributes = ::GetFileAttributesW(f.path.c_str());
-    const bool kind = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                      ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == f.folder;
+    DeleteOutcome outcome;
     // A folder goes only while it is still empty.
-    if (kind && IsInside(root, f.path) && (!f.folder || IsEmptyFolder(f.path)) &&
-        TheApp()->ShellDelete(hwnd(), f.path)) {
+    if (f.folder && !IsEmptyFolder(f.item.Extended())) outcome.result = DeleteResult::NotEmpty;
+    else outcome = TheApp()->Delete(hwnd(), f.item, f.path);
+    if (outcome.result == DeleteResult::Deleted) {
       SendItem(IDC_LIST, LB_DELETESTRING, (WPARAM)line);
       found_.erase(found_.begin() + line);
     } else {
-      ++failures;
+      failures.emplace_back(f.path, outcome);
     }
   }
-  if (failures)
-    TheApp()->Message(hwnd(), appkit::Format(TheApp()->Str(IDS_LINKS_NOT_DELETED).c_str(), failures),
-                      MB_OK | MB_ICONEXCLAMATION);
+  if (!failures.empty()) {
+    std::reverse(failures.begin(), failures.end());  // in list order
+    const std::wstring summary =
+        appkit::Format(TheApp()->Str(IDS_LINKS_NOT_DELETED).c_str(), (int)failures.size());
+    TheApp()->Message(hwnd(), TheApp()->FailureReport(summary, failures), MB_OK | MB_ICONEXCLAMATION);
+  }
 }
 
 }  // namespace brisko

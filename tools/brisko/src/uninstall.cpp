@@ -1,6 +1,7 @@
 // The "Uninstall List" page: the entries of the system's list of installed
 // programs; removing one deletes only the registry key it was read from.
 #include "appkit/registry.h"
+#include "appkit/text.h"
 #include "brisko.h"
 #include "resource.h"
 
@@ -88,6 +89,45 @@ void CUninstall::RemoveUninstallEntry() {
     return;
   const Entry entry = *e;
   const size_t index = (size_t)(e - entries_.data());
+  // The entry's own key, and only while it still holds that entry. The line
+  // leaves the list only when the key is really gone.
+  UINT kept = 0;
+  LSTATUS error = ERROR_SUCCESS;
+  if (entry.subkey.empty() || entry.subkey.find(L'\\') != std::wstring::npos) {
+    kept = IDS_ENTRY_KEPT_CHANGED;
+  } else {
+    const std::wstring path = std::wstring(kUninstallKey) + L"\\" + entry.subkey;
+    std::wstring name;
+    appkit::RegKey sub;
+    const bool same = sub.Open(HKEY_LOCAL_MACHINE, path) && sub.GetString(L"DisplayName", &name) &&
+                      _wcsicmp(name.substr(0, 255).c_str(), entry.displayName.c_str()) == 0;
+    sub.Close();
+    if (!same) {
+      kept = IDS_ENTRY_KEPT_CHANGED;
+    } else {
+      HKEY parent = nullptr;
+      error = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | KEY_WRITE, &parent);
+      if (error == ERROR_SUCCESS) {
+        error = ::RegDeleteTreeW(parent, entry.subkey.c_str());
+        if (error == ERROR_SUCCESS) error = ::RegDeleteKeyW(parent, entry.subkey.c_str());
+        if (error == ERROR_FILE_NOT_FOUND) error = ERROR_SUCCESS;
+        // Gone for real?
+        HKEY check = nullptr;
+        const LSTATUS open = ::RegOpenKeyExW(parent, entry.subkey.c_str(), 0, KEY_READ, &check);
+        if (open == ERROR_SUCCESS) {
+          ::RegCloseKey(check);
+          if (error == ERROR_SUCCESS) error = ERROR_ACCESS_DENIED;
+        }
+        ::RegCloseKey(parent);
+      }
+      if (error != ERROR_SUCCESS) kept = IDS_ENTRY_KEPT_ERROR;
+    }
+  }
+  if (kept) {
+    TheApp()->Message(hwnd(), appkit::Format(TheApp()->Str(kept).c_str(), entry.displayName.c_str(), (long)error),
+                      MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
   SendItem(IDC_LIST, LB_DELETESTRING, (WPARAM)line);
   entries_.erase(entries_.begin() + (std::ptrdiff_t)index);
   // Lines after the removed entry point one entry lower now.
@@ -96,15 +136,6 @@ void CUninstall::RemoveUninstallEntry() {
     const LRESULT i = SendItem(IDC_LIST, LB_GETITEMDATA, (WPARAM)l);
     if (i != LB_ERR && (size_t)i > index) SendItem(IDC_LIST, LB_SETITEMDATA, (WPARAM)l, i - 1);
   }
-  // The entry's own key, and only while it still names that program.
-  if (entry.subkey.empty() || entry.subkey.find(L'\\') != std::wstring::npos) return;
-  const std::wstring path = std::wstring(kUninstallKey) + L"\\" + entry.subkey;
-  std::wstring name;
-  appkit::RegKey sub;
-  const bool same = sub.Open(HKEY_LOCAL_MACHINE, path) && sub.GetString(L"DisplayName", &name) &&
-                    _wcsicmp(name.substr(0, 255).c_str(), entry.displayName.c_str()) == 0;
-  sub.Close();
-  if (same) appkit::RegDeleteTree(HKEY_LOCAL_MACHINE, path);
 }
 
 }  // namespace brisko

@@ -86,3 +86,86 @@ TEST(BriskoRules, Lines) {
   EXPECT_TRUE(IsShortcutName(L"A.LNK"));
   EXPECT_FALSE(IsShortcutName(L"lnk"));
 }
+
+TEST(BriskoRules, ExactNames) {
+  const struct {
+    const wchar_t* name;
+    bool exact;
+  } cases[] = {
+      {L"a.tmp", true},          {L"zero.txt.", true},     {L"sp.txt ", true},      {L" lead.txt", true},
+      {L"b (2).tmp", true},      {L"", false},             {L".", false},           {L"..", false},
+      {L"sub\\zero.txt", false}, {L"a/b", false},          {L"a:b.txt", false},     {L"st*r.txt", false},
+      {L"q?.txt", false},        {L"a\"b", false},         {L"a<b>", false},        {L"a|b", false},
+      {L"tab\there", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsExactName(c.name), c.exact) << appkit::Narrow(c.name);
+}
+
+TEST(BriskoRules, ExtendedPaths) {
+  const struct {
+    const wchar_t* path;
+    const wchar_t* extended;
+  } cases[] = {
+      {L"D:\\work\\zero.txt.", L"\\\\?\\D:\\work\\zero.txt."},
+      {L"D:\\", L"\\\\?\\D:\\"},
+      {L"\\\\server\\share\\x", L"\\\\?\\UNC\\server\\share\\x"},
+      {L"\\\\?\\D:\\x", L"\\\\?\\D:\\x"},
+      {L"\\\\.\\COM1", L""},
+      {L"work\\x", L""},
+      {L"D:x", L""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ExtendedPath(c.path), c.extended) << appkit::Narrow(c.path);
+  EXPECT_EQ(FinalFromObjectName(L"\\??\\D:\\long\\x"), L"\\\\?\\D:\\long\\x");
+  EXPECT_EQ(FinalFromObjectName(L"\\??\\unix\\tmp\\x"), L"\\\\?\\unix\\tmp\\x");
+  EXPECT_EQ(FinalFromObjectName(L"\\Device\\HarddiskVolume2\\x"), L"");
+  EXPECT_EQ(WithoutTrailingDotsAndBlanks(L"zero.txt. . "), L"zero.txt");
+  EXPECT_EQ(WithoutTrailingDotsAndBlanks(L"..."), L"");
+}
+
+// Where an opened file really lies, against the place it was listed at.
+TEST(BriskoRules, FinalPathMatchesTheListedPlace) {
+  using M = FinalMatch;
+  const std::wstring work = L"\\\\?\\D:\\work";
+  const struct {
+    std::wstring root;
+    std::vector<std::wstring> names;
+    const wchar_t* finalPath;
+    M match;
+  } cases[] = {
+      {work, {L"a.tmp"}, L"\\\\?\\D:\\work\\a.tmp", M::Same},
+      {work + L"\\", {L"a.tmp"}, L"\\\\?\\D:\\work\\a.tmp", M::Same},
+      {L"\\\\?\\D:\\", {L"a.tmp"}, L"\\\\?\\D:\\a.tmp", M::Same},
+      {work, {L"sub", L"f.tmp"}, L"\\\\?\\D:\\work\\sub\\f.tmp", M::Same},
+      // Some systems report names without their trailing dots or blanks.
+      {work, {L"zero.txt."}, L"\\\\?\\D:\\work\\zero.txt", M::SameButTrailing},
+      {work, {L"sp.txt "}, L"\\\\?\\D:\\work\\sp.txt", M::SameButTrailing},
+      {work, {L"dir.", L"f.tmp"}, L"\\\\?\\D:\\work\\dir\\f.tmp", M::SameButTrailing},
+      {work, {L"zero.txt"}, L"\\\\?\\D:\\work\\zero.txt.", M::Elsewhere},
+      {work, {L"..."}, L"\\\\?\\D:\\work\\", M::Elsewhere},
+      // A link to a file outside the folder, outside every drive, or to
+      // another file in it; a folder swapped for a link.
+      {work, {L"a.tmp"}, L"\\\\?\\C:\\outside\\t.txt", M::Elsewhere},
+      {work, {L"a.tmp"}, L"\\\\?\\unix\\tmp\\outside\\t.txt", M::Elsewhere},
+      {work, {L"a.tmp"}, L"\\\\?\\D:\\work\\b.tmp", M::Elsewhere},
+      {work, {L"sub", L"f.tmp"}, L"\\\\?\\D:\\work\\sub2\\f.tmp", M::Elsewhere},
+      {work, {L"sub", L"f.tmp"}, L"\\\\?\\D:\\elsewhere\\f.tmp", M::Elsewhere},
+      {work, {L"a.tmp"}, L"\\\\?\\D:\\workshop\\a.tmp", M::Elsewhere},
+      {work, {L"a.tmp"}, L"\\\\?\\D:\\work\\sub\\a.tmp", M::Elsewhere},
+      {work, {L"sub", L"a.tmp"}, L"\\\\?\\D:\\work\\a.tmp", M::Elsewhere},
+      {work, {L"a.tmp"}, L"\\\\?\\D:\\work\\a.tmp\\", M::Elsewhere},
+      // Names are compared exactly: another case is another file on a
+      // system that tells case apart.
+      {work, {L"A.tmp"}, L"\\\\?\\D:\\work\\a.tmp", M::Elsewhere},
+      {L"\\\\?\\D:\\Work", {L"a.tmp"}, L"\\\\?\\D:\\work\\a.tmp", M::Elsewhere},
+      // A name holding a separator is never matched.
+      {work, {L"sub\\zero.txt"}, L"\\\\?\\D:\\work\\sub\\zero.txt", M::Elsewhere},
+      {work, {}, L"\\\\?\\D:\\work", M::Elsewhere},
+      {L"", {L"a.tmp"}, L"\\a.tmp", M::Elsewhere},
+  };
+  for (const auto& c : cases) {
+    std::string names;
+    for (const auto& n : c.names) names += "[" + appkit::Narrow(n) + "]";
+    EXPECT_EQ(MatchFinalPath(c.root, c.names, c.finalPath), c.match)
+        << appkit::Narrow(c.root) << " " << names << " " << appkit::Narrow(c.finalPath);
+  }
+}

@@ -40,22 +40,32 @@ void Write(const std::wstring& path, const std::string& bytes, DWORD attributes 
   if (attributes) ::SetFileAttributesW(path.c_str(), attributes);
 }
 
-// Every file below `dir` with its bytes and attributes (folders as "<dir>").
+// `path` in the form that keeps every name as it is ("zero.txt." stays
+// itself) and allows long paths.
+std::wstring Exact(const std::wstring& path) {
+  return path.compare(0, 4, L"\\\\?\\") == 0 ? path : L"\\\\?\\" + path;
+}
+
+// Every file below `dir` with its bytes and attributes (folders as "<dir>",
+// links to folders as "<dir link>", not entered). Names are read exactly,
+// so that "zero.txt." and "zero.txt" are two entries with their own bytes.
 std::map<std::wstring, std::string> Snapshot(const std::wstring& dir) {
   std::map<std::wstring, std::string> out;
   WIN32_FIND_DATAW fd;
-  HANDLE h = ::FindFirstFileW((dir + L"\\*").c_str(), &fd);
+  HANDLE h = ::FindFirstFileW((Exact(dir) + L"\\*").c_str(), &fd);
   if (h == INVALID_HANDLE_VALUE) return out;
   do {
     const std::wstring name = fd.cFileName;
     if (name == L"." || name == L"..") continue;
     const std::wstring path = dir + L"\\" + name;
     const std::string attr = " [" + std::to_string(fd.dwFileAttributes & ~FILE_ATTRIBUTE_ARCHIVE) + "]";
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      out[path] = "<dir link>" + attr;
+    } else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       out[path] = "<dir>" + attr;
       for (auto& kv : Snapshot(path)) out.insert(kv);
     } else {
-      out[path] = ReadFileBytes(path) + attr;
+      out[path] = ReadFileBytes(Exact(path)) + attr;
     }
   } while (::FindNextFileW(h, &fd));
   ::FindClose(h);
@@ -356,4 +366,395 @@ TEST(BriskoUninstall, RemovesOnlyTheChosenEntrysKey) {
   EXPECT_EQ(ReadFileBytes(L"C:\\b\\uninst.exe"), "MZ b");
   appkit::RegDeleteTree(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestA");
   appkit::RegDeleteTree(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestC");
+}
+
+// ---- names, links and swaps: exactly the chosen file goes, or nothing
+
+namespace {
+
+// The scratch folder's Unix path (in_sandbox_prefix.sh), "" outside it.
+std::string SandboxUnix() {
+  const char* root = ::getenv("BRISKO_SANDBOX_UNIX");
+  return root && root[0] == '/' ? root : "";
+}
+// A Unix path below the scratch folder for a path on C: or D:, or for
+// "outside\..." (a folder on no drive).
+std::string UnixOf(const std::wstring& path) {
+  std::string rest;
+  if (_wcsnicmp(path.c_str(), L"D:\\", 3) == 0) rest = "/d/" + appkit::Narrow(path.substr(3));
+  else if (_wcsnicmp(path.c_str(), L"C:\\", 3) == 0) rest = "/prefix/drive_c/" + appkit::Narrow(path.substr(3));
+  else if (path.compare(0, 8, L"outside\\") == 0) rest = "/" + appkit::Narrow(path);
+  else return "";
+  std::replace(rest.begin(), rest.end(), '\\', '/');
+  return SandboxUnix() + rest;
+}
+// The folder on no drive, as Wine reaches it.
+std::wstring OutsideDir() {
+  std::wstring unix = appkit::Widen(SandboxUnix() + "/outside");
+  std::replace(unix.begin(), unix.end(), L'/', L'\\');
+  return L"\\\\?\\unix" + unix;
+}
+
+// Asks the Unix-side agent of in_sandbox_prefix.sh to do `op` (ln, mv, cp)
+// and waits for its answer.
+bool Agent(const std::string& op, const std::string& a, const std::string& b) {
+  static int n = 0;
+  const std::wstring base = L"C:\\brisko-agent\\" + std::to_wstring(++n);
+  if (!WriteFileBytes(base + L".tmp", op + "\t" + a + "\t" + b + "\n")) return false;
+  if (!::MoveFileW((base + L".tmp").c_str(), (base + L".req").c_str())) return false;
+  std::string verdict;
+  PumpUntil([&] { return !(verdict = ReadFileBytes(base + L".done")).empty(); }, 30000);
+  return verdict == "ok\n";
+}
+
+// Writes a file by its exact name, making the folders above it.
+void WriteExact(const std::wstring& path, const std::string& bytes) {
+  const std::wstring exact = Exact(path);
+  for (size_t at = exact.find(L'\\', 7); at != std::wstring::npos; at = exact.find(L'\\', at + 1))
+    ::CreateDirectoryW(exact.substr(0, at).c_str(), nullptr);
+  HANDLE f = ::CreateFileW(exact.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE) << appkit::Narrow(path);
+  DWORD done = 0;
+  ::WriteFile(f, bytes.data(), (DWORD)bytes.size(), &done, nullptr);
+  ::CloseHandle(f);
+}
+
+bool CopyTime(const std::wstring& from, const std::wstring& to) {
+  FILETIME t{};
+  HANDLE a = ::CreateFileW(Exact(from).c_str(), FILE_READ_ATTRIBUTES, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (a == INVALID_HANDLE_VALUE) return false;
+  ::GetFileTime(a, nullptr, nullptr, &t);
+  ::CloseHandle(a);
+  HANDLE b = ::CreateFileW(Exact(to).c_str(), FILE_WRITE_ATTRIBUTES, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (b == INVALID_HANDLE_VALUE) return false;
+  const bool ok = ::SetFileTime(b, nullptr, nullptr, &t);
+  ::CloseHandle(b);
+  return ok;
+}
+
+std::wstring Line(const std::wstring& path, size_t size) {
+  return path + L" (" + std::to_wstring(size) + L" bytes)";
+}
+
+// Everything a deletion could reach: the sandbox drive, the targets on C:
+// and the folder on no drive.
+std::map<std::wstring, std::string> Everything(const std::wstring& menu = L"") {
+  auto all = Snapshot(L"D:");
+  for (auto& kv : Snapshot(L"C:\\outside")) all.insert(kv);
+  for (auto& kv : Snapshot(OutsideDir())) all.insert(kv);
+  if (!menu.empty())
+    for (auto& kv : Snapshot(menu)) all.insert(kv);
+  return all;
+}
+
+// The first key that differs, for a readable failure.
+std::string Difference(const std::map<std::wstring, std::string>& want, const std::map<std::wstring, std::string>& got) {
+  for (const auto& kv : want) {
+    auto it = got.find(kv.first);
+    if (it == got.end()) return "missing: " + appkit::Narrow(kv.first);
+    if (it->second != kv.second) return "changed: " + appkit::Narrow(kv.first) + " (" + it->second + ")";
+  }
+  for (const auto& kv : got)
+    if (!want.count(kv.first)) return "new: " + appkit::Narrow(kv.first);
+  return "";
+}
+
+// Whether a message box of the tool is showing now.
+bool BoxShowing(BriskoRun& run) { return run.WaitBox(0) != nullptr; }
+
+}  // namespace
+
+TEST(BriskoDiskFiles, DeletesExactlyTheChosenFileWhateverItsNameLinksOrSwapsSay) {
+  REQUIRE_SANDBOX();
+  ASSERT_FALSE(SandboxUnix().empty()) << "BRISKO_SANDBOX_UNIX is not set";
+  const std::wstring odd = L"D:\\odd";
+  // Names that the path rules read as another file.
+  WriteExact(odd + L"\\zero.txt", "the other zero");
+  WriteExact(odd + L"\\zero.txt.", "the chosen zero with a dot");
+  WriteExact(odd + L"\\sp.txt", "the other sp");
+  WriteExact(odd + L"\\sp.txt ", "the chosen sp with a blank");
+  WriteExact(odd + L"\\bs\\zero.txt", "in folder bs");
+  WriteExact(L"D:\\staging\\bs-name", "one name holding a backslash");
+  ASSERT_TRUE(Agent("cp", UnixOf(L"D:\\staging\\bs-name"), UnixOf(odd) + "/bs\\zero.txt"));
+  WriteExact(odd + L"\\plain.tmp", "plain");
+  // Links to files outside the searched folder: on C:, and on no drive.
+  WriteExact(L"C:\\outside\\t1.tmp", "target on C");
+  WriteExact(OutsideDir() + L"\\t2.tmp", "target on no drive");
+  ASSERT_TRUE(Agent("ln", UnixOf(L"C:\\outside\\t1.tmp"), UnixOf(odd + L"\\ulink-c.tmp")));
+  ASSERT_TRUE(Agent("ln", UnixOf(L"outside\\t2.tmp"), UnixOf(odd + L"\\ulink-out.tmp")));
+  WriteExact(L"C:\\outside\\t3.tmp", "target of a system link");
+  const bool systemLinks =
+      ::CreateSymbolicLinkW((odd + L"\\wlink.tmp").c_str(), L"C:\\outside\\t3.tmp", 2 /* unprivileged */) &&
+      (::GetFileAttributesW((odd + L"\\wlink.tmp").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) &&
+      ::GetFileAttributesW((odd + L"\\wlink.tmp").c_str()) != INVALID_FILE_ATTRIBUTES;
+  if (!systemLinks) std::printf("note: this system makes no symbolic links (CreateSymbolicLinkW); that case is skipped\n");
+  // A folder swapped for a link after the search (the link's file a copy
+  // with the same size and time), and a file replaced by another of the
+  // same size and time.
+  WriteExact(odd + L"\\swap\\f.tmp", "in the swapped folder");
+  ASSERT_TRUE(Agent("cp", UnixOf(odd + L"\\swap"), UnixOf(L"outside\\swap")));
+  WriteExact(odd + L"\\repl.tmp", "the listed one");
+  WriteExact(L"D:\\staging\\repl.new", "another file!!");
+  ASSERT_TRUE(CopyTime(odd + L"\\repl.tmp", L"D:\\staging\\repl.new"));
+  // A path of about 577 characters.
+  std::wstring longPath = odd + L"\\long";
+  while (longPath.size() < 560) longPath += L"\\" + std::wstring(60, L'x');
+  longPath += L"\\victim.tmp";
+  WriteExact(longPath, "far down");
+  // A folder whose case the user types otherwise, and two folders whose
+  // names differ only in case (the Unix side tells them apart).
+  WriteExact(odd + L"\\Mixed\\m.tmp", "mixed case folder");
+  WriteExact(L"D:\\cs\\Dir\\f.tmp", "upper");
+  WriteExact(L"D:\\staging\\dir\\f.tmp", "lower");
+  ASSERT_TRUE(Agent("cp", UnixOf(L"D:\\staging\\dir"), UnixOf(L"D:\\cs\\dir")));
+
+  BriskoRun run;
+  ASSERT_NE(run.sheet, nullptr);
+  HWND page = run.ShowPage(2, 1013);
+  ASSERT_NE(page, nullptr);
+  HWND list = ::GetDlgItem(page, 1002);
+  ::SendMessageW(::GetDlgItem(page, 1015), BM_SETCHECK, BST_CHECKED, 0);
+  // A folder typed in another case: the file goes and no failure is told.
+  ::SendMessageW(::GetDlgItem(page, 1013), WM_SETTEXT, 0, (LPARAM)L"d:\\ODD\\MIXED\\");
+  ::SendMessageW(::GetDlgItem(page, 1016), WM_SETTEXT, 0, (LPARAM)L"*.tmp");
+  ClickButton(::GetDlgItem(page, 1012));
+  EXPECT_EQ(WaitLines(list, 1), std::vector<std::wstring>{Line(L"d:\\ODD\\MIXED\\m.tmp", 17)});
+  {
+    const auto before = Everything();
+    SelectLine(list, Line(L"d:\\ODD\\MIXED\\m.tmp", 17));
+    ClickButton(::GetDlgItem(page, 1001));
+    EXPECT_EQ(run.Answer(IDYES), L"The selected file(s) will be deleted.  Please click Yes button to confirm.");
+    EXPECT_EQ(WaitLines(list, 0).size(), 0u);
+    EXPECT_FALSE(BoxShowing(run)) << "a failure was reported";
+    auto expected = before;
+    EXPECT_EQ(expected.erase(odd + L"\\Mixed\\m.tmp"), 1u);
+    EXPECT_EQ(Difference(expected, Everything()), "");
+  }
+
+  ::SendMessageW(::GetDlgItem(page, 1013), WM_SETTEXT, 0, (LPARAM)L"D:\\cs");
+  ClickButton(::GetDlgItem(page, 1012));
+  ASSERT_EQ(Sorted(WaitLines(list, 2)), (std::vector<std::wstring>{Line(L"D:\\cs\\Dir\\f.tmp", 5),
+                                                                     Line(L"D:\\cs\\dir\\f.tmp", 5)}));
+  for (const wchar_t* chosen : {L"D:\\cs\\dir\\f.tmp", L"D:\\cs\\Dir\\f.tmp"}) {
+    SCOPED_TRACE(appkit::Narrow(chosen));
+    const auto before = Everything();
+    const size_t count = ListBoxLines(list).size();
+    SelectLine(list, Line(chosen, 5));
+    ClickButton(::GetDlgItem(page, 1001));
+    EXPECT_EQ(run.Answer(IDYES), L"The selected file(s) will be deleted.  Please click Yes button to confirm.");
+    EXPECT_EQ(WaitLines(list, count - 1).size(), count - 1);
+    EXPECT_FALSE(BoxShowing(run)) << "a failure was reported";
+    auto expected = before;
+    EXPECT_EQ(expected.erase(chosen), 1u);
+    EXPECT_EQ(Difference(expected, Everything()), "");
+  }
+
+  ::SendMessageW(::GetDlgItem(page, 1013), WM_SETTEXT, 0, (LPARAM)L"D:\\odd");
+  ::SendMessageW(::GetDlgItem(page, 1016), WM_SETTEXT, 0, (LPARAM)L"*");
+  ClickButton(::GetDlgItem(page, 1012));
+  const size_t expectedLines = 12 + (systemLinks ? 1 : 0);
+  const std::vector<std::wstring> lines = WaitLines(list, expectedLines);
+  ASSERT_EQ(lines.size(), expectedLines);
+
+  // After the search: the folder becomes a link, the file another file.
+  ASSERT_TRUE(Agent("mv", UnixOf(odd + L"\\swap"), UnixOf(L"D:\\swap-was-here")));
+  ASSERT_TRUE(Agent("ln", UnixOf(L"outside\\swap"), UnixOf(odd + L"\\swap")));
+  ASSERT_TRUE(::MoveFileExW(L"D:\\staging\\repl.new", (odd + L"\\repl.tmp").c_str(), MOVEFILE_REPLACE_EXISTING));
+
+  const struct {
+    std::wstring line;
+    std::wstring chosen;  // deleted: exactly this file goes; "" nothing goes
+    std::wstring why;     // not deleted: the reason shown for its line
+  } cases[] = {
+      {Line(odd + L"\\zero.txt.", 26), odd + L"\\zero.txt.", L""},
+      {Line(odd + L"\\sp.txt ", 26), odd + L"\\sp.txt ", L""},
+      {Line(odd + L"\\bs\\zero.txt", 28), L"",
+       odd + L"\\bs\\zero.txt: its name cannot be opened exactly on this system; nothing was deleted."},
+      {Line(odd + L"\\ulink-c.tmp", 11), L"",
+       odd + L"\\ulink-c.tmp: it really lies at C:\\outside\\t1.tmp, not where it was listed; nothing was deleted."},
+      {Line(odd + L"\\ulink-out.tmp", 18), L"", odd + L"\\ulink-out.tmp: it really lies at \\\\?\\unix\\"},
+      {Line(odd + L"\\swap\\f.tmp", 21), L"", odd + L"\\swap\\f.tmp: it really lies at \\\\?\\unix\\"},
+      {Line(odd + L"\\repl.tmp", 14), L"",
+       odd + L"\\repl.tmp: it is no longer what was listed (replaced or changed since the search); nothing was deleted."},
+      {Line(odd + L"\\wlink.tmp", 0), L"",
+       odd + L"\\wlink.tmp: it is a link; neither the link nor its target was deleted."},
+      {Line(odd + L"\\plain.tmp", 5), odd + L"\\plain.tmp", L""},
+      {Line(longPath, 8), longPath, L""},
+  };
+  for (const auto& c : cases) {
+    if (c.line.find(L"wlink") != std::wstring::npos && !systemLinks) continue;
+    SCOPED_TRACE(appkit::Narrow(c.line));
+    ASSERT_TRUE(run.p.Running()) << "the tool died";
+    const auto before = Everything();
+    const size_t count = ListBoxLines(list).size();
+    ::SendMessageW(list, LB_SETSEL, FALSE, -1);
+    SelectLine(list, c.line);
+    ClickButton(::GetDlgItem(page, 1001));
+    EXPECT_EQ(run.Answer(IDYES), L"The selected file(s) will be deleted.  Please click Yes button to confirm.");
+    auto expected = before;
+    if (!c.chosen.empty()) {
+      // The line goes, nothing is reported, and only that file is gone.
+      EXPECT_EQ(WaitLines(list, count - 1).size(), count - 1);
+      EXPECT_FALSE(BoxShowing(run)) << "a failure was reported";
+      EXPECT_EQ(expected.erase(c.chosen), 1u);
+    } else {
+      const std::wstring text = run.Answer(IDOK);
+      EXPECT_EQ(text.compare(0, 28, L"Failed to delete 1 file(s).\n"), 0) << appkit::Narrow(text);
+      EXPECT_NE(text.find(L"\n" + c.why), std::wstring::npos) << appkit::Narrow(text);
+      EXPECT_EQ(ListBoxLines(list).size(), count);
+    }
+    EXPECT_EQ(Difference(expected, Everything()), "");
+  }
+  ASSERT_TRUE(run.p.Running()) << "the tool died";
+
+  EXPECT_TRUE(run.Close());
+}
+
+TEST(BriskoStartMenu, NeverDeletesThroughALinkOrAtAnotherPlace) {
+  REQUIRE_SANDBOX();
+  ASSERT_FALSE(SandboxUnix().empty()) << "BRISKO_SANDBOX_UNIX is not set";
+  ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
+  const std::wstring menu = StartMenuFolder();
+  const std::wstring programs = menu + L"\\Programs";
+  RemoveTree(menu);
+  for (const wchar_t* dir : {L"C:\\outside", L"C:\\menu-staging"}) ::CreateDirectoryW(dir, nullptr);
+  WriteExact(programs + L"\\Group2\\.keep", "");
+  // However the test ends, the links leave the Start Menu (the agent moves a
+  // link itself), so that no later clean-up of the folder reaches through.
+  struct MoveLinksOut {
+    std::wstring programs;
+    ~MoveLinksOut() {
+      for (const wchar_t* name : {L"Evil.lnk", L"Far.lnk", L"Group2"})
+        Agent("mv", UnixOf(programs + L"\\" + name), UnixOf(std::wstring(L"outside\\moved-") + name));
+    }
+  } moveLinksOut{programs};
+  // Broken shortcuts outside the Start Menu (on C:, and on no drive), each
+  // reached from the Start Menu by a Unix link.
+  ASSERT_TRUE(MakeShortcut(L"C:\\outside\\evil.lnk", L"D:\\nowhere\\gone.exe"));
+  ASSERT_TRUE(MakeShortcut(L"C:\\menu-staging\\far.lnk", L"D:\\nowhere\\gone.exe"));
+  ASSERT_TRUE(Agent("cp", UnixOf(L"C:\\menu-staging\\far.lnk"), UnixOf(L"outside\\far.lnk")));
+  ASSERT_TRUE(Agent("ln", UnixOf(L"C:\\outside\\evil.lnk"), UnixOf(programs + L"\\Evil.lnk")));
+  ASSERT_TRUE(Agent("ln", UnixOf(L"outside\\far.lnk"), UnixOf(programs + L"\\Far.lnk")));
+  // A group that becomes a link after the scan, and a plain broken one.
+  ASSERT_TRUE(MakeShortcut(programs + L"\\Group2\\Gone2.lnk", L"D:\\nowhere\\gone2.exe"));
+  ASSERT_TRUE(MakeShortcut(programs + L"\\Gone3.lnk", L"D:\\nowhere\\gone3.exe"));
+  ::CoUninitialize();
+
+  BriskoRun run;
+  ASSERT_NE(run.sheet, nullptr);
+  HWND page = run.ShowPage(1, 1014);
+  ASSERT_NE(page, nullptr);
+  HWND list = ::GetDlgItem(page, 1002);
+  const std::vector<std::wstring> want = {L"Programs\\Evil", L"Programs\\Far", L"Programs\\Gone3",
+                                          L"Programs\\Group2\\Gone2"};
+  std::vector<std::wstring> lines;
+  PumpUntil([&] { return (lines = Sorted(ListBoxLines(list))) == want; }, 30000);
+  ASSERT_EQ(lines, want);
+  ASSERT_TRUE(Agent("cp", UnixOf(programs + L"\\Group2"), UnixOf(L"outside\\Group2")));
+  ASSERT_TRUE(Agent("mv", UnixOf(programs + L"\\Group2"), UnixOf(L"C:\\menu-staging\\Group2-was-here")));
+  ASSERT_TRUE(Agent("ln", UnixOf(L"outside\\Group2"), UnixOf(programs + L"\\Group2")));
+
+  const struct {
+    const wchar_t* line;
+    std::wstring chosen;
+    std::wstring why;
+  } cases[] = {
+      {L"Programs\\Evil", L"",
+       programs + L"\\Evil.lnk: it really lies at C:\\outside\\evil.lnk, not where it was listed; nothing was deleted."},
+      {L"Programs\\Far", L"", programs + L"\\Far.lnk: it really lies at \\\\?\\unix\\"},
+      {L"Programs\\Group2\\Gone2", L"", programs + L"\\Group2\\Gone2.lnk: it really lies at \\\\?\\unix\\"},
+      {L"Programs\\Gone3", programs + L"\\Gone3.lnk", L""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(appkit::Narrow(c.line));
+    const auto before = Everything(menu);
+    const size_t count = ListBoxLines(list).size();
+    ::SendMessageW(list, LB_SETSEL, FALSE, -1);
+    SelectLine(list, c.line);
+    ClickButton(::GetDlgItem(page, 1001));
+    EXPECT_EQ(run.Answer(IDYES), L"Please confirm you want to remove selected link(s).");
+    auto expected = before;
+    if (!c.chosen.empty()) {
+      EXPECT_EQ(WaitLines(list, count - 1).size(), count - 1);
+      EXPECT_FALSE(BoxShowing(run)) << "a failure was reported";
+      EXPECT_EQ(expected.erase(c.chosen), 1u);
+    } else {
+      const std::wstring text = run.Answer(IDOK);
+      EXPECT_EQ(text.compare(0, 28, L"Failed to delete 1 link(s).\n"), 0) << appkit::Narrow(text);
+      EXPECT_NE(text.find(L"\n" + c.why), std::wstring::npos) << appkit::Narrow(text);
+      EXPECT_EQ(ListBoxLines(list).size(), count);
+    }
+    EXPECT_EQ(Difference(expected, Everything(menu)), "");
+  }
+  EXPECT_TRUE(run.Close());
+}
+
+TEST(BriskoUninstall, AnEntryWhoseKeyWasNotDeletedStaysListedAndIsReported) {
+  REQUIRE_SANDBOX();
+  const std::wstring base = kUninstallKey;
+  for (const wchar_t* k : {L"BriskoTestR", L"BriskoTestR2"}) appkit::RegDeleteTree(HKEY_LOCAL_MACHINE, base + L"\\" + k);
+  appkit::RegWriteString(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestR", L"DisplayName", L"Brisko Renamed Entry");
+  appkit::RegWriteString(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestR", L"UninstallString", L"C:\\r\\uninst.exe");
+
+  BriskoRun run;
+  ASSERT_NE(run.sheet, nullptr);
+  HWND list = FindChildById(run.sheet, 1002);
+  ASSERT_NE(list, nullptr);
+  const std::vector<std::wstring> lines = ListBoxLines(list);
+  ASSERT_NE(std::find(lines.begin(), lines.end(), L"Brisko Renamed Entry"), lines.end());
+  // The key's name changes after the list was filled.
+  appkit::RegDeleteTree(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestR");
+  appkit::RegWriteString(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestR2", L"DisplayName", L"Brisko Renamed Entry");
+  appkit::RegWriteString(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestR2", L"UninstallString", L"C:\\r\\uninst.exe");
+  const std::wstring before = RegistryTree(HKEY_LOCAL_MACHINE, base);
+  SelectLine(list, L"Brisko Renamed Entry");
+  ClickButton(::GetDlgItem(::GetParent(list), 1001));
+  run.Answer(IDOK);
+  EXPECT_EQ(run.Answer(IDOK),
+            L"The entry \"Brisko Renamed Entry\" was not removed: its registry key was renamed or no longer holds "
+            L"this entry.");
+  EXPECT_EQ(ListBoxLines(list), lines);
+  EXPECT_EQ(RegistryTree(HKEY_LOCAL_MACHINE, base), before);
+  EXPECT_TRUE(run.Close());
+  appkit::RegDeleteTree(HKEY_LOCAL_MACHINE, base + L"\\BriskoTestR2");
+}
+
+TEST(BriskoDiskFiles, ToTheRecycleBinOnlyByANameThatReachesTheListedFile) {
+  REQUIRE_SANDBOX();
+  const std::wstring setting = L"Software\\Kyt\\Brisko\\Setting";
+  appkit::RegWriteDword(HKEY_CURRENT_USER, setting, L"UndoDelete", 1);
+  WriteExact(L"D:\\bin\\zero.txt", "the other zero");
+  WriteExact(L"D:\\bin\\zero.txt.", "the chosen zero!");
+  WriteExact(L"D:\\bin\\plain.tmp", "plain");
+  {
+    BriskoRun run;
+    ASSERT_NE(run.sheet, nullptr);
+    HWND page = run.ShowPage(2, 1013);
+    ASSERT_NE(page, nullptr);
+    HWND list = ::GetDlgItem(page, 1002);
+    ::SendMessageW(::GetDlgItem(page, 1013), WM_SETTEXT, 0, (LPARAM)L"D:\\bin");
+    ::SendMessageW(::GetDlgItem(page, 1016), WM_SETTEXT, 0, (LPARAM)L"*");
+    ClickButton(::GetDlgItem(page, 1012));
+    ASSERT_EQ(WaitLines(list, 3).size(), 3u);
+    // The shell takes a plain path, which reaches "zero.txt": refused.
+    auto before = Snapshot(L"D:");
+    SelectLine(list, Line(L"D:\\bin\\zero.txt.", 16));
+    ClickButton(::GetDlgItem(page, 1001));
+    run.Answer(IDYES);
+    const std::wstring text = run.Answer(IDOK);
+    EXPECT_NE(text.find(L"\nD:\\bin\\zero.txt.: it cannot be moved to the Recycle Bin by its name"), std::wstring::npos)
+        << appkit::Narrow(text);
+    EXPECT_EQ(Difference(before, Snapshot(L"D:")), "");
+    // A plain name goes to the Recycle Bin, and only that file leaves.
+    ::SendMessageW(list, LB_SETSEL, FALSE, -1);
+    SelectLine(list, Line(L"D:\\bin\\plain.tmp", 5));
+    ClickButton(::GetDlgItem(page, 1001));
+    run.Answer(IDYES);
+    EXPECT_EQ(WaitLines(list, 2).size(), 2u);
+    EXPECT_FALSE(BoxShowing(run)) << "a failure was reported";
+    EXPECT_EQ(before.erase(L"D:\\bin\\plain.tmp"), 1u);
+    EXPECT_EQ(Difference(before, Snapshot(L"D:")), "");
+    EXPECT_TRUE(run.Close());
+  }
+  appkit::RegWriteDword(HKEY_CURRENT_USER, setting, L"UndoDelete", 0);
 }

@@ -7,6 +7,15 @@
 # deletion can reach anything outside it. The prefix is made from the
 # pool's template (its system folder as hard links, which Wine only reads)
 # and removed afterwards with everything in it.
+#
+# Unix-side helper: a test running in Wine cannot make a Unix symbolic link
+# (Wine's own calls follow one, and CreateSymbolicLinkW makes none), so a
+# small agent does it on request. The test writes a line of three
+# tab-separated fields, "ln TARGET LINK", "mv FROM TO" or "cp FROM TO" (Unix
+# paths inside the scratch folder), to C:\brisko-agent\NAME.req; the agent
+# does it and answers NAME.done ("ok" or "failed"). BRISKO_SANDBOX_UNIX
+# tells the test the scratch folder's Unix path; "outside" there is a folder
+# on no drive at all.
 # Usage: in_sandbox_prefix.sh <suite dir> <test program> [args...]
 set -u
 source "$(dirname "$0")/../../../scripts/common.sh"
@@ -17,7 +26,9 @@ shift 2
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/brisko-sandbox.XXXXXX")
 prefix=$scratch/prefix
+AGENT_PID=""
 cleanup() {
+  [ -n "$AGENT_PID" ] && kill "$AGENT_PID" 2>/dev/null
   WINEPREFIX=$prefix "$WINESERVER" -k 2>/dev/null
   WINEPREFIX=$prefix "$WINESERVER" -w 2>/dev/null
   rm -rf --one-file-system "$scratch"
@@ -55,6 +66,37 @@ mkdir -p "$prefix/drive_c/halvix/suite" "$prefix/drive_c/halvix/tests"
 cp "$suite/brisko.mod" "$suite/ombrix.dll" "$prefix/drive_c/halvix/suite/"
 cp "$program" "$prefix/drive_c/halvix/tests/"
 name=$(basename "$program")
+
+# The agent (see above). Every path must lie inside the scratch folder.
+agent_dir=$prefix/drive_c/brisko-agent
+mkdir -p "$agent_dir" "$scratch/outside"
+inside_scratch() {
+  case "$1" in "$scratch"/*) ;; *) return 1 ;; esac
+  case "$1" in */../* | */.. | */./*) return 1 ;; esac
+}
+agent() {
+  local req op a b verdict
+  while :; do
+    for req in "$agent_dir"/*.req; do
+      [ -f "$req" ] || continue
+      verdict=failed
+      IFS=$'\t' read -r op a b <"$req" || true
+      if inside_scratch "$a" && inside_scratch "$b"; then
+        case "$op" in
+          ln) ln -s -- "$a" "$b" && verdict=ok ;;
+          mv) mv -T -- "$a" "$b" && verdict=ok ;;
+          cp) cp -pR -- "$a" "$b" && verdict=ok ;;
+        esac
+      fi
+      mv -f -- "$req" "${req%.req}.taken"
+      echo "$verdict" >"${req%.req}.done"
+    done
+    sleep 0.05
+  done
+}
+agent </dev/null >/dev/null 2>&1 &
+AGENT_PID=$!
+export BRISKO_SANDBOX_UNIX=$scratch
 
 cd "$scratch/d"
 (setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1 || true)
