@@ -207,21 +207,27 @@ bool ShapeBenchmark(HDC dc, int right, int bottom, int kind) {
 
 bool ScrollDCBenchmark(HDC dc, int right, int bottom, int count) {
   int n = gfxtest::ScrollRectangleCount(right, bottom, 250, 200);
-  g_pixels += (double)count * n * 50000.0;
   bool ok = true;
-  {
+  int rounds = 0;
+  for (; ok && rounds < count; ++rounds) {
+    // Between rounds, outside the timed part: Stop and Close are seen
+    // however many rounds were asked for.
+    if (rounds > 0) {
+      PumpMessages();
+      if (!Run().batch) break;
+    }
     Timer t;
-    for (int round = 0; ok && round < count; ++round) {
-      for (int i = 0; ok && i < n; ++i) {
-        RECT r = {i, i, i + 250, i + 200};
-        ok = GDI(::ScrollDC(dc, 1, 1, &r, &r, nullptr, nullptr));
-      }
-      for (int i = n - 1; ok && i >= 0; --i) {
-        RECT r = {i, i, i + 250, i + 200};
-        ok = GDI(::ScrollDC(dc, -1, -1, &r, &r, nullptr, nullptr));
-      }
+    for (int i = 0; ok && i < n; ++i) {
+      RECT r = {i, i, i + 250, i + 200};
+      ok = GDI(::ScrollDC(dc, 1, 1, &r, &r, nullptr, nullptr));
+    }
+    for (int i = n - 1; ok && i >= 0; --i) {
+      RECT r = {i, i, i + 250, i + 200};
+      ok = GDI(::ScrollDC(dc, -1, -1, &r, &r, nullptr, nullptr));
     }
   }
+  // The credit of the rounds that were drawn.
+  g_pixels += (double)rounds * n * 50000.0;
   Run().batch = false;  // every round ran in this one call
   return ok;
 }
@@ -311,6 +317,10 @@ bool RunGdiBenchmarks(int id, int count) {
   if (id == 0 || id == 6 || id == 8) run = result = picture.Load(f.testDC);
   ShowCommonWindow(id);
   for (g_call = 1; run && f.batch && g_call <= count; ++g_call) {
+    // Between calls, outside the timed part of the steps: Stop and Close
+    // are seen however large the count.
+    PumpMessages();
+    if (!f.batch) break;
     srand((unsigned)g_call);
     RECT rc;
     if (!::IsWindow(f.commonWindow) || !::GetClientRect(f.commonWindow, &rc)) {
@@ -353,6 +363,7 @@ void RunBenchmarkSeries(HWND page, CGraphicsRunner& runner) {
       {8, "BenchBitmapScroll", IDS_GFX_LABEL_SCROLL, 12},
   };
   bool ended = false;
+  int measured = 0;
   for (int pass = 0; pass < Count("Loop") && !f.stop && !ended; ++pass) {
     double product = 1.0;
     int valid = 0;
@@ -388,6 +399,7 @@ void RunBenchmarkSeries(HWND page, CGraphicsRunner& runner) {
         ++f.errorCount;
       }
       ListAndFile(TextA(b.label) + text);
+      ++measured;
       ::SendMessageW(progress, PBM_SETPOS, (WPARAM)b.progress, 0);
       PumpMessages();
       if (Closing() || f.stop) {
@@ -404,6 +416,11 @@ void RunBenchmarkSeries(HWND page, CGraphicsRunner& runner) {
     ::SendMessageW(progress, PBM_SETPOS, 0, 0);
     AddLine("");
     ctlfw::ScrollRunResultsToEnd();
+  }
+  // A series that measured nothing ("Loop" of 0 or less) is no result.
+  if (gfxtest::NothingTested(measured, f.stop || Closing())) {
+    ListAndFile(TextA(IDS_GFX_NOTHING_TESTED));
+    ++f.errorCount;
   }
   // End of the run.
   MSG msg;

@@ -11,8 +11,10 @@
 #include "appkit/text.h"
 #include "gfxtest/files.h"
 #include "gfxtest/ids.h"
+#include "gfxtest/rules.h"
 #include "gfxtest/sprites.h"
 #include "graphics.h"
+#include "testpage.h"
 
 namespace graphics {
 
@@ -21,8 +23,10 @@ namespace {
 typedef HRESULT(WINAPI* DirectDrawCreateFn)(GUID*, LPDIRECTDRAW*, IUnknown*);
 typedef HRESULT(WINAPI* DirectDrawCreateClipperFn)(DWORD, LPDIRECTDRAWCLIPPER*, IUnknown*);
 
-// How often a lost or busy surface is tried again before the frame fails.
-constexpr int kTries = 50;
+// How long a blit or a flip of one 640 x 480 frame may keep the display
+// device busy (or its surfaces lost) before the frame fails: a frame takes a
+// few refresh periods at most.
+constexpr unsigned kDisplayBoundMs = 2000;
 
 struct SpriteImage {
   int width = 0, height = 0;
@@ -37,6 +41,9 @@ struct Engine {
   std::unique_ptr<gfxtest::SpriteSet> sprites;
   SpriteImage image;
   RECT client = {};
+  // A wait of this frame was stopped (the frame is left unfinished, the
+  // batch ends) or timed out (the frame failed): its other calls are not made.
+  enum class Frame { Going, Stopped, TimedOut } frame = Frame::Going;
 };
 Engine g;
 
@@ -198,17 +205,39 @@ LPDIRECTDRAWSURFACE LoadBitmapSurface(LPDIRECTDRAW dd, const std::wstring& path,
   return s;
 }
 
-// A surface that was lost is restored before the next try.
-bool Retry(LPDIRECTDRAWSURFACE s, const std::function<HRESULT()>& call) {
-  for (int i = 0; i < kTries; ++i) {
+// A call on the display device, made without DirectDraw's own unbounded
+// waiting: while the device is busy (or a surface was lost and is restored)
+// it is tried again, within a bound, with the queue drained between tries.
+bool OnDisplay(LPDIRECTDRAWSURFACE s, const wchar_t* what, const std::function<HRESULT()>& call) {
+  if (g.frame != Engine::Frame::Going) return g.frame == Engine::Frame::Stopped;
+  gfxtest::DeviceWait w;
+  w.attempt = [&] {
     HRESULT hr = call();
-    if (SUCCEEDED(hr)) return true;
-    if (hr == DDERR_SURFACELOST) {
-      if (g.primary) g.primary->Restore();
-      if (s) s->Restore();
-    } else if (hr != DDERR_WASSTILLDRAWING) {
+    if (SUCCEEDED(hr)) return gfxtest::Poll::Done;
+    if (hr == DDERR_SURFACELOST) return gfxtest::Poll::Lost;
+    if (hr == DDERR_WASSTILLDRAWING) return gfxtest::Poll::Busy;
+    return gfxtest::Poll::Error;
+  };
+  w.restore = [&] {
+    if (g.primary) g.primary->Restore();
+    if (s && s != g.primary) s->Restore();
+  };
+  w.between = &BetweenDeviceLooks;
+  w.stopRequested = &BatchEnding;
+  w.nowMs = [] { return (unsigned)::GetTickCount(); };
+  w.boundMs = kDisplayBoundMs;
+  switch (gfxtest::WaitForDevice(w)) {
+    case gfxtest::WaitEnd::Done:
+      return true;
+    case gfxtest::WaitEnd::Error:
       return false;
-    }
+    case gfxtest::WaitEnd::Stopped:
+      g.frame = Engine::Frame::Stopped;
+      return true;
+    case gfxtest::WaitEnd::TimedOut:
+      g.frame = Engine::Frame::TimedOut;
+      DeviceTimeoutLine(L"DirectDraw", DisplayDevice(), what, kDisplayBoundMs);
+      return false;
   }
   return false;
 }
@@ -217,13 +246,13 @@ bool FillSurface(LPDIRECTDRAWSURFACE s, DWORD colour) {
   DDBLTFX fx = {};
   fx.dwSize = sizeof(fx);
   fx.dwFillColor = colour;
-  return Retry(s, [&] { return s->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx); });
+  return OnDisplay(s, L"complete a fill", [&] { return s->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx); });
 }
 
 bool BlitSpriteFrame(const gfxtest::Blit& b) {
   RECT source = {b.left, b.top, b.right, b.bottom};
-  return Retry(g.image.surface, [&] {
-    return g.back->BltFast(b.x, b.y, g.image.surface, &source, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+  return OnDisplay(g.image.surface, L"complete a blit", [&] {
+    return g.back->BltFast(b.x, b.y, g.image.surface, &source, DDBLTFAST_SRCCOLORKEY);
   });
 }
 
@@ -238,7 +267,7 @@ bool PresentToWindow() {
   RECT source = {0, 0, 640, 480};
   RECT target = g.client;
   if (target.right <= target.left || target.bottom <= target.top) return true;  // nothing to show into
-  return Retry(g.primary, [&] { return g.primary->Blt(&target, g.back, &source, DDBLT_WAIT, nullptr); });
+  return OnDisplay(g.primary, L"complete a blit", [&] { return g.primary->Blt(&target, g.back, &source, 0, nullptr); });
 }
 
 }  // namespace
@@ -286,6 +315,7 @@ bool DirectDrawEngineStart(const std::wstring& path) {
 
 bool DirectDrawEngineFrame() {
   if (!g.sprites || !g.back) return true;
+  g.frame = Engine::Frame::Going;
   for (int id = 6; id <= 20; ++id) g.sprites->MoveSprite(id);
   bool ok = FillSurface(g.back, 0);
   auto blit = [](const gfxtest::Blit& b) { return BlitSpriteFrame(b); };
@@ -293,7 +323,7 @@ bool DirectDrawEngineFrame() {
   for (int id = 6; id <= 20; ++id) ok = g.sprites->DrawSprite(id, blit) && ok;
   if (FullScreen()) {
     DrawCaptions();
-    ok = Retry(g.primary, [] { return g.primary->Flip(nullptr, DDFLIP_WAIT); }) && ok;
+    ok = OnDisplay(g.primary, L"complete a flip", [] { return g.primary->Flip(nullptr, 0); }) && ok;
   } else {
     ok = PresentToWindow() && ok;
   }

@@ -104,6 +104,7 @@ BOOL CSoundPlayer::MakeSoundBuffer(int slot, const gfxtest::Wave& w) {
     buffers_[slot] = nullptr;
     return Fail(7), FALSE;
   }
+  bytesPerSecond_[slot] = w.avgBytesPerSec;
   return TRUE;
 }
 
@@ -158,4 +159,24 @@ BOOL CSoundPlayer::StopSound(int slot) {
   if (!b) return Fail(9), FALSE;
   if (FAILED(b->Stop())) return Fail(10), FALSE;
   return TRUE;
+}
+
+gfxtest::Poll CSoundPlayer::PlaybackState(int slot) const {
+  IDirectSoundBuffer* b = Buffer(slot);
+  DWORD status = 0;
+  if (!b || FAILED(b->GetStatus(&status))) return gfxtest::Poll::Error;
+  if (status & DSBSTATUS_BUFFERLOST) return gfxtest::Poll::Error;
+  // Not playing any more after Play: it played to its end.
+  if (!(status & DSBSTATUS_PLAYING)) return gfxtest::Poll::Done;
+  DWORD play = 0, write = 0;
+  if (FAILED(b->GetCurrentPosition(&play, &write))) return gfxtest::Poll::Error;
+  return play > 0 ? gfxtest::Poll::Done : gfxtest::Poll::Busy;
+}
+
+unsigned CSoundPlayer::SlotLengthMs(int slot) const {
+  if (!Buffer(slot) || bytesPerSecond_[slot] == 0) return 0;
+  unsigned long long ms = (unsigned long long)data_[slot].size() * 1000 / bytesPerSecond_[slot];
+  // A file that claims a rate of a few bytes a second is waited for no
+  // longer than ten minutes.
+  return ms > 600000ull ? 600000u : (unsigned)ms;
 }

@@ -15,8 +15,12 @@ namespace gfxtest {
 struct Wave;
 }
 
+#include "gfxtest/rules.h"
+
 // The number of the last failure of any player operation.
 int& SoundFailureCode();
+// The failure of a sound that its device took and never played.
+constexpr int kSoundNeverPlayed = 29;
 
 class CSoundPlayer {
  public:
@@ -31,6 +35,11 @@ class CSoundPlayer {
   BOOL SetSlotPosition(int slot, DWORD position);
   BOOL PlaySlot(int slot, int mode);
   BOOL StopSound(int slot);
+  // Whether the device plays the slot's sound: Done once its play cursor has
+  // moved or it has played to its end, Busy while it stands at the start.
+  gfxtest::Poll PlaybackState(int slot) const;
+  // How long the slot's sound lasts, in milliseconds (0 without one).
+  unsigned SlotLengthMs(int slot) const;
 
   static constexpr int kSlots = 8;
 
@@ -46,4 +55,5 @@ class CSoundPlayer {
   IDirectSound* sound_ = nullptr;
   std::vector<uint8_t> data_[kSlots];
   IDirectSoundBuffer* buffers_[kSlots] = {};
+  DWORD bytesPerSecond_[kSlots] = {};
 };

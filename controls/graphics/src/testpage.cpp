@@ -35,6 +35,12 @@ HFONT g_fonts[8] = {};
 // Host messages taken by the pump that the host must still see.
 bool g_hostQuit = false, g_wmQuit = false;
 int g_wmQuitCode = 0;
+// The sound a DirectX batch started, until the batch judges it.
+const wchar_t* g_playing = nullptr;
+// How much longer than the sound lasts its device may take to play it.
+constexpr unsigned kSoundMarginMs = 3000;
+// How long one Direct3D frame of a test window may take.
+constexpr unsigned kFrameBoundMs = 10000;
 
 COLORREF RandomColour() { return RGB(rand() & 255, rand() & 255, rand() & 255) | kPaletteFlag; }
 
@@ -260,8 +266,41 @@ void BatchSound(const wchar_t* file, HWND window) {
   if (!Count("DirectSoundEnable") || Runner().Options().coverage || !appkit::FileExists(path)) return;
   f.player = new CSoundPlayer(window);
   if (f.player->Ready() && f.player->ReadWaveFile(path) == 0 && f.player->SetSlotPosition(0, 0) &&
-      f.player->PlaySlot(0, 0) && f.directSoundResult == -1)
-    f.directSoundResult = 0;
+      f.player->PlaySlot(0, 0)) {
+    g_playing = file + 9;  // the file's name after "TESTDATA\"
+    if (f.directSoundResult == -1) f.directSoundResult = 0;
+  }
+}
+
+// The sound of a DirectX batch passes only when the device played it: its
+// play cursor moved, or it played to its end. A device that takes the sound
+// and never plays it is waited for no longer than the sound lasts plus a
+// margin; then DirectSound fails with a line naming the device.
+void JudgePlayback() {
+  RunFlags& f = Run();
+  const wchar_t* file = g_playing;
+  g_playing = nullptr;
+  if (!file || !f.player || BatchEnding()) return;
+  CSoundPlayer* player = f.player;
+  gfxtest::DeviceWait w;
+  w.attempt = [player] { return player->PlaybackState(0); };
+  w.between = &BetweenDeviceLooks;
+  w.stopRequested = &BatchEnding;
+  w.nowMs = [] { return (unsigned)::GetTickCount(); };
+  w.boundMs = player->SlotLengthMs(0) + kSoundMarginMs;
+  switch (gfxtest::WaitForDevice(w)) {
+    case gfxtest::WaitEnd::Done:
+    case gfxtest::WaitEnd::Stopped:
+      return;
+    case gfxtest::WaitEnd::TimedOut:
+      DeviceTimeoutLine(L"DirectSound", L"the default sound device", (std::wstring(L"start playing ") + file).c_str(),
+                        w.boundMs);
+      SoundFailureCode() = kSoundNeverPlayed;
+      return;
+    case gfxtest::WaitEnd::Error:
+      SoundFailureCode() = kSoundNeverPlayed;
+      return;
+  }
 }
 
 DWORD WindowedStyle() { return WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME; }
@@ -337,6 +376,24 @@ void EndDirect3DBatch() {
   f.d3dWindow = nullptr;
 }
 
+// One frame of the retained-mode device. Its calls block until the device
+// has drawn, so the frame is judged by its time when it returns.
+bool Direct3DStep() {
+  HWND w = Run().d3dWindow;
+  if (!w || !::IsWindow(w)) return false;
+  LARGE_INTEGER start, end, freq;
+  ::QueryPerformanceCounter(&start);
+  bool ok = RenderDirect3DStep(w);
+  ::QueryPerformanceCounter(&end);
+  ::QueryPerformanceFrequency(&freq);
+  double ms = freq.QuadPart > 0 ? (double)(end.QuadPart - start.QuadPart) * 1000.0 / (double)freq.QuadPart : 0;
+  if (ok && gfxtest::StepOverran(ms, kFrameBoundMs)) {
+    DeviceTimeoutLine(L"Direct3D", DisplayDevice(), L"complete a frame", kFrameBoundMs);
+    return false;
+  }
+  return ok;
+}
+
 bool Step(int id, HDC dc, int right, int bottom, HDC mem) {
   switch (id) {
     case 0: return StretchBltTest(dc, right, bottom, mem);
@@ -348,7 +405,7 @@ bool Step(int id, HDC dc, int right, int bottom, HDC mem) {
     case 6: return BitBltTest(dc, right, bottom, mem);
     case 7: return PixelTest(dc, right, bottom);
     case 8: return ScrollDCTest(dc, right, bottom);
-    case 9: return Run().d3dWindow && ::IsWindow(Run().d3dWindow) && RenderDirect3DStep(Run().d3dWindow);
+    case 9: return Direct3DStep();
   }
   return true;
 }
@@ -451,7 +508,9 @@ void EndBatch(TestBitmap* picture) {
   picture->Free();
 }
 
-bool RunGraphicsTests(int id, int count) {
+bool RunGraphicsTests(int id, int count, int* stepsDone) {
+  int steps = 0;
+  if (stepsDone) *stepsDone = 0;
   if (!BeginBatch(id)) return false;
   RunFlags& f = Run();
   srand((unsigned)time(nullptr));
@@ -480,15 +539,46 @@ bool RunGraphicsTests(int id, int count) {
       result = false;
       break;
     }
+    ++steps;
     if (!Step(id, f.testDC, rc.right, rc.bottom, picture.memory)) {
       f.batch = false;
       result = false;
     }
   }
+  // The sound is judged while its window is still there.
+  if (id == 5 || id == 9) JudgePlayback();
   EndBatch(&picture);
   if (id == 5 && run && !EndDirectDrawBatch()) result = false;
   if (id == 9) EndDirect3DBatch();
+  if (stepsDone) *stepsDone = steps;
   return result;
+}
+
+void BetweenDeviceLooks() {
+  PumpMessages();
+  // A short pause that any input ends: the device gets its time, the user
+  // is answered at once.
+  ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
+}
+
+bool BatchEnding() { return !Run().batch || Run().stop || Closing(); }
+
+void DeviceTimeoutLine(const wchar_t* api, const std::wstring& device, const wchar_t* what, unsigned ms) {
+  wchar_t buf[300];
+  _snwprintf(buf, 299, Text(IDS_GFX_DEVICE_TIMEOUT).c_str(), api, device.c_str(), what, ms);
+  buf[299] = 0;
+  AddLine(appkit::Narrow(buf));
+}
+
+std::wstring DisplayDevice() {
+  DISPLAY_DEVICEW d = {};
+  d.cb = sizeof(d);
+  std::wstring name;
+  for (DWORD i = 0; ::EnumDisplayDevicesW(nullptr, i, &d, 0); ++i, d.cb = sizeof(d)) {
+    if (name.empty() || (d.StateFlags & DISPLAY_DEVICE_PRIMARY_DEVICE)) name = d.DeviceString;
+    if (d.StateFlags & DISPLAY_DEVICE_PRIMARY_DEVICE) break;
+  }
+  return name.empty() ? L"the display device" : L"the display device \"" + name + L"\"";
 }
 
 namespace {
@@ -619,9 +709,24 @@ class CTestTest : public ctlfw::TestPage {
  private:
   void Result(UINT label, UINT verdict, bool error) {
     if (error) ++Run().errorCount;
+    ++resultLines_;
     AddLine(TextA(label) + TextA(verdict));
   }
   void Verdict(UINT label, bool passed) { Result(label, passed ? IDS_GFX_PASSED : IDS_GFX_FAILED, !passed); }
+  // A batch's line: it passed only when it made a step and none failed.
+  void Judge(UINT label, bool ok, int steps) {
+    gfxtest::Verdict v = gfxtest::BatchVerdict(ok, steps);
+    Result(label, v == gfxtest::Verdict::Passed ? IDS_GFX_PASSED
+                  : v == gfxtest::Verdict::Failed ? IDS_GFX_FAILED
+                                                  : IDS_GFX_NOT_TESTED,
+           gfxtest::IsError(v));
+  }
+  // Runs `count` steps of test `id` and writes its line.
+  void Batch(UINT label, int id, int count) {
+    int steps = 0;
+    bool ok = RunGraphicsTests(id, count, &steps);
+    Judge(label, ok, steps);
+  }
   void Progress(int pos) { SendItem(IDC_TEST_PROGRESS, PBM_SETPOS, (WPARAM)pos); }
   bool Ends() const { return Closing() || Run().stop; }
 
@@ -630,10 +735,12 @@ class CTestTest : public ctlfw::TestPage {
   void EndOfRun();
 
   CGraphicsRunner& gr_;
+  int resultLines_ = 0;
 };
 
 void CTestTest::RunTests() {
   RunFlags& f = Run();
+  resultLines_ = 0;
   // The DirectX libraries, bound once per process, when a DirectX test is chosen.
   if (Count("DirectDrawEnable") || Count("Direct3DEnable") || Count("DirectSoundEnable")) LoadDirectXLibraries();
   const DirectX& dx = Dx();
@@ -643,10 +750,11 @@ void CTestTest::RunTests() {
                                      Count("DisplayWidth"), Count("DisplayHeight"), hwnd(), nullptr, Instance(), nullptr);
   bool ended = false;
   for (int pass = 0; pass < Count("Loop") && !f.stop && !ended; ++pass) {
+    const int linesBefore = resultLines_;
     auto next = [&] { return !(ended = ended || Ends()); };
     if (Count("Direct3DEnable") && next()) {
       if (!dx.d3dMissing && f.current.bits >= 8) {
-        Verdict(IDS_GFX_LABEL_D3D, RunGraphicsTests(9, Count("Direct3D")));
+        Batch(IDS_GFX_LABEL_D3D, 9, Count("Direct3D"));
         Progress(1);
         if (f.d3dErrorCode != 0) {
           wchar_t buf[64];
@@ -660,7 +768,7 @@ void CTestTest::RunTests() {
     }
     if (Count("DirectDrawEnable") && next()) {
       if (IsDirectDrawBound() && !dx.ddrawMissing && f.current.bits >= 8) {
-        Verdict(IDS_GFX_LABEL_DDRAW, RunGraphicsTests(5, Count("DirectDraw")));
+        Batch(IDS_GFX_LABEL_DDRAW, 5, Count("DirectDraw"));
         Progress(4);
       } else {
         Result(IDS_GFX_LABEL_DDRAW, IsDirectDrawBound() && !dx.ddrawMissing ? IDS_GFX_NEED_256 : IDS_GFX_NA, true);
@@ -695,7 +803,10 @@ void CTestTest::RunTests() {
       if (!Count(t.enable) || !next()) continue;
       if (t.id == 1) {
         g_frameBrush = ::CreateSolidBrush(PALETTERGB(0, 0, 0));
-        Verdict(t.label, g_frameBrush && RunGraphicsTests(1, Count(t.count)));
+        if (g_frameBrush)
+          Batch(t.label, 1, Count(t.count));
+        else
+          Verdict(t.label, false);
         if (g_frameBrush) ::DeleteObject(g_frameBrush);
         g_frameBrush = nullptr;
       } else if (t.id == 3) {
@@ -703,15 +814,18 @@ void CTestTest::RunTests() {
           Line(IDS_GFX_NO_FONTS);
           Verdict(t.label, false);
         } else {
-          Verdict(t.label, RunGraphicsTests(3, Count(t.count)));
+          Batch(t.label, 3, Count(t.count));
         }
         DeleteTestFonts();
       } else {
-        Verdict(t.label, RunGraphicsTests(t.id, Count(t.count)));
+        Batch(t.label, t.id, Count(t.count));
       }
       Progress(t.progress);
     }
     if (!ended) ended = Ends();
+    // A pass without a test (none chosen) is not repeated: a huge "Loop"
+    // would only keep the page from seeing Stop.
+    if (resultLines_ == linesBefore) break;
   }
   if (!ended && !f.stop) {
     Progress(0);
@@ -722,6 +836,12 @@ void CTestTest::RunTests() {
 
 void CTestTest::EndOfRun() {
   RunFlags& f = Run();
+  // A run that gave no result line ("Loop" of 0 or less) tested nothing: it
+  // does not end as a run without errors.
+  if (gfxtest::NothingTested(resultLines_, f.stop || Closing())) {
+    Line(IDS_GFX_NOTHING_TESTED);
+    ++f.errorCount;
+  }
   MSG msg;
   while (::PeekMessageW(&msg, hwnd(), WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
   }

@@ -19,8 +19,20 @@ std::unique_ptr<ctlfw::TestPage> MakeGraphicsTestPage(CGraphicsRunner& runner);
 // messages are taken on the way (a quit raises the closing flag and is
 // handed back to the host when the run ends).
 void PumpMessages();
-// The executor of the tests: `count` steps of test `id`.
-bool RunGraphicsTests(int id, int count);
+// The executor of the tests: `count` steps of test `id`; `stepsDone` (when
+// given) takes the number of steps it made.
+bool RunGraphicsTests(int id, int count, int* stepsDone = nullptr);
+// Waits on a device: between two looks the queue is drained (so that Stop,
+// Close and the host's quit are seen) and the thread pauses briefly.
+void BetweenDeviceLooks();
+// Whether the batch is to end (Stop, Close, a key in a test window, the
+// host's quit): a device wait then ends at once.
+bool BatchEnding();
+// A device that did not complete within its bound:
+// "<api>: <device> did not <what> within <ms> ms."
+void DeviceTimeoutLine(const wchar_t* api, const std::wstring& device, const wchar_t* what, unsigned ms);
+// The display adapter as the user knows it: the display device "<name>".
+std::wstring DisplayDevice();
 // The benchmark executor; message lines also go to the benchmark file.
 bool RunGdiBenchmarks(int id, int count);
 // A message line of a step: the result list, and the benchmark file during

@@ -186,6 +186,48 @@ TEST_F(GraphicsModule, EachMissingDirectXLibraryGivesNotAvailable) {
   }
 }
 
+// Settings that leave nothing to test: no pass at all ("Loop" 0 or less, a
+// stored 0xFFFFFFFF reads as -1) or a batch of no step (a count of 0 or less).
+// The run ends by itself and never reports success without a test that
+// passed; a count the settings bring into range instead must really test.
+TEST_F(GraphicsModule, ARunThatTestsNothingEndsAndDoesNotReportSuccess) {
+  OnlyGdiTest(L"PixelDrawingEnable");
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"DirectDrawEnable", 0);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Direct3DEnable", 0);
+  struct Case {
+    const wchar_t* name;
+    DWORD value;
+    bool noTestChosen;
+  } cases[] = {{L"Loop", 0, false},         {L"Loop", 0xFFFFFFFF, false}, {L"PixelDraw", 0, false},
+               {L"PixelDraw", 0xFFFFFFFF, false},
+               // No test chosen at all, with as many passes as a value can ask for.
+               {L"Loop", 0x7FFFFFFF, true}};
+  for (const Case& c : cases) {
+    appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Loop", 1);
+    appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"PixelDraw", 40);
+    appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"PixelDrawingEnable", c.noTestChosen ? 0 : 1);
+    appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, c.name, c.value);
+    ::DeleteFileW(SuitePath(L"KytVGA.LOG").c_str());
+    const std::string what = std::string(c.name, c.name + wcslen(c.name)) + "=" + std::to_string(c.value);
+    WPARAM result = Run(L"-AutoRun -Check");  // bounded: the run must end and report
+    std::string log = Log();
+    ASSERT_FALSE(log.empty()) << what;
+    const std::string pixel = LineOf(log, "Pixel Drawings:\t");
+    const bool nothing = Has(log, "\nNothing was tested.\n");
+    if (result == 0) {
+      EXPECT_EQ(pixel, "Pixel Drawings:\tPASSED") << what << "\n" << log;
+    } else {
+      EXPECT_TRUE(nothing || pixel == "Pixel Drawings:\tNOT TESTED") << what << "\n" << log;
+      EXPECT_TRUE(Has(log, "\nFound Error(s).\n")) << what << "\n" << log;
+    }
+    EXPECT_EQ((int)result, ErrorsIn(log) + (nothing ? 1 : 0)) << what << "\n" << log;
+    // With no pass there is no result line at all, and the run says why.
+    if (pixel.empty()) {
+      EXPECT_TRUE(nothing) << what << "\n" << log;
+    }
+  }
+}
+
 TEST_F(GraphicsModule, FewerThan256ColoursFailBothDirectXTestsButNotTheGdiTests) {
   OnlyGdiTest(L"LineDrawingEnable");
   Process p;
@@ -236,6 +278,42 @@ TEST_F(GraphicsModule, StopInTheMiddleEndsTheRunWithoutDone) {
   ASSERT_TRUE(host.WaitFor(diag, 30000, &done));
   EXPECT_EQ(done.wp, 0u);
   EXPECT_TRUE(p.WaitExit(20000));
+}
+
+// A benchmark count far beyond what the test waits for: Stop is seen between
+// two calls of the benchmark (the scrolling benchmark, which makes all its
+// rounds in one call, between two rounds), and the series ends at once.
+TEST_F(GraphicsModule, StopEndsABenchmarkOfAHugeCount) {
+  const wchar_t* counts[] = {L"BenchBitmapStretch", L"BenchBitmapDraw", L"BenchFloodFill", L"BenchPixelDraw",
+                             L"BenchLineDraw",      L"BenchEllipseRect", L"BenchBitmapScroll"};
+  for (const wchar_t* huge : {L"BenchBitmapStretch", L"BenchBitmapScroll"}) {
+    for (const wchar_t* n : counts) appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, n, 1);
+    appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, huge, 0x7FFFFFFF);
+    ::DeleteFileW(SuitePath(L"KytVGA.LOG").c_str());
+    const std::string what(huge, huge + wcslen(huge));
+    Process p;
+    MessageCatcher host;
+    UINT diag = StartAsHost(p, host, L"-AutoRun -Bench");
+    HWND common = WaitForWindow(L"Graphics Test", L"Kyt COMMON WINDOW", p.Pid(), 30000);
+    ASSERT_NE(common, nullptr) << what;
+    HWND list = ResultList(p.Pid());
+    ASSERT_NE(list, nullptr) << what;
+    // The benchmark of the huge count is the one that runs.
+    const std::string before = huge == std::wstring(L"BenchBitmapScroll") ? "Filled Shapes Drawings:\t" : "";
+    if (!before.empty()) {
+      PumpUntil([&] { return ::SendMessageW(list, LB_GETCOUNT, 0, 0) >= 6; }, 60000);
+      ASSERT_GE(::SendMessageW(list, LB_GETCOUNT, 0, 0), 6) << what;
+    }
+    ::Sleep(500);  // into the benchmark (the test passes also when Stop comes before it)
+    ASSERT_TRUE(ClickButton(::GetParent(list), 1007)) << what;
+    EXPECT_TRUE(WaitWindowGone(common, 30000)) << what << ": Stop was not seen";
+    PumpUntil([] { return !Log().empty(); }, 10000);
+    EXPECT_TRUE(Has(Log(), "===>Test aborts.")) << what << "\n" << Log();
+    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
+    MessageCatcher::Caught done{};
+    ASSERT_TRUE(host.WaitFor(diag, 30000, &done)) << what;
+    EXPECT_TRUE(p.WaitExit(20000)) << what;
+  }
 }
 
 TEST_F(GraphicsModule, TheHostsQuitDuringARunClosesTheModule) {

@@ -18,10 +18,110 @@ TEST(GraphicsSettings, TestCountsAreScaledByModeAndDirect3DHasAFloor) {
       {"DirectDraw", 200, true, false, 50},  {"Direct3D", 400, true, false, 100},
       {"DirectDraw", 200, false, true, 100}, {"Direct3D", 400, false, true, 200},
       {"Direct3D", 100, false, false, 400},  {"Direct3D", 100, true, true, 100},
-      {"PixelDraw", 1200, false, false, 1200}, {"BitmapScroll", 3, true, false, 0},
+      {"PixelDraw", 1200, false, false, 1200},
+      // A count that asks for steps keeps one after the division: 3 / 4 must
+      // not turn a chosen test into one that tests nothing.
+      {"BitmapScroll", 3, true, false, 1}, {"BitmapScroll", 1, false, true, 1},
+      // Counts that ask for nothing stay so (the run then says so), and the
+      // largest values stay what they are (each step still polls for Stop).
+      {"PixelDraw", 0, true, false, 0}, {"PixelDraw", -1, false, false, -1},
+      {"PixelDraw", 0x7FFFFFFF, false, true, 0x3FFFFFFF}, {"Direct3D", -1, true, false, 100},
   };
   for (const Case& c : cases)
     EXPECT_EQ(ScaledCount(c.name, c.stored, c.check, c.autoRun), c.expected) << c.name << " " << c.stored;
+}
+
+TEST(GraphicsVerdicts, ABatchThatRanNoStepDidNotPass) {
+  struct Case {
+    bool ok;
+    int steps;
+    Verdict expected;
+  } cases[] = {
+      {true, 1, Verdict::Passed},     {true, 4000000, Verdict::Passed},
+      {true, 0, Verdict::NotTested},  // a count of 0 or less, or stopped before the first step
+      {false, 0, Verdict::Failed},    {false, 7, Verdict::Failed},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(BatchVerdict(c.ok, c.steps), c.expected) << c.ok << " " << c.steps;
+    EXPECT_EQ(IsError(BatchVerdict(c.ok, c.steps)), c.expected != Verdict::Passed);
+  }
+}
+
+TEST(GraphicsVerdicts, ARunWithoutAResultLineTestedNothingUnlessItWasStopped) {
+  struct Case {
+    int lines;
+    bool stopped;
+    bool nothing;
+  } cases[] = {
+      {0, false, true},  // "Loop" 0 or less: no pass, no line
+      {0, true, false},  // stopped before the first test: the run says it was aborted
+      {1, false, false}, {11, false, false}, {3, true, false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(NothingTested(c.lines, c.stopped), c.nothing) << c.lines << c.stopped;
+}
+
+namespace {
+// A device that answers from a script (its last answer for ever) on a clock
+// that moves 10 ms per look.
+struct FakeDevice {
+  std::vector<Poll> script;
+  size_t looks = 0, restores = 0, pumps = 0;
+  unsigned clock = 0;
+  int stopAtPump = -1;  // the pump at which Stop arrives
+  DeviceWait Wait(unsigned boundMs) {
+    DeviceWait w;
+    w.attempt = [this] {
+      clock += 10;
+      Poll p = script[looks < script.size() ? looks : script.size() - 1];
+      ++looks;
+      return p;
+    };
+    w.restore = [this] { ++restores; };
+    w.between = [this] { ++pumps; };
+    w.stopRequested = [this] { return stopAtPump >= 0 && (int)pumps >= stopAtPump; };
+    w.nowMs = [this] { return clock; };
+    w.boundMs = boundMs;
+    return w;
+  }
+};
+}  // namespace
+
+TEST(GraphicsDeviceWait, ABusyOrLostDeviceIsWaitedForWithinItsBoundAndStopEndsTheWaitAtOnce) {
+  struct Case {
+    const char* what;
+    std::vector<Poll> script;
+    int stopAtPump;
+    unsigned clockStart;
+    WaitEnd end;
+    size_t looks, restores;
+  } cases[] = {
+      {"ready at once", {Poll::Done}, -1, 0, WaitEnd::Done, 1, 0},
+      {"busy twice", {Poll::Busy, Poll::Busy, Poll::Done}, -1, 0, WaitEnd::Done, 3, 0},
+      {"lost once, restored", {Poll::Lost, Poll::Done}, -1, 0, WaitEnd::Done, 2, 1},
+      {"fails", {Poll::Busy, Poll::Error}, -1, 0, WaitEnd::Error, 2, 0},
+      // Never completes: the bound of 2000 ms on a clock of 10 ms per look.
+      {"never completes", {Poll::Busy}, -1, 0, WaitEnd::TimedOut, 200, 0},
+      {"lost for ever", {Poll::Lost}, -1, 0, WaitEnd::TimedOut, 200, 200},
+      {"clock wraps", {Poll::Busy}, -1, 0xFFFFFF00u, WaitEnd::TimedOut, 200, 0},
+      // Stop during a wait that would never end: the wait ends at that poll.
+      {"stopped", {Poll::Busy}, 3, 0, WaitEnd::Stopped, 3, 0},
+  };
+  for (const Case& c : cases) {
+    FakeDevice d;
+    d.script = c.script;
+    d.stopAtPump = c.stopAtPump;
+    d.clock = c.clockStart;
+    EXPECT_EQ(WaitForDevice(d.Wait(2000)), c.end) << c.what;
+    EXPECT_EQ(d.looks, c.looks) << c.what;
+    EXPECT_EQ(d.restores, c.restores) << c.what;
+  }
+}
+
+TEST(GraphicsDeviceWait, AStepIsJudgedByItsTimeAfterABlockingCall) {
+  EXPECT_FALSE(StepOverran(0, 10000));
+  EXPECT_FALSE(StepOverran(10000, 10000));
+  EXPECT_TRUE(StepOverran(10000.5, 10000));
+  EXPECT_TRUE(StepOverran(std::nan(""), 10000));
 }
 
 TEST(GraphicsSettings, TableHoldsEveryValueOnceWithItsDefault) {

@@ -2,9 +2,12 @@
 // limit and the failure codes of files it cannot play.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <mmsystem.h>
+#include <dsound.h>
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "graphics.h"
 #include "sound.h"
@@ -104,5 +107,160 @@ TEST(SoundPlayerWithoutLibrary, EveryOperationFails) {
     EXPECT_EQ(SoundFailureCode(), 28);
     EXPECT_FALSE(player.PlaySlot(0, 0));
   }
+  graphics::Dx() = saved;
+}
+
+// A DirectSound device of the test's own: it takes every buffer and every
+// Play, and moves its play cursor only as the test says (a device that never
+// completes keeps it at the start for ever).
+namespace {
+
+struct FakeDevice {
+  DWORD status = 0;  // what GetStatus answers once playing
+  DWORD cursor = 0;
+  bool statusFails = false;
+};
+FakeDevice g_device;
+
+class FakeBuffer final : public IDirectSoundBuffer {
+ public:
+  explicit FakeBuffer(DWORD bytes) : data_(bytes) {}
+  STDMETHOD(QueryInterface)(REFIID, void** out) override { *out = nullptr; return E_NOINTERFACE; }
+  STDMETHOD_(ULONG, AddRef)() override { return ++refs_; }
+  STDMETHOD_(ULONG, Release)() override {
+    ULONG n = --refs_;
+    if (n == 0) delete this;
+    return n;
+  }
+  STDMETHOD(GetCaps)(LPDSBCAPS) override { return E_NOTIMPL; }
+  STDMETHOD(GetCurrentPosition)(LPDWORD play, LPDWORD write) override {
+    if (play) *play = playing_ ? g_device.cursor : 0;
+    if (write) *write = 0;
+    return S_OK;
+  }
+  STDMETHOD(GetFormat)(LPWAVEFORMATEX, DWORD, LPDWORD) override { return E_NOTIMPL; }
+  STDMETHOD(GetVolume)(LPLONG) override { return E_NOTIMPL; }
+  STDMETHOD(GetPan)(LPLONG) override { return E_NOTIMPL; }
+  STDMETHOD(GetFrequency)(LPDWORD) override { return E_NOTIMPL; }
+  STDMETHOD(GetStatus)(LPDWORD status) override {
+    if (g_device.statusFails) return DSERR_GENERIC;
+    *status = playing_ ? g_device.status : 0;
+    return S_OK;
+  }
+  STDMETHOD(Initialize)(LPDIRECTSOUND, LPCDSBUFFERDESC) override { return DSERR_ALREADYINITIALIZED; }
+  STDMETHOD(Lock)(DWORD, DWORD bytes, LPVOID* p1, LPDWORD n1, LPVOID* p2, LPDWORD n2, DWORD) override {
+    *p1 = data_.data();
+    *n1 = bytes < data_.size() ? bytes : (DWORD)data_.size();
+    if (p2) *p2 = nullptr;
+    if (n2) *n2 = 0;
+    return S_OK;
+  }
+  STDMETHOD(Play)(DWORD, DWORD, DWORD) override {
+    playing_ = true;
+    return S_OK;
+  }
+  STDMETHOD(SetCurrentPosition)(DWORD) override { return S_OK; }
+  STDMETHOD(SetFormat)(LPCWAVEFORMATEX) override { return E_NOTIMPL; }
+  STDMETHOD(SetVolume)(LONG) override { return E_NOTIMPL; }
+  STDMETHOD(SetPan)(LONG) override { return E_NOTIMPL; }
+  STDMETHOD(SetFrequency)(DWORD) override { return E_NOTIMPL; }
+  STDMETHOD(Stop)() override {
+    playing_ = false;
+    return S_OK;
+  }
+  STDMETHOD(Unlock)(LPVOID, DWORD, LPVOID, DWORD) override { return S_OK; }
+  STDMETHOD(Restore)() override { return S_OK; }
+
+ private:
+  ULONG refs_ = 1;
+  bool playing_ = false;
+  std::vector<char> data_;
+};
+
+class FakeSound final : public IDirectSound {
+ public:
+  STDMETHOD(QueryInterface)(REFIID, void** out) override { *out = nullptr; return E_NOINTERFACE; }
+  STDMETHOD_(ULONG, AddRef)() override { return ++refs_; }
+  STDMETHOD_(ULONG, Release)() override {
+    ULONG n = --refs_;
+    if (n == 0) delete this;
+    return n;
+  }
+  STDMETHOD(CreateSoundBuffer)(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER out, IUnknown*) override {
+    *out = new FakeBuffer(desc->dwBufferBytes);
+    return S_OK;
+  }
+  STDMETHOD(GetCaps)(LPDSCAPS) override { return E_NOTIMPL; }
+  STDMETHOD(DuplicateSoundBuffer)(LPDIRECTSOUNDBUFFER, LPLPDIRECTSOUNDBUFFER) override { return E_NOTIMPL; }
+  STDMETHOD(SetCooperativeLevel)(HWND, DWORD) override { return S_OK; }
+  STDMETHOD(Compact)() override { return S_OK; }
+  STDMETHOD(GetSpeakerConfig)(LPDWORD) override { return E_NOTIMPL; }
+  STDMETHOD(SetSpeakerConfig)(DWORD) override { return E_NOTIMPL; }
+  STDMETHOD(Initialize)(LPCGUID) override { return DSERR_ALREADYINITIALIZED; }
+
+ private:
+  ULONG refs_ = 1;
+};
+
+HRESULT WINAPI FakeDirectSoundCreate(LPCGUID, LPDIRECTSOUND* out, LPUNKNOWN) {
+  *out = new FakeSound;
+  return S_OK;
+}
+
+}  // namespace
+
+// The sound of a DirectX batch passes only when its device plays it; one that
+// takes the sound and never plays it is waited for no longer than the sound
+// lasts plus the margin, and Stop ends that wait at its next poll.
+TEST_F(SoundPlayer, ASoundIsJudgedByItsDeviceReallyPlayingItWithinItsLength) {
+  graphics::DirectX saved = graphics::Dx();
+  graphics::Dx().directSoundCreate = reinterpret_cast<FARPROC>(&FakeDirectSoundCreate);
+  std::wstring path = File(L"second.wav", Wave(1, 22050));  // 1 s: 22050 samples of 2 bytes, 44100 bytes/s
+  struct Case {
+    const char* what;
+    DWORD status, cursor;
+    bool statusFails;
+    int stopAtPump;
+    gfxtest::Poll first;
+    gfxtest::WaitEnd end;
+  } cases[] = {
+      {"plays", DSBSTATUS_PLAYING, 4410, false, -1, gfxtest::Poll::Done, gfxtest::WaitEnd::Done},
+      {"played to its end", 0, 0, false, -1, gfxtest::Poll::Done, gfxtest::WaitEnd::Done},
+      {"never moves", DSBSTATUS_PLAYING, 0, false, -1, gfxtest::Poll::Busy, gfxtest::WaitEnd::TimedOut},
+      {"never moves, stopped", DSBSTATUS_PLAYING, 0, false, 2, gfxtest::Poll::Busy, gfxtest::WaitEnd::Stopped},
+      {"lost", DSBSTATUS_PLAYING | DSBSTATUS_BUFFERLOST, 0, false, -1, gfxtest::Poll::Error, gfxtest::WaitEnd::Error},
+      {"no status", 0, 0, true, -1, gfxtest::Poll::Error, gfxtest::WaitEnd::Error},
+  };
+  for (const Case& c : cases) {
+    g_device = FakeDevice{c.status, c.cursor, c.statusFails};
+    CSoundPlayer player(window_);
+    ASSERT_TRUE(player.Ready()) << c.what;
+    ASSERT_EQ(player.ReadWaveFile(path), 0) << c.what;
+    EXPECT_EQ(player.SlotLengthMs(0), 1000u) << c.what;
+    ASSERT_TRUE(player.PlaySlot(0, 0)) << c.what;
+    EXPECT_EQ(player.PlaybackState(0), c.first) << c.what;
+    unsigned clock = 0;
+    int pumps = 0;
+    gfxtest::DeviceWait w;
+    w.attempt = [&] {
+      clock += 50;
+      return player.PlaybackState(0);
+    };
+    w.between = [&] { ++pumps; };
+    w.stopRequested = [&] { return c.stopAtPump >= 0 && pumps >= c.stopAtPump; };
+    w.nowMs = [&] { return clock; };
+    w.boundMs = player.SlotLengthMs(0) + 3000;
+    EXPECT_EQ(gfxtest::WaitForDevice(w), c.end) << c.what;
+    if (c.end == gfxtest::WaitEnd::TimedOut) {
+      EXPECT_EQ(clock, 4000u) << c.what;
+    }
+    if (c.end == gfxtest::WaitEnd::Stopped) {
+      EXPECT_EQ(pumps, 2) << c.what;
+    }
+  }
+  // A slot without a sound has no length and no playback.
+  CSoundPlayer player(window_);
+  EXPECT_EQ(player.SlotLengthMs(5), 0u);
+  EXPECT_EQ(player.PlaybackState(5), gfxtest::Poll::Error);
   graphics::Dx() = saved;
 }

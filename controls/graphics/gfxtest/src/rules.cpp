@@ -59,10 +59,19 @@ const std::vector<std::string>& EnableNames() {
 int ScaledCount(const std::string& name, int stored, bool check, bool autoRun) {
   int n = stored;
   if (name == "Direct3D" && n < 400) n = 400;
-  if (check) return n / 4;
-  if (autoRun) return n / 2;
-  return n;
+  int scaled = check ? n / 4 : autoRun ? n / 2 : n;
+  // A short check of a test still tests it: one step at least.
+  return n > 0 && scaled < 1 ? 1 : scaled;
 }
+
+// ---- Verdicts ----------------------------------------------------------------------
+
+Verdict BatchVerdict(bool ok, int stepsDone) {
+  if (!ok) return Verdict::Failed;
+  return stepsDone > 0 ? Verdict::Passed : Verdict::NotTested;
+}
+
+bool NothingTested(int resultLines, bool stopped) { return resultLines <= 0 && !stopped; }
 
 // ---- Test list ------------------------------------------------------------------
 
@@ -218,6 +227,26 @@ std::string VideoMemoryLine(const std::vector<uint8_t>& file) {
   char buf[96];
   std::snprintf(buf, sizeof(buf), "Video Memory Error! Got %X, Expected %X", word(34), word(36));
   return buf;
+}
+
+// ---- Device waits -------------------------------------------------------------------
+
+WaitEnd WaitForDevice(const DeviceWait& w) {
+  const unsigned start = w.nowMs();
+  for (;;) {
+    switch (w.attempt()) {
+      case Poll::Done: return WaitEnd::Done;
+      case Poll::Error: return WaitEnd::Error;
+      case Poll::Lost:
+        if (w.restore) w.restore();
+        break;
+      case Poll::Busy: break;
+    }
+    // Unsigned difference: a clock that wraps still measures the wait.
+    if (w.nowMs() - start >= w.boundMs) return WaitEnd::TimedOut;
+    if (w.between) w.between();
+    if (w.stopRequested && w.stopRequested()) return WaitEnd::Stopped;
+  }
 }
 
 }  // namespace gfxtest

@@ -3,6 +3,7 @@
 // benchmark's credits and scores, and the texts built from data.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,20 @@ const std::vector<Setting>& SettingTable();
 // The eleven enables in the order of the test list's items.
 const std::vector<std::string>& EnableNames();
 // A test count as a run uses it: "Direct3D" at least 400, then divided by 4
-// under -Check, else by 2 under -AutoRun.
+// under -Check, else by 2 under -AutoRun; a count that asks for steps keeps
+// at least one.
 int ScaledCount(const std::string& name, int stored, bool check, bool autoRun);
+
+// ---- Verdicts ----------------------------------------------------------------------
+// A test's result line: a batch that ran no step (a count of 0 or less, or
+// stopped before its first step) tested nothing and did not pass.
+enum class Verdict { Passed, Failed, NotTested };
+Verdict BatchVerdict(bool ok, int stepsDone);
+// Whether a verdict counts as an error of the run.
+inline bool IsError(Verdict v) { return v != Verdict::Passed; }
+// Whether the end of a run adds "Nothing was tested." and one error: no test
+// gave a result line ("Loop" of 0 or less) and the run was not stopped.
+bool NothingTested(int resultLines, bool stopped);
 
 // ---- Test list (11 items: 0 DirectSound, 1 Direct3D, 2 DirectDraw, 3.. GDI) -------
 constexpr long kCheckable = 0x80, kChecked = 0x01, kLockedOff = 0x02;
@@ -70,5 +83,28 @@ std::string VideoAdapterText(const std::string& bios, const std::string& memoryL
 // The verdict line from the tester's result file: empty when fewer than 37
 // words were read.
 std::string VideoMemoryLine(const std::vector<uint8_t>& file);
+
+// ---- Device waits -------------------------------------------------------------------
+// One look at a device that may still be busy: done, still busy (try again),
+// lost (restore it, then try again) or failed.
+enum class Poll { Done, Busy, Lost, Error };
+enum class WaitEnd { Done, Error, TimedOut, Stopped };
+// A wait on a device with a bound: `attempt` is tried until it is done or
+// fails; between tries `between` runs (the message queue is drained there)
+// and the wait ends as Stopped as soon as `stopRequested` answers true, or as
+// TimedOut once `boundMs` have passed on `nowMs` since the first try.
+struct DeviceWait {
+  std::function<Poll()> attempt;
+  std::function<void()> restore;        // may be empty
+  std::function<void()> between;        // may be empty
+  std::function<bool()> stopRequested;  // may be empty
+  std::function<unsigned()> nowMs;
+  unsigned boundMs = 0;
+};
+WaitEnd WaitForDevice(const DeviceWait& wait);
+
+// A blocking call that cannot be interrupted is judged after it returns: a
+// step that took longer than its bound failed.
+inline bool StepOverran(double elapsedMs, unsigned boundMs) { return !(elapsedMs <= boundMs); }
 
 }  // namespace gfxtest
