@@ -114,7 +114,7 @@ int ClampCdPlayDelay(long long value) { return value < 0 || value > 5 ? 1 : (int
 DWORD PlayBoundMs(bool lengthKnown, DWORD lengthMs) {
   if (!lengthKnown) return kUnknownLengthBoundMs;
   if (lengthMs > kMaxPlayLengthMs) lengthMs = kMaxPlayLengthMs;
-  DWORD margin = lengthMs / 4 > 15000 ? lengthMs / 4 : 15000;
+  DWORD margin = lengthMs / 4 > 30000 ? lengthMs / 4 : 30000;
   return lengthMs + margin;
 }
 

@@ -68,8 +68,8 @@ std::vector<std::wstring> ListedFromLines(const std::vector<std::wstring>& lines
 int ClampCdPlayDelay(long long value);
 
 // How long a played file may take before its device counts as hung: its
-// length plus a margin for a slow start (a quarter of the length, at least
-// 15 s); a length the device cannot tell gets a fixed bound.
+// length plus a margin for a slow start on a busy machine (a quarter of the
+// length, at least 30 s); a length the device cannot tell gets a fixed bound.
 constexpr DWORD kUnknownLengthBoundMs = 120000;
 constexpr DWORD kMaxPlayLengthMs = 4 * 3600 * 1000;  // longer "lengths" are taken as this
 DWORD PlayBoundMs(bool lengthKnown, DWORD lengthMs);

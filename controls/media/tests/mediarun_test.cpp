@@ -240,8 +240,8 @@ TEST_F(MediaRunTest, APlayThatNeverEndsFailsOnceItsLengthAndMarginHavePassed) {
     const wchar_t* midiLine;
     const wchar_t* waveLine;
   } cases[] = {
-      {"a 4 s tune", 4000, 0, 19000, L"The MIDI sequencer did not finish within 19 seconds.",
-       L"The waveform audio device did not finish within 19 seconds."},
+      {"a 4 s tune", 4000, 0, 34000, L"The MIDI sequencer did not finish within 34 seconds.",
+       L"The waveform audio device did not finish within 34 seconds."},
       {"a 2 min tune", 120000, 0, 150000, L"The MIDI sequencer did not finish within 150 seconds.",
        L"The waveform audio device did not finish within 150 seconds."},
       {"length unknown", 0, MCIERR_UNSUPPORTED_FUNCTION, kUnknownLengthBoundMs,
@@ -499,13 +499,13 @@ TEST(MediaRules, PlayBoundsComeFromTheLength) {
   struct Case {
     bool known;
     DWORD length, bound;
-  } cases[] = {{true, 0, 15000},         {true, 4000, 19000},     {true, 60000, 75000},
-               {true, 100000, 125000},   {true, 600000, 750000},  {false, 0, kUnknownLengthBoundMs},
+  } cases[] = {{true, 0, 30000},         {true, 4000, 34000},     {true, 60000, 90000},
+               {true, 120000, 150000},   {true, 600000, 750000},  {false, 0, kUnknownLengthBoundMs},
                {false, 5000, kUnknownLengthBoundMs},
                {true, 0xFFFFFFFF, kMaxPlayLengthMs + kMaxPlayLengthMs / 4}};
   for (const Case& c : cases) EXPECT_EQ(PlayBoundMs(c.known, c.length), c.bound) << c.known << " " << c.length;
   EXPECT_EQ(DeviceTimeoutText(L"drive %c: in %d s", L'R', 10), L"drive R: in 10 s");
-  EXPECT_EQ(DeviceTimeoutText(L"in %d s", 0, 19), L"in 19 s");
+  EXPECT_EQ(DeviceTimeoutText(L"in %d s", 0, 34), L"in 34 s");
 }
 
 TEST(MediaRules, TheStoredListIsKeptAndOnlyWhatExistsPlays) {
