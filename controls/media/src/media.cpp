@@ -70,33 +70,58 @@ void CMediaRunner::BeforeSettingsWritten() const {
   }
 }
 
+namespace {
+
+bool PathExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+const wchar_t* ListPrefix(bool audio) { return audio ? L"Audio" : L"Video"; }
+
+}  // namespace
+
+std::vector<media::MediaFile> CMediaRunner::DefaultFiles() const {
+  if (AudioMode())
+    return {{ModuleDirectory() + L"TESTDATA\\test.wav", media::kTypeWave},
+            {ModuleDirectory() + L"TESTDATA\\test.mid", media::kTypeMidi}};
+  return {{ModuleDirectory() + L"TESTDATA\\test.avi", media::kTypeAvi},
+          {ModuleDirectory() + L"TESTDATA\\test.mpg", media::kTypeMpeg}};
+}
+
 void CMediaRunner::LoadFileLists() {
-  files_.clear();
-  std::wstring key = SettingsKey();
-  const wchar_t* prefix = AudioMode() ? L"Audio" : L"Video";
-  for (int i = 0; i < media::kMaxFiles; ++i) {
-    std::wstring path = appkit::RegReadString(HKEY_CURRENT_USER, key, prefix + std::to_wstring(i), L"");
-    if (path.empty() || ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
-    WORD type = media::FileTypeOf(path, AudioMode());
-    if (type != media::kTypeNone) files_.push_back({path, type});
+  listed_.assign(media::kMaxFiles, L"");
+  stored_.assign(media::kMaxFiles, false);
+  listChanged_ = false;
+  appkit::RegKey key;
+  if (key.Open(HKEY_CURRENT_USER, SettingsKey())) {
+    for (int i = 0; i < media::kMaxFiles; ++i) {
+      std::wstring name = ListPrefix(AudioMode()) + std::to_wstring(i);
+      stored_[i] = ::RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+      if (!key.GetString(name, &listed_[i])) listed_[i].clear();
+    }
   }
-  if (!files_.empty()) return;
-  const std::pair<const wchar_t*, WORD> audio[] = {{L"TESTDATA\\test.wav", media::kTypeWave},
-                                                   {L"TESTDATA\\test.mid", media::kTypeMidi}};
-  const std::pair<const wchar_t*, WORD> video[] = {{L"TESTDATA\\test.avi", media::kTypeAvi},
-                                                   {L"TESTDATA\\test.mpg", media::kTypeMpeg}};
-  for (const auto& d : AudioMode() ? audio : video) {
-    std::wstring path = ModuleDirectory() + d.first;
-    if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) files_.push_back({path, d.second});
-  }
+  // A file missing now (a drive offline) or of another type is not played,
+  // but stays in the user's list.
+  files_ = media::PlayListFrom(listed_, AudioMode(), DefaultFiles(), PathExists);
 }
 
 void CMediaRunner::SaveFileLists() const {
-  std::wstring key = SettingsKey();
-  const wchar_t* prefix = AudioMode() ? L"Audio" : L"Video";
-  for (int i = 0; i < media::kMaxFiles; ++i)
-    appkit::RegWriteString(HKEY_CURRENT_USER, key, prefix + std::to_wstring(i),
-                           i < (int)files_.size() ? files_[i].path : L"");
+  appkit::RegKey key;
+  if (!key.Create(HKEY_CURRENT_USER, SettingsKey())) return;
+  for (int i = 0; i < media::kMaxFiles; ++i) {
+    // A stored value the user did not change stays exactly as it is.
+    if (!listChanged_ && i < (int)stored_.size() && stored_[i]) continue;
+    key.SetString(ListPrefix(AudioMode()) + std::to_wstring(i),
+                  listChanged_ && i < (int)listed_.size() ? listed_[i] : L"");
+  }
+}
+
+std::vector<std::wstring> CMediaRunner::DialogLines() const { return media::DialogLinesFrom(listed_, files_); }
+
+void CMediaRunner::TakeDialogLines(const std::vector<std::wstring>& lines) {
+  if (lines == DialogLines()) return;  // OK without a change changes nothing
+  listed_ = media::ListedFromLines(lines);
+  listed_.resize(media::kMaxFiles);
+  listChanged_ = true;
+  files_ = media::PlayListFrom(listed_, AudioMode(), DefaultFiles(), PathExists);
 }
 
 media::MediaSettings CMediaRunner::RunSettings() const {

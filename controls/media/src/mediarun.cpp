@@ -78,7 +78,59 @@ std::vector<MediaFile> FilesFromLines(const std::vector<std::wstring>& lines) {
   return files;
 }
 
+std::vector<MediaFile> PlayListFrom(const std::vector<std::wstring>& listed, bool audioMode,
+                                    const std::vector<MediaFile>& defaults,
+                                    bool (*exists)(const std::wstring& path)) {
+  std::vector<MediaFile> files;
+  for (size_t i = 0; i < listed.size() && i < (size_t)kMaxFiles; ++i) {
+    const std::wstring& path = listed[i];
+    if (path.empty() || !exists(path)) continue;
+    WORD type = FileTypeOf(path, audioMode);
+    if (type != kTypeNone) files.push_back({path, type});
+  }
+  if (!files.empty()) return files;
+  for (const MediaFile& d : defaults)
+    if (exists(d.path)) files.push_back(d);
+  return files;
+}
+
+std::vector<std::wstring> DialogLinesFrom(const std::vector<std::wstring>& listed,
+                                          const std::vector<MediaFile>& playList) {
+  std::vector<std::wstring> lines = ListedFromLines(listed);
+  if (!lines.empty()) return lines;
+  for (const MediaFile& f : playList) lines.push_back(f.path);
+  return lines;
+}
+
+std::vector<std::wstring> ListedFromLines(const std::vector<std::wstring>& lines) {
+  std::vector<std::wstring> listed;
+  for (const std::wstring& l : lines)
+    if (!l.empty() && listed.size() < (size_t)kMaxFiles) listed.push_back(l);
+  return listed;
+}
+
 int ClampCdPlayDelay(long long value) { return value < 0 || value > 5 ? 1 : (int)value; }
+
+DWORD PlayBoundMs(bool lengthKnown, DWORD lengthMs) {
+  if (!lengthKnown) return kUnknownLengthBoundMs;
+  if (lengthMs > kMaxPlayLengthMs) lengthMs = kMaxPlayLengthMs;
+  DWORD margin = lengthMs / 4 > 30000 ? lengthMs / 4 : 30000;
+  return lengthMs + margin;
+}
+
+std::wstring DeviceTimeoutText(const std::wstring& format, wchar_t drive, DWORD seconds) {
+  std::wstring text = format;
+  size_t at = text.find(L"%c");
+  if (at != std::wstring::npos) text.replace(at, 2, 1, drive ? drive : L'?');
+  at = text.find(L"%d");
+  if (at != std::wstring::npos) text.replace(at, 2, std::to_wstring(seconds));
+  return text;
+}
+
+namespace {
+// The device timer passed: handled as a failure, with a line of its own.
+constexpr WPARAM kDeviceTimedOut = 0x100;
+}  // namespace
 
 MediaRun::MediaRun(MediaHost& host, const MediaSettings& settings, std::vector<MediaFile> files,
                    std::wstring cdDrives, mm::CMixer* mixer, bool haveMixerHandle)
@@ -98,6 +150,7 @@ MCIDEVICEID MediaRun::OpenDeviceId() const { return device_ && device_->IsOpen()
 
 void MediaRun::Shutdown() {
   host_.KillCdTimer();
+  host_.KillDeviceTimer();
   if (device_) {
     device_->Close();
     device_.reset();
@@ -219,7 +272,12 @@ bool MediaRun::PlayMediaFile(WORD type, const std::wstring& path) {
                                 : IDS_MEDIA_PLAY_MPEG;
   host_.AddLine(Formatted(host_.Text(id), name));
   MCIERROR r = device_->Play(host_.NotifyWindow());
-  if (r == 0) return true;
+  if (r == 0) {
+    DWORD length = 0;
+    bool known = device_->LengthMs(&length);
+    ArmDeviceTimer(PlayBoundMs(known, length));
+    return true;
+  }
   AppendToLast(host_.Text(r == MCIERR_WAVE_OUTPUTSINUSE ? IDS_MEDIA_BUSY : IDS_MEDIA_FAILED));
   CloseDevice(true);
   return false;
@@ -237,15 +295,50 @@ void MediaRun::CloseDevice(bool hideVideo) {
 
 void MediaRun::Stop() {
   if (!running_) return;
+  MCIDEVICEID id = OpenDeviceId();
   if (cdPhase_) {
     if (device_) device_->Stop();
     if (step_ == 1 || step_ == 2) mm::StopWaveIn();
-    return;
+  } else {
+    abort_ = true;
+    pass_ = 0;
+    item_ = -1;
+    if (device_) device_->Stop();
   }
-  abort_ = true;
-  pass_ = 0;
-  item_ = -1;
-  if (device_) device_->Stop();
+  // The stop's own notification ends the run; should the device send none,
+  // this one does (whichever comes second finds the device closed).
+  if (id) host_.PostNotify(MCI_NOTIFY_ABORTED, id);
+}
+
+void MediaRun::ArmDeviceTimer(DWORD ms) {
+  boundMs_ = ms;
+  host_.SetDeviceTimer(ms);
+}
+
+void MediaRun::OnDeviceTimer() {
+  host_.KillDeviceTimer();
+  if (!running_ || !device_) return;
+  MediaTestStep(kDeviceTimedOut);
+}
+
+void MediaRun::ReportTimeout(int failedLine) {
+  UINT id = IDS_MEDIA_TIMEOUT_WAVE;
+  wchar_t drive = 0;
+  switch (device_ ? device_->Type() : mm::kMciWaveAudio) {
+    case mm::kMciCdAudio:
+      id = IDS_MEDIA_TIMEOUT_CD;
+      if (drive_ >= 0 && drive_ < DriveCount()) drive = drives_[drive_];
+      break;
+    case mm::kMciSequencer: id = IDS_MEDIA_TIMEOUT_MIDI; break;
+    case mm::kMciWaveAudio: id = IDS_MEDIA_TIMEOUT_WAVE; break;
+    default: id = IDS_MEDIA_TIMEOUT_VIDEO; break;
+  }
+  if (failedLine < 0)
+    AppendToLast(host_.Text(IDS_MEDIA_FAILED));
+  else if (failedLine < host_.LineCount())
+    host_.AppendToLine(failedLine, host_.Text(IDS_MEDIA_FAILED));
+  host_.AddLine(DeviceTimeoutText(host_.Text(id), drive, (boundMs_ + 999) / 1000));
+  ++errors_;
 }
 
 void MediaRun::OnNotify(WPARAM code, LPARAM deviceId) {
@@ -257,6 +350,7 @@ void MediaRun::OnNotify(WPARAM code, LPARAM deviceId) {
 
 void MediaRun::MediaTestStep(WPARAM code) {
   if (!device_) return;
+  host_.KillDeviceTimer();
   if (cdPhase_)
     CdStep(code);
   else
@@ -281,6 +375,11 @@ void MediaRun::FileStep(WPARAM code) {
       AppendToLast(host_.Text(IDS_MEDIA_FAILED));
       ++errors_;
       break;
+    case kDeviceTimedOut:
+      // The device never said it finished: a failure, and the run goes on.
+      ReportTimeout(-1);
+      code = MCI_NOTIFY_FAILURE;
+      break;
     default:
       break;
   }
@@ -293,6 +392,7 @@ void MediaRun::FileStep(WPARAM code) {
 void MediaRun::EndRun(WPARAM code) {
   cdPhase_ = false;
   host_.KillCdTimer();
+  host_.KillDeviceTimer();
   if (code != MCI_NOTIFY_SUCCESSFUL && code != MCI_NOTIFY_FAILURE && item_ != -1) abort_ = true;
   item_ = -1;
   pass_ = 0;
@@ -403,6 +503,7 @@ void MediaRun::OnCdTimer() {
     if (step_ == 1 || step_ == 2) mm::StopWaveIn();
     stopByUser_ = false;  // the aborted notification that follows is the end of the play time
     device_->Stop();
+    ArmDeviceTimer(kCdStopAnswerMs);
     return;
   }
   // The disc stopped before its time: a failure.
@@ -447,6 +548,11 @@ void MediaRun::CdStep(WPARAM code) {
   } else if (code == MCI_NOTIFY_FAILURE) {
     AppendToLast(host_.Text(IDS_MEDIA_FAILED));
     ++errors_;
+  } else if (code == kDeviceTimedOut) {
+    // The disc never answered its stop: a failure, and the phase goes on.
+    stopByUser_ = true;
+    ReportTimeout(step_ == 1 || step_ == 2 ? loopLine_ : -1);
+    code = MCI_NOTIFY_FAILURE;
   }
   if (step_ >= 1 && step_ <= 3) mm::StopWaveIn();
   NextStep();

@@ -48,8 +48,35 @@ std::wstring FileDialogFilter(const std::wstring& text);
 // The list the select dialog's lines make: lines of any of the four types,
 // in order, at most ten; empty and unknown lines are dropped.
 std::vector<MediaFile> FilesFromLines(const std::vector<std::wstring>& lines);
+// The files a run plays from the user's stored list (its values in order,
+// "" for none): the entries whose file exists and whose type the mode takes;
+// when none does, the defaults that exist. The stored list itself is left
+// as it is.
+std::vector<MediaFile> PlayListFrom(const std::vector<std::wstring>& listed, bool audioMode,
+                                    const std::vector<MediaFile>& defaults,
+                                    bool (*exists)(const std::wstring& path));
+// The lines the select-files dialog opens with: the user's stored entries
+// (missing files and other types included, so that nothing is hidden) when
+// there are any, else the play list.
+std::vector<std::wstring> DialogLinesFrom(const std::vector<std::wstring>& listed,
+                                          const std::vector<MediaFile>& playList);
+// The stored list the dialog's lines make: the non-empty lines in order, at
+// most ten.
+std::vector<std::wstring> ListedFromLines(const std::vector<std::wstring>& lines);
+
 // CDPlayDelay: 0..5, anything else 1.
 int ClampCdPlayDelay(long long value);
+
+// How long a played file may take before its device counts as hung: its
+// length plus a margin for a slow start on a busy machine (a quarter of the
+// length, at least 30 s); a length the device cannot tell gets a fixed bound.
+constexpr DWORD kUnknownLengthBoundMs = 120000;
+constexpr DWORD kMaxPlayLengthMs = 4 * 3600 * 1000;  // longer "lengths" are taken as this
+DWORD PlayBoundMs(bool lengthKnown, DWORD lengthMs);
+// How long a disc stopped at the end of its play time has to say so.
+constexpr DWORD kCdStopAnswerMs = 10000;
+// A device text with "%c" (a drive letter) and "%d" (seconds) filled in.
+std::wstring DeviceTimeoutText(const std::wstring& format, wchar_t drive, DWORD seconds);
 
 struct MediaSettings {
   bool audioMode = true;
@@ -74,6 +101,12 @@ class MediaHost {
   virtual void SetProgress(int position) = 0;
   virtual void SetCdTimer(UINT ms) = 0;
   virtual void KillCdTimer() = 0;
+  // The bound on the open device's answer (a timer of its own).
+  virtual void SetDeviceTimer(UINT ms) = 0;
+  virtual void KillDeviceTimer() = 0;
+  // Queues an MM_MCINOTIFY to the page (a stop ends the run even when the
+  // device itself sends nothing).
+  virtual void PostNotify(WPARAM code, MCIDEVICEID deviceId) = 0;
   virtual void Wait(DWORD ms) = 0;
   virtual bool FileExists(const std::wstring& path) = 0;
   virtual HWND NotifyWindow() = 0;
@@ -99,6 +132,8 @@ class MediaRun {
   void OnNotify(WPARAM code, LPARAM deviceId);
   // Timer 1124.
   void OnCdTimer();
+  // The device timer: the open device did not answer in time.
+  void OnDeviceTimer();
 
   bool Running() const { return running_; }
   int Errors() const { return errors_; }
@@ -118,6 +153,10 @@ class MediaRun {
   bool StartNextMediaItem();
   bool PlayMediaFile(WORD type, const std::wstring& path);
   void MediaTestStep(WPARAM code);
+  void ArmDeviceTimer(DWORD ms);
+  // "FAILED" on line `failedLine` (-1: the last one) and the line naming
+  // the device.
+  void ReportTimeout(int failedLine);
   void FileStep(WPARAM code);
   void CdStep(WPARAM code);
   bool StartCdPhase();
@@ -153,6 +192,7 @@ class MediaRun {
   int step_ = 0;
   int loopLine_ = -1;
   int drive_ = 0;
+  DWORD boundMs_ = 0;  // the device timer's bound
 };
 
 }  // namespace media

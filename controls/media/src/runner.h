@@ -36,11 +36,21 @@ class CMediaRunner : public ctlfw::TestRunner {
   media::MediaSettings RunSettings() const;
 
   // The list of the mode from its ten values, or the TESTDATA defaults.
+  // The values themselves are kept as they were read, and written back only
+  // when the user changed the list in the select-files dialog.
   void LoadFileLists();
   void SaveFileLists() const;
+  // What the select-files dialog shows, and what its OK takes over.
+  std::vector<std::wstring> DialogLines() const;
+  void TakeDialogLines(const std::vector<std::wstring>& lines);
 
  private:
+  std::vector<media::MediaFile> DefaultFiles() const;
+
   std::vector<media::MediaFile> files_;
+  std::vector<std::wstring> listed_;  // the ten stored values ("" for none)
+  std::vector<bool> stored_;          // which of the ten exist as values
+  bool listChanged_ = false;
   std::wstring cdTestTitle_;
   std::wstring cd1_ = L"CD", cd2_ = L"AUX";
 };

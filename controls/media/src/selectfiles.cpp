@@ -11,10 +11,10 @@
 
 namespace media {
 
-CSelectFilesDlg::CSelectFilesDlg(CMediaRunner& runner, std::vector<MediaFile>& files)
+CSelectFilesDlg::CSelectFilesDlg(CMediaRunner& runner)
     : appkit::Dialog(IDD_MEDIA_SELECT_FILES, runner.Resources()),
       runner_(runner),
-      files_(files),
+      initial_(runner.DialogLines()),
       audio_(runner.AudioMode()) {}
 
 void CSelectFilesDlg::Message(UINT id) {
@@ -23,8 +23,8 @@ void CSelectFilesDlg::Message(UINT id) {
 }
 
 BOOL CSelectFilesDlg::OnInit() {
-  EnableItem(IDC_SELECT_DELETE, files_.size() >= 2);
-  for (const MediaFile& f : files_) SendItem(IDC_SELECT_LIST, LB_ADDSTRING, 0, (LPARAM)f.path.c_str());
+  EnableItem(IDC_SELECT_DELETE, initial_.size() >= 2);
+  for (const std::wstring& line : initial_) SendItem(IDC_SELECT_LIST, LB_ADDSTRING, 0, (LPARAM)line.c_str());
   ::SetWindowTextW(hwnd(), appkit::LoadStr(audio_ ? IDS_MEDIA_SELECT_AUDIO : IDS_MEDIA_SELECT_VIDEO,
                                            runner_.Resources()).c_str());
   UpdateExtent();
@@ -140,7 +140,9 @@ void CSelectFilesDlg::UpdateExtent() {
 }
 
 void CSelectFilesDlg::OnOK() {
-  files_ = FilesFromLines(Lines());
+  // Only a list the user changed replaces the stored one.
+  std::vector<std::wstring> lines = Lines();
+  if (lines != initial_) runner_.TakeDialogLines(lines);
   EndDialog(IDOK);
 }
 

@@ -38,6 +38,9 @@ class CTestTest : public ctlfw::TestPage, public MediaHost {
   void SetProgress(int position) override { SendItem(IDC_TEST_PROGRESS, PBM_SETPOS, (WPARAM)position); }
   void SetCdTimer(UINT ms) override { ::SetTimer(hwnd(), IDT_MEDIA_CD, ms, nullptr); }
   void KillCdTimer() override { ::KillTimer(hwnd(), IDT_MEDIA_CD); }
+  void SetDeviceTimer(UINT ms) override { ::SetTimer(hwnd(), IDT_MEDIA_DEVICE, ms, nullptr); }
+  void KillDeviceTimer() override { ::KillTimer(hwnd(), IDT_MEDIA_DEVICE); }
+  void PostNotify(WPARAM code, MCIDEVICEID id) override { ::PostMessageW(hwnd(), MM_MCINOTIFY, code, (LPARAM)id); }
   void Wait(DWORD ms) override { ::Sleep(ms); }
   bool FileExists(const std::wstring& path) override {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -209,13 +212,7 @@ void CTestTest::StartStopTest() {
   run_->Start();
 }
 
-void CTestTest::StopRun() {
-  MCIDEVICEID id = run_->OpenDeviceId();
-  run_->Stop();
-  // The stop's own notification ends the run; should the device send none,
-  // this one does (a second one finds the device closed).
-  if (id && run_->Running()) ::PostMessageW(hwnd(), MM_MCINOTIFY, MCI_NOTIFY_ABORTED, (LPARAM)id);
-}
+void CTestTest::StopRun() { run_->Stop(); }
 
 void CTestTest::RunEnded() {
   ctlfw::RunState& s = ctlfw::TheRunState();
@@ -270,6 +267,7 @@ bool CTestTest::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
 
 void CTestTest::OnTimer(UINT_PTR id) {
   if (id == IDT_MEDIA_CD && run_) run_->OnCdTimer();
+  if (id == IDT_MEDIA_DEVICE && run_) run_->OnDeviceTimer();
 }
 
 bool CTestTest::OnCommand(int id, int code, HWND ctl) {
@@ -291,7 +289,7 @@ void CTestTest::OnSelectFiles() {
     ::MessageBoxW(hwnd(), Text(IDS_MEDIA_SELECT_WHILE_TESTING).c_str(), Text(caption).c_str(), MB_OK);
     return;
   }
-  CSelectFilesDlg dialog(media_, media_.Files());
+  CSelectFilesDlg dialog(media_);
   dialog.DoModal(hwnd());
   SetProgressRange();
 }

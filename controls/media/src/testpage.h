@@ -15,7 +15,7 @@ std::unique_ptr<ctlfw::TestPage> MakeMediaTestPage(CMediaRunner& runner);
 
 class CSelectFilesDlg : public appkit::Dialog {
  public:
-  CSelectFilesDlg(CMediaRunner& runner, std::vector<MediaFile>& files);
+  explicit CSelectFilesDlg(CMediaRunner& runner);
 
  protected:
   BOOL OnInit() override;
@@ -32,7 +32,7 @@ class CSelectFilesDlg : public appkit::Dialog {
   void Message(UINT id);
 
   CMediaRunner& runner_;
-  std::vector<MediaFile>& files_;
+  std::vector<std::wstring> initial_;  // the lines it opened with
   bool audio_;
 };
 

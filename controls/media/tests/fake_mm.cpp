@@ -24,6 +24,11 @@ std::wstring Upper(std::wstring s) {
 
 // ---- MCI -----------------------------------------------------------------------
 
+// A device that never answers sends nothing at all.
+void Queue(FakeMci& m, Notification n) {
+  if (!m.silent) m.queue.push_back(n);
+}
+
 MCIERROR WINAPI FakeSend(MCIDEVICEID id, UINT msg, DWORD_PTR flags, DWORD_PTR parms) {
   FakeMci& m = *g_mci;
   ++m.calls;
@@ -53,7 +58,7 @@ MCIERROR WINAPI FakeSend(MCIDEVICEID id, UINT msg, DWORD_PTR flags, DWORD_PTR pa
   FakeMci::Device& d = it->second;
   switch (msg) {
     case MCI_CLOSE:
-      if (d.pendingNotify) m.queue.push_back({MCI_NOTIFY_ABORTED, (LPARAM)id});
+      if (d.pendingNotify) Queue(m, {MCI_NOTIFY_ABORTED, (LPARAM)id});
       m.devices.erase(it);
       return 0;
     case MCI_SET:
@@ -66,19 +71,19 @@ MCIERROR WINAPI FakeSend(MCIDEVICEID id, UINT msg, DWORD_PTR flags, DWORD_PTR pa
       return m.putError;
     case MCI_PLAY:
       if (m.playError) return m.playError;
-      if (d.pendingNotify) m.queue.push_back({MCI_NOTIFY_SUPERSEDED, (LPARAM)id});
+      if (d.pendingNotify) Queue(m, {MCI_NOTIFY_SUPERSEDED, (LPARAM)id});
       d.pendingNotify = (flags & MCI_NOTIFY) != 0;
       d.mode = 526;
       if (flags & MCI_FROM) d.position = (DWORD)reinterpret_cast<MCI_PLAY_PARMS*>(parms)->dwFrom;
       return 0;
     case MCI_STOP:
     case MCI_PAUSE:
-      if (d.pendingNotify) m.queue.push_back({MCI_NOTIFY_ABORTED, (LPARAM)id});
+      if (d.pendingNotify) Queue(m, {MCI_NOTIFY_ABORTED, (LPARAM)id});
       d.pendingNotify = false;
       d.mode = msg == MCI_STOP ? 525 : 529;
       if (msg == MCI_STOP) {
         d.lastStopFlags = (DWORD)flags;
-        if (flags & MCI_NOTIFY) m.queue.push_back({MCI_NOTIFY_SUCCESSFUL, (LPARAM)id});
+        if (flags & MCI_NOTIFY) Queue(m, {MCI_NOTIFY_SUCCESSFUL, (LPARAM)id});
       }
       return 0;
     case MCI_STATUS: {
@@ -105,7 +110,8 @@ MCIERROR WINAPI FakeSend(MCIDEVICEID id, UINT msg, DWORD_PTR flags, DWORD_PTR pa
             p->dwReturn = (DWORD)(sec / 60) | ((DWORD)(sec % 60) << 8);
             return 0;
           }
-          p->dwReturn = 125000;
+          if (m.lengthError) return m.lengthError;
+          p->dwReturn = m.lengthMs;
           return 0;
         default: return MCIERR_UNSUPPORTED_FUNCTION;
       }

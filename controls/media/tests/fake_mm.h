@@ -46,6 +46,9 @@ struct FakeMci {
   bool failElementOnly = false;         // an open by the element alone fails
   HWND videoWindow = nullptr;           // a video device's display window
   MCIERROR putError = 0;                // MCI_PUT on a video device
+  bool silent = false;                  // plays are taken but nothing ever notifies (not even a stop)
+  DWORD lengthMs = 125000;              // MCI_STATUS_LENGTH of a file device
+  MCIERROR lengthError = 0;             // the length cannot be told
   int calls = 0;                        // mciSendCommand calls
   int opens = 0;
 

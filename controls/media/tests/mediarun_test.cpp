@@ -23,6 +23,8 @@ class FakeHost : public MediaHost {
   std::vector<std::wstring> lines;
   std::set<std::wstring> existing;
   UINT timer = 0;  // armed timer interval, 0 when none
+  UINT deviceTimer = 0;  // the bound on the device's answer, 0 when none
+  std::vector<fakemm::Notification> posted;
   int ended = 0;
   int closes = 0;
   DWORD waited = 0;
@@ -39,6 +41,9 @@ class FakeHost : public MediaHost {
   void SetProgress(int) override {}
   void SetCdTimer(UINT ms) override { timer = ms; }
   void KillCdTimer() override { timer = 0; }
+  void SetDeviceTimer(UINT ms) override { deviceTimer = ms; }
+  void KillDeviceTimer() override { deviceTimer = 0; }
+  void PostNotify(WPARAM code, MCIDEVICEID id) override { posted.push_back({code, (LPARAM)id}); }
   void Wait(DWORD ms) override { waited += ms; }
   bool FileExists(const std::wstring& p) override { return existing.count(p) != 0; }
   HWND NotifyWindow() override { return (HWND)(UINT_PTR)0x1234; }
@@ -217,10 +222,107 @@ TEST_F(MediaRunTest, StopDuringAFileEndsTheRunAsAborted) {
   EXPECT_TRUE(run->Aborted()) << "an aborted run posts no Done";
   EXPECT_EQ(run->Errors(), 0);
   EXPECT_EQ(host.ended, 1);
-  // A second notification of the same stop (the page posts one when the
+  // A second notification of the same stop (the run posts one in case the
   // device sends none) finds nothing open.
-  run->OnNotify(MCI_NOTIFY_ABORTED, n.device);
+  ASSERT_EQ(host.posted.size(), 1u);
+  run->OnNotify(host.posted[0].code, host.posted[0].device);
   EXPECT_EQ(host.ended, 1);
+}
+
+// ---- Devices that never answer -----------------------------------------------------
+
+TEST_F(MediaRunTest, APlayThatNeverEndsFailsOnceItsLengthAndMarginHavePassed) {
+  struct Case {
+    const char* name;
+    DWORD lengthMs;
+    MCIERROR lengthError;
+    UINT bound;
+    const wchar_t* midiLine;
+    const wchar_t* waveLine;
+  } cases[] = {
+      {"a 4 s tune", 4000, 0, 34000, L"The MIDI sequencer did not finish within 34 seconds.",
+       L"The waveform audio device did not finish within 34 seconds."},
+      {"a 2 min tune", 120000, 0, 150000, L"The MIDI sequencer did not finish within 150 seconds.",
+       L"The waveform audio device did not finish within 150 seconds."},
+      {"length unknown", 0, MCIERR_UNSUPPORTED_FUNCTION, kUnknownLengthBoundMs,
+       L"The MIDI sequencer did not finish within 120 seconds.",
+       L"The waveform audio device did not finish within 120 seconds."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    host = FakeHost{};
+    mci = fakemm::FakeMci{};
+    SetUp();
+    mci.silent = true;  // takes the play, never notifies (no MIDI device here)
+    mci.lengthMs = c.lengthMs;
+    mci.lengthError = c.lengthError;
+    MediaSettings s;
+    Make(s, Files({L"test.mid", L"test.wav"}));
+    ASSERT_TRUE(run->Start());
+    EXPECT_EQ(host.deviceTimer, c.bound);
+    run->OnDeviceTimer();
+    ASSERT_TRUE(run->Running()) << "the next file follows";
+    EXPECT_EQ(host.deviceTimer, c.bound) << "armed again for the next file";
+    run->OnDeviceTimer();
+    EXPECT_EQ(host.lines, L({L"Playing Midi File(test.mid)...	FAILED", c.midiLine,
+                            L"Playing Wave File(test.wav)...	FAILED", c.waveLine}))
+        << Joined(host.lines);
+    EXPECT_EQ(run->Errors(), 2);
+    EXPECT_FALSE(run->Running());
+    EXPECT_FALSE(run->Aborted()) << "a failed run reports its count";
+    EXPECT_EQ(host.ended, 1);
+    EXPECT_EQ(host.deviceTimer, 0u);
+    EXPECT_TRUE(mci.devices.empty()) << "the hung devices were closed";
+  }
+}
+
+TEST_F(MediaRunTest, StopDuringAPlayThatNeverEndsActsAtOnce) {
+  mci.silent = true;
+  Make(MediaSettings{}, Files({L"test.mid", L"test.wav"}));
+  ASSERT_TRUE(run->Start());
+  ASSERT_NE(host.deviceTimer, 0u);
+  MCIDEVICEID id = run->OpenDeviceId();
+  run->Stop();
+  EXPECT_TRUE(mci.queue.empty()) << "the device says nothing of its stop";
+  ASSERT_EQ(host.posted.size(), 1u) << "the run posts the end of the play itself";
+  EXPECT_EQ(host.posted[0].code, (WPARAM)MCI_NOTIFY_ABORTED);
+  EXPECT_EQ((MCIDEVICEID)host.posted[0].device, id);
+  run->OnNotify(host.posted[0].code, host.posted[0].device);
+  EXPECT_FALSE(run->Running());
+  EXPECT_EQ(host.lines, L({L"Playing Midi File(test.mid)...	", L"", L"===>Test aborted."})) << Joined(host.lines);
+  EXPECT_TRUE(run->Aborted());
+  EXPECT_EQ(host.deviceTimer, 0u) << "no bound left armed";
+  EXPECT_TRUE(mci.devices.empty());
+  run->OnDeviceTimer();  // a late tick finds nothing to do
+  EXPECT_EQ(host.ended, 1);
+}
+
+TEST_F(MediaRunTest, ADiscThatNeverAnswersItsStopFailsAndTheNextDriveFollows) {
+  mci.drives[L'D'] = fakemm::FakeDrive{525, {true}};
+  mci.drives[L'E'] = fakemm::FakeDrive{525, {true}};
+  MediaSettings s;
+  s.waveEnable = s.midiEnable = 0;
+  s.audioCdEnable = 1;
+  Make(s, {}, L"DE");
+  ASSERT_TRUE(run->Start());
+  mci.silent = true;  // drive D: never says its play ended
+  for (int tick = 0; tick < 20; ++tick) run->OnCdTimer();
+  EXPECT_EQ(host.timer, 0u);
+  ASSERT_EQ(host.deviceTimer, kCdStopAnswerMs);
+  mci.silent = false;
+  run->OnDeviceTimer();
+  ASSERT_TRUE(run->Running());
+  for (int tick = 0; tick < 20; ++tick) run->OnCdTimer();
+  ASSERT_EQ(mci.queue.size(), 1u);
+  run->OnNotify(mci.queue.front().code, mci.queue.front().device);
+  EXPECT_EQ(host.lines, L({L"CD Audio Test will stop in 10 seconds.", L"Please verify the sound from your speaker(s) now...",
+                          L"Testing Drive D:\\", L"Playing CD...\tFAILED", L"The CD audio device of drive D: did not answer within 10 seconds.",
+                          L"Testing Drive E:\\", L"Playing CD...\tOK"}))
+      << Joined(host.lines);
+  EXPECT_EQ(run->Errors(), 1);
+  EXPECT_FALSE(run->Running());
+  EXPECT_TRUE(mci.devices.empty());
 }
 
 TEST_F(MediaRunTest, NotificationOfAnotherDeviceIsIgnored) {
@@ -392,6 +494,60 @@ TEST_F(MediaRunTest, ThePlayTimeIsFiveSecondsThenNineteenHalfSecondChecks) {
 }
 
 // ---- Pure rules --------------------------------------------------------------------
+
+TEST(MediaRules, PlayBoundsComeFromTheLength) {
+  struct Case {
+    bool known;
+    DWORD length, bound;
+  } cases[] = {{true, 0, 30000},         {true, 4000, 34000},     {true, 60000, 90000},
+               {true, 120000, 150000},   {true, 600000, 750000},  {false, 0, kUnknownLengthBoundMs},
+               {false, 5000, kUnknownLengthBoundMs},
+               {true, 0xFFFFFFFF, kMaxPlayLengthMs + kMaxPlayLengthMs / 4}};
+  for (const Case& c : cases) EXPECT_EQ(PlayBoundMs(c.known, c.length), c.bound) << c.known << " " << c.length;
+  EXPECT_EQ(DeviceTimeoutText(L"drive %c: in %d s", L'R', 10), L"drive R: in 10 s");
+  EXPECT_EQ(DeviceTimeoutText(L"in %d s", 0, 34), L"in 34 s");
+}
+
+TEST(MediaRules, TheStoredListIsKeptAndOnlyWhatExistsPlays) {
+  static std::set<std::wstring> present;
+  present = {L"C:\\t\\a.wav", L"C:\\t\\b.mid", L"C:\\suite\\TESTDATA\\test.wav", L"C:\\suite\\TESTDATA\\test.mid",
+             L"C:\\t\\c.txt"};
+  auto exists = +[](const std::wstring& p) { return present.count(p) != 0; };
+  const std::vector<MediaFile> defaults = {{L"C:\\suite\\TESTDATA\\test.wav", kTypeWave},
+                                           {L"C:\\suite\\TESTDATA\\test.mid", kTypeMidi}};
+  auto paths = [](const std::vector<MediaFile>& files) {
+    std::vector<std::wstring> p;
+    for (const MediaFile& f : files) p.push_back(f.path);
+    return p;
+  };
+  struct Case {
+    const char* name;
+    std::vector<std::wstring> listed;
+    std::vector<std::wstring> plays;
+    std::vector<std::wstring> dialog;
+  } cases[] = {
+      {"missing and unknown entries stay listed, only files play",
+       L({L"E:\\offline\\x.wav", L"C:\\t\\a.wav", L"", L"C:\\t\\c.txt", L"C:\\t\\b.mid"}),
+       L({L"C:\\t\\a.wav", L"C:\\t\\b.mid"}),
+       L({L"E:\\offline\\x.wav", L"C:\\t\\a.wav", L"C:\\t\\c.txt", L"C:\\t\\b.mid"})},
+      {"nothing present: the defaults play, the dialog shows the user's list",
+       L({L"E:\\offline\\x.wav", L"E:\\offline\\y.mid"}),
+       L({L"C:\\suite\\TESTDATA\\test.wav", L"C:\\suite\\TESTDATA\\test.mid"}),
+       L({L"E:\\offline\\x.wav", L"E:\\offline\\y.mid"})},
+      {"an empty list: the defaults, in the dialog too", std::vector<std::wstring>(10),
+       L({L"C:\\suite\\TESTDATA\\test.wav", L"C:\\suite\\TESTDATA\\test.mid"}),
+       L({L"C:\\suite\\TESTDATA\\test.wav", L"C:\\suite\\TESTDATA\\test.mid"})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<MediaFile> plays = PlayListFrom(c.listed, true, defaults, exists);
+    EXPECT_EQ(paths(plays), c.plays);
+    EXPECT_EQ(DialogLinesFrom(c.listed, plays), c.dialog);
+  }
+  std::vector<std::wstring> eleven(11, L"x.wav");
+  eleven[3] = L"";
+  EXPECT_EQ(ListedFromLines(eleven).size(), 10u);
+}
 
 TEST(MediaRules, FileTypesDrivesAndSources) {
   struct TypeCase {

@@ -8,6 +8,7 @@
 #include <mmsystem.h>
 #include <ole2.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,35 @@ TEST_F(MediaModule, TheCdPhaseWithoutACdDriveSaysSoWithOneError) {
   EXPECT_EQ(result, HaveAudio() ? 1u : 2u) << log;
 }
 
+// The list as shipped (no entries: the TESTDATA wave file and tune). Wine
+// here has no MIDI device: the sequencer takes the play of the tune and
+// never says it finished, so only the bound on its play ends the run. The
+// same run is made where the sound driver has no server (a ctest entry of
+// its own points it at a dead socket): the wave file fails at once, the tune
+// hangs as before.
+TEST_F(MediaModule, TheShippedListEndsByItselfWithAFailure) {
+  SetFiles({});
+  for (auto [name, value] : {std::pair<const wchar_t*, DWORD>{L"Loop", 1}, {L"WaveEnable", 1}, {L"MidiEnable", 1}})
+    appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, name, value);
+  ULONGLONG start = ::GetTickCount64();
+  WPARAM result = Run(L"-AutoRun");
+  double seconds = (double)(::GetTickCount64() - start) / 1000.0;
+  std::printf("media.mod -AutoRun with the shipped list (%s) ended after %.1f s\n",
+              HaveAudio() ? "audio server" : "no audio server", seconds);
+  RecordProperty("seconds_to_end", (int)(seconds + 0.5));
+  std::string log = ReadTextFile(SuitePath(L"KytADO.LOG"));
+  EXPECT_GT(result, 0u) << log;
+  EXPECT_NE(log.find("\n\nFound Error(s).\n"), std::string::npos) << log;
+  EXPECT_EQ(CountOccurrences(log, "Playing Midi File(test.mid)...\t"), 1) << log;
+  if (::midiOutGetNumDevs() == 0) {
+    EXPECT_NE(log.find("Playing Midi File(test.mid)...\tFAILED\nThe MIDI sequencer did not finish within "),
+              std::string::npos)
+        << log;
+  }
+  // The defaults were played, not stored.
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Audio0", L"?"), L"");
+}
+
 TEST_F(MediaModule, NoFilesStillEndsAnAutomaticRunAndWritesNoLog) {
   SetFiles({});
   // Without list entries the TESTDATA defaults serve: hide them by mode.
@@ -237,6 +267,100 @@ TEST_F(MediaHost, StopDuringARunEndsItWithoutDone) {
   EXPECT_EQ(done, std::vector<std::wstring>{L"0"});
 }
 
+TEST_F(MediaHost, StopDuringATuneThatNeverEndsActsAtOnce) {
+  if (::midiOutGetNumDevs() != 0) GTEST_SKIP() << "a MIDI device plays the tune to its end";
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Loop", 1);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"MidiEnable", 1);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"WaveEnable", 0);
+  SetFiles({L"test.mid"});
+  ASSERT_TRUE(Call(suite::kDispInit, {std::string("-AutoRun")}));
+  ASSERT_TRUE(Call(suite::kDispDoTest, {std::string("")}));
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        std::vector<std::wstring> l = Lines();
+        return !l.empty() && l.back() == L"Playing Midi File(test.mid)...\t";
+      },
+      30000))
+      << "the tune plays";
+  EXPECT_TRUE(Call(suite::kDispAbort));
+  EXPECT_TRUE(PumpUntil([&] { return !Call(suite::kDispIsRunning); }, 60000));
+  std::wstring all;
+  for (const std::wstring& l : Lines()) all += l + L"\n";
+  // The stop ended it, not the bound on the play.
+  EXPECT_NE(all.find(L"Playing Midi File(test.mid)...\t\n\n===>Test aborted.\n"), std::wstring::npos) << all.c_str();
+  EXPECT_EQ(all.find(L"did not finish"), std::wstring::npos) << all.c_str();
+  EXPECT_TRUE(done.empty()) << "an aborted run reports nothing";
+}
+
+namespace {
+
+// A value exactly as it is stored: its type and bytes (empty when absent).
+std::string RawValue(const std::wstring& name) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return "";
+  DWORD type = 0, size = 0;
+  std::string raw;
+  if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+    raw.resize(size);
+    ::RegQueryValueExW(key, name.c_str(), nullptr, &type, (BYTE*)&raw[0], &size);
+    raw = std::to_string(type) + ":" + raw.substr(0, size);
+  }
+  ::RegCloseKey(key);
+  return raw;
+}
+
+void SetRawValue(const std::wstring& name, DWORD type, const std::wstring& text) {
+  HKEY key = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  ::RegSetValueExW(key, name.c_str(), 0, type, (const BYTE*)text.c_str(), (DWORD)((text.size() + 1) * sizeof(wchar_t)));
+  ::RegCloseKey(key);
+}
+
+}  // namespace
+
+TEST_F(MediaHost, TheUsersListSurvivesARunAndACloseByteForByte) {
+  struct Case {
+    const char* name;
+    bool withPresentFile;
+  } cases[] = {{"a file present beside missing and unknown entries", true},
+               {"nothing present: the defaults play, the list stays", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Loop", 1);
+    SetFiles({});
+    // An offline drive, a file of another type, one stored as an expandable
+    // string, and a gap in the numbering.
+    SetRawValue(L"Audio0", REG_SZ, L"Q:\\Offline\\song.wav");
+    SetRawValue(L"Audio1", REG_SZ, L"Q:\\Offline\\notes.txt");
+    SetRawValue(L"Audio2", REG_EXPAND_SZ, L"%SystemDrive%\\Missing\\tune.mid");
+    if (c.withPresentFile) SetRawValue(L"Audio4", REG_SZ, Sample(L"tone1.wav"));
+    std::vector<std::string> before;
+    for (int i = 0; i < 10; ++i) before.push_back(RawValue(L"Audio" + std::to_wstring(i)));
+
+    ASSERT_TRUE(Call(suite::kDispInit, {std::string("-AutoRun")}));
+    ASSERT_TRUE(Call(suite::kDispDoTest, {std::string("")}));
+    ASSERT_TRUE(PumpUntil([&] { return !done.empty(); }, 90000)) << "the run ends";
+    std::vector<std::wstring> lines = Lines();
+    host.Destroy();
+    for (int i = 0; i < 10; ++i) {
+      std::wstring name = L"Audio" + std::to_wstring(i);
+      if (before[i].empty())
+        EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, name, L"?"), L"") << i;
+      else
+        EXPECT_EQ(RawValue(name), before[i]) << i;
+    }
+    std::wstring all;
+    for (const std::wstring& l : lines) all += l + L"\n";
+    EXPECT_NE(all.find(c.withPresentFile ? L"Playing Wave File(tone1.wav)" : L"Playing Wave File(test.wav)"),
+              std::wstring::npos)
+        << all.c_str();
+    done.clear();
+    TearDown();
+    SetUp();
+  }
+}
+
 TEST_F(MediaHost, TheRunnerReadsItsListAndSettingsAndWritesThemBack) {
   std::wstring tune = Sample(L"tune.rmi");
   ASSERT_TRUE(::CopyFileW(Sample(L"test.mid").c_str(), tune.c_str(), FALSE));
@@ -252,9 +376,11 @@ TEST_F(MediaHost, TheRunnerReadsItsListAndSettingsAndWritesThemBack) {
   EXPECT_FALSE(Call(suite::kDispSetProp, {std::string("Size"), std::string("64 48")}));
   host.Destroy();
   EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, kKey, L"CDPlayDelay", 0), 1u);
+  // Every entry stays listed, a missing file and another type included.
   EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Audio0", L"?"), Sample(L"tone1.wav"));
-  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Audio1", L"?"), tune) << "the missing file is dropped";
-  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Audio2", L"?"), L"");
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Audio1", L"?"), Sample(L"missing.wav"));
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Audio2", L"?"), tune);
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Audio3", L"?"), SuitePath(L"MEDIA.OCX"));
   EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"CDTestTitle", L"?"), L"Audio CD Test");
   ::DeleteFileW(tune.c_str());
 }

@@ -46,6 +46,12 @@ DisplayState StateOfMode(DWORD mode, bool paused) {
   }
 }
 
+int PlayTickBound(int discSeconds) {
+  const int kLongestDisc = 80 * 60, kMargin = 60;
+  if (discSeconds <= 0 || discSeconds > kLongestDisc) discSeconds = kLongestDisc;
+  return discSeconds + kMargin;
+}
+
 CdPlayer::CdPlayer(PlayerView& view, HWND notify) : view_(view), notify_(notify) {}
 
 CdPlayer::~CdPlayer() = default;
@@ -124,6 +130,16 @@ void CdPlayer::OnTimer() {
     // A disc that stopped playing starts again at its first audio track.
     if (before == kPlaying && !paused_) current_ = FirstOrOne();
     if (view_.PositionSliderShown()) view_.ShowPositionSlider(false);
+    playTicks_ = 0;
+  } else if (++playTicks_ > PlayTickBound(total_)) {
+    // The drive says "playing" longer than the disc lasts: it never ends by
+    // itself. It is stopped, and the player shows the disc at rest.
+    playTicks_ = 0;
+    paused_ = false;
+    current_ = FirstOrOne();
+    device_->Stop();
+    view_.ShowPositionSlider(false);
+    state_ = StateOfMode(device_->GetStatus(MCI_STATUS_MODE), paused_);
   } else {
     DWORD pos = device_->GetStatus(MCI_STATUS_POSITION);
     int track = mm::TmsfTrack(pos);
@@ -165,9 +181,14 @@ void CdPlayer::PlayTrack(int track) {
   current_ = track;
   elapsed_ = 0;
   SetUpSlider(track, 0);
-  device_->PlayFrom(notify_, mm::PackTmsf(track, 0, 0, 0));
+  PlayFrom(mm::PackTmsf(track, 0, 0, 0));
   view_.ShowPositionSlider(true);
   Refresh();
+}
+
+void CdPlayer::PlayFrom(DWORD position) {
+  playTicks_ = 0;
+  device_->PlayFrom(notify_, position);
 }
 
 void CdPlayer::Step(int direction) {
@@ -191,7 +212,7 @@ void CdPlayer::Seek(int direction) {
   int length = TrackLength(current_);
   int p = view_.SliderPos() + direction * SeekStep(length);
   if (p > 0 && p < length) {
-    device_->PlayFrom(notify_, mm::PackTmsf(current_, p / 60, p % 60, 30));
+    PlayFrom(mm::PackTmsf(current_, p / 60, p % 60, 30));
     view_.SetSliderPos(p);
     elapsed_ = p + 1;
     view_.SetDisplayText(kIdElapsed, FormatTime(elapsed_));
@@ -222,6 +243,7 @@ void CdPlayer::OnCommand(int id) {
     case kIdPause:
       if (!NeedDevice()) return;
       paused_ = device_->TogglePause() != FALSE;
+      playTicks_ = 0;
       return;
     case kIdPrevious: Step(-1); return;
     case kIdNext: Step(1); return;
@@ -259,7 +281,7 @@ void CdPlayer::OnSlider(int code, int pos) {
       seeking_ = false;
       if (code == TB_ENDTRACK) pos = view_.SliderPos();
       if (pos < TrackLength(current_))
-        device_->PlayFrom(notify_, mm::PackTmsf(current_, pos / 60, pos % 60, 30));
+        PlayFrom(mm::PackTmsf(current_, pos / 60, pos % 60, 30));
       else
         PlayTrack(WrapTrack(current_ + 1, TrackCount()));
       return;

@@ -27,6 +27,11 @@ int SeekStep(int trackSeconds);
 int WrapTrack(int track, int count);
 // The display state the MCI mode gives.
 DisplayState StateOfMode(DWORD mode, bool paused);
+// How many one-second ticks a play of a disc of `discSeconds` may report
+// "playing" before the drive counts as hung: the whole disc plus a minute;
+// a disc of unknown length gets the longest a disc plays (80 minutes) plus
+// the minute.
+int PlayTickBound(int discSeconds);
 
 // Control ids of the player's dialog.
 enum PlayerIds {
@@ -92,6 +97,8 @@ class CdPlayer {
   bool NeedDevice();
   void Seek(int direction);
   void Step(int direction);
+  // Sends a play from `position`; the bound on it starts again.
+  void PlayFrom(DWORD position);
 
   PlayerView& view_;
   HWND notify_;
@@ -106,6 +113,7 @@ class CdPlayer {
   bool paused_ = false;
   bool seeking_ = false;
   bool busy_ = false;
+  int playTicks_ = 0;  // ticks that saw "playing" since the last play request
 };
 
 // String ids of the player's texts.

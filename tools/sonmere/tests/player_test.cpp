@@ -228,3 +228,32 @@ TEST_F(PlayerTest, RemovingTheDiscEmptiesTheDisplayWithinTwoTicks) {
   player.OnCommand(kIdEject);
   EXPECT_EQ(Mode(), 525u);
 }
+
+TEST(PlayerRules, APlayMayLastTheDiscAndAMinute) {
+  for (auto [disc, ticks] : {std::pair<int, int>{120, 180}, {0, 4860}, {-5, 4860}, {3600, 3660}, {99999, 4860}})
+    EXPECT_EQ(PlayTickBound(disc), ticks) << disc;
+}
+
+TEST_F(PlayerTest, ADriveThatNeverEndsItsPlayIsStoppedOnceTheDiscHasHadItsTime) {
+  Disc({true, true}, {60, 60});
+  ASSERT_TRUE(player.CreateDevice());
+  player.PlayTrack(1);
+  ASSERT_EQ(Mode(), 526u);
+  const int bound = PlayTickBound(120);
+  for (int tick = 1; tick <= bound; ++tick) {
+    player.OnTimer();
+    ASSERT_EQ(Mode(), 526u) << "a disc still within its time plays on: tick " << tick;
+  }
+  EXPECT_EQ(player.State(), kPlaying);
+  player.OnTimer();  // the drive still says "playing": it never ends by itself
+  EXPECT_EQ(Mode(), 525u) << "stopped";
+  EXPECT_TRUE(mci.devices.begin()->second.lastStopFlags & MCI_NOTIFY);
+  Deliver();
+  EXPECT_EQ(player.State(), kReady);
+  EXPECT_FALSE(view.positionShown);
+  EXPECT_TRUE(view.messages.empty()) << "an unattended player shows no box";
+  // A new play has the whole time again.
+  player.OnCommand(kIdPlay);
+  for (int tick = 1; tick <= bound; ++tick) player.OnTimer();
+  EXPECT_EQ(Mode(), 526u);
+}

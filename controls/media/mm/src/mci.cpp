@@ -213,6 +213,15 @@ DWORD MciDevice::GetTrackLength(DWORD track) {
   return PackedLengthFromMs((DWORD)status.dwReturn);
 }
 
+bool MciDevice::LengthMs(DWORD* ms) {
+  if (!open_ || type_ == kMciCdAudio) return false;
+  MCI_STATUS_PARMS status{};
+  status.dwItem = MCI_STATUS_LENGTH;
+  if (Send(id_, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &status) != 0) return false;
+  *ms = (DWORD)status.dwReturn;
+  return true;
+}
+
 MCIERROR MciDevice::ToggleDoor() {
   if (!open_ || (type_ != kMciCdAudio && type_ != kMciVideo5)) return (MCIERROR)-1;
   DWORD mode = GetStatus(MCI_STATUS_MODE);

@@ -384,6 +384,11 @@ int64_t RecordedLevel(const int16_t* samples, size_t count) {
 
 bool WaveInOpen() { return g_in.open; }
 
+DWORD RecordingBytes() {
+  // The driver fills the header from its own thread.
+  return g_in.open ? *static_cast<volatile DWORD*>(&g_in.header.dwBytesRecorded) : 0;
+}
+
 BOOL RecordLoopback(HWND callback) {
   if (g_in.open) return FALSE;
   MmApi& api = Mm();

@@ -79,6 +79,9 @@ class MciDevice {
   DWORD GetStatus(DWORD item);
   DWORD GetTrackStatus(DWORD item, DWORD track);
   DWORD GetTrackLength(DWORD track);
+  // The length of what a non-CD device holds, in milliseconds; false when
+  // the device cannot tell.
+  bool LengthMs(DWORD* ms);
   MCIERROR ToggleDoor();
   DWORD StepVolume(DWORD step, int direction);
   BOOL TogglePause();

@@ -114,5 +114,7 @@ int64_t LastRecordingLevel();
 BOOL CheckRecordedLevel(int threshold);
 // Whether a recording device is open.
 bool WaveInOpen();
+// How many bytes the open recording holds so far.
+DWORD RecordingBytes();
 
 }  // namespace mm
