@@ -59,8 +59,9 @@ void AdvanceInfoWaitProgress(HWND page);
 // no more than this many bytes of the file are read (a line longer than
 // kMaxTextLine is listed in pieces). A file beyond either bound ends its
 // list with kInfoCutLine.
-constexpr size_t kInfoMaxListedLines = 20000;
-constexpr unsigned long long kInfoMaxReadBytes = 4ull << 20;
+// (The server's largest files hold a few thousand lines.)
+constexpr size_t kInfoMaxListedLines = 10000;
+constexpr unsigned long long kInfoMaxReadBytes = 1ull << 20;
 extern const char kInfoCutLine[];
 
 // An information file as a page lists it.
