@@ -71,7 +71,8 @@ void CCollectSystemInfoDlg::CollectInfoStep(LPARAM done) {
 
 bool CCollectSystemInfoDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
   if (msg == 0 || msg != quorrelMsg_) return false;
-  if (wp == suite::INFO_REPLY_READY) CollectInfoStep(lp);
+  // A category the server could not write (103) is still done with.
+  if (wp == suite::INFO_REPLY_READY || wp == suite::INFO_REPLY_FAILED) CollectInfoStep(lp);
   *result = 0;
   return true;
 }

@@ -46,7 +46,8 @@ LRESULT CALLBACK ServerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (g_script->reply) {
       // A reader's "loaded" reply first: the dialog must not take it for a step.
       if (lp == 2) ::PostMessageW(dlg, g_msg, suite::INFO_REPLY_LOADED, 9);
-      ::PostMessageW(dlg, g_msg, suite::INFO_REPLY_READY, lp);
+      // A category the server could not write (103) is done with too.
+      ::PostMessageW(dlg, g_msg, lp == 5 ? suite::INFO_REPLY_FAILED : suite::INFO_REPLY_READY, lp);
     }
     if (g_script->vanishAfter == lp) {
       ::DestroyWindow(hwnd);

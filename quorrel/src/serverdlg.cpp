@@ -196,7 +196,7 @@ bool CQuorrelServerDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* resul
       default:
         break;
     }
-    if (wp == suite::INFO_REPLY_READY) {
+    if (wp == suite::INFO_REPLY_READY || wp == suite::INFO_REPLY_FAILED) {
       AdvancePrebuildChain();
       return true;
     }

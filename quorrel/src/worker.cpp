@@ -315,6 +315,9 @@ DWORD WINAPI GatherCategoryThread(LPVOID param) {
     else if (r == WAIT_FAILED) failed = true;
   }
 
+  // Reply 101 says the file at the path answers this request: it is given
+  // only for a file written now or reused by the rule.
+  bool answered = false;
   if (!failed && !stopped) {
     bool reuse = false;
     if (req->category & suite::INFO_REQUEST_REUSE) {
@@ -329,15 +332,20 @@ DWORD WINAPI GatherCategoryThread(LPVOID param) {
       ctx.monitorMessage = req->monitorMessage;
       ctx.softwareList = req->softwareList;
       if (haveModemText) ctx.modemText = &modemText;
-      // The reply follows either way: a file that could not be written is
-      // gone, and the client finds no file rather than an old one.
-      WriteInfoFile(req->path, req->category, ctx);
+      // A file that could not be put in place (another program holds the
+      // old one without letting it be replaced, the folder refuses a new
+      // one) is answered with 103: the old file, when it could not be
+      // removed either, is not this request's answer.
+      answered = WriteInfoFile(req->path, req->category, ctx);
+    } else {
+      answered = true;
     }
   }
 
   uint32_t category = req->category & ~suite::INFO_REQUEST_REUSE;
   if (!stopped && req->replyMessage && ::IsWindow(req->clientWindow))
-    ::PostMessageW(req->clientWindow, req->replyMessage, suite::INFO_REPLY_READY, (LPARAM)category);
+    ::PostMessageW(req->clientWindow, req->replyMessage,
+                   answered ? suite::INFO_REPLY_READY : suite::INFO_REPLY_FAILED, (LPARAM)category);
   std::free(req);
   if (owned) ::ReleaseMutex(g_mutex);
   ::InterlockedDecrement(&g_live);

@@ -9,6 +9,7 @@
 #include "appkit/text.h"
 #include "appkit/window.h"
 #include "ctlfw/infoclient.h"
+#include "ctlfw/linereader.h"
 #include "infofile.h"
 #include "suite/info.h"
 #include "suite/messages.h"
@@ -315,7 +316,8 @@ TEST(InfoClient, AFileTheServerCouldNotWriteIsNotListedAsNew) {
       const char* who;
       DWORD share;
     } holders[] = {{"a reader that lets the file be deleted", FILE_SHARE_READ | FILE_SHARE_DELETE},
-                   {"a reader that shares nothing", 0}};
+                   {"a reader that shares nothing", 0},
+                   {"a reader that shares reading and writing, not deleting", FILE_SHARE_READ | FILE_SHARE_WRITE}};
     for (const auto& h : holders) {
       WriteText(path, "\n@3Old Memory\nOld:\t1\n");
       HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, h.share, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -336,6 +338,65 @@ TEST(InfoClient, AFileTheServerCouldNotWriteIsNotListedAsNew) {
     EXPECT_TRUE(infotest::TempFilesIn(TestBinDir()).empty()) << "a writer left its temporary file";
   }
   CloseHandle(mutex);
+  ::PostMessageW(WaitForWindow(L"Quorrel test host", L"", host.Pid(), 1000), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(host.WaitExit(10000));
+  EXPECT_EQ(host.ExitCode(), 0u);
+}
+
+// The server's reply 101 says "your file is written". A program holding the
+// file without letting it be deleted keeps the server from replacing it:
+// the server says 103 instead. Holding it as the suite's readers and the
+// report wizard open it (ctlfw::OpenSharedForReading) never does.
+TEST(InfoServerReply, UpdatedOnlyForAFileTheServerWrote) {
+  Process host;
+  ASSERT_TRUE(host.Start(TestBinDir() + L"quorrel_host.exe"));
+  HWND server = WaitForWindow(suite::kInfoServerTitle, L"", host.Pid(), 10000);
+  ASSERT_NE(server, nullptr);
+  const std::wstring path = TestBinDir() + L"KytMEM.IFO";
+  MessageCatcher catcher;
+  auto ask = [&](MessageCatcher::Caught* reply) {
+    return ::PostMessageW(server, kMsg, reinterpret_cast<WPARAM>(catcher.hwnd()), suite::INFO_MEMORY) &&
+           catcher.WaitFor(kMsg, 30000, reply);
+  };
+  const struct {
+    const char* who;
+    bool wizardOpen;  // else CreateFile with `share`
+    DWORD share;
+    WPARAM reply;
+    bool replaced;
+  } cases[] = {
+      {"the report wizard's open", true, 0, suite::INFO_REPLY_READY, true},
+      {"a C runtime's fopen (reading and writing shared)", false, FILE_SHARE_READ | FILE_SHARE_WRITE,
+       suite::INFO_REPLY_FAILED, false},
+      {"a holder that shares nothing", false, 0, suite::INFO_REPLY_FAILED, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.who);
+    ASSERT_TRUE(WriteFileBytes(path, "\r\n@3Old Memory\r\nOld:\t1\r\n"));
+    FILE* wizard = nullptr;
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (c.wizardOpen) ASSERT_NE(wizard = OpenSharedForReading(path.c_str()), nullptr);
+    else ASSERT_NE(held = CreateFileW(path.c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING, 0, nullptr),
+                   INVALID_HANDLE_VALUE);
+    MessageCatcher::Caught reply{};
+    ASSERT_TRUE(ask(&reply));
+    EXPECT_EQ(reply.wp, c.reply);
+    EXPECT_EQ(reply.lp, (LPARAM)suite::INFO_MEMORY);
+    if (wizard) {
+      // The wizard reads on in the file it opened.
+      char first[32] = {};
+      EXPECT_EQ(std::fread(first, 1, 13, wizard), 13u);
+      EXPECT_STREQ(first, "\r\n@3Old Memor");
+      std::fclose(wizard);
+    }
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    std::string now = infotest::ReadFileLocked(path);
+    EXPECT_EQ(now.find("@3Memory Utilization") != std::string::npos, c.replaced) << now.substr(0, 40);
+    // Let go, the next request is answered with a new file.
+    ASSERT_TRUE(ask(&reply));
+    EXPECT_EQ(reply.wp, suite::INFO_REPLY_READY);
+  }
+  EXPECT_TRUE(infotest::TempFilesIn(TestBinDir()).empty()) << "a writer left its temporary file";
   ::PostMessageW(WaitForWindow(L"Quorrel test host", L"", host.Pid(), 1000), WM_CLOSE, 0, 0);
   EXPECT_TRUE(host.WaitExit(10000));
   EXPECT_EQ(host.ExitCode(), 0u);

@@ -8,7 +8,9 @@
 #include <ole2.h>
 #include <tlhelp32.h>
 
+#include <set>
 #include <thread>
+#include <vector>
 
 #include "appkit/axhost.h"
 #include "infofile.h"
@@ -24,16 +26,43 @@ namespace {
 
 const UINT kMsg = ::RegisterWindowMessageW(suite::kQuorrelMessage);
 
-int ThreadsOfThisProcess() {
+// The ids of this process's threads.
+std::set<DWORD> ThreadsOfThisProcess() {
+  std::set<DWORD> ids;
   HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (snap == INVALID_HANDLE_VALUE) return -1;
+  if (snap == INVALID_HANDLE_VALUE) return ids;
   THREADENTRY32 t{};
   t.dwSize = sizeof(t);
-  int n = 0;
   for (BOOL ok = ::Thread32First(snap, &t); ok; ok = ::Thread32Next(snap, &t))
-    if (t.th32OwnerProcessID == ::GetCurrentProcessId()) ++n;
+    if (t.th32OwnerProcessID == ::GetCurrentProcessId()) ids.insert(t.th32ThreadID);
   ::CloseHandle(snap);
-  return n;
+  return ids;
+}
+
+// True when `thread` started in `module` (the control's workers start in
+// the control's own module; Wine's threads do not).
+bool StartedIn(HANDLE thread, HMODULE module) {
+  using QueryThread = LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+  static auto query = reinterpret_cast<QueryThread>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+  const int kWin32StartAddress = 9;
+  ULONG_PTR start = 0;
+  if (!module || !query || query(thread, kWin32StartAddress, &start, sizeof(start), nullptr) != 0) return false;
+  auto* base = reinterpret_cast<const BYTE*>(module);
+  auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  return start >= (ULONG_PTR)base && start < (ULONG_PTR)base + nt->OptionalHeader.SizeOfImage;
+}
+
+// Handles of the threads of `module` that run now and did not run at `before`.
+std::vector<HANDLE> ThreadsStartedSince(const std::set<DWORD>& before, HMODULE module) {
+  std::vector<HANDLE> started;
+  for (DWORD id : ThreadsOfThisProcess()) {
+    if (before.count(id)) continue;
+    HANDLE h = ::OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, id);
+    if (h && StartedIn(h, module)) started.push_back(h);
+    else if (h) ::CloseHandle(h);
+  }
+  return started;
 }
 
 HWND CreateHostWindow() {
@@ -151,20 +180,32 @@ TEST_F(ZentrelInformationPage, ClosingWhileAReaderWaitsLeavesNoThread) {
   // Pumping while the holder waits: a reader of the page's may still hold
   // the mutex and be sending its lines to this thread.
   ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(held, 0) == WAIT_OBJECT_0; }, 10000));
-  const int before = ThreadsOfThisProcess();
+  // Threads are told apart by id: a reader of the earlier request may
+  // still be ending while the new one starts.
+  const std::set<DWORD> before = ThreadsOfThisProcess();
   HWND page = ::GetParent(list_);
   ASSERT_TRUE(ClickButton(page, 1016));                             // a request the server cannot serve yet
   ::PostMessageW(page, kMsg, suite::INFO_REPLY_READY, 1);           // and a reader that waits for the mutex
-  PumpUntil([&] { return ThreadsOfThisProcess() > before; }, 3000);
-  EXPECT_GT(ThreadsOfThisProcess(), before) << "the reader runs";
+  std::vector<HANDLE> started;
+  PumpUntil(
+      [&] {
+        for (HANDLE h : started) ::CloseHandle(h);
+        started = ThreadsStartedSince(before, ::GetModuleHandleW(L"ZENTREL.OCX"));
+        return !started.empty();
+      },
+      3000);
+  EXPECT_FALSE(started.empty()) << "the reader runs";
 
   DWORD t0 = GetTickCount();
   host_.Destroy();
   ::DestroyWindow(window_);
   window_ = nullptr;
   EXPECT_LT(GetTickCount() - t0, 5000u) << "closing does not wait out the reader's 30 s";
-  EXPECT_TRUE(PumpUntil([&] { return ThreadsOfThisProcess() <= before; }, 5000))
-      << "no reader left behind: " << ThreadsOfThisProcess() << " threads, " << before << " before";
+  for (HANDLE h : started) {
+    EXPECT_TRUE(PumpUntil([&] { return ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0; }, 5000))
+        << "a reader was left behind";
+    ::CloseHandle(h);
+  }
 
   SetEvent(release);
   holder.join();

@@ -1,14 +1,12 @@
 #include "ctlfw/infoclient.h"
 
 #include "appkit/text.h"
+#include "ctlfw/linereader.h"
 #include "ctlfw/rules.h"
 
 #include <strings.h>
 
 #include <commctrl.h>
-
-#include <fcntl.h>
-#include <io.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -115,6 +113,65 @@ void AdvanceInfoWaitProgress(HWND page) {
   if (previous >= 100) ::SendMessageW(bar, PBM_SETPOS, (WPARAM)NextWaitProgress(previous), 0);
 }
 
+const char kInfoCutLine[] = "[...]";
+
+bool ReadInfoFileText(const wchar_t* path, const std::string& headerLabel, InfoLines mode, HANDLE cancel,
+                      InfoFileText* text) {
+  *text = InfoFileText{};
+  // Shared for reading, writing and deleting: the server replaces a file by
+  // renaming a new one onto it, which must never fail because of a reader.
+  FILETIME written{};
+  FILE* in = OpenSharedForReading(path, &written);
+  if (!in) return false;
+  text->opened = true;
+  FILETIME local{};
+  SYSTEMTIME st{};
+  if ((written.dwLowDateTime || written.dwHighDateTime) && ::FileTimeToLocalFileTime(&written, &local) &&
+      ::FileTimeToSystemTime(&local, &st))
+    text->header = FormatLastUpdatedHeader(headerLabel, st);
+  BoundedLineReader reader(in);
+  std::string line;
+  bool inVideo = false, listed = false;
+  while (!Cancelled(cancel)) {
+    if (text->lines.size() >= kInfoMaxListedLines || reader.Consumed() >= kInfoMaxReadBytes) {
+      text->cut = reader.Next(&line);  // anything left is not listed
+      break;
+    }
+    if (!reader.Next(&line)) break;
+    // The further pieces of a long line go where its first piece went.
+    if (!reader.Continued()) listed = IsListedInfoLine(line, mode, &inVideo);
+    if (listed) text->lines.push_back(line);
+  }
+  std::fclose(in);
+  return true;
+}
+
+bool FillInfoList(HWND list, const InfoFileText& text, const std::function<bool()>& stop) {
+  ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  if (!text.opened) return true;
+  size_t items = text.lines.size() + 2, bytes = text.header.size();
+  for (const std::string& l : text.lines) bytes += l.size() + 1;
+  ::SendMessageW(list, LB_INITSTORAGE, items, bytes * sizeof(wchar_t));
+  if (!text.header.empty()) AddLine(list, text.header);
+  for (const std::string& l : text.lines) {
+    if (stop && stop()) return false;
+    AddLine(list, l);
+  }
+  if (text.cut) AddLine(list, kInfoCutLine);
+  return true;
+}
+
+namespace {
+
+// Waits for the list's fill lock (or the page going); true when held.
+bool TakeFillLock(InfoFillOrder* order, HANDLE cancel) {
+  HANDLE waits[2] = {order->lock, cancel};
+  DWORD r = ::WaitForMultipleObjects(cancel ? 2 : 1, waits, FALSE, INFINITE);
+  return r == WAIT_OBJECT_0 || r == WAIT_ABANDONED_0;
+}
+
+}  // namespace
+
 DWORD WINAPI ReadInfoFileThread(LPVOID param) {
   auto* rec = static_cast<InfoReaderRecord*>(param);
   if (!rec) return 0;
@@ -128,44 +185,26 @@ DWORD WINAPI ReadInfoFileThread(LPVOID param) {
       else if (r == WAIT_OBJECT_0 + 1) cancelled = true;
       else if (r == WAIT_FAILED) failed = true;
     }
+    InfoFileText text;
+    LONG reading = 0;
     if (!failed && !cancelled) {
-      ::SendMessageW(rec->list, LB_RESETCONTENT, 0, 0);
-      std::string header;
-      // One handle for the time and the text, shared for reading, writing
-      // and deleting: the server replaces a file by renaming a new one onto
-      // it, which must never fail because a reader still holds the old one.
-      FILE* in = nullptr;
-      HANDLE f = ::CreateFileW(rec->path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (f != INVALID_HANDLE_VALUE) {
-        FILETIME written{}, local{};
-        SYSTEMTIME st{};
-        if (::GetFileTime(f, nullptr, nullptr, &written) && ::FileTimeToLocalFileTime(&written, &local) &&
-            ::FileTimeToSystemTime(&local, &st))
-          header = FormatLastUpdatedHeader(rec->header, st);
-        int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(f), _O_RDONLY | _O_TEXT);
-        if (fd < 0) ::CloseHandle(f);
-        else if (!(in = ::_fdopen(fd, "rt"))) ::_close(fd);
-      }
-      if (in) {
-        if (!header.empty()) AddLine(rec->list, header);
-        std::string line;
-        bool inVideo = false;
-        char buf[1024];
-        while (!Cancelled(rec->cancel) && std::fgets(buf, sizeof(buf), in)) {
-          line += buf;
-          if (line.empty() || line.back() != '\n') {
-            if (!std::feof(in)) continue;  // a long line: read on
-          } else {
-            line.pop_back();
-          }
-          if (IsListedInfoLine(line, rec->lines, &inVideo)) AddLine(rec->list, line);
-          line.clear();
-        }
-        std::fclose(in);
+      ReadInfoFileText(rec->path, rec->header, rec->lines, rec->cancel, &text);
+      if (rec->order) reading = ::InterlockedIncrement(&rec->order->read);
+    }
+    // The list is filled with the mutex released: the page's thread may be
+    // slow to take the lines, and the server's writers never wait for it.
+    if (owned) ::ReleaseMutex(rec->mutex);
+    if (!failed && !cancelled && !Cancelled(rec->cancel)) {
+      if (!rec->order || !rec->order->lock) {
+        FillInfoList(rec->list, text, [rec] { return Cancelled(rec->cancel); });
+      } else if (TakeFillLock(rec->order, rec->cancel)) {
+        InfoFillOrder* order = rec->order;
+        // A later reading lists the file itself: this one gives way.
+        auto stop = [rec, order, reading] { return Cancelled(rec->cancel) || order->read > reading; };
+        if (reading > order->listed && !stop() && FillInfoList(rec->list, text, stop)) order->listed = reading;
+        ::ReleaseMutex(order->lock);
       }
     }
-    if (owned) ::ReleaseMutex(rec->mutex);
   }
   if (rec->ownMutex) ::CloseHandle(rec->mutex);
   if (rec->message && ::IsWindow(rec->page))
@@ -179,6 +218,7 @@ InfoClient::InfoClient(unsigned category, const std::string& fileBase) : categor
 InfoClient::~InfoClient() {
   Detach();
   if (cancel_) ::CloseHandle(cancel_);
+  if (order_.lock) ::CloseHandle(order_.lock);
 }
 
 void InfoClient::Attach(HWND page, HWND list, UINT message, HANDLE mutex, const std::wstring& infoDir,
@@ -192,6 +232,7 @@ void InfoClient::Attach(HWND page, HWND list, UINT message, HANDLE mutex, const 
   if (IsAbsoluteDirectory(infoDir)) BuildInfoFilePath(infoDir, fileBase_, &path_);
   if (!cancel_) cancel_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   else ::ResetEvent(cancel_);
+  if (!order_.lock) order_.lock = ::CreateMutexW(nullptr, FALSE, nullptr);
 }
 
 void InfoClient::SetWaiting(bool on) {
@@ -221,7 +262,9 @@ bool InfoClient::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) 
       if (list_) ::SendMessageW(list_, WM_COMMAND, kListDefaultErase, 1);
       SetWaiting(false);
     }
-  } else if (wp == suite::INFO_REPLY_LOADED) {
+  } else if (wp == suite::INFO_REPLY_LOADED || wp == suite::INFO_REPLY_FAILED) {
+    // Read, or nothing new to read: the server could not write the file
+    // (the list keeps what it showed, under that file's own time line).
     if (list_) ::SendMessageW(list_, WM_COMMAND, kListDefaultErase, 1);
     ::InvalidateRect(page_, nullptr, TRUE);
     ::UpdateWindow(page_);
@@ -253,6 +296,7 @@ bool InfoClient::StartReading() {
   std::snprintf(rec->header, sizeof(rec->header), "%s", headerLabel_.c_str());
   rec->lines = lines_;
   rec->mutexWaitMs = mutexWaitMs_;
+  rec->order = &order_;
   HANDLE t = startThread_ ? startThread_(&ReadInfoFileThread, rec)
                           : ::CreateThread(nullptr, 0, &ReadInfoFileThread, rec, 0, nullptr);
   if (!t) {

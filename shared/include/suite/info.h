@@ -18,6 +18,9 @@ constexpr wchar_t kInfoServerSemaphore[] = L"Qev Quorrel";
 // wParam codes of "kyt_quorrel_msg" replies.
 constexpr unsigned INFO_REPLY_READY = 101;   // server -> client: the file is written
 constexpr unsigned INFO_REPLY_LOADED = 102;  // reader -> its page: reading ended
+// server -> client: the file could not be written; whatever lies at its
+// path (if anything) is not the answer to the request.
+constexpr unsigned INFO_REPLY_FAILED = 103;
 // lParam codes of the window commands (wParam: caller window or 0).
 constexpr unsigned INFO_CMD_SHOW_SHEET = 117;
 constexpr unsigned INFO_CMD_HIDE_SHEET = 118;

@@ -32,51 +32,6 @@ bool Selection::AnyInfo() const {
   return false;
 }
 
-// ---- LineReader --------------------------------------------------------------
-
-void LineReader::Fill() {
-  if (pos_ > 0) {
-    for (size_t i = pos_; i < len_; ++i) buf_[i - pos_] = buf_[i];
-    len_ -= pos_;
-    pos_ = 0;
-  }
-  size_t got = f_ ? std::fread(buf_ + len_, 1, sizeof(buf_) - len_, f_) : 0;
-  if (got == 0) end_ = true;
-  len_ += got;
-}
-
-int LineReader::Peek(size_t ahead) {
-  while (pos_ + ahead >= len_ && !end_) Fill();
-  return pos_ + ahead < len_ ? (unsigned char)buf_[pos_ + ahead] : -1;
-}
-
-size_t LineReader::LineEndHere() {
-  int c = Peek();
-  if (c == '\n') return 1;
-  if (c == '\r' && Peek(1) == '\n') return 2;
-  return 0;
-}
-
-bool LineReader::Next(std::string* line) {
-  line->clear();
-  if (Peek() < 0 && !continuing_) return false;
-  if (continuing_) line->assign(kContinuation);
-  continuing_ = false;
-  for (;;) {
-    if (Peek() < 0) return true;  // a last line without a line end
-    if (size_t n = LineEndHere()) {
-      Skip(n);
-      return true;
-    }
-    if (line->size() == kMaxLine) {
-      continuing_ = true;
-      return true;
-    }
-    line->push_back((char)Peek());
-    Skip(1);
-  }
-}
-
 // ---- Paths -------------------------------------------------------------------
 
 std::wstring DirectoryPart(const std::wstring& path) {
@@ -122,8 +77,10 @@ class TextWriter {
 };
 
 // Copies every line of a source behind `lead`; nothing when it does not open.
+// The source is opened with full sharing: the information server replaces
+// its files while the wizard reads them.
 void CopySource(const std::wstring& path, const char* lead, TextWriter& out) {
-  FILE* in = _wfopen(path.c_str(), L"rb");
+  FILE* in = ctlfw::OpenSharedForReading(path.c_str());
   if (!in) return;
   out.Put(lead);
   LineReader reader(in);
@@ -167,13 +124,16 @@ BuildResult BuildReportFile(const std::wstring& reportPath, const std::wstring& 
 
 bool ReadReportItems(const std::wstring& path, std::vector<std::string>* items) {
   items->clear();
-  FILE* in = _wfopen(path.c_str(), L"rb");
+  FILE* in = ctlfw::OpenSharedForReading(path.c_str());
   if (!in) return false;
   LineReader reader(in);
   std::string line;
+  bool hidden = false;
   while (reader.Next(&line)) {
-    if (line.empty()) items->push_back(" ");
-    else if (line[0] != ';') items->push_back(line);
+    // The further pieces of a long line are hidden with its first piece.
+    if (!reader.Continued()) hidden = !line.empty() && line[0] == ';';
+    if (hidden) continue;
+    items->push_back(line.empty() ? " " : line);
   }
   items->push_back(" ");
   std::fclose(in);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "ctlfw/linereader.h"
+
 namespace tamblet {
 
 struct ReportSource {
@@ -28,11 +30,8 @@ constexpr size_t kReportPathMax = 255;
 constexpr wchar_t kReportFileName[] = L"DIAGReport.txt";
 
 // Lines of the report are at most this long: the list draws and the printer
-// prints no more. A longer source line is split; each further piece starts
-// with two blanks so that it reads as a continuation and can never be taken
-// for a heading ("@") or a hidden marker (";").
-constexpr size_t kMaxLine = 255;
-constexpr char kContinuation[] = "  ";
+// prints no more. A longer source line is split (see ctlfw::BoundedLineReader).
+constexpr size_t kMaxLine = ctlfw::kMaxTextLine;
 
 // Which sources the user selected (index = the source's table index).
 struct Selection {
@@ -42,31 +41,8 @@ struct Selection {
   bool AnyInfo() const;
 };
 
-// Reads a text file line by line as a text-mode stream does (CR LF or LF
-// ends a line; a last line without a line end still counts), never holding
-// more than one bounded piece: a line longer than kMaxLine comes out as
-// several pieces (see kContinuation).
-class LineReader {
- public:
-  explicit LineReader(FILE* f) : f_(f) {}
-  LineReader(const LineReader&) = delete;
-  LineReader& operator=(const LineReader&) = delete;
-  bool Next(std::string* line);
-
- private:
-  // The byte `ahead` places from the reading position, -1 at the end.
-  int Peek(size_t ahead = 0);
-  void Skip(size_t n) { pos_ += n; }
-  // Length of the line end (LF or CR LF) at the reading position, or 0.
-  size_t LineEndHere();
-  void Fill();
-
-  FILE* f_;
-  char buf_[8192];
-  size_t pos_ = 0, len_ = 0;
-  bool end_ = false;
-  bool continuing_ = false;  // the previous piece ended inside a line
-};
+// Every source and report is read line by line with a bound on the line.
+using LineReader = ctlfw::BoundedLineReader;
 
 // The directory part of a path, up to and including its last backslash
 // (empty when it has none).

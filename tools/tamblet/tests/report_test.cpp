@@ -160,7 +160,8 @@ TEST_F(ReportFiles, LineEndsSplitAcrossTheReadBufferAndStrayCarriageReturns) {
 }
 
 TEST_F(ReportFiles, LoadedItemsHideMarkersShowBlanksAndEndWithOne) {
-  testsupport::WriteFileBytes(report_, "@3TEST RESULTS\r\n\r\n;hidden\r\nA:\tB\r\n" + kLong300 + "\r\n;also hidden");
+  testsupport::WriteFileBytes(report_, "@3TEST RESULTS\r\n\r\n;hidden\r\n;" + kLong300 + "\r\nA:\tB\r\n" + kLong300 +
+                                           "\r\n;also hidden");
   std::vector<std::string> items;
   ASSERT_TRUE(ReadReportItems(report_, &items));
   std::vector<std::string> expected = {"@3TEST RESULTS", " ", "A:\tB", std::string(255, 'x'),

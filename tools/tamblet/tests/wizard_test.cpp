@@ -75,6 +75,14 @@ HWND WaitPage(DWORD pid, int id, DWORD ms = 10000, DWORD notPid = 0) {
   return s.found;
 }
 
+// A common dialog of `pid` titled `title`, once it shows: it exists (and
+// can be found by its title) before its controls are made and given their
+// first texts, which would overwrite what a test puts there.
+HWND WaitShownDialog(const wchar_t* title, DWORD pid, DWORD ms) {
+  return WaitForWindowOf(
+      pid, [&](HWND w) { return ClassOf(w) == L"#32770" && GetText(w) == title; }, ms);
+}
+
 bool Enabled(HWND page, int id) { return ::IsWindowEnabled(::GetDlgItem(page, id)) != FALSE; }
 bool Checked(HWND page, int id) { return ::SendMessageW(::GetDlgItem(page, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 void SetCheck(HWND page, int id, bool on) {
@@ -318,7 +326,7 @@ TEST_F(Wizard, LoadOnTheFirstPageShowsTheChosenFile) {
   HWND a = StartWizard();
   ASSERT_NE(a, nullptr);
   ClickButton(a, kLoadButton);
-  HWND open = WaitForWindow(L"Open", L"#32770", wizardPid_, 10000);
+  HWND open = WaitShownDialog(L"Open", wizardPid_, 10000);
   ASSERT_NE(open, nullptr);
   HWND name = FindChildById(open, 0x47c);  // the file name box, an edit inside
   if (!name) name = FindChildById(open, 0x480);
@@ -427,7 +435,7 @@ std::wstring WaitPdf(const std::wstring& dir, const std::wstring& title, DWORD m
 std::wstring PrintFromReportPage(HWND page, DWORD pid, const std::wstring& title, DWORD boxMs) {
   ::SendMessageW(::GetDlgItem(page, kTitleEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title.c_str()));
   ClickButton(page, IDOK);  // "&Print"
-  HWND dialog = WaitForWindow(L"Print", L"#32770", pid, 15000);
+  HWND dialog = WaitShownDialog(L"Print", pid, 15000);
   if (!dialog) return L"<no print dialog>";
   ClickButton(dialog, IDOK);
   WaitWindowGone(dialog, 10000);

@@ -2,6 +2,11 @@
 // for the page's category, waits for its reply, then lists the category's
 // file on a reader thread that holds the server's mutex while it reads.
 //
+// The reader takes the file's lines into memory while it holds the mutex
+// (a bounded amount: see ReadInfoFileText), releases it, and only then
+// fills the list, so that the server's writers never wait for a page's
+// thread.
+//
 // A page owns one InfoClient and calls it from its own handlers:
 //   activation  -> Request(true)      Refresh -> Request(false)
 //   WindowProc  -> HandleMessage(...) (first)
@@ -50,6 +55,40 @@ constexpr UINT_PTR kInfoWaitTimer = 1001;
 void ShowInfoWaitProgress(HWND page, bool on);
 void AdvanceInfoWaitProgress(HWND page);
 
+// What a reader lists of an information file: at most this many lines, and
+// no more than this many bytes of the file are read (a line longer than
+// kMaxTextLine is listed in pieces). A file beyond either bound ends its
+// list with kInfoCutLine.
+// (The server's largest files hold a few thousand lines.)
+constexpr size_t kInfoMaxListedLines = 10000;
+constexpr unsigned long long kInfoMaxReadBytes = 1ull << 20;
+extern const char kInfoCutLine[];
+
+// An information file as a page lists it.
+struct InfoFileText {
+  bool opened = false;
+  std::string header;  // "[Last Updated: ...]", empty when the time is unknown
+  std::vector<std::string> lines;
+  bool cut = false;  // the file holds more than the bounds let through
+};
+// Reads the file at `path` as a page lists it (`mode`), with the time line
+// made from `headerLabel`; stops early when `cancel` (may be null) is set.
+// False when the file does not open.
+bool ReadInfoFileText(const wchar_t* path, const std::string& headerLabel, InfoLines mode, HANDLE cancel,
+                      InfoFileText* text);
+// Empties `list` and adds the header, the lines and, for a cut file, the
+// cut line; stops when `stop` says so. False when it stopped.
+bool FillInfoList(HWND list, const InfoFileText& text, const std::function<bool()>& stop);
+
+// Keeps the readers of one list in order: a reader that read the file
+// before another never lists after it, and stops listing as soon as a
+// later reading exists (the later reader lists the file anew).
+struct InfoFillOrder {
+  HANDLE lock = nullptr;   // held while a reader fills the list
+  volatile LONG read = 0;  // readings taken so far
+  volatile LONG listed = 0;  // the reading the list shows
+};
+
 // What a reader thread needs; allocated by the client, freed by the thread.
 struct InfoReaderRecord {
   HWND page;
@@ -63,6 +102,7 @@ struct InfoReaderRecord {
   char header[128];
   InfoLines lines;
   DWORD mutexWaitMs;  // 0: the default 30 s
+  InfoFillOrder* order;  // may be null: one reader at a time
 };
 DWORD WINAPI ReadInfoFileThread(LPVOID record);
 
@@ -119,6 +159,7 @@ class InfoClient {
   UINT message_ = 0;
   HANDLE mutex_ = nullptr;
   HANDLE cancel_ = nullptr;
+  InfoFillOrder order_;
   std::wstring path_;
   std::string headerLabel_ = "Last Updated:";
   InfoLines lines_ = InfoLines::AllButComments;
