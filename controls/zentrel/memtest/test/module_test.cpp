@@ -2,17 +2,24 @@
 // module protocol ("kyt_diag_msg" codes 0 and 1) runs the memory test over
 // real memory, writes its result log beside itself and reports its error
 // count to the host. The machine is made to look small (the worker reads
-// HALVIX_MEMTEST_MACHINE_MB, inherited by the module) so the runs stay short.
+// HALVIX_MEMTEST_MACHINE_MB, inherited by the module) so the runs stay short,
+// except where Stop is tried on a run over the whole machine.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <psapi.h>
+
+#include <cstdio>
+#include <cwchar>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "appkit/registry.h"
 #include "testsupport/controls.h"
 #include "suite/diag.h"
 #include "testsupport/process.h"
+#include "testsupport/ui.h"
 
 using namespace testsupport;
 
@@ -101,4 +108,160 @@ TEST_F(MemoryModule, AFailedRunReportsItsErrorToTheHostAndAppendsToTheLog) {
   ASSERT_GE(log.size(), end.size());
   EXPECT_EQ(log.substr(log.size() - end.size()), end);
   EXPECT_EQ(log.find("Troubleshooting"), std::string::npos);  // the tips follow the log
+}
+
+// ---- Stop on a run over the whole machine ------------------------------------
+
+namespace {
+
+struct MemoryUse {
+  uint64_t now = 0, peak = 0;  // working set (resident memory), bytes
+};
+
+MemoryUse MemoryOf(HANDLE process) {
+  PROCESS_MEMORY_COUNTERS pmc{};
+  pmc.cb = sizeof pmc;
+  if (!::GetProcessMemoryInfo(process, &pmc, sizeof pmc)) return {};
+  return {pmc.WorkingSetSize, pmc.PeakWorkingSetSize};
+}
+
+constexpr uint64_t MB = 0x100000;
+
+// zentrel.mod testing the memory of the real machine (no small-machine
+// figures). The test watches the module's memory all along and kills it
+// when it grows past a ceiling, so that a run that does not stop never
+// takes this shared machine's memory.
+class WholeMachineRun {
+ public:
+  static constexpr uint64_t kCeiling = 1536 * MB;  // above the module's size at start
+
+  bool Start() {
+    ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", nullptr);
+    if (!p_.Start(SuitePath(L"zentrel.mod"), L"-AutoRun")) return false;
+    EXPECT_TRUE(p_.WaitIdle(10000));
+    base_ = MemoryOf(p_.Handle()).now;
+    UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+    ::PostThreadMessageW(p_.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host_.hwnd());
+    ::PostThreadMessageW(p_.MainThreadId(), diag, suite::DiagStart, (LPARAM)p_.Pid());
+    dlg_ = WaitForWindow(L"Memory Test", L"#32770", p_.Pid(), 15000);
+    list_ = dlg_ ? FindChildById(dlg_, 1005) : nullptr;
+    return list_ && Watch([&] { return Button(L"&Stop"); }, 15000);
+  }
+  // Waits (watching the memory) until `done`; false on time-out or when
+  // the module was killed for passing the ceiling.
+  bool Watch(const std::function<bool()>& done, DWORD ms) {
+    return PumpUntil(
+               [&] {
+                 uint64_t now = MemoryOf(p_.Handle()).now;
+                 if (now > base_ + kCeiling) {
+                   killed_ = true;
+                   p_.Kill();
+                 }
+                 return killed_ || done();
+               },
+               ms) &&
+           !killed_;
+  }
+  HWND Button(const wchar_t* text) const { return FindChild(dlg_, L"Button", text); }
+  std::vector<std::wstring> Lines() const { return ListBoxLines(list_); }
+  bool HasLine(const std::wstring& line) const {
+    for (const std::wstring& l : Lines())
+      if (l.rfind(line, 0) == 0) return true;
+    return false;
+  }
+  // Presses Stop; true when the run ended ("===>Test Aborts." and the
+  // button back to Start) within `ms`. `*stopMs` the time it took.
+  bool StopAndWaitEnd(DWORD ms, DWORD* stopMs) {
+    HWND stop = Button(L"&Stop");
+    if (!stop) return false;
+    DWORD t0 = ::GetTickCount();
+    ClickButton(stop);
+    bool ended = Watch([&] { return Button(L"&Start") && HasLine(L"===>Test Aborts."); }, ms);
+    *stopMs = ::GetTickCount() - t0;
+    return ended;
+  }
+  // Closes the module as the host does; its report.
+  bool Close(WPARAM* result) {
+    UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+    ::PostThreadMessageW(p_.MainThreadId(), diag, suite::DiagClose, 0);
+    MessageCatcher::Caught done{};
+    if (!host_.WaitFor(diag, 30000, &done)) return false;
+    *result = done.wp;
+    return p_.WaitExit(20000);
+  }
+  MemoryUse Memory() const { return MemoryOf(p_.Handle()); }
+  // The KB of "Test Memory Allocated:\t%lli KB\tOK", 0 when not there.
+  uint64_t AllocatedKb() const {
+    const std::wstring head = L"Test Memory Allocated:\t";
+    for (const std::wstring& l : Lines())
+      if (l.rfind(head, 0) == 0) return std::wcstoull(l.c_str() + head.size(), nullptr, 10);
+    return 0;
+  }
+  uint64_t Base() const { return base_; }
+  bool Killed() const { return killed_; }
+
+ private:
+  Process p_;
+  MessageCatcher host_;
+  HWND dlg_ = nullptr, list_ = nullptr;
+  uint64_t base_ = 0;
+  bool killed_ = false;
+};
+
+}  // namespace
+
+// Stop acts at once on a run over the whole machine: during the room-making
+// passes (pressed as soon as the run starts), and in the middle of the
+// address initialisation of the test block (pressed once the module has
+// written 128 MB of it): the run ends before the module has grown by the
+// ceiling (a pass or an initialisation that went on would take gigabytes),
+// and its memory is given back.
+TEST_F(MemoryModule, StopEndsARunOverTheWholeMachineAtOnce) {
+  WholeMachineRun run;
+  ASSERT_TRUE(run.Start());
+
+  // 1. Making room.
+  DWORD roomStopMs = 0;
+  ASSERT_TRUE(run.Watch([&] { return run.HasLine(L"Optimizing Test Memory Size..."); }, 30000));
+  bool inRoomPass = !run.HasLine(L"Test Memory Allocated:");
+  ASSERT_TRUE(run.StopAndWaitEnd(30000, &roomStopMs)) << "killed past the ceiling: " << run.Killed();
+  EXPECT_FALSE(run.HasLine(L"Initialize Memory Addresses:\t")) << "the run went on after Stop";
+  const MemoryUse afterRoom = run.Memory();
+
+  // 2. The address initialisation: a new run, stopped once the module holds
+  // 128 MB more than at start (the room passes are over then, and their
+  // blocks freed: what grows is the test block being written).
+  ASSERT_TRUE(run.Watch([&] { return run.Button(L"&Start") != nullptr; }, 10000));
+  ClickButton(run.Button(L"&Start"));
+  ASSERT_TRUE(run.Watch([&] { return run.Button(L"&Stop") != nullptr; }, 15000));
+  ASSERT_TRUE(run.Watch([&] { return run.HasLine(L"Test Memory Allocated:\t") || run.HasLine(L"===>"); }, 300000))
+      << "killed past the ceiling: " << run.Killed();
+  const uint64_t blockKb = run.AllocatedKb();
+  if (blockKb < 512 * 1024) {
+    DWORD ms = 0;
+    run.StopAndWaitEnd(30000, &ms);
+    GTEST_SKIP() << "too little free memory here for a test block worth stopping: " << blockKb << " KB";
+  }
+  const uint64_t threshold = run.Base() + 128 * MB;
+  ASSERT_TRUE(run.Watch([&] { return run.Memory().now > threshold || run.HasLine(L"Verify Memory Addresses:"); },
+                        120000))
+      << "killed past the ceiling: " << run.Killed();
+  const uint64_t atStop = run.Memory().now;
+  DWORD initStopMs = 0;
+  ASSERT_TRUE(run.StopAndWaitEnd(30000, &initStopMs)) << "killed past the ceiling: " << run.Killed();
+  const MemoryUse after = run.Memory();
+  EXPECT_FALSE(run.HasLine(L"Verify Memory Addresses:")) << "the initialisation ran to its end";
+  EXPECT_LT(after.now, atStop);  // the block is gone
+
+  WPARAM result = 99;
+  ASSERT_TRUE(run.Close(&result));
+  EXPECT_EQ(result, 0u);  // aborted: nothing to report
+
+  std::printf("[ measured ] Stop while making room%s: run ended after %lu ms; module at start %llu MB, peak %llu MB\n",
+              inRoomPass ? "" : " (the passes were over)", (unsigned long)roomStopMs,
+              (unsigned long long)(run.Base() / MB), (unsigned long long)(afterRoom.peak / MB));
+  std::printf("[ measured ] Stop in the address initialisation: run ended after %lu ms; module at start %llu MB, "
+              "at Stop %llu MB, peak %llu MB, after the end %llu MB\n",
+              (unsigned long)initStopMs, (unsigned long long)(run.Base() / MB), (unsigned long long)(atStop / MB),
+              (unsigned long long)(after.peak / MB), (unsigned long long)(after.now / MB));
 }
