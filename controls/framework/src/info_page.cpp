@@ -109,9 +109,10 @@ void CTestInfo::OnFreeMemory() {
       runner_.RunnerMessageBox(94, MB_OK);
       break;
     }
-    // Bounded by the machine's physical memory, not by what is free now:
-    // the point is to make room by pushing other programs out.
-    uint64_t size = FreeMemoryBlockSize(IsNt(), mx, ms.ullAvailPageFile, ms.ullTotalPhys);
+    // Up to the machine's physical memory rather than what is free (the point
+    // is to make room by pushing other programs out), but never past what it
+    // can commit now: past that, a host that overcommits kills programs.
+    uint64_t size = FreeMemoryBlockSize(IsNt(), mx, ms.ullAvailPhys, ms.ullAvailPageFile, ms.ullTotalPhys);
     HGLOBAL block = nullptr;
     while (size && !(block = ::GlobalAlloc(GMEM_FIXED, ToAllocSize(size)))) size = ShrinkFreeMemoryBlock(size);
     ::SendMessageW(bar, PBM_SETPOS, (WPARAM)(i * 18 - 13), 0);

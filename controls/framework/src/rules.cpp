@@ -163,17 +163,26 @@ std::string GetPropValue(const std::string& name, const std::string& title, cons
   return {};
 }
 
-uint64_t FreeMemoryBlockSize(bool nt, uint64_t maxWorkingSet, uint64_t availPageFile, uint64_t totalPhys) {
+uint64_t CommittableNow(uint64_t availPhys, uint64_t availPageFile) {
+  uint64_t room = availPhys > availPageFile ? availPhys : availPageFile;
+  return room - room / kCommitMarginShare;
+}
+
+uint64_t FreeMemoryBlockSize(bool nt, uint64_t maxWorkingSet, uint64_t availPhys, uint64_t availPageFile,
+                             uint64_t totalPhys) {
   uint64_t size;
   if (nt) {
     size = maxWorkingSet;
   } else {
-    uint64_t limit = totalPhys * 3;
+    uint64_t limit = totalPhys > ~0ull / 3 ? ~0ull : totalPhys * 3;
     size = availPageFile < limit ? availPageFile : limit;
     if (size > 0xF000000) size = 0xF000000;
   }
   if (size > totalPhys) size = totalPhys;
-  return size < kFreeMemoryFloor ? kFreeMemoryFloor : size;
+  if (size < kFreeMemoryFloor) size = kFreeMemoryFloor;
+  uint64_t reach = CommittableNow(availPhys, availPageFile);
+  if (size > reach) size = reach;
+  return size < kFreeMemoryFloor ? 0 : size;
 }
 
 uint64_t ShrinkFreeMemoryBlock(uint64_t size) {

@@ -138,26 +138,71 @@ TEST(FreeMemoryRules, BlockBoundByTotalPhysicalMemory) {
   const uint64_t MB = 1ull << 20, GB = 1ull << 30;
   const struct {
     bool nt;
-    uint64_t maxWorkingSet, availPageFile, totalPhys, size;
+    uint64_t maxWorkingSet, availPhys, availPageFile, totalPhys, size;
   } cases[] = {
       // NT: the working set the first step grew, up to the whole machine.
-      {true, 32 * MB, 20 * GB, 24 * GB, 32 * MB},
-      {true, 8 * GB, 1 * GB, 24 * GB, 8 * GB},  // more than the page file has free
-      {true, 40 * GB, 20 * GB, 24 * GB, 24 * GB},
-      {true, 0, 20 * GB, 24 * GB, kFreeMemoryFloor},
-      {true, 4095, 20 * GB, 24 * GB, kFreeMemoryFloor},
+      {true, 32 * MB, 16 * GB, 20 * GB, 24 * GB, 32 * MB},
+      {true, 8 * GB, 16 * GB, 1 * GB, 24 * GB, 8 * GB},  // more than the page file has free
+      {true, 0, 16 * GB, 20 * GB, 24 * GB, kFreeMemoryFloor},
+      {true, 4095, 16 * GB, 20 * GB, 24 * GB, kFreeMemoryFloor},
       // 9x: free page file or three times the memory, at most 240 MB.
-      {false, 0, 50 * MB, 512 * MB, 50 * MB},
-      {false, 0, 2 * GB, 512 * MB, 240 * MB},
-      {false, 0, 100 * MB, 64 * MB, 64 * MB},
-      {false, 0, 100 * MB, 20 * MB, 20 * MB},  // three times 20 MB, but only 20 MB there
-      {false, 0, 0, 64 * MB, kFreeMemoryFloor},
+      {false, 0, 100 * MB, 50 * MB, 512 * MB, 50 * MB},
+      {false, 0, 100 * MB, 2 * GB, 512 * MB, 240 * MB},
+      {false, 0, 32 * MB, 100 * MB, 64 * MB, 64 * MB},
+      {false, 0, 16 * MB, 100 * MB, 20 * MB, 20 * MB},  // three times 20 MB, but only 20 MB there
+      {false, 0, 32 * MB, 0, 64 * MB, kFreeMemoryFloor},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << (c.nt ? "NT" : "9x") << " ws " << c.maxWorkingSet << " pf "
-                                      << c.availPageFile << " phys " << c.totalPhys);
-    EXPECT_EQ(FreeMemoryBlockSize(c.nt, c.maxWorkingSet, c.availPageFile, c.totalPhys), c.size);
+    SCOPED_TRACE(::testing::Message() << (c.nt ? "NT" : "9x") << " ws " << c.maxWorkingSet << " phys free "
+                                      << c.availPhys << " pf " << c.availPageFile << " phys " << c.totalPhys);
+    EXPECT_EQ(FreeMemoryBlockSize(c.nt, c.maxWorkingSet, c.availPhys, c.availPageFile, c.totalPhys), c.size);
   }
+}
+
+// What the machine can commit now: the page-file figure already holds the
+// physical memory (NT's commit room, Wine's available memory plus free
+// swap), so the two are not added; an eighth is kept back.
+TEST(FreeMemoryRules, CommittableNowCountsPhysicalMemoryOnceAndKeepsAMargin) {
+  const uint64_t MB = 1ull << 20, GB = 1ull << 30, ALL = ~0ull;
+  const struct {
+    const char* machine;
+    uint64_t availPhys, availPageFile, room;
+  } cases[] = {
+      {"Windows, page file", 20 * GB, 36 * GB, 36 * GB / 8 * 7},
+      {"Wine, no swap", 20 * GB, 20 * GB, 20 * GB / 8 * 7},  // not 40 GB less a margin
+      {"Wine, 8 GB swap free", 20 * GB, 28 * GB, 28 * GB / 8 * 7},
+      {"no page-file figure", 1 * GB, 0, 1 * GB / 8 * 7},
+      {"commit short", 8 * GB, 2 * GB, 8 * GB / 8 * 7},  // the allocation itself fails past the commit room
+      {"little free", 64 * MB, 64 * MB, 56 * MB},
+      {"nothing", 0, 0, 0},
+      {"overflow", ALL, ALL, ALL - ALL / 8},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CommittableNow(c.availPhys, c.availPageFile), c.room) << c.machine;
+}
+
+// Free Memory never takes more than the machine can commit now, also when the
+// working set it grew (the total page file) or the physical memory is larger.
+TEST(FreeMemoryRules, BlockNeverExceedsWhatTheMachineCanCommitNow) {
+  const uint64_t MB = 1ull << 20, GB = 1ull << 30, ALL = ~0ull;
+  const struct {
+    const char* machine;
+    bool nt;
+    uint64_t maxWorkingSet, availPhys, availPageFile, totalPhys, size;
+  } cases[] = {
+      // A 24 GB host under Wine without swap, 20 GB free: the working set
+      // grown to the page file's 24 GB would take the whole machine.
+      {"Wine, no swap", true, 24 * GB, 20 * GB, 20 * GB, 24 * GB, 20 * GB / 8 * 7},
+      {"NT, working set past the machine", true, 40 * GB, 16 * GB, 20 * GB, 24 * GB, 20 * GB / 8 * 7},
+      {"little free", true, 24 * GB, 2 * GB, 2 * GB, 24 * GB, 2 * GB / 8 * 7},
+      {"less than the floor free", true, 24 * GB, 1 * MB, 1 * MB, 24 * GB, 0},
+      {"nothing free", true, 24 * GB, 0, 0, 24 * GB, 0},
+      {"9x, little free", false, 0, 64 * MB, 200 * MB, 512 * MB, 200 * MB / 8 * 7},
+      {"overflow", true, ALL, ALL, ALL, ALL, ALL - ALL / 8},
+      {"overflow, 9x", false, ALL, ALL, ALL, ALL, 0xF000000},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FreeMemoryBlockSize(c.nt, c.maxWorkingSet, c.availPhys, c.availPageFile, c.totalPhys), c.size)
+        << c.machine;
 }
 
 TEST(FreeMemoryRules, ShrinkingEndsAtTheFloor) {

@@ -69,14 +69,34 @@ constexpr int kMaxLineLength = 1022;
 // (nullptr), and any failure answer "".
 std::string GetPropValue(const std::string& name, const std::string& title, const ResultList* list);
 
+// What the machine can commit now, less a margin, from the figures of
+// GlobalMemoryStatusEx. The page-file figure is the commit room and already
+// counts the physical memory (on NT the commit limit less the charge, under
+// Wine the kernel's available memory plus free swap), so the two figures are
+// not added: that would count the physical memory twice, and on a host that
+// overcommits (Linux: an allocation that is too large succeeds, touching it
+// makes the system kill programs) allow twice what is there. The larger of
+// the two is taken, so that a system that reports no page file still has its
+// free physical memory. The margin is an eighth of it: room for the kernel's
+// tables of a block that size, for the error of the kernel's estimate of what
+// it can reclaim, and for other programs to grow while a test runs for
+// minutes (about 2.5 GB on a 24 GB machine with 20 GB free); a share rather
+// than a fixed amount, so that a machine with little free memory still tests
+// most of it. Sizes in bytes.
+constexpr uint64_t kCommitMarginShare = 8;
+uint64_t CommittableNow(uint64_t availPhys, uint64_t availPageFile);
+
 // Free Memory pushes other programs' memory out by touching one large block
 // a round. The block of a round: on NT the process's maximum working set, on
 // Windows 9x the smaller of the free page file and three times the physical
 // memory, at most 240 MB; never more than the machine's total physical
-// memory (a block of what is free now would push nothing out), never less
-// than kFreeMemoryFloor. Sizes in bytes.
+// memory (a block of what is free now would push nothing out) nor than what
+// it can commit now (CommittableNow), never less than kFreeMemoryFloor unless
+// the machine cannot commit that much (then 0: the round allocates nothing).
+// Sizes in bytes.
 constexpr uint64_t kFreeMemoryFloor = 0x100000;
-uint64_t FreeMemoryBlockSize(bool nt, uint64_t maxWorkingSet, uint64_t availPageFile, uint64_t totalPhys);
+uint64_t FreeMemoryBlockSize(bool nt, uint64_t maxWorkingSet, uint64_t availPhys, uint64_t availPageFile,
+                             uint64_t totalPhys);
 // The size to try after an allocation failed: 15/16 of it, or 0 when that
 // falls below the floor (the round then touches nothing).
 uint64_t ShrinkFreeMemoryBlock(uint64_t size);

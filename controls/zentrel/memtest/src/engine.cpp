@@ -97,6 +97,10 @@ Outcome AddressTestT(const M& m, const Region& r, TestSink& sink) {
   sink.SetErasing(false);
   const size_t step = r.blocks / 100 + 1;
   for (size_t k = 1; k <= r.blocks; ++k) {
+    if ((k - 1) % kStopCheckBlocks == 0 && sink.AbortRequested()) {
+      sink.SetErasing(true);
+      return Outcome::Aborted;
+    }
     uint8_t* block = r.start + (k - 1) * kBlockBytes;
     for (size_t o = 0; o < kBlockBytes; o += 2) m.Write16(block + o, AddressValue(o, k));
     sink.SetProgress((int)(k / step));
@@ -180,6 +184,10 @@ Outcome PatternTestT(const M& m, const Region& r, TestSink& sink, const PatternS
       return Outcome::Aborted;
     }
     for (size_t k = 0; k < r.blocks; ++k) {
+      if (k % kStopCheckBlocks == 0 && k && sink.AbortRequested()) {
+        sink.SetErasing(true);
+        return Outcome::Aborted;
+      }
       uint8_t* block = r.start + k * kBlockBytes;
       uint8_t* bad = nullptr;
       uint32_t data = 0;

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ctlfw/rules.h"
+
 namespace memtest {
 namespace {
 
@@ -15,25 +17,33 @@ std::string Fmt(const char* fmt, long long v) {
   return buf;
 }
 
+// size / 100 x percent (the share of "-C"), the percentage taken as 0..100.
+uint64_t Share(uint64_t size, int percent) {
+  uint64_t p = percent < 0 ? 0 : percent > 100 ? 100 : (uint64_t)percent;
+  return size / 100 * p;
+}
+
 }  // namespace
+
+uint64_t MemoryWithinReach(const MemoryFigures& m) { return ctlfw::CommittableNow(m.availPhys, m.availPageFile); }
 
 uint64_t RoomPassSize(const MemoryFigures& m, const MemTestConfig& c) {
   uint64_t size;
   if (c.win9x)
-    size = std::min(m.availPageFile, m.totalPhys * 2);
+    size = std::min(m.availPageFile, m.totalPhys > ~0ull / 2 ? ~0ull : m.totalPhys * 2);
   else
     size = m.totalPhys / 4 * 3 + (m.totalPhys % 4) * 3 / 4;
-  if (c.concurrent) size = size / 100 * (uint64_t)c.percent;
+  if (c.concurrent) size = Share(size, c.percent);
   if (c.win9x) size = std::min(size, k9xSizeLimit);
-  return size;
+  return std::min(size, MemoryWithinReach(m));
 }
 
 uint64_t TestBlockSize(const MemoryFigures& m, const MemTestConfig& c) {
   uint64_t size = m.availPhys;
-  if (c.concurrent) size = size / 100 * (uint64_t)c.percent;
+  if (c.concurrent) size = Share(size, c.percent);
   if (c.quick) size = std::min(size / 8, kQuickLimit);
   if (c.win9x) size = std::min(size, k9xSizeLimit);
-  return size;
+  return std::min(size, MemoryWithinReach(m));
 }
 
 uint64_t Shrink(uint64_t size) { return size / 16 * 15 + (size % 16) * 15 / 16; }
@@ -45,25 +55,39 @@ uint64_t TouchStep(uint64_t size) {
 
 int TouchProgress(int pass, uint64_t offset, uint64_t step) { return pass * 18 - 13 + (int)(offset / step); }
 
+namespace {
+
+// Reads one word of every page of a room-making block, moving the progress
+// of pass `pass`; false when the stop flag was seen (read every
+// kStopCheckBytes).
+bool TouchBlock(const uint8_t* p, uint64_t size, int pass, TestSink& sink) {
+  const uint64_t step = TouchStep(size);
+  for (uint64_t off = 0; off + 4 <= size; off += 4096) {
+    if (off % kStopCheckBytes == 0 && sink.AbortRequested()) return false;
+    (void)*reinterpret_cast<const volatile uint32_t*>(p + off);
+    if (off % step == 0) sink.SetProgress(TouchProgress(pass, off, step));
+  }
+  return true;
+}
+
+}  // namespace
+
 Outcome MakeRoom(SystemMemory& sys, const MemTestConfig& c, TestSink& sink) {
   const int passes = c.concurrent ? 1 : kRoomPasses;
   for (int i = 1; i <= passes; ++i) {
     uint64_t size = RoomPassSize(sys.Figures(), c);
     void* block = nullptr;
     while (size > 0 && !(block = sys.Alloc(size))) size = Shrink(size);
+    bool stopped = false;
     if (block) {
       sink.SetProgress(i * 18 - 13);
       if (uint8_t* p = sys.Lock(block)) {
-        const uint64_t step = TouchStep(size);
-        for (uint64_t off = 0; off + 4 <= size; off += 4096) {
-          (void)*reinterpret_cast<volatile uint32_t*>(p + off);
-          if (off % step == 0) sink.SetProgress(TouchProgress(i, off, step));
-        }
+        stopped = !TouchBlock(p, size, i, sink);
         sys.Unlock(block);
       }
       sys.Free(block);
     }
-    if (sink.AbortRequested()) return Outcome::Aborted;
+    if (stopped || sink.AbortRequested()) return Outcome::Aborted;
   }
   return Outcome::Passed;
 }

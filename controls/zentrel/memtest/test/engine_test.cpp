@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "memtest/engine.h"
 #include "recording_sink.h"
@@ -222,4 +223,39 @@ TEST(MemtestEngine, AddressesKeepEightDigitsAndShowAllOfALongOne) {
   EXPECT_EQ(AddressText(0x1234), "00001234");
   EXPECT_EQ(AddressText(0xDEADBEEF), "DEADBEEF");
   EXPECT_EQ(AddressText((uintptr_t)0x7FF123456780ull), "7FF123456780");
+}
+
+// Stop acts within a megabyte in every step, also in the middle of the
+// address initialisation and of a pass over a large block: the stop flag
+// goes up as soon as the step has written its first word, and the step may
+// then write at most kStopCheckBlocks more blocks.
+TEST(MemtestEngine, StopActsWithinAMegabyteInTheMiddleOfEveryStep) {
+  constexpr size_t kBlocks = 160;  // 10 MB
+  const uint8_t kUntouched = 0xC3;  // no test writes a byte pair 0xC3C3 (address values are even)
+  TestRegion r(kBlocks);
+  const struct {
+    const char* name;
+    Outcome (*fn)(const Region&, TestSink&, FaultInjector*);
+  } steps[] = {{"address", AddressTest},
+               {"data pattern", DataPatternTest},
+               {"walking ones", WalkingOnesTest},
+               {"moving inversion", MovingInversionTest},
+               {"walking zeros", WalkingZerosTest}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.name);
+    std::memset(r.mem, kUntouched, kBlocks * kBlockBytes);
+    auto written = [&](size_t block) {
+      const uint8_t* b = r.mem + block * kBlockBytes;
+      return b[0] != kUntouched || b[1] != kUntouched;
+    };
+    RecordingSink sink;
+    sink.abortWhen = [&] { return written(0); };
+    EXPECT_EQ(step.fn(r.region(), sink, nullptr), Outcome::Aborted);
+    size_t blocks = 0;
+    while (blocks < kBlocks && written(blocks)) ++blocks;
+    EXPECT_GT(blocks, 0u);
+    EXPECT_LE(blocks, kStopCheckBlocks);
+    for (const std::string& l : sink.lines) EXPECT_EQ(l.find("PASSED"), std::string::npos) << l;
+    EXPECT_TRUE(sink.erasing);
+  }
 }

@@ -101,6 +101,60 @@ TEST(MemtestSizing, SizesFollowTheModeAndNeverOverflow) {
   EXPECT_EQ(TouchProgress(5, 15 * MB, MB), 92);
 }
 
+// Every block the test takes stays within what the machine can commit now
+// (the larger of the physical and page-file figures, which already holds the
+// physical memory, less an eighth), whatever the mode's own rule asks for.
+TEST(MemtestSizing, BlocksNeverExceedWhatTheMachineCanCommitNow) {
+  const uint64_t G = 1024 * MB, ALL = ~0ull;
+  const struct Case {
+    const char* machine;
+    MemoryFigures m;  // total, available physical, available page file
+    bool win9x, concurrent, quick;
+    int percent;
+    uint64_t room, block;
+  } cases[] = {
+      // A 64 GB Windows machine with a page file: the mode's sizes hold.
+      {"big, page file", {64 * G, 48 * G, 80 * G}, false, false, false, 8, 48 * G, 48 * G},
+      // This kind of host under Wine without swap: the page-file figure is
+      // the available memory itself; three quarters of 24 GB and all of the
+      // 20 GB free would leave nothing for anyone else.
+      {"Wine, no swap", {24 * G, 20 * G, 20 * G}, false, false, false, 8, 20 * G / 8 * 7, 20 * G / 8 * 7},
+      // Wine with 8 GB of free swap: the page-file figure holds both.
+      {"Wine, swap", {24 * G, 20 * G, 28 * G}, false, false, false, 8, 18 * G, 20 * G},
+      // Little free on a big machine: a room pass of 18 GB would be touched
+      // into memory that is not there.
+      {"little free", {24 * G, 2 * G, 2 * G}, false, false, false, 8, 2 * G / 8 * 7, 2 * G / 8 * 7},
+      {"little free, -Check", {24 * G, 2 * G, 2 * G}, false, false, true, 8, 2 * G / 8 * 7, 7 * MB},
+      {"little free, -C 50", {24 * G, 2 * G, 2 * G}, false, true, false, 50, 2 * G / 8 * 7, 2 * G / 100 * 50},
+      {"small machine", {256 * MB, 200 * MB, 600 * MB}, false, false, false, 8, 192 * MB, 200 * MB},
+      // No page file reported: the free physical memory still counts.
+      {"no page-file figure", {1 * G, 512 * MB, 0}, false, false, false, 8, 448 * MB, 448 * MB},
+      // The page-file figure below the physical one (NT, commit short): the
+      // allocation itself fails past the commit room and shrinks.
+      {"commit short", {16 * G, 8 * G, 2 * G}, false, false, false, 8, 7 * G, 7 * G},
+      {"9x", {512 * MB, 300 * MB, 100 * MB}, true, false, false, 8, 100 * MB, k9xSizeLimit},
+      {"9x, little free", {512 * MB, 64 * MB, 48 * MB}, true, false, false, 8, 48 * MB, 56 * MB},
+      {"nothing free", {4 * G, 0, 0}, false, false, false, 8, 0, 0},
+      // Figures at the top of the range overflow nothing.
+      {"overflow", {ALL, ALL, ALL}, false, false, false, 8, ALL / 4 * 3 + 2, ALL - ALL / 8},
+      {"overflow, 9x", {ALL, ALL, ALL}, true, false, false, 8, k9xSizeLimit, k9xSizeLimit},
+      {"overflow, -C 1000", {ALL, ALL, ALL}, false, true, false, 1000, (ALL / 4 * 3 + 2) / 100 * 100, ALL - ALL / 8},
+      {"overflow, -C -5", {ALL, ALL, ALL}, false, true, false, -5, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.machine);
+    MemTestConfig cfg;
+    cfg.win9x = c.win9x;
+    cfg.concurrent = c.concurrent;
+    cfg.quick = c.quick;
+    cfg.percent = c.percent;
+    EXPECT_EQ(RoomPassSize(c.m, cfg), c.room);
+    EXPECT_EQ(TestBlockSize(c.m, cfg), c.block);
+    EXPECT_LE(RoomPassSize(c.m, cfg), MemoryWithinReach(c.m));
+    EXPECT_LE(TestBlockSize(c.m, cfg), MemoryWithinReach(c.m));
+  }
+}
+
 TEST(MemtestWorker, QuickRunOnAMinimumThatCoversTheBlockPasses) {
   FakeSystem sys;
   sys.figures = {64 * MB, 64 * MB, 64 * MB};  // quick: 64 MB / 8 = 8 MB, capped at 7 MB
@@ -155,7 +209,7 @@ TEST(MemtestWorker, RefusedAllocationsShrinkRoomAndBlockDownToTheLowMemoryLimit)
 
 TEST(MemtestWorker, WorkingSetGrowthShrinksByOneMegabyteAndRestoresTheLimits) {
   FakeSystem sys;
-  sys.figures = {16 * MB, 12 * MB, 0};
+  sys.figures = {16 * MB, 12 * MB, 16 * MB};
   sys.wsMin = 1 * MB;
   sys.wsMax = 2 * MB;
   sys.workingSetLimit = 10 * MB;
@@ -200,7 +254,7 @@ TEST(MemtestWorker, ConcurrentBlockIsCappedByMaxMemAndLowMemoryFails) {
   EXPECT_EQ(sink.lines[2], "Test Memory Blocks:\t0016 blks");
 
   FakeSystem low;
-  low.figures = {64 * MB, 400 * 1024, 0};
+  low.figures = {64 * MB, 400 * 1024, 64 * MB};
   c.concurrent = false;
   RecordingSink sink2;
   ASSERT_EQ(RunMemoryTest(low, c, sink2, Lcg()), Outcome::Failed);
@@ -228,4 +282,21 @@ TEST(MemtestWorker, QuickRunOverRealMemoryPassesEveryTest) {
   ASSERT_EQ(RunMemoryTest(sys, c, sink, Lcg()), Outcome::Passed);
   EXPECT_EQ(sink.lines.back(), "Random Mem. Block Copy:\t\tPASSED ");
   EXPECT_EQ(sink.lines.size(), 11u);
+}
+
+// Stop during a room-making pass acts within a megabyte, not at the end of a
+// pass that touches three quarters of the machine: the flag goes up once the
+// pass has touched its first sixteenth (3 MB, progress 6), and the pass ends
+// before it reaches the next one.
+TEST(MemtestWorker, StopActsInTheMiddleOfARoomMakingPass) {
+  FakeSystem sys;
+  sys.figures = {64 * MB, 64 * MB, 64 * MB};  // a room pass of 48 MB
+  MemTestConfig c;
+  RecordingSink sink;
+  sink.abortWhen = [&] { return !sink.progress.empty() && sink.progress.back() >= 6; };
+  EXPECT_EQ(RunMemoryTest(sys, c, sink, Lcg()), Outcome::Aborted);
+  EXPECT_EQ(sys.allocs, std::vector<uint64_t>{48 * MB});
+  EXPECT_EQ(sink.progress, (std::vector<int>{5, 5, 6}));
+  EXPECT_EQ(sys.live, 0);
+  EXPECT_EQ(sink.lines, (std::vector<std::string>{"Optimizing Test Memory Size..."}));
 }

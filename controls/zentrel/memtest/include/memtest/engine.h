@@ -2,7 +2,8 @@
 // tests over a region of 64 KB blocks, reporting through a sink (the results
 // list and progress bar on the page, a recorder in tests). The first error
 // ends the run. A fault injector lets tests run the engine over a region
-// with a stuck bit or a coupled address.
+// with a stuck bit or a coupled address. Stop (the sink's abort) is honoured
+// within kStopCheckBlocks blocks in every step.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +18,9 @@ constexpr size_t kBlockWords = kBlockBytes / 4;
 constexpr size_t kMinBlocks = 8;         // below this the test does not run
 constexpr int kCopyRounds = 2000;
 constexpr size_t kCopyDistance = 8;      // blocks copied lie at least this far apart
+// Every step reads the stop flag at least once every this many blocks (1 MB)
+// of its work, so that Stop acts at once even over a block of gigabytes.
+constexpr size_t kStopCheckBlocks = 16;
 
 // Where the test's lines and progress go, and where it learns of an abort.
 class TestSink {

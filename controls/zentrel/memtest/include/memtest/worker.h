@@ -32,6 +32,13 @@ constexpr uint64_t kWorkingSetStep = 0x100000;
 constexpr uint64_t kLowMemoryLimit = kMinBlocks * kBlockBytes;  // 512 KB
 constexpr int kRoomPasses = 5;
 
+// The stop flag is read at least once every this many bytes of a
+// room-making pass's touching.
+constexpr uint64_t kStopCheckBytes = kStopCheckBlocks * kBlockBytes;
+
+// What the machine can commit now, less a margin (ctlfw::CommittableNow):
+// no block of the test is larger.
+uint64_t MemoryWithinReach(const MemoryFigures& m);
 // Bytes a room-making pass allocates and touches.
 uint64_t RoomPassSize(const MemoryFigures& m, const MemTestConfig& c);
 // Bytes of the test block before the working set is grown.
@@ -76,7 +83,7 @@ class RealSystemMemory : public SystemMemory {
 };
 
 // Step 1: allocates, touches and frees the room-making blocks. Aborted when
-// the abort flag was seen after a pass.
+// the abort flag was seen during or after a pass.
 Outcome MakeRoom(SystemMemory& sys, const MemTestConfig& c, TestSink& sink);
 
 // Step 3 (NT): grows the working set to hold `*size` bytes, lowering *size by
