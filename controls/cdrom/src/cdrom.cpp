@@ -12,23 +12,29 @@ const wchar_t kDefaultTestFile[] = L"E:\\testdata\\test6\\test1.dat";
 }
 
 std::vector<ctlfw::SettingDef> CCdromRunner::SettingTable() const {
+  // The settings that divide, or that size a buffer or a count, come to the
+  // nearer bound of a range where every step stays defined (a run of no pass
+  // would find no error without testing).
+  using ctlfw::ClampedTo;
+  using ctlfw::kSwitch;
   return {
-      {"Loop", 1},
+      {"Loop", 1, ClampedTo(1, 100000)},
       // Written back by BeforeSettingsWritten: only when TestFileMinSizeK is 0.
-      {"BufferMultiple", 200, false},
-      {"TestFileMinSizeM", 5},
-      {"TestFileMaxSizeM", 30},
-      {"DiskSize", 500},
-      {"ClearBufferBlocks", 800},
-      {"SeekTestNum", 80},
+      {"BufferMultiple", 200, ClampedTo(1, 4096), false},
+      {"TestFileMinSizeM", 5, ClampedTo(0, 4000)},
+      {"TestFileMaxSizeM", 30, ClampedTo(0, 4000)},
+      {"DiskSize", 500, ClampedTo(0, 8000)},
+      {"ClearBufferBlocks", 800, ClampedTo(0, 65535)},
+      {"SeekTestNum", 80, ClampedTo(1, 10000)},
       // -Check runs without it and leaves the stored value alone.
-      {"FullStrokeTestEnable", 0, !Options().check},
-      {"ReadDataTestEnable", 1},
-      {"TransferRateTestEnable", 1},
-      {"RandomAccessTestEnable", 1},
-      {"ForceFullStroke", 0},
-      {"ForceRandom", 0},
-      {"TestFileMinSizeK", 0},
+      {"FullStrokeTestEnable", 0, kSwitch, !Options().check},
+      {"ReadDataTestEnable", 1, kSwitch},
+      {"TransferRateTestEnable", 1, kSwitch},
+      {"RandomAccessTestEnable", 1, kSwitch},
+      {"ForceFullStroke", 0, kSwitch},
+      {"ForceRandom", 0, kSwitch},
+      // 1 GB at most.
+      {"TestFileMinSizeK", 0, ClampedTo(0, 1048576)},
   };
 }
 
@@ -37,25 +43,6 @@ std::vector<std::string> CCdromRunner::EnableSettings() const {
 }
 
 void CCdromRunner::AfterSettingsRead() {
-  // The registry holds 32-bit values: the ranges are checked on them as read.
-  cdtest::Settings raw;
-  raw.loop = Setting("Loop");
-  raw.bufferMultiple = Setting("BufferMultiple");
-  raw.testFileMinSizeM = Setting("TestFileMinSizeM");
-  raw.testFileMaxSizeM = Setting("TestFileMaxSizeM");
-  raw.diskSize = Setting("DiskSize");
-  raw.clearBufferBlocks = Setting("ClearBufferBlocks");
-  raw.seekTestNum = Setting("SeekTestNum");
-  raw.testFileMinSizeK = Setting("TestFileMinSizeK");
-  cdtest::Settings s = cdtest::ClampSettings(raw);
-  SetSetting("Loop", s.loop);
-  SetSetting("BufferMultiple", s.bufferMultiple);
-  SetSetting("TestFileMinSizeM", s.testFileMinSizeM);
-  SetSetting("TestFileMaxSizeM", s.testFileMaxSizeM);
-  SetSetting("DiskSize", s.diskSize);
-  SetSetting("ClearBufferBlocks", s.clearBufferBlocks);
-  SetSetting("SeekTestNum", s.seekTestNum);
-  SetSetting("TestFileMinSizeK", s.testFileMinSizeK);
   if (Options().check) SetSetting("FullStrokeTestEnable", 0);
 
   std::wstring key = SettingsKey();

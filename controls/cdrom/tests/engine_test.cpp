@@ -389,3 +389,138 @@ TEST_F(CdEngine, PriorityIsRestoredOnEveryPath) {
   EXPECT_EQ(::GetPriorityClass(::GetCurrentProcess()), (DWORD)BELOW_NORMAL_PRIORITY_CLASS);
   ::SetPriorityClass(::GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
 }
+
+namespace {
+
+// A sector reader whose drive never answers: a call stays inside until the
+// test lets it go.
+struct SilentReader {
+  static HANDLE release, left;
+  static volatile LONG calls, inside;
+  static DWORD WINAPI Read(DWORD, DWORD, DWORD, DWORD* ms) {
+    ::InterlockedIncrement(&calls);
+    ::InterlockedIncrement(&inside);
+    ::WaitForSingleObject(release, 120000);
+    ::InterlockedDecrement(&inside);
+    *ms = 1;
+    ::SetEvent(left);
+    return 1;
+  }
+  SilentReader() {
+    release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    left = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    calls = inside = 0;
+  }
+  // Lets the call go and waits until it is out of the reader.
+  ~SilentReader() {
+    ::SetEvent(release);
+    if (calls) ::WaitForSingleObject(left, 60000);
+    ::CloseHandle(release);
+    ::CloseHandle(left);
+  }
+};
+HANDLE SilentReader::release = nullptr;
+HANDLE SilentReader::left = nullptr;
+volatile LONG SilentReader::calls = 0;
+volatile LONG SilentReader::inside = 0;
+
+// A pipe that stands for a file on a disc whose drive never completes a read.
+struct SilentFile {
+  SilentFile() {
+    name = L"\\\\.\\pipe\\halvix_cdengine_" + std::to_wstring(::GetCurrentProcessId());
+    server = ::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+  }
+  ~SilentFile() { ::CloseHandle(server); }
+  bool Write(const std::string& bytes) {
+    OVERLAPPED ov{};
+    ov.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    DWORD n = 0;
+    bool ok = ::WriteFile(server, bytes.data(), (DWORD)bytes.size(), nullptr, &ov) ||
+              ::GetLastError() == ERROR_IO_PENDING;
+    ok = ok && ::GetOverlappedResult(server, &ov, &n, TRUE) && n == bytes.size();
+    ::CloseHandle(ov.hEvent);
+    return ok;
+  }
+  std::wstring name;
+  HANDLE server;
+};
+
+}  // namespace
+
+// A read the drive never completes: the step gives up after the drive's
+// bound with a FAILED line that names the drive, while the call is still
+// inside the reader, and sends the drive no further reads.
+TEST_F(CdEngine, ASectorReadThatNeverCompletesFailsNamingTheDrive) {
+  SilentReader silent;
+  config.reader = &SilentReader::Read;
+  config.sectorReadBoundMs = [](DWORD) { return (DWORD)300; };
+  config.fullStroke = true;
+  config.randomAccess = true;
+  CdDriveTest t(config, host);
+  ASSERT_TRUE(t.CheckVolume(letter));
+  EXPECT_EQ(t.SeekTests(letter), 0u);
+  EXPECT_EQ(SilentReader::inside, 1);
+  EXPECT_EQ(SilentReader::calls, 1);
+  EXPECT_TRUE(host.Has("Drive Q: did not complete a read within 1 seconds.\tFAILED")) << host.All();
+  EXPECT_TRUE(t.Unanswered());
+  EXPECT_GE(host.errors, 1);
+}
+
+// Stop during a read the drive never completes ends the wait at once (the
+// bound is far away), with no verdict on the drive.
+TEST_F(CdEngine, StopActsDuringASectorReadThatNeverCompletes) {
+  SilentReader silent;
+  config.reader = &SilentReader::Read;
+  config.sectorReadBoundMs = [](DWORD) { return (DWORD)600000; };
+  config.fullStroke = true;
+  host.stopAfterPumps = 3;
+  CdDriveTest t(config, host);
+  ASSERT_TRUE(t.CheckVolume(letter));
+  t.SeekTests(letter);
+  EXPECT_TRUE(host.stopped);
+  EXPECT_EQ(SilentReader::inside, 1);
+  EXPECT_EQ(host.errors, 0) << host.All();
+  EXPECT_FALSE(t.Unanswered());
+}
+
+// A file read that never completes gives up after its bound, or at once on
+// Stop; either way the read is cancelled, so that it takes nothing that
+// comes later, and the next read gets what it asked for.
+TEST_F(CdEngine, AFileReadThatNeverCompletesGivesUpOrStops) {
+  SilentFile pipe;
+  ASSERT_NE(pipe.server, INVALID_HANDLE_VALUE);
+  OverlappedFile file(pipe.name.c_str(), 0);
+  ASSERT_TRUE(file.ok());
+  char buffer[8] = {};
+  EXPECT_EQ(file.ReadAll(buffer, sizeof buffer, 300, host), ReadOutcome::TimedOut);
+  EXPECT_FALSE(file.Unsettled());
+  host.stopAfterPumps = host.pumps + 2;
+  EXPECT_EQ(file.ReadAll(buffer, sizeof buffer, 600000, host), ReadOutcome::Stopped);
+  EXPECT_FALSE(file.Unsettled());
+  ASSERT_TRUE(pipe.Write("sector01"));
+  host.stopped = false;
+  host.stopAfterPumps = -1;
+  EXPECT_EQ(file.ReadAll(buffer, sizeof buffer, 600000, host), ReadOutcome::Done);
+  EXPECT_EQ(std::string(buffer, sizeof buffer), "sector01");
+}
+
+// A drive pass whose sector reads are never answered ends by itself: the
+// line that names the drive, then the access test's own failure.
+TEST_F(CdEngine, ADrivePassOnADriveThatNeverAnswersEnds) {
+  SilentReader silent;
+  MakeFile(L"testdata\\test6\\test1.dat", 2 * 1000 * 1000);
+  config.reader = &SilentReader::Read;
+  config.sectorReadBoundMs = [](DWORD) { return (DWORD)300; };
+  config.readData = false;
+  config.transferRate = false;
+  config.fullStroke = true;
+  config.randomAccess = true;
+  CdDriveTest t(config, host);
+  t.RunDrive(letter);
+  EXPECT_TRUE(host.Has("Testing Full-Stroke Access...")) << host.All();
+  EXPECT_TRUE(host.Has("Drive Q: did not complete a read within 1 seconds.\tFAILED")) << host.All();
+  EXPECT_TRUE(host.Has("Failed to test seek time.")) << host.All();
+  EXPECT_EQ(SilentReader::calls, 1);
+  EXPECT_GE(host.errors, 2);
+}

@@ -183,6 +183,22 @@ TEST_F(CdromModule, AnEmptyDriveSaysNoDisk) {
   EXPECT_EQ(body, (std::vector<std::string>{"Testing Drive Q:\\", "No Disk.", "", "Found Error(s)."})) << Joined(body);
 }
 
+// A disc whose folder links back to itself twice: the search takes no link,
+// looks at each folder once, and the run ends with its "no test file" line.
+TEST_F(CdromModule, LinksBackToTheDiscDoNotTrapTheSearch) {
+  std::string loops = Env("CDROM_LOOP_DISC_DIR");
+  ASSERT_FALSE(loops.empty());
+  ASSERT_TRUE(DefineDrive(L'q', DRIVE_CDROM, loops.c_str()));
+  ASSERT_EQ(::GetDriveTypeW(L"Q:\\"), (UINT)DRIVE_CDROM);
+  EXPECT_EQ(Run(L"-AutoRun"), 1u);
+  std::vector<std::string> body = LogBody(FileLines(SuitePath(L"KytCD.LOG")));
+  ASSERT_EQ(body.size(), 5u) << Joined(body);
+  EXPECT_EQ(body[0], "Testing Drive Q:\\");
+  EXPECT_EQ(body[1], "Scanning CD-ROM...");
+  EXPECT_EQ(body[2], "Failed to find a file on CD-ROM for test.(between 5MB and 30MB)");
+  EXPECT_EQ(body[4], "Found Error(s).");
+}
+
 // -Check runs without the full-stroke switch and leaves its stored value;
 // a BufferMultiple of 0 is a run with 1, saved as such, and not saved at all
 // in the kilobyte mode.

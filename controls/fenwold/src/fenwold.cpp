@@ -27,32 +27,38 @@ void CFenwoldRunner::AdjustSwitches(ctlfw::Switches* s) const {
 
 std::vector<ctlfw::SettingDef> CFenwoldRunner::SettingTable() const {
   const ctlfw::Switches& o = Options();
+  using ctlfw::InRange;
+  using ctlfw::kSwitch;
+  // The three sizes bound one another: AfterSettingsRead brings them into
+  // range together, on their unsigned values.
+  const ctlfw::SettingRange sizes{};
   std::vector<ctlfw::SettingDef> table;
   if (o.floppy) {
     // -Check runs with sizes of its own: the configured ones stay as they are.
     table = {
-        {"nFloppyLargestSize", 1280000, !o.check},
-        {"nFloppyIncrement", 5000, !o.check},
-        {"nFloppyIncrementMax", 160000, !o.check},
-        {"FloppySequentialTestEnable", 1},
-        {"FloppyRandomTestEnable", 1},
+        {"nFloppyLargestSize", 1280000, sizes, !o.check},
+        {"nFloppyIncrement", 5000, sizes, !o.check},
+        {"nFloppyIncrementMax", 160000, sizes, !o.check},
+        {"FloppySequentialTestEnable", 1, kSwitch},
+        {"FloppyRandomTestEnable", 1, kSwitch},
     };
   } else {
     table = {
-        {"nLargestSize", 20480000, !o.check},
-        {"nIncrement", 5000, !o.check},
-        {"nIncrementMax", 640000, !o.check},
-        {"DiskSequentialTestEnable", 1},
-        {"DiskRandomTestEnable", 1},
-        {"BaseLoop", 2000},
-        {"FullStrokeTestCount", 10},
-        {"RandomSeekTestCount", 10},
-        {"BenchTestSizeMB", 4},
-        {"BenchRandomTestSizeMB", 16},
-        {"RandomRatio", 50},
+        {"nLargestSize", 20480000, sizes, !o.check},
+        {"nIncrement", 5000, sizes, !o.check},
+        {"nIncrementMax", 640000, sizes, !o.check},
+        {"DiskSequentialTestEnable", 1, kSwitch},
+        {"DiskRandomTestEnable", 1, kSwitch},
+        // 16 KB reads per block size.
+        {"BaseLoop", 2000, InRange(1, 100000)},
+        {"FullStrokeTestCount", 10, InRange(1, 10000)},
+        {"RandomSeekTestCount", 10, InRange(1, 10000)},
+        {"BenchTestSizeMB", 4, InRange(1, 4096)},
+        {"BenchRandomTestSizeMB", 16, InRange(1, 4096)},
+        {"RandomRatio", 50, InRange(0, 100)},
     };
   }
-  table.push_back({"nThread", 1, true, true});
+  table.push_back({"nThread", 1, ctlfw::ClampedTo(1, 3)});
   return table;
 }
 
@@ -67,7 +73,6 @@ void CFenwoldRunner::AfterSettingsRead() {
   SetSetting(largestKey, (int)s.largest);
   SetSetting(incKey, (int)s.increment);
   SetSetting(maxKey, (int)s.incrementMax);
-  if (Setting("BaseLoop") < 0) SetSetting("BaseLoop", 2000);
 
   std::wstring key = SettingsKey();
   selectedDrive_ = appkit::Narrow(appkit::RegReadString(

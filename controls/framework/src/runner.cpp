@@ -260,11 +260,9 @@ void TestRunner::ReadSettings() {
   appkit::RegKey key;
   bool open = key.Open(HKEY_CURRENT_USER, SettingsKey(), KEY_READ);
   for (const SettingDef& def : table_) {
-    DWORD v = def.def;
-    if (open) key.GetDword(appkit::Widen(def.name), &v);
-    int value = (int)v;
-    if (def.clampThreads) value = ClampThreadCount(value);
-    settings_[def.name] = value;
+    DWORD stored = 0;
+    bool present = open && key.GetDword(appkit::Widen(def.name), &stored);
+    settings_[def.name] = SettingValue(def, present ? &stored : nullptr);
   }
 }
 

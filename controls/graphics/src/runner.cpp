@@ -39,7 +39,7 @@ std::vector<ctlfw::SettingDef> CGraphicsRunner::SettingTable() const {
   std::vector<ctlfw::SettingDef> table;
   // Counts scaled for -Check or -AutoRun are never written back.
   for (const gfxtest::Setting& s : gfxtest::SettingTable())
-    table.push_back({s.name, (DWORD)s.def, !(s.scaled && (o.check || o.autoRun))});
+    table.push_back({s.name, (DWORD)s.def, {s.lo, s.hi, s.toNearerBound}, !(s.scaled && (o.check || o.autoRun))});
   return table;
 }
 

@@ -7,26 +7,29 @@
 #include "testpage.h"
 
 std::vector<ctlfw::SettingDef> CMediaRunner::SettingTable() const {
-  std::vector<ctlfw::SettingDef> table = {{"Loop", 1}};
+  using ctlfw::InRange;
+  using ctlfw::kSwitch;
+  std::vector<ctlfw::SettingDef> table = {{"Loop", 1, InRange(1, 10000)}};
   if (AudioMode()) {
-    for (ctlfw::SettingDef d : std::vector<ctlfw::SettingDef>{{"LeftChannel", 1},
-                                                             {"RightChannel", 1},
-                                                             {"WaveEnable", 1},
-                                                             {"MidiEnable", 1},
-                                                             {"AudioCDEnable", 0},
-                                                             {"RecordMicrophone", 0},
-                                                             {"RecordLinein", 0},
-                                                             {"SilenceVol", 512},
-                                                             {"SilenceJumpMicrophone", 128},
-                                                             {"SilenceJumpLinein", 32},
-                                                             {"DriveNo", 0},
-                                                             {"DefaultVolume", 50000},
-                                                             {"SetVolume", 1},
-                                                             {"CDPlayDelay", 1}})
+    // Levels are 16-bit sample values; volumes the mixer's 0..65535.
+    for (ctlfw::SettingDef d : std::vector<ctlfw::SettingDef>{{"LeftChannel", 1, kSwitch},
+                                                             {"RightChannel", 1, kSwitch},
+                                                             {"WaveEnable", 1, kSwitch},
+                                                             {"MidiEnable", 1, kSwitch},
+                                                             {"AudioCDEnable", 0, kSwitch},
+                                                             {"RecordMicrophone", 0, kSwitch},
+                                                             {"RecordLinein", 0, kSwitch},
+                                                             {"SilenceVol", 512, InRange(0, 32767)},
+                                                             {"SilenceJumpMicrophone", 128, InRange(1, 32767)},
+                                                             {"SilenceJumpLinein", 32, InRange(1, 32767)},
+                                                             {"DriveNo", 0, InRange(0, 25)},
+                                                             {"DefaultVolume", 50000, InRange(0, 65535)},
+                                                             {"SetVolume", 1, kSwitch},
+                                                             {"CDPlayDelay", 1, InRange(0, 5)}})
       table.push_back(d);
   } else {
-    table.push_back({"AviEnable", 0});
-    table.push_back({"MpgEnable", 0});
+    table.push_back({"AviEnable", 0, kSwitch});
+    table.push_back({"MpgEnable", 0, kSwitch});
   }
   return table;
 }
@@ -51,7 +54,6 @@ ctlfw::InfoPageStyle CMediaRunner::InfoStyle() const {
 void CMediaRunner::AfterSettingsRead() {
   std::wstring key = SettingsKey();
   if (AudioMode()) {
-    SetSetting("CDPlayDelay", media::ClampCdPlayDelay((long long)Setting("CDPlayDelay")));
     cd1_ = appkit::RegReadString(HKEY_CURRENT_USER, key, L"CD1", L"CD");
     cd2_ = appkit::RegReadString(HKEY_CURRENT_USER, key, L"CD2", L"AUX");
   }

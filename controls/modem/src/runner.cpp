@@ -9,38 +9,46 @@
 
 std::vector<ctlfw::SettingDef> CModemRunner::SettingTable() const {
   bool check = Options().check;
+  using ctlfw::InRange;
+  using ctlfw::kSwitch;
+  // Port speeds in bits per second; times in milliseconds; levels are 16-bit
+  // sample values.
+  const ctlfw::SettingRange speed = InRange(110, 921600);
+  const ctlfw::SettingRange timeout = InRange(100, 300000);
   return {
-      {"Loop", 1},
-      {"ConnectionTest", 0},
-      {"BBSBaudRate", 19200},
-      {"ATT1BaudRate", 0},
-      {"ShortTimeout", 2000},
-      {"StandardTimeout", 3000},
-      {"LongTimeout", 12000},
-      {"ConnectTimeout", 30000},
-      {"ATT1Timeout", 5000},
-      {"TestBaudRate", 300},
-      {"InnerLoopDelay", 100},
-      {"CheckConnectSpeed", 0},
-      {"TestATS6Jump", 500},
-      {"TestATS6Repeat", 4},
-      {"TestATS6Sample", 30},
-      {"TestATS6Percent", 20},
-      {"TestATS6Period", 20},
-      {"TestATS6Sleep", 6000},
-      {"DefaultVolume", 50000},
-      {"TestATS6BeginNoise", 500},
-      {"TestATS6ToneTolerance", 1},
+      {"Loop", 1, InRange(1, 10000)},
+      {"ConnectionTest", 0, kSwitch},
+      {"BBSBaudRate", 19200, speed},
+      // 0 skips the analog loopback.
+      {"ATT1BaudRate", 0, InRange(0, 921600)},
+      {"ShortTimeout", 2000, timeout},
+      {"StandardTimeout", 3000, timeout},
+      {"LongTimeout", 12000, timeout},
+      {"ConnectTimeout", 30000, timeout},
+      {"ATT1Timeout", 5000, timeout},
+      {"TestBaudRate", 300, speed},
+      // The reply read's polling interval.
+      {"InnerLoopDelay", 100, InRange(1, 1000)},
+      {"CheckConnectSpeed", 0, kSwitch},
+      {"TestATS6Jump", 500, InRange(1, 32767)},
+      {"TestATS6Repeat", 4, ctlfw::ClampedTo(2, 5)},
+      // Samples of a window (the window test divides by it): up to a second.
+      {"TestATS6Sample", 30, InRange(1, 8000)},
+      {"TestATS6Percent", 20, InRange(0, 100)},
+      {"TestATS6Period", 20, InRange(0, 10000)},
+      {"TestATS6Sleep", 6000, InRange(0, 30000)},
+      {"DefaultVolume", 50000, InRange(0, 65535)},
+      {"TestATS6BeginNoise", 500, InRange(0, 30000)},
+      {"TestATS6ToneTolerance", 1, InRange(0, 64)},
       // -Check runs without the dial-tone test and leaves its choice alone.
-      {"DialtoneTestEnable", 0, !check},
-      {"StandardTestEnable", 1},
-      {"AdvancedTestEnable", 1},
-      {"nThread", 1, true, true},
+      {"DialtoneTestEnable", 0, kSwitch, !check},
+      {"StandardTestEnable", 1, kSwitch},
+      {"AdvancedTestEnable", 1, kSwitch},
+      {"nThread", 1, ctlfw::ClampedTo(1, 3)},
   };
 }
 
 void CModemRunner::AfterSettingsRead() {
-  SetSetting("TestATS6Repeat", modemlogic::ClampToneRepeat(Setting("TestATS6Repeat")));
   if (Options().check) SetSetting("DialtoneTestEnable", 0);
   std::wstring key = SettingsKey();
   bbsNumber_ = appkit::Narrow(appkit::RegReadString(HKEY_CURRENT_USER, key, L"BBSNumber", L""));

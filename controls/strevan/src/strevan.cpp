@@ -11,14 +11,16 @@ std::vector<ctlfw::SettingDef> CStrevanRunner::SettingTable() const {
   // A quick check (-Check) runs without the loopback tests and keeps the
   // user's choice of them as it was.
   const bool keep = !Options().check;
+  using ctlfw::kSwitch;
   return {
-      {"MaxLoop", 100},
-      {"bLPT", 1},
-      {"bLPTLoopback1", 0, keep},
-      {"bLPTLoopback2", 0, keep},
-      {"bCom", 1},
-      {"bComLoopback", 0, keep},
-      {"bGame", 0},
+      // 200 ms waits a tester is given: up to ten minutes.
+      {"MaxLoop", 100, ctlfw::InRange(1, 3000)},
+      {"bLPT", 1, kSwitch},
+      {"bLPTLoopback1", 0, kSwitch, keep},
+      {"bLPTLoopback2", 0, kSwitch, keep},
+      {"bCom", 1, kSwitch},
+      {"bComLoopback", 0, kSwitch, keep},
+      {"bGame", 0, kSwitch},
   };
 }
 

@@ -1,14 +1,23 @@
 // TrunnelNT: ReadSectorsFromCD on Windows NT. Opens the drive device, locks
 // the door, asks the drive for its sector size, reads the sectors one at a
 // time and adds up the milliseconds spent inside the reads. Any failure gives
-// 0; the door is unlocked whenever the device was opened.
+// 0; the door is unlocked whenever the device was opened. Every call on the
+// device is overlapped and bounded: a drive that never completes one makes
+// the call fail after the bound instead of holding its caller for ever.
 #include <windows.h>
 #include <winioctl.h>
 #include <ntddcdrm.h>
 
 #include <cstdio>
 
+#include "devicecall.h"
+
 namespace {
+
+using trunnel::BoundedControl;
+using trunnel::BoundedRead;
+using trunnel::CallResult;
+using trunnel::kDeviceCallMs;
 
 // The control code that locks the drive's door (the system's headers name
 // only its storage-class twin).
@@ -18,11 +27,13 @@ constexpr DWORD kCdromMediaRemoval = 0x24804;
 // 2048 bytes, raw CD sectors 2352).
 constexpr DWORD kMaxSectorSize = 64 * 1024;
 
-void SetDoorLock(HANDLE drive, bool locked) {
+// False when the device did not answer within the bound.
+bool SetDoorLock(HANDLE drive, bool locked) {
   PREVENT_MEDIA_REMOVAL lock{};
   lock.PreventMediaRemoval = locked ? TRUE : FALSE;
   DWORD n = 0;
-  ::DeviceIoControl(drive, kCdromMediaRemoval, &lock, sizeof lock, nullptr, 0, &n, nullptr);
+  return BoundedControl(drive, kCdromMediaRemoval, &lock, sizeof lock, nullptr, 0, &n, kDeviceCallMs) !=
+         CallResult::TimedOut;
 }
 
 // The reads of `count` sectors from `first` into a one-sector buffer; the
@@ -33,16 +44,11 @@ bool ReadRun(HANDLE drive, DWORD sectorSize, DWORD first, WORD count, LONGLONG* 
   bool ok = true;
   for (WORD i = 0; i < count; ++i) {
     // A 64-bit byte offset: sectors beyond 4 GB are reached as they are.
-    LARGE_INTEGER at;
-    at.QuadPart = ((LONGLONG)first + i) * (LONGLONG)sectorSize;
-    if (!::SetFilePointerEx(drive, at, nullptr, FILE_BEGIN)) {
-      ok = false;
-      break;
-    }
+    uint64_t at = ((uint64_t)first + i) * sectorSize;
     LARGE_INTEGER start, end;
     ::QueryPerformanceCounter(&start);
     DWORD got = 0;
-    if (!::ReadFile(drive, buffer, sectorSize, &got, nullptr)) {
+    if (BoundedRead(drive, at, buffer, sectorSize, &got, kDeviceCallMs) != CallResult::Done) {
       ok = false;
       break;
     }
@@ -63,14 +69,16 @@ extern "C" __declspec(dllexport) DWORD WINAPI ReadSectorsFromCD(DWORD letter, DW
   _snwprintf(path, 8, L"\\\\.\\%c:", (wchar_t)(letter & 0xFF));
   path[7] = 0;
   HANDLE drive = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
   if (drive != INVALID_HANDLE_VALUE) {
-    SetDoorLock(drive, true);
+    // A drive that does not even answer the door lock is not read.
+    bool answers = SetDoorLock(drive, true);
     DISK_GEOMETRY geometry{};
     DWORD n = 0;
-    if (::DeviceIoControl(drive, IOCTL_CDROM_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry, sizeof geometry, &n,
-                          nullptr) &&
-        geometry.BytesPerSector > 0 && geometry.BytesPerSector <= kMaxSectorSize) {
+    if (answers &&
+        BoundedControl(drive, IOCTL_CDROM_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry, sizeof geometry, &n,
+                       kDeviceCallMs) == CallResult::Done &&
+        n >= sizeof geometry && geometry.BytesPerSector > 0 && geometry.BytesPerSector <= kMaxSectorSize) {
       LONGLONG ticks = 0;
       bool ok = ReadRun(drive, geometry.BytesPerSector, first, (WORD)countArg, &ticks);
       LARGE_INTEGER frequency;
@@ -78,7 +86,7 @@ extern "C" __declspec(dllexport) DWORD WINAPI ReadSectorsFromCD(DWORD letter, DW
         ms = (DWORD)(ticks * 1000 / frequency.QuadPart);
       result = ok ? 1 : 0;
     }
-    SetDoorLock(drive, false);
+    if (answers) SetDoorLock(drive, false);
     ::CloseHandle(drive);
   }
   if (elapsed) *elapsed = ms;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include "appkit/text.h"
 #include "cdtest/ids.h"
@@ -27,35 +28,6 @@ class HighPriority {
   DWORD before_;
 };
 
-// A file opened for reading that closes itself.
-class ReadHandle {
- public:
-  ReadHandle(const std::string& path, DWORD flags)
-      : h_(::CreateFileW(appkit::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags,
-                         nullptr)) {}
-  ~ReadHandle() {
-    if (ok()) ::CloseHandle(h_);
-  }
-  ReadHandle(const ReadHandle&) = delete;
-  ReadHandle& operator=(const ReadHandle&) = delete;
-  bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return h_; }
-  bool Size(uint64_t* size) const {
-    LARGE_INTEGER n;
-    if (!::GetFileSizeEx(h_, &n) || n.QuadPart < 0) return false;
-    *size = (uint64_t)n.QuadPart;
-    return true;
-  }
-  // Reads `n` bytes; true only when all came.
-  bool ReadAll(void* buffer, DWORD n) const {
-    DWORD got = 0;
-    return ::ReadFile(h_, buffer, n, &got, nullptr) && got == n;
-  }
-
- private:
-  HANDLE h_;
-};
-
 // An uncached buffer of one read block (reserved, then committed).
 class BlockBuffer {
  public:
@@ -66,6 +38,11 @@ class BlockBuffer {
   }
   ~BlockBuffer() {
     if (p_) ::VirtualFree(p_, 0, MEM_RELEASE);
+  }
+  // A read the system never gave back may still write here: the buffer
+  // stays.
+  void KeepFor(const OverlappedFile& file) {
+    if (file.Unsettled()) p_ = nullptr;
   }
   BlockBuffer(const BlockBuffer&) = delete;
   BlockBuffer& operator=(const BlockBuffer&) = delete;
@@ -86,8 +63,27 @@ std::string FileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Deepest folder the test-file search enters.
-constexpr int kMaxSearchDepth = 64;
+// Bounds of the test-file search: the deepest folder it enters, and how
+// many names it looks at on a disc (a disc's folders hold some thousands).
+constexpr int kMaxSearchDepth = 32;
+constexpr uint32_t kMaxSearchEntries = 200000;
+// The search lets the window (and Stop) through after this many names.
+constexpr uint32_t kSearchPumpEvery = 64;
+
+// The identity of folder `dir` (volume and file index), or false when the
+// system gives none.
+bool FolderIdentity(const std::wstring& dir, std::pair<DWORD, uint64_t>* id) {
+  HANDLE h = ::CreateFileW((dir + L"\\").c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  bool ok = ::GetFileInformationByHandle(h, &info) != 0;
+  ::CloseHandle(h);
+  if (!ok || (info.nFileIndexHigh == 0 && info.nFileIndexLow == 0)) return false;
+  *id = {info.dwVolumeSerialNumber, ((uint64_t)info.nFileIndexHigh << 32) | info.nFileIndexLow};
+  return true;
+}
 
 }  // namespace
 
@@ -120,6 +116,44 @@ void CdDriveTest::ClearDriveResults() {
   rate_ = 0;
   fullMin_ = fullAvg_ = fullMax_ = randomMs_ = 0;
   smallFile_ = false;
+  unanswered_ = false;
+  noAnswerLine_.clear();
+}
+
+void CdDriveTest::NoAnswer(char letter, DWORD boundMs, bool deferLine) {
+  unanswered_ = true;
+  char drive[3] = {letter, ':', 0};
+  std::string line =
+      appkit::FormatA(Text(IDS_CD_NO_ANSWER).c_str(), drive, (unsigned long)((boundMs + 999) / 1000));
+  host_.CountError();
+  if (deferLine)
+    noAnswerLine_ = line;
+  else
+    host_.Line(line);
+}
+
+void CdDriveTest::FlushNoAnswer() {
+  if (noAnswerLine_.empty()) return;
+  host_.Line(noAnswerLine_);
+  noAnswerLine_.clear();
+}
+
+DWORD CdDriveTest::ReadSectors(char letter, DWORD first, DWORD count, DWORD* elapsed) {
+  *elapsed = 0;
+  if (!config_.reader || unanswered_) return 0;
+  DWORD bound = config_.sectorReadBoundMs(count), result = 0;
+  ReadOutcome r =
+      CallSectorReader(config_.reader, (DWORD)(unsigned char)letter, first, count, bound, host_, &result, elapsed);
+  if (r == ReadOutcome::TimedOut) NoAnswer(letter, bound, false);
+  return r == ReadOutcome::Done ? result : 0;
+}
+
+bool CdDriveTest::ReadFileBlock(OverlappedFile& file, void* buffer, DWORD n, char letter, bool deferLine) {
+  if (unanswered_) return false;
+  DWORD bound = config_.fileReadBoundMs(n);
+  ReadOutcome r = file.ReadAll(buffer, n, bound, host_);
+  if (r == ReadOutcome::TimedOut) NoAnswer(letter, bound, deferLine);
+  return r == ReadOutcome::Done;
 }
 
 bool CdDriveTest::CheckVolume(char letter) {
@@ -137,19 +171,27 @@ void CdDriveTest::NoTestFileLine(bool toFile) {
   if (toFile) host_.FileLine(line);
 }
 
-bool CdDriveTest::Search(const std::wstring& dir, int depth, std::wstring* found) {
-  if (depth > kMaxSearchDepth) return false;
+bool CdDriveTest::Search(const std::wstring& dir, int depth, SearchState* state, std::wstring* found) {
+  if (depth > kMaxSearchDepth || state->entries >= kMaxSearchEntries) return false;
+  // A folder seen before (a link back to a folder above) is not searched again.
+  std::pair<DWORD, uint64_t> id;
+  if (FolderIdentity(dir, &id) && !state->folders.insert(id).second) return false;
   WIN32_FIND_DATAW f;
   HANDLE h = ::FindFirstFileW((dir + L"\\*.*").c_str(), &f);
   if (h == INVALID_HANDLE_VALUE) return false;
   bool done = false;
   do {
+    if (++state->entries > kMaxSearchEntries) break;
+    if (state->entries % kSearchPumpEvery == 0) host_.Pump();
     if (host_.Stopped()) break;
     if (wcscmp(f.cFileName, L".") == 0 || wcscmp(f.cFileName, L"..") == 0) continue;
     if (f.dwFileAttributes == INVALID_FILE_ATTRIBUTES) continue;
+    // Links and other reparse points may lead anywhere (back up the disc,
+    // off it): the search takes only what lies on the disc itself.
+    if (f.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
     std::wstring path = dir + L"\\" + f.cFileName;
     if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      done = Search(path, depth + 1, found);
+      done = Search(path, depth + 1, state, found);
     } else {
       uint64_t size = ((uint64_t)f.nFileSizeHigh << 32) | f.nFileSizeLow;
       if (InTestFileRange(limits_, size)) {
@@ -173,7 +215,8 @@ std::string CdDriveTest::FindTestFile(char letter) {
   } else {
     std::wstring found;
     wchar_t root[3] = {(wchar_t)letter, L':', 0};
-    if (Search(root, 0, &found)) path = appkit::Narrow(found);
+    SearchState state;
+    if (Search(root, 0, &state, &found)) path = appkit::Narrow(found);
   }
   host_.Searching(false);
   if (path.empty() || !::GetFileAttributesExW(appkit::Widen(path).c_str(), GetFileExInfoStandard, &a)) return path;
@@ -188,7 +231,9 @@ std::string CdDriveTest::FindTestFile(char letter) {
 }
 
 UINT CdDriveTest::ReadDataTest(const std::string& path) {
-  ReadHandle first(path, FILE_ATTRIBUTE_NORMAL), second(path, FILE_ATTRIBUTE_NORMAL);
+  std::wstring wide = appkit::Widen(path);
+  char letter = path.empty() ? '?' : path[0];
+  OverlappedFile first(wide.c_str(), FILE_ATTRIBUTE_NORMAL), second(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
   if (!first.ok() || !second.ok()) return IDS_CD_OPEN_FAILED;
   uint64_t length = 0;
   if (!first.Size(&length)) return IDS_CD_SEEK_FILE_FAILED;
@@ -206,8 +251,16 @@ UINT CdDriveTest::ReadDataTest(const std::string& path) {
   for (uint32_t k = 0; k < blocks; ++k) {
     host_.Pump();
     if (host_.Stopped()) break;
-    bool okA = first.ReadAll(a.get(), (DWORD)block);
-    bool okB = second.ReadAll(b.get(), (DWORD)block);
+    bool okA = ReadFileBlock(first, a.get(), (DWORD)block, letter, true);
+    bool okB = ReadFileBlock(second, b.get(), (DWORD)block, letter, true);
+    a.KeepFor(first);
+    b.KeepFor(second);
+    // Stop while a read waited: the run ends without a verdict on it.
+    if (host_.Stopped()) break;
+    if (unanswered_) {
+      result = IDS_CD_READ_FAILED;
+      break;
+    }
     if (std::memcmp(a.get(), b.get(), (size_t)block) != 0) {
       result = IDS_CD_COMPARE_FAILED;
       break;
@@ -232,11 +285,11 @@ UINT CdDriveTest::ReadDataTest(const std::string& path) {
 void CdDriveTest::ClearDriveCache(char letter) {
   if (!config_.reader) return;
   DWORD elapsed = 0;
-  config_.reader((DWORD)(unsigned char)letter, volume_.totalSectors / 2, (DWORD)settings_.clearBufferBlocks, &elapsed);
+  ReadSectors(letter, volume_.totalSectors / 2, (DWORD)settings_.clearBufferBlocks, &elapsed);
 }
 
 bool CdDriveTest::TestTransferRate(const std::string& path, char letter) {
-  ReadHandle file(path, FILE_FLAG_NO_BUFFERING | FILE_ATTRIBUTE_NORMAL);
+  OverlappedFile file(appkit::Widen(path).c_str(), FILE_FLAG_NO_BUFFERING | FILE_ATTRIBUTE_NORMAL);
   if (!file.ok()) return false;
   uint64_t size = 0;
   if (!file.Size(&size) || !InTestFileRange(limits_, size)) return false;
@@ -257,8 +310,10 @@ bool CdDriveTest::TestTransferRate(const std::string& path, char letter) {
       if (host_.Stopped()) break;
       LARGE_INTEGER t0, t1;
       ::QueryPerformanceCounter(&t0);
-      bool read = file.ReadAll(buffer.get(), (DWORD)block);
+      bool read = ReadFileBlock(file, buffer.get(), (DWORD)block, letter, false);
       ::QueryPerformanceCounter(&t1);
+      buffer.KeepFor(file);
+      if (host_.Stopped()) break;
       if (!read) {
         ok = false;
         break;
@@ -282,7 +337,7 @@ bool CdDriveTest::TestTransferRate(const std::string& path, char letter) {
 
 bool CdDriveTest::FullStrokeTest(char letter, DWORD* last) {
   ClearDriveCache(letter);
-  if (host_.Stopped()) return false;
+  if (host_.Stopped() || unanswered_) return false;
   uint32_t n = (uint32_t)settings_.seekTestNum;
   host_.ProgressRange(n + 1);
   uint64_t sum = 0;
@@ -292,7 +347,8 @@ bool CdDriveTest::FullStrokeTest(char letter, DWORD* last) {
     host_.Pump();
     if (host_.Stopped()) break;
     DWORD elapsed = 0;
-    *last = config_.reader((DWORD)(unsigned char)letter, FullStrokeSector(volume_.totalSectors, n, i), 1, &elapsed);
+    *last = ReadSectors(letter, FullStrokeSector(volume_.totalSectors, n, i), 1, &elapsed);
+    if (host_.Stopped()) break;
     if (!*last) {
       failed = true;
       break;
@@ -331,7 +387,8 @@ void CdDriveTest::RandomAccessTest(char letter, DWORD* last) {
       break;
     }
     DWORD elapsed = 0;
-    *last = config_.reader((DWORD)(unsigned char)letter, sector, 1, &elapsed);
+    *last = ReadSectors(letter, sector, 1, &elapsed);
+    if (host_.Stopped()) break;
     if (!*last) {
       failed = true;
       break;
@@ -398,9 +455,10 @@ void CdDriveTest::RunDrive(char letter) {
       // A read test cut short by Stop passed nothing.
       if (r != 0 || !host_.Stopped()) host_.AppendToLast(Text(r == 0 ? IDS_CD_PASSED : r));
       if (r != 0) host_.CountError();
+      FlushNoAnswer();
     }
     host_.Progress(0);
-    if (config_.transferRate && !host_.Stopped()) {
+    if (config_.transferRate && !host_.Stopped() && !unanswered_) {
       if (smallFile_) {
         host_.Line(appkit::FormatA(Text(IDS_CD_SMALL_FILE).c_str(), settings_.testFileMinSizeM));
       } else {
@@ -418,7 +476,7 @@ void CdDriveTest::RunDrive(char letter) {
     host_.Line("");
     return;
   }
-  if (!host_.Stopped() && volume_.cdfs) {
+  if (!host_.Stopped() && volume_.cdfs && !unanswered_) {
     bool full = config_.autoRun ? config_.forceFullStroke : config_.fullStroke;
     if (full) host_.Line(Text(IDS_CD_TESTING_FULL_STROKE));
     host_.Pump();

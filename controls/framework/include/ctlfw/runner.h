@@ -15,6 +15,7 @@
 #include "ctlfw/infoclient.h"
 #include "ctlfw/resource_ids.h"
 #include "ctlfw/rules.h"
+#include "ctlfw/settings.h"
 
 namespace ctlfw {
 
@@ -22,14 +23,6 @@ class CTest;
 class CTestInfo;
 class TestPage;
 
-// One setting of the control's profile (a 32-bit value under the settings
-// key), read at Init with its default and written back at Cleanup.
-struct SettingDef {
-  const char* name;
-  DWORD def;
-  bool writeBack = true;
-  bool clampThreads = false;  // nThread: 1..3
-};
 
 // An optional library in the control's directory and the entries bound from
 // it; a missing library or entry leaves the entry NULL.
@@ -165,8 +158,8 @@ class TestRunner {
   // The switches a control takes from elsewhere than its command line (its
   // module's name, for instance); called right after the line is parsed.
   virtual void AdjustSwitches(Switches* switches) const {}
-  // After the table's settings are read: the control's own clamps and its
-  // non-numeric values. Before they are written back: its own values.
+  // After the table's settings are read (each within its range): the rules
+  // that tie settings together and the non-numeric values. Before they are written back: its own values.
   virtual void AfterSettingsRead() {}
   virtual void BeforeSettingsWritten() const {}
   // The sheet caption; by default the text of TitleId().

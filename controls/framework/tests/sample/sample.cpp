@@ -52,9 +52,17 @@ class SamplePage : public ctlfw::TestPage {
 }  // namespace
 
 std::vector<ctlfw::SettingDef> SampleRunner::SettingTable() const {
-  return {{"nThread", 1, true, true}, {"nWaitCpu", 20, false}, {"SampleErrors", 0, false},
-          {"SampleRunMs", 500, false}, {"AlphaEnable", 1},     {"BravoEnable", 1},
-          {"CharlieEnable", 1},        {"DeltaEnable", 1},     {"EchoEnable", 1}};
+  using ctlfw::InRange;
+  using ctlfw::kSwitch;
+  return {{"nThread", 1, ctlfw::ClampedTo(1, 3)},
+          {"nWaitCpu", 20, InRange(1, 120), false},
+          {"SampleErrors", 0, InRange(0, 1000), false},
+          {"SampleRunMs", 500, InRange(0, 600000), false},
+          {"AlphaEnable", 1, kSwitch},
+          {"BravoEnable", 1, kSwitch},
+          {"CharlieEnable", 1, kSwitch},
+          {"DeltaEnable", 1, kSwitch},
+          {"EchoEnable", 1, kSwitch}};
 }
 
 std::vector<std::string> SampleRunner::EnableSettings() const {

@@ -8,15 +8,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 
+#include "cdtest/bounded.h"
 #include "cdtest/rules.h"
 
 namespace cdtest {
 
-// ReadSectorsFromCD of the sector readers: drive letter, first sector,
-// count, milliseconds spent in the reads; nonzero when all were read.
-typedef DWORD(WINAPI* ReadSectorsFn)(DWORD letter, DWORD first, DWORD count, DWORD* elapsed);
+// ReadSectorsFromCD of the sector readers (ReadSectorsFn, bounded.h): drive
+// letter, first sector, count, milliseconds spent in the reads; nonzero when
+// all were read.
 
 class CdHost {
  public:
@@ -66,6 +68,9 @@ struct RunConfig {
   std::function<bool(char, Volume*)> volume = ReadVolume;
   std::function<int()> random;     // rand() by default
   std::function<void()> reseed;    // srand(time) by default
+  // How long a drive may take for a read (bounded.h by default).
+  std::function<DWORD(uint64_t bytes)> fileReadBoundMs = FileReadBoundMs;
+  std::function<DWORD(DWORD count)> sectorReadBoundMs = SectorReadBoundMs;
 };
 
 class CdDriveTest {
@@ -97,6 +102,8 @@ class CdDriveTest {
   uint32_t FullStrokeMax() const { return fullMax_; }
   uint32_t RandomAccessMs() const { return randomMs_; }
   bool SmallFileFound() const { return smallFile_; }
+  // The drive left a read unanswered in this pass: no more reads go to it.
+  bool Unanswered() const { return unanswered_; }
   const Settings& Current() const { return settings_; }
   const Limits& CurrentLimits() const { return limits_; }
 
@@ -104,10 +111,24 @@ class CdDriveTest {
   std::string Text(UINT id) const;
   void ClearDriveResults();
   void NoTestFileLine(bool toFile);
-  bool Search(const std::wstring& dir, int depth, std::wstring* found);
+  struct SearchState {
+    std::set<std::pair<DWORD, uint64_t>> folders;  // searched folders by identity
+    uint32_t entries = 0;                          // names looked at
+  };
+  bool Search(const std::wstring& dir, int depth, SearchState* state, std::wstring* found);
   bool FullStrokeTest(char letter, DWORD* last);
   void RandomAccessTest(char letter, DWORD* last);
   void ClearDriveCache(char letter);
+  // The sector reader through its bounded call; 0 when it failed, did not
+  // answer (said in a line) or Stop came.
+  DWORD ReadSectors(char letter, DWORD first, DWORD count, DWORD* elapsed);
+  // A file read through its bound; false when it failed, did not answer
+  // (said in a line, or kept for the caller with `deferLine`) or Stop came.
+  bool ReadFileBlock(OverlappedFile& file, void* buffer, DWORD n, char letter, bool deferLine);
+  // The drive did not answer within `boundMs`: its line (now, or kept for
+  // the caller) and an error.
+  void NoAnswer(char letter, DWORD boundMs, bool deferLine);
+  void FlushNoAnswer();
   int Rand();
 
   RunConfig config_;
@@ -118,6 +139,8 @@ class CdDriveTest {
   double rate_ = 0;
   uint32_t fullMin_ = 0, fullAvg_ = 0, fullMax_ = 0, randomMs_ = 0;
   bool smallFile_ = false;
+  bool unanswered_ = false;
+  std::string noAnswerLine_;  // kept until the step's own line is out
 };
 
 }  // namespace cdtest

@@ -64,3 +64,4 @@
 #define IDS_CD_INFO 84
 #define IDS_CD_NO_FILE_KB 88
 #define IDS_CD_SMALL_FILE 89
+#define IDS_CD_NO_ANSWER 90

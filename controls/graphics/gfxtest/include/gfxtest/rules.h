@@ -14,6 +14,10 @@ struct Setting {
   const char* name;
   int def;
   bool scaled;  // a test count: divided under -Check / -AutoRun, then not written back
+  // The values it takes; a stored value outside reads as the default, or as
+  // the nearer bound when `toNearerBound`.
+  int lo, hi;
+  bool toNearerBound = false;
 };
 // The 33 values of the "Setting" section, in the order they are kept.
 const std::vector<Setting>& SettingTable();
