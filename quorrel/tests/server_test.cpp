@@ -333,8 +333,10 @@ TEST_F(InfoServer, SummaryAndAudioFilesAsLaidOut) {
   snprintf(version, sizeof(version), "Windows NT Version:\t%lu.%2.2lu.%lu", vi.dwMajorVersion, vi.dwMinorVersion,
            vi.dwBuildNumber & 0xFFFF);
   snprintf(memory, sizeof(memory), "Memory:\t%.2f MB", ms.ullTotalPhys / 1024.0 / 1024.0);
-  // The BIOS lines have tests of their own (dmi_server_test).
+  // The BIOS lines have tests of their own (dmi_server_test), and so has
+  // the processor line (all_categories_test).
   SetDword(suite::kQuorrelSettingKey, L"SummaryBios", 0);
+  SetDword(suite::kQuorrelSettingKey, L"SummaryCpu", 0);
 
   ASSERT_TRUE(Request(0));
   std::vector<std::string> lines;

@@ -145,13 +145,14 @@ TEST_F(MurrickHost, AVbScriptUnderCscriptDrivesItByProgId) {
            "WScript.Echo \"size=\" & m.SetProp(\"size\", \"640 480\")\r\n"
            "WScript.Echo \"short=\" & m.SetProp(\"Size\", \"640\")\r\n"
            "WScript.Echo \"title=\" & m.GetProp(\"Title\")\r\n"
+           "Set sh = CreateObject(\"WScript.Shell\")\r\n"
            "n = 0\r\n"
            "Do\r\n"
            "  c = m.GetProp(\"count\")\r\n"
            "  If c <> \"\" And c <> \"0\" Then Exit Do\r\n"
-           "  WScript.Sleep 100\r\n"
+           "  sh.Popup \"waiting\", 1, \"murrick test wait\", 0\r\n"
            "  n = n + 1\r\n"
-           "Loop While n < 300\r\n"
+           "Loop While n < 60\r\n"
            "WScript.Echo \"count=\" & c\r\n"
            "For i = 0 To CInt(c) - 1\r\n"
            "  WScript.Echo \"line=\" & Replace(m.GetProp(\"line:\" & i), vbLf, \"\")\r\n"
@@ -164,7 +165,7 @@ TEST_F(MurrickHost, AVbScriptUnderCscriptDrivesItByProgId) {
   ::GetSystemDirectoryW(sys, MAX_PATH);
   Process cmd;
   ASSERT_TRUE(cmd.Start(std::wstring(sys) + L"\\cmd.exe", L"/c cscript.exe //nologo \"" + script + L"\" > \"" + out +
-                                                               L"\""));
+                                                               L"\" 2>&1"));
   ASSERT_TRUE(cmd.WaitExitPumping(60000));
   std::vector<std::string> lines = testsupport::SplitLines(testsupport::ReadFileBytes(out));
   ASSERT_FALSE(lines.empty());
@@ -173,7 +174,7 @@ TEST_F(MurrickHost, AVbScriptUnderCscriptDrivesItByProgId) {
   EXPECT_EQ(Prefixed(lines, "short="), std::vector<std::string>{"False"});
   EXPECT_EQ(Prefixed(lines, "title="), std::vector<std::string>{"System Information"});
   std::vector<std::string> count = Prefixed(lines, "count=");
-  ASSERT_EQ(count.size(), 1u);
+  ASSERT_EQ(count.size(), 1u) << testsupport::ReadFileBytes(out);
   int n = std::atoi(count[0].c_str());
   EXPECT_GT(n, 2);
   std::vector<std::string> listed = Prefixed(lines, "line=");
