@@ -547,6 +547,7 @@ TEST_F(ModemPorts, NoSettingHoldsUpStopOrClose) {
     for (const auto& e : endings) {
       SCOPED_TRACE(std::string(e.how) + ", InnerLoopDelay " + std::to_string(delay));
       Modem(1, r);  // a modem that has not heard the last run's probe
+      ::DeleteFileW(SuitePath(L"KytMODM.LOG").c_str());
       Process p;
       ASSERT_TRUE(p.Start(SuitePath(L"modem.mod"), L"-AutoRun"));
       ASSERT_TRUE(p.WaitIdle(10000));
@@ -560,9 +561,10 @@ TEST_F(ModemPorts, NoSettingHoldsUpStopOrClose) {
       auto t0 = std::chrono::steady_clock::now();
       auto since = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(); };
       if (e.ending == kStopButton) {
-        HWND button = FindChildById(top, 1007);
-        ASSERT_NE(button, nullptr);
-        ::PostMessageW(button, BM_CLICK, 0, 0);
+        HWND list = FindChildById(top, 1005);
+        ASSERT_NE(list, nullptr);
+        HWND button = FindChildById(::GetParent(list), 1007);
+        ASSERT_TRUE(ClickButton(button));
         bool stopped = PumpUntil([&] { return GetText(button) == L"&Start"; }, 15000);
         std::printf("[ ending  ] %-17s InnerLoopDelay %10lu: the run stopped after %.2f s\n", e.how,
                     (unsigned long)delay, since());
