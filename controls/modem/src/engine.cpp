@@ -10,13 +10,14 @@ namespace modemtest {
 
 namespace {
 
-constexpr size_t kReplySize = 1000;
+// Stop is looked for this often during every pause of a read.
+constexpr DWORD kPauseSliceMs = 20;
 constexpr DWORD kAllPurge = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 
 }  // namespace
 
 AtEngine::AtEngine(TestHost& host, DWORD testBaudRate, DWORD pollMs)
-    : host_(host), testBaud_(testBaudRate), pollMs_(pollMs ? pollMs : 1) {}
+    : host_(host), testBaud_(testBaudRate), pollMs_(pollMs ? pollMs : 1), baud_(testBaudRate) {}
 
 AtEngine::~AtEngine() { ClosePort(); }
 
@@ -59,6 +60,7 @@ bool AtEngine::SetBaudRate(DWORD baud, DWORD* old) {
     AddReplyTraceCode(kCodeSetConfig);
     return false;
   }
+  baud_ = baud;
   return true;
 }
 
@@ -131,17 +133,43 @@ bool AtEngine::ExecModemCommand(const std::string& text, int mode) {
   return ReadModemReply(mode);
 }
 
-bool AtEngine::ReadModemReply(int mode) {
+bool AtEngine::Pause(DWORD ms) {
   DWORD start = ::GetTickCount();
-  char buffer[kReplySize] = {};
-  size_t held = 0;
+  for (;;) {
+    if (interruptible_ && host_.Stopped()) return false;
+    DWORD gone = ::GetTickCount() - start;
+    if (gone >= ms) return true;
+    DWORD left = ms - gone;
+    ::Sleep(left < kPauseSliceMs ? left : kPauseSliceMs);
+  }
+}
+
+bool AtEngine::ReplyFinished(const std::string& text, int mode) {
+  int ok = 0;
+  return mode == 1 ? modemlogic::FindKeywordInReply(text.c_str(), "OK") >= 0
+                   : modemlogic::MatchResultKeyword(text.c_str(), &ok);
+}
+
+bool AtEngine::ReadModemReply(int mode) {
+  // Whatever the settings say, a read ends: its time-out has the bound of
+  // what a modem may take, and the pause between two looks at the port is
+  // never longer than the time-out. A hang-up or restore (which Stop does
+  // not cut short) has the bound of a command answered at once, looked for
+  // often. Stop cuts every other pause short.
+  DWORD limit = modemlogic::BoundedReplyTimeout(timeout_);
+  if (!interruptible_ && limit > modemlogic::kCleanupReplyWaitMs) limit = modemlogic::kCleanupReplyWaitMs;
+  DWORD poll = modemlogic::PollIntervalMs(pollMs_, limit);
+  if (!interruptible_ && poll > modemlogic::kCleanupPollMs) poll = modemlogic::kCleanupPollMs;
+  // A device that keeps sending past the time-out gets the time a whole
+  // reply takes at the port's speed, and no more.
+  const DWORD hardLimit = limit + modemlogic::ReplyTrickleMs(baud_);
+  const DWORD start = ::GetTickCount();
+  modemlogic::ReplyCollector reply(mode == 1);
   bool result = true;
-  bool finished = false;
   bool grace = true;
   interrupted_ = false;
-  while (held < kReplySize - 1) {
-    ::Sleep(pollMs_);
-    if (interruptible_ && host_.Stopped()) {
+  for (;;) {
+    if (!Pause(poll)) {
       interrupted_ = true;
       result = false;
       break;
@@ -163,40 +191,44 @@ bool AtEngine::ReadModemReply(int mode) {
       result = false;
       break;
     }
+    DWORD elapsed = ::GetTickCount() - start;
     if (status.cbInQue > 0) {
-      size_t room = kReplySize - 1 - held;
-      if (room == 0) {
-        AddReplyTraceCode(kCodeNoRoom);
+      // What is queued now, in chunks; NULs and over-long lines are read
+      // past (the collector keeps a bounded text).
+      char chunk[512];
+      DWORD left = status.cbInQue;
+      bool readFailed = false;
+      while (left > 0) {
+        DWORD want = left < sizeof(chunk) ? left : (DWORD)sizeof(chunk);
+        DWORD got = 0;
+        if (!::ReadFile(port_, chunk, want, &got, nullptr)) {
+          AddReplyTraceCode(kCodeReadFailed);
+          readFailed = true;
+          break;
+        }
+        if (got == 0 || got > want) {
+          AddReplyTraceCode(kCodeReadNothing);
+          readFailed = true;
+          break;
+        }
+        reply.Add(chunk, got);
+        left -= got;
+      }
+      if (readFailed) {
         result = false;
         break;
       }
-      DWORD want = status.cbInQue < room ? status.cbInQue : (DWORD)room;
-      DWORD got = 0;
-      if (!::ReadFile(port_, buffer + held, want, &got, nullptr)) {
-        AddReplyTraceCode(kCodeReadFailed);
-        result = false;
-        break;
-      }
-      if (got == 0 || got > want) {
-        AddReplyTraceCode(kCodeReadNothing);
-        result = false;
-        break;
-      }
-      if (mode == 1)
-        for (DWORD i = 0; i < got; ++i)
-          if (buffer[held + i] == 0) buffer[held + i] = ' ';
-      held += got;
-      buffer[held] = 0;
-      continue;
+      // While bytes keep coming the reply is not judged yet, up to the
+      // hard limit; there it is judged as it stands.
+      if (elapsed < hardLimit) continue;
+      if (ReplyFinished(reply.Text(), mode)) break;
+      ::PurgeComm(port_, kAllPurge);
+      AddReplyTraceCode(kCodeTimeout);
+      result = false;
+      break;
     }
-    if (held > 0) {
-      int ok = 0;
-      if (mode == 1 ? modemlogic::FindKeywordInReply(buffer, "OK") >= 0 : modemlogic::MatchResultKeyword(buffer, &ok)) {
-        finished = true;
-        break;
-      }
-    }
-    if (::GetTickCount() - start >= timeout_) {
+    if (!reply.Empty() && ReplyFinished(reply.Text(), mode)) break;
+    if (elapsed >= limit) {
       if (grace) {
         grace = false;
         continue;
@@ -207,13 +239,7 @@ bool AtEngine::ReadModemReply(int mode) {
       break;
     }
   }
-  if (!finished && result && held >= kReplySize - 1) {
-    AddReplyTraceCode(kCodeBufferFull);
-    result = false;
-  }
-  // A NUL that arrived in mode 0 ends the text there, as it would in a
-  // C string.
-  raw_.assign(buffer, std::strlen(buffer));
+  raw_ = reply.Text();
   reply_ = modemlogic::GetReplyLine(raw_, 2);
   if (reply_.empty()) reply_ = modemlogic::GetReplyLine(raw_, 3);
   return result;

@@ -1,7 +1,8 @@
 // The AT-command engine of the modem tests: one serial port open at a time,
 // a command written as text with its carriage return, and the reply
 // collected by polling until a result word arrives or the time-out runs
-// out. A failure leaves its code in the step's trace. The engine belongs to
+// out. Every wait has a bound whatever the settings, and Stop ends a wait
+// within a few milliseconds. A failure leaves its code in the step's trace. The engine belongs to
 // the one worker that runs a test; nothing else touches its port.
 #pragma once
 #include <windows.h>
@@ -80,11 +81,17 @@ class AtEngine {
   // Whether the last read ended because the run was stopped.
   bool Interrupted() const { return interrupted_; }
   bool Interruptible() const { return interruptible_; }
+  // Waits `ms`, looking for Stop every few milliseconds; false as soon as a
+  // read that Stop may cut short is stopped.
+  bool Pause(DWORD ms);
 
  private:
+  static bool ReplyFinished(const std::string& text, int mode);
+
   TestHost& host_;
   DWORD testBaud_;
   DWORD pollMs_;
+  DWORD baud_;  // the port's speed, for the bound of a reply still arriving
   HANDLE port_ = INVALID_HANDLE_VALUE;
   DWORD timeout_ = 3000;
   std::string command_;

@@ -3,13 +3,14 @@
 #include <vector>
 
 #include "ids.h"
+#include "modemlogic/tones.h"
 
 namespace modemtest {
 
 namespace {
 
 constexpr DWORD kRate = 8000;
-constexpr DWORD kBufferBytes = 15 * kRate * 16 / 8;  // 240,000
+constexpr DWORD kBufferBytes = modemlogic::kRecordingMs / 1000 * kRate * 16 / 8;  // 240,000
 
 class WaveToneRecorder : public ToneRecorder {
  public:

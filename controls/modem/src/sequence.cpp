@@ -325,13 +325,12 @@ void ModemSequence::TestToneDialing() {
   if (sent) {
     bool started = recorder_->Start();
     if (started) {
-      // The recording runs its time; Stop ends it early.
-      DWORD begin = ::GetTickCount();
-      while (::GetTickCount() - begin < s_.toneSleepMs && !h_.Stopped()) ::Sleep(50);
-      aborted = h_.Stopped();
+      // The recording runs its time, no longer than its buffer holds; Stop
+      // ends it early.
+      aborted = !e_.Pause(modemlogic::RecordingWaitMs(s_.toneSleepMs)) || h_.Stopped();
       recorder_->Stop();
     } else {
-      ::Sleep(1500);
+      e_.Pause(1500);
     }
     {
       UninterruptedReads hold(e_);

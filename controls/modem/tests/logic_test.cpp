@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "modemlogic/reply.h"
@@ -42,6 +43,74 @@ TEST(ModemReply, AReplyIsFinishedByACompleteResultLine) {
   EXPECT_EQ(GetReplyLine("ATZ\r\r\nOK\r\n", 2), "OK");
   EXPECT_EQ(GetReplyLine("ATDT5551234\r\r\nCONNECT 14400\r\n", 2), "CONNECT 14400");
   EXPECT_EQ(GetReplyLine("AT&T1\r\r\nCONNECT 9600\r\n\r\nOK\r\n", 2), "CONNECT 9600");
+}
+
+// Byte streams as a port delivers them, chunk by chunk, through the reply
+// collector: what comes before the result line is read past, and "OK" counts
+// only as a line of its own.
+TEST(ModemReply, StreamsAreReadPastToTheirResultLine) {
+  using namespace std::string_literals;
+  const std::string longLine(1500, 'x');
+  std::string banner;
+  for (int i = 0; i < 400; ++i) banner += "\r\nbanner line " + std::to_string(i) + "\r\n";
+  const struct {
+    const char* what;
+    std::vector<std::string> chunks;
+    bool nulAsBlank;
+    int finishedAfter;  // chunks it takes to finish; 0: never
+    int ok;
+    std::string line;   // the reply line taken from it
+  } cases[] = {
+      {"echo and OK", {"ATZ\r\r\nOK\r\n"}, false, 1, 1, "OK"},
+      {"NULs before OK", {"ATZ\r"s, "\0\0\r\nOK\r\n"s}, false, 2, 1, "OK"},
+      {"NULs right before OK on its line", {"ATZ\r\r\n\0\0OK\r\n"s}, false, 1, 1, "OK"},
+      {"a NUL inside the answer", {"ATI3\r\r\nSim\0vale\r\n\r\nOK\r\n"s}, false, 1, 1, "Simvale"},
+      {"NULs as blanks", {"AT&T1\r\r\nCONNECT 9600\0\r\n\r\nOK\r\n"s}, true, 1, 1, "CONNECT 9600 "},
+      {"a line over 999 bytes", {"ATI4\r\r\n" + longLine + "\r\n\r\nOK\r\n"}, false, 1, 1, std::string(999, 'x')},
+      {"a line over 999 bytes in pieces", {"ATI4\r\r\n", longLine.substr(0, 700), longLine.substr(700), "\r\n\r\nOK\r\n"},
+       false, 4, 1, std::string(999, 'x')},
+      {"a banner of many lines", {"ATI0\r" + banner + "\r\nOK\r\n"}, false, 1, 1, "banner line 0"},
+      {"OK split across reads", {"ATZ\r\r\nO", "K", "\r", "\n"}, false, 4, 1, "OK"},
+      {"CONNECT with its speed split", {"ATD5\r\r\nCONNECT 2", "8800", "\r\n"}, false, 3, 1, "CONNECT 28800"},
+      {"OK inside a word", {"\r\nTOKEN\r\n"}, false, 0, 0, "TOKEN"},
+      {"OK with more on its line", {"\r\nOK then\r\n"}, false, 0, 0, "OK then"},
+      {"OK at the end of a cut line", {"ATI4\r\r\n" + longLine + "OK\r\n"}, false, 0, 0, std::string(999, 'x')},
+      {"ERROR after noise", {"AT%C1\r\0\0\r\nERROR\r\n"s}, false, 1, 0, "ERROR"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ReplyCollector reply(c.nulAsBlank);
+    int finishedAfter = 0, ok = 0;
+    for (size_t i = 0; i < c.chunks.size(); ++i) {
+      reply.Add(c.chunks[i].data(), c.chunks[i].size());
+      EXPECT_EQ(reply.Text().find('\0'), std::string::npos);
+      EXPECT_LE(reply.Text().size(), kReplyHeadMax + kReplyTailMax);
+      if (!finishedAfter && MatchResultKeyword(reply.Text().c_str(), &ok)) finishedAfter = (int)i + 1;
+    }
+    EXPECT_EQ(finishedAfter, c.finishedAfter);
+    if (c.finishedAfter) {
+      EXPECT_EQ(ok, c.ok);
+    }
+    std::string line = GetReplyLine(reply.Text(), 2);
+    if (line.empty()) line = GetReplyLine(reply.Text(), 3);
+    EXPECT_EQ(line, c.line);
+  }
+}
+
+// However the settings are set, every wait on a modem has a bound.
+TEST(ModemWaits, EveryWaitHasABound) {
+  EXPECT_EQ(BoundedReplyTimeout(0xFFFFFFFFull), kLongestReplyWaitMs);
+  EXPECT_EQ(BoundedReplyTimeout(3000), 3000u);
+  const struct {
+    unsigned long long delay;
+    unsigned timeout, poll;
+  } polls[] = {{100, 3000, 100}, {0xFFFFFFFFull, 3000, 3000}, {60000, 1200, 1200}, {0, 3000, 1}, {100, 0, 1}};
+  for (const auto& p : polls) EXPECT_EQ(PollIntervalMs(p.delay, p.timeout), p.poll) << p.delay << " " << p.timeout;
+  EXPECT_EQ(ReplyTrickleMs(300), 33333u);
+  EXPECT_EQ(ReplyTrickleMs(0), 33333u);
+  EXPECT_EQ(ReplyTrickleMs(19200), 520u);
+  EXPECT_EQ(RecordingWaitMs(0xFFFFFFFFull), kRecordingMs);
+  EXPECT_EQ(RecordingWaitMs(6000), 6000u);
 }
 
 TEST(ModemReply, TraceListsTheCodesOfOneStep) {

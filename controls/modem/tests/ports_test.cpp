@@ -525,6 +525,100 @@ TEST_F(ModemPorts, TestPageAfterARun) {
   PumpUntil([&] { return ::GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000);
 }
 
+// Whatever the settings make a modem's waits (a polling pause of 49 days, or
+// of a minute, and time-outs as long), Stop, the user's Close and the host's
+// close act at once: the module started with -AutoRun ends (and reports)
+// soon after, while its worker is waiting on the modem.
+TEST_F(ModemPorts, NoSettingHoldsUpStopOrClose) {
+  Replies r = FullModem();
+  // Every probe waits on the modem until the run is ended.
+  r["ATZ"] = R"({"delay_ms": 600000, "lines": ["OK"]})";
+  Set(L"StandardTimeout", 0xFFFFFFFF);
+  Set(L"ShortTimeout", 0xFFFFFFFF);
+  Set(L"LongTimeout", 0xFFFFFFFF);
+  enum How { kDiagClose, kUserClose, kStopButton };
+  const struct {
+    const char* how;
+    How ending;
+  } endings[] = {{"the host's close", kDiagClose}, {"the user's Close", kUserClose}, {"Stop", kStopButton}};
+  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+  for (DWORD delay : {0xFFFFFFFFu, 60000u}) {
+    Set(L"InnerLoopDelay", delay);
+    for (const auto& e : endings) {
+      SCOPED_TRACE(std::string(e.how) + ", InnerLoopDelay " + std::to_string(delay));
+      Modem(1, r);  // a modem that has not heard the last run's probe
+      ::DeleteFileW(SuitePath(L"KytMODM.LOG").c_str());
+      Process p;
+      ASSERT_TRUE(p.Start(SuitePath(L"modem.mod"), L"-AutoRun"));
+      ASSERT_TRUE(p.WaitIdle(10000));
+      MessageCatcher host;
+      ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
+      ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+      // The worker waits on COM1's modem.
+      ASSERT_TRUE(WaitHeard(1, "ATZ", 60000));
+      HWND top = WaitForWindow(L"Modem Test", L"", p.Pid(), 10000);
+      ASSERT_NE(top, nullptr);
+      auto t0 = std::chrono::steady_clock::now();
+      auto since = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(); };
+      if (e.ending == kStopButton) {
+        HWND list = FindChildById(top, 1005);
+        ASSERT_NE(list, nullptr);
+        HWND button = FindChildById(::GetParent(list), 1007);
+        ASSERT_TRUE(ClickButton(button));
+        bool stopped = PumpUntil([&] { return GetText(button) == L"&Start"; }, 15000);
+        std::printf("[ ending  ] %-17s InnerLoopDelay %10lu: the run stopped after %.2f s\n", e.how,
+                    (unsigned long)delay, since());
+        EXPECT_TRUE(stopped) << "the run did not stop";
+        t0 = std::chrono::steady_clock::now();
+        ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
+      } else if (e.ending == kDiagClose) {
+        ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
+      } else {
+        ::PostMessageW(top, WM_CLOSE, 0, 0);
+      }
+      MessageCatcher::Caught done{};
+      bool reported = host.WaitFor(diag, 15000, &done);
+      bool ended = reported && p.WaitExit(5000);
+      std::printf("[ ending  ] %-17s InnerLoopDelay %10lu: the module ended after %.2f s\n", e.how,
+                  (unsigned long)delay, since());
+      EXPECT_TRUE(reported) << "the module did not report";
+      EXPECT_TRUE(ended) << "the module did not end";
+      std::vector<std::string> lines = LogLines();
+      EXPECT_TRUE(Has(lines, "Checking Modem on COM1:\tABORTED")) << Joined(lines);
+      EXPECT_TRUE(Has(lines, "===>Test aborted.")) << Joined(lines);
+    }
+  }
+}
+
+// What a modem sends before its result line is read past: NUL bytes, a
+// line longer than the reply buffer, many lines; the modem is found.
+TEST_F(ModemPorts, NulsAndLongLinesBeforeTheResultAreReadPast) {
+  Set(L"DialtoneTestEnable", 0);
+  Set(L"StandardTestEnable", 0);
+  const std::string longLine(1500, 'x');
+  std::string manyLines;
+  for (int i = 0; i < 300; ++i) manyLines += std::string(i ? ", " : "") + "\"line " + std::to_string(i) + " of the modem's banner\"";
+  const struct {
+    const char* what;
+    std::string atz;  // the modem's answer to ATZ (JSON)
+  } cases[] = {
+      {"NULs before OK", R"(["\u0000\u0000OK"])"},
+      {"NULs on a line of their own", R"(["\u0000\u0000\u0000", "OK"])"},
+      {"a line over 999 bytes", "[\"" + longLine + "\", \"OK\"]"},
+      {"a banner of many lines", "[" + manyLines + ", \"OK\"]"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Replies r = FullModem();
+    r["ATZ"] = c.atz;
+    Modem(1, r);
+    RunModule(L"-AutoRun");
+    std::vector<std::string> lines = LogLines();
+    EXPECT_TRUE(Has(lines, "Checking Modem on COM1:\tModem Found")) << Joined(lines);
+    EXPECT_TRUE(Has(lines, "AT&C1:\tPASSED")) << Joined(lines);
+  }
+}
+
 // Answers every message box of this process titled "Modem Test" with OK and
 // keeps what each said.
 class BoxReader {

@@ -12,19 +12,20 @@ namespace {
 
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
-// `len` characters at `pos` of `reply` standing as a finished result line.
-bool StandsAsResult(const char* reply, size_t pos, size_t len) {
+// `len` characters at `pos` of `reply` standing as a finished result line
+// (with `details`, a blank and more text may follow them on the line).
+bool StandsAsResult(const char* reply, size_t pos, size_t len, bool details) {
   if (pos > 0 && !IsLineEnd(reply[pos - 1])) return false;
   char after = reply[pos + len];
-  if (!IsLineEnd(after) && after != ' ') return false;
+  if (!IsLineEnd(after) && !(details && after == ' ')) return false;
   return std::strchr(reply + pos + len, '\n') != nullptr;
 }
 
-int FindResultLine(const char* reply, const char* keyword) {
+int FindResultLine(const char* reply, const char* keyword, bool details) {
   size_t len = std::strlen(keyword);
   if (!len) return -1;
   for (const char* p = std::strstr(reply, keyword); p; p = std::strstr(p + 1, keyword))
-    if (StandsAsResult(reply, static_cast<size_t>(p - reply), len)) return static_cast<int>(p - reply);
+    if (StandsAsResult(reply, static_cast<size_t>(p - reply), len, details)) return static_cast<int>(p - reply);
   return -1;
 }
 
@@ -32,9 +33,9 @@ int FindResultLine(const char* reply, const char* keyword) {
 
 int FindKeywordInReply(const char* reply, const char* keyword) {
   if (!reply || !keyword) return -1;
-  int ok = FindResultLine(reply, "OK");
+  int ok = FindResultLine(reply, "OK", false);
   if (ok >= 0) return ok;
-  return FindResultLine(reply, keyword);
+  return FindResultLine(reply, keyword, std::strcmp(keyword, "OK") != 0);
 }
 
 bool MatchResultKeyword(const char* reply, int* replyOk) {
@@ -68,6 +69,45 @@ std::string GetReplyLine(const std::string& text, int n) {
   }
   if (first == std::string::npos) return line;
   return line.substr(first, last - first + 1);
+}
+
+void ReplyCollector::Add(const char* bytes, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    char c = bytes[i];
+    if (c == 0) {
+      if (!nulAsBlank_) continue;
+      c = ' ';
+    }
+    if (IsLineEnd(c)) {
+      text_ += c;
+      lineLength_ = 0;
+      skipping_ = false;
+      if (c == '\n' && lineFeeds_ < 3 && ++lineFeeds_ == 3 && !trimmed_) head_ = text_.size();
+    } else if (!skipping_ && lineLength_ < kMaxReplyLine) {
+      text_ += c;
+      ++lineLength_;
+    } else {
+      skipping_ = true;
+    }
+    if (text_.size() > kReplyHeadMax + kReplyTailMax) Trim();
+  }
+}
+
+void ReplyCollector::Trim() {
+  if (!trimmed_) {
+    // The first lines stay: they hold the echo and the answer. Without
+    // three whole lines in reach, the head ends at a line end inside it.
+    if (head_ == std::string::npos || head_ > kReplyHeadMax) {
+      size_t end = text_.find_last_of("\r\n", kReplyHeadMax - 1);
+      head_ = end == std::string::npos ? 0 : end + 1;
+    }
+    trimmed_ = true;
+  }
+  // The tail starts where a line starts: every line is shorter than it.
+  size_t from = text_.size() - kReplyTailMax;
+  size_t end = text_.find_first_of("\r\n", from - 1);
+  size_t tail = end == std::string::npos ? text_.size() : end + 1;
+  if (tail > head_) text_.erase(head_, tail - head_);
 }
 
 void ReplyTrace::Reset(const std::string& label) { text_ = " ( " + label + ": )"; }

@@ -20,6 +20,21 @@ bool RecordsLineInput(const std::string& input) { return !input.empty() && std::
 
 bool FitsCommandBuffer(const std::string& command) { return command.size() + 2 <= kCommandBufferSize; }
 
+unsigned BoundedReplyTimeout(unsigned long long timeoutMs) {
+  return timeoutMs > kLongestReplyWaitMs ? kLongestReplyWaitMs : (unsigned)timeoutMs;
+}
+
+unsigned PollIntervalMs(unsigned long long innerLoopDelay, unsigned timeoutMs) {
+  unsigned long long most = timeoutMs ? timeoutMs : 1;
+  if (innerLoopDelay > most) innerLoopDelay = most;
+  return innerLoopDelay ? (unsigned)innerLoopDelay : 1;
+}
+
+unsigned ReplyTrickleMs(unsigned long baud) {
+  if (baud < 300) baud = 300;
+  return (unsigned)(1000ULL * 10 * 1000 / baud);
+}
+
 std::string StandardCommandLabel(const std::string& command) { return command.substr(0, 3) + ":\t"; }
 
 std::string RegisterLabel(const std::string& query) {

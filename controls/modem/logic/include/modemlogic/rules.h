@@ -16,6 +16,25 @@ bool RecordsLineInput(const std::string& input);
 constexpr size_t kCommandBufferSize = 100;
 bool FitsCommandBuffer(const std::string& command);
 
+// ---- Bounds of the waits on a modem, whatever the settings say ------------
+// A modem itself waits at most 255 s (its S7 carrier and S18 test timers)
+// before it answers: no reply is awaited longer than that and a margin.
+constexpr unsigned kLongestReplyWaitMs = 260000;
+// Hang-ups and restores after Stop or at close: a modem answers them at
+// once, and the run's end must not wait on one that does not.
+constexpr unsigned kCleanupReplyWaitMs = 3000;
+// ... and their replies are looked for at least this often.
+constexpr unsigned kCleanupPollMs = 100;
+unsigned BoundedReplyTimeout(unsigned long long timeoutMs);
+// The pause between two looks at the port: the setting, at least 1 ms, and
+// never longer than the read's time-out (a longer pause would only put off
+// the time-out and a reply that has come).
+unsigned PollIntervalMs(unsigned long long innerLoopDelay, unsigned timeoutMs);
+// How long a reply that is still arriving when its time-out passes may go
+// on: the time a full reply (1000 bytes, 10 bits each) takes at the port's
+// speed (300 baud when the speed is unknown or lower).
+unsigned ReplyTrickleMs(unsigned long baud);
+
 // "ATQ0" -> "ATQ:\t" (the first three characters).
 std::string StandardCommandLabel(const std::string& command);
 // "ATS12?" -> "S12:\t" (without "AT" and "?").

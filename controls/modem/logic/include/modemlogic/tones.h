@@ -15,6 +15,13 @@ struct RecordingView {
   size_t bytes = 0;         // bytes recorded
 };
 
+// The recording holds 15 s (its buffer): a longer "TestATS6Sleep" would
+// only wait on a device that records no more.
+constexpr unsigned kRecordingMs = 15000;
+inline unsigned RecordingWaitMs(unsigned long long sleepMs) {
+  return sleepMs > kRecordingMs ? kRecordingMs : (unsigned)sleepMs;
+}
+
 // Tones in the recording: a window of `window` samples is loud when more
 // than window * percent / 100 of its samples exceed `threshold` (absolute
 // value); a tone is a run of more than `period` loud windows. The first
