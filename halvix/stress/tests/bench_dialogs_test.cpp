@@ -139,24 +139,26 @@ bool WriteWhenFree(const std::wstring& path, const std::string& bytes) {
 
 // The visible windows of a process with their static texts, for a failure
 // message (a message box that stands in the way says why).
+struct WindowWalk {
+  DWORD pid;
+  std::string out;
+};
+
+BOOL CALLBACK AddVisibleWindow(HWND w, LPARAM lp) {
+  auto* walk = reinterpret_cast<WindowWalk*>(lp);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(w, &owner);
+  if (owner != walk->pid || !::IsWindowVisible(w)) return TRUE;
+  walk->out += "[" + appkit::Narrow(testsupport::GetText(w)) + "]";
+  for (HWND c = ::GetWindow(w, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+    if (testsupport::ClassOf(c) == L"Static") walk->out += " " + appkit::Narrow(testsupport::GetText(c));
+  walk->out += "\n";
+  return TRUE;
+}
+
 std::string VisibleWindowsOf(DWORD pid) {
-  struct Walk {
-    DWORD pid;
-    std::string out;
-  } walk{pid, {}};
-  ::EnumWindows(
-      [](HWND w, LPARAM lp) -> BOOL {
-        auto* walk = reinterpret_cast<Walk*>(lp);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(w, &owner);
-        if (owner != walk->pid || !::IsWindowVisible(w)) return TRUE;
-        walk->out += "[" + appkit::Narrow(testsupport::GetText(w)) + "]";
-        for (HWND c = ::GetWindow(w, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
-          if (testsupport::ClassOf(c) == L"Static") walk->out += " " + appkit::Narrow(testsupport::GetText(c));
-        walk->out += "\n";
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&walk));
+  WindowWalk walk{pid, {}};
+  ::EnumWindows(&AddVisibleWindow, reinterpret_cast<LPARAM>(&walk));
   return walk.out;
 }
 
