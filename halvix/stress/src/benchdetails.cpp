@@ -8,6 +8,7 @@
 
 #include "appkit/text.h"
 #include "stress/benchdialogs.h"
+#include "stress/detailsdoc.h"
 #include "stress/dialogs.h"
 #include "stress/runlogic.h"
 
@@ -52,7 +53,52 @@ std::vector<std::string> ListTexts(HWND list) {
 
 const std::vector<int> kDetailTabs = {110, 200, 250, 300};
 
+std::wstring ErrorText(DWORD error) {
+  wchar_t* text = nullptr;
+  DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring out = n && text ? std::wstring(text, n) : appkit::Format(L"error %lu.", (unsigned long)error);
+  if (text) ::LocalFree(text);
+  while (!out.empty() && (out.back() == L'\r' || out.back() == L'\n' || out.back() == L' ')) out.pop_back();
+  return out;
+}
+
 }  // namespace
+
+FileSnapshot ReadFileSnapshot(const std::wstring& path) {
+  FileSnapshot snap;
+  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+  if (f == INVALID_HANDLE_VALUE) return snap;
+  snap.exists = true;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (::GetFileInformationByHandle(f, &info)) {
+    snap.size = ((unsigned long long)info.nFileSizeHigh << 32) | info.nFileSizeLow;
+    snap.written = info.ftLastWriteTime;
+  }
+  // A file that cannot be held whole is read as far as it is shown; one
+  // that grows while it is read stops one byte past the bound.
+  const size_t limit = snap.size > kMaxDetailsFile ? kMaxResultFile : (size_t)kMaxDetailsFile + 1;
+  const size_t chunk = 1 << 16;
+  for (;;) {
+    size_t at = snap.bytes.size();
+    if (at >= limit) break;
+    size_t want = std::min(chunk, limit - at);
+    snap.bytes.resize(at + want);
+    DWORD got = 0;
+    if (!::ReadFile(f, snap.bytes.data() + at, (DWORD)want, &got, nullptr)) got = 0;
+    snap.bytes.resize(at + got);
+    if (got == 0) break;
+  }
+  ::CloseHandle(f);
+  if (snap.bytes.size() > snap.size) snap.size = snap.bytes.size();
+  return snap;
+}
+
+bool SameFile(const FileSnapshot& a, const FileSnapshot& b) {
+  return a.exists == b.exists && a.size == b.size && ::CompareFileTime(&a.written, &b.written) == 0 &&
+         a.bytes == b.bytes;
+}
 
 CBenchDetailsDlg::CBenchDetailsDlg(int mode, const std::wstring& filePath, const std::wstring& dataDirectory)
     : appkit::Dialog(IDD_BENCH_DETAILS, StressResources()),
@@ -64,8 +110,8 @@ BOOL CBenchDetailsDlg::OnInit() {
   ::SetWindowTextW(hwnd(), StressString(IDS_BENCH_TITLE).c_str());
   std::vector<int> tabs = kDetailTabs;
   SendItem(IDC_LOG_LIST, LB_SETTABSTOPS, tabs.size(), (LPARAM)tabs.data());
-  SendItem(IDC_DESCRIPTION, EM_LIMITTEXT, 80);
-  LoadFile(filePath_);
+  loaded_ = ReadFileSnapshot(filePath_);
+  Show(MakeDetailsDoc(loaded_.bytes, loaded_.size));
   std::wstring lower = filePath_;
   for (wchar_t& ch : lower) ch = (wchar_t)std::towlower(ch);
   SetItemText(IDC_FILE_PATH, lower);
@@ -77,49 +123,96 @@ BOOL CBenchDetailsDlg::OnInit() {
   return TRUE;
 }
 
-void CBenchDetailsDlg::LoadFile(const std::wstring& path) {
+// Shows a document: its lines in the list, its description in the edit
+// (editable only when the edit holds it exactly and the file is held
+// whole), and a note on what cannot be changed.
+void CBenchDetailsDlg::Show(const DetailsDoc& doc) {
+  doc_ = doc;
+  SendItem(IDC_LOG_LIST, WM_SETREDRAW, FALSE);
   SendItem(IDC_LOG_LIST, LB_RESETCONTENT);
-  std::string bytes;
-  if (ReadSmallFile(path, &bytes)) {
-    std::vector<std::string> lines = ResultLines(bytes);
-    for (size_t i = 0; i < lines.size(); ++i) {
-      if (i == 1 && !lines[i].empty()) {
-        std::string d = lines[i].substr(0, 80);
-        SetItemText(IDC_DESCRIPTION, appkit::Widen(d));
-        continue;
-      }
-      SendItem(IDC_LOG_LIST, LB_ADDSTRING, 0, (LPARAM)appkit::Widen(lines[i]).c_str());
-    }
-  }
+  size_t chars = 0;
+  for (const std::string& line : doc_.shown) chars += line.size() + 1;
+  SendItem(IDC_LOG_LIST, LB_INITSTORAGE, doc_.shown.size(), chars * sizeof(wchar_t));
+  for (const std::string& line : doc_.shown)
+    SendItem(IDC_LOG_LIST, LB_ADDSTRING, 0, (LPARAM)appkit::Widen(line).c_str());
+  SendItem(IDC_LOG_LIST, WM_SETREDRAW, TRUE);
+  ::InvalidateRect(Item(IDC_LOG_LIST), nullptr, TRUE);
   FitExtent(Item(IDC_LOG_LIST), kDetailTabs);
+
+  // Typing stops at 80 characters; a longer description is shown whole.
+  SendItem(IDC_DESCRIPTION, EM_LIMITTEXT, std::max<size_t>(80, doc_.description.size()));
+  SetItemText(IDC_DESCRIPTION, appkit::Widen(doc_.description));
+  const bool faithful = appkit::Narrow(ItemText(IDC_DESCRIPTION)) == doc_.description;
+  descriptionEditable_ = doc_.whole && faithful;
+  SendItem(IDC_DESCRIPTION, EM_SETREADONLY, descriptionEditable_ ? FALSE : TRUE);
+  std::wstring note;
+  if (!doc_.whole)
+    note = appkit::Format(StressString(IDS_DETAILS_IN_PART).c_str(), std::to_wstring(doc_.bytes.size()).c_str(),
+                          std::to_wstring(doc_.fileSize).c_str());
+  else if (!faithful)
+    note = StressString(IDS_DETAILS_DESCRIPTION_FIXED);
+  else if (doc_.shownInPart)
+    note = appkit::Format(StressString(IDS_DETAILS_SHOWN_IN_PART).c_str(), std::to_wstring(kMaxResultFile).c_str(),
+                          std::to_wstring(doc_.fileSize).c_str());
+  SetItemText(IDC_DETAILS_NOTE, note);
+}
+
+bool CBenchDetailsDlg::DescriptionChanged() const {
+  return descriptionEditable_ && OneLine(appkit::Narrow(ItemText(IDC_DESCRIPTION))) != doc_.description;
+}
+
+std::string CBenchDetailsDlg::ChangedBytes() const {
+  if (!DescriptionChanged()) return doc_.bytes;
+  return WithDescription(doc_.bytes, OneLine(appkit::Narrow(ItemText(IDC_DESCRIPTION))));
 }
 
 std::vector<std::string> CBenchDetailsDlg::ListLines() const { return ListTexts(Item(IDC_LOG_LIST)); }
 
-bool CBenchDetailsDlg::SaveFile(const std::wstring& path) {
-  std::vector<std::string> lines = ListLines();
-  std::string description = appkit::Narrow(ItemText(IDC_DESCRIPTION));
-  std::string out;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (i == 1 && !description.empty()) out += description + "\r\n";
-    out += lines[i] + "\r\n";
-  }
-  if (lines.size() == 1 && !description.empty()) out += description + "\r\n";
-  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) {
-    ::MessageBoxW(hwnd(), (StressString(IDS_SAVE_FAILED) + L"\n" + path).c_str(), StressString(IDS_BENCH_TITLE).c_str(),
-                  MB_OK | MB_ICONEXCLAMATION);
+void CBenchDetailsDlg::Problem(const std::wstring& text) {
+  ::MessageBoxW(hwnd(), text.c_str(), StressString(IDS_BENCH_TITLE).c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
+// Writes the whole file through a new file in the same folder that then
+// takes its place, so that a failed write leaves the old file as it was.
+bool CBenchDetailsDlg::WriteWhole(const std::wstring& path, const std::string& bytes) {
+  auto failed = [&](DWORD error) {
+    Problem(appkit::Format(StressString(IDS_DETAILS_NOT_WRITTEN).c_str(), path.c_str(),
+                           ErrorText(error).c_str()));
     return false;
+  };
+  size_t slash = path.find_last_of(L"\\/");
+  std::wstring dir = slash == std::wstring::npos ? L"." : path.substr(0, slash + 1);
+  wchar_t temp[MAX_PATH + 1] = {};
+  if (!::GetTempFileNameW(dir.c_str(), L"bnh", 0, temp)) return failed(::GetLastError());
+  HANDLE f = ::CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) {
+    DWORD error = ::GetLastError();
+    ::DeleteFileW(temp);
+    return failed(error);
   }
   DWORD put = 0;
-  BOOL ok = ::WriteFile(f, out.data(), (DWORD)out.size(), &put, nullptr) && put == out.size();
-  ::CloseHandle(f);
-  return ok;
+  bool ok = bytes.empty() || (::WriteFile(f, bytes.data(), (DWORD)bytes.size(), &put, nullptr) && put == bytes.size());
+  DWORD error = ok ? 0 : ::GetLastError();
+  ok = ::CloseHandle(f) && ok;
+  if (ok && !::MoveFileExW(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    ok = false;
+    error = ::GetLastError();
+  }
+  if (!ok) {
+    ::DeleteFileW(temp);
+    return failed(error);
+  }
+  return true;
 }
 
 bool CBenchDetailsDlg::OnCommand(int id, int code, HWND ctl) {
   switch (id) {
     case IDC_SAVE_AS: {
+      if (!doc_.whole) {
+        Problem(appkit::Format(StressString(IDS_DETAILS_IN_PART).c_str(), std::to_wstring(doc_.bytes.size()).c_str(),
+                               std::to_wstring(doc_.fileSize).c_str()));
+        return true;
+      }
       wchar_t file[MAX_PATH] = {};
       wcsncpy(file, filePath_.c_str(), MAX_PATH - 1);
       OPENFILENAMEW ofn{};
@@ -130,13 +223,23 @@ bool CBenchDetailsDlg::OnCommand(int id, int code, HWND ctl) {
       ofn.nMaxFile = MAX_PATH;
       ofn.lpstrDefExt = L"BNH";
       ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-      if (::GetSaveFileNameW(&ofn)) SaveFile(file);
+      if (::GetSaveFileNameW(&ofn)) WriteWhole(file, ChangedBytes());
       return true;
     }
-    case IDC_LOAD_DEFAULT:
-      SetItemText(IDC_DESCRIPTION, L"");
-      LoadFile(dataDirectory_ + defaultFileName_);
+    case IDC_LOAD_DEFAULT: {
+      // Shown, not yet saved; a default file that cannot be read whole
+      // replaces nothing.
+      const std::wstring path = dataDirectory_ + defaultFileName_;
+      FileSnapshot defaults = ReadFileSnapshot(path);
+      DetailsDoc doc = MakeDetailsDoc(defaults.bytes, defaults.size);
+      if (!defaults.exists || !doc.whole) {
+        Problem(appkit::Format(StressString(IDS_DETAILS_NO_DEFAULT).c_str(), path.c_str()));
+        return true;
+      }
+      Show(doc);
+      replaced_ = true;
       return true;
+    }
     case IDC_PRINT: {
       wchar_t caption[256] = {};
       ::GetWindowTextW(hwnd(), caption, 255);
@@ -151,8 +254,18 @@ bool CBenchDetailsDlg::OnCommand(int id, int code, HWND ctl) {
   }
 }
 
+// OK (Close): the file is written only when the user changed something,
+// and only when nobody else changed it since it was shown.
 void CBenchDetailsDlg::OnOK() {
-  SaveFile(filePath_);
+  if (!replaced_ && !DescriptionChanged()) {
+    EndDialog(IDOK);
+    return;
+  }
+  if (!SameFile(ReadFileSnapshot(filePath_), loaded_)) {
+    Problem(appkit::Format(StressString(IDS_DETAILS_CHANGED).c_str(), filePath_.c_str()));
+    return;
+  }
+  if (!WriteWhole(filePath_, ChangedBytes())) return;
   EndDialog(IDOK);
 }
 

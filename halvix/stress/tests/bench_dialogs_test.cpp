@@ -88,9 +88,10 @@ TEST(BenchDetails, DescriptionIsSavedAsTheSecondLineAndLoadDefaultReplacesTheRef
   ::SendMessageW(testsupport::FindChildById(details, 1099), WM_SETTEXT, 0, (LPARAM)L"My test machine");
   ASSERT_TRUE(testsupport::ClickButton(details, IDOK));
   ASSERT_TRUE(testsupport::WaitWindowGone(details, 5000));
+  // Only the new line goes in: every other byte stays, the first line's
+  // LF-only end too.
   std::string expected = kResults;
   expected.replace(expected.find("]\n") + 2, 0, "My test machine\r\n");
-  expected.replace(0, expected.find("]\n") + 2, "[Last Updated: 12/10/2026 08:00AM]\r\n");
   EXPECT_EQ(fx.ReadFile(L"BNCHMARK.BNH"), expected);
   EXPECT_EQ(Row(results, L"Description", 1), L"My test machine");
   EXPECT_EQ(Row(results, L"Qev Benchmark Score", 1), L"200.00");
@@ -106,6 +107,169 @@ TEST(BenchDetails, DescriptionIsSavedAsTheSecondLineAndLoadDefaultReplacesTheRef
   EXPECT_EQ(fx.ReadFile(L"bnchref.bnh"), kDefaults);
   EXPECT_EQ(Row(results, L"Qev Benchmark Score", 2), L"100.00");
   EXPECT_EQ(Row(results, L"Description", 2), L"Default values");
+
+  ASSERT_TRUE(testsupport::ClickButton(results, IDOK));
+  ASSERT_TRUE(testsupport::WaitWindowGone(results, 5000));
+  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
+  ASSERT_TRUE(host.WaitExitPumping(10000));
+}
+
+namespace {
+
+std::string BigResults(size_t bytes) {
+  std::string s = "[Last Updated: 12/10/2026 08:00AM]\n" "Old machine\r\n" "OS Type:\tWindows NT [6.01.7601]\r\n\r\n";
+  for (int i = 0; s.size() < bytes; ++i) s += "Line " + std::to_string(i) + ":\tsome figure\n";
+  return s;
+}
+
+bool IsReadOnly(HWND edit) { return (::GetWindowLongW(edit, GWL_STYLE) & ES_READONLY) != 0; }
+
+// Writes a file that the results dialog may still be reading (it loads its
+// column again when the details dialog closes): retried while it is held.
+bool WriteWhenFree(const std::wstring& path, const std::string& bytes) {
+  bool written = false;
+  testsupport::PumpUntil(
+      [&] {
+        written = testsupport::WriteFileBytes(path, bytes);
+        return written || ::GetLastError() != ERROR_SHARING_VIOLATION;
+      },
+      10000);
+  return written;
+}
+
+// The visible windows of a process with their static texts, for a failure
+// message (a message box that stands in the way says why).
+struct WindowWalk {
+  DWORD pid;
+  std::string out;
+};
+
+BOOL CALLBACK AddVisibleWindow(HWND w, LPARAM lp) {
+  auto* walk = reinterpret_cast<WindowWalk*>(lp);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(w, &owner);
+  if (owner != walk->pid || !::IsWindowVisible(w)) return TRUE;
+  walk->out += "[" + appkit::Narrow(testsupport::GetText(w)) + "]";
+  for (HWND c = ::GetWindow(w, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+    if (testsupport::ClassOf(c) == L"Static") walk->out += " " + appkit::Narrow(testsupport::GetText(c));
+  walk->out += "\n";
+  return TRUE;
+}
+
+std::string VisibleWindowsOf(DWORD pid) {
+  WindowWalk walk{pid, {}};
+  ::EnumWindows(&AddVisibleWindow, reinterpret_cast<LPARAM>(&walk));
+  return walk.out;
+}
+
+}  // namespace
+
+// Hostile results files: OK without a change leaves every byte, and a new
+// description changes that line and nothing else. What the dialog cannot
+// hold exactly is not changed, and the dialog says why.
+TEST(BenchDetails, OkWritesOnlyWhatTheUserChanged) {
+  RunFixture fx(L"details hostile");
+  fx.WriteFile(L"bnchmark.dat", ";Test Modules\r\n" + fx.Line("One Bench", "-AutoRun", "", "1.LOG", ""));
+  fx.WriteFile(L"bnchdflt.dat", kDefaults);
+  const std::string head = "[Last Updated: 12/10/2026 08:00AM]\n";
+  const std::string nul(1, '\0');
+  const std::string big = BigResults(1400 * 1024);
+  const struct {
+    const char* name;
+    std::string file;
+    bool editable;
+    std::string expected;  // after "New machine" was entered (editable ones)
+    bool note = !editable;  // a note says what is not shown or cannot change
+  } kCases[] = {
+      {"1.4 MB", big, true, head + "New machine" + big.substr(head.size() + 11), true},
+      {"lines longer than 1,023 characters", head + "Old\r\nCPU Type:\t" + std::string(3000, 'c') + "\r\n" +
+                                                 std::string(1500, 'z') + "\n",
+       true, head + "New machine\r\nCPU Type:\t" + std::string(3000, 'c') + "\r\n" + std::string(1500, 'z') + "\n"},
+      {"a NUL in a line", head + "Old\r\nOS Type:\tX" + nul + "after the NUL\r\nEnd", true,
+       head + "New machine\r\nOS Type:\tX" + nul + "after the NUL\r\nEnd"},
+      {"a description of 200 characters", head + std::string(200, 'D') + "\r\nOS Type:\tX\r\n", true,
+       head + "New machine\r\nOS Type:\tX\r\n"},
+      {"a NUL in the description", head + "Old" + nul + "machine\r\nOS Type:\tX\r\n", false, ""},
+      {"too large to be held", BigResults((size_t)stress::kMaxDetailsFile + 4096), false, ""},
+  };
+  Process host;
+  HWND dlg = fx.OpenDialog(host, L"-Bench");
+  ASSERT_NE(dlg, nullptr);
+  fx.WriteFile(L"BNCHMARK.BNH", kResults);
+  ASSERT_TRUE(testsupport::ClickButton(dlg, 1028));
+  HWND results = WaitWindowWith(host.Pid(), L"Benchmarks", 1101, 10000);
+  ASSERT_NE(results, nullptr);
+  const std::wstring path = fx.dir() + L"BNCHMARK.BNH";
+  auto openDetails = [&] {
+    ::PostMessageW(results, WM_COMMAND, 1103, 1);
+    return WaitWindowWith(host.Pid(), L"Benchmarks", 1099, 30000);
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(WriteWhenFree(path, c.file));
+
+    HWND details = openDetails();
+    ASSERT_NE(details, nullptr);
+    HWND description = testsupport::FindChildById(details, 1099);
+    HWND note = testsupport::FindChildById(details, 1122);
+    EXPECT_EQ(IsReadOnly(description), !c.editable);
+    EXPECT_EQ(testsupport::GetText(note).empty(), !c.note) << appkit::Narrow(testsupport::GetText(note));
+    ASSERT_TRUE(testsupport::ClickButton(details, IDOK));
+    ASSERT_TRUE(testsupport::WaitWindowGone(details, 30000)) << VisibleWindowsOf(host.Pid());
+    EXPECT_TRUE(testsupport::ReadFileBytes(path) == c.file) << "OK without a change rewrote the file";
+
+    details = openDetails();
+    ASSERT_NE(details, nullptr);
+    // Set as a program would; the user cannot type into a read-only box.
+    ::SendMessageW(testsupport::FindChildById(details, 1099), WM_SETTEXT, 0, (LPARAM)L"New machine");
+    ASSERT_TRUE(testsupport::ClickButton(details, IDOK));
+    ASSERT_TRUE(testsupport::WaitWindowGone(details, 30000)) << VisibleWindowsOf(host.Pid());
+    const std::string after = testsupport::ReadFileBytes(path);
+    EXPECT_TRUE(after == (c.editable ? c.expected : c.file))
+        << "size " << after.size() << ", first bytes: " << after.substr(0, 80);
+  }
+
+  ASSERT_TRUE(testsupport::ClickButton(results, IDOK));
+  ASSERT_TRUE(testsupport::WaitWindowGone(results, 5000));
+  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
+  ASSERT_TRUE(host.WaitExitPumping(10000));
+}
+
+// "Load Default" without a default file replaces nothing: the reference
+// file stays as it was (it used to become empty at OK).
+TEST(BenchDetails, LoadDefaultWithoutTheDefaultFileChangesNothing) {
+  RunFixture fx(L"details no default");
+  fx.WriteFile(L"bnchmark.dat", ";Test Modules\r\n" + fx.Line("One Bench", "-AutoRun", "", "1.LOG", ""));
+  fx.WriteFile(L"BNCHMARK.BNH", kResults);
+  const std::string reference = "[Last Updated: 01/02/2003 10:00AM]\nReference machine\r\nOS Type:\tX\r\n";
+  fx.WriteFile(L"bnchref.bnh", reference);
+  Process host;
+  HWND dlg = fx.OpenDialog(host, L"-Bench");
+  ASSERT_NE(dlg, nullptr);
+  ASSERT_TRUE(testsupport::ClickButton(dlg, 1028));
+  HWND results = WaitWindowWith(host.Pid(), L"Benchmarks", 1101, 10000);
+  ASSERT_NE(results, nullptr);
+  ::PostMessageW(results, WM_COMMAND, 1103, 2);
+  HWND details = WaitWindowWith(host.Pid(), L"Benchmarks", 1099, 10000);
+  ASSERT_NE(details, nullptr);
+  ::PostMessageW(details, WM_COMMAND, 1107, 0);
+  const std::wstring said =
+      L"The default values could not be loaded from " + fx.dir() + L"bnchdflt.dat. Nothing was changed.";
+  HWND box = testsupport::WaitForWindowOf(
+      host.Pid(),
+      [&](HWND w) { return w != details && ::IsWindowVisible(w) && testsupport::FindChild(w, L"Static", said); },
+      10000);
+  ASSERT_NE(box, nullptr);
+  ASSERT_TRUE(testsupport::ClickButton(box, IDOK));
+  ASSERT_TRUE(testsupport::WaitWindowGone(box, 10000));
+  // The reference is still shown, and OK leaves it as it was.
+  auto lines = testsupport::ListBoxLines(testsupport::FindChildById(details, 1024));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], L"OS Type:\tX");
+  EXPECT_EQ(testsupport::GetText(testsupport::FindChildById(details, 1099)), L"Reference machine");
+  ASSERT_TRUE(testsupport::ClickButton(details, IDOK));
+  ASSERT_TRUE(testsupport::WaitWindowGone(details, 10000));
+  EXPECT_EQ(fx.ReadFile(L"bnchref.bnh"), reference);
 
   ASSERT_TRUE(testsupport::ClickButton(results, IDOK));
   ASSERT_TRUE(testsupport::WaitWindowGone(results, 5000));

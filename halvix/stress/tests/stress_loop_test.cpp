@@ -48,16 +48,18 @@ class Monitor {
 
 }  // namespace
 
+// The wait for a module to take input has one bound for every module of
+// the list: the healthy modules here get the fixture's room to come up on a
+// busy machine (a bound cut short for the frozen module below killed them
+// too, and a module killed in the first loop read "PASSED (count: 1)").
 TEST(StressRun, TwoLoopsOneByOneLogTheLastLoop) {
   RunFixture fx(L"two loops");
-  fx.SetDword(L"nTimeoutCount", 4);  // the frozen module is given up after 4 s
   fx.SetChoices(2, 0, 1);
   fx.WriteFile(L"modules.dat",
                ";Test Modules\r\n" +
                    fx.Line("Audio Pass", "-AutoRun -Work700 -TracePASS.TXT", "", "PASS.LOG", "0") +
                    fx.Line("Disk Errors", "-AutoRun -Result3 -TraceERR.TXT", "", "ERR.LOG 2", "1") +
                    fx.Line("Graphics Silent", "-AutoRun -NoResult -TraceSILENT.TXT", "", "SILENT.LOG", "2") +
-                   fx.Line("Video Frozen", "-NeverIdle -TraceFROZEN.TXT", "", "FROZEN.LOG", "3") +
                    // Disabled in lower case; its log name tries to leave the data directory.
                    fx.Line("Windows Off", "-AutoRun -TraceOFF.TXT", "(disabled)", "..\\keep.txt", "4"));
   fx.WriteFile(L"PASS.LOG", "old log");
@@ -77,28 +79,25 @@ TEST(StressRun, TwoLoopsOneByOneLogTheLastLoop) {
   ASSERT_TRUE(WaitStressRun(dlg, 60000)) << fx.ReadFile(L"STRESS.LOG");
 
   auto rows = ListRows(dlg);
-  ASSERT_EQ(rows.size(), 5u);
-  const wchar_t* names[] = {L"Audio Pass", L"Disk Errors", L"Graphics Silent", L"Video Frozen", L"Windows Off"};
-  const wchar_t* states[] = {L"PASSED", L"FAILED (count: 2)", L"FAILED (count: 2)", L"FAILED (count: 2)",
-                             L"(disabled)"};
+  ASSERT_EQ(rows.size(), 4u);
+  const wchar_t* names[] = {L"Audio Pass", L"Disk Errors", L"Graphics Silent", L"Windows Off"};
+  const wchar_t* states[] = {L"PASSED", L"FAILED (count: 2)", L"FAILED (count: 2)", L"(disabled)"};
   for (size_t i = 0; i < rows.size(); ++i) {
     EXPECT_EQ(rows[i][0], names[i]);
     EXPECT_EQ(rows[i][1], states[i]) << i;
     EXPECT_TRUE(IsElapsedOrEmpty(rows[i][2])) << appkit::Narrow(rows[i][2]);
   }
   EXPECT_FALSE(rows[0][2].empty());  // ran twice for over half a second: time kept
-  EXPECT_EQ(rows[3][2], L"");        // never ran
-  EXPECT_EQ(rows[4][2], L"");
+  EXPECT_EQ(rows[3][2], L"");
 
-  // STRESS.LOG: the header, the kill line of the module that never became
-  // idle, the table of the last loop and the total.
+  // STRESS.LOG: the header, the table of the last loop and the total.
   std::string log = fx.ReadFile(L"STRESS.LOG");
   const std::string head = "[Last Updated: ";
   ASSERT_EQ(log.compare(0, head.size(), head), 0) << log;
   size_t close = log.find("]\n");
   ASSERT_NE(close, std::string::npos);
   EXPECT_TRUE(IsLogTime(log.substr(head.size(), close - head.size()))) << log;
-  std::string expect = "LOOP: 2\r\n*** Process killed:\tVideo Frozen (due to timeout)\r\n" + ExpectedTable(rows);
+  std::string expect = "LOOP: 2\r\n" + ExpectedTable(rows);
   std::string rest = log.substr(close + 2);
   ASSERT_EQ(rest.compare(0, expect.size(), expect), 0) << rest;
   std::string total = rest.substr(expect.size());
@@ -112,7 +111,6 @@ TEST(StressRun, TwoLoopsOneByOneLogTheLastLoop) {
   std::string quoted = "\"" + appkit::Narrow(fx.FakeModule()) + "\"";
   EXPECT_EQ(fx.Lines(L"PASS.TXT"), (std::vector<std::string>{quoted + " -AutoRun -Work700 -TracePASS.TXT -L1 -Append",
                                                               quoted + " -AutoRun -Work700 -TracePASS.TXT -L2 -Append"}));
-  EXPECT_EQ(fx.Lines(L"FROZEN.TXT").size(), 2u);
   EXPECT_FALSE(fx.Exists(L"OFF.TXT"));
   // The old logs of the list went; the file outside the data directory stayed.
   EXPECT_FALSE(fx.Exists(L"PASS.LOG"));
@@ -120,10 +118,10 @@ TEST(StressRun, TwoLoopsOneByOneLogTheLastLoop) {
   EXPECT_EQ(fx.ReadFile(L"..\\keep.txt"), "not ours");
 
   // The monitor heard of each loop's start and end with the module masks
-  // (AUD 0x1, DISK 0x4, GRA 0x20, VID 0x400; the end leaves out passed ones).
+  // (AUD 0x1, DISK 0x4, GRA 0x20; the end leaves out passed ones).
   testsupport::PumpUntil([&] { return monitor.seen.size() >= 4; }, 2000);
   EXPECT_EQ(monitor.seen, (std::vector<std::pair<WPARAM, LPARAM>>{
-                              {0x10001, 0x425}, {0x20001, 0x424}, {0x10002, 0x425}, {0x20000, 0x424}}));
+                              {0x10001, 0x25}, {0x20001, 0x24}, {0x10002, 0x25}, {0x20000, 0x24}}));
 
   // OK ends the program and keeps the choices.
   fx.SetDword(L"nTestNum", 7);
@@ -132,6 +130,35 @@ TEST(StressRun, TwoLoopsOneByOneLogTheLastLoop) {
   EXPECT_EQ(fx.GetDword(L"nTestNum"), 2u);
   EXPECT_EQ(fx.GetDword(L"nStopOnError"), 0u);
   EXPECT_EQ(fx.GetDword(L"nOneByOne"), 1u);
+}
+
+// A module that never takes input is killed when the wait for it runs out,
+// in every loop, and the run goes on. Alone in its list, so that the short
+// bound it gets is nobody else's.
+TEST(StressRun, AModuleThatNeverTakesInputIsKilledInEveryLoop) {
+  RunFixture fx(L"frozen");
+  fx.SetDword(L"nTimeoutCount", 2);  // given up after 2 s
+  fx.SetChoices(2, 0, 1);
+  fx.WriteFile(L"modules.dat",
+               ";Test Modules\r\n" + fx.Line("Video Frozen", "-NeverIdle -TraceFROZEN.TXT", "", "FROZEN.LOG", "3"));
+  Process host;
+  HWND dlg = fx.OpenDialog(host, L"-Stress");
+  ASSERT_NE(dlg, nullptr);
+  ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
+  ASSERT_TRUE(WaitStressRun(dlg, 60000)) << fx.ReadFile(L"STRESS.LOG");
+  auto rows = ListRows(dlg);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][1], L"FAILED (count: 2)");
+  EXPECT_EQ(rows[0][2], L"");  // never ran
+  EXPECT_EQ(fx.Lines(L"FROZEN.TXT").size(), 2u);
+  // STRESS.LOG of the last loop: the kill line, then the table.
+  std::string log = fx.ReadFile(L"STRESS.LOG");
+  size_t close = log.find("]\n");
+  ASSERT_NE(close, std::string::npos) << log;
+  std::string expect = "LOOP: 2\r\n*** Process killed:\tVideo Frozen (due to timeout)\r\n" + ExpectedTable(rows);
+  EXPECT_EQ(log.substr(close + 2, expect.size()), expect) << log;
+  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
+  ASSERT_TRUE(host.WaitExitPumping(10000));
 }
 
 TEST(StressRun, TwoLoopsOverTheMemoryModule) {

@@ -85,9 +85,36 @@ void ParseConfig(const std::string& text, bool selected[kPortCount]) {
   }
 }
 
+std::vector<std::wstring> CommandArguments(const std::wstring& commandLine) {
+  const size_t n = commandLine.size();
+  size_t i = 0;
+  // The program's name: up to the closing quote when it begins with one
+  // (blanks and all), else up to the first blank.
+  if (i < n && commandLine[i] == L'"') {
+    size_t close = commandLine.find(L'"', 1);
+    i = close == std::wstring::npos ? n : close + 1;
+  }
+  while (i < n && commandLine[i] != L' ' && commandLine[i] != L'\t') ++i;
+  std::vector<std::wstring> args;
+  for (;;) {
+    while (i < n && (commandLine[i] == L' ' || commandLine[i] == L'\t')) ++i;
+    if (i >= n) break;
+    std::wstring word;
+    bool quoted = false;
+    for (; i < n && (quoted || (commandLine[i] != L' ' && commandLine[i] != L'\t')); ++i) {
+      if (commandLine[i] == L'"')
+        quoted = !quoted;
+      else
+        word += commandLine[i];
+    }
+    args.push_back(word);
+  }
+  return args;
+}
+
 bool WantsNotepad(const std::wstring& commandLine) {
-  for (size_t i = 0; i + 1 < commandLine.size(); ++i)
-    if (commandLine[i] == L'-' && towlower(commandLine[i + 1]) == L'd') return true;
+  for (const std::wstring& arg : CommandArguments(commandLine))
+    if (arg.size() >= 2 && arg[0] == L'-' && towlower(arg[1]) == L'd') return true;
   return false;
 }
 

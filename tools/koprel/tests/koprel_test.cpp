@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "appkit/registry.h"
+#include "appkit/text.h"
 #include "koprel/koprel.h"
 #include "portio/simulated.h"
 #include "testsupport/process.h"
@@ -233,17 +234,44 @@ TEST(KoprelConfig, LinesThatSelectPorts) {
   EXPECT_FALSE(selected[0]) << "only the first 1000 lines count";
 }
 
-TEST(KoprelConfig, FirstLineAndTheNotepadSwitch) {
+TEST(KoprelConfig, TheFirstLine) {
   bool com2[kPortCount] = {false, true, false, false};
   bool com1and4[kPortCount] = {true, false, false, true};
   EXPECT_EQ(SelectionLine(Selection::ConfigFile, com2), "Testing Serial Port(s)\t\t2F8h \n");
   EXPECT_EQ(SelectionLine(Selection::AutoDetect, com1and4), "Auto-detect Serial Port(s)\t3F8h 2E8h \n");
   EXPECT_EQ(SelectionLine(Selection::Settings, com2), "");
-  for (auto [line, wants] : {std::pair<const wchar_t*, bool>{L"KOPREL.EXE -d", true},
-                             {L"\"C:\\x\\KOPREL.EXE\" -D", true},
-                             {L"KOPREL.EXE", false},
-                             {L"KOPREL.EXE d", false}})
-    EXPECT_EQ(WantsNotepad(line), wants) << line;
+}
+
+// "-d" counts only among the arguments: the program's own path, quoted or
+// not, may hold it (a suite in a folder named "Kyt-Diag").
+TEST(KoprelConfig, TheNotepadSwitchIsReadFromTheArgumentsOnly) {
+  const struct {
+    const wchar_t* line;
+    bool wants;
+  } kCases[] = {
+      {L"KOPREL.EXE -d", true},
+      {L"\"C:\\x\\KOPREL.EXE\" -D", true},
+      {L"KOPREL.EXE", false},
+      {L"KOPREL.EXE d", false},
+      {L"", false},
+      {L"\"C:\\Kyt-Diag\\KOPREL.EXE\"", false},
+      {L"\"C:\\Program Files\\Kyt-Diag\\KOPREL.EXE\"", false},
+      {L"\"C:\\Program Files\\Kyt-Diag\\KOPREL.EXE\" -d", true},
+      {L"\"C:\\Program Files\\Kyt-Diag\\KOPREL.EXE\"  \t-D ", true},
+      {L"\"-d\\KOPREL.EXE\"", false},
+      {L"C:\\Kyt-Diag\\KOPREL.EXE", false},
+      {L"C:\\Kyt-Diag\\KOPREL.EXE -d", true},
+      {L"C:\\Kyt-Diag\\KOPREL.EXE\t-d", true},
+      {L"KOPREL.EXE \"-d\"", true},
+      {L"KOPREL.EXE -dump", true},
+      // An argument that only holds "-d" further on is not the switch.
+      {L"KOPREL.EXE C:\\Kyt-Diag\\CONFIG.TXT", false},
+      {L"KOPREL.EXE \"C:\\My Kyt -d\"", false},
+      {L"\"C:\\Kyt-Diag\\KOPREL.EXE", false},  // an unclosed quote: all of it is the name
+  };
+  for (const auto& c : kCases) EXPECT_EQ(WantsNotepad(c.line), c.wants) << appkit::Narrow(c.line);
+  EXPECT_EQ(CommandArguments(L"\"C:\\Program Files\\Kyt-Diag\\KOPREL.EXE\" -a  \"b c\"d"),
+            (std::vector<std::wstring>{L"-a", L"b cd"}));
 }
 
 class KoprelRun : public ::testing::Test {

@@ -12,6 +12,7 @@
 
 #include "appkit/text.h"
 #include "appkit/threads.h"
+#include "echo_run.h"
 #include "icmp_packet.h"
 #include "netrick.h"
 #include "resource.h"
@@ -20,10 +21,6 @@ namespace netrick {
 
 namespace {
 
-// Identifier and sequence of the echo requests: rising over the whole run
-// of the program, across pings.
-std::atomic<uint32_t> g_identifier{1};
-std::atomic<uint32_t> g_sequence{1};
 std::atomic<int> g_running{0};
 
 constexpr DWORD kReplyWaitMs = 5000;
@@ -65,8 +62,6 @@ void EndRun(const PingJob& job) {
   --g_running;
 }
 
-enum class Wait { Answer, TimedOut, Failed, Stopped };
-
 // Waits up to five seconds for the datagram that answers request
 // `identifier`; datagrams that do not answer it (our own request read back
 // on the loopback, other programs' traffic) are read and passed over.
@@ -103,6 +98,58 @@ Wait WaitForAnswer(const PingJob& job, SOCKET s, uint16_t identifier, Datagram* 
   }
 }
 
+// The raw socket of one run, to the destination of that run.
+class SocketTransport : public EchoTransport {
+ public:
+  SocketTransport(const PingJob& job, SOCKET s, const sockaddr_in& dest) : job_(job), s_(s), dest_(dest) {}
+  bool SetTimeToLive(int ttl) override {
+    return ::setsockopt(s_, IPPROTO_IP, IP_TTL, (const char*)&ttl, sizeof(ttl)) != SOCKET_ERROR;
+  }
+  bool Send(const std::array<uint8_t, kEchoRequestSize>& packet) override {
+    if (::sendto(s_, (const char*)packet.data(), (int)packet.size(), 0, (const sockaddr*)&dest_, sizeof(dest_)) !=
+        SOCKET_ERROR)
+      return true;
+    SocketError(job_, L"sendto()");
+    return false;
+  }
+  Wait WaitForAnswer(uint16_t identifier, Datagram* answer) override {
+    return netrick::WaitForAnswer(job_, s_, identifier, answer);
+  }
+  bool StopAsked() const override { return job_.stop; }
+  uint32_t Now() const override { return ::GetTickCount(); }
+
+ private:
+  const PingJob& job_;
+  SOCKET s_;
+  sockaddr_in dest_;
+};
+
+// The line of a hop's outcome.
+void AddHopLine(const PingJob& job, const HopEvent& e) {
+  switch (e.line) {
+    case HopLine::TtlFailed:
+      AddLine(job, Str(job, IDS_SETSOCKOPT));
+      break;
+    case HopLine::Unreachable:
+      AddLine(job, Str(job, IDS_UNREACHABLE));
+      break;
+    case HopLine::ReplyTime:
+      AddLine(job, appkit::Format(Str(job, IDS_REPLY_TIME).c_str(), Dotted(e.source).c_str(),
+                                  (unsigned)kEchoDataBytes, e.ms, e.ttl));
+      break;
+    case HopLine::Reply:
+      AddLine(job, appkit::Format(Str(job, IDS_REPLY).c_str(), Dotted(e.source).c_str(), (unsigned)kEchoDataBytes,
+                                  e.ttl));
+      break;
+    case HopLine::TimeExceeded:
+      AddLine(job, appkit::Format(Str(job, IDS_REPLY).c_str(), Dotted(e.source).c_str(), 0u, e.ttl));
+      break;
+    case HopLine::Other:
+      AddLine(job, appkit::Format(Str(job, IDS_OTHER_ICMP).c_str(), e.type));
+      break;
+  }
+}
+
 }  // namespace
 
 DWORD WINAPI CPingTrace::RawSocketWorker(LPVOID p) {
@@ -127,44 +174,8 @@ DWORD WINAPI CPingTrace::RawSocketWorker(LPVOID p) {
   dest.sin_addr.s_addr = address;
   AddLine(job, appkit::Format(Str(job, IDS_PINGING).c_str(), job.host.c_str(), Dotted(address).c_str(),
                               kEchoDataBytes));
-  const int echoes = job.trace ? 20 : 4;
-  for (int i = 1; i <= echoes && !job.stop; ++i) {
-    if (job.trace) {
-      int ttl = i;
-      if (::setsockopt(s, IPPROTO_IP, IP_TTL, (const char*)&ttl, sizeof(ttl)) == SOCKET_ERROR)
-        AddLine(job, Str(job, IDS_SETSOCKOPT));
-    }
-    const uint16_t identifier = (uint16_t)g_identifier++;
-    const auto packet = BuildEchoRequest(identifier, (uint16_t)g_sequence++, ::GetTickCount());
-    if (::sendto(s, (const char*)packet.data(), (int)packet.size(), 0, (const sockaddr*)&dest, sizeof(dest)) ==
-        SOCKET_ERROR)
-      SocketError(job, L"sendto()");
-    Datagram answer;
-    const Wait w = WaitForAnswer(job, s, identifier, &answer);
-    if (w == Wait::Failed || w == Wait::Stopped) break;
-    if (w == Wait::TimedOut) {
-      AddLine(job, Str(job, IDS_UNREACHABLE));
-      continue;
-    }
-    if (!job.trace) {
-      const unsigned long ms = answer.hasTick ? (unsigned long)(::GetTickCount() - answer.echoedTick) : 0;
-      AddLine(job, appkit::Format(Str(job, IDS_REPLY_TIME).c_str(), Dotted(answer.source).c_str(),
-                                  (unsigned)kEchoDataBytes, ms, (unsigned)answer.ttl));
-      continue;
-    }
-    if (answer.type == kIcmpEchoReply) {
-      AddLine(job, appkit::Format(Str(job, IDS_REPLY).c_str(), Dotted(answer.source).c_str(),
-                                  (unsigned)kEchoDataBytes, (unsigned)answer.ttl));
-      break;
-    }
-    if (answer.type == kIcmpTimeExceeded) {
-      AddLine(job, appkit::Format(Str(job, IDS_REPLY).c_str(), Dotted(answer.source).c_str(), 0u,
-                                  (unsigned)answer.ttl));
-      continue;
-    }
-    AddLine(job, appkit::Format(Str(job, IDS_OTHER_ICMP).c_str(), (unsigned)answer.type));
-    break;
-  }
+  SocketTransport transport(job, s, dest);
+  RunEchoes(job.trace, transport, [&job](const HopEvent& e) { AddHopLine(job, e); });
   if (!job.stop) AddLine(job, L"");
   if (::closesocket(s) == SOCKET_ERROR) SocketError(job, L"closesocket()");
   EndRun(job);

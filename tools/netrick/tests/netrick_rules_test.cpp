@@ -2,8 +2,10 @@
 // page's rules, in process.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <vector>
 
+#include "echo_run.h"
 #include "icmp_packet.h"
 #include "tuneup_rules.h"
 
@@ -125,4 +127,89 @@ TEST(NetrickTuneup, OkWritesOnlyChangedValues) {
   now.ttl = 128;
   now.pmtuDiscovery = 0;
   EXPECT_EQ(ChangedTcpValues(loaded, now), (V{{L"DefaultTTL", L"128"}, {L"PMTUDiscovery", L"0"}}));
+}
+
+namespace {
+
+// The socket side of a run, scripted: each hop's send succeeds or fails,
+// and each wait gives the next scripted outcome.
+struct ScriptedTransport : EchoTransport {
+  std::deque<bool> sends;  // missing: the send succeeds
+  std::deque<std::pair<Wait, Datagram>> waits;
+  int sent = 0, waited = 0;
+  std::vector<int> ttls;
+  bool SetTimeToLive(int ttl) override {
+    ttls.push_back(ttl);
+    return true;
+  }
+  bool Send(const std::array<uint8_t, kEchoRequestSize>&) override {
+    ++sent;
+    if (sends.empty()) return true;
+    bool ok = sends.front();
+    sends.pop_front();
+    return ok;
+  }
+  Wait WaitForAnswer(uint16_t, Datagram* answer) override {
+    ++waited;
+    if (waits.empty()) return Wait::TimedOut;
+    auto w = waits.front();
+    waits.pop_front();
+    *answer = w.second;
+    return w.first;
+  }
+  bool StopAsked() const override { return false; }
+  uint32_t Now() const override { return 1000; }
+};
+
+Datagram Answer(uint8_t type) {
+  Datagram d;
+  d.valid = true;
+  d.type = type;
+  d.ttl = 64;
+  d.source = 0x0100007F;
+  return d;
+}
+
+}  // namespace
+
+// A hop whose send failed has no answer to wait for: it fails at once and
+// the run goes on with the next hop (the wait is never entered for it).
+TEST(NetrickEchoes, AFailedSendFailsItsHopWithoutWaiting) {
+  const struct {
+    const char* name;
+    bool trace;
+    std::vector<bool> sends;
+    std::vector<Wait> waits;  // answers of the hops that were sent
+    std::vector<uint8_t> types;
+    int sent, waited;
+    std::vector<HopLine> lines;
+  } kCases[] = {
+      {"ping, every send fails", false, {false, false, false, false}, {}, {}, 4, 0, {}},
+      {"ping, the second send fails", false, {true, false, true, true},
+       {Wait::Answer, Wait::Answer, Wait::TimedOut}, {kIcmpEchoReply, kIcmpEchoReply, 0}, 4, 3,
+       {HopLine::ReplyTime, HopLine::ReplyTime, HopLine::Unreachable}},
+      {"trace, the first two sends fail", true, {false, false, true, true}, {Wait::Answer, Wait::Answer},
+       {kIcmpTimeExceeded, kIcmpEchoReply}, 4, 2, {HopLine::TimeExceeded, HopLine::Reply}},
+      {"trace, every send fails", true, std::vector<bool>(20, false), {}, {}, 20, 0, {}},
+      {"ping, nothing answers", false, {}, {}, {}, 4, 4,
+       {HopLine::Unreachable, HopLine::Unreachable, HopLine::Unreachable, HopLine::Unreachable}},
+      {"trace, another ICMP type ends it", true, {}, {Wait::Answer}, {kIcmpUnreachable}, 1, 1, {HopLine::Other}},
+      {"ping, a failed wait ends it", false, {false, true}, {Wait::Failed}, {0}, 2, 1, {}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ScriptedTransport t;
+    t.sends.assign(c.sends.begin(), c.sends.end());
+    for (size_t i = 0; i < c.waits.size(); ++i) t.waits.push_back({c.waits[i], Answer(c.types[i])});
+    std::vector<HopLine> lines;
+    RunEchoes(c.trace, t, [&](const HopEvent& e) { lines.push_back(e.line); });
+    EXPECT_EQ(t.sent, c.sent);
+    EXPECT_EQ(t.waited, c.waited);
+    EXPECT_EQ(lines, c.lines);
+    if (c.trace) {
+      std::vector<int> rising;
+      for (int i = 1; i <= c.sent; ++i) rising.push_back(i);
+      EXPECT_EQ(t.ttls, rising);
+    }
+  }
 }

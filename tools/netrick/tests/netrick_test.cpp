@@ -25,8 +25,10 @@ class NetrickRun {
   explicit NetrickRun(bool win98) {
     if (win98) appkit::RegWriteString(HKEY_CURRENT_USER, kAppDefaults, L"Version", L"win98");
     else appkit::RegDeleteTree(HKEY_CURRENT_USER, kAppDefaults);
-    EXPECT_TRUE(p.Start(SuitePath(L"netrick.exe")));
+    EXPECT_TRUE(p.Start(SuitePath(L"netrick.exe"))) << appkit::Narrow(p.LastError());
     sheet = WaitForWindow(kTitle, L"#32770", p.Pid(), 30000);
+    EXPECT_NE(sheet, nullptr) << "no sheet; the program " << (p.Running() ? "runs" : "has ended")
+                              << ", exit code " << p.ExitCode();
   }
   ~NetrickRun() {
     if (p.Running()) p.Kill();

@@ -10,6 +10,7 @@
 
 #include "appkit/dialog.h"
 #include "stress/benchscore.h"
+#include "stress/detailsdoc.h"
 #include "stress/settings.h"
 
 namespace stress {
@@ -95,6 +96,23 @@ class CBenchChartDlg : public appkit::Dialog {
   CBarListBox bars_;
 };
 
+// A file as the details dialog read it: its bytes (all of them when it is
+// no larger than kMaxDetailsFile, else the first kMaxResultFile), its size
+// and time; `exists` false when it could not be opened.
+struct FileSnapshot {
+  bool exists = false;
+  std::string bytes;
+  unsigned long long size = 0;
+  FILETIME written{};
+};
+FileSnapshot ReadFileSnapshot(const std::wstring& path);
+// The same file as it was: same size and time, and the same bytes.
+bool SameFile(const FileSnapshot& a, const FileSnapshot& b);
+
+// Shows a results file and changes only what the user changed: OK writes
+// nothing when nothing changed, and a change is made to the file's own bytes
+// (never to the lines shown, which may be cut); a file too large to be held
+// whole, or a description the box cannot show, cannot be changed.
 class CBenchDetailsDlg : public appkit::Dialog {
  public:
   CBenchDetailsDlg(int mode, const std::wstring& filePath, const std::wstring& dataDirectory);
@@ -105,12 +123,20 @@ class CBenchDetailsDlg : public appkit::Dialog {
   void OnOK() override;
 
  private:
-  void LoadFile(const std::wstring& path);
-  bool SaveFile(const std::wstring& path);
+  void Show(const DetailsDoc& doc);
+  bool DescriptionChanged() const;
+  // What the file holds after the user's changes.
+  std::string ChangedBytes() const;
+  bool WriteWhole(const std::wstring& path, const std::string& bytes);
+  void Problem(const std::wstring& text);
   std::vector<std::string> ListLines() const;
 
   int mode_;
   std::wstring filePath_, dataDirectory_, defaultFileName_ = L"bnchdflt.dat";
+  FileSnapshot loaded_;   // filePath_ as it was shown
+  DetailsDoc doc_;        // what the dialog shows and changes
+  bool replaced_ = false; // "Load Default": doc_ holds the default values
+  bool descriptionEditable_ = false;
 };
 
 // What the View Test Log dialog shows: the lines of `secondFile` (when

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "portio/portio.h"
 
@@ -56,7 +57,12 @@ enum DataError {
 // selects port n; at most 1000 lines are read. `selected` is cleared first.
 void ParseConfig(const std::string& text, bool selected[kPortCount]);
 
-// "-d" anywhere on the command line, ignoring case.
+// The arguments of a command line, without the program's name (which may
+// be quoted and hold blanks); quotes group blanks into an argument and are
+// dropped.
+std::vector<std::wstring> CommandArguments(const std::wstring& commandLine);
+// An argument that begins with "-d", ignoring case. The program's own path
+// never counts (a suite in a folder named "Kyt-Diag").
 bool WantsNotepad(const std::wstring& commandLine);
 
 // How the ports to test were chosen (the first line of the result file).
