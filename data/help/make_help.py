@@ -13,7 +13,10 @@ pages.txt holds one topic after another:
   contents                        the list of every other topic, linked
   any other line                  text; a blank line ends a paragraph
 Lines that start with "#" are comments. Text is written as it stands, so
-<b> and <a href="..."> may be used; "&" alone is escaped."""
+<b> and <a href="..."> may be used; "&" alone is escaped.
+
+It also writes help.txt, every topic as plain text: the page that the help
+library shows in Notepad when no browser can show a page."""
 import os
 import re
 import sys
@@ -109,6 +112,21 @@ def page_html(t, topics):
             % (escape(t["title"]), STYLE, escape(t["title"]), summary, body_html(t, topics)))
 
 
+def plain_text(topics):
+    out = []
+    for t in topics:
+        out += [t["title"], "=" * len(t["title"])] + t["summary"] + [""]
+        for line in t["body"]:
+            s = line.strip()
+            if s == "contents":
+                out += ["- " + o["title"] for o in topics if o is not t]
+                continue
+            s = re.sub(r"<[^>]*>", "", s)
+            out.append(s[3:].upper() if s.startswith("== ") else s)
+        out.append("")
+    return "\n".join(out) + "\n"
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit("usage: make_help.py PAGES.TXT OUTDIR")
@@ -120,6 +138,8 @@ def main():
                 sys.exit("%s: %s is written twice" % (sys.argv[1], name))
             seen.add(name.lower())
     os.makedirs(sys.argv[2], exist_ok=True)
+    with open(os.path.join(sys.argv[2], "help.txt"), "w", encoding="utf-8", newline="\r\n") as f:
+        f.write(plain_text(topics))
     for t in topics:
         text = page_html(t, topics)
         for name in t["names"]:

@@ -84,6 +84,11 @@ TEST(SuiteContent, EveryHelpPageExistsAndGivesTheHelpPaneText) {
     for (const char* outside : {"http:", "https:", "<script", "<link", "<img", "<iframe"})
       EXPECT_EQ(all.find(outside), std::string::npos) << outside;
   }
+  // Without a browser the help library shows the text help of the pages'
+  // folder instead.
+  std::vector<std::string> text;
+  ASSERT_TRUE(halvix::ReadTextLines(SuitePath(L"help\\help.txt"), &text));
+  EXPECT_GT(text.size(), 100u);
 }
 
 // The icon's pixels (BGRA, top-down) and where it is opaque.
