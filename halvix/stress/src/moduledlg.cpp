@@ -26,6 +26,12 @@ COLORREF ImageColour(int i) {
   return kColours[i % kImageCount];
 }
 
+// The program's icon resource for a list line's icon number (image 3 + n):
+// 0 memory, 1 processor, 2 hard disk, 3 floppy, 4 CD-ROM, 5 graphics,
+// 6 audio, 7 video playback, 8 modem, 9 ports, 10 stress, 11 benchmarks.
+// Where the program holds no such icon the image stays a coloured tile.
+constexpr int kModuleIconIds[] = {163, 162, 153, 154, 155, 146, 137, 138, 139, 180, 157, 186};
+
 // Images of the module list: 0 a module without icon, 1 disabled,
 // 2 failed, 3 to 14 the module icons.
 HIMAGELIST MakeImages(int size) {
@@ -35,6 +41,15 @@ HIMAGELIST MakeImages(int size) {
   HDC dc = ::CreateCompatibleDC(screen);
   const COLORREF kMask = RGB(255, 0, 255);
   for (int i = 0; i < kImageCount; ++i) {
+    if (i >= 3) {
+      HICON icon = static_cast<HICON>(
+          ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kModuleIconIds[i - 3]), IMAGE_ICON, size, size, 0));
+      if (icon) {
+        const int added = ::ImageList_AddIcon(list, icon);
+        ::DestroyIcon(icon);
+        if (added >= 0) continue;
+      }
+    }
     HBITMAP bmp = ::CreateCompatibleBitmap(screen, size, size);
     HGDIOBJ old = ::SelectObject(dc, bmp);
     RECT all{0, 0, size, size};
