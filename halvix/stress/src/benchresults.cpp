@@ -244,7 +244,11 @@ void CBenchResultsDlg::Print() {
   const int lineHeight = tm.tmHeight + tm.tmExternalLeading;
   const int width = ::GetDeviceCaps(dc, HORZRES), height = ::GetDeviceCaps(dc, VERTRES);
   const int columnX[3] = {0, width / 5 + width / 40, width * 3 / 5 + width / 40};
-  const int columnW[3] = {width * 2 / 8, width * 3 / 8, width * 3 / 8};
+  // Each cell wraps before the next column begins (a label as wide as 2/8
+  // of the page would run into the figure beside it), a blank apart.
+  const int gap = tm.tmAveCharWidth;
+  const int columnW[3] = {std::min(width * 2 / 8, columnX[1] - gap), std::min(width * 3 / 8, columnX[2] - columnX[1] - gap),
+                          std::min(width * 3 / 8, width - columnX[2])};
   DOCINFOW di{};
   di.cbSize = sizeof(di);
   di.lpszDocName = caption;

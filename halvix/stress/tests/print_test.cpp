@@ -26,7 +26,8 @@ const char kDefaults[] =
     "CPU Performance Tests:\r\nDhrystone:\t200.0 K Dhrystones/Sec\r\nWhetstone:\t60.0 MWIPS\r\n\r\n";
 const char kResults[] =
     "[Last Updated: 12/10/2026 08:00AM]\r\nPrinted machine\r\nOS Type:\tWindows NT [6.01.7601]\r\n\r\n"
-    "CPU Performance Tests:\r\nDhrystone:\t400.0 K Dhrystones/Sec\r\nWhetstone:\t120.0 MWIPS\r\n\r\n";
+    "CPU Performance Tests:\r\nDhrystone:\t400.0 K Dhrystones/Sec\r\nWhetstone:\t120.0 MWIPS\r\n\r\n"
+    "Fixed Drive Performance:\r\nTransfer Rate:\t3.5 MB/Sec\r\nAverage Access Time:\t12.5 ms\r\n\r\n";
 const char kStressLog[] =
     "[Last Updated: 12/10/2026 08:00AM]\r\nLOOP: 3\r\nMemory Test\tPASSED\r\nProcessor Test\tPASSED\r\n"
     "Printed log line\tDONE\r\n";

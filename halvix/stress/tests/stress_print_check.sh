@@ -35,6 +35,28 @@ check StressPrintLog.pdf 'Page 1 .*View Test Log' "header with the caption"
 check StressPrintLog.pdf 'LOOP: 3' "the loop line"
 check StressPrintLog.pdf 'Memory Test *PASSED' "a tabbed result"
 check StressPrintLog.pdf 'Printed log line *DONE' "the last line"
+check StressPrintResults.pdf 'Average Access.*12.5 ms' "a long label's row"
+# No cell runs into the next column: a long label beside a figure stays
+# readable (word positions read from the page).
+if ! pdftotext -f 1 -l 1 -bbox "$dir/StressPrintResults.pdf" - | python3 -c '
+import re, sys
+words = [(float(a), float(b), float(c), w) for a, b, c, w in
+         re.findall(r"<word xMin=\"([\d.]+)\" yMin=\"([\d.]+)\" xMax=\"([\d.]+)\" yMax=\"[\d.]+\">([^<]*)</word>",
+                    sys.stdin.read())]
+titles = [w for w in words if w[3] in ("This", "Ref.")]
+if len(titles) < 2:
+    print("no column titles"); sys.exit(1)
+starts = [0.0, titles[0][0], titles[1][0]]
+top = titles[0][1] + 1
+bad = 0
+for x0, y0, x1, text in words:
+    if y0 <= top: continue
+    for c in (0, 1):
+        if starts[c] - 0.5 <= x0 < starts[c + 1] - 0.5 and x1 > starts[c + 1] + 0.5:
+            print("runs into the next column: %r (%.1f to %.1f, next column at %.1f)" % (text, x0, x1, starts[c + 1]))
+            bad = 1
+sys.exit(bad)
+'; then echo "FAILED: a cell runs into the next column"; fail=1; else echo "ok: every cell stays in its column"; fi
 pdftoppm -f 1 -l 1 -r 72 -png -singlefile "$dir/StressPrintResults.pdf" /tmp/stress_print_results || fail=1
 ls -l /tmp/stress_print_results.png
 # The printed files were the test's own: removed once they passed.
