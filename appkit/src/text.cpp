@@ -72,4 +72,14 @@ std::wstring LoadStr(UINT id, HINSTANCE module) {
   return std::wstring(p, n);
 }
 
+std::wstring SystemErrorText(unsigned long error) {
+  wchar_t* text = nullptr;
+  DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring out = n && text ? std::wstring(text, n) : Format(L"error %lu.", error);
+  if (text) ::LocalFree(text);
+  while (!out.empty() && (out.back() == L'\r' || out.back() == L'\n' || out.back() == L' ')) out.pop_back();
+  return out;
+}
+
 }  // namespace appkit

@@ -10,6 +10,9 @@ namespace appkit {
 std::wstring Widen(const std::string& s, UINT codePage = CP_ACP);
 std::string Narrow(const std::wstring& s, UINT codePage = CP_ACP);
 std::wstring Format(const wchar_t* fmt, ...);
+// The system's text for an error code, without its trailing line end
+// ("error N." when the system has none).
+std::wstring SystemErrorText(unsigned long error);
 std::string FormatA(const char* fmt, ...);
 
 // Text of a window (edit, static, title).

@@ -53,16 +53,6 @@ std::vector<std::string> ListTexts(HWND list) {
 
 const std::vector<int> kDetailTabs = {110, 200, 250, 300};
 
-std::wstring ErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring out = n && text ? std::wstring(text, n) : appkit::Format(L"error %lu.", (unsigned long)error);
-  if (text) ::LocalFree(text);
-  while (!out.empty() && (out.back() == L'\r' || out.back() == L'\n' || out.back() == L' ')) out.pop_back();
-  return out;
-}
-
 }  // namespace
 
 FileSnapshot ReadFileSnapshot(const std::wstring& path) {
@@ -177,7 +167,7 @@ void CBenchDetailsDlg::Problem(const std::wstring& text) {
 bool CBenchDetailsDlg::WriteWhole(const std::wstring& path, const std::string& bytes) {
   auto failed = [&](DWORD error) {
     Problem(appkit::Format(StressString(IDS_DETAILS_NOT_WRITTEN).c_str(), path.c_str(),
-                           ErrorText(error).c_str()));
+                           appkit::SystemErrorText(error).c_str()));
     return false;
   };
   size_t slash = path.find_last_of(L"\\/");

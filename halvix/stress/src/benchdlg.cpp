@@ -82,7 +82,7 @@ bool CBenchmarkDlg::CreateResultsFile() {
   // Without the file the series runs all the same; the modules find nothing
   // of this series to append to, and the results do not open.
   if (f == INVALID_HANDLE_VALUE) {
-    resultsFailure_ = SystemErrorText(::GetLastError());
+    resultsFailure_ = appkit::SystemErrorText(::GetLastError());
     Report(appkit::Format(StressString(IDS_BNH_NOT_WRITTEN).c_str(), path.c_str(), resultsFailure_.c_str()));
     return false;
   }
@@ -98,7 +98,7 @@ bool CBenchmarkDlg::CreateResultsFile() {
   DWORD failure = !wrote ? ::GetLastError() : put != header.size() ? ERROR_WRITE_FAULT : 0;
   ::CloseHandle(f);
   if (failure) {
-    resultsFailure_ = SystemErrorText(failure);
+    resultsFailure_ = appkit::SystemErrorText(failure);
     Report(appkit::Format(StressString(IDS_BNH_NOT_WRITTEN).c_str(), path.c_str(), resultsFailure_.c_str()));
     return false;
   }

@@ -127,16 +127,6 @@ BOOL ModuleDialog::SetListFile(const std::wstring& path) {
   return listLoaded;
 }
 
-std::wstring ModuleDialog::SystemErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring out = n && text ? std::wstring(text, n) : appkit::Format(L"error %lu.", (unsigned long)error);
-  if (text) ::LocalFree(text);
-  while (!out.empty() && (out.back() == L'\r' || out.back() == L'\n' || out.back() == L' ')) out.pop_back();
-  return out;
-}
-
 BOOL ModuleDialog::LoadModuleList() {
   for (ModuleRecord& r : records_) EndProcess(r);
   records_.clear();
@@ -149,7 +139,7 @@ BOOL ModuleDialog::LoadModuleList() {
     listLoaded = 0;
     loadProblem_ = LoadProblem::OpenFailed;
     MessageText(appkit::Format(StressString(IDS_OPEN_FAILED_FILE).c_str(), listPath_.c_str(),
-                               SystemErrorText(error).c_str()));
+                               appkit::SystemErrorText(error).c_str()));
     return FALSE;
   }
   records_ = std::move(loaded.records);
@@ -176,7 +166,7 @@ BOOL ModuleDialog::SaveModuleList() {
     if (!saveFailureReported_) {
       saveFailureReported_ = true;
       Report(appkit::Format(StressString(IDS_SAVE_FAILED_FILE).c_str(), listPath_.c_str(),
-                            SystemErrorText(error).c_str()));
+                            appkit::SystemErrorText(error).c_str()));
     }
     return FALSE;
   }

@@ -246,7 +246,7 @@ bool CStressTestDlg::StartLoop() {
   if (g_stressLog == INVALID_HANDLE_VALUE && logFailure_.empty()) {
     // The run goes on without its log; whatever STRESS.LOG is there is not
     // this run's.
-    logFailure_ = SystemErrorText(::GetLastError());
+    logFailure_ = appkit::SystemErrorText(::GetLastError());
     Report(appkit::Format(StressString(IDS_LOG_NOT_WRITTEN).c_str(), logPath.c_str(), logFailure_.c_str()));
   }
   SYSTEMTIME now;

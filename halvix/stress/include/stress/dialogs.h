@@ -126,7 +126,6 @@ class ModuleDialog : public appkit::Dialog {
   bool QueuedBeforeStop(HWND ctl) const;
   void PostGoOn() { ::PostMessageW(hwnd(), kGoOnMsg, runId_, 0); }
   void PostStop() { ::PostMessageW(hwnd(), kStopMsg, runId_, 0); }
-  static std::wstring SystemErrorText(DWORD error);
 
   static constexpr UINT_PTR kTimerId = 1001;
   static constexpr UINT_PTR kStartTimerId = 1002;
