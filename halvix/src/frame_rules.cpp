@@ -97,6 +97,21 @@ int TreeSelectionFor(int command) {
   }
 }
 
+int HostedTestCommandState(int command, bool hostedTestRunning) {
+  switch (command) {
+    case 32786:  // System Information options
+    case 32787:  // Tools options
+    case 32790:  // Reset Default Configuration
+      return hostedTestRunning ? 0 : 1;
+    case 32784:  // Print Report
+    case 32789:  // Collect system information
+    case 62164:  // Benchmarks
+      return 1;
+    default:
+      return -1;
+  }
+}
+
 int ModuleKindForCommand(int command) {
   switch (command) {
     case 140: return 0;

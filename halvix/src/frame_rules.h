@@ -44,6 +44,13 @@ int TreeSelectionFor(int command);
 // The module kind a test command or tool starts as (-1: not a module).
 int ModuleKindForCommand(int command);
 
+// Whether the frame's command `command` is enabled, for the commands whose
+// state depends only on a test hosted in the pane running: the tools and
+// information options and the reset are greyed while it runs; printing the
+// report, the benchmarks and collecting information stay enabled. -1 for
+// any other command (its state is decided elsewhere).
+int HostedTestCommandState(int command, bool hostedTestRunning);
+
 // The user's web links from "custmurl.txt": "name|address|..." lines.
 struct WebLink {
   std::wstring name;

@@ -839,11 +839,12 @@ bool CMainFrame::OnUpdateCommand(appkit::CommandState& state) {
     case ID_GO_FORWARD: state.Enable(browser && app->webForwardEnabled); return true;
     case ID_GO_HOME:
     case ID_GO_RELOAD: state.Enable(browser); return true;
-    case ID_RESET_DEFAULT_CONFIG: state.Enable(!IsHostedTestRunning()); return true;
-    case ID_PRINT_REPORT:
-    case ID_COLLECT_INFO:
-    case ID_BENCHMARKS: state.Enable(true); return true;
-    default: return false;
+    default: {
+      const int fixed = halvix::HostedTestCommandState(static_cast<int>(id), IsHostedTestRunning());
+      if (fixed < 0) return false;
+      state.Enable(fixed != 0);
+      return true;
+    }
   }
 }
 

@@ -25,9 +25,9 @@ halvix::ToolsSystem CurrentSystem(const std::wstring& msInfoPath) {
 
 }  // namespace
 
-void CToolsOptions::Load(const appkit::Profile& profile, bool correct) {
+void CToolsOptions::Load(const appkit::Profile& profile) {
   unsigned options = static_cast<unsigned>(profile.GetInt(L"Options", static_cast<int>(kDefaultOptions)));
-  if (correct) options = halvix::CorrectToolsOptions(options, CurrentSystem(profile.GetString(L"MSInfoPath", L"")));
+  options = halvix::CorrectToolsOptions(options, CurrentSystem(profile.GetString(L"MSInfoPath", L"")));
   for (int bit = 0; bit < kBits; ++bit) switches_[bit] = (options >> bit) & 1u;
 }
 
@@ -48,7 +48,7 @@ CToolsOptionsDlg::CToolsOptionsDlg(HINSTANCE res, CToolsOptions& options, const 
       caption_(std::move(caption)) {}
 
 BOOL CToolsOptionsDlg::OnInit() {
-  edited_.Load(profile_, true);
+  edited_.Load(profile_);
   dmiWasOn_ = edited_.IsOn(0);
   for (int bit = 0; bit < CToolsOptions::kBits; ++bit)
     if (int id = halvix::ToolsOptionControl(bit)) Check(id, edited_.IsOn(bit));

@@ -1,8 +1,8 @@
 // The tools options: which test items and tools the views and menus offer,
-// one switch per bit of the setting "Options". Loaded at start and after a
-// reset as stored (the item table hides what a system lacks); the dialog
-// loads them corrected for the system and, on OK, makes its switches the
-// live ones.
+// one switch per bit of the setting "Options". Loaded at start, after a
+// reset and by the dialog, always corrected for the system, so nothing
+// offers a program this system cannot run whatever "Options" holds; the
+// dialog's OK makes its switches the live ones.
 #pragma once
 #include <bitset>
 #include <string>
@@ -18,8 +18,8 @@ class CToolsOptions {
   static constexpr unsigned kDefaultOptions = 0xFFFDFFFFu;  // all but the I/O port test
   static constexpr int kBits = 29;
 
-  // `correct`: clear the bits of items this system cannot offer.
-  void Load(const appkit::Profile& profile, bool correct = false);
+  // "Options" without the bits of items this system cannot offer.
+  void Load(const appkit::Profile& profile);
   bool IsOn(int bit) const { return bit >= 0 && bit < kBits && switches_[bit]; }
   void Set(int bit, bool on) {
     if (bit >= 0 && bit < kBits) switches_[bit] = on;

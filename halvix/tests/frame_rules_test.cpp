@@ -179,4 +179,25 @@ TEST(FrameRules, DosBatchFile) {
   EXPECT_EQ(DosBatchText("C:\\PROGRA~1\\QEV\\"), "cd C:\\PROGRA~1\\QEV\\WENDROP\r\nWENDROP.EXE\r\n");
 }
 
+TEST(FrameRules, OptionsAndResetAreGreyedWhileAHostedTestRuns) {
+  struct Case {
+    int command;
+    int idle, running;  // -1: decided elsewhere
+  } cases[] = {
+      {32786, 1, 0},   // System Information options
+      {32787, 1, 0},   // Tools options
+      {32790, 1, 0},   // Reset Default Configuration
+      {32784, 1, 1},   // Print Report
+      {32789, 1, 1},   // Collect system information
+      {62164, 1, 1},   // Benchmarks
+      {1023, -1, -1},  // Stress Test: its own rule
+      {32785, -1, -1},
+      {0, -1, -1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(HostedTestCommandState(c.command, false), c.idle) << c.command;
+    EXPECT_EQ(HostedTestCommandState(c.command, true), c.running) << c.command;
+  }
+}
+
 }  // namespace
