@@ -91,13 +91,20 @@ void SetCheck(HWND page, int id, bool on) {
 
 // Reads a message box of `pid` titled "ReportWizard", presses OK.
 std::wstring AnswerBox(DWORD pid, DWORD ms = 10000) {
+  const DWORD start = ::GetTickCount();
   HWND box = WaitForWindow(kCaption, L"#32770", pid, ms);
-  for (int i = 0; box && !FindChildById(box, 0xFFFF) && i < 50; ++i) {
-    // A page of the same caption was found: look for the box itself.
+  // The page has the box's caption too and may be found first: then the box
+  // itself is looked for (its text is control 0xFFFF) for the rest of the
+  // wait, since it can come a while after the page on a busy machine.
+  while (box && !FindChildById(box, 0xFFFF)) {
     PageSearch s{pid, 0, 0xFFFF, nullptr};
     ::EnumWindows(&FindPage, reinterpret_cast<LPARAM>(&s));
-    box = s.found;
-    if (!box) PumpUntil([] { return false; }, 100);
+    if (s.found) {
+      box = s.found;
+      break;
+    }
+    if (::GetTickCount() - start >= ms) return L"<no box>";
+    PumpUntil([] { return false; }, 100);
   }
   if (!box) return L"<no box>";
   std::wstring said = GetText(FindChildById(box, 0xFFFF));
