@@ -418,13 +418,15 @@ TEST_F(HalvixFrame, MemoryPageHostsZentrelAndAPageSwitchAbortsItsRun) {
   EXPECT_FALSE(Shown(list));
   HWND control = Child(module, 1001);
   ASSERT_NE(control, nullptr);
-  // The control fills the module view once the pane has its size.
+  // The pane takes the upper size of the test pages, and the control fills
+  // the module view once the pane has its size (the splitter lays out after
+  // the switch, so both are waited for).
+  EXPECT_TRUE(PumpUntil([&] { return Height(module) + 4 == 370; }, 5000)) << Height(module);
   RECT mc{};
   EXPECT_TRUE(PumpUntil([&] {
     ::GetClientRect(module, &mc);
     return Width(control) == mc.right && Height(control) == mc.bottom;
   }, 5000)) << Width(control) << "x" << Height(control) << " in " << mc.right << "x" << mc.bottom;
-  EXPECT_EQ(Height(module) + 4, 370);  // the upper pane of the test pages
   EXPECT_FALSE(ChildProcesses(p_.Pid(), L"zentrel.mod").size());  // in the pane, not as a module
 
   // The user starts the memory test with the control's own button.
