@@ -65,8 +65,12 @@ wine_env() {
 }
 
 # What a prepared prefix holds; pool prefixes whose marker says otherwise
-# (or nothing, as older scripts wrote it) are made again.
-PREFIX_LAYOUT="halvix prefix 1: virtual desktop 1024x768"
+# (or nothing, as older scripts wrote it) are made again. The Wine version is
+# part of it: pool prefixes share Wine's files with the template, so a new
+# Wine makes the whole pool again rather than letting Wine update one copy.
+prefix_layout() {
+  echo "halvix prefix 2: virtual desktop 1024x768, $("$WINE" --version 2>/dev/null)"
+}
 
 # make_prefix DIR: a new prefix in DIR with the virtual desktop set; the
 # marker file is written last, so a prefix without it is incomplete.
@@ -82,7 +86,7 @@ make_prefix() {
     "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1 </dev/null
     "$WINESERVER" -w
   )
-  echo "$PREFIX_LAYOUT" >"$dir/.halvix-ready"
+  prefix_layout >"$dir/.halvix-ready"
 }
 
 # A prefix of the project's own, with a virtual desktop set once.
@@ -109,7 +113,21 @@ test_prefix() {
 }
 
 pool_prefix_ready() {
-  [ "$(cat "$1/.halvix-ready" 2>/dev/null)" = "$PREFIX_LAYOUT" ]
+  [ "$(cat "$1/.halvix-ready" 2>/dev/null)" = "$(prefix_layout)" ]
+}
+
+# copy_prefix SRC DST: a copy of the prepared prefix SRC. Wine's own program
+# files in system32 (nine tenths of a prefix, and nothing of ours writes
+# them) are hard links shared with SRC; everything else is a real copy.
+copy_prefix() {
+  local src=$1 dst=$2 shared
+  mkdir -p "$dst"
+  shared=$(cd "$src" && find ./drive_c/windows/system32 -type f -regextype posix-extended \
+    -iregex '.*\.(dll|exe|nls|sys|drv|ocx|cpl|acm|tlb|com|ax)')
+  tar -C "$src" -X <(printf '%s\n' "$shared") -cf - . | tar -C "$dst" -xf -
+  # Across file systems no link can be made: a real copy then.
+  (cd "$src" && printf '%s\n' "$shared" | tr '\n' '\0' | xargs -0 -r cp -a --link --parents -t "$dst" 2>/dev/null) ||
+    (cd "$src" && printf '%s\n' "$shared" | tr '\n' '\0' | xargs -0 -r cp -a --parents -t "$dst")
 }
 
 # prepare_pool N
@@ -122,7 +140,7 @@ prepare_pool() {
     pool_prefix_ready "$POOL/template" || make_prefix "$POOL/template"
     say "copying Wine prefix $POOL/$i"
     rm -rf "$POOL/$i" "$POOL/$i.new"
-    cp -a "$POOL/template" "$POOL/$i.new"
+    copy_prefix "$POOL/template" "$POOL/$i.new"
     mv "$POOL/$i.new" "$POOL/$i"
   done
 }

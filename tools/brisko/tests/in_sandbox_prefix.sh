@@ -39,10 +39,7 @@ trap 'exit 130' INT
 
 template=$POOL/template
 if pool_prefix_ready "$template"; then
-  mkdir -p "$prefix"
-  tar -C "$template" --exclude=./drive_c/windows/system32 -cf - . | tar -C "$prefix" -xf -
-  cp -al "$template/drive_c/windows/system32" "$prefix/drive_c/windows/" 2>/dev/null ||
-    cp -a "$template/drive_c/windows/system32" "$prefix/drive_c/windows/"
+  copy_prefix "$template" "$prefix"
 else
   make_prefix "$prefix" >/dev/null
 fi
