@@ -69,7 +69,7 @@ wine_env() {
 # part of it: pool prefixes share Wine's files with the template, so a new
 # Wine makes the whole pool again rather than letting Wine update one copy.
 prefix_layout() {
-  echo "halvix prefix 2: virtual desktop 1024x768, $("$WINE" --version 2>/dev/null)"
+  echo "halvix prefix 3: virtual desktop 1024x768, Wine fonts, $("$WINE" --version 2>/dev/null)"
 }
 
 # make_prefix DIR: a new prefix in DIR with the virtual desktop set; the
@@ -86,6 +86,13 @@ make_prefix() {
     "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1 </dev/null
     "$WINESERVER" -w
   )
+  # Wine's own fonts where Windows keeps its fonts: this Wine reads only the
+  # Windows font folder and the system's font folders, and without Marlett
+  # every caption button reads "0 1 r".
+  if [ -d /usr/share/wine/fonts ]; then
+    mkdir -p "$dir/drive_c/windows/Fonts"
+    cp /usr/share/wine/fonts/* "$dir/drive_c/windows/Fonts/"
+  fi
   prefix_layout >"$dir/.halvix-ready"
 }
 
