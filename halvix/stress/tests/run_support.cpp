@@ -1,3 +1,4 @@
+#include <cstdio>
 #include "run_support.h"
 
 #include <regex>
@@ -107,8 +108,20 @@ bool RunFixture::StartHostOnWindows98(testsupport::Process& host, const std::wst
 }
 
 HWND RunFixture::OpenDialog(testsupport::Process& host, const std::wstring& mode) const {
-  if (!StartHost(host, mode)) return nullptr;
-  return WaitDialog(host.Pid(), mode == L"-Bench" ? L"Benchmarks" : L"Stress Test");
+  if (!StartHost(host, mode)) {
+    std::fprintf(stderr, "the host did not start: %ls\n", host.LastError().c_str());
+    return nullptr;
+  }
+  HWND dlg = WaitDialog(host.Pid(), mode == L"-Bench" ? L"Benchmarks" : L"Stress Test");
+  if (!dlg) {
+    // Says why, for a run that fails only now and then.
+    if (host.Running())
+      std::fprintf(stderr, "the host (pid %lu) runs but shows no dialog\n", host.Pid());
+    else
+      std::fprintf(stderr, "the host (pid %lu) ended with exit code 0x%lx before its dialog\n", host.Pid(),
+                   host.ExitCode());
+  }
+  return dlg;
 }
 
 bool RunFixture::StartHost(testsupport::Process& host, const std::wstring& mode) const {

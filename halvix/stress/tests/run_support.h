@@ -74,7 +74,7 @@ std::wstring NoticeText(HWND dialog);
 size_t Occurrences(const std::wstring& text, const std::wstring& part);
 
 // The dialog of the host titled `title` (top level, of that process).
-HWND WaitDialog(DWORD pid, const std::wstring& title, DWORD ms = 15000);
+HWND WaitDialog(DWORD pid, const std::wstring& title, DWORD ms = 60000);
 // A top-level window of `pid` other than `except` titled `title`.
 HWND WaitOtherWindow(DWORD pid, const std::wstring& title, HWND except, DWORD ms);
 // Waits until the stress dialog's title names a loop, then until the run

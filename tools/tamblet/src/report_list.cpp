@@ -61,7 +61,12 @@ bool CReportListBox::CopySelection() {
     if (ctlfw::ListItemText(hwnd(), i, &text, 0x10000)) selected.push_back(text);
   }
   std::string text = appkit::Narrow(ClipboardText(selected));
-  if (text.empty() || !::OpenClipboard(hwnd())) return false;
+  if (text.empty()) return false;
+  // Another program (the system's own clipboard manager, taking the last
+  // copy) can hold the clipboard for a moment: try again for up to 1 s.
+  bool open = false;
+  for (int tries = 0; !(open = ::OpenClipboard(hwnd())) && tries < 50; ++tries) ::Sleep(20);
+  if (!open) return false;
   bool put = false;
   if (HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, text.size() + 1)) {
     if (void* p = ::GlobalLock(block)) {

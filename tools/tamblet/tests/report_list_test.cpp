@@ -43,9 +43,19 @@ struct Parent {
   CReportListBox list;
 };
 
+// Wine's clipboard manager opens the clipboard for a moment after every
+// change (to take it over to X): wait until it lets go.
+bool OpenClipboardWhenFree() {
+  for (int tries = 0; tries < 250; ++tries) {
+    if (::OpenClipboard(nullptr)) return true;
+    ::Sleep(20);
+  }
+  return false;
+}
+
 std::string ClipboardAnsi() {
   std::string text;
-  if (!::OpenClipboard(nullptr)) return "<no clipboard>";
+  if (!OpenClipboardWhenFree()) return "<no clipboard>";
   if (HANDLE h = ::GetClipboardData(CF_TEXT)) {
     if (const char* p = static_cast<const char*>(::GlobalLock(h))) {
       text = p;
@@ -57,7 +67,7 @@ std::string ClipboardAnsi() {
 }
 
 void SetClipboardAnsi(const char* text) {
-  ASSERT_TRUE(::OpenClipboard(nullptr));
+  ASSERT_TRUE(OpenClipboardWhenFree());
   ::EmptyClipboard();
   HGLOBAL g = ::GlobalAlloc(GMEM_MOVEABLE, strlen(text) + 1);
   memcpy(::GlobalLock(g), text, strlen(text) + 1);
