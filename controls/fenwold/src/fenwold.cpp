@@ -92,7 +92,7 @@ std::vector<std::string> CFenwoldRunner::EnableSettings() const {
   return {"DiskSequentialTestEnable", "DiskRandomTestEnable"};
 }
 
-std::string CFenwoldRunner::ModeBaseName() const { return Options().floppy ? "KytFLPY" : "KytDISK"; }
+bool CFenwoldRunner::SecondMode() const { return Options().floppy; }
 
 UINT CFenwoldRunner::TitleId() const { return IDS_DISK_TEST_CAPTION; }
 
@@ -110,10 +110,8 @@ UINT CFenwoldRunner::InfoTextId() const {
   return Options().netDisk ? IDS_DISK_INFO_NETWORK : IDS_DISK_INFO_FIXED;
 }
 
-int CFenwoldRunner::InfoCategory() const {
-  if (Options().floppy) return 10;
-  return Options().netDisk ? 13 : 9;
-}
+// A network disk's information is the network category, not the disk's.
+int CFenwoldRunner::InfoCategory() const { return !Options().floppy && Options().netDisk ? 13 : TestRunner::InfoCategory(); }
 
 ctlfw::InfoPageStyle CFenwoldRunner::InfoStyle() const {
   ctlfw::InfoPageStyle style;

@@ -11,10 +11,10 @@
 
 class CFenwoldRunner : public ctlfw::TestRunner {
  public:
-  std::wstring SettingsKey() const override { return suite::Control(suite::kCtlFenwold).settingsKey; }
+  suite::ControlIndex Identity() const override { return suite::kCtlFenwold; }
+  bool SecondMode() const override;
   std::vector<ctlfw::SettingDef> SettingTable() const override;
   std::vector<std::string> EnableSettings() const override;
-  std::string ModeBaseName() const override;
   UINT TitleId() const override;
   UINT LogTitleId() const override;
   UINT IconId() const override;

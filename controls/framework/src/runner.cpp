@@ -90,6 +90,20 @@ TestRunner::TestRunner() = default;
 // here that would touch windows or libraries from the loader's lock.
 TestRunner::~TestRunner() = default;
 
+std::wstring TestRunner::SettingsKey() const {
+  return Identity() < suite::kControlCount ? suite::Control(Identity()).settingsKey : L"";
+}
+
+std::string TestRunner::ModeBaseName() const {
+  if (Identity() >= suite::kControlCount) return "";
+  const char* base = suite::Control(Identity()).logBase[SecondMode() ? 1 : 0];
+  return base ? base : "";
+}
+
+int TestRunner::InfoCategory() const {
+  return Identity() < suite::kControlCount ? suite::Control(Identity()).infoCategory[SecondMode() ? 1 : 0] : -1;
+}
+
 HMODULE TestRunner::OwnModule() const { return appkit::ThisModule(); }
 
 BOOL TestRunner::Init(HWND controlWindow, const std::string& cmdLine) {

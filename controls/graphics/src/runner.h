@@ -10,15 +10,13 @@
 
 class CGraphicsRunner : public ctlfw::TestRunner {
  public:
-  std::wstring SettingsKey() const override { return suite::Control(suite::kCtlGraphics).settingsKey; }
+  suite::ControlIndex Identity() const override { return suite::kCtlGraphics; }
   std::vector<ctlfw::SettingDef> SettingTable() const override;
   std::vector<std::string> EnableSettings() const override;
-  std::string ModeBaseName() const override { return "KytVGA"; }
   UINT TitleId() const override;
   UINT LogTitleId() const override;
   UINT IconId() const override;
   UINT InfoTextId() const override;
-  int InfoCategory() const override { return 7; }
   ctlfw::InfoPageStyle InfoStyle() const override;
   std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
   void AfterSettingsRead() override;

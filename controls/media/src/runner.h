@@ -13,16 +13,15 @@
 
 class CMediaRunner : public ctlfw::TestRunner {
  public:
-  std::wstring SettingsKey() const override { return suite::Control(suite::kCtlMedia).settingsKey; }
+  suite::ControlIndex Identity() const override { return suite::kCtlMedia; }
+  bool SecondMode() const override { return !AudioMode(); }
   std::wstring MakerKey() const override { return L"Software\\Qev"; }
   std::vector<ctlfw::SettingDef> SettingTable() const override;
   std::vector<std::string> EnableSettings() const override;
-  std::string ModeBaseName() const override { return AudioMode() ? "KytADO" : "KytVDO"; }
   UINT TitleId() const override;
   UINT LogTitleId() const override;
   UINT IconId() const override;
   UINT InfoTextId() const override;
-  int InfoCategory() const override { return AudioMode() ? 8 : 7; }
   ctlfw::InfoPageStyle InfoStyle() const override;
   std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
   void AfterSettingsRead() override;

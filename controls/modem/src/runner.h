@@ -9,15 +9,13 @@
 
 class CModemRunner : public ctlfw::TestRunner {
  public:
-  std::wstring SettingsKey() const override { return suite::Control(suite::kCtlModem).settingsKey; }
+  suite::ControlIndex Identity() const override { return suite::kCtlModem; }
   std::vector<ctlfw::SettingDef> SettingTable() const override;
   std::vector<std::string> EnableSettings() const override;
-  std::string ModeBaseName() const override { return "KytMODM"; }
   UINT TitleId() const override;
   UINT LogTitleId() const override;
   UINT IconId() const override;
   UINT InfoTextId() const override;
-  int InfoCategory() const override { return 11; }
   ctlfw::InfoPageStyle InfoStyle() const override;
   std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
   void AfterSettingsRead() override;

@@ -36,11 +36,8 @@ ctlfw::SheetRect ViewerSheetRect(int cx, int cy) {
 
 // The viewer keeps no settings of its own; its lists take the suite's fonts
 // from the maker's key.
-std::wstring CMurrickRunner::SettingsKey() const { return suite::Control(suite::kCtlMurrick).settingsKey; }
 std::wstring CMurrickRunner::MakerKey() const { return L"Software\\Qev"; }
 std::vector<ctlfw::SettingDef> CMurrickRunner::SettingTable() const { return {}; }
-// Nothing runs, so nothing is logged.
-std::string CMurrickRunner::ModeBaseName() const { return ""; }
 UINT CMurrickRunner::TitleId() const { return IDS_MURRICK_TITLE; }
 UINT CMurrickRunner::LogTitleId() const { return IDS_MURRICK_TITLE; }
 UINT CMurrickRunner::IconId() const { return IDI_MURRICK_SHEET; }

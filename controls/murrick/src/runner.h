@@ -22,10 +22,9 @@ ctlfw::SheetRect ViewerSheetRect(int cx, int cy);
 
 class CMurrickRunner : public ctlfw::TestRunner {
  public:
-  std::wstring SettingsKey() const override;
+  suite::ControlIndex Identity() const override { return suite::kCtlMurrick; }
   std::wstring MakerKey() const override;
   std::vector<ctlfw::SettingDef> SettingTable() const override;
-  std::string ModeBaseName() const override;
   UINT TitleId() const override;
   UINT LogTitleId() const override;
   UINT IconId() const override;

@@ -10,15 +10,13 @@
 
 class CStrevanRunner : public ctlfw::TestRunner {
  public:
-  std::wstring SettingsKey() const override { return suite::Control(suite::kCtlStrevan).settingsKey; }
+  suite::ControlIndex Identity() const override { return suite::kCtlStrevan; }
   std::vector<ctlfw::SettingDef> SettingTable() const override;
   std::vector<std::string> EnableSettings() const override;
-  std::string ModeBaseName() const override { return "KytPORT"; }
   UINT TitleId() const override;
   UINT LogTitleId() const override;
   UINT IconId() const override;
   UINT InfoTextId() const override;
-  int InfoCategory() const override;
   std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
   void AfterSettingsRead() override;
 

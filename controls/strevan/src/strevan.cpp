@@ -38,8 +38,6 @@ UINT CStrevanRunner::TitleId() const { return IDS_STREVAN_TITLE; }
 UINT CStrevanRunner::LogTitleId() const { return IDS_STREVAN_LOG_TITLE; }
 UINT CStrevanRunner::IconId() const { return IDI_STREVAN; }
 UINT CStrevanRunner::InfoTextId() const { return IDS_STREVAN_INFO_TEXT; }
-int CStrevanRunner::InfoCategory() const { return suite::INFO_PORT; }
-
 bool CStrevanRunner::AnyComPortOpens() const {
   for (int n = 1; n <= 9; ++n) {
     std::wstring name = L"COM" + std::to_wstring(n);

@@ -7,16 +7,15 @@
 
 class CZentrelRunner : public ctlfw::TestRunner {
  public:
-  std::wstring SettingsKey() const override;
+  suite::ControlIndex Identity() const override { return suite::kCtlZentrel; }
+  bool SecondMode() const override;
   std::vector<ctlfw::SettingDef> SettingTable() const override;
   std::vector<std::string> EnableSettings() const override;
   std::vector<ctlfw::OptionalLibrary> OptionalLibraries() const override;
-  std::string ModeBaseName() const override;
   UINT TitleId() const override;
   UINT LogTitleId() const override;
   UINT IconId() const override;
   UINT InfoTextId() const override;
-  int InfoCategory() const override;
   bool InfoHasFreeMemory() const override;
   std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
 };

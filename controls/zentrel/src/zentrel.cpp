@@ -5,7 +5,7 @@
 #include "memtest/testpage.h"
 #include "runner_ids.h"
 
-std::wstring CZentrelRunner::SettingsKey() const { return suite::Control(suite::kCtlZentrel).settingsKey; }
+bool CZentrelRunner::SecondMode() const { return Options().procTest; }
 
 std::vector<ctlfw::SettingDef> CZentrelRunner::SettingTable() const {
   using ctlfw::InRange;
@@ -59,8 +59,6 @@ std::vector<ctlfw::OptionalLibrary> CZentrelRunner::OptionalLibraries() const {
   };
 }
 
-std::string CZentrelRunner::ModeBaseName() const { return Options().procTest ? "KytPROC" : "KytMEM"; }
-
 UINT CZentrelRunner::TitleId() const {
   return Options().procTest ? IDS_ZENTREL_PROCESSOR_TITLE : IDS_ZENTREL_MEMORY_TITLE;
 }
@@ -74,8 +72,6 @@ UINT CZentrelRunner::IconId() const { return Options().procTest ? IDI_ZENTREL_PR
 UINT CZentrelRunner::InfoTextId() const {
   return Options().procTest ? IDS_ZENTREL_PROCESSOR_INFO : IDS_ZENTREL_MEMORY_INFO;
 }
-
-int CZentrelRunner::InfoCategory() const { return Options().procTest ? 2 : 1; }
 
 bool CZentrelRunner::InfoHasFreeMemory() const { return !Options().procTest; }
 

@@ -16,6 +16,7 @@
 #include "ctlfw/resource_ids.h"
 #include "ctlfw/rules.h"
 #include "ctlfw/settings.h"
+#include "suite/controls.h"
 
 namespace ctlfw {
 
@@ -121,8 +122,15 @@ class TestRunner {
   int RunnerMessageBox(UINT stringId, UINT type) const;
 
   // ---- What a control supplies ----------------------------------------------
+  // The control's row of the suite's identity table (kControlCount: none).
+  // The settings key, the log base name and the information category below
+  // are read from that row unless a runner says otherwise.
+  virtual suite::ControlIndex Identity() const { return suite::kControlCount; }
+  // True in the control's second mode (floppy, processor, video): the row's
+  // second log base name and category.
+  virtual bool SecondMode() const { return false; }
   // HKCU key of the control's settings, e.g. "Software\Kyt\ZENTREL\Setting".
-  virtual std::wstring SettingsKey() const = 0;
+  virtual std::wstring SettingsKey() const;
   // HKCU key of the shared list fonts.
   virtual std::wstring MakerKey() const { return L"Software\\Kyt"; }
   // The settings of the active mode (Options() is parsed when this is asked).
@@ -130,14 +138,15 @@ class TestRunner {
   // The five test-enable settings the Test page's check list keeps.
   virtual std::vector<std::string> EnableSettings() const { return {}; }
   virtual std::vector<OptionalLibrary> OptionalLibraries() const { return {}; }
-  virtual std::string ModeBaseName() const = 0;
+  // Base name of the result log ("KytMEM"); empty: no log.
+  virtual std::string ModeBaseName() const;
   virtual UINT TitleId() const = 0;
   virtual UINT LogTitleId() const = 0;
   // Sheet and Information page icon, Information page text id.
   virtual UINT IconId() const = 0;
   virtual UINT InfoTextId() const = 0;
   // Information category (0..15) of the control's information file.
-  virtual int InfoCategory() const = 0;
+  virtual int InfoCategory() const;
   // The categories of the sheet's Information pages, in page order (a
   // viewer shows many, a test control one).
   virtual std::vector<int> InfoCategories() const { return {InfoCategory()}; }
