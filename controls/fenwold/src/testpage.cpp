@@ -343,7 +343,15 @@ void CDiskTestPage::StartWorkers() {
   if (o.netDisk) fw_.SetNetPath(appkit::Narrow(ItemText(IDC_DISK_PATH)));
   int n = (int)SendItem(IDC_DISK_DRIVES, CB_GETCOUNT);
   int s = (int)SendItem(IDC_DISK_DRIVES, CB_GETCURSEL);
-  if (n <= 0 || s < 0) return;
+  if (n <= 0 || s < 0) {
+    // Nothing to test (a machine without a drive of this kind): the run
+    // ends at once with one error, its verdict and log, so that an
+    // automatic run reports to its host instead of never finishing.
+    BeginRunOnPageThread();
+    if (n <= 0) ctlfw::AddResultLine(appkit::Narrow(appkit::LoadStr(IDS_DISK_NO_DRIVE, fw_.Resources())));
+    ctlfw::EndWorker(true);
+    return;
+  }
   if (o.bench) {
     StartBenchmark();
     return;
