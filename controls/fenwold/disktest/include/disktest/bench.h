@@ -39,6 +39,13 @@ struct BenchConfig {
 // False when the run was aborted.
 bool RunDiskBenchmark(const BenchConfig& config, BenchHost& host);
 
+// The access-time line of the block: on the NT family in whole
+// milliseconds, as the reference files hold it ("9 ms"; a measured time
+// below half a millisecond reads 1 ms, never 0, which the results take for
+// no measurement), on Windows 9x with two decimals; "FAILED" when `ms` is
+// not above 0 (no measurement).
+std::string AccessTimeLine(char letter, double ms, bool nine, HINSTANCE texts);
+
 // Transfer rate of sequential uncached reads of `size` bytes from the start
 // of `path`, `rounds` times, the first read untimed; timed with
 // QueryPerformanceCounter. 0 when the measurement could not be made;
