@@ -333,6 +333,10 @@ void CDiskTestPage::StartBenchmark() {
   job->config.texts = fw_.Resources();
   job->config.nine = appkit::IsWindows9x();
   job->config.access = access_;
+  if (!fw_.Options().autoRun) {
+    CFenwoldRunner* runner = &fw_;
+    job->config.retryBox = [runner](const std::wstring& text) { runner->ShowMessage(text, MB_OK); };
+  }
   job->benchFile = fw_.ModuleDirectory() + L"BNCHMARK.BNH";
   StartRunWorker(&BenchmarkThread, job);
   PauseBetweenStarts();

@@ -2,6 +2,7 @@
 
 #include <winioctl.h>
 
+#include <cctype>
 #include <cmath>
 #include <memory>
 
@@ -248,7 +249,9 @@ bool RunDiskBenchmark(const BenchConfig& c, BenchHost& host) {
   host.Progress(0);
   if (!host.Aborted() && (!c.nine || c.access.Bound())) {
     host.ListLine(T(IDS_DISK_TESTING_ACCESS, c.texts));
-    double ms = c.nine ? MeasureAccessTime9x(GetInt13Unit(c.letter - 'A' + 1), c.access) : MeasureAccessTimeNT(c.letter);
+    const int drive = ::toupper((unsigned char)c.letter) - 'A' + 1;  // 1 = A:
+    double ms = c.nine ? MeasureAccessTime9x(GetInt13Unit(drive, c.texts, c.retryBox), c.access)
+                       : MeasureAccessTimeNT(c.letter);
     std::string line = AccessTimeLine(c.letter, ms, c.nine, c.texts);
     if (!(ms > 0)) {
       if (c.nine) ::MessageBeep(MB_ICONHAND);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "disktest/lowlevel.h"
@@ -32,6 +33,9 @@ struct BenchConfig {
   // (skipped without it).
   bool nine = false;
   SystemAccess access;
+  // Windows 9x: shows the BIOS-unit lookup's retry box with the runner's
+  // caption; empty in an unattended run, which no box may hold up.
+  std::function<void(const std::wstring&)> retryBox;
 };
 
 // The block's lines from "Fixed Drive Performance Test(s):" to the access
