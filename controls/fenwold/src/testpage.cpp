@@ -333,6 +333,10 @@ void CDiskTestPage::StartBenchmark() {
   job->config.texts = fw_.Resources();
   job->config.nine = appkit::IsWindows9x();
   job->config.access = access_;
+  if (!fw_.Options().autoRun) {
+    CFenwoldRunner* runner = &fw_;
+    job->config.retryBox = [runner](const std::wstring& text) { runner->ShowMessage(text, MB_OK); };
+  }
   job->benchFile = fw_.ModuleDirectory() + L"BNCHMARK.BNH";
   StartRunWorker(&BenchmarkThread, job);
   PauseBetweenStarts();
@@ -343,7 +347,15 @@ void CDiskTestPage::StartWorkers() {
   if (o.netDisk) fw_.SetNetPath(appkit::Narrow(ItemText(IDC_DISK_PATH)));
   int n = (int)SendItem(IDC_DISK_DRIVES, CB_GETCOUNT);
   int s = (int)SendItem(IDC_DISK_DRIVES, CB_GETCURSEL);
-  if (n <= 0 || s < 0) return;
+  if (n <= 0 || s < 0) {
+    // Nothing to test (a machine without a drive of this kind): the run
+    // ends at once with one error, its verdict and log, so that an
+    // automatic run reports to its host instead of never finishing.
+    BeginRunOnPageThread();
+    if (n <= 0) ctlfw::AddResultLine(appkit::Narrow(appkit::LoadStr(IDS_DISK_NO_DRIVE, fw_.Resources())));
+    ctlfw::EndWorker(true);
+    return;
+  }
   if (o.bench) {
     StartBenchmark();
     return;

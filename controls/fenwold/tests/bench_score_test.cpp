@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -73,5 +74,42 @@ TEST(DiskBenchmarkBlock, TheResultsReadItsTransferRateAndAccessTime) {
     EXPECT_EQ(host.errors, 0) << host.block;
     ASSERT_TRUE(stress::LeadingNumber(column.cells[access], &ms)) << host.block;
     EXPECT_GT(ms, 0.0);
+  }
+}
+
+// The access-time line in the shape of the shipped reference files: whole
+// milliseconds on the NT family, two decimals on Windows 9x, FAILED for no
+// measurement.
+TEST(DiskBenchmarkBlock, AccessTimeLineKeepsTheReferenceFormat) {
+  const HINSTANCE texts = ::GetModuleHandleW(nullptr);
+  struct Case {
+    double ms;
+    bool nine;
+    const char* line;
+  } cases[] = {
+      {9.0, false, "Average Access Time (C:)\t9 ms"},
+      {8.6, false, "Average Access Time (C:)\t9 ms"},
+      {12.4, false, "Average Access Time (C:)\t12 ms"},
+      // A fast disk is measured, not missing: never "0 ms".
+      {0.2, false, "Average Access Time (C:)\t1 ms"},
+      {12.345, true, "Average Access Time (C:)\t12.35 ms"},
+      {0.0, false, "Average Access Time (C:)\tFAILED"},
+      {-1.0, false, "Average Access Time (C:)\tFAILED"},
+      {-1.0, true, "Average Access Time (C:)\tFAILED"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(disktest::AccessTimeLine('C', c.ms, c.nine, texts), c.line) << c.ms << (c.nine ? " 9x" : " NT");
+
+  // The shipped reference and default files hold the line as the control
+  // writes it for their figure.
+  for (const wchar_t* name : {L"bnchref.bnh", L"bnchdflt.dat"}) {
+    const std::string data = testsupport::ReadFileBytes(testsupport::SuitePath(name));
+    const std::string key = "Average Access Time (C:)\t";
+    size_t at = data.find(key);
+    ASSERT_NE(at, std::string::npos) << name;
+    std::string line = data.substr(at, data.find("\r\n", at) - at);
+    int ms = std::atoi(line.c_str() + key.size());
+    ASSERT_GT(ms, 0) << line;
+    EXPECT_EQ(disktest::AccessTimeLine('C', ms, false, texts), line);
   }
 }

@@ -214,5 +214,89 @@ TEST_F(LowLevel, AccessTimeReadsAThirdOfTheDiskApart) {
   fake.fails = [](const Request& r) { return r.cylinder == 341; };
   EXPECT_LT(MeasureAccessTime9x(0x80, Access()), 0);
   // The DOS IOCTL device exists only on Windows 9x.
-  EXPECT_EQ(GetInt13Unit(3), 0);
+  bool boxed = false;
+  EXPECT_EQ(GetInt13Unit(3, nullptr, [&](const std::wstring&) { boxed = true; }), 0);
+  EXPECT_FALSE(boxed);
+}
+
+// A stand-in for "\\.\vwin32": answers per call (the 48h request first,
+// then the 08h retry) and keeps the retry box's text.
+class FakeVwin32 : public Int13Device {
+ public:
+  struct Answer {
+    BOOL ok;
+    bool carry;
+    uint8_t unit;
+  };
+  std::vector<Answer> answers;
+  std::vector<DosRegisters> calls;
+  std::vector<std::wstring> boxes;
+  bool opens = true, closed = false;
+
+  HANDLE Open() override { return opens ? reinterpret_cast<HANDLE>(0x2C) : INVALID_HANDLE_VALUE; }
+  BOOL Call(HANDLE device, DosRegisters* r, uint8_t* record) override {
+    EXPECT_EQ(device, reinterpret_cast<HANDLE>(0x2C));
+    EXPECT_EQ(record[0], 16);
+    EXPECT_EQ(r->edx, (DWORD)(uintptr_t)record);
+    calls.push_back(*r);
+    const Answer& a = answers.at(calls.size() - 1);
+    record[1] = 0x11;
+    record[2] = 0x22;
+    record[3] = a.unit;
+    r->flags = a.carry ? 1 : 0;
+    r->eax = a.carry ? 0x0F : 0x440D;
+    return a.ok;
+  }
+  void Close(HANDLE) override { closed = true; }
+  void RetryBox(const std::wstring& text) override { boxes.push_back(text); }
+};
+
+TEST(Int13Unit, TheSecondRequestFollowsAFailureWithItsBox) {
+  struct Case {
+    const char* name;
+    std::vector<FakeVwin32::Answer> answers;
+    uint8_t unit;
+    const wchar_t* box;  // nullptr: no retry, no box
+  } cases[] = {
+      {"first request answers", {{TRUE, false, 0x81}}, 0x81, nullptr},
+      {"carry, then the retry answers",
+       {{TRUE, true, 0}, {TRUE, false, 0x80}},
+       0x80,
+       L"nDrive: 3, fResult: 1, 128, handle: 44, 16, 17, 34, 440d"},
+      {"unit 0xFF, retry fails",
+       {{TRUE, false, 0xFF}, {FALSE, false, 0x80}},
+       0,
+       L"nDrive: 3, fResult: 0, 128, handle: 44, 16, 17, 34, 440d"},
+      {"unit 0, retry sets carry",
+       {{TRUE, false, 0}, {TRUE, true, 0x80}},
+       0,
+       L"nDrive: 3, fResult: 1, 128, handle: 44, 16, 17, 34, f"},
+      {"call fails, retry names no unit", {{FALSE, false, 0x80}, {TRUE, false, 0xFF}}, 0,
+       L"nDrive: 3, fResult: 1, 255, handle: 44, 16, 17, 34, 440d"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeVwin32 device;
+    device.answers = c.answers;
+    EXPECT_EQ(GetInt13Unit(3, device, nullptr), c.unit);
+    ASSERT_EQ(device.calls.size(), c.answers.size());
+    for (size_t i = 0; i < device.calls.size(); ++i) {
+      EXPECT_EQ(device.calls[i].ebx, 3u);
+      EXPECT_EQ(device.calls[i].eax, 0x440Du);
+      EXPECT_EQ(device.calls[i].ecx, i == 0 ? 0x486Fu : 0x086Fu);
+    }
+    EXPECT_TRUE(device.closed);
+    if (c.box) {
+      ASSERT_EQ(device.boxes.size(), 1u);
+      EXPECT_EQ(device.boxes[0], c.box);
+    } else {
+      EXPECT_TRUE(device.boxes.empty());
+    }
+  }
+  // No device: no request, no box.
+  FakeVwin32 none;
+  none.opens = false;
+  EXPECT_EQ(GetInt13Unit(3, none, nullptr), 0);
+  EXPECT_TRUE(none.calls.empty());
+  EXPECT_TRUE(none.boxes.empty());
 }

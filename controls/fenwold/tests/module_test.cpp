@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "appkit/registry.h"
+#include "appkit/text.h"
 #include "suite/diag.h"
 #include "testsupport/controls.h"
 #include "testsupport/drives.h"
@@ -224,4 +226,37 @@ TEST_F(FenwoldModule, BenchmarkWithoutASeriesFileWritesNone) {
   ::DeleteFileW(bnh.c_str());
   Run(L"fenwold.mod", L"-AutoRun -Bench");
   EXPECT_EQ(::GetFileAttributesW(bnh.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A machine without a drive of the module's kind: an automatic run has
+// nothing to test, ends at once with one error, its verdict and its log, and
+// reports to the host (the run used to start nothing and never end).
+TEST_F(FenwoldModule, AutomaticRunWithoutADriveOfItsKindReportsOneError) {
+  wchar_t roots[256] = {};
+  DWORD n = ::GetLogicalDriveStringsW(255, roots);
+  for (const wchar_t* r = roots; n && *r; r += wcslen(r) + 1) {
+    UINT type = ::GetDriveTypeW(r);
+    ASSERT_TRUE(type != DRIVE_REMOVABLE && type != DRIVE_REMOTE) << "the prefix has drive " << appkit::Narrow(r);
+  }
+  struct Case {
+    const wchar_t* module;
+    const wchar_t* args;
+    const wchar_t* log;
+  };
+  for (const Case& c : {Case{L"fenwold.mod", L"-floppy -AutoRun", L"KytFLPY.LOG"},
+                        Case{L"fenwold.mod", L"-floppy -AutoRun -Check", L"KytFLPY.LOG"},
+                        Case{L"nfenwold.mod", L"-AutoRun", L"KytDISK.LOG"}}) {
+    SCOPED_TRACE(appkit::Narrow(std::wstring(c.module) + L" " + c.args));
+    RemoveLogs();
+    Process p;
+    WPARAM result = 99;
+    DWORD start = ::GetTickCount();
+    // Bounded only to catch a run that never reports.
+    ASSERT_TRUE(ctltest::StartModuleAndWaitReport(p, SuitePath(c.module), c.args, &result, 60000));
+    std::printf("%ls %ls reported after %lu ms\n", c.module, c.args, (unsigned long)(::GetTickCount() - start));
+    EXPECT_TRUE(p.WaitExit(20000));
+    EXPECT_EQ(result, 1u);
+    std::string log = ReadAll(SuitePath(c.log));
+    EXPECT_NE(log.find("\nNo hard drive detected.\n\nFound Error(s).\n"), std::string::npos) << log;
+  }
 }

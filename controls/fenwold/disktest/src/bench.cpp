@@ -2,6 +2,8 @@
 
 #include <winioctl.h>
 
+#include <cctype>
+#include <cmath>
 #include <memory>
 
 #include "appkit/text.h"
@@ -227,6 +229,14 @@ double MeasureAccessTimeNT(char letter) {
   return result;
 }
 
+std::string AccessTimeLine(char letter, double ms, bool nine, HINSTANCE texts) {
+  if (!(ms > 0)) return appkit::FormatA(T(IDS_DISK_ACCESS_FAILED, texts).c_str(), letter);
+  if (nine) return appkit::FormatA(T(IDS_DISK_ACCESS_9X, texts).c_str(), letter, ms);
+  double whole = std::floor(ms + 0.5);
+  int n = whole < 1 ? 1 : whole > 1e9 ? 1000000000 : (int)whole;
+  return appkit::FormatA(T(IDS_DISK_ACCESS_NT, texts).c_str(), letter, n);
+}
+
 bool RunDiskBenchmark(const BenchConfig& c, BenchHost& host) {
   host.ListLine(T(IDS_DISK_TESTING_RATE, c.texts));
   host.FileLine(T(IDS_DISK_BENCH_HEADING, c.texts));
@@ -239,13 +249,12 @@ bool RunDiskBenchmark(const BenchConfig& c, BenchHost& host) {
   host.Progress(0);
   if (!host.Aborted() && (!c.nine || c.access.Bound())) {
     host.ListLine(T(IDS_DISK_TESTING_ACCESS, c.texts));
-    double ms = c.nine ? MeasureAccessTime9x(GetInt13Unit(c.letter - 'A' + 1), c.access) : MeasureAccessTimeNT(c.letter);
-    std::string line;
-    if (ms > 0) {
-      line = appkit::FormatA(T(c.nine ? IDS_DISK_ACCESS_9X : IDS_DISK_ACCESS_NT, c.texts).c_str(), c.letter, ms);
-    } else {
+    const int drive = ::toupper((unsigned char)c.letter) - 'A' + 1;  // 1 = A:
+    double ms = c.nine ? MeasureAccessTime9x(GetInt13Unit(drive, c.texts, c.retryBox), c.access)
+                       : MeasureAccessTimeNT(c.letter);
+    std::string line = AccessTimeLine(c.letter, ms, c.nine, c.texts);
+    if (!(ms > 0)) {
       if (c.nine) ::MessageBeep(MB_ICONHAND);
-      line = appkit::FormatA(T(IDS_DISK_ACCESS_FAILED, c.texts).c_str(), c.letter);
       host.CountError();
     }
     host.ListLine(line);

@@ -199,33 +199,60 @@ double MeasureAccessTime9x(uint8_t unit, const SystemAccess& a) {
   return ms > 0 ? ms : -1;
 }
 
-uint8_t GetInt13Unit(int drive) {
-  HANDLE h = ::CreateFileW(L"\\\\.\\vwin32", 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+uint8_t GetInt13Unit(int drive, Int13Device& device, HINSTANCE texts) {
+  HANDLE h = device.Open();
   if (h == INVALID_HANDLE_VALUE) return 0;
-  struct Registers {
-    DWORD ebx, edx, ecx, eax, edi, esi, flags;
-  };
-  static_assert(sizeof(Registers) == 28, "the DOS IOCTL's register block");
+  static_assert(sizeof(DosRegisters) == 28, "the DOS IOCTL's register block");
   uint8_t record[16];
-  uint8_t unit = 0;
-  for (DWORD ecx : {0x486Fu, 0x086Fu}) {
+  auto ask = [&](DWORD ecx, DosRegisters* r) {
     std::memset(record, 0, sizeof record);
     record[0] = 16;
-    Registers r{};
-    r.ebx = (DWORD)drive;
-    r.edx = (DWORD)(uintptr_t)record;
-    r.ecx = ecx;
-    r.eax = 0x440D;
-    r.flags = 1;  // carry preset
-    DWORD n = 0;
-    BOOL ok = ::DeviceIoControl(h, 1, &r, sizeof r, &r, sizeof r, &n, nullptr);
-    if (ok && !(r.flags & 1) && record[3] != 0 && record[3] != 0xFF) {
-      unit = record[3];
-      break;
-    }
+    *r = DosRegisters{};
+    r->ebx = (DWORD)drive;
+    r->edx = (DWORD)(uintptr_t)record;
+    r->ecx = ecx;
+    r->eax = 0x440D;
+    r->flags = 1;  // carry preset
+    return device.Call(h, r, record);
+  };
+  DosRegisters r;
+  BOOL ok = ask(0x486F, &r);
+  uint8_t unit = record[3];
+  if (!ok || (r.flags & 1) || unit == 0 || unit == 0xFF) {
+    ok = ask(0x086F, &r);
+    unit = record[3];
+    // The last value: EAX, the DOS error code when carry is set.
+    device.RetryBox(appkit::Widen(appkit::FormatA(appkit::Narrow(appkit::LoadStr(IDS_DISK_UNIT_FAILED, texts)).c_str(),
+                                                  drive, (int)ok, (int)unit, (int)(intptr_t)h, (int)record[0],
+                                                  (int)record[1], (int)record[2], (unsigned long)r.eax)));
   }
-  ::CloseHandle(h);
+  device.Close(h);
+  // 0xFF names no unit either.
+  if (!ok || (r.flags & 1) || unit == 0xFF) return 0;
   return unit;
+}
+
+uint8_t GetInt13Unit(int drive, HINSTANCE texts, const std::function<void(const std::wstring&)>& retryBox) {
+  class Vwin32 : public Int13Device {
+   public:
+    explicit Vwin32(const std::function<void(const std::wstring&)>& box) : box_(box) {}
+    HANDLE Open() override {
+      return ::CreateFileW(L"\\\\.\\vwin32", 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    }
+    BOOL Call(HANDLE device, DosRegisters* r, uint8_t*) override {
+      DWORD n = 0;
+      return ::DeviceIoControl(device, 1, r, sizeof *r, r, sizeof *r, &n, nullptr);
+    }
+    void Close(HANDLE device) override { ::CloseHandle(device); }
+    void RetryBox(const std::wstring& text) override {
+      if (box_) box_(text);
+    }
+
+   private:
+    const std::function<void(const std::wstring&)>& box_;
+  };
+  Vwin32 device(retryBox);
+  return GetInt13Unit(drive, device, texts);
 }
 
 }  // namespace disktest

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "disktest/lowlevel.h"
@@ -32,12 +33,22 @@ struct BenchConfig {
   // (skipped without it).
   bool nine = false;
   SystemAccess access;
+  // Windows 9x: shows the BIOS-unit lookup's retry box with the runner's
+  // caption; empty in an unattended run, which no box may hold up.
+  std::function<void(const std::wstring&)> retryBox;
 };
 
 // The block's lines from "Fixed Drive Performance Test(s):" to the access
 // time; the caller closes the block ("Found Error(s)." and the empty line).
 // False when the run was aborted.
 bool RunDiskBenchmark(const BenchConfig& config, BenchHost& host);
+
+// The access-time line of the block: on the NT family in whole
+// milliseconds, as the reference files hold it ("9 ms"; a measured time
+// below half a millisecond reads 1 ms, never 0, which the results take for
+// no measurement), on Windows 9x with two decimals; "FAILED" when `ms` is
+// not above 0 (no measurement).
+std::string AccessTimeLine(char letter, double ms, bool nine, HINSTANCE texts);
 
 // Transfer rate of sequential uncached reads of `size` bytes from the start
 // of `path`, `rounds` times, the first read untimed; timed with

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace disktest {
@@ -47,8 +48,30 @@ void RunVerifyTests(bool floppy, const SystemAccess& access, VerifyHost& host, H
 // geometry, fewer than 6 cylinders, a failed read).
 double MeasureAccessTime9x(uint8_t unit, const SystemAccess& access);
 
+// The register block of the DOS IOCTL service of "\\.\vwin32".
+struct DosRegisters {
+  DWORD ebx, edx, ecx, eax, edi, esi, flags;
+};
+
+// The device the BIOS unit is asked of, and the box shown after a retry.
+class Int13Device {
+ public:
+  virtual ~Int13Device() = default;
+  // INVALID_HANDLE_VALUE when there is no such device.
+  virtual HANDLE Open() = 0;
+  // The DOS IOCTL call; EDX of `r` holds the address of `record` (16 bytes).
+  virtual BOOL Call(HANDLE device, DosRegisters* r, uint8_t* record) = 0;
+  virtual void Close(HANDLE device) = 0;
+  // The message box after the retry; an unattended run shows none.
+  virtual void RetryBox(const std::wstring& text) = 0;
+};
+
 // The BIOS unit (0x80 ...) of drive 1 = A:, 2 = B:, ... through the DOS
-// IOCTL of "\\.\vwin32"; 0 when it cannot be learned.
-uint8_t GetInt13Unit(int drive);
+// IOCTL (function 440Dh, minor 6Fh, with the 48h category first and 08h
+// after a failure, which shows the retry box with string 101); 0 when it
+// cannot be learned.
+uint8_t GetInt13Unit(int drive, Int13Device& device, HINSTANCE texts);
+// The same on "\\.\vwin32"; `retryBox` shows the box (empty: none).
+uint8_t GetInt13Unit(int drive, HINSTANCE texts, const std::function<void(const std::wstring&)>& retryBox);
 
 }  // namespace disktest
