@@ -2,6 +2,8 @@
 
 #include <mmsystem.h>
 
+#include <cctype>
+
 #include "format.h"
 #include "gather.h"
 #include "module.h"
@@ -178,8 +180,42 @@ void SupportLine(InfoSink& out, DWORD support, DWORD flag, UINT yes, UINT no) {
 
 }  // namespace
 
-MultimediaSource& Multimedia() { return g_source ? *g_source : g_system; }
+namespace {
+thread_local MultimediaSource* t_scoped = nullptr;
+}  // namespace
+
+MultimediaSource& Multimedia() {
+  if (t_scoped) return *t_scoped;
+  return g_source ? *g_source : g_system;
+}
 void SetMultimediaSource(MultimediaSource* source) { g_source = source; }
+
+MultimediaScope::MultimediaScope(MultimediaSource* source) : previous_(t_scoped) {
+  if (source) t_scoped = source;
+}
+MultimediaScope::~MultimediaScope() { t_scoped = previous_; }
+
+SharedMciSource::~SharedMciSource() {
+  for (const auto& d : opened_)
+    if (d.second.ok) base_.MciClose(d.second.id);
+}
+
+bool SharedMciSource::MciOpen(const std::string& type, UINT* id, DWORD* error) {
+  std::string key = type;
+  for (char& c : key) c = (char)toupper((unsigned char)c);
+  for (const auto& d : opened_) {
+    if (d.first != key) continue;
+    if (d.second.ok) *id = d.second.id;
+    if (error) *error = d.second.error;
+    return d.second.ok;
+  }
+  Opened o{false, 0, 0};
+  o.ok = base_.MciOpen(type, &o.id, &o.error);
+  opened_.push_back({key, o});
+  if (o.ok) *id = o.id;
+  if (error) *error = o.error;
+  return o.ok;
+}
 
 void WriteWaveOutDevices(InfoSink& out) {
   WriteDevices(out, MmKind::WaveOut, [&](const MmDeviceCaps& c) {

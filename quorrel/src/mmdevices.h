@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "infosink.h"
 
@@ -42,9 +44,51 @@ class MultimediaSource {
   virtual bool MixerProduct(std::string* product) = 0;
 };
 
-// The source the writers use (the system's own unless a test set another).
+// The source the writers use (the system's own unless a test set another;
+// a collection's shared devices while a MultimediaScope holds them).
 MultimediaSource& Multimedia();
 void SetMultimediaSource(MultimediaSource* source);  // nullptr: the system's
+
+// Every MCI device opened once through `base` and kept open until this
+// source goes (MciClose leaves it open for the next writer); a failed open
+// answers the same error again. Everything else is asked of `base`.
+class SharedMciSource : public MultimediaSource {
+ public:
+  explicit SharedMciSource(MultimediaSource& base) : base_(base) {}
+  ~SharedMciSource() override;
+  int DeviceCount(MmKind kind) override { return base_.DeviceCount(kind); }
+  bool DeviceCaps(MmKind kind, int index, MmDeviceCaps* caps) override { return base_.DeviceCaps(kind, index, caps); }
+  bool MciOpen(const std::string& type, UINT* id, DWORD* error) override;
+  void MciClose(UINT) override {}
+  bool MciCaps(UINT id, DWORD item, DWORD* value) override { return base_.MciCaps(id, item, value); }
+  bool MciProduct(UINT id, std::string* product) override { return base_.MciProduct(id, product); }
+  unsigned MciCount() override { return base_.MciCount(); }
+  bool MciName(unsigned number, std::string* name) override { return base_.MciName(number, name); }
+  bool MciDriver(const std::string& name, std::string* driver) override { return base_.MciDriver(name, driver); }
+  bool MixerProduct(std::string* product) override { return base_.MixerProduct(product); }
+
+ private:
+  struct Opened {
+    bool ok;
+    UINT id;
+    DWORD error;
+  };
+  MultimediaSource& base_;
+  std::vector<std::pair<std::string, Opened>> opened_;  // by upper-case type
+};
+
+// Makes Multimedia() answer with `source` on this thread while it lives
+// (nullptr: no change).
+class MultimediaScope {
+ public:
+  explicit MultimediaScope(MultimediaSource* source);
+  ~MultimediaScope();
+  MultimediaScope(const MultimediaScope&) = delete;
+  MultimediaScope& operator=(const MultimediaScope&) = delete;
+
+ private:
+  MultimediaSource* previous_;
+};
 
 // Names of installed MCI devices for the writers (normally MciDeviceNames()).
 void WriteWaveOutDevices(InfoSink& out);

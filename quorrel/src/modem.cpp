@@ -2,6 +2,9 @@
 
 #include <cstring>
 #include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "format.h"
 #include "modem_resource.h"
@@ -22,44 +25,55 @@ void CopyBounded(char* to, size_t size, const std::string& from) {
 
 }  // namespace
 
-void ModemProbe::ClosePort() {
+void ModemPortDialogue::ClosePort() {
   if (line_.IsOpen()) line_.Close();
+  replyOk_ = 0;
 }
 
-bool ModemProbe::WriteModemString(const char* text) {
+bool ModemPortDialogue::WriteModemString(const char* text) {
   if (!line_.IsOpen()) return false;
   return line_.Write(text, static_cast<DWORD>(std::strlen(text)));
 }
 
-bool ModemProbe::ReadModemReply() {
+bool ModemPortDialogue::ReadModemReply() {
   DWORD start = line_.Tick();
   bool grace = true;
   bool ok = false;
+  bool fresh = false;  // bytes came since the queue was last seen empty
   std::memset(reply_, 0, sizeof(reply_));
   size_t held = 0;
   for (;;) {
-    line_.Sleep(kModemPollMs);
     if (Cancelled() || !line_.IsOpen()) break;
-    DWORD queued = 0;
-    if (!line_.Queued(&queued)) break;
-    if (queued == 0) {
-      if (held && MatchResultKeyword(reply_, &replyOk_)) {
-        ok = true;
-        break;
-      }
-    } else {
-      size_t room = kModemReplySize - 1 - held;
-      if (room == 0) break;
-      DWORD want = queued < room ? queued : static_cast<DWORD>(room);
-      DWORD got = 0;
-      if (!line_.Read(reply_ + held, want, &got) || got == 0 || got > want) break;
+    size_t room = kModemReplySize - 1 - held;
+    if (room == 0) break;
+    // After bytes, look at once whether more are queued; else wait for
+    // bytes until the time-out (and one more wait after it, for a reply
+    // that has just come in), never longer than one poll at a time.
+    DWORD spent = line_.Tick() - start;
+    DWORD wait = spent < timeOut_ ? timeOut_ - spent : kModemPollMs;
+    if (wait > kModemPollMs) wait = kModemPollMs;
+    if (fresh) wait = 0;
+    DWORD got = 0;
+    if (!line_.ReadWaiting(reply_ + held, static_cast<DWORD>(room), wait, &got) || got > room) break;
+    if (got) {
       held += got;
       reply_[held] = 0;
+      fresh = true;
+      // A port that keeps sending without a result line costs no more
+      // than a silent one.
+      if (line_.Tick() - start >= timeOut_ + kModemPollMs) {
+        line_.Purge();
+        break;
+      }
+      continue;
     }
-    // The time-out counts from the start of the read and holds while bytes
-    // keep coming too: a port that chatters without a result line costs no
-    // more than a silent one. One more poll after it, for a reply that has
-    // just come in.
+    // Nothing queued: the reply is judged, then the time-out, which counts
+    // from the start of the read.
+    fresh = false;
+    if (held && MatchResultKeyword(reply_, &replyOk_)) {
+      ok = true;
+      break;
+    }
     if (line_.Tick() - start >= timeOut_) {
       if (!grace) {
         line_.Purge();
@@ -75,7 +89,7 @@ bool ModemProbe::ReadModemReply() {
   return ok;
 }
 
-bool ModemProbe::SendModemCommand(const std::string& command) {
+bool ModemPortDialogue::SendModemCommand(const std::string& command) {
   std::memset(command_, 0, sizeof(command_));
   std::memset(reply_, 0, sizeof(reply_));
   if (!line_.IsOpen()) return false;
@@ -88,17 +102,11 @@ bool ModemProbe::SendModemCommand(const std::string& command) {
   return replyOk_ != 0;
 }
 
-bool ModemProbe::OpenModemPort(const std::string& name, int probe, int n) {
+bool ModemPortDialogue::OpenModemPort(const std::string& name, bool probe) {
   std::memset(command_, 0, sizeof(command_));
   std::memset(reply_, 0, sizeof(reply_));
   std::strcpy(command_, "ATZ\r");
   ClosePort();
-  if (n < 1 || n > 9) return false;
-  if (!probe) {
-    if (!found_[n]) return false;
-  } else {
-    found_[n] = 0;
-  }
   if (!line_.Open(name)) return false;
   if (!line_.Purge()) return false;
   if (!probe) return true;
@@ -113,60 +121,107 @@ bool ModemProbe::OpenModemPort(const std::string& name, int probe, int n) {
   }
   if (!read) return false;
   // Any result line answers: a modem that says "ERROR" to ATZ is a modem.
-  found_[n] = 1;
   timeOut_ = kModemResetTimeOut;
   SendModemCommand("AT");
   timeOut_ = kModemReplyTimeOut;
   return true;
 }
 
-void ModemProbe::WriteModemIdentity(InfoSink& out) {
+void ModemPortDialogue::WriteModemIdentity(InfoSink& out) {
   for (const char* command : kIdentityCommands) {
     if (SendModemCommand(command)) out.WriteString(std::string(command) + ":\t" + reply_ + "\n");
   }
 }
 
+void ModemProbe::AskPorts(const bool ask[10], bool probe,
+                          const std::function<void(ModemPortDialogue&, int, InfoSink&)>& talk, std::string text[10],
+                          bool opened[10]) {
+  auto port = [&](int n) {
+    std::unique_ptr<ModemLine> line = lines_();
+    if (!line) return;
+    ModemPortDialogue dialogue(*line, cancelled);
+    StringSink out;
+    bool cancelledNow = cancelled && cancelled();
+    if (!cancelledNow && dialogue.OpenModemPort(kPortNames[n], probe)) {
+      opened[n] = true;
+      talk(dialogue, n, out);
+    }
+    dialogue.ClosePort();
+    text[n] = out.text;
+  };
+  // Every port on a thread of its own (at most nine), joined before the
+  // probe goes on; a port whose thread cannot start is asked here.
+  std::vector<std::thread> threads;
+  for (int n = 1; n <= 9; ++n) {
+    if (!ask[n]) continue;
+    try {
+      threads.emplace_back(port, n);
+    } catch (const std::system_error&) {
+      port(n);
+    }
+  }
+  for (std::thread& t : threads) t.join();
+}
+
 void ModemProbe::WriteModemInfo(InfoSink& out) {
   out.WriteString("\n");
   out.WriteString("@3" + Str(IDS_MODEM_INFORMATION) + "\n");
-  int probe = probePending_;
+  bool probe = probePending_ != 0;
   probePending_ = 0;
+  bool ask[10] = {};
+  for (int n = 1; n <= 9; ++n) {
+    ask[n] = probe || found_[n] != 0;
+    if (probe) found_[n] = 0;
+  }
+  std::string text[10];
+  bool opened[10] = {};
+  AskPorts(ask, probe,
+           [](ModemPortDialogue& d, int n, InfoSink& port) {
+             port.WriteString(FormatA(Str(IDS_MODEM_PORT).c_str(), kPortNames[n]) + "\n");
+             if (d.SendModemCommand("AT+FCLASS=?")) {
+               port.WriteString(Str(IDS_MODEM_FAX_YES) + "\n");
+               port.WriteString(FormatA(Str(IDS_MODEM_CLASS_SUPPORT).c_str(), d.ReplyText()) + "\n");
+             } else {
+               port.WriteString(Str(IDS_MODEM_FAX_NO) + "\n");
+             }
+             port.WriteString("\n");
+             d.WriteModemIdentity(port);
+             port.WriteString("\n\n");
+           },
+           text, opened);
   int count = 0;
   for (int n = 1; n <= 9; ++n) {
-    std::string port = kPortNames[n];
-    if (!Cancelled() && OpenModemPort(port, probe, n)) {
-      ++count;
-      out.WriteString(FormatA(Str(IDS_MODEM_PORT).c_str(), port.c_str()) + "\n");
-      if (SendModemCommand("AT+FCLASS=?")) {
-        out.WriteString(Str(IDS_MODEM_FAX_YES) + "\n");
-        out.WriteString(FormatA(Str(IDS_MODEM_CLASS_SUPPORT).c_str(), reply_) + "\n");
-      } else {
-        out.WriteString(Str(IDS_MODEM_FAX_NO) + "\n");
-      }
-      out.WriteString("\n");
-      WriteModemIdentity(out);
-      out.WriteString("\n\n");
-    }
-    ClosePort();
-    replyOk_ = 0;
+    if (probe && opened[n]) found_[n] = 1;
+    if (!opened[n]) continue;
+    ++count;
+    out.WriteString(text[n]);
   }
   out.WriteString(count ? "\n" : Str(IDS_MODEM_NOT_FOUND) + "\n");
 }
 
 void ModemProbe::WriteModemSummary(InfoSink& out) {
+  bool ask[10] = {};
+  for (int n = 1; n <= 9; ++n) {
+    ask[n] = true;
+    found_[n] = 0;
+  }
+  std::string text[10];
+  bool opened[10] = {};
+  AskPorts(ask, true,
+           [](ModemPortDialogue& d, int n, InfoSink& port) {
+             port.WriteString(FormatA(Str(IDS_MODEM_INSTALLED).c_str(), kPortNames[n]) + "\n");
+             if (d.SendModemCommand("AT+FCLASS=?"))
+               port.WriteString(FormatA(Str(IDS_MODEM_FAX_CLASS).c_str(), d.ReplyText()) + "\n");
+             else
+               port.WriteString(Str(IDS_MODEM_FAX_NO) + "\n");
+           },
+           text, opened);
   int count = 0;
   for (int n = 1; n <= 9; ++n) {
-    std::string port = kPortNames[n];
-    if (!Cancelled() && OpenModemPort(port, 1, n)) {
-      ++count;
-      out.WriteString(FormatA(Str(IDS_MODEM_INSTALLED).c_str(), port.c_str()) + "\n");
-      if (SendModemCommand("AT+FCLASS=?"))
-        out.WriteString(FormatA(Str(IDS_MODEM_FAX_CLASS).c_str(), reply_) + "\n");
-      else
-        out.WriteString(Str(IDS_MODEM_FAX_NO) + "\n");
-    }
-    ClosePort();
-    replyOk_ = 0;
+    if (!opened[n]) continue;
+    found_[n] = 1;
+    ++count;
+    out.WriteString(text[n]);
   }
   if (!count) out.WriteString(Str(IDS_MODEM_SUMMARY_NOT_FOUND) + "\n");
 }
@@ -213,32 +268,58 @@ class SerialModemLine : public ModemLine {
     DWORD written = 0;
     return port_ && ::WriteFile(port_, data, size, &written, nullptr) && written == size;
   }
-  bool Queued(DWORD* bytes) override {
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!port_ || !::ClearCommError(port_, &errors, &status) || errors != 0) return false;
-    *bytes = status.cbInQue;
-    return true;
-  }
-  bool Read(char* buffer, DWORD size, DWORD* got) override {
+  bool ReadWaiting(char* buffer, DWORD size, DWORD waitMs, DWORD* got) override {
     *got = 0;
-    return port_ && ::ReadFile(port_, buffer, size, got, nullptr);
+    if (!port_ || size == 0) return false;
+    DWORD start = ::GetTickCount();
+    for (;;) {
+      DWORD queued = 0;
+      if (!Queued(&queued)) return false;
+      if (queued) return ReadQueued(buffer, size, queued, got);
+      if (::GetTickCount() - start >= waitMs) return true;
+      // The port's read time-out holds a one-byte read to one
+      // ReadTotalTimeoutMultiplier (100 ms); it returns as soon as a byte
+      // comes in.
+      DWORD one = 0;
+      if (!::ReadFile(port_, buffer, 1, &one, nullptr)) return false;
+      if (one == 1) {
+        *got = 1;
+        if (size > 1 && Queued(&queued) && queued) {
+          DWORD more = 0;
+          if (!ReadQueued(buffer + 1, size - 1, queued, &more)) return false;
+          *got += more;
+        }
+        return true;
+      }
+    }
   }
-  void Sleep(DWORD ms) override { ::Sleep(ms); }
   DWORD Tick() override { return ::GetTickCount(); }
   bool DefaultConfig(const std::string& name, COMMCONFIG* config, DWORD* size) override {
     return ::GetDefaultCommConfigA(name.c_str(), config, size) != FALSE;
   }
 
  private:
+  // Bytes waiting to be read; false on failure or a line error.
+  bool Queued(DWORD* bytes) {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!port_ || !::ClearCommError(port_, &errors, &status) || errors != 0) return false;
+    *bytes = status.cbInQue;
+    return true;
+  }
+  // Reads what is queued, at most `size` bytes; a failed or empty read fails.
+  bool ReadQueued(char* buffer, DWORD size, DWORD queued, DWORD* got) {
+    DWORD want = queued < size ? queued : size;
+    *got = 0;
+    return ::ReadFile(port_, buffer, want, got, nullptr) && *got > 0 && *got <= want;
+  }
   HANDLE port_ = nullptr;
 };
 
 std::mutex g_modemLock;
 
 ModemProbe& MachineProbe() {
-  static SerialModemLine line;
-  static ModemProbe probe(line);
+  static ModemProbe probe([] { return MakeSerialModemLine(); });
   return probe;
 }
 

@@ -9,13 +9,15 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "infosink.h"
 #include "modemlogic/reply.h"
 
 namespace quorrel {
 
-// One serial port as the probe uses it (at most one open at a time).
+// One serial port as the probe uses it (each port of the probe has a line
+// of its own, so that the ports are asked side by side).
 class ModemLine {
  public:
   virtual ~ModemLine() = default;
@@ -28,16 +30,19 @@ class ModemLine {
   virtual bool Purge() = 0;
   // True when all `size` bytes went out.
   virtual bool Write(const char* data, DWORD size) = 0;
-  // Bytes waiting to be read; false on failure or a line error.
-  virtual bool Queued(DWORD* bytes) = 0;
-  virtual bool Read(char* buffer, DWORD size, DWORD* got) = 0;
-  virtual void Sleep(DWORD ms) = 0;
+  // Waits at most about `waitMs` for received bytes and returns as soon as
+  // any have come, with what is queued then (at most `size` bytes) in
+  // `buffer`; *got 0 when nothing came in that time. False on a line
+  // error or a failed read.
+  virtual bool ReadWaiting(char* buffer, DWORD size, DWORD waitMs, DWORD* got) = 0;
   virtual DWORD Tick() = 0;
   // The port's default configuration (GetDefaultCommConfig); false when
   // there is none.
   virtual bool DefaultConfig(const std::string& name, COMMCONFIG* config, DWORD* size) = 0;
 };
 std::unique_ptr<ModemLine> MakeSerialModemLine();
+// A new line for one port of a probe.
+using ModemLineFactory = std::function<std::unique_ptr<ModemLine>()>;
 
 // The reply rules are the modem test control's (a result keyword counts
 // only as a complete line of its own; line n of a reply, trimmed).
@@ -49,39 +54,67 @@ constexpr size_t kModemReplySize = 1000;
 constexpr size_t kModemCommandSize = 100;
 constexpr DWORD kModemReplyTimeOut = 2000;
 constexpr DWORD kModemResetTimeOut = 3000;
+// A read looks for the end of its time-out (and for cancelling) at least
+// this often; received bytes end a wait at once. After the time-out one
+// more wait of this length catches a reply that has just come in.
 constexpr DWORD kModemPollMs = 100;
 
-// The dialogue with the modems and what it remembers between requests.
+// The dialogue with the modem on one port: its command and reply buffers.
+class ModemPortDialogue {
+ public:
+  ModemPortDialogue(ModemLine& line, std::function<bool()> cancelled = {})
+      : line_(line), cancelled_(std::move(cancelled)) {}
+  ~ModemPortDialogue() { ClosePort(); }
+
+  // Opens and sets up the port; with `probe` the modem must answer ATZ
+  // (two tries), and is then sent AT with the longer time-out.
+  bool OpenModemPort(const std::string& name, bool probe);
+  bool SendModemCommand(const std::string& command);
+  bool ReadModemReply();
+  bool WriteModemString(const char* text);
+  void WriteModemIdentity(InfoSink& out);
+  void ClosePort();
+
+  const char* ReplyText() const { return reply_; }
+  DWORD ReplyTimeOut() const { return timeOut_; }
+
+ private:
+  bool Cancelled() const { return cancelled_ && cancelled_(); }
+
+  ModemLine& line_;
+  std::function<bool()> cancelled_;
+  char command_[kModemCommandSize] = {};
+  char reply_[kModemReplySize] = {};
+  int replyOk_ = 0;
+  DWORD timeOut_ = kModemReplyTimeOut;
+};
+
+// The probe of COM1 to COM9 and what it remembers between requests. The
+// ports are asked at the same time, each on a thread of its own with its
+// own line; their lines are written in port order.
 class ModemProbe {
  public:
-  explicit ModemProbe(ModemLine& line) : line_(line) {}
-  // Asked between polls; true ends the read (and the probe) as failed.
+  explicit ModemProbe(ModemLineFactory lines) : lines_(std::move(lines)) {}
+  // Asked between waits, from the ports' threads; true ends the reads (and
+  // the probe) as failed.
   std::function<bool()> cancelled;
 
   void WriteModemInfo(InfoSink& out);
   void WriteModemSummary(InfoSink& out);
-  void WriteModemIdentity(InfoSink& out);
-  bool OpenModemPort(const std::string& name, int probe, int n);
-  bool SendModemCommand(const std::string& command);
-  bool ReadModemReply();
-  bool WriteModemString(const char* text);
-  void ClosePort();
 
-  const char* ReplyText() const { return reply_; }
   bool PortFound(int n) const { return n >= 1 && n <= 9 && found_[n] != 0; }
   bool ProbePending() const { return probePending_ != 0; }
-  DWORD ReplyTimeOut() const { return timeOut_; }
 
  private:
-  bool Cancelled() const { return cancelled && cancelled(); }
+  // Runs `talk` for every port n (1..9) with ask[n] set, on a dialogue of
+  // its own; text[n] gets what it writes, opened[n] whether it opened.
+  void AskPorts(const bool ask[10], bool probe,
+                const std::function<void(ModemPortDialogue&, int, InfoSink&)>& talk, std::string text[10],
+                bool opened[10]);
 
-  ModemLine& line_;
-  char command_[kModemCommandSize] = {};
-  char reply_[kModemReplySize] = {};
-  int replyOk_ = 0;
+  ModemLineFactory lines_;
   int found_[10] = {};
   int probePending_ = 1;
-  DWORD timeOut_ = kModemReplyTimeOut;
 };
 
 // The server's own probe over this machine's ports (one per process,

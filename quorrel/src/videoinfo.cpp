@@ -140,7 +140,8 @@ void WriteVideoModeList(InfoSink& out, const std::vector<DisplayMode>& modes, in
   }
 }
 
-void WriteWindowsDisplayLines(InfoSink& out, DisplaySource& src, HWND window) {
+void WriteWindowsDisplayLines(InfoSink& out, DisplaySource& src, HWND window,
+                              CollectionDevices::DirectDrawAnswer* directDraw) {
   int cx = 0, cy = 0, depth = 0;
   src.ScreenSize(&cx, &cy);
   if (src.ColorDepth(window, &depth) && cx && cy) WriteModeLine(out, IDS_CURRENT_RESOLUTION, cx, cy, depth);
@@ -153,7 +154,14 @@ void WriteWindowsDisplayLines(InfoSink& out, DisplaySource& src, HWND window) {
   if (best.colorDepth > 0) WriteModeLine(out, IDS_MAX_COLORS, best.colorWidth, best.colorHeight, best.colorDepth);
 
   std::string version;
-  int dd = src.DirectDraw(&version);
+  int dd = 0;
+  if (directDraw && directDraw->asked) {
+    dd = directDraw->result;
+    version = directDraw->version;
+  } else {
+    dd = src.DirectDraw(&version);
+    if (directDraw) *directDraw = {true, dd, version};
+  }
   out.WriteString(Str(IDS_DIRECTDRAW_SUPPORT));
   if (dd == 1)
     out.WriteString(Bounded(Str(IDS_YES) + version, 1023));
@@ -180,7 +188,7 @@ void WriteDisplayInformation(InfoSink& out, int summary, HWND window, const Gath
     WriteBiosModeLines(out, VideoCounters());
     WriteHeading(out, Str(IDS_DRIVER_SUPPORT));
   }
-  WriteWindowsDisplayLines(out, src, window);
+  WriteWindowsDisplayLines(out, src, window, ctx.devices ? &ctx.devices->directDraw : nullptr);
   if (!category) return;
 
   std::vector<DisplayMode> all;

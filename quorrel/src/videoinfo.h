@@ -70,7 +70,10 @@ class DisplaySource {
 };
 std::unique_ptr<DisplaySource> MakeMachineDisplaySource();
 
-void WriteWindowsDisplayLines(InfoSink& out, DisplaySource& src, HWND window);
+// DirectDraw is asked once per collection: `directDraw` (when given) keeps
+// its answer for the collection's next display lines.
+void WriteWindowsDisplayLines(InfoSink& out, DisplaySource& src, HWND window,
+                              CollectionDevices::DirectDrawAnswer* directDraw = nullptr);
 void WriteDisplayInformation(InfoSink& out, int summary, HWND window, const GatherContext& ctx, DisplaySource& src);
 void WriteDisplayInformation(InfoSink& out, int summary, HWND window, const GatherContext& ctx);
 // Windows 9x: the video BIOS text of the system-access library and its modes.

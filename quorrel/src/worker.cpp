@@ -11,6 +11,7 @@
 #include "diskinfo.h"
 #include "format.h"
 #include "memory.h"
+#include "mmdevices.h"
 #include "modem.h"
 #include "module.h"
 #include "netinfo.h"
@@ -44,6 +45,14 @@ void SignalWorkersToStop() {
 }
 
 bool WorkersAskedToStop() { return g_stop && ::WaitForSingleObject(g_stop, 0) == WAIT_OBJECT_0; }
+
+CollectionDevices::CollectionDevices() = default;
+CollectionDevices::~CollectionDevices() = default;
+
+MultimediaSource& CollectionDevices::Multimedia(MultimediaSource& base) {
+  if (!mci_) mci_ = std::make_unique<SharedMciSource>(base);
+  return *mci_;
+}
 
 int GatherContext::Switch(unsigned i) const {
   if (i >= suite::SW_COUNT) return 0;
@@ -146,6 +155,8 @@ void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
 }
 
 void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
+  // The collection's MCI devices serve every writer of this category.
+  MultimediaScope devices(ctx.devices ? &ctx.devices->Multimedia(Multimedia()) : nullptr);
   switch (category) {
     case suite::INFO_SUMMARY:
       WriteSummaryCategory(out, ctx);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "infosink.h"
@@ -26,6 +27,28 @@ struct InfoRequest {
   HWND softwareList;          // the server's hidden sorted list box
 };
 
+class MultimediaSource;
+
+// Devices that one collection opens once and all its writers share: the
+// MCI devices (open until the collection ends) and DirectDraw's answer.
+class CollectionDevices {
+ public:
+  CollectionDevices();
+  ~CollectionDevices();
+  CollectionDevices(const CollectionDevices&) = delete;
+  CollectionDevices& operator=(const CollectionDevices&) = delete;
+  // The MCI devices of the collection, opened through `base` on first use.
+  MultimediaSource& Multimedia(MultimediaSource& base);
+  struct DirectDrawAnswer {
+    bool asked = false;
+    int result = 0;
+    std::string version;
+  } directDraw;
+
+ private:
+  std::unique_ptr<MultimediaSource> mci_;
+};
+
 // What a category writer knows of its request.
 struct GatherContext {
   const int* switches = nullptr;  // SW_COUNT entries
@@ -36,6 +59,9 @@ struct GatherContext {
   // The modem lines, when they were gathered before the request mutex was
   // taken (the ports' answers take seconds); nullptr: the writer asks.
   const std::string* modemText = nullptr;
+  // Shared by every writer of this collection (copies of the context share
+  // it); the devices are let go with the last copy.
+  std::shared_ptr<CollectionDevices> devices = std::make_shared<CollectionDevices>();
   int Switch(unsigned i) const;
 };
 

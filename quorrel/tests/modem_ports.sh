@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs the modem category's end-to-end test with two COM ports of the test's
+# Runs the modem category's end-to-end test with COM ports of the test's
 # Wine prefix backed by pseudo-terminals: COM5 answers as a modem (the
-# simulator of testing/modemsim with modem/modem.json), COM6 is silent.
+# simulator of testing/modemsim with modem/modem.json), COM6 to COM8 are
+# silent, and COM9, the last port, has a second modem (modem/lastport.json).
 # Every simulator started here is stopped, and the prefix's own COM5 and
 # COM6 links are put back, whatever the test does.
 # Usage: modem_ports.sh <wine runner> <test program> <modemsim.py>
@@ -19,12 +20,15 @@ start_sim() {  # port profile
 }
 start_sim com5 "$here/modem/modem.json"
 start_sim com6 "$here/modem/silent.json"
-com_ports_ready com5 com6 || { echo "the modem simulators did not start"; exit 1; }
+start_sim com7 "$here/modem/silent.json"
+start_sim com8 "$here/modem/silent.json"
+start_sim com9 "$here/modem/lastport.json"
+com_ports_ready com5 com6 com7 com8 com9 || { echo "the modem simulators did not start"; exit 1; }
 
 export HALVIX_MODEM_PORTS=1
 "$runner" "$program" --gtest_brief=1 || exit 1
 
-# What the ports heard: the category probed each once (ATZ, twice on the
+# What the ports heard: the category probed each once (ATZ, twice on a
 # silent port, and then no more) and its second request asked the modem
 # again without ATZ; the summary probes always.
 count() { grep -cx "$1" "$work/$2.log" 2>/dev/null; }
@@ -41,5 +45,9 @@ expect ATZ com5 2
 expect ATI3 com5 2
 expect ATI6 com5 2
 expect ATZ com6 4
+expect ATZ com7 4
+expect ATZ com8 4
+expect ATZ com9 2
+expect ATI3 com9 2
 [ $fail = 0 ] && echo "the simulated ports heard what they should"
 exit $fail

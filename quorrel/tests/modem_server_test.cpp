@@ -1,6 +1,7 @@
 // KytMODEM.IFO and the summary's modem lines end to end: the server probes
-// COM1 to COM9 of this prefix, where modem_ports.sh has put a simulated
-// modem on COM5 and a silent port on COM6 (pseudo-terminals).
+// COM1 to COM9 of this prefix, where modem_ports.sh has put simulated modems
+// on COM5 and on the last port, COM9, and silent ports on COM6 to COM8
+// (pseudo-terminals).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -105,7 +106,16 @@ TEST(ModemServer, TheCategoryFindsTheSimulatedModemAndSkipsTheSilentPort) {
                                              ""};
   ASSERT_GE(lines.size(), expected.size());
   EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + expected.size()), expected);
-  EXPECT_FALSE(Has(lines, "Modem Port:\tCOM6"));
+  // The modem on the last port follows, in port order.
+  const std::vector<std::string> last = {"Modem Port:\tCOM9", "Fax Support:\tYES", "Class Support:\t0,1", "",
+                                         "ATI3:\tLastport 33.6 Voice", "", ""};
+  auto at = std::find(lines.begin(), lines.end(), last.front());
+  ASSERT_NE(at, lines.end()) << "the modem on COM9 was not found";
+  EXPECT_GE(at - lines.begin(), (long)expected.size());
+  ASSERT_GE(lines.end() - at, (long)last.size());
+  EXPECT_EQ(std::vector<std::string>(at, at + last.size()), last);
+  for (const char* silent : {"Modem Port:\tCOM6", "Modem Port:\tCOM7", "Modem Port:\tCOM8"})
+    EXPECT_FALSE(Has(lines, silent)) << silent;
   EXPECT_FALSE(Has(lines, "Modem:\tNot Found"));
 
   // The second request asks only the modem that answered, without ATZ.
@@ -134,6 +144,9 @@ TEST(ModemServer, TheSummaryListsTheModemUnderItsHeading) {
   ASSERT_GE(lines.end() - at, 3);
   EXPECT_EQ(at[1], "Modem:\tInstalled (COM5)");
   EXPECT_EQ(at[2], "Fax Class Support:\t0,1,2.0");
+  ASSERT_GE(lines.end() - at, 5);
+  EXPECT_EQ(at[3], "Modem:\tInstalled (COM9)");
+  EXPECT_EQ(at[4], "Fax Class Support:\t0,1");
   EXPECT_FALSE(Has(lines, "Modem:\tInstalled (COM6)"));
 }
 

@@ -1,7 +1,10 @@
 // The modem dialogue and its files on made-up modems: the reply rules, the
-// category and summary text, the time a silent or chattering port costs,
-// and the serial-port settings lines.
+// category and summary text, the ports asked side by side, reads that end
+// when the reply comes, the time a silent or chattering port costs, and the
+// serial-port settings lines.
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 #include "modem.h"
 #include "modem_fake.h"
@@ -69,8 +72,9 @@ TEST(ModemReply, ExtractReplyLine) {
 }
 
 // Two modems, a silent port and a modem that rejects ATZ.
-FakeModemLine MakeMachine() {
-  FakeModemLine line;
+std::unique_ptr<FakeModems> MakeMachine() {
+  auto machine = std::make_unique<FakeModems>();
+  FakeModems& line = *machine;
   ModemProfile echoing;
   echoing.replies = {{"AT+FCLASS=?", {"0,1,2.0", "OK"}},
                      {"ATI0", {"56000", "OK"}},
@@ -96,7 +100,7 @@ FakeModemLine MakeMachine() {
   ModemProfile grumpy;
   grumpy.otherwise = {"ERROR"};
   line.ports["COM7"] = grumpy;
-  return line;
+  return machine;
 }
 
 const char kModemGolden[] =
@@ -123,10 +127,10 @@ const char kModemGolden[] =
     "\n";
 
 TEST(ModemInfo, ProbesOnceThenAsksOnlyThePortsThatAnswered) {
-  FakeModemLine line = MakeMachine();
-  ModemProbe probe(line);
+  auto machine = MakeMachine();
+  FakeModems& line = *machine;
+  ModemProbe probe(line.Lines());
   StringSink first;
-  DWORD before = line.now;
   probe.WriteModemInfo(first);
   EXPECT_EQ(first.text, kModemGolden);
   EXPECT_FALSE(probe.ProbePending());
@@ -134,13 +138,13 @@ TEST(ModemInfo, ProbesOnceThenAsksOnlyThePortsThatAnswered) {
   EXPECT_FALSE(probe.PortFound(3));
   EXPECT_EQ(line.commands["COM3"].size(), 0u);
   EXPECT_EQ(line.commands["COM2"].front(), "ATZ");
-  EXPECT_EQ(probe.ReplyTimeOut(), kModemReplyTimeOut);
-  std::printf("[ measured ] first modem category (3 modems, 1 silent port): %lu ms of line time\n",
-              (unsigned long)(line.now - before));
+  DWORD slowest = 0;
+  for (const auto& port : line.lineTime) slowest = port.second > slowest ? port.second : slowest;
+  std::printf("[ measured ] first modem category (3 modems, 1 silent port): slowest port %lu ms of line time\n",
+              (unsigned long)slowest);
 
   // The second request: the same text, without ATZ and without the silent port.
-  line.commands.clear();
-  line.opens.clear();
+  line.Clear();
   StringSink second;
   probe.WriteModemInfo(second);
   EXPECT_EQ(second.text, kModemGolden);
@@ -150,11 +154,11 @@ TEST(ModemInfo, ProbesOnceThenAsksOnlyThePortsThatAnswered) {
 }
 
 TEST(ModemInfo, NoModemAnywhere) {
-  FakeModemLine line;
+  FakeModems line;
   ModemProfile silent;
   silent.silent = true;
   line.ports["COM1"] = silent;
-  ModemProbe probe(line);
+  ModemProbe probe(line.Lines());
   StringSink out;
   probe.WriteModemInfo(out);
   EXPECT_EQ(out.text, "\n@3Modem Information\nModem:\tNot Found\n");
@@ -164,10 +168,11 @@ TEST(ModemInfo, NoModemAnywhere) {
 }
 
 TEST(ModemSummary, ListsEveryModemAndAlwaysProbes) {
-  FakeModemLine line = MakeMachine();
-  ModemProbe probe(line);
+  auto machine = MakeMachine();
+  FakeModems& line = *machine;
+  ModemProbe probe(line.Lines());
   for (int round = 0; round < 2; ++round) {
-    line.commands.clear();
+    line.Clear();
     StringSink out;
     probe.WriteModemSummary(out);
     EXPECT_EQ(out.text,
@@ -179,52 +184,127 @@ TEST(ModemSummary, ListsEveryModemAndAlwaysProbes) {
   EXPECT_TRUE(probe.ProbePending()) << "the summary leaves the category's first probe to come";
 }
 
+// Eight silent ports and a modem on COM9: all nine are open at the same
+// time (each open waits for the others, which ports asked one after another
+// never see), the modem on the last port is found, and each silent port
+// costs its own two time-outs only.
+TEST(ModemProbe, AsksAllNinePortsAtTheSameTime) {
+  FakeModems machine;
+  ModemProfile silent;
+  silent.silent = true;
+  for (int n = 1; n <= 8; ++n) machine.ports["COM" + std::to_string(n)] = silent;
+  ModemProfile modem;
+  modem.replies = {{"AT+FCLASS=?", {"0,1", "OK"}}, {"ATI3", {"Last Port 33.6", "OK"}}};
+  modem.otherwise = {"ERROR"};
+  modem.replies["ATZ"] = modem.replies["AT"] = {"OK"};
+  machine.ports["COM9"] = modem;
+  for (bool summary : {false, true}) {
+    machine.Clear();
+    machine.meetAt = 9;
+    ModemProbe probe(machine.Lines());
+    StringSink out;
+    if (summary)
+      probe.WriteModemSummary(out);
+    else
+      probe.WriteModemInfo(out);
+    EXPECT_EQ(machine.mostOpen, 9) << (summary ? "summary" : "category");
+    EXPECT_EQ(out.text, summary ? "Modem:\tInstalled (COM9)\nFax Class Support:\t0,1\n"
+                                : "\n@3Modem Information\nModem Port:\tCOM9\nFax Support:\tYES\nClass Support:\t0,1\n"
+                                  "\nATI3:\tLast Port 33.6\n\n\n\n");
+    EXPECT_TRUE(probe.PortFound(9));
+    for (int n = 1; n <= 8; ++n) {
+      EXPECT_FALSE(probe.PortFound(n)) << n;
+      EXPECT_LE(machine.lineTime["COM" + std::to_string(n)], 2 * (kModemReplyTimeOut + kModemPollMs)) << n;
+    }
+  }
+}
+
+// A reply is read when it arrives, not at the next of a row of fixed
+// polls: the command's line time is the reply's delay. After the time-out
+// one more wait catches a reply that has just come in.
+TEST(ModemReplyRead, EndsWhenTheReplyArrives) {
+  const struct {
+    DWORD delay;
+    size_t chunk;
+    DWORD chunkGap;
+    bool ok;
+    DWORD spent;  // line time of the command
+  } cases[] = {
+      {0, 0, 0, true, 0},
+      {30, 0, 0, true, 30},
+      {130, 0, 0, true, 130},
+      {30, 4, 15, true, 30 + 15 * 3},  // "\r\nBrisk\r\n\r\nOK\r\n" in 4 pieces
+      {1999, 0, 0, true, 1999},
+      {2050, 0, 0, true, 2050},  // after the time-out, within the last wait
+      {2300, 0, 0, false, kModemReplyTimeOut + kModemPollMs},
+  };
+  for (const auto& c : cases) {
+    FakeModems machine;
+    ModemProfile p;
+    p.echo = false;
+    p.delay = c.delay;
+    p.chunk = c.chunk;
+    p.chunkGap = c.chunkGap;
+    p.replies = {{"ATI3", {"Brisk", "OK"}}};
+    machine.ports["COM1"] = p;
+    FakeModemLine line(machine);
+    ModemPortDialogue dialogue(line);
+    ASSERT_TRUE(line.Open("COM1"));
+    DWORD before = line.now;
+    EXPECT_EQ(dialogue.SendModemCommand("ATI3"), c.ok) << c.delay;
+    EXPECT_EQ(line.now - before, c.spent) << c.delay << "/" << c.chunk;
+    EXPECT_STREQ(dialogue.ReplyText(), c.ok ? "Brisk" : "") << c.delay;
+  }
+}
+
 TEST(ModemProbeTime, ASilentOrChatteringPortCostsAtMostTwoTimeOuts) {
   // Two tries, each the time-out plus one poll; 100 ms of slack.
   const DWORD bound = 2 * (kModemReplyTimeOut + kModemPollMs) + 100;
   for (bool chatter : {false, true}) {
-    FakeModemLine line;
+    FakeModems machine;
     ModemProfile p;
     p.silent = !chatter;
     p.chatter = chatter;
-    line.ports["COM4"] = p;
-    ModemProbe probe(line);
+    machine.ports["COM4"] = p;
+    FakeModemLine line(machine);
+    ModemPortDialogue dialogue(line);
     DWORD before = line.now;
-    EXPECT_FALSE(probe.OpenModemPort("COM4", 1, 4));
+    EXPECT_FALSE(dialogue.OpenModemPort("COM4", true));
     DWORD spent = line.now - before;
     EXPECT_LE(spent, bound) << (chatter ? "chatter" : "silent");
     EXPECT_GE(spent, 2 * kModemReplyTimeOut) << "both tries wait for their time-out";
-    EXPECT_LT(strlen(probe.ReplyText()), kModemReplySize);
+    EXPECT_LT(strlen(dialogue.ReplyText()), kModemReplySize);
     std::printf("[ measured ] %s port: %lu ms of line time\n", chatter ? "chattering" : "silent",
                 (unsigned long)spent);
   }
 }
 
 TEST(ModemProbeTime, CancellingEndsTheProbeAtTheNextPoll) {
-  FakeModemLine line = MakeMachine();
-  ModemProbe probe(line);
-  int polls = 0;
+  auto machine = MakeMachine();
+  ModemProbe probe(machine->Lines());
+  std::atomic<int> polls{0};
   probe.cancelled = [&] { return ++polls > 3; };
   StringSink out;
   probe.WriteModemInfo(out);
   EXPECT_EQ(out.text, "\n@3Modem Information\nModem:\tNot Found\n");
-  EXPECT_LE(line.now - 1000000, 1000u);
+  for (const auto& port : machine->lineTime) EXPECT_LE(port.second, 1000u) << port.first;
 }
 
 TEST(ModemCommand, NeedsAnOpenPortAndAnOkResult) {
-  FakeModemLine line = MakeMachine();
-  ModemProbe probe(line);
+  auto machine = MakeMachine();
+  FakeModemLine line(*machine);
+  ModemPortDialogue probe(line);
   EXPECT_FALSE(probe.SendModemCommand("ATI3"));
   EXPECT_STREQ(probe.ReplyText(), "");
-  ASSERT_TRUE(probe.OpenModemPort("COM2", 1, 2));
+  ASSERT_TRUE(probe.OpenModemPort("COM2", true));
+  EXPECT_EQ(probe.ReplyTimeOut(), kModemReplyTimeOut) << "the longer time-out holds for one command only";
   EXPECT_TRUE(probe.SendModemCommand("ATI6"));
   EXPECT_STREQ(probe.ReplyText(), "Chipset SV-9");
   EXPECT_FALSE(probe.SendModemCommand("ATI2"));
   EXPECT_STREQ(probe.ReplyText(), "ERROR");
   // A command longer than the command buffer is cut, never written past it.
   EXPECT_TRUE(probe.SendModemCommand("AT" + std::string(300, 'S')));
-  EXPECT_EQ(line.commands["COM2"].back().size(), kModemCommandSize - 2);
-  EXPECT_FALSE(probe.OpenModemPort("COM2", 1, 10)) << "ports 1 to 9 only";
+  EXPECT_EQ(machine->commands["COM2"].back().size(), kModemCommandSize - 2);
 }
 
 TEST(PortSettings, FiveLinesFromTheDefaultConfiguration) {
@@ -254,11 +334,12 @@ TEST(PortSettings, FiveLinesFromTheDefaultConfiguration) {
       {dcb(57600, 8, 7, 0, 0, 0, 0, 0), "", "1 stop bit", "None"},
   };
   for (const auto& c : cases) {
-    FakeModemLine line;
-    line.defaultDcb = c.dcb;
+    FakeModems machine;
+    FakeModemLine line(machine);
+    machine.defaultDcb = c.dcb;
     StringSink out;
     WritePortSettings(out, "Serial Port COM3", line);
-    EXPECT_EQ(line.defaultAskedFor, "COM3");
+    EXPECT_EQ(machine.defaultAskedFor, "COM3");
     char expected[512];
     snprintf(expected, sizeof(expected),
              "   Max Baud Rate:\t%lu\n   Data Bits:\t%u\n   Parity:\t%s\n   Stop Bit:\t%s\n   Flow Control:\t%s\n",
@@ -266,12 +347,13 @@ TEST(PortSettings, FiveLinesFromTheDefaultConfiguration) {
     EXPECT_EQ(out.text, expected);
   }
   // No configuration: the zero record; a name shorter than four characters is used whole.
-  FakeModemLine line;
-  line.haveDefault = false;
-  line.defaultDcb = dcb(9600, 8, 2, 2, 0, 0, 0, 0);
+  FakeModems machine;
+  FakeModemLine line(machine);
+  machine.haveDefault = false;
+  machine.defaultDcb = dcb(9600, 8, 2, 2, 0, 0, 0, 0);
   StringSink out;
   WritePortSettings(out, "CO", line);
-  EXPECT_EQ(line.defaultAskedFor, "CO");
+  EXPECT_EQ(machine.defaultAskedFor, "CO");
   EXPECT_EQ(out.text,
             "   Max Baud Rate:\t0\n   Data Bits:\t0\n   Parity:\tNo parity\n   Stop Bit:\t1 stop bit\n"
             "   Flow Control:\tNone\n");

@@ -44,7 +44,9 @@ class FakeDisplay : public DisplaySource {
     *m = current;
     return true;
   }
+  int directDrawAsked = 0;
   int DirectDraw(std::string* v) override {
+    ++directDrawAsked;
     *v = ddraw == 1 ? ddrawVersion : "";
     return ddraw;
   }
@@ -245,4 +247,22 @@ TEST(VideoBios, TheLibraryTextAndItsBestModes) {
   EXPECT_EQ(none.text, "\n@3VGA BIOS Information\n");
   Module().getQuorrel = saved;
   ResetVideoModeCounters();
+}
+
+// DirectDraw is asked once per collection: the category and the summary of
+// one context share its answer; a new collection asks again.
+TEST(DisplayLines, DirectDrawOncePerCollection) {
+  FakeDisplay d;
+  int switches[suite::SW_COUNT] = {};
+  GatherContext one;
+  one.switches = switches;
+  StringSink category, summary;
+  WriteDisplayInformation(category, 0, nullptr, one, d);
+  d.ddraw = 0;  // what DirectDraw would answer now is not asked
+  WriteDisplayInformation(summary, 1, nullptr, one, d);
+  EXPECT_EQ(d.directDrawAsked, 1);
+  EXPECT_NE(category.text.find("DirectDraw Support:\tYes (5.3.2600.5512)\n"), std::string::npos);
+  EXPECT_NE(summary.text.find("DirectDraw Support:\tYes (5.3.2600.5512)\n"), std::string::npos);
+  EXPECT_EQ(Category(d, 1).find("DirectDraw Support:\tN/A\n") != std::string::npos, true);
+  EXPECT_EQ(d.directDrawAsked, 2);
 }

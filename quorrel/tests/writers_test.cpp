@@ -304,6 +304,31 @@ TEST_F(Writers, VideoClassDevicesOnly) {
   EXPECT_EQ(d.text, "");
 }
 
+// One collection (one context) opens each MCI device once, however many
+// writers list it, and closes it when the collection ends; its text is the
+// text of devices opened afresh by each writer.
+TEST_F(Writers, OneCollectionOpensEachMciDeviceOnce) {
+  switches[suite::SW_AUDIO_MCI] = 1;
+  StringSink alone;
+  WriteAudioInformation(alone, 0, ctx);
+  int opened = Fake().opened, closed = Fake().closed;
+  std::string first, again;
+  {
+    GatherContext collection;
+    collection.switches = switches;
+    StringSink a, b;
+    WriteCategory(a, suite::INFO_AUDIO, collection);
+    WriteCategory(b, suite::INFO_AUDIO, collection);
+    first = a.text;
+    again = b.text;
+    EXPECT_EQ(Fake().closed, closed) << "open until the collection ends";
+  }
+  EXPECT_EQ(first, alone.text);
+  EXPECT_EQ(again, alone.text);
+  EXPECT_EQ(Fake().opened - opened, 3) << "WAVEAUDIO, AVIVIDEO and SEQUENCER, once each";
+  EXPECT_EQ(Fake().closed - closed, 3) << "and closed when the collection ended";
+}
+
 TEST(InfoFile, TextModeEndsLinesWithCrLf) {
   wchar_t dir[MAX_PATH];
   GetTempPathW(MAX_PATH, dir);

@@ -168,8 +168,27 @@ bool AtEngine::ReadModemReply(int mode) {
   bool result = true;
   bool grace = true;
   interrupted_ = false;
+  // Waits for the next byte, at most one polling interval: a one-byte read
+  // returns as soon as the byte comes in, and the port timing holds it to
+  // one read multiplier when none does, so Stop is looked for between
+  // them. 1: a byte came (it is in the reply); 0: the interval passed;
+  // -1: stopped; -2: the read failed.
+  auto awaitByte = [&]() -> int {
+    const DWORD since = ::GetTickCount();
+    for (;;) {
+      if (interruptible_ && host_.Stopped()) return -1;
+      if (::GetTickCount() - since >= poll) return 0;
+      char byte = 0;
+      DWORD got = 0;
+      if (!::ReadFile(port_, &byte, 1, &got, nullptr)) return -2;
+      if (got == 1) {
+        reply.Add(&byte, 1);
+        return 1;
+      }
+    }
+  };
   for (;;) {
-    if (!Pause(poll)) {
+    if (interruptible_ && host_.Stopped()) {
       interrupted_ = true;
       result = false;
       break;
@@ -229,12 +248,22 @@ bool AtEngine::ReadModemReply(int mode) {
     }
     if (!reply.Empty() && ReplyFinished(reply.Text(), mode)) break;
     if (elapsed >= limit) {
-      if (grace) {
-        grace = false;
-        continue;
+      if (!grace) {
+        ::PurgeComm(port_, kAllPurge);
+        AddReplyTraceCode(kCodeTimeout);
+        result = false;
+        break;
       }
-      ::PurgeComm(port_, kAllPurge);
-      AddReplyTraceCode(kCodeTimeout);
+      grace = false;  // one more interval, for a reply that has just come
+    }
+    int waited = awaitByte();
+    if (waited == -1) {
+      interrupted_ = true;
+      result = false;
+      break;
+    }
+    if (waited == -2) {
+      AddReplyTraceCode(kCodeReadFailed);
       result = false;
       break;
     }

@@ -1,8 +1,8 @@
 // The AT-command engine of the modem tests: one serial port open at a time,
-// a command written as text with its carriage return, and the reply
-// collected by polling until a result word arrives or the time-out runs
+// a command written as text with its carriage return, and the reply read
+// as its bytes come in until a result word arrives or the time-out runs
 // out. Every wait has a bound whatever the settings, and Stop ends a wait
-// within a few milliseconds. A failure leaves its code in the step's trace. The engine belongs to
+// within one read time-out of the port (50 ms). A failure leaves its code in the step's trace. The engine belongs to
 // the one worker that runs a test; nothing else touches its port.
 #pragma once
 #include <windows.h>
