@@ -239,8 +239,9 @@ TEST_F(DefaultLists, BenchmarkSeriesWithACdromDriveAndADisplayScoresComplete) {
   std::printf("benchmark series: %lu ms\n", ::GetTickCount() - t0);
   const std::string bnh = fx_->ReadFile(L"BNCHMARK.BNH");
   if (!results && bnh.find("Average Access Time (C:)\tFAILED") != std::string::npos) {
-    // Wine's C: is a folder, not a disk: its volume names no physical disk,
-    // so the disk benchmark cannot time an access and stops the series.
+    // Wine opens \\.\PhysicalDrive0 for a folder-backed C: with a made-up
+    // geometry, but every raw read of it fails (ERROR_INVALID_FUNCTION), so
+    // the disk benchmark cannot time an access and stops the series.
     ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
     ASSERT_TRUE(host.WaitExitPumping(20000));
     GTEST_SKIP() << "the disk benchmark cannot read this prefix's C: drive raw\n" << bnh;
