@@ -159,6 +159,45 @@ TEST_F(MmTest, OpenNeedsBothDestinations) {
   EXPECT_FALSE(none.SetAllVolumes(TRUE, TRUE, 1)) << "no handle";
 }
 
+// Where every sound device is a mixer of its own (mixer 0 has the speakers
+// only), the recording destination is the one on the recording device's
+// mixer: its lines are saved, routed, given the volume and put back there,
+// and its handle is closed with the object.
+TEST_F(MmTest, TheRecordingDestinationOnTheRecordingDevicesOwnMixer) {
+  fakemm::FakeMixer speakers = fakemm::FakeMixer::SpeakersOnly();
+  fakemm::FakeMixer recording = fakemm::FakeMixer::RecordingOnly();
+  speakers.recordingDevice = &recording;
+  fakemm::Install(nullptr, &speakers, nullptr);
+  fakemm::FakeControl* micMute = recording.Sources(0)[0]->Control(MIXERCONTROL_CONTROLTYPE_MUTE);
+  fakemm::FakeControl* inVolume = recording.Destination(0)->Control(MIXERCONTROL_CONTROLTYPE_VOLUME);
+  fakemm::FakeControl* outVolume = speakers.Destination(0)->Control(MIXERCONTROL_CONTROLTYPE_VOLUME);
+  micMute->values = {1};
+  {
+    CMixer m;
+    ASSERT_TRUE(m.Open(nullptr)) << (g_messages.empty() ? L"" : g_messages[0]);
+    EXPECT_TRUE(g_messages.empty());
+    EXPECT_NE(m.RecordingHandle(), m.Handle());
+    ASSERT_TRUE(m.SaveLineSettings());
+    EXPECT_EQ(m.WaveInSources().size(), 1u);
+    EXPECT_TRUE(m.SetAllVolumes(TRUE, TRUE, 40000));
+    EXPECT_EQ(inVolume->values, (std::vector<LONG>{40000, 40000}));
+    EXPECT_EQ(outVolume->values, (std::vector<LONG>{40000, 40000}));
+    EXPECT_TRUE(m.MuteAllSources(FALSE));
+    EXPECT_TRUE(m.EnableSource(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, FALSE, TRUE));
+    EXPECT_EQ(micMute->values, std::vector<LONG>{0}) << "the microphone unmuted";
+    EXPECT_FALSE(m.EnableSource(MIXERLINE_COMPONENTTYPE_SRC_LINE, FALSE, TRUE)) << "no line input on this card";
+    EXPECT_EQ(g_messages, std::vector<std::wstring>{DefaultMessageText(129)});
+    EXPECT_TRUE(m.EnableSource(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, TRUE, TRUE));
+    EXPECT_TRUE(m.RestoreLineSettings());
+    EXPECT_EQ(inVolume->values, (std::vector<LONG>{30000, 30000}));
+    EXPECT_EQ(outVolume->values, (std::vector<LONG>{30000, 30000}));
+    EXPECT_EQ(micMute->values, std::vector<LONG>{1});
+  }
+  EXPECT_EQ(speakers.opens, speakers.closes);
+  EXPECT_EQ(recording.opens, 1);
+  EXPECT_EQ(recording.closes, 1);
+}
+
 TEST_F(MmTest, EnableSourceFindsLinesByTypeAndName) {
   struct Case {
     const char* name;

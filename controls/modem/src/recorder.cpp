@@ -1,106 +1,83 @@
 #include "recorder.h"
 
-#include <vector>
-
 #include "ids.h"
-#include "modemlogic/tones.h"
+#include "mm/mci.h"
+#include "mm/mixer.h"
+#include "mm/mmapi.h"
 
 namespace modemtest {
 
 namespace {
 
-constexpr DWORD kRate = 8000;
-constexpr DWORD kBufferBytes = modemlogic::kRecordingMs / 1000 * kRate * 16 / 8;  // 240,000
-
-class WaveToneRecorder : public ToneRecorder {
+class MixerToneRecorder : public ToneRecorder {
  public:
-  WaveToneRecorder() {
-    if (::mixerOpen(&mixer_, 0, 0, 0, MIXER_OBJECTF_MIXER) != MMSYSERR_NOERROR) mixer_ = nullptr;
-  }
-  ~WaveToneRecorder() override {
-    Close();
-    if (mixer_) ::mixerClose(mixer_);
-  }
-  bool HasMixer() const override { return mixer_ != nullptr; }
+  MixerToneRecorder(mm::CMixer* mixer, HWND notify) : mixer_(mixer), notify_(notify) {}
 
-  bool Prepare(bool lineInput, TestHost& host) override {
-    (void)lineInput;  // the input the device records is the system's choice
-    if (device_) return false;
-    header_ = WAVEHDR{};
-    WAVEFORMATEX format{};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = 1;
-    format.nSamplesPerSec = kRate;
-    format.wBitsPerSample = 16;
-    format.nBlockAlign = 2;
-    format.nAvgBytesPerSec = kRate * 2;
-    if (::waveInOpen(&device_, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
-      device_ = nullptr;
-      host.AddLine(host.Text(IDS_MODEM_WAVEIN_OPEN));
-      return false;
-    }
-    if (buffer_.empty()) buffer_.assign(kBufferBytes, 0);
-    header_.lpData = reinterpret_cast<LPSTR>(buffer_.data());
-    header_.dwBufferLength = kBufferBytes;
-    if (::waveInPrepareHeader(device_, &header_, sizeof(header_)) != MMSYSERR_NOERROR) {
-      ::waveInReset(device_);
-      ::waveInClose(device_);
-      device_ = nullptr;
-      host.AddLine(host.Text(IDS_MODEM_WAVEIN_PREPARE));
-      return false;
-    }
-    if (::waveInAddBuffer(device_, &header_, sizeof(header_)) != MMSYSERR_NOERROR) {
-      ::waveInUnprepareHeader(device_, &header_, sizeof(header_));
-      ::waveInReset(device_);
-      ::waveInClose(device_);
-      device_ = nullptr;
-      host.AddLine(host.Text(IDS_MODEM_WAVEIN_ADD));
-      return false;
-    }
-    return true;
-  }
+  bool HasMixer() const override { return mm::MixerVolumeHandle() != nullptr; }
 
-  bool Start() override {
-    if (!device_) return false;
-    if (::waveInStart(device_) == MMSYSERR_NOERROR) return true;
-    Stop();
-    return false;
+  // The routines add their own message lines to the results list.
+  bool Prepare(bool lineInput, TestHost&) override {
+    if (!mm::RecordLoopback(notify_) || !mixer_) return false;
+    if (!mixer_->MuteAllSources(TRUE) || !mixer_->MuteAllSources(FALSE)) return false;
+    mixer_->PrepareForPlayback();
+    DWORD input = lineInput ? MIXERLINE_COMPONENTTYPE_SRC_LINE : MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE;
+    return mixer_->EnableSource(input, FALSE, TRUE) &&
+           mixer_->EnableSource(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, TRUE, TRUE);
   }
-
-  void Stop() override {
-    if (!device_) return;
-    ::waveInStop(device_);
-    ::waveInReset(device_);
-    ::waveInUnprepareHeader(device_, &header_, sizeof(header_));
-    ::waveInClose(device_);
-    device_ = nullptr;
-  }
-
+  bool Start() override { return mm::StartWaveIn() != FALSE; }
+  void Stop() override { mm::StopWaveIn(); }
   modemlogic::RecordingView Recording() const override {
+    mm::RecordedSound r = mm::LastRecording();
     modemlogic::RecordingView v;
-    v.deviceOpen = device_ != nullptr;
-    v.pcm16 = true;
-    v.data = buffer_.empty() ? nullptr : buffer_.data();
-    v.bytes = buffer_.empty() ? 0 : (header_.dwBytesRecorded <= kBufferBytes ? header_.dwBytesRecorded : 0);
+    v.deviceOpen = r.deviceOpen;
+    v.pcm16 = r.pcm16;
+    v.data = r.data;
+    v.bytes = r.bytes;
     return v;
   }
-
-  void Close() override {
-    Stop();
-    buffer_.clear();
-    buffer_.shrink_to_fit();
-    header_ = WAVEHDR{};
-  }
+  // A recording left open by a failed test is closed at once, so that the
+  // next modem's test can record again.
+  void Close() override { mm::CloseWaveIn(); }
 
  private:
-  HMIXER mixer_ = nullptr;
-  HWAVEIN device_ = nullptr;
-  WAVEHDR header_{};
-  std::vector<uint8_t> buffer_;
+  mm::CMixer* mixer_;
+  HWND notify_;
 };
 
 }  // namespace
 
-std::unique_ptr<ToneRecorder> MakeWaveToneRecorder(HINSTANCE) { return std::make_unique<WaveToneRecorder>(); }
+ToneSoundCard::~ToneSoundCard() { Close(); }
+
+void ToneSoundCard::Open(HWND page, HWND results, HINSTANCE texts, DWORD volume) {
+  if (open_) return;
+  open_ = true;
+  mm::MessageIds ids;
+  ids.waveInOpen = IDS_MODEM_WAVEIN_OPEN;
+  ids.waveInMemory = IDS_MODEM_WAVEIN_MEMORY;
+  ids.waveInPrepare = IDS_MODEM_WAVEIN_PREPARE;
+  ids.waveInAdd = IDS_MODEM_WAVEIN_ADD;
+  ids.mixerHandle = IDS_MODEM_MIXER_HANDLE;
+  ids.mixerLine = IDS_MODEM_MIXER_LINE;
+  ids.speakerLine = IDS_MODEM_MIXER_SPEAKER;
+  ids.waveInLine = IDS_MODEM_MIXER_WAVEIN;
+  mm::SetMessageList(results, texts, ids);
+  mm::OpenMixerVolume(page);
+  mixer_ = std::make_unique<mm::CMixer>();
+  if (mixer_->Open(mm::MixerVolumeHandle()) && mixer_->SaveLineSettings()) mixer_->SetAllVolumes(TRUE, TRUE, volume);
+  recorder_ = std::make_unique<MixerToneRecorder>(mixer_.get(), page);
+}
+
+void ToneSoundCard::Close() {
+  if (!open_) return;
+  open_ = false;
+  recorder_.reset();
+  if (mixer_) mixer_->RestoreLineSettings();
+  mixer_.reset();
+  mm::CloseWaveIn();
+  mm::CloseMixerVolume();
+  mm::SetMessageList(nullptr, nullptr);
+}
+
+bool ToneSoundCard::HasMixer() const { return mm::MixerVolumeHandle() != nullptr; }
 
 }  // namespace modemtest

@@ -227,7 +227,9 @@ class CTestTest : public ctlfw::TestPage {
       timeouts_.connectMs = (DWORD)m_.Setting("ConnectTimeout");
       timeouts_.loopbackMs = (DWORD)m_.Setting("ATT1Timeout");
     }
-    if (!m_.ToneDigits().empty()) recorder_ = MakeWaveToneRecorder(m_.Resources());
+    // The sound card is set up for the tone-dialling test only.
+    if (!m_.ToneDigits().empty())
+      soundCard_.Open(hwnd(), Item(IDC_TEST_RESULTS), m_.Resources(), (DWORD)m_.Setting("DefaultVolume"));
     return TRUE;
   }
 
@@ -257,11 +259,12 @@ class CTestTest : public ctlfw::TestPage {
   void StartWorkers() override {
     g_flags.stopFlag = 0;
     g_flags.testRunning = 1;
-    StartRunWorker(&ModemTestThread, MakeJob(recorder_.get()));
+    StartRunWorker(&ModemTestThread, MakeJob(soundCard_.Recorder()));
   }
 
   void OnSheetClosing() override { g_flags.closingFlag = 1; }
-  void AfterWorkersOut() override { recorder_.reset(); }
+  // No worker records any more: the user's mixer settings go back.
+  void AfterWorkersOut() override { soundCard_.Close(); }
 
  private:
   WorkerJob* MakeJob(ToneRecorder* recorder) const {
@@ -332,7 +335,7 @@ class CTestTest : public ctlfw::TestPage {
 
   CModemRunner& m_;
   Timeouts timeouts_;
-  std::unique_ptr<ToneRecorder> recorder_;
+  ToneSoundCard soundCard_;
   std::wstring connectionText_, disconnectText_;
 };
 

@@ -407,18 +407,66 @@ TEST_F(ModemPorts, AnalogLoopbackAndItsTimer) {
   EXPECT_FALSE(HeardLine(1, "ATS18=0"));
 }
 
+// Whether this machine has a mixer and a recording device.
+bool HaveSound() {
+  HMIXER mixer = nullptr;
+  bool sound = ::mixerOpen(&mixer, 0, 0, 0, MIXER_OBJECTF_MIXER) == MMSYSERR_NOERROR && ::waveInGetNumDevs() > 0;
+  if (mixer) ::mixerClose(mixer);
+  return sound;
+}
+
+// The volume of a mixer's destination of `type`, both channels; `write`
+// sets it instead. This process's own view of the mixer, which a control
+// hosted here shares.
+bool DestinationVolume(UINT mixerId, DWORD type, DWORD values[2], bool write) {
+  HMIXER h = nullptr;
+  if (::mixerOpen(&h, mixerId, 0, 0, MIXER_OBJECTF_MIXER) != MMSYSERR_NOERROR) return false;
+  MIXERLINEW line{};
+  line.cbStruct = sizeof(line);
+  line.dwComponentType = type;
+  MIXERCONTROLW control{};
+  control.cbStruct = sizeof(control);
+  MIXERLINECONTROLSW mlc{};
+  mlc.cbStruct = sizeof(mlc);
+  mlc.dwControlType = MIXERCONTROL_CONTROLTYPE_VOLUME;
+  mlc.cControls = 1;
+  mlc.cbmxctrl = sizeof(control);
+  mlc.pamxctrl = &control;
+  MIXERCONTROLDETAILS_UNSIGNED v[2] = {{values[0]}, {values[1]}};
+  MIXERCONTROLDETAILS d{};
+  d.cbStruct = sizeof(d);
+  d.cChannels = 2;
+  d.cbDetails = sizeof(v[0]);
+  d.paDetails = v;
+  bool ok = ::mixerGetLineInfoW((HMIXEROBJ)h, &line, MIXER_GETLINEINFOF_COMPONENTTYPE | MIXER_OBJECTF_HMIXER) == 0;
+  mlc.dwLineID = line.dwLineID;
+  ok = ok && ::mixerGetLineControlsW((HMIXEROBJ)h, &mlc, MIXER_GETLINECONTROLSF_ONEBYTYPE | MIXER_OBJECTF_HMIXER) == 0;
+  d.dwControlID = control.dwControlID;
+  if (line.cChannels < 2 || (control.fdwControl & MIXERCONTROL_CONTROLF_UNIFORM)) d.cChannels = 1;
+  ok = ok && (write ? ::mixerSetControlDetails((HMIXEROBJ)h, &d, MIXER_OBJECTF_HMIXER)
+                    : ::mixerGetControlDetailsW((HMIXEROBJ)h, &d, MIXER_OBJECTF_HMIXER)) == 0;
+  if (ok && !write) {
+    values[0] = v[0].dwValue;
+    values[1] = d.cChannels > 1 ? v[1].dwValue : v[0].dwValue;
+  }
+  ::mixerClose(h);
+  return ok;
+}
+
 // The tone-dialling test: the modem dials blind while the sound card
 // records its speaker. With a mixer and a recording device (a sound server
 // whose recording source hears what is played) the seven digits are
-// counted; without one the test says so and counts one error.
+// counted when the recording takes the input the modem is on: the sound
+// server's recording source is a microphone to Windows, and a card without
+// a line input says so when the line input is asked for. Without sound
+// devices the test says so and counts one error.
 TEST_F(ModemPorts, ToneDiallingThroughTheSoundCard) {
   Set(L"DialtoneTestEnable", 0);
   Set(L"StandardTestEnable", 0);
   SetText(L"TestATS6", L"5551234");
+  SetText(L"TestATS6Input", L"MIC");
   Modem(1, FullModem(), "\"tones\": true");
-  HMIXER mixer = nullptr;
-  bool sound = ::mixerOpen(&mixer, 0, 0, 0, MIXER_OBJECTF_MIXER) == MMSYSERR_NOERROR && ::waveInGetNumDevs() > 0;
-  if (mixer) ::mixerClose(mixer);
+  bool sound = HaveSound();
   if (Env("HALVIX_AUDIO") == "1") EXPECT_TRUE(sound) << "the test run has a sound server";
   WPARAM errors = RunModule(L"-AutoRun");
   std::vector<std::string> lines = LogLines();
@@ -427,12 +475,76 @@ TEST_F(ModemPorts, ToneDiallingThroughTheSoundCard) {
     EXPECT_EQ(errors, 0u);
     EXPECT_TRUE(Has(lines, "ATS6:\tPASSED")) << Joined(lines);
     EXPECT_TRUE(HeardLine(1, "ATS6=0X0DT5551234"));
+
+    // The line input: this card has none.
+    SetText(L"TestATS6Input", L"LINEIN");
+    EXPECT_EQ(RunModule(L"-AutoRun"), 1u);
+    lines = LogLines();
+    EXPECT_TRUE(Has(lines, "ATS6:\t")) << Joined(lines);
+    EXPECT_TRUE(Has(lines, "Failed to find the specific line of the mixer device.")) << Joined(lines);
+    EXPECT_TRUE(Has(lines, "FAILED")) << "the result lands on the message's last line\n" << Joined(lines);
   } else {
     std::printf("[ tones   ] without a sound device\n");
     EXPECT_EQ(errors, 1u);
     EXPECT_TRUE(Has(lines, "Failed to get mixer handle."));
     EXPECT_FALSE(Has(lines, "ATS6:\tPASSED"));
   }
+}
+
+// The sound card while the Test page is open: every line at
+// "DefaultVolume", the tone-dialling test passing on it, and the user's
+// volumes back when the control closes (read in this process, which the
+// hosted control shares).
+TEST_F(ModemPorts, ToneDiallingSetsUpTheMixerAndPutsItBack) {
+  if (!HaveSound()) GTEST_SKIP() << "no sound devices";
+  Set(L"DialtoneTestEnable", 0);
+  Set(L"StandardTestEnable", 0);
+  Set(L"DefaultVolume", 45000);
+  SetText(L"TestATS6", L"5551234");
+  SetText(L"TestATS6Input", L"MIC");
+  Modem(1, FullModem(), "\"tones\": true");
+  UINT recordingMixer = 0;
+  ASSERT_EQ(::mixerGetID((HMIXEROBJ)(UINT_PTR)WAVE_MAPPER, &recordingMixer, MIXER_OBJECTF_WAVEIN) == 0 ||
+                ::mixerGetID((HMIXEROBJ)(UINT_PTR)0, &recordingMixer, MIXER_OBJECTF_WAVEIN) == 0,
+            true);
+  // The user's settings, and what this test leaves behind.
+  DWORD original[2][2] = {};
+  ASSERT_TRUE(DestinationVolume(0, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, original[0], false));
+  ASSERT_TRUE(DestinationVolume(recordingMixer, MIXERLINE_COMPONENTTYPE_DST_WAVEIN, original[1], false));
+  // (The mixer here keeps one value for both channels.)
+  DWORD user[2][2] = {{61000, 61000}, {63000, 63000}};
+  ASSERT_TRUE(DestinationVolume(0, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, user[0], true));
+  ASSERT_TRUE(DestinationVolume(recordingMixer, MIXERLINE_COMPONENTTYPE_DST_WAVEIN, user[1], true));
+  auto volumes = [&](std::vector<DWORD>* out) {
+    DWORD speaker[2] = {}, input[2] = {};
+    EXPECT_TRUE(DestinationVolume(0, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, speaker, false));
+    EXPECT_TRUE(DestinationVolume(recordingMixer, MIXERLINE_COMPONENTTYPE_DST_WAVEIN, input, false));
+    *out = {speaker[0], speaker[1], input[0], input[1]};
+  };
+  std::vector<DWORD> seen;
+  volumes(&seen);
+  ASSERT_EQ(seen, (std::vector<DWORD>{61000, 61000, 63000, 63000})) << "the user's volumes as set";
+
+  HostControl("-AutoRun");
+  volumes(&seen);
+  EXPECT_EQ(seen, (std::vector<DWORD>{45000, 45000, 45000, 45000})) << "set up when the page opened";
+  ASSERT_TRUE(Call(suite::kDispDoTest, {std::string()}));
+  EXPECT_TRUE(PumpUntil([&] { return !Call(suite::kDispIsRunning); }, 180000));
+  WaitButton(1007, L"&Start");
+  std::vector<std::string> lines = Results();
+  std::printf("[ tones   ] hosted run:\n");
+  for (const std::string& l : lines) std::printf("    | %s\n", l.c_str());
+  EXPECT_TRUE(Has(lines, "ATS6:\tPASSED")) << Joined(lines);
+  volumes(&seen);
+  EXPECT_EQ(seen, (std::vector<DWORD>{45000, 45000, 45000, 45000})) << "kept while the page is open";
+
+  host.Destroy();
+  volumes(&seen);
+  EXPECT_EQ(seen, (std::vector<DWORD>{61000, 61000, 63000, 63000})) << "the user's volumes back";
+  std::printf("[ tones   ] volumes: user 61000 and 63000, page 45000, after closing %u/%u and %u/%u\n",
+              (unsigned)seen[0], (unsigned)seen[1], (unsigned)seen[2], (unsigned)seen[3]);
+  DestinationVolume(0, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, original[0], true);
+  DestinationVolume(recordingMixer, MIXERLINE_COMPONENTTYPE_DST_WAVEIN, original[1], true);
 }
 
 // Stop at every stage: the run ends soon, with the modem hung up.

@@ -59,12 +59,17 @@ class CMixer {
 
   bool Saved() const { return saved_; }
   HMIXER Handle() const { return mixer_; }
+  // The mixer that holds the recording destination: the handle in use, or
+  // on a machine where every sound device is a mixer of its own (mixer 0
+  // then has the speakers only) the mixer of the recording device.
+  HMIXER RecordingHandle() const { return in_; }
   const CMixerLine& Speaker() const { return speaker_; }
   const CMixerLine& WaveIn() const { return waveIn_; }
   const std::vector<CMixerLine*>& SpeakerSources() const { return speakerSources_; }
   const std::vector<CMixerLine*>& WaveInSources() const { return waveInSources_; }
 
-  // Line controls (false when the line has no control of the type).
+  // Line controls of the speaker side's mixer (false when the line has no
+  // control of the type).
   bool GetMute(DWORD lineId, DWORD* value);
   bool SetMute(DWORD lineId, DWORD value);
   bool GetVolume(DWORD lineId, DWORD* value);
@@ -74,6 +79,18 @@ class CMixer {
   int FindSourceIndex(DWORD lineId, DWORD controlType, const std::wstring& name, DWORD channels);
 
  private:
+  // Which mixer the line operations below address: the speaker side's or
+  // the recording side's.
+  class Side {
+   public:
+    Side(CMixer& m, bool speaker) : m_(m), old_(m.active_) { m.active_ = speaker ? m.mixer_ : m.in_; }
+    ~Side() { m_.active_ = old_; }
+
+   private:
+    CMixer& m_;
+    HMIXER old_;
+  };
+  bool OpenRecordingMixer();
   bool ReadDestination(DWORD componentType, CMixerLine* line);
   void ReadLine(const MIXERLINEW& ml, CMixerLine* line);
   bool RestoreLine(const CMixerLine& saved, DWORD lineId);
@@ -85,6 +102,9 @@ class CMixer {
 
   HMIXER mixer_ = nullptr;
   bool owned_ = false;
+  HMIXER in_ = nullptr;  // the recording destination's mixer
+  bool inOwned_ = false;
+  HMIXER active_ = nullptr;
   CMixerLine speaker_;
   CMixerLine waveIn_;
   std::vector<CMixerLine*> speakerSources_;
@@ -114,6 +134,14 @@ int64_t LastRecordingLevel();
 BOOL CheckRecordedLevel(int threshold);
 // Whether a recording device is open.
 bool WaveInOpen();
+// The last recording as it lies in its buffer (bytes 0 while none).
+struct RecordedSound {
+  bool deviceOpen = false;
+  bool pcm16 = false;
+  const uint8_t* data = nullptr;
+  DWORD bytes = 0;
+};
+RecordedSound LastRecording();
 // How many bytes the open recording holds so far.
 DWORD RecordingBytes();
 

@@ -14,6 +14,7 @@ struct MmApi {
   UINT(WINAPI* mixerGetNumDevs)();
   MMRESULT(WINAPI* mixerOpen)(LPHMIXER, UINT, DWORD_PTR, DWORD_PTR, DWORD);
   MMRESULT(WINAPI* mixerClose)(HMIXER);
+  MMRESULT(WINAPI* mixerGetID)(HMIXEROBJ, UINT*, DWORD);
   MMRESULT(WINAPI* mixerGetLineInfo)(HMIXEROBJ, LPMIXERLINEW, DWORD);
   MMRESULT(WINAPI* mixerGetLineControls)(HMIXEROBJ, LPMIXERLINECONTROLSW, DWORD);
   MMRESULT(WINAPI* mixerGetControlDetails)(HMIXEROBJ, LPMIXERCONTROLDETAILS, DWORD);
@@ -51,11 +52,17 @@ bool ControlDetails(HMIXER mixer, const MIXERCONTROLW& control, DWORD channels, 
 // One value of a control addressed as a single channel (uniform).
 bool LineValue(HMIXER mixer, DWORD lineId, DWORD type, DWORD* value, bool write);
 
-// The messages of the routines (string ids of the control's string table)
-// go to one result list: a list box (LB_ADDSTRING) while it exists, or the
-// sink a test sets. Texts come from `resources` when it has them, else the
-// routines' own English texts.
-void SetMessageList(HWND list, HINSTANCE resources);
+// The messages of the routines go to one result list: a list box
+// (LB_ADDSTRING) while it exists, or the sink a test sets. The routines name
+// a message by its number in the media control's string table (121..124
+// wave input, 128, 129, 132, 133 mixer); a control whose string table
+// numbers them otherwise gives its own numbers. Texts come from `resources`
+// when it has them, else the routines' own English texts.
+struct MessageIds {
+  UINT waveInOpen = 121, waveInMemory = 122, waveInPrepare = 123, waveInAdd = 124;
+  UINT mixerHandle = 128, mixerLine = 129, speakerLine = 132, waveInLine = 133;
+};
+void SetMessageList(HWND list, HINSTANCE resources, const MessageIds& ids = MessageIds());
 HWND MessageList();
 using MessageSink = void (*)(const wchar_t* text);
 void SetMessageSink(MessageSink sink);

@@ -123,14 +123,24 @@ MCIERROR WINAPI FakeSend(MCIDEVICEID id, UINT msg, DWORD_PTR flags, DWORD_PTR pa
 
 // ---- Mixer -------------------------------------------------------------------------
 
-FakeLine* LineById(DWORD id) {
-  for (FakeLine& l : g_mixer->lines)
+const HMIXER kMixer0 = (HMIXER)(UINT_PTR)0x4242;
+const HMIXER kMixer1 = (HMIXER)(UINT_PTR)0x4343;
+
+// The mixer device a handle stands for: mixer 1 is the recording device's
+// own mixer when the test gave one.
+FakeMixer* MixerOf(HMIXEROBJ h) {
+  if ((HMIXER)h == kMixer1 && g_mixer->recordingDevice) return g_mixer->recordingDevice;
+  return g_mixer;
+}
+
+FakeLine* LineById(FakeMixer* m, DWORD id) {
+  for (FakeLine& l : m->lines)
     if (l.id == id) return &l;
   return nullptr;
 }
 
-FakeControl* ControlById(DWORD id, FakeLine** owner = nullptr) {
-  for (FakeLine& l : g_mixer->lines)
+FakeControl* ControlById(FakeMixer* m, DWORD id, FakeLine** owner = nullptr) {
+  for (FakeLine& l : m->lines)
     for (FakeControl& c : l.controls)
       if (c.id == id) {
         if (owner) *owner = &l;
@@ -139,51 +149,72 @@ FakeControl* ControlById(DWORD id, FakeLine** owner = nullptr) {
   return nullptr;
 }
 
-void Fill(const FakeLine& l, MIXERLINEW* ml) {
+void Fill(FakeMixer* m, const FakeLine& l, MIXERLINEW* ml) {
   ml->dwDestination = l.dest;
   ml->dwSource = l.source;
   ml->dwLineID = l.id;
   ml->dwComponentType = l.type;
   ml->cChannels = l.channels;
-  ml->cConnections = l.source == 0xFFFFFFFF ? (DWORD)g_mixer->Sources(l.dest).size() : 0;
+  ml->cConnections = l.source == 0xFFFFFFFF ? (DWORD)m->Sources(l.dest).size() : 0;
   ml->cControls = (DWORD)l.controls.size();
   wcsncpy(ml->szName, l.name.c_str(), MIXER_LONG_NAME_CHARS - 1);
   wcsncpy(ml->szShortName, l.name.c_str(), MIXER_SHORT_NAME_CHARS - 1);
 }
 
-UINT WINAPI FakeNumDevs() { return g_mixer ? 1 : 0; }
+UINT WINAPI FakeNumDevs() { return g_mixer ? (g_mixer->recordingDevice ? 2 : 1) : 0; }
 
-MMRESULT WINAPI FakeMixerOpen(LPHMIXER h, UINT, DWORD_PTR, DWORD_PTR, DWORD) {
+MMRESULT WINAPI FakeMixerOpen(LPHMIXER h, UINT id, DWORD_PTR, DWORD_PTR, DWORD) {
+  if (id == 1 && g_mixer->recordingDevice) {
+    ++g_mixer->recordingDevice->opens;
+    *h = kMixer1;
+    return 0;
+  }
+  if (id != 0) return MMSYSERR_BADDEVICEID;
   ++g_mixer->opens;
-  *h = (HMIXER)(UINT_PTR)0x4242;
+  *h = kMixer0;
   return 0;
 }
 
-MMRESULT WINAPI FakeMixerClose(HMIXER) {
-  ++g_mixer->closes;
+MMRESULT WINAPI FakeMixerClose(HMIXER h) {
+  ++MixerOf((HMIXEROBJ)h)->closes;
   return 0;
 }
 
-MMRESULT WINAPI FakeLineInfo(HMIXEROBJ, LPMIXERLINEW ml, DWORD flags) {
+// The wave-in devices (the mapper too) belong to mixer 1 when there is one.
+MMRESULT WINAPI FakeMixerGetId(HMIXEROBJ h, UINT* id, DWORD flags) {
+  switch (flags & 0xF0000000) {
+    case MIXER_OBJECTF_HMIXER:
+      *id = (HMIXER)h == kMixer1 && g_mixer->recordingDevice ? 1 : 0;
+      return 0;
+    case MIXER_OBJECTF_WAVEIN:
+      *id = g_mixer->recordingDevice ? 1 : 0;
+      return 0;
+    default:
+      return MMSYSERR_INVALFLAG;
+  }
+}
+
+MMRESULT WINAPI FakeLineInfo(HMIXEROBJ h, LPMIXERLINEW ml, DWORD flags) {
+  FakeMixer* m = MixerOf(h);
   switch (flags & MIXER_GETLINEINFOF_QUERYMASK) {
     case MIXER_GETLINEINFOF_COMPONENTTYPE:
-      for (FakeLine& l : g_mixer->lines)
+      for (FakeLine& l : m->lines)
         if (l.source == 0xFFFFFFFF && l.type == ml->dwComponentType) {
-          Fill(l, ml);
+          Fill(m, l, ml);
           return 0;
         }
       return MIXERR_INVALLINE;
     case MIXER_GETLINEINFOF_DESTINATION:
-      if (FakeLine* l = g_mixer->Destination(ml->dwDestination)) {
-        Fill(*l, ml);
+      if (FakeLine* l = m->Destination(ml->dwDestination)) {
+        Fill(m, *l, ml);
         return 0;
       }
       return MIXERR_INVALLINE;
     case MIXER_GETLINEINFOF_SOURCE: {
-      if (g_mixer->failSources) return MMSYSERR_ERROR;
-      std::vector<FakeLine*> s = g_mixer->Sources(ml->dwDestination);
+      if (m->failSources) return MMSYSERR_ERROR;
+      std::vector<FakeLine*> s = m->Sources(ml->dwDestination);
       if (ml->dwSource >= s.size()) return MIXERR_INVALLINE;
-      Fill(*s[ml->dwSource], ml);
+      Fill(m, *s[ml->dwSource], ml);
       return 0;
     }
     default:
@@ -191,9 +222,9 @@ MMRESULT WINAPI FakeLineInfo(HMIXEROBJ, LPMIXERLINEW ml, DWORD flags) {
   }
 }
 
-MMRESULT WINAPI FakeLineControls(HMIXEROBJ, LPMIXERLINECONTROLSW mlc, DWORD flags) {
+MMRESULT WINAPI FakeLineControls(HMIXEROBJ h, LPMIXERLINECONTROLSW mlc, DWORD flags) {
   if ((flags & MIXER_GETLINECONTROLSF_QUERYMASK) != MIXER_GETLINECONTROLSF_ONEBYTYPE) return MMSYSERR_INVALFLAG;
-  FakeLine* l = LineById(mlc->dwLineID);
+  FakeLine* l = LineById(MixerOf(h), mlc->dwLineID);
   if (!l) return MIXERR_INVALLINE;
   FakeControl* c = l->Control(mlc->dwControlType);
   if (!c) return MIXERR_INVALCONTROL;
@@ -207,9 +238,9 @@ MMRESULT WINAPI FakeLineControls(HMIXEROBJ, LPMIXERLINECONTROLSW mlc, DWORD flag
   return 0;
 }
 
-MMRESULT Details(LPMIXERCONTROLDETAILS d, DWORD flags, bool write) {
+MMRESULT Details(HMIXEROBJ h, LPMIXERCONTROLDETAILS d, DWORD flags, bool write) {
   FakeLine* owner = nullptr;
-  FakeControl* c = ControlById(d->dwControlID, &owner);
+  FakeControl* c = ControlById(MixerOf(h), d->dwControlID, &owner);
   if (!c) return MIXERR_INVALCONTROL;
   DWORD items = c->items.empty() ? 1 : (DWORD)c->items.size();
   if ((c->flags & MIXERCONTROL_CONTROLF_MULTIPLE) && d->cMultipleItems != items) return MMSYSERR_INVALPARAM;
@@ -240,8 +271,8 @@ MMRESULT Details(LPMIXERCONTROLDETAILS d, DWORD flags, bool write) {
   return 0;
 }
 
-MMRESULT WINAPI FakeGetDetails(HMIXEROBJ, LPMIXERCONTROLDETAILS d, DWORD flags) { return Details(d, flags, false); }
-MMRESULT WINAPI FakeSetDetails(HMIXEROBJ, LPMIXERCONTROLDETAILS d, DWORD flags) { return Details(d, flags, true); }
+MMRESULT WINAPI FakeGetDetails(HMIXEROBJ h, LPMIXERCONTROLDETAILS d, DWORD flags) { return Details(h, d, flags, false); }
+MMRESULT WINAPI FakeSetDetails(HMIXEROBJ h, LPMIXERCONTROLDETAILS d, DWORD flags) { return Details(h, d, flags, true); }
 
 // ---- Wave input ------------------------------------------------------------------
 
@@ -375,6 +406,20 @@ FakeMixer FakeMixer::Standard() {
   return m;
 }
 
+FakeMixer FakeMixer::SpeakersOnly() {
+  FakeMixer m;
+  m.AddDestination(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, L"Master Volume");
+  m.AddSource(0, MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, L"Master Volume", 1);
+  return m;
+}
+
+FakeMixer FakeMixer::RecordingOnly() {
+  FakeMixer m;
+  m.AddDestination(MIXERLINE_COMPONENTTYPE_DST_WAVEIN, L"Master Volume");
+  m.AddSource(0, MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, L"Master Volume", 1);
+  return m;
+}
+
 void Install(FakeMci* mci, FakeMixer* mixer, FakeWaveIn* wave) {
   mm::ResetMmApi();
   g_mci = mci;
@@ -386,6 +431,7 @@ void Install(FakeMci* mci, FakeMixer* mixer, FakeWaveIn* wave) {
     api.mixerGetNumDevs = FakeNumDevs;
     api.mixerOpen = FakeMixerOpen;
     api.mixerClose = FakeMixerClose;
+    api.mixerGetID = FakeMixerGetId;
     api.mixerGetLineInfo = FakeLineInfo;
     api.mixerGetLineControls = FakeLineControls;
     api.mixerGetControlDetails = FakeGetDetails;

@@ -51,6 +51,7 @@ bool SingleBit(DWORD mask) { return mask != 0 && (mask & (mask - 1)) == 0; }
 
 CMixer::~CMixer() {
   ClearSources();
+  if (inOwned_ && in_) Mm().mixerClose(in_);
   if (owned_ && mixer_) Mm().mixerClose(mixer_);
 }
 
@@ -71,22 +72,46 @@ BOOL CMixer::Open(HMIXER handle) {
     mixer_ = own;
     owned_ = true;
   }
+  active_ = in_ = mixer_;
   if (!ReadDestination(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, &speaker_)) {
     ShowWaveInMessage(132);
     return FALSE;
   }
-  if (!ReadDestination(MIXERLINE_COMPONENTTYPE_DST_WAVEIN, &waveIn_)) {
+  if (!ReadDestination(MIXERLINE_COMPONENTTYPE_DST_WAVEIN, &waveIn_) && !OpenRecordingMixer()) {
     ShowWaveInMessage(133);
     return FALSE;
   }
   return TRUE;
 }
 
+// Since every sound device became a mixer of its own, mixer 0 holds the
+// speakers only; the recording destination is on the mixer of the device
+// that records (the wave-in mapper's, else wave-in device 0).
+bool CMixer::OpenRecordingMixer() {
+  MmApi& api = Mm();
+  UINT id = 0;
+  if (api.mixerGetID((HMIXEROBJ)(UINT_PTR)WAVE_MAPPER, &id, MIXER_OBJECTF_WAVEIN) != MMSYSERR_NOERROR &&
+      api.mixerGetID((HMIXEROBJ)(UINT_PTR)0, &id, MIXER_OBJECTF_WAVEIN) != MMSYSERR_NOERROR)
+    return false;
+  UINT own = 0;
+  if (api.mixerGetID((HMIXEROBJ)mixer_, &own, MIXER_OBJECTF_HMIXER) == MMSYSERR_NOERROR && own == id) return false;
+  HMIXER in = nullptr;
+  if (api.mixerOpen(&in, id, 0, 0, CALLBACK_NULL | MIXER_OBJECTF_MIXER) != MMSYSERR_NOERROR || !in) return false;
+  in_ = in;
+  inOwned_ = true;
+  Side side(*this, false);
+  if (ReadDestination(MIXERLINE_COMPONENTTYPE_DST_WAVEIN, &waveIn_)) return true;
+  api.mixerClose(in);
+  in_ = mixer_;
+  inOwned_ = false;
+  return false;
+}
+
 bool CMixer::ReadDestination(DWORD componentType, CMixerLine* line) {
   MIXERLINEW ml{};
   ml.cbStruct = sizeof(ml);
   ml.dwComponentType = componentType;
-  if (Mm().mixerGetLineInfo((HMIXEROBJ)mixer_, &ml, MIXER_GETLINEINFOF_COMPONENTTYPE | MIXER_OBJECTF_HMIXER) !=
+  if (Mm().mixerGetLineInfo((HMIXEROBJ)active_, &ml, MIXER_GETLINEINFOF_COMPONENTTYPE | MIXER_OBJECTF_HMIXER) !=
       MMSYSERR_NOERROR)
     return false;
   *line = CMixerLine{};
@@ -127,7 +152,7 @@ bool CMixer::ReadSources(CMixerLine& destination, std::vector<CMixerLine*>* list
     ml.cbStruct = sizeof(ml);
     ml.dwDestination = destination.destinationIndex;
     ml.dwSource = s;
-    if (Mm().mixerGetLineInfo((HMIXEROBJ)mixer_, &ml, MIXER_GETLINEINFOF_SOURCE | MIXER_OBJECTF_HMIXER) !=
+    if (Mm().mixerGetLineInfo((HMIXEROBJ)active_, &ml, MIXER_GETLINEINFOF_SOURCE | MIXER_OBJECTF_HMIXER) !=
         MMSYSERR_NOERROR)
       return false;
     auto* line = new CMixerLine;
@@ -141,10 +166,16 @@ BOOL CMixer::SaveLineSettings() {
   if (!mixer_) return FALSE;
   saved_ = false;
   ClearSources();
-  if (!ReadDestination(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, &speaker_) ||
-      !ReadDestination(MIXERLINE_COMPONENTTYPE_DST_WAVEIN, &waveIn_))
-    return FALSE;
-  if (!ReadSources(speaker_, &speakerSources_) || !ReadSources(waveIn_, &waveInSources_)) return FALSE;
+  {
+    Side speaker(*this, true);
+    if (!ReadDestination(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, &speaker_) || !ReadSources(speaker_, &speakerSources_))
+      return FALSE;
+  }
+  {
+    Side recording(*this, false);
+    if (!ReadDestination(MIXERLINE_COMPONENTTYPE_DST_WAVEIN, &waveIn_) || !ReadSources(waveIn_, &waveInSources_))
+      return FALSE;
+  }
   saved_ = true;
   return TRUE;
 }
@@ -167,11 +198,12 @@ BOOL CMixer::RestoreLineSettings() {
   if (!mixer_) return FALSE;
   if (!saved_) return TRUE;  // nothing trustworthy to put back
   bool ok = true;
-  auto restore = [&](const CMixerLine& dest, const std::vector<CMixerLine*>& sources) {
+  auto restore = [&](const CMixerLine& dest, const std::vector<CMixerLine*>& sources, bool speakerSide) {
+    Side side(*this, speakerSide);
     MIXERLINEW ml{};
     ml.cbStruct = sizeof(ml);
     ml.dwDestination = dest.destinationIndex;
-    if (Mm().mixerGetLineInfo((HMIXEROBJ)mixer_, &ml, MIXER_GETLINEINFOF_DESTINATION | MIXER_OBJECTF_HMIXER) !=
+    if (Mm().mixerGetLineInfo((HMIXEROBJ)active_, &ml, MIXER_GETLINEINFOF_DESTINATION | MIXER_OBJECTF_HMIXER) !=
         MMSYSERR_NOERROR) {
       ok = false;
       return;
@@ -182,7 +214,7 @@ BOOL CMixer::RestoreLineSettings() {
       sl.cbStruct = sizeof(sl);
       sl.dwDestination = dest.destinationIndex;
       sl.dwSource = s->sourceIndex;
-      if (Mm().mixerGetLineInfo((HMIXEROBJ)mixer_, &sl, MIXER_GETLINEINFOF_SOURCE | MIXER_OBJECTF_HMIXER) !=
+      if (Mm().mixerGetLineInfo((HMIXEROBJ)active_, &sl, MIXER_GETLINEINFOF_SOURCE | MIXER_OBJECTF_HMIXER) !=
           MMSYSERR_NOERROR) {
         ok = false;
         continue;
@@ -190,8 +222,8 @@ BOOL CMixer::RestoreLineSettings() {
       ok = RestoreLine(*s, sl.dwLineID) && ok;
     }
   };
-  restore(speaker_, speakerSources_);
-  restore(waveIn_, waveInSources_);
+  restore(speaker_, speakerSources_, true);
+  restore(waveIn_, waveInSources_, false);
   return ok ? TRUE : FALSE;
 }
 
@@ -212,6 +244,7 @@ BOOL CMixer::SetAllVolumes(BOOL left, BOOL right, DWORD value) {
       Details(c, ch, 1, v, sizeof(MIXERCONTROLDETAILS_UNSIGNED), true);
     }
   }
+  Side recording(*this, false);
   for (CMixerLine* s : waveInSources_)
     if (s->controls) SetVolume(s->lineId, value);
   if (waveIn_.controls) SetVolume(waveIn_.lineId, value);
@@ -223,6 +256,7 @@ BOOL CMixer::MuteAllSources(BOOL speakerSide) {
     ShowWaveInMessage(128);
     return FALSE;
   }
+  Side side(*this, speakerSide);
   CMixerLine& dest = speakerSide ? speaker_ : waveIn_;
   for (CMixerLine* s : speakerSide ? speakerSources_ : waveInSources_)
     if (s->controls) SetMute(s->lineId, 1);
@@ -243,6 +277,7 @@ BOOL CMixer::PrepareForPlayback() {
     EnableSource(type, TRUE, FALSE);
   quiet_ = false;
   if (speaker_.controls) SetMute(speaker_.lineId, 0);
+  Side recording(*this, false);
   if (waveIn_.controls) SetMute(waveIn_.lineId, 0);
   return TRUE;
 }
@@ -252,6 +287,7 @@ BOOL CMixer::EnableSource(DWORD type, BOOL speakerSide, BOOL startFromEmpty) {
     ShowWaveInMessage(128);
     return FALSE;
   }
+  Side side(*this, speakerSide);
   CMixerLine& dest = speakerSide ? speaker_ : waveIn_;
   const std::vector<CMixerLine*>& sources = speakerSide ? speakerSources_ : waveInSources_;
   DWORD mask = 0;
@@ -285,28 +321,28 @@ int CMixer::SelectSource(DWORD destinationLineId, const std::wstring& name, DWOR
 }
 
 bool CMixer::FindControl(DWORD lineId, DWORD type, MIXERCONTROLW* control) {
-  return FindLineControl(mixer_, lineId, type, control);
+  return FindLineControl(active_, lineId, type, control);
 }
 
 bool CMixer::Details(const MIXERCONTROLW& c, DWORD channels, DWORD items, void* values, DWORD size, bool write,
                      DWORD flags) {
-  return ControlDetails(mixer_, c, channels, items, values, size, write, flags);
+  return ControlDetails(active_, c, channels, items, values, size, write, flags);
 }
 
 bool CMixer::GetMute(DWORD lineId, DWORD* value) {
-  return LineValue(mixer_, lineId, MIXERCONTROL_CONTROLTYPE_MUTE, value, false);
+  return LineValue(active_, lineId, MIXERCONTROL_CONTROLTYPE_MUTE, value, false);
 }
 
 bool CMixer::SetMute(DWORD lineId, DWORD value) {
-  return LineValue(mixer_, lineId, MIXERCONTROL_CONTROLTYPE_MUTE, &value, true);
+  return LineValue(active_, lineId, MIXERCONTROL_CONTROLTYPE_MUTE, &value, true);
 }
 
 bool CMixer::GetVolume(DWORD lineId, DWORD* value) {
-  return LineValue(mixer_, lineId, MIXERCONTROL_CONTROLTYPE_VOLUME, value, false);
+  return LineValue(active_, lineId, MIXERCONTROL_CONTROLTYPE_VOLUME, value, false);
 }
 
 bool CMixer::SetVolume(DWORD lineId, DWORD value) {
-  return LineValue(mixer_, lineId, MIXERCONTROL_CONTROLTYPE_VOLUME, &value, true);
+  return LineValue(active_, lineId, MIXERCONTROL_CONTROLTYPE_VOLUME, &value, true);
 }
 
 bool CMixer::GetSourceSelection(DWORD lineId, DWORD channels, DWORD* mask) {
@@ -383,6 +419,15 @@ int64_t RecordedLevel(const int16_t* samples, size_t count) {
 }
 
 bool WaveInOpen() { return g_in.open; }
+
+RecordedSound LastRecording() {
+  RecordedSound r;
+  r.deviceOpen = g_in.open;
+  r.pcm16 = g_in.format.wFormatTag == WAVE_FORMAT_PCM && g_in.format.wBitsPerSample == 16;
+  r.data = reinterpret_cast<const uint8_t*>(g_in.buffer);
+  if (g_in.buffer && !g_in.open) r.bytes = g_in.header.dwBytesRecorded <= kRecordBufferBytes ? g_in.header.dwBytesRecorded : 0;
+  return r;
+}
 
 DWORD RecordingBytes() {
   // The driver fills the header from its own thread.

@@ -83,6 +83,9 @@ struct FakeMixer {
   std::vector<FakeLine> lines;
   bool failSources = false;   // mixerGetLineInfo of a source fails
   int opens = 0, closes = 0;
+  // The recording device's own mixer (mixer 1), as where every sound device
+  // is a mixer of its own; null: the wave-in devices belong to this one.
+  FakeMixer* recordingDevice = nullptr;
 
   // Adds a destination or a source line; the line with volume and mute
   // controls (channels values each) unless `bare`.
@@ -96,6 +99,10 @@ struct FakeMixer {
   // A sound card: speakers with wave out, synthesizer, CD and line in; a
   // recording input with microphone, line in and CD behind a MUX.
   static FakeMixer Standard();
+  // One sound device of a machine where every device is a mixer of its own:
+  // the speakers with wave out, or the recording input with a microphone.
+  static FakeMixer SpeakersOnly();
+  static FakeMixer RecordingOnly();
 };
 
 struct FakeWaveIn {

@@ -9,6 +9,7 @@ const MmApi kSystem = {
     ::mixerGetNumDevs,
     ::mixerOpen,
     ::mixerClose,
+    ::mixerGetID,
     ::mixerGetLineInfoW,
     ::mixerGetLineControlsW,
     ::mixerGetControlDetailsW,
@@ -32,6 +33,7 @@ const MmApi kSystem = {
 MmApi g_api = kSystem;
 HWND g_list = nullptr;
 HINSTANCE g_resources = nullptr;
+MessageIds g_ids;
 MessageSink g_sink = nullptr;
 
 }  // namespace
@@ -79,9 +81,10 @@ bool LineValue(HMIXER mixer, DWORD lineId, DWORD type, DWORD* value, bool write)
   return true;
 }
 
-void SetMessageList(HWND list, HINSTANCE resources) {
+void SetMessageList(HWND list, HINSTANCE resources, const MessageIds& ids) {
   g_list = list;
   g_resources = resources;
+  g_ids = ids;
 }
 HWND MessageList() { return g_list; }
 void SetMessageSink(MessageSink sink) { g_sink = sink; }
@@ -109,8 +112,19 @@ void ShowMixerMessage(const wchar_t* text) {
 }
 
 void ShowWaveInMessage(UINT id) {
+  UINT own = id;
+  switch (id) {
+    case 121: own = g_ids.waveInOpen; break;
+    case 122: own = g_ids.waveInMemory; break;
+    case 123: own = g_ids.waveInPrepare; break;
+    case 124: own = g_ids.waveInAdd; break;
+    case 128: own = g_ids.mixerHandle; break;
+    case 129: own = g_ids.mixerLine; break;
+    case 132: own = g_ids.speakerLine; break;
+    case 133: own = g_ids.waveInLine; break;
+  }
   wchar_t buffer[512];
-  int n = g_resources ? ::LoadStringW(g_resources, id, buffer, 512) : 0;
+  int n = g_resources ? ::LoadStringW(g_resources, own, buffer, 512) : 0;
   if (n > 0) {
     ShowMixerMessage(buffer);
     return;
