@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <set>
 #include <string>
 
 #include "appkit/paths.h"
+#include "module_imports.h"
 #include "whet/whet.h"
 
 namespace {
@@ -55,32 +55,13 @@ TEST(Whetstone, TheModulesComputeTheClassicProgramsNumbers) {
   }
 }
 
-// The names whet.dll imports from one DLL, read from its loaded image.
-std::set<std::string> ImportsFrom(HMODULE lib, const char* dll) {
-  std::set<std::string> names;
-  auto base = reinterpret_cast<const BYTE*>(lib);
-  auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (dir.VirtualAddress == 0) return names;
-  for (auto d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name != 0; ++d) {
-    if (_stricmp(reinterpret_cast<const char*>(base + d->Name), dll) != 0) continue;
-    auto thunk = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
-    for (; thunk->u1.AddressOfData != 0; ++thunk) {
-      if (IMAGE_SNAP_BY_ORDINAL(thunk->u1.Ordinal)) continue;
-      names.insert(reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + thunk->u1.AddressOfData)->Name);
-    }
-  }
-  return names;
-}
-
 // The toolchain's own sin, cos, exp and log are slow x87 code that ran the
 // benchmark at less than half the processor's speed: the library takes all
 // of the loops' elementary functions from the C library.
 TEST(Whetstone, TheLoopsUseTheCLibrarysElementaryFunctions) {
   HMODULE lib = ::LoadLibraryW((appkit::ModuleDir() + L"..\\suite\\whet.dll").c_str());
   ASSERT_NE(lib, nullptr);
-  std::set<std::string> crt = ImportsFrom(lib, "msvcrt.dll");
+  std::set<std::string> crt = benchtest::ImportsFrom(lib, "msvcrt.dll");
   for (const char* fn : {"sin", "cos", "atan", "exp", "log"}) EXPECT_EQ(crt.count(fn), 1u) << fn;
   ::FreeLibrary(lib);
 }
