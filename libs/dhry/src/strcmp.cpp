@@ -19,6 +19,11 @@ inline bool WordFitsInPage(const unsigned char* p) {
   return (reinterpret_cast<uintptr_t>(p) & (kPage - 1)) <= kPage - sizeof(uintptr_t);
 }
 
+// The index of the lowest byte that has a bit set in m (m not zero).
+inline unsigned LowestByte(uintptr_t m) {
+  return (sizeof m == 8 ? __builtin_ctzll(m) : __builtin_ctz(static_cast<unsigned>(m))) / 8;
+}
+
 }  // namespace
 
 extern "C" int strcmp(const char* left, const char* right) {
@@ -29,18 +34,23 @@ extern "C" int strcmp(const char* left, const char* right) {
       uintptr_t x, y;
       __builtin_memcpy(&x, s, sizeof x);
       __builtin_memcpy(&y, t, sizeof y);
-      // Equal and without a zero byte: the strings go on past this word.
-      if (x == y && ((x - kOnes) & ~x & kHighs) == 0) {
+      // The lowest set bit of ends is the first zero byte of x, exactly (the
+      // borrows reach only the bytes above it); bytes are in memory order
+      // from the lowest on this little-endian processor.
+      uintptr_t ends = (x - kOnes) & ~x & kHighs;
+      uintptr_t marks = (x ^ y) | ends;
+      if (marks == 0) {
         s += sizeof x;
         t += sizeof y;
         continue;
       }
+      unsigned i = LowestByte(marks);
+      return s[i] < t[i] ? -1 : s[i] > t[i];
     }
-    // A difference or the end lies in this word, or it reaches a page end:
-    // a byte at a time until one of them.
-    for (size_t i = 0; i < sizeof(uintptr_t); ++i, ++s, ++t) {
-      if (*s != *t) return *s < *t ? -1 : 1;
-      if (*s == 0) return 0;
-    }
+    // The word would reach into the next page: one byte.
+    if (*s != *t) return *s < *t ? -1 : 1;
+    if (*s == 0) return 0;
+    ++s;
+    ++t;
   }
 }
