@@ -3,8 +3,6 @@
 // with QueryPerformanceCounter; 0.0 when it cannot time them or runs is not
 // positive. runs / (seconds * 1000) is thousands of Dhrystones per second.
 #pragma once
-#include <windows.h>
-
 #include <string>
 
 namespace dhry {
@@ -22,4 +20,7 @@ Outcome RunLoops(int runs);
 
 }  // namespace dhry
 
+#ifdef _WIN32
+#include <windows.h>
 extern "C" double WINAPI DoDhrystoneTest(int runs);
+#endif

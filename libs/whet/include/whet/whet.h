@@ -4,7 +4,6 @@
 // seconds they took, timed with QueryPerformanceCounter; 0.0 when it
 // cannot time them or loops is not positive.
 #pragma once
-#include <windows.h>
 
 namespace whet {
 
@@ -18,4 +17,7 @@ Outcome RunLoops(int loops);
 
 }  // namespace whet
 
+#ifdef _WIN32
+#include <windows.h>
 extern "C" double WINAPI DoWhetstoneTest(int loops);
+#endif
