@@ -576,7 +576,24 @@ bool BuildBiosAreaFromFirmwareTable(const uint8_t* rsmb, size_t size, std::vecto
   return true;
 }
 
-void FormatSmbiosStructures(const uint8_t* base, size_t size, unsigned count, std::string* text) {
+namespace {
+// The trace's comment lines of one structure: where it is, its raw
+// formatted bytes, and its strings' lengths.
+void TraceStructure(DumpWriter& w, unsigned number, size_t offset, const uint8_t* p, unsigned len,
+                    const std::vector<std::string>& strings) {
+  w.Line(FormatA(";Structure %u at offset %u: type %u, length %u, handle %u", number, (unsigned)offset, p[0], len,
+                 Le16(p + 2)));
+  std::string raw = ";Raw:";
+  for (unsigned i = 0; i < len; ++i) raw += FormatA(" %02X", p[i]);
+  w.Line(raw);
+  std::string lengths = FormatA(";Strings: %u", (unsigned)strings.size());
+  for (size_t i = 0; i < strings.size(); ++i) lengths += FormatA(i ? ", %u" : " (lengths %u", (unsigned)strings[i].size());
+  if (!strings.empty()) lengths += ")";
+  w.Line(lengths);
+}
+}  // namespace
+
+void FormatSmbiosStructures(const uint8_t* base, size_t size, unsigned count, std::string* text, bool trace) {
   DumpWriter w(text);
   size_t pos = 0;
   for (unsigned i = 0; i < count && pos < size; ++i) {
@@ -588,6 +605,7 @@ void FormatSmbiosStructures(const uint8_t* base, size_t size, unsigned count, st
     Structure s(base + pos, len);
     bool whole = false;
     size_t setSize = ReadStrings(base + pos + len, base + size, &s.strings, &whole);
+    if (trace) TraceStructure(w, i + 1, pos, base + pos, len, s.strings);
     if (type <= 14) w.Section(type, Le16(base + pos + 2), s);
     if (!whole) {
       w.Line(FormatA(";The structure table ends inside structure %u (offset %u).", i + 1, (unsigned)pos));
@@ -635,9 +653,12 @@ int32_t FormatSmbiosDump(PhysicalMemory& mem, bool check, bool trace, std::strin
   uint32_t tableAddress = Le32(entry + 0x18);
   unsigned count = Le16(entry + 0x1C);
   std::string versionLine = FormatA("DMI BIOS Version\t%d.%d\n", entry[6], entry[7]);
-  if (trace)
+  if (trace) {
     w.Line(FormatA(";Entry point: version %d.%d, table at %08Xh, %u bytes, %u structures", entry[6], entry[7],
                    tableAddress, tableLength, count));
+    w.Line(FormatA(";Entry point: length %u, checksum %02Xh, intermediate checksum %02Xh, largest structure %u",
+                   entry[5], entry[4], entry[0x15], Le16(entry + 8)));
+  }
   if (check) {
     out += versionLine;
     return result;
@@ -660,7 +681,7 @@ int32_t FormatSmbiosDump(PhysicalMemory& mem, bool check, bool trace, std::strin
     w.Line(FormatA(";The structure table was cut: %u of %u bytes could be read.", (unsigned)table.size(),
                    tableLength));
 
-  FormatSmbiosStructures(table.data(), table.size(), count, text);
+  FormatSmbiosStructures(table.data(), table.size(), count, text, trace);
   return result;
 }
 

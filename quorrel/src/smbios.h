@@ -90,7 +90,10 @@ int32_t FormatSmbiosDump(PhysicalMemory& mem, bool check, bool trace, std::strin
 // Types 0..14 get their sections; other types are stepped over; the
 // end-of-table structure (127) ends the walk, and so does a structure that
 // does not fit in the table (which the text then says).
-void FormatSmbiosStructures(const uint8_t* table, size_t size, unsigned count, std::string* text);
+// With `trace`, each structure is preceded by comment lines (";") with its
+// place, raw formatted bytes and string lengths.
+void FormatSmbiosStructures(const uint8_t* table, size_t size, unsigned count, std::string* text,
+                            bool trace = false);
 
 // DumpSmbiosText as the system calls it: "DMI.TXT" (check 0) or "PLUDOR.TXT"
 // (check 1) in `dir` (with a trailing backslash; "" = the current directory).

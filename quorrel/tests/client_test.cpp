@@ -133,13 +133,16 @@ TEST(InfoClient, NoServerMeansNoWait) {
   EXPECT_FALSE(client.Request(true));
   EXPECT_FALSE(client.Waiting());
   EXPECT_EQ(changes, 0);
-  // Nor without a message id or a directory.
+  // Nor without a message id.
   FakeServer server;
   client.Attach(page.hwnd(), page.list, 0, nullptr, TempDir(), "");
   EXPECT_FALSE(client.Request(true));
-  client.Attach(page.hwnd(), page.list, kMsg, nullptr, L"relative\\", "");
-  EXPECT_FALSE(client.Request(true));
   EXPECT_TRUE(server.requests.empty());
+  // Without an absolute directory it still asks: the file is then read by
+  // its bare name.
+  client.Attach(page.hwnd(), page.list, kMsg, nullptr, L"relative\\", "");
+  EXPECT_EQ(client.path(), L"KytMEM.IFO");
+  EXPECT_TRUE(client.Request(true));
 }
 
 TEST(InfoClient, RequestsRepliesAndReading) {

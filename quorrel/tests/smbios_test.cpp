@@ -20,10 +20,10 @@ using namespace smbiostest;
 
 namespace {
 
-std::string Dump(const std::vector<uint8_t>& view, bool check = false, int32_t* result = nullptr) {
+std::string Dump(const std::vector<uint8_t>& view, bool check = false, int32_t* result = nullptr, bool trace = false) {
   auto mem = MakeBiosAreaMemory(view);
   std::string text;
-  int32_t r = FormatSmbiosDump(*mem, check, false, &text);
+  int32_t r = FormatSmbiosDump(*mem, check, trace, &text);
   if (result) *result = r;
   return text;
 }
@@ -106,6 +106,31 @@ TEST(SmbiosDump, LargeAndCutTablesSayWhatWasRead) {
                                      (unsigned)Smbios21Machine().bytes.size());
   EXPECT_NE(cut.find(said), std::string::npos);
   EXPECT_NE(cut.find(";The structure table ends inside structure"), std::string::npos);
+}
+
+// The trace flag: comment lines with the entry point's values and checksums
+// and each structure's raw bytes and string lengths; without the comment
+// lines the dump is the plain one, so its readers see the same.
+TEST(SmbiosDump, TraceAddsCommentLinesOnly) {
+  std::vector<uint8_t> view = BuildBiosArea(Smbios21Machine().bytes, 2, 1);
+  std::string plain = Dump(view), traced = Dump(view, false, nullptr, true);
+  auto withoutComments = [](const std::string& text) {
+    std::string out;
+    size_t start = 0;
+    for (size_t at; (at = text.find('\n', start)) != std::string::npos; start = at + 1)
+      if (text[start] != ';') out += text.substr(start, at + 1 - start);
+    return out;
+  };
+  EXPECT_EQ(withoutComments(traced), withoutComments(plain));
+  EXPECT_EQ(traced.rfind(";DMI Info (-DEBUG)\n;\n", 0), 0u) << traced.substr(0, 200);
+  EXPECT_NE(traced.find("\n;Entry point: length 31, checksum "), std::string::npos);
+  const std::vector<uint8_t>& t = Smbios21Machine().bytes;
+  std::string first = appkit::FormatA(";Structure 1 at offset 0: type %u, length %u, handle %u\n;Raw:", t[0], t[1],
+                                      t[2] | (t[3] << 8));
+  for (unsigned i = 0; i < t[1]; ++i) first += appkit::FormatA(" %02X", t[i]);
+  EXPECT_NE(traced.find(first + "\n;Strings: "), std::string::npos) << traced.substr(0, 600);
+  EXPECT_GT(testsupport::CountOccurrences(traced, "\n;Structure "), 3);
+  EXPECT_EQ(plain.find(";Raw:"), std::string::npos);
 }
 
 // Field rules that are easy to get wrong, as they appear in the dumps.

@@ -65,15 +65,25 @@ bool BuildInfoFilePath(const std::wstring& dir, const std::string& base, std::ws
   return true;
 }
 
-std::wstring ReadInfoDirectory() {
+namespace {
+// The directory of the server's published "ModulePath" (up to and including
+// its last backslash); empty when the value is missing.
+std::wstring PublishedDirectory() {
   wchar_t buf[1024] = {};
   DWORD size = sizeof(buf) - sizeof(wchar_t);
   if (::RegGetValueW(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, suite::kModulePathValue, RRF_RT_REG_SZ, nullptr,
                      buf, &size) != ERROR_SUCCESS)
     return {};
-  // Kept up to and including its last backslash.
-  std::wstring dir = DirectoryPart(buf);
-  if (!IsAbsoluteDirectory(dir) || dir.size() + suite::kInfoFileNameMax + 1 > suite::kInfoPathMax) return {};
+  return DirectoryPart(buf);
+}
+bool TooLongForTheFiles(const std::wstring& dir) {
+  return dir.size() + suite::kInfoFileNameMax + 1 > suite::kInfoPathMax;
+}
+}  // namespace
+
+std::wstring ReadInfoDirectory() {
+  std::wstring dir = PublishedDirectory();
+  if (!IsAbsoluteDirectory(dir) || TooLongForTheFiles(dir)) return {};
   return dir;
 }
 
@@ -229,7 +239,16 @@ void InfoClient::Attach(HWND page, HWND list, UINT message, HANDLE mutex, const 
   mutex_ = mutex;
   if (!headerLabel.empty()) headerLabel_ = headerLabel;
   path_.clear();
-  if (IsAbsoluteDirectory(infoDir)) BuildInfoFilePath(infoDir, fileBase_, &path_);
+  if (IsAbsoluteDirectory(infoDir)) {
+    BuildInfoFilePath(infoDir, fileBase_, &path_);
+  } else {
+    // Without an absolute data directory the file is taken by its bare
+    // name, from the current directory; but a published directory too long
+    // for the files names none at all.
+    std::wstring published = PublishedDirectory();
+    if (!(IsAbsoluteDirectory(published) && TooLongForTheFiles(published)))
+      BuildInfoFilePath(std::wstring(), fileBase_, &path_);
+  }
   if (!cancel_) cancel_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   else ::ResetEvent(cancel_);
   if (!order_.lock) order_.lock = ::CreateMutexW(nullptr, FALSE, nullptr);

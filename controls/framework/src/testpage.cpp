@@ -146,6 +146,19 @@ void EndWorker(bool countError) {
   if (done) ::PostMessageW(s.controlWindow, suite::WM_TESTDONE, (WPARAM)errors, 0);
 }
 
+void DeliverTestDone(HWND control) {
+  MSG msg;
+  while (::PeekMessageW(&msg, control, suite::WM_TESTDONE, suite::WM_TESTDONE, PM_REMOVE)) {
+    // Wine hands out a pending WM_QUIT whatever the filter: it stays for
+    // the loop that ends the program.
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage((int)msg.wParam);
+      return;
+    }
+    ::DispatchMessageW(&msg);
+  }
+}
+
 // ---- The page -------------------------------------------------------------------
 
 TestPage::TestPage(TestRunner& runner, UINT templateId)
@@ -505,11 +518,7 @@ void TestPage::StopTests() {
   // (after the count has dropped to 0).
   JoinWorkers();
   // A WM_TESTDONE a worker posted reaches the control before it goes.
-  MSG msg;
-  if (s.controlWindow) {
-    while (::PeekMessageW(&msg, s.controlWindow, suite::WM_TESTDONE, suite::WM_TESTDONE, PM_REMOVE))
-      ::DispatchMessageW(&msg);
-  }
+  if (s.controlWindow) DeliverTestDone(s.controlWindow);
   started_ = false;
   AfterWorkersOut();
   if (s.lockReady) {

@@ -12,6 +12,7 @@
 
 #include "ctlfw/infoclient.h"
 #include "ctlfw/linereader.h"
+#include "suite/info.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
 
@@ -221,4 +222,50 @@ TEST_F(InfoReader, TheLaterReadingIsWhatTheListShows) {
   EXPECT_EQ(lines[1], L"New:\t2");
   EXPECT_EQ(order.listed, 2);
   ::CloseHandle(order.lock);
+}
+
+// Without an absolute data directory (no "ModulePath", or one that names no
+// absolute folder) the page still asks the server and reads the bare file
+// name, from the current directory; with one, the file in it.
+TEST_F(InfoReader, WithoutAnAbsoluteDirectoryThePageAsksAndReadsTheBareName) {
+  HWND server = ::CreateWindowW(L"STATIC", suite::kInfoServerTitle, 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(server, nullptr);
+  struct Case {
+    const wchar_t* dir;
+    std::wstring path;
+  } cases[] = {
+      {L"", L"KytMEM.IFO"},
+      {L"data\\", L"KytMEM.IFO"},
+      {L"C:", L"KytMEM.IFO"},
+      {L"C:\\Suite\\", L"C:\\Suite\\KytMEM.IFO"},
+  };
+  for (const Case& c : cases) {
+    InfoClient client(1, "KytMEM");
+    client.Attach(list_, list_, kReplyMsg, nullptr, c.dir, "Last Updated:");
+    EXPECT_EQ(client.path(), c.path) << c.dir;
+    EXPECT_TRUE(client.Request(true)) << c.dir;
+    MSG m{};
+    EXPECT_TRUE(::PeekMessageW(&m, server, kReplyMsg, kReplyMsg, PM_REMOVE)) << c.dir;
+    EXPECT_EQ((uint32_t)m.lParam, 1u | suite::INFO_REQUEST_REUSE) << c.dir;
+    client.Detach();
+  }
+
+  // The reply: the bare name is read from the current directory.
+  WriteFileBytes(path_, "\r\n@3Memory Utilization\r\nTotal Physical Memory:\t1 KB\r\n");
+  wchar_t before[MAX_PATH] = {};
+  ::GetCurrentDirectoryW(MAX_PATH, before);
+  ASSERT_TRUE(::SetCurrentDirectoryW(dir_.c_str()));
+  InfoClient client(1, "KytMEM");
+  client.Attach(list_, list_, kReplyMsg, nullptr, L"", "Last Updated:");
+  ASSERT_TRUE(client.Request(false));
+  LRESULT r = 0;
+  client.HandleMessage(kReplyMsg, suite::INFO_REPLY_READY, 1, &r);
+  EXPECT_TRUE(PumpUntil([&] { return ::SendMessageW(list_, LB_GETCOUNT, 0, 0) >= 4; }, 30000));
+  std::vector<std::wstring> lines = ListBoxLines(list_);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0].rfind(L"[Last Updated: ", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[2], L"@3Memory Utilization");
+  client.Detach();
+  ::SetCurrentDirectoryW(before);
+  ::DestroyWindow(server);
 }

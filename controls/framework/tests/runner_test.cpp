@@ -572,3 +572,38 @@ TEST_F(InfoPageTest, TheVideoPageListsOnlyItsSections) {
 }
 
 }  // namespace
+
+// The memory page's Free Memory button: the rounds run (each block bounded by
+// what the machine can commit now), the bar goes back to hidden, and the page
+// then asks the server anew, without the reuse bit, and lists the answer.
+class FreeMemoryRunner : public SampleRunner {
+ public:
+  bool InfoHasFreeMemory() const override { return true; }
+};
+
+TEST_F(InfoPageTest, FreeMemoryRunsItsRoundsAndThenAsksAnew) {
+  StartServer(testsupport::FakeInfoServer::Mode::Reply);
+  server->SetFixture(6, "\r\n@3Memory\r\nFree:\t1 KB\r\n");
+  FreeMemoryRunner memory;
+  ASSERT_TRUE(memory.Init(host.hwnd(), ""));
+  CTestInfo* info = memory.GetSheet()->InfoPage();
+  ASSERT_TRUE(memory.GetSheet()->SetActivePage(0));
+  testsupport::FakeInfoServer::Request r{};
+  ASSERT_TRUE(server->WaitForRequest(5000, &r));
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return !info->Waiting(); }, 10000));
+  HWND button = ::GetDlgItem(info->hwnd(), IDC_INFO_FREEMEM);
+  ASSERT_TRUE(::IsWindowVisible(button) && ::IsWindowEnabled(button));
+
+  ::SendMessageW(info->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_INFO_FREEMEM, BN_CLICKED), (LPARAM)button);
+  ASSERT_TRUE(server->WaitForRequest(5000, &r)) << "asked anew after the rounds";
+  EXPECT_EQ(r.client, info->hwnd());
+  EXPECT_EQ(r.category, 6u);
+  EXPECT_FALSE(r.reuse);
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return !info->Waiting(); }, 10000));
+  EXPECT_EQ(::SendMessageW(::GetDlgItem(info->hwnd(), IDC_INFO_PROGRESS), PBM_GETPOS, 0, 0), 100);
+  EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(info->hwnd(), IDC_INFO_PROGRESS)));
+  std::vector<std::wstring> lines = InfoLines(info);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[3], L"Free:\t1 KB");
+  memory.Cleanup();
+}

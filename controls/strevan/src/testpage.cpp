@@ -13,7 +13,7 @@
 #include "porttest_rules.h"
 #include "runner.h"
 #include "strevan_ids.h"
-#include "suite/diag.h"
+#include "suite/controls.h"
 
 namespace porttest {
 
@@ -44,13 +44,24 @@ bool ReadResultFile(const std::wstring& path, std::string* text) {
   return ok;
 }
 
+constexpr UINT_PTR kPollTimer = 1;
+
+struct GroupTexts {
+  UINT header, notStarted;
+};
+const GroupTexts kGroupTexts[kGroupCount] = {{IDS_STREVAN_PRINTER_HEADER, IDS_STREVAN_PRINTER_NOT_STARTED},
+                                             {IDS_STREVAN_SERIAL_HEADER, IDS_STREVAN_SERIAL_NOT_STARTED},
+                                             {IDS_STREVAN_GAME_HEADER, IDS_STREVAN_GAME_NOT_STARTED}};
+
+// The run goes from group to group on the page's own thread, driven by its
+// messages: a tester is started, polled on the page's timer, judged, and
+// the next group follows. Nothing of the run waits inside a handler, so the
+// page stays responsive, and Stop, Abort or the sheet closing end the run
+// at once, while the page is still whole.
 class CStrevanTestPage : public ctlfw::TestPage {
  public:
   explicit CStrevanTestPage(CStrevanRunner& runner) : TestPage(runner), runner_(runner) {}
-  ~CStrevanTestPage() override {
-    *alive_ = false;
-    EndTester();
-  }
+  ~CStrevanTestPage() override { EndTester(); }
 
  protected:
   UINT TestIconId() const override { return IDI_STREVAN; }
@@ -90,40 +101,26 @@ class CStrevanTestPage : public ctlfw::TestPage {
     return TestPage::OnSetActive();
   }
   bool OnCommand(int id, int code, HWND ctl) override {
-    // Stop while the testers run on this thread: the run sees the flag at
-    // its next poll and ends itself.
+    // Stop (the button, or Abort): the run ends here and now.
     if (id == IDC_TEST_STARTSTOP && code == BN_CLICKED && running_) {
-      ctlfw::TheRunState().abortFlag = 1;
+      StopRun();
       return true;
     }
     return TestPage::OnCommand(id, code, ctl);
   }
-  void KeepChoices() override { EndTester(); }
+  void OnTimer(UINT_PTR id) override {
+    if (id == kPollTimer) Poll();
+  }
+  // The sheet closes: a run still going ends first, so that nothing waits
+  // for it and nothing of the page is left to it.
+  void OnSheetClosing() override { StopRun(); }
 
   void StartWorkers() override {
-    BeginRunOnPageThread();
+    BeginRunOnPageThread(true);
     running_ = true;
-    std::shared_ptr<bool> alive = alive_;
-    RunGroups(alive);
-    // The page may be gone when a message dispatched during the run closed
-    // its sheet: then nothing of it is touched any more.
-    if (!*alive) return;
-    running_ = false;
-    for (const MSG& m : held_) {
-      if (m.message == WM_QUIT) ::PostQuitMessage((int)m.wParam);
-      else ::PostThreadMessageW(::GetCurrentThreadId(), m.message, m.wParam, m.lParam);
-    }
-    held_.clear();
-  }
-
- private:
-  std::wstring Text(UINT id) const { return appkit::LoadStr(id, runner_.Resources()); }
-  void Add(UINT id, const std::wstring& tail = L"") { ctlfw::AddResultLine(appkit::Narrow(Text(id) + tail)); }
-
-  void RunGroups(const std::shared_ptr<bool>& alive) {
-    ctlfw::RunState& s = ctlfw::TheRunState();
     ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-    PortChoices c;
+    PortChoices& c = choices_;
+    c = PortChoices{};
     c.printer = runner_.Setting("bLPT") == 1;
     c.printerLoopback1 = runner_.Setting("bLPTLoopback1") == 1;
     c.printerLoopback2 = runner_.Setting("bLPTLoopback2") == 1;
@@ -131,41 +128,139 @@ class CStrevanTestPage : public ctlfw::TestPage {
     c.serialLoopback = runner_.Setting("bComLoopback") == 1;
     c.game = runner_.Setting("bGame") == 1;
     const std::wstring dir = runner_.ModuleDirectory();
-    std::array<GroupCommand, kGroupCount> cmd;
-    for (int g = 0; g < kGroupCount; ++g) cmd[g] = CommandFor((Group)g, c, dir, appkit::FileExists);
-    std::array<bool, kGroupCount> failed{};
+    for (int g = 0; g < kGroupCount; ++g) cmd_[g] = CommandFor((Group)g, c, dir, appkit::FileExists);
+    failed_ = {};
+    group_ = -1;
+    NextGroup();
+  }
 
-    struct Texts {
-      UINT header, notStarted;
-    };
-    const Texts texts[kGroupCount] = {{IDS_STREVAN_PRINTER_HEADER, IDS_STREVAN_PRINTER_NOT_STARTED},
-                                      {IDS_STREVAN_SERIAL_HEADER, IDS_STREVAN_SERIAL_NOT_STARTED},
-                                      {IDS_STREVAN_GAME_HEADER, IDS_STREVAN_GAME_NOT_STARTED}};
-    for (int g = 0; g < kGroupCount && !s.abortFlag; ++g) {
+ private:
+  std::wstring Text(UINT id) const { return appkit::LoadStr(id, runner_.Resources()); }
+  void Add(UINT id, const std::wstring& tail = L"") { ctlfw::AddResultLine(appkit::Narrow(Text(id) + tail)); }
+
+  // Ends a run that is going on: its tester is stopped and the run ends as
+  // an aborted one. Its Done reaches the host before this returns: a host
+  // that stops the run on its way out (Abort, then away) still hears it.
+  void StopRun() {
+    if (!running_) return;
+    ctlfw::RunState& s = ctlfw::TheRunState();
+    s.abortFlag = 1;
+    if (tester_.hProcess) EndWait();
+    else FinishRun();
+    if (s.controlWindow) ctlfw::DeliverTestDone(s.controlWindow);
+  }
+
+  // Goes on with the groups after `group_` until a tester is started (its
+  // wait goes on on the timer) or the run is over.
+  void NextGroup() {
+    ctlfw::RunState& s = ctlfw::TheRunState();
+    while (++group_ < kGroupCount && !s.abortFlag) {
+      const int g = group_;
       if (g == kGroupSerial && !runner_.AnyComPortOpens()) {
         // Counted failed whether or not the serial test was chosen.
         Add(IDS_STREVAN_SERIAL_HEADER);
         Add(IDS_STREVAN_NO_SERIAL_PORT);
         ctlfw::AddResultLine("");
-        failed[g] = true;
+        failed_[g] = true;
         continue;
       }
-      if (cmd[g].program.empty()) continue;
-      failed[g] = RunGroup((Group)g, cmd[g], texts[g].header, texts[g].notStarted, alive);
-      if (!*alive) return;
+      if (cmd_[g].program.empty()) continue;
+      if (StartTester((Group)g)) return;
+      failed_[g] = true;
       ctlfw::AddResultLine("");
     }
+    FinishRun();
+  }
 
+  // Starts the group's tester in the control's directory; false (with its
+  // line) when it is missing or does not start.
+  bool StartTester(Group g) {
+    const GroupCommand& cmd = cmd_[g];
+    ::DeleteFileW(cmd.resultFile.c_str());
+    if (!appkit::FileExists(cmd.program)) {
+      Add(IDS_STREVAN_MISSING_FILE, L"(" + cmd.program + L")");
+      return false;
+    }
+    // The tester writes its result file into its current directory: the
+    // directory it is read from.
+    const std::wstring& dir = runner_.ModuleDirectory();
+    std::wstring line = L"\"" + cmd.program + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(cmd.program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) {
+      Add(kGroupTexts[g].notStarted);
+      return false;
+    }
+    tester_ = pi;
+    Add(kGroupTexts[g].header);
+    polls_ = 0;
+    maxPolls_ = runner_.MaxLoop() > 0 ? runner_.MaxLoop() : 0;
+    ::SetTimer(hwnd(), kPollTimer, kPollMs, nullptr);
+    Poll();
+    return true;
+  }
+
+  // One poll of the tester: at most MaxLoop of them, 200 ms apart, until it
+  // ends or the run is stopped.
+  void Poll() {
+    if (!tester_.hProcess) {
+      ::KillTimer(hwnd(), kPollTimer);
+      return;
+    }
+    if (ctlfw::RunAborted() || polls_ >= maxPolls_ || ::WaitForSingleObject(tester_.hProcess, 0) == WAIT_OBJECT_0) {
+      EndWait();
+      return;
+    }
+    ctlfw::SetRunProgress(polls_ % kProgressSteps + 1);
+    ++polls_;
+    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  }
+
+  // The wait for the current group's tester is over: a tester still
+  // running is ended, the group judged (unless the run was stopped), and
+  // the run goes on.
+  void EndWait() {
+    ::KillTimer(hwnd(), kPollTimer);
+    ctlfw::SetRunProgress(0);
+    const bool ended = ::WaitForSingleObject(tester_.hProcess, 0) == WAIT_OBJECT_0;
+    EndTester();
+    const Group g = (Group)group_;
+    if (!ctlfw::RunAborted()) {
+      bool groupFailed = false;
+      if (!ended) {
+        // A tester that hangs has proven nothing, whatever it left behind.
+        Add(IDS_STREVAN_TESTER_STOPPED);
+        groupFailed = true;
+      }
+      std::string text;
+      bool readable = ReadResultFile(cmd_[g].resultFile, &text);
+      std::vector<std::string> lines;
+      groupFailed |= ResultFileFailed(g, readable, text, &lines);
+      for (const std::string& l : lines) ctlfw::AddResultLine(l);
+      failed_[g] = groupFailed;
+    }
+    ctlfw::AddResultLine("");
+    NextGroup();
+  }
+
+  // The verdict, the log, and the end of the run.
+  void FinishRun() {
+    ctlfw::RunState& s = ctlfw::TheRunState();
+    running_ = false;
     ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
     // A stopped run has not shown the ports to be good: it counts as failed.
-    int errors = s.abortFlag ? 1 : RunErrorCount(failed[kGroupSerial], failed[kGroupPrinter], c.game, failed[kGroupGame]);
+    int errors = s.abortFlag ? 1
+                             : RunErrorCount(failed_[kGroupSerial], failed_[kGroupPrinter], choices_.game,
+                                             failed_[kGroupGame]);
     ::EnterCriticalSection(&s.runLock);
     s.errorCount = errors;
     ::LeaveCriticalSection(&s.runLock);
     int verdict = -1;
     if (s.abortFlag)
       Add(IDS_STREVAN_ABORTED);
-    else if (cmd[kGroupPrinter].program.empty() && cmd[kGroupSerial].program.empty() && cmd[kGroupGame].program.empty())
+    else if (cmd_[kGroupPrinter].program.empty() && cmd_[kGroupSerial].program.empty() &&
+             cmd_[kGroupGame].program.empty())
       Add(IDS_STREVAN_NO_TEST);
     else
       verdict = ctlfw::AddResultLine(appkit::Narrow(Text(errors ? IDS_STREVAN_FOUND_ERRORS : IDS_STREVAN_NO_ERROR)));
@@ -176,87 +271,6 @@ class CStrevanTestPage : public ctlfw::TestPage {
     LRESULT count = SendItem(IDC_TEST_RESULTS, LB_GETCOUNT);
     LRESULT top = errors == 0 || verdict < 3 ? count - 9 : verdict - 3;
     ::SendMessageW(list, LB_SETTOPINDEX, (WPARAM)(top > 0 ? top : 0), 0);
-  }
-
-  // One group: its tester started in `dir`, waited for and judged. True
-  // when the group failed.
-  bool RunGroup(Group g, const GroupCommand& cmd, UINT header, UINT notStarted, const std::shared_ptr<bool>& alive) {
-    ::DeleteFileW(cmd.resultFile.c_str());
-    if (!appkit::FileExists(cmd.program)) {
-      Add(IDS_STREVAN_MISSING_FILE, L"(" + cmd.program + L")");
-      return true;
-    }
-    // The tester writes its result file into its current directory: the
-    // directory it is read from.
-    const std::wstring& dir = runner_.ModuleDirectory();
-    std::wstring line = L"\"" + cmd.program + L"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(cmd.program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) {
-      Add(notStarted);
-      return true;
-    }
-    tester_ = pi;
-    Add(header);
-    bool ended = WaitForTester(alive);
-    if (!*alive) return false;
-    if (ctlfw::RunAborted()) return false;
-    bool groupFailed = false;
-    if (!ended) {
-      // A tester that hangs has proven nothing, whatever it left behind.
-      Add(IDS_STREVAN_TESTER_STOPPED);
-      groupFailed = true;
-    }
-    std::string text;
-    bool readable = ReadResultFile(cmd.resultFile, &text);
-    std::vector<std::string> lines;
-    groupFailed |= ResultFileFailed(g, readable, text, &lines);
-    for (const std::string& l : lines) ctlfw::AddResultLine(l);
-    return groupFailed;
-  }
-
-  // Polls the tester every 200 ms, at most MaxLoop times, until it ends or
-  // the run is stopped, keeping the page alive in between; a tester still
-  // running then is ended. True when it ended by itself.
-  bool WaitForTester(const std::shared_ptr<bool>& alive) {
-    int polls = runner_.MaxLoop() > 0 ? runner_.MaxLoop() : 0;
-    for (int i = 0; i < polls && !ctlfw::RunAborted(); ++i) {
-      if (::WaitForSingleObject(tester_.hProcess, 0) == WAIT_OBJECT_0) break;
-      ctlfw::SetRunProgress(i % kProgressSteps + 1);
-      PumpWhileWaiting(kPollMs);
-      if (!*alive) return false;
-      ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-    }
-    ctlfw::SetRunProgress(0);
-    bool ended = ::WaitForSingleObject(tester_.hProcess, 0) == WAIT_OBJECT_0;
-    EndTester();
-    return ended;
-  }
-
-  // Dispatches this thread's window messages for `ms` (or until the tester
-  // ends); messages for the thread itself (the module program's protocol)
-  // are held and posted again after the run. A module program asked to
-  // close stops the run at once, so that it can close.
-  void PumpWhileWaiting(DWORD ms) {
-    DWORD start = ::GetTickCount();
-    for (;;) {
-      MSG msg;
-      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (!msg.hwnd) {
-          if (msg.message == runner_.DiagMessage() && msg.wParam == suite::DiagClose)
-            ctlfw::TheRunState().abortFlag = 1;
-          held_.push_back(msg);
-          if (msg.message == WM_QUIT) return;
-          continue;
-        }
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-      }
-      DWORD spent = ::GetTickCount() - start;
-      if (spent >= ms || !tester_.hProcess) return;
-      if (::MsgWaitForMultipleObjects(1, &tester_.hProcess, FALSE, ms - spent, QS_ALLINPUT) == WAIT_OBJECT_0) return;
-    }
   }
 
   // Ends a tester that still runs and lets its handles go.
@@ -273,10 +287,13 @@ class CStrevanTestPage : public ctlfw::TestPage {
   }
 
   CStrevanRunner& runner_;
+  PortChoices choices_;
+  std::array<GroupCommand, kGroupCount> cmd_;
+  std::array<bool, kGroupCount> failed_{};
+  int group_ = -1;
+  int polls_ = 0, maxPolls_ = 0;
   PROCESS_INFORMATION tester_{};
   bool running_ = false;
-  std::vector<MSG> held_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace

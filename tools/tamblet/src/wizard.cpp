@@ -274,9 +274,9 @@ void CSystemInfoPage::OnOK() {
   bool anyTest = app_.selection.AnyTest();
   bool anyInfo = StoreChecks();
   if (!anyTest && !anyInfo) {
+    // The page stays, its refresh stopped: boxes become selectable again
+    // when the page is shown anew.
     app_.MessageId(hwnd(), IDS_NOTHING_SELECTED, MB_OK | MB_ICONEXCLAMATION);
-    // Files the server writes meanwhile still become selectable.
-    ::SetTimer(hwnd(), kInfoTimer, kInfoTimerPeriod, nullptr);
     return;
   }
   EndDialog(IDOK);

@@ -90,6 +90,10 @@ void FinishWorker(bool failed, bool aborted);
 // The same for a worker that wrote its own closing lines: one more error when
 // `countError`, and the run's end when it is the last one out.
 void EndWorker(bool countError);
+// Dispatches the run's WM_TESTDONE still waiting for the control window (on
+// the page's thread), so that Done comes before the control goes; a pending
+// WM_QUIT is left for the program's loop.
+void DeliverTestDone(HWND control);
 
 // The result log of the run (the lines of the result list).
 void WriteTestLog(RunState& s);
