@@ -108,10 +108,7 @@ TEST(BenchDetails, DescriptionIsSavedAsTheSecondLineAndLoadDefaultReplacesTheRef
   EXPECT_EQ(Row(results, L"Qev Benchmark Score", 2), L"100.00");
   EXPECT_EQ(Row(results, L"Description", 2), L"Default values");
 
-  ASSERT_TRUE(testsupport::ClickButton(results, IDOK));
-  ASSERT_TRUE(testsupport::WaitWindowGone(results, 5000));
-  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
-  ASSERT_TRUE(host.WaitExitPumping(10000));
+  ASSERT_NO_FATAL_FAILURE(CloseResultsAndHost(results, dlg, host));
 }
 
 namespace {
@@ -229,10 +226,7 @@ TEST(BenchDetails, OkWritesOnlyWhatTheUserChanged) {
         << "size " << after.size() << ", first bytes: " << after.substr(0, 80);
   }
 
-  ASSERT_TRUE(testsupport::ClickButton(results, IDOK));
-  ASSERT_TRUE(testsupport::WaitWindowGone(results, 5000));
-  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
-  ASSERT_TRUE(host.WaitExitPumping(10000));
+  ASSERT_NO_FATAL_FAILURE(CloseResultsAndHost(results, dlg, host));
 }
 
 // "Load Default" without a default file replaces nothing: the reference
@@ -271,10 +265,7 @@ TEST(BenchDetails, LoadDefaultWithoutTheDefaultFileChangesNothing) {
   ASSERT_TRUE(testsupport::WaitWindowGone(details, 10000));
   EXPECT_EQ(fx.ReadFile(L"bnchref.bnh"), reference);
 
-  ASSERT_TRUE(testsupport::ClickButton(results, IDOK));
-  ASSERT_TRUE(testsupport::WaitWindowGone(results, 5000));
-  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
-  ASSERT_TRUE(host.WaitExitPumping(10000));
+  ASSERT_NO_FATAL_FAILURE(CloseResultsAndHost(results, dlg, host));
 }
 
 TEST(TestLog, AModuleLogFollowsStressLogAndAnOlderLoopIsPointedOut) {

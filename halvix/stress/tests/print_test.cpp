@@ -138,10 +138,7 @@ TEST_F(Printing, BenchmarkResultsAndDetailsPrintToThePdfPrinter) {
   ASSERT_TRUE(testsupport::WaitWindowGone(details, 15000));
   EXPECT_EQ(fx.ReadFile(L"BNCHMARK.BNH"), kResults);
 
-  ASSERT_TRUE(testsupport::ClickButton(results, IDOK));
-  ASSERT_TRUE(testsupport::WaitWindowGone(results, 10000));
-  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
-  ASSERT_TRUE(host.WaitExitPumping(15000));
+  ASSERT_NO_FATAL_FAILURE(CloseResultsAndHost(results, dlg, host));
 }
 
 // The stress dialog's View (no item chosen): STRESS.LOG, printed.

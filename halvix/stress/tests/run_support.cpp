@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <gtest/gtest.h>
 #include "run_support.h"
 
 #include <regex>
@@ -165,6 +166,13 @@ HWND WaitOtherWindow(DWORD pid, const std::wstring& title, HWND except, DWORD ms
 }
 
 HWND WaitDialog(DWORD pid, const std::wstring& title, DWORD ms) { return WaitOtherWindow(pid, title, nullptr, ms); }
+
+void CloseResultsAndHost(HWND results, HWND dlg, testsupport::Process& host) {
+  ASSERT_TRUE(testsupport::ClickButton(results, IDOK));
+  ASSERT_TRUE(testsupport::WaitWindowGone(results, 10000));
+  ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
+  ASSERT_TRUE(host.WaitExitPumping(15000));
+}
 
 bool WaitStressRun(HWND dialog, DWORD ms) {
   auto ended = [dialog] {

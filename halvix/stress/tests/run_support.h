@@ -75,6 +75,9 @@ size_t Occurrences(const std::wstring& text, const std::wstring& part);
 
 // The dialog of the host titled `title` (top level, of that process).
 HWND WaitDialog(DWORD pid, const std::wstring& title, DWORD ms = 60000);
+// Closes the benchmark results with OK and the dialog under them with
+// Cancel, and waits for the host to end.
+void CloseResultsAndHost(HWND results, HWND dlg, testsupport::Process& host);
 // A top-level window of `pid` other than `except` titled `title`.
 HWND WaitOtherWindow(DWORD pid, const std::wstring& title, HWND except, DWORD ms);
 // Waits until the stress dialog's title names a loop, then until the run
