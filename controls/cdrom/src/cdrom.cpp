@@ -84,18 +84,8 @@ cdtest::RunConfig CCdromRunner::MakeRunConfig(cdtest::ReadSectorsFn reader) cons
   return c;
 }
 
-UINT CCdromRunner::TitleId() const { return IDS_CD_TITLE; }
-
-UINT CCdromRunner::LogTitleId() const { return IDS_CD_TITLE; }
-
-UINT CCdromRunner::IconId() const { return IDI_CDROM; }
-
-UINT CCdromRunner::InfoTextId() const { return IDS_CD_INFO; }
-
-ctlfw::InfoPageStyle CCdromRunner::InfoStyle() const {
-  ctlfw::InfoPageStyle style;
-  style.tabStops = {140, 230, 320, 410};
-  return style;
+ctlfw::RunnerResourceIds CCdromRunner::ResourceIds() const {
+  return {IDS_CD_TITLE, IDS_CD_TITLE, IDI_CDROM, IDS_CD_INFO};
 }
 
 std::unique_ptr<ctlfw::TestPage> CCdromRunner::CreateTestPage() { return cdtest::MakeCdromTestPage(*this); }

@@ -13,11 +13,7 @@ class CCdromRunner : public ctlfw::TestRunner {
   suite::ControlIndex Identity() const override { return suite::kCtlCdrom; }
   std::vector<ctlfw::SettingDef> SettingTable() const override;
   std::vector<std::string> EnableSettings() const override;
-  UINT TitleId() const override;
-  UINT LogTitleId() const override;
-  UINT IconId() const override;
-  UINT InfoTextId() const override;
-  ctlfw::InfoPageStyle InfoStyle() const override;
+  ctlfw::RunnerResourceIds ResourceIds() const override;
   std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
   void AfterSettingsRead() override;
   void BeforeSettingsWritten() const override;

@@ -69,7 +69,6 @@ class CCdromTestPage : public ctlfw::TestPage {
       names.push_back(Text(id));
     return names;
   }
-  std::vector<int> ResultTabStops() const override { return {170, 250, 330, 480}; }
   ctlfw::PageItems Items() const override {
     ctlfw::PageItems items;
     items.checkList = IDC_CD_SELECTION;

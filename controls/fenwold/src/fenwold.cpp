@@ -94,20 +94,15 @@ std::vector<std::string> CFenwoldRunner::EnableSettings() const {
 
 bool CFenwoldRunner::SecondMode() const { return Options().floppy; }
 
-UINT CFenwoldRunner::TitleId() const { return IDS_DISK_TEST_CAPTION; }
-
-UINT CFenwoldRunner::LogTitleId() const { return Options().floppy ? IDS_DISK_FLOPPY_TITLE : IDS_DISK_HARD_TITLE; }
+ctlfw::RunnerResourceIds CFenwoldRunner::ResourceIds() const {
+  if (Options().floppy) return {IDS_DISK_TEST_CAPTION, IDS_DISK_FLOPPY_TITLE, IDI_FENWOLD_FLOPPY, IDS_DISK_INFO_FLOPPY};
+  UINT info = Options().netDisk ? IDS_DISK_INFO_NETWORK : IDS_DISK_INFO_FIXED;
+  return {IDS_DISK_TEST_CAPTION, IDS_DISK_HARD_TITLE, IDI_FENWOLD_FIXED, info};
+}
 
 std::wstring CFenwoldRunner::Caption() const {
   UINT kind = Options().floppy ? IDS_DISK_REMOVABLE : Options().netDisk ? IDS_DISK_NETWORK : IDS_DISK_FIXED;
   return appkit::LoadStr(IDS_DISK_TEST_CAPTION, Resources()) + L" - " + appkit::LoadStr(kind, Resources());
-}
-
-UINT CFenwoldRunner::IconId() const { return Options().floppy ? IDI_FENWOLD_FLOPPY : IDI_FENWOLD_FIXED; }
-
-UINT CFenwoldRunner::InfoTextId() const {
-  if (Options().floppy) return IDS_DISK_INFO_FLOPPY;
-  return Options().netDisk ? IDS_DISK_INFO_NETWORK : IDS_DISK_INFO_FIXED;
 }
 
 // A network disk's information is the network category, not the disk's.

@@ -15,10 +15,7 @@ class CFenwoldRunner : public ctlfw::TestRunner {
   bool SecondMode() const override;
   std::vector<ctlfw::SettingDef> SettingTable() const override;
   std::vector<std::string> EnableSettings() const override;
-  UINT TitleId() const override;
-  UINT LogTitleId() const override;
-  UINT IconId() const override;
-  UINT InfoTextId() const override;
+  ctlfw::RunnerResourceIds ResourceIds() const override;
   int InfoCategory() const override;
   ctlfw::InfoPageStyle InfoStyle() const override;
   std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;

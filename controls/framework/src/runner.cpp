@@ -140,7 +140,10 @@ BOOL TestRunner::Init(HWND controlWindow, const std::string& cmdLine) {
   switches_ = ParseSwitches(cmdLine);
   AdjustSwitches(&switches_);
   baseName_ = ModeBaseName();
-  logTitle_ = appkit::LoadStr(LogTitleId(), resources_);
+  {
+    RunnerResourceIds ids = ResourceIds();
+    logTitle_ = appkit::LoadStr(ids.logTitle ? ids.logTitle : ids.title, resources_);
+  }
   ReadSettings();
   AfterSettingsRead();
   title_ = Caption();
@@ -280,7 +283,7 @@ void TestRunner::ReadSettings() {
   }
 }
 
-std::wstring TestRunner::Caption() const { return appkit::LoadStr(TitleId(), resources_); }
+std::wstring TestRunner::Caption() const { return appkit::LoadStr(ResourceIds().title, resources_); }
 
 void TestRunner::WriteSettings() const {
   BeforeSettingsWritten();

@@ -47,7 +47,7 @@ BOOL CTest::OnInit() {
     item.pszText = &text[0];
     ::SendMessageW(TabControl(), TCM_SETITEMW, (WPARAM)PageIndex(info.get()), reinterpret_cast<LPARAM>(&item));
   }
-  if (HICON icon = ::LoadIconW(runner_.Resources(), MAKEINTRESOURCEW(runner_.IconId())))
+  if (HICON icon = ::LoadIconW(runner_.Resources(), MAKEINTRESOURCEW(runner_.ResourceIds().icon)))
     ::SendMessageW(self, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
   if (HWND parent = ::GetParent(self)) {
     RECT rc{};

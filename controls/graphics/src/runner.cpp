@@ -56,14 +56,12 @@ void CGraphicsRunner::AfterSettingsRead() {
   replyWindow = nullptr;
 }
 
-UINT CGraphicsRunner::TitleId() const { return IDS_GFX_TITLE; }
-UINT CGraphicsRunner::LogTitleId() const { return IDS_GFX_LOG_TITLE; }
-UINT CGraphicsRunner::IconId() const { return IDI_GRAPHICS; }
-UINT CGraphicsRunner::InfoTextId() const { return IDS_GFX_INFO_TEXT; }
+ctlfw::RunnerResourceIds CGraphicsRunner::ResourceIds() const {
+  return {IDS_GFX_TITLE, IDS_GFX_LOG_TITLE, IDI_GRAPHICS, IDS_GFX_INFO_TEXT};
+}
 
 ctlfw::InfoPageStyle CGraphicsRunner::InfoStyle() const {
   ctlfw::InfoPageStyle style;
-  style.tabStops = {140, 230, 320, 410};
   style.lastUpdatedId = IDS_GFX_LAST_UPDATED;
   style.lines = ctlfw::InfoLines::OutsideVideoSections;
   return style;

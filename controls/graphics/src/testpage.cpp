@@ -598,7 +598,6 @@ class CTestTest : public ctlfw::TestPage {
     for (UINT id = IDS_GFX_ITEM_DSOUND; id < IDS_GFX_ITEM_DSOUND + 11; ++id) names.push_back(TextA(id));
     return names;
   }
-  std::vector<int> ResultTabStops() const override { return {170, 250, 330, 480}; }
   ctlfw::PageItems Items() const override {
     ctlfw::PageItems items;
     items.checkList = IDC_GFX_TESTS;

@@ -39,14 +39,13 @@ std::vector<std::string> CMediaRunner::EnableSettings() const {
   return {"AviEnable", "MpgEnable"};
 }
 
-UINT CMediaRunner::TitleId() const { return AudioMode() ? IDS_MEDIA_TITLE_AUDIO : IDS_MEDIA_TITLE_VIDEO; }
-UINT CMediaRunner::LogTitleId() const { return AudioMode() ? IDS_MEDIA_LOG_AUDIO : IDS_MEDIA_LOG_VIDEO; }
-UINT CMediaRunner::IconId() const { return AudioMode() ? IDI_MEDIA_AUDIO : IDI_MEDIA_VIDEO; }
-UINT CMediaRunner::InfoTextId() const { return AudioMode() ? IDS_MEDIA_INFO_AUDIO : 0; }
+ctlfw::RunnerResourceIds CMediaRunner::ResourceIds() const {
+  if (AudioMode()) return {IDS_MEDIA_TITLE_AUDIO, IDS_MEDIA_LOG_AUDIO, IDI_MEDIA_AUDIO, IDS_MEDIA_INFO_AUDIO};
+  return {IDS_MEDIA_TITLE_VIDEO, IDS_MEDIA_LOG_VIDEO, IDI_MEDIA_VIDEO, 0};
+}
 
 ctlfw::InfoPageStyle CMediaRunner::InfoStyle() const {
   ctlfw::InfoPageStyle style;
-  style.tabStops = {140, 230, 320, 410};
   style.lines = AudioMode() ? ctlfw::InfoLines::AllButComments : ctlfw::InfoLines::VideoSections;
   return style;
 }

@@ -56,7 +56,6 @@ class CTestTest : public ctlfw::TestPage, public MediaHost {
     return media_.AudioMode() ? appkit::LoadStr(IDS_MEDIA_DESCRIPTION, media_.Resources()) : L"";
   }
   std::vector<std::string> TestNames() const override;
-  std::vector<int> ResultTabStops() const override { return {170, 250, 330, 480}; }
   ctlfw::PageItems Items() const override;
   ctlfw::RunEnd RunEndRule() const override;
   void StartWorkers() override {}

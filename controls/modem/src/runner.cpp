@@ -68,15 +68,8 @@ std::vector<std::string> CModemRunner::EnableSettings() const {
   return {"DialtoneTestEnable", "StandardTestEnable", "AdvancedTestEnable"};
 }
 
-UINT CModemRunner::TitleId() const { return IDS_MODEM_TITLE; }
-UINT CModemRunner::LogTitleId() const { return IDS_MODEM_TITLE; }
-UINT CModemRunner::IconId() const { return IDI_MODEM; }
-UINT CModemRunner::InfoTextId() const { return IDS_MODEM_INFO_TEXT; }
-
-ctlfw::InfoPageStyle CModemRunner::InfoStyle() const {
-  ctlfw::InfoPageStyle style;
-  style.tabStops = {140, 230, 320, 410};
-  return style;
+ctlfw::RunnerResourceIds CModemRunner::ResourceIds() const {
+  return {IDS_MODEM_TITLE, IDS_MODEM_TITLE, IDI_MODEM, IDS_MODEM_INFO_TEXT};
 }
 
 std::unique_ptr<ctlfw::TestPage> CModemRunner::CreateTestPage() { return modemtest::MakeModemTestPage(*this); }

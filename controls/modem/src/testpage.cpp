@@ -199,7 +199,6 @@ class CTestTest : public ctlfw::TestPage {
       names.push_back(appkit::Narrow(appkit::LoadStr(id, m_.Resources())));
     return names;
   }
-  std::vector<int> ResultTabStops() const override { return {170, 250, 330, 480}; }
   ctlfw::PageItems Items() const override {
     ctlfw::PageItems items;
     items.checkList = IDC_MODEM_TESTLIST;

@@ -38,10 +38,9 @@ ctlfw::SheetRect ViewerSheetRect(int cx, int cy) {
 // from the maker's key.
 std::wstring CMurrickRunner::MakerKey() const { return L"Software\\Qev"; }
 std::vector<ctlfw::SettingDef> CMurrickRunner::SettingTable() const { return {}; }
-UINT CMurrickRunner::TitleId() const { return IDS_MURRICK_TITLE; }
-UINT CMurrickRunner::LogTitleId() const { return IDS_MURRICK_TITLE; }
-UINT CMurrickRunner::IconId() const { return IDI_MURRICK_SHEET; }
-UINT CMurrickRunner::InfoTextId() const { return IDS_MURRICK_TEXT_BASE; }
+ctlfw::RunnerResourceIds CMurrickRunner::ResourceIds() const {
+  return {IDS_MURRICK_TITLE, IDS_MURRICK_TITLE, IDI_MURRICK_SHEET, IDS_MURRICK_TEXT_BASE};
+}
 int CMurrickRunner::InfoCategory() const { return suite::INFO_SUMMARY; }
 
 std::vector<int> CMurrickRunner::InfoCategories() const { return murrick::ViewerCategories(appkit::IsWindows9x()); }

@@ -25,10 +25,7 @@ class CMurrickRunner : public ctlfw::TestRunner {
   suite::ControlIndex Identity() const override { return suite::kCtlMurrick; }
   std::wstring MakerKey() const override;
   std::vector<ctlfw::SettingDef> SettingTable() const override;
-  UINT TitleId() const override;
-  UINT LogTitleId() const override;
-  UINT IconId() const override;
-  UINT InfoTextId() const override;
+  ctlfw::RunnerResourceIds ResourceIds() const override;
   int InfoCategory() const override;
   std::vector<int> InfoCategories() const override;
   ctlfw::InfoPageStyle InfoStyle() const override;

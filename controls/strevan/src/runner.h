@@ -13,10 +13,8 @@ class CStrevanRunner : public ctlfw::TestRunner {
   suite::ControlIndex Identity() const override { return suite::kCtlStrevan; }
   std::vector<ctlfw::SettingDef> SettingTable() const override;
   std::vector<std::string> EnableSettings() const override;
-  UINT TitleId() const override;
-  UINT LogTitleId() const override;
-  UINT IconId() const override;
-  UINT InfoTextId() const override;
+  ctlfw::RunnerResourceIds ResourceIds() const override;
+  ctlfw::InfoPageStyle InfoStyle() const override;
   std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
   void AfterSettingsRead() override;
 

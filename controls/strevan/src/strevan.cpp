@@ -34,10 +34,17 @@ void CStrevanRunner::AfterSettingsRead() {
     for (const char* name : {"bLPTLoopback1", "bLPTLoopback2", "bComLoopback"}) SetSetting(name, 0);
 }
 
-UINT CStrevanRunner::TitleId() const { return IDS_STREVAN_TITLE; }
-UINT CStrevanRunner::LogTitleId() const { return IDS_STREVAN_LOG_TITLE; }
-UINT CStrevanRunner::IconId() const { return IDI_STREVAN; }
-UINT CStrevanRunner::InfoTextId() const { return IDS_STREVAN_INFO_TEXT; }
+ctlfw::RunnerResourceIds CStrevanRunner::ResourceIds() const {
+  return {IDS_STREVAN_TITLE, IDS_STREVAN_LOG_TITLE, IDI_STREVAN, IDS_STREVAN_INFO_TEXT};
+}
+
+// The Information page keeps its own column stops.
+ctlfw::InfoPageStyle CStrevanRunner::InfoStyle() const {
+  ctlfw::InfoPageStyle style;
+  style.tabStops = {145, 260, 350, 440};
+  return style;
+}
+
 bool CStrevanRunner::AnyComPortOpens() const {
   for (int n = 1; n <= 9; ++n) {
     std::wstring name = L"COM" + std::to_wstring(n);

@@ -72,7 +72,6 @@ class CStrevanTestPage : public ctlfw::TestPage {
       names.push_back(appkit::Narrow(Text(id)));
     return names;
   }
-  std::vector<int> ResultTabStops() const override { return {170, 250, 330, 480}; }
   ctlfw::RunEnd RunEndRule() const override {
     ctlfw::RunEnd end;
     end.summary = ctlfw::RunEnd::Summary::None;  // the page writes its own verdict

@@ -12,10 +12,8 @@ class CZentrelRunner : public ctlfw::TestRunner {
   std::vector<ctlfw::SettingDef> SettingTable() const override;
   std::vector<std::string> EnableSettings() const override;
   std::vector<ctlfw::OptionalLibrary> OptionalLibraries() const override;
-  UINT TitleId() const override;
-  UINT LogTitleId() const override;
-  UINT IconId() const override;
-  UINT InfoTextId() const override;
+  ctlfw::RunnerResourceIds ResourceIds() const override;
+  ctlfw::InfoPageStyle InfoStyle() const override;
   bool InfoHasFreeMemory() const override;
   std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
 };

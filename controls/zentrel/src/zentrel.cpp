@@ -59,18 +59,17 @@ std::vector<ctlfw::OptionalLibrary> CZentrelRunner::OptionalLibraries() const {
   };
 }
 
-UINT CZentrelRunner::TitleId() const {
-  return Options().procTest ? IDS_ZENTREL_PROCESSOR_TITLE : IDS_ZENTREL_MEMORY_TITLE;
+ctlfw::RunnerResourceIds CZentrelRunner::ResourceIds() const {
+  if (Options().procTest)
+    return {IDS_ZENTREL_PROCESSOR_TITLE, IDS_ZENTREL_PROCESSOR_LOG, IDI_ZENTREL_PROCESSOR, IDS_ZENTREL_PROCESSOR_INFO};
+  return {IDS_ZENTREL_MEMORY_TITLE, IDS_ZENTREL_MEMORY_LOG, IDI_ZENTREL_MEMORY, IDS_ZENTREL_MEMORY_INFO};
 }
 
-UINT CZentrelRunner::LogTitleId() const {
-  return Options().procTest ? IDS_ZENTREL_PROCESSOR_LOG : IDS_ZENTREL_MEMORY_LOG;
-}
-
-UINT CZentrelRunner::IconId() const { return Options().procTest ? IDI_ZENTREL_PROCESSOR : IDI_ZENTREL_MEMORY; }
-
-UINT CZentrelRunner::InfoTextId() const {
-  return Options().procTest ? IDS_ZENTREL_PROCESSOR_INFO : IDS_ZENTREL_MEMORY_INFO;
+// The Information page keeps its own column stops.
+ctlfw::InfoPageStyle CZentrelRunner::InfoStyle() const {
+  ctlfw::InfoPageStyle style;
+  style.tabStops = {145, 260, 350, 440};
+  return style;
 }
 
 bool CZentrelRunner::InfoHasFreeMemory() const { return !Options().procTest; }

@@ -33,8 +33,16 @@ struct OptionalLibrary {
 };
 
 // How a control's Information pages show their files.
+// The resource ids that name a runner's mode.
+struct RunnerResourceIds {
+  UINT title = 0;     // the sheet's caption
+  UINT logTitle = 0;  // the title line of the result log; 0: the caption's
+  UINT icon = 0;      // the sheet's and the Information page's icon
+  UINT infoText = 0;  // the Information page's text (0: none)
+};
+
 struct InfoPageStyle {
-  std::vector<int> tabStops{145, 260, 350, 440};
+  std::vector<int> tabStops{140, 230, 320, 410};
   UINT lastUpdatedId = IDS_LAST_UPDATED;  // "Last Updated:"
   InfoLines lines = InfoLines::AllButComments;
   // A page that has no answer this long after its request stops waiting.
@@ -140,11 +148,8 @@ class TestRunner {
   virtual std::vector<OptionalLibrary> OptionalLibraries() const { return {}; }
   // Base name of the result log ("KytMEM"); empty: no log.
   virtual std::string ModeBaseName() const;
-  virtual UINT TitleId() const = 0;
-  virtual UINT LogTitleId() const = 0;
-  // Sheet and Information page icon, Information page text id.
-  virtual UINT IconId() const = 0;
-  virtual UINT InfoTextId() const = 0;
+  // The resources that name the active mode.
+  virtual RunnerResourceIds ResourceIds() const = 0;
   // Information category (0..15) of the control's information file.
   virtual int InfoCategory() const;
   // The categories of the sheet's Information pages, in page order (a
@@ -154,7 +159,8 @@ class TestRunner {
   // The page of `category`; by default every page looks alike.
   virtual InfoPageLook InfoLook(int category) const {
     (void)category;
-    return {IconId(), InfoTextId(), 0, InfoStyle().tabStops};
+    RunnerResourceIds ids = ResourceIds();
+    return {ids.icon, ids.infoText, 0, InfoStyle().tabStops};
   }
   // Where SetProp "Size" puts the sheet in the control.
   virtual SheetRect SheetPlacement(int cx, int cy) const { return SheetRectFor(cx, cy); }
@@ -171,7 +177,7 @@ class TestRunner {
   // that tie settings together and the non-numeric values. Before they are written back: its own values.
   virtual void AfterSettingsRead() {}
   virtual void BeforeSettingsWritten() const {}
-  // The sheet caption; by default the text of TitleId().
+  // The sheet caption; by default the text of ResourceIds().title.
   virtual std::wstring Caption() const;
   // Right before the sheet is created: what the control's tests need of the
   // module (window classes, say). False makes Init fail (FALSE) with no

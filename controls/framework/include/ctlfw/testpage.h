@@ -142,7 +142,7 @@ class TestPage : public appkit::SheetPage {
   // The check list's rows, in the order of the runner's enable settings;
   // none: the page shows its results from the start and has no options.
   virtual std::vector<std::string> TestNames() const { return {}; }
-  virtual std::vector<int> ResultTabStops() const { return {140, 220, 300, 480}; }
+  virtual std::vector<int> ResultTabStops() const { return {170, 250, 330, 480}; }
   virtual PageItems Items() const { return {}; }
   // Asked (Yes/No) before a run that is not automatic; empty: no question.
   virtual std::wstring StartQuestion() const { return {}; }

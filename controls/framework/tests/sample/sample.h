@@ -23,10 +23,9 @@ class SampleRunner : public ctlfw::TestRunner {
   std::vector<std::string> EnableSettings() const override;
   std::vector<ctlfw::OptionalLibrary> OptionalLibraries() const override;
   std::string ModeBaseName() const override { return "KytSMPL"; }
-  UINT TitleId() const override { return IDS_SAMPLE_TITLE; }
-  UINT LogTitleId() const override { return IDS_SAMPLE_LOG; }
-  UINT IconId() const override { return IDI_SAMPLE; }
-  UINT InfoTextId() const override { return IDS_SAMPLE_INFO; }
+  ctlfw::RunnerResourceIds ResourceIds() const override {
+    return {IDS_SAMPLE_TITLE, IDS_SAMPLE_LOG, IDI_SAMPLE, IDS_SAMPLE_INFO};
+  }
   int InfoCategory() const override { return 6; }
   std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
 };
