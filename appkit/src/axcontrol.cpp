@@ -147,7 +147,7 @@ class AxControl::EventPoint final : public IConnectionPoint {
 };
 
 // ---------------------------------------------------------------------------
-AxControl::AxControl(const AxControlIdentity& identity) : identity_(identity) {
+AxControl::AxControl(const AxControlIdentity& identity) : MessageRoot(BoundKind::Control), identity_(identity) {
   AxModuleLock();
   eventPoint_ = new EventPoint(this);
 }
@@ -329,11 +329,11 @@ STDMETHODIMP AxControl::DoVerb(LONG verb, LPMSG msg, IOleClientSite* site, LONG 
     case OLEIVERB_UIACTIVATE: {
       if (site && !site_) SetClientSite(site);
       HRESULT hr = ActivateInPlace(parent, rect);
-      if (SUCCEEDED(hr) && verb != OLEIVERB_INPLACEACTIVATE) ::ShowWindow(hwnd_, SW_SHOW);
+      if (SUCCEEDED(hr) && verb != OLEIVERB_INPLACEACTIVATE) ::ShowWindow(hwnd(), SW_SHOW);
       return hr;
     }
     case OLEIVERB_HIDE:
-      if (hwnd_) ::ShowWindow(hwnd_, SW_HIDE);
+      if (hwnd()) ::ShowWindow(hwnd(), SW_HIDE);
       return S_OK;
     default:
       return OLEOBJ_S_INVALIDVERB;
@@ -368,7 +368,7 @@ STDMETHODIMP AxControl::GetMiscStatus(DWORD aspect, DWORD* status) {
 
 // --- in-place activation ------------------------------------------------------
 HRESULT AxControl::ActivateInPlace(HWND parentHint, LPCRECT rectHint) {
-  if (hwnd_) return S_OK;
+  if (hwnd()) return S_OK;
   if (!site_) return E_UNEXPECTED;
   IOleInPlaceSite* ips = nullptr;
   if (FAILED(site_->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&ips)))) return E_NOINTERFACE;
@@ -415,18 +415,18 @@ HRESULT AxControl::ActivateInPlace(HWND parentHint, LPCRECT rectHint) {
 }
 
 void AxControl::DestroyControlWindow() {
-  if (hwnd_ && ::IsWindow(hwnd_)) ::DestroyWindow(hwnd_);
-  hwnd_ = nullptr;
+  if (hwnd() && ::IsWindow(hwnd())) ::DestroyWindow(hwnd());
+  Detach();
 }
 
 STDMETHODIMP AxControl::GetWindow(HWND* hwnd) {
   if (!hwnd) return E_POINTER;
-  *hwnd = hwnd_;
-  return hwnd_ ? S_OK : E_FAIL;
+  *hwnd = MessageRoot::hwnd();
+  return *hwnd ? S_OK : E_FAIL;
 }
 
 STDMETHODIMP AxControl::InPlaceDeactivate() {
-  if (!inPlaceSite_ && !hwnd_) return S_OK;
+  if (!inPlaceSite_ && !hwnd()) return S_OK;
   AddRef();
   DestroyControlWindow();
   if (IOleInPlaceSite* ips = inPlaceSite_) {
@@ -442,23 +442,18 @@ STDMETHODIMP AxControl::UIDeactivate() { return S_OK; }
 
 STDMETHODIMP AxControl::SetObjectRects(LPCRECT pos, LPCRECT clip) {
   if (!pos) return E_POINTER;
-  if (hwnd_) ::MoveWindow(hwnd_, pos->left, pos->top, pos->right - pos->left, pos->bottom - pos->top, TRUE);
+  if (hwnd()) ::MoveWindow(hwnd(), pos->left, pos->top, pos->right - pos->left, pos->bottom - pos->top, TRUE);
   return S_OK;
 }
 
 LRESULT CALLBACK AxControl::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  AxControl* self = BoundObject<AxControl>(hwnd, BoundKind::Control);
-  if (msg == WM_NCCREATE) {
-    self = static_cast<AxControl*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    BindWindowObject(hwnd, self, BoundKind::Control);
-    self->hwnd_ = hwnd;
-  }
+  // WM_NCCREATE carries the control as the creation parameter.
+  AxControl* candidate =
+      msg == WM_NCCREATE ? static_cast<AxControl*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams) : nullptr;
+  auto* self = static_cast<AxControl*>(Enter(hwnd, BoundKind::Control, candidate));
   if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
   LRESULT r = self->HandleMessage(msg, wp, lp);
-  if (msg == WM_NCDESTROY) {
-    UnbindWindowObject(hwnd, BoundKind::Control);
-    if (self->hwnd_ == hwnd) self->hwnd_ = nullptr;
-  }
+  Leave(hwnd, msg, self);
   return r;
 }
 
@@ -475,18 +470,18 @@ LRESULT AxControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 1;  // WM_PAINT draws the whole surface
     case WM_PAINT: {
       PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(hwnd_, &ps);
+      HDC dc = ::BeginPaint(hwnd(), &ps);
       RECT rc;
-      ::GetClientRect(hwnd_, &rc);
+      ::GetClientRect(hwnd(), &rc);
       OnDraw(dc, rc);
-      ::EndPaint(hwnd_, &ps);
+      ::EndPaint(hwnd(), &ps);
       return 0;
     }
     default:
       break;
   }
   if (OnMessage(msg, wp, lp, &result)) return result;
-  return ::DefWindowProcW(hwnd_, msg, wp, lp);
+  return ::DefWindowProcW(hwnd(), msg, wp, lp);
 }
 
 void AxControl::OnDraw(HDC dc, const RECT& bounds) {

@@ -1,20 +1,13 @@
 #include "appkit/dialog.h"
 
 #include "appkit/app.h"
-#include "appkit/binding.h"
 #include "appkit/text.h"
 
 namespace appkit {
 
-namespace {
-thread_local Dialog* g_creating = nullptr;
-}  // namespace
-
 Dialog::~Dialog() { Destroy(); }
 
-Dialog* Dialog::FromHandle(HWND hwnd) {
-  return BoundObject<Dialog>(hwnd, BoundKind::Dialog);
-}
+Dialog* Dialog::FromHandle(HWND hwnd) { return Bound<Dialog>(hwnd, BoundKind::Dialog); }
 
 INT_PTR Dialog::DoModal(HWND parent) {
   modal_ = true;
@@ -30,11 +23,11 @@ INT_PTR Dialog::DoModal(HWND parent) {
   bool reenable = owner && ::IsWindowEnabled(owner);
   if (reenable) ::EnableWindow(owner, FALSE);
   if (!ended_) {
-    ::ShowWindow(hwnd_, SW_SHOW);
+    ::ShowWindow(hwnd(), SW_SHOW);
     RunModalLoop(&ended_);
   }
   if (reenable) ::EnableWindow(owner, TRUE);
-  if (hwnd_ && owner && ::GetActiveWindow() == hwnd_) ::SetActiveWindow(owner);
+  if (hwnd() && owner && ::GetActiveWindow() == hwnd()) ::SetActiveWindow(owner);
   Destroy();
   modal_ = false;
   return result_;
@@ -43,38 +36,35 @@ INT_PTR Dialog::DoModal(HWND parent) {
 bool Dialog::CreateModeless(HWND parent) {
   HINSTANCE res = res_;
   if (!res) res = App::Current() ? App::Current()->resources() : ::GetModuleHandleW(nullptr);
-  g_creating = this;
-  HWND h = ::CreateDialogParamW(res, MAKEINTRESOURCEW(templateId_), parent, &Dialog::StaticProc,
-                                reinterpret_cast<LPARAM>(this));
-  g_creating = nullptr;
-  return h != nullptr;
+  Announce announce(this);
+  return ::CreateDialogParamW(res, MAKEINTRESOURCEW(templateId_), parent, &Dialog::StaticProc,
+                              reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
 bool Dialog::CreateModelessIndirect(const DLGTEMPLATE* tmpl, HWND parent) {
   HINSTANCE res = res_;
   if (!res) res = App::Current() ? App::Current()->resources() : ::GetModuleHandleW(nullptr);
-  g_creating = this;
-  HWND h = ::CreateDialogIndirectParamW(res, tmpl, parent, &Dialog::StaticProc, reinterpret_cast<LPARAM>(this));
-  g_creating = nullptr;
-  return h != nullptr;
+  Announce announce(this);
+  return ::CreateDialogIndirectParamW(res, tmpl, parent, &Dialog::StaticProc, reinterpret_cast<LPARAM>(this)) !=
+         nullptr;
 }
 
 void Dialog::EndDialog(INT_PTR result) {
   result_ = result;
   ended_ = true;
   if (!modal_) Destroy();
-  else if (hwnd_) ::ShowWindow(hwnd_, SW_HIDE);
+  else if (hwnd()) ::ShowWindow(hwnd(), SW_HIDE);
 }
 
 void Dialog::Destroy() {
-  if (hwnd_ && ::IsWindow(hwnd_)) ::DestroyWindow(hwnd_);
+  if (hwnd() && ::IsWindow(hwnd())) ::DestroyWindow(hwnd());
 }
 
 std::wstring Dialog::ItemText(int id) const { return WindowText(Item(id)); }
 
 int Dialog::ItemInt(int id, bool* ok) const {
   BOOL good = FALSE;
-  int v = (int)::GetDlgItemInt(hwnd_, id, &good, TRUE);
+  int v = (int)::GetDlgItemInt(hwnd(), id, &good, TRUE);
   if (ok) *ok = good != FALSE;
   return v;
 }
@@ -92,25 +82,13 @@ bool Dialog::OnCommand(int id, int code, HWND ctl) {
 }
 
 INT_PTR CALLBACK Dialog::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  Dialog* self = FromHandle(hwnd);
-  if (!self && msg == WM_INITDIALOG) {
-    self = reinterpret_cast<Dialog*>(lp);
-    self->hwnd_ = hwnd;
-    BindWindowObject(hwnd, self, BoundKind::Dialog);
-  }
-  if (!self && g_creating) {
-    // Messages before WM_INITDIALOG (WM_SETFONT): bind early.
-    self = g_creating;
-    self->hwnd_ = hwnd;
-    BindWindowObject(hwnd, self, BoundKind::Dialog);
-  }
+  // WM_INITDIALOG carries the object; messages before it (WM_SETFONT) find
+  // the announced one.
+  Dialog* candidate = msg == WM_INITDIALOG ? reinterpret_cast<Dialog*>(lp) : nullptr;
+  auto* self = static_cast<Dialog*>(Enter(hwnd, BoundKind::Dialog, candidate));
   if (!self) return FALSE;
   INT_PTR r = self->Proc(msg, wp, lp);
-  if (msg == WM_NCDESTROY) {
-    UnbindWindowObject(hwnd, BoundKind::Dialog);
-    self->hwnd_ = nullptr;
-    self->ended_ = true;
-  }
+  if (Leave(hwnd, msg, self)) self->ended_ = true;
   return r;
 }
 
@@ -123,7 +101,7 @@ INT_PTR Dialog::Proc(UINT msg, WPARAM wp, LPARAM lp) {
       return OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)) ? TRUE : FALSE;
     case WM_NOTIFY: {
       LRESULT r = OnNotify(reinterpret_cast<NMHDR*>(lp));
-      ::SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, r);
+      ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, r);
       return r != 0;
     }
     case WM_TIMER:
@@ -143,7 +121,7 @@ INT_PTR Dialog::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     if ((msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC) || msg == WM_COMPAREITEM || msg == WM_VKEYTOITEM ||
         msg == WM_CHARTOITEM || msg == WM_QUERYDRAGICON)
       return (INT_PTR)result;
-    ::SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
+    ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, result);
     return TRUE;
   }
   return FALSE;

@@ -6,14 +6,12 @@ namespace appkit {
 
 namespace {
 thread_local ModalSheet* g_starting = nullptr;
-const wchar_t kSheetProp[] = L"appkit.ModalSheet";
 }  // namespace
 
 LRESULT ModalSheetPage::OnNotify(NMHDR* hdr) {
   switch (hdr->code) {
     case PSN_SETACTIVE:
-      OnSetActive();
-      return 0;
+      return OnSetActive() ? 0 : -1;
     case PSN_KILLACTIVE:
       return OnKillActive() ? FALSE : TRUE;
     default:
@@ -50,39 +48,17 @@ INT_PTR ModalSheet::DoModal(HWND parent, DWORD flags) {
   g_starting = this;
   INT_PTR r = ::PropertySheetW(&h);
   g_starting = nullptr;
-  hwnd_ = nullptr;
   return r;
 }
 
 int CALLBACK ModalSheet::Callback(HWND hwnd, UINT msg, LPARAM) {
   if (msg == PSCB_INITIALIZED && g_starting) {
     ModalSheet* self = g_starting;
-    self->hwnd_ = hwnd;
-    ::SetPropW(hwnd, kSheetProp, self);
-    self->original_ = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ModalSheet::SubclassProc)));
+    self->Subclass(hwnd);
     // The system posts nothing more before its first page shows: initialise now.
     self->OnInit();
   }
   return 0;
-}
-
-LRESULT CALLBACK ModalSheet::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  auto* self = static_cast<ModalSheet*>(::GetPropW(hwnd, kSheetProp));
-  if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
-  LRESULT result = 0;
-  if (msg == WM_NCDESTROY) {
-    WNDPROC original = self->original_;
-    ::RemovePropW(hwnd, kSheetProp);
-    ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-    return ::CallWindowProcW(original, hwnd, msg, wp, lp);
-  }
-  if (self->OnMessage(msg, wp, lp, &result)) return result;
-  return self->Default(msg, wp, lp);
-}
-
-LRESULT ModalSheet::Default(UINT msg, WPARAM wp, LPARAM lp) {
-  return ::CallWindowProcW(original_, hwnd_, msg, wp, lp);
 }
 
 void MoveItemX(HWND item, int x) {

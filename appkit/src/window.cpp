@@ -1,30 +1,20 @@
 #include "appkit/window.h"
 
-#include "appkit/binding.h"
 #include "appkit/paths.h"
 
 namespace appkit {
 
-namespace {
-thread_local Window* g_creating = nullptr;
-}  // namespace
-
 Window::~Window() {
-  if (hwnd_ && ::IsWindow(hwnd_)) {
-    UnbindWindowObject(hwnd_, BoundKind::Window);
-    if (prevProc_) ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, (LONG_PTR)prevProc_);
-    ::DestroyWindow(hwnd_);
+  HWND h = hwnd();
+  if (h && ::IsWindow(h)) {
+    // The window goes without its object: nothing reaches a half-destroyed one.
+    Detach();
+    if (prevProc_) ::SetWindowLongPtrW(h, GWLP_WNDPROC, (LONG_PTR)prevProc_);
+    ::DestroyWindow(h);
   }
 }
 
-void Window::Bind(HWND hwnd, Window* self) {
-  self->hwnd_ = hwnd;
-  BindWindowObject(hwnd, self, BoundKind::Window);
-}
-
-Window* Window::FromHandle(HWND hwnd) {
-  return BoundObject<Window>(hwnd, BoundKind::Window);
-}
+Window* Window::FromHandle(HWND hwnd) { return Bound<Window>(hwnd, BoundKind::Window); }
 
 bool Window::Create(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle,
                     int x, int y, int w, int h, HWND parent, HMENU menuOrId) {
@@ -42,44 +32,38 @@ bool Window::Create(const wchar_t* className, const wchar_t* title, DWORD style,
     wc.lpszClassName = className;
     if (!::RegisterClassExW(&wc)) return false;
   }
-  g_creating = this;
-  HWND h2 = ::CreateWindowExW(exStyle, className, title, style, x, y, w, h, parent, menuOrId, inst, this);
-  g_creating = nullptr;
-  return h2 != nullptr;
+  Announce announce(this);
+  return ::CreateWindowExW(exStyle, className, title, style, x, y, w, h, parent, menuOrId, inst, this) != nullptr;
 }
 
 bool Window::Subclass(HWND hwnd) {
-  if (!hwnd || FromHandle(hwnd)) return false;
-  Bind(hwnd, this);
+  if (!hwnd || FromHandle(hwnd) || !Attach(hwnd)) return false;
   prevProc_ = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, (LONG_PTR)&Window::StaticProc));
   return true;
 }
 
 void Window::Destroy() {
-  if (hwnd_ && ::IsWindow(hwnd_)) ::DestroyWindow(hwnd_);
+  if (hwnd() && ::IsWindow(hwnd())) ::DestroyWindow(hwnd());
 }
 
 LRESULT Window::Default(UINT msg, WPARAM wp, LPARAM lp) {
-  if (prevProc_) return ::CallWindowProcW(prevProc_, hwnd_, msg, wp, lp);
-  return ::DefWindowProcW(hwnd_, msg, wp, lp);
+  if (prevProc_) return ::CallWindowProcW(prevProc_, hwnd(), msg, wp, lp);
+  return ::DefWindowProcW(hwnd(), msg, wp, lp);
 }
 
-LRESULT Window::WndProc(UINT msg, WPARAM wp, LPARAM lp) { return Default(msg, wp, lp); }
+LRESULT Window::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT result = 0;
+  if (OnMessage(msg, wp, lp, &result)) return result;
+  return Default(msg, wp, lp);
+}
 
 LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  Window* self = FromHandle(hwnd);
-  if (!self && g_creating) {
-    self = g_creating;
-    g_creating = nullptr;
-    Bind(hwnd, self);
-  }
+  auto* self = static_cast<Window*>(Enter(hwnd, BoundKind::Window));
   if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
   LRESULT r = self->WndProc(msg, wp, lp);
-  if (msg == WM_NCDESTROY) {
-    UnbindWindowObject(hwnd, BoundKind::Window);
+  if (Leave(hwnd, msg, self)) {
     if (self->prevProc_) ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, (LONG_PTR)self->prevProc_);
     self->prevProc_ = nullptr;
-    self->hwnd_ = nullptr;
     self->OnFinalDestroy();
   }
   return r;

@@ -1,7 +1,8 @@
 // The link from a window handle to its object: each kind keeps its own
 // object, windows and dialogs are linked before the first message they
 // handle and unlinked when their handle goes, and a window object may
-// subclass a dialog's window without either losing its object.
+// subclass a dialog's window without either losing its object, and windows
+// made while another is being made find their own objects.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -193,4 +194,40 @@ TEST(WindowBinding, WindowSubclassingADialogKeepsBothObjects) {
   EXPECT_TRUE(w.boundAtNcDestroy);
   EXPECT_EQ(d.hwnd(), nullptr);
   EXPECT_EQ(w.hwnd(), nullptr);
+}
+
+// A window that makes a dialog and a second window while it is being made:
+// each binds to its own object, and a later window still finds its own.
+class NestingWindow : public appkit::Window {
+ public:
+  ProbeDialog inner;
+  ProbeWindow innerWindow;
+  bool innerMade = false;
+
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
+    if (msg == WM_CREATE) {
+      innerMade = inner.Create() &&
+                  innerWindow.Create(L"appkit.BindingProbe", L"", WS_POPUP, 0, 0, 0, 10, 10, nullptr);
+    }
+    return Window::WndProc(msg, wp, lp);
+  }
+};
+
+TEST(WindowBinding, WindowsMadeWhileAnotherIsMadeBindToTheirOwnObjects) {
+  NestingWindow outer;
+  ASSERT_TRUE(outer.Create(L"appkit.BindingNest", L"", WS_POPUP, 0, 0, 0, 10, 10, nullptr));
+  ASSERT_TRUE(outer.innerMade);
+  EXPECT_EQ(appkit::Window::FromHandle(outer.hwnd()), &outer);
+  EXPECT_EQ(appkit::Dialog::FromHandle(outer.inner.hwnd()), &outer.inner);
+  EXPECT_EQ(appkit::Window::FromHandle(outer.innerWindow.hwnd()), &outer.innerWindow);
+  EXPECT_TRUE(outer.innerWindow.boundAtNcCreate);
+  EXPECT_TRUE(outer.inner.boundAtFont);
+
+  ProbeWindow later;
+  ASSERT_TRUE(later.Create(L"appkit.BindingProbe", L"", WS_POPUP, 0, 0, 0, 10, 10, nullptr));
+  EXPECT_EQ(appkit::Window::FromHandle(later.hwnd()), &later);
+  ::SendMessageW(later.hwnd(), kProbe, 0, 0);
+  EXPECT_EQ(later.probes, 1);
+  EXPECT_EQ(outer.innerWindow.probes, 0);
 }

@@ -4,6 +4,7 @@
 // pieces every control DLL needs (class factory, self-registration,
 // unload check). Only what our hosts and our controls use is implemented.
 #pragma once
+#include "appkit/msgroot.h"
 #include <windows.h>
 #include <ole2.h>
 #include <ocidl.h>
@@ -91,14 +92,12 @@ class AxControl : public IDispatch,
                   public IPersistStreamInit,
                   public IPersistPropertyBag,
                   public IOleControl,
-                  public ISpecifyPropertyPages {
+                  public ISpecifyPropertyPages,
+                  public MessageRoot {
  public:
   explicit AxControl(const AxControlIdentity& identity);
-  virtual ~AxControl();
-  AxControl(const AxControl&) = delete;
-  AxControl& operator=(const AxControl&) = delete;
+  ~AxControl() override;
 
-  HWND hwnd() const { return hwnd_; }
   const AxControlIdentity& identity() const { return identity_; }
 
   // Fires an event of the event interface by DISPID with string arguments,
@@ -195,8 +194,7 @@ class AxControl : public IDispatch,
   virtual void OnDestroy() {}
   // Paints the control's own surface (what its child windows leave visible).
   virtual void OnDraw(HDC dc, const RECT& bounds);
-  // Any message of the control window; return true and set *result when handled.
-  virtual bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) { return false; }
+  // Any other message of the control window goes to OnMessage (msgroot.h).
 
  private:
   class EventPoint;
@@ -213,7 +211,6 @@ class AxControl : public IDispatch,
   std::vector<CLSID> pages_;
   IOleClientSite* site_ = nullptr;
   IOleInPlaceSite* inPlaceSite_ = nullptr;
-  HWND hwnd_ = nullptr;
   SIZEL extent_{2540 * 2, 2540 * 2};
   EventPoint* eventPoint_ = nullptr;
   std::map<DWORD, IDispatch*> sinks_;

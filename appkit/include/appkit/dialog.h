@@ -4,17 +4,15 @@
 #include <windows.h>
 #include <string>
 
+#include "appkit/msgroot.h"
+
 namespace appkit {
 
-class Dialog {
+class Dialog : public MessageRoot {
  public:
-  explicit Dialog(UINT templateId, HINSTANCE res = nullptr) : templateId_(templateId), res_(res) {}
-  virtual ~Dialog();
-  Dialog(const Dialog&) = delete;
-  Dialog& operator=(const Dialog&) = delete;
-
-  HWND hwnd() const { return hwnd_; }
-  operator HWND() const { return hwnd_; }
+  explicit Dialog(UINT templateId, HINSTANCE res = nullptr)
+      : MessageRoot(BoundKind::Dialog), templateId_(templateId), res_(res) {}
+  ~Dialog() override;
   UINT templateId() const { return templateId_; }
 
   // Modal run through our own loop (so thread messages reach pre-translation).
@@ -28,14 +26,16 @@ class Dialog {
   void Destroy();
   bool IsModal() const { return modal_; }
 
-  HWND Item(int id) const { return ::GetDlgItem(hwnd_, id); }
-  void SetItemText(int id, const std::wstring& text) const { ::SetDlgItemTextW(hwnd_, id, text.c_str()); }
+  HWND Item(int id) const { return ::GetDlgItem(hwnd(), id); }
+  void SetItemText(int id, const std::wstring& text) const { ::SetDlgItemTextW(hwnd(), id, text.c_str()); }
   std::wstring ItemText(int id) const;
   int ItemInt(int id, bool* ok = nullptr) const;
-  void SetItemInt(int id, int value) const { ::SetDlgItemInt(hwnd_, id, (UINT)value, TRUE); }
-  void Check(int id, bool on) const { ::CheckDlgButton(hwnd_, id, on ? BST_CHECKED : BST_UNCHECKED); }
-  bool IsChecked(int id) const { return ::IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
-  LRESULT SendItem(int id, UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return ::SendDlgItemMessageW(hwnd_, id, msg, wp, lp); }
+  void SetItemInt(int id, int value) const { ::SetDlgItemInt(hwnd(), id, (UINT)value, TRUE); }
+  void Check(int id, bool on) const { ::CheckDlgButton(hwnd(), id, on ? BST_CHECKED : BST_UNCHECKED); }
+  bool IsChecked(int id) const { return ::IsDlgButtonChecked(hwnd(), id) == BST_CHECKED; }
+  LRESULT SendItem(int id, UINT msg, WPARAM wp = 0, LPARAM lp = 0) const {
+    return ::SendDlgItemMessageW(hwnd(), id, msg, wp, lp);
+  }
   void EnableItem(int id, bool on) const { ::EnableWindow(Item(id), on); }
   void ShowItem(int id, bool on) const { ::ShowWindow(Item(id), on ? SW_SHOW : SW_HIDE); }
 
@@ -50,8 +50,7 @@ class Dialog {
   virtual void OnOK() { EndDialog(IDOK); }
   virtual void OnCancel() { EndDialog(IDCANCEL); }
   virtual void OnDestroy() {}
-  // Any other message; return true and set *result when handled.
-  virtual bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) { return false; }
+  // Any other message goes to OnMessage (msgroot.h).
 
  protected:
   // The dialog procedure; WM_INITDIALOG's lParam is the Dialog object.
@@ -61,7 +60,6 @@ class Dialog {
   INT_PTR Proc(UINT msg, WPARAM wp, LPARAM lp);
   UINT templateId_;
   HINSTANCE res_;
-  HWND hwnd_ = nullptr;
   bool modal_ = false;
   bool ended_ = false;
   INT_PTR result_ = 0;

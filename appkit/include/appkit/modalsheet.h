@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "appkit/dialog.h"
+#include "appkit/window.h"
 
 namespace appkit {
 
@@ -21,8 +22,10 @@ class ModalSheetPage : public Dialog {
   HWND SheetWindow() const { return ::GetParent(hwnd()); }
 
  protected:
-  // PSN_SETACTIVE / PSN_KILLACTIVE (FALSE from OnKillActive keeps the page).
-  virtual void OnSetActive() {}
+  // PSN_SETACTIVE / PSN_KILLACTIVE, as a tabbed sheet's pages have them:
+  // FALSE from OnSetActive asks the sheet for another page, FALSE from
+  // OnKillActive keeps the page.
+  virtual BOOL OnSetActive() { return TRUE; }
   virtual BOOL OnKillActive() { return TRUE; }
   LRESULT OnNotify(NMHDR* hdr) override;
   // The sheet's buttons never reach a page as commands of its own.
@@ -34,35 +37,26 @@ class ModalSheetPage : public Dialog {
   static INT_PTR CALLBACK PageProc(HWND, UINT, WPARAM, LPARAM);
 };
 
-class ModalSheet {
+// The sheet's window is served as a subclassed Window: OnMessage sees its
+// messages first, Default is the system's handling.
+class ModalSheet : public Window {
  public:
   ModalSheet(std::wstring caption, HINSTANCE res = nullptr) : caption_(std::move(caption)), res_(res) {}
-  virtual ~ModalSheet() = default;
-  ModalSheet(const ModalSheet&) = delete;
-  ModalSheet& operator=(const ModalSheet&) = delete;
 
   // Pages are added before DoModal; the sheet does not own them.
   void AddPage(ModalSheetPage* page) { pages_.push_back(page); }
   // `flags`: further PSH_ flags (PSH_HASHELP, PSH_NOAPPLYNOW, ...).
   INT_PTR DoModal(HWND parent, DWORD flags = 0);
-  HWND hwnd() const { return hwnd_; }
 
  protected:
   // After the system initialised the sheet (its buttons and first page exist).
   virtual void OnInit() {}
-  // A message before the ordinary handling; true (and *result) when handled.
-  virtual bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) { return false; }
-  // The ordinary handling of a message.
-  LRESULT Default(UINT msg, WPARAM wp, LPARAM lp);
 
  private:
   static int CALLBACK Callback(HWND, UINT, LPARAM);
-  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM);
   std::wstring caption_;
   HINSTANCE res_;
   std::vector<ModalSheetPage*> pages_;
-  HWND hwnd_ = nullptr;
-  WNDPROC original_ = nullptr;
 };
 
 // Moves a dialog item horizontally to `x` (client coordinates of its

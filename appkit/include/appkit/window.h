@@ -1,19 +1,16 @@
 // A window object is little more than its HWND: the link from the handle to
-// the object is the only state kept, in a window property (binding.h).
+// the object is the only state kept, in a window property (msgroot.h).
 #pragma once
 #include <windows.h>
 
+#include "appkit/msgroot.h"
+
 namespace appkit {
 
-class Window {
+class Window : public MessageRoot {
  public:
-  Window() = default;
-  virtual ~Window();
-  Window(const Window&) = delete;
-  Window& operator=(const Window&) = delete;
-
-  HWND hwnd() const { return hwnd_; }
-  operator HWND() const { return hwnd_; }
+  Window() : MessageRoot(BoundKind::Window) {}
+  ~Window() override;
 
   // Registers (once) a class of ours and creates the window.
   bool Create(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle,
@@ -24,11 +21,12 @@ class Window {
 
   static Window* FromHandle(HWND hwnd);
 
-  LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return ::SendMessageW(hwnd_, msg, wp, lp); }
-  BOOL Post(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return ::PostMessageW(hwnd_, msg, wp, lp); }
+  LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return ::SendMessageW(hwnd(), msg, wp, lp); }
+  BOOL Post(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return ::PostMessageW(hwnd(), msg, wp, lp); }
 
  protected:
-  // Default handling: the class's own procedure (or the subclassed one).
+  // Every message: by default OnMessage, then the class's own procedure (or
+  // the subclassed one).
   virtual LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Default(UINT msg, WPARAM wp, LPARAM lp);
   // Called after WM_NCDESTROY; the handle is gone.
@@ -36,8 +34,6 @@ class Window {
 
  private:
   static LRESULT CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);
-  static void Bind(HWND hwnd, Window* self);
-  HWND hwnd_ = nullptr;
   WNDPROC prevProc_ = nullptr;
 };
 

@@ -95,7 +95,7 @@ class CStartMenu : public appkit::ModalSheetPage {
 
  protected:
   BOOL OnInit() override;
-  void OnSetActive() override;
+  BOOL OnSetActive() override;
   bool OnCommand(int id, int code, HWND ctl) override;
   void OnTimer(UINT_PTR id) override;
 

@@ -55,10 +55,11 @@ BOOL CStartMenu::OnInit() {
   return TRUE;
 }
 
-void CStartMenu::OnSetActive() {
+BOOL CStartMenu::OnSetActive() {
   SendItem(IDC_LIST, LB_RESETCONTENT);
   found_.clear();
   ::SetTimer(hwnd(), kScanTimer, 100, nullptr);
+  return TRUE;
 }
 
 void CStartMenu::OnTimer(UINT_PTR id) {
