@@ -11,39 +11,45 @@ namespace {
 const wchar_t kDefaultTestFile[] = L"E:\\testdata\\test6\\test1.dat";
 }
 
-std::vector<ctlfw::SettingDef> CCdromRunner::SettingTable() const {
+ctlfw::FieldTable<CdromValues> CCdromRunner::Fields() const {
   // The settings that divide, or that size a buffer or a count, come to the
   // nearer bound of a range where every step stays defined (a run of no pass
   // would find no error without testing).
   using ctlfw::ClampedTo;
   using ctlfw::kSwitch;
   return {
-      {"Loop", 1, ClampedTo(1, 100000)},
+      {&CdromValues::loop, {"Loop", 1, ClampedTo(1, 100000)}},
       // Written back by BeforeSettingsWritten: only when TestFileMinSizeK is 0.
-      {"BufferMultiple", 200, ClampedTo(1, 4096), false},
-      {"TestFileMinSizeM", 5, ClampedTo(0, 4000)},
-      {"TestFileMaxSizeM", 30, ClampedTo(0, 4000)},
-      {"DiskSize", 500, ClampedTo(0, 8000)},
-      {"ClearBufferBlocks", 800, ClampedTo(0, 65535)},
-      {"SeekTestNum", 80, ClampedTo(1, 10000)},
+      {&CdromValues::bufferMultiple, {"BufferMultiple", 200, ClampedTo(1, 4096), false}},
+      {&CdromValues::testFileMinSizeM, {"TestFileMinSizeM", 5, ClampedTo(0, 4000)}},
+      {&CdromValues::testFileMaxSizeM, {"TestFileMaxSizeM", 30, ClampedTo(0, 4000)}},
+      {&CdromValues::diskSize, {"DiskSize", 500, ClampedTo(0, 8000)}},
+      {&CdromValues::clearBufferBlocks, {"ClearBufferBlocks", 800, ClampedTo(0, 65535)}},
+      {&CdromValues::seekTestNum, {"SeekTestNum", 80, ClampedTo(1, 10000)}},
       // -Check runs without it and leaves the stored value alone.
-      {"FullStrokeTestEnable", 0, kSwitch, !Options().check},
-      {"ReadDataTestEnable", 1, kSwitch},
-      {"TransferRateTestEnable", 1, kSwitch},
-      {"RandomAccessTestEnable", 1, kSwitch},
-      {"ForceFullStroke", 0, kSwitch},
-      {"ForceRandom", 0, kSwitch},
+      {&CdromValues::fullStrokeTestEnable, {"FullStrokeTestEnable", 0, kSwitch, !Options().check}},
+      {&CdromValues::readDataTestEnable, {"ReadDataTestEnable", 1, kSwitch}},
+      {&CdromValues::transferRateTestEnable, {"TransferRateTestEnable", 1, kSwitch}},
+      {&CdromValues::randomAccessTestEnable, {"RandomAccessTestEnable", 1, kSwitch}},
+      {&CdromValues::forceFullStroke, {"ForceFullStroke", 0, kSwitch}},
+      {&CdromValues::forceRandom, {"ForceRandom", 0, kSwitch}},
       // 1 GB at most.
-      {"TestFileMinSizeK", 0, ClampedTo(0, 1048576)},
+      {&CdromValues::testFileMinSizeK, {"TestFileMinSizeK", 0, ClampedTo(0, 1048576)}},
   };
 }
 
+std::vector<ctlfw::SettingDef> CCdromRunner::SettingTable() const { return ctlfw::SettingDefs(Fields()); }
+
 std::vector<std::string> CCdromRunner::EnableSettings() const {
-  return {"ReadDataTestEnable", "TransferRateTestEnable", "FullStrokeTestEnable", "RandomAccessTestEnable"};
+  const auto table = Fields();
+  return {ctlfw::SettingName(table, &CdromValues::readDataTestEnable),
+          ctlfw::SettingName(table, &CdromValues::transferRateTestEnable),
+          ctlfw::SettingName(table, &CdromValues::fullStrokeTestEnable),
+          ctlfw::SettingName(table, &CdromValues::randomAccessTestEnable)};
 }
 
 void CCdromRunner::AfterSettingsRead() {
-  if (Options().check) SetSetting("FullStrokeTestEnable", 0);
+  if (Options().check) SetField(Fields(), &CdromValues::fullStrokeTestEnable, 0);
 
   std::wstring key = SettingsKey();
   testFile_ = appkit::Narrow(appkit::RegReadString(HKEY_CURRENT_USER, key, L"TestFile", kDefaultTestFile));
@@ -54,26 +60,30 @@ void CCdromRunner::BeforeSettingsWritten() const {
   std::wstring key = SettingsKey();
   appkit::RegWriteString(HKEY_CURRENT_USER, key, L"TestFile", appkit::Widen(testFile_));
   appkit::RegWriteString(HKEY_CURRENT_USER, key, L"SelectedDrive", appkit::Widen(selectedDrive_));
-  if (Setting("TestFileMinSizeK") == 0)
-    appkit::RegWriteDword(HKEY_CURRENT_USER, key, L"BufferMultiple", (DWORD)Setting("BufferMultiple"));
+  const CdromValues v = Values();
+  if (v.testFileMinSizeK == 0) {
+    const char* name = ctlfw::SettingName(Fields(), &CdromValues::bufferMultiple);
+    appkit::RegWriteDword(HKEY_CURRENT_USER, key, appkit::Widen(name).c_str(), (DWORD)v.bufferMultiple);
+  }
 }
 
 cdtest::RunConfig CCdromRunner::MakeRunConfig(cdtest::ReadSectorsFn reader) const {
   cdtest::RunConfig c;
-  c.settings.loop = Setting("Loop");
-  c.settings.bufferMultiple = Setting("BufferMultiple");
-  c.settings.testFileMinSizeM = Setting("TestFileMinSizeM");
-  c.settings.testFileMaxSizeM = Setting("TestFileMaxSizeM");
-  c.settings.diskSize = Setting("DiskSize");
-  c.settings.clearBufferBlocks = Setting("ClearBufferBlocks");
-  c.settings.seekTestNum = Setting("SeekTestNum");
-  c.settings.testFileMinSizeK = Setting("TestFileMinSizeK");
-  c.readData = Setting("ReadDataTestEnable") != 0;
-  c.transferRate = Setting("TransferRateTestEnable") != 0;
-  c.fullStroke = Setting("FullStrokeTestEnable") != 0;
-  c.randomAccess = Setting("RandomAccessTestEnable") != 0;
-  c.forceFullStroke = Setting("ForceFullStroke") != 0;
-  c.forceRandom = Setting("ForceRandom") != 0;
+  const CdromValues v = Values();
+  c.settings.loop = v.loop;
+  c.settings.bufferMultiple = v.bufferMultiple;
+  c.settings.testFileMinSizeM = v.testFileMinSizeM;
+  c.settings.testFileMaxSizeM = v.testFileMaxSizeM;
+  c.settings.diskSize = v.diskSize;
+  c.settings.clearBufferBlocks = v.clearBufferBlocks;
+  c.settings.seekTestNum = v.seekTestNum;
+  c.settings.testFileMinSizeK = v.testFileMinSizeK;
+  c.readData = v.readDataTestEnable != 0;
+  c.transferRate = v.transferRateTestEnable != 0;
+  c.fullStroke = v.fullStrokeTestEnable != 0;
+  c.randomAccess = v.randomAccessTestEnable != 0;
+  c.forceFullStroke = v.forceFullStroke != 0;
+  c.forceRandom = v.forceRandom != 0;
   const ctlfw::Switches& o = Options();
   c.autoRun = o.autoRun;
   c.check = o.check;

@@ -8,10 +8,31 @@
 #include "cdtest/engine.h"
 #include "ctlfw/runner.h"
 
+// The numeric settings, one field each (bound to their names in Fields()).
+struct CdromValues {
+  int loop = 0;
+  int bufferMultiple = 0;
+  int testFileMinSizeM = 0;
+  int testFileMaxSizeM = 0;
+  int diskSize = 0;
+  int clearBufferBlocks = 0;
+  int seekTestNum = 0;
+  int fullStrokeTestEnable = 0;
+  int readDataTestEnable = 0;
+  int transferRateTestEnable = 0;
+  int randomAccessTestEnable = 0;
+  int forceFullStroke = 0;
+  int forceRandom = 0;
+  int testFileMinSizeK = 0;
+};
+
 class CCdromRunner : public ctlfw::TestRunner {
  public:
   suite::ControlIndex Identity() const override { return suite::kCtlCdrom; }
   std::vector<ctlfw::SettingDef> SettingTable() const override;
+  // The settings bound to their fields.
+  ctlfw::FieldTable<CdromValues> Fields() const;
+  CdromValues Values() const { return FieldValues(Fields()); }
   std::vector<std::string> EnableSettings() const override;
   ctlfw::RunnerResourceIds ResourceIds() const override;
   std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;

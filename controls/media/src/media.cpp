@@ -6,37 +6,46 @@
 #include "ids.h"
 #include "testpage.h"
 
-std::vector<ctlfw::SettingDef> CMediaRunner::SettingTable() const {
+ctlfw::FieldTable<MediaValues> CMediaRunner::Fields() const {
   using ctlfw::InRange;
   using ctlfw::kSwitch;
-  std::vector<ctlfw::SettingDef> table = {{"Loop", 1, InRange(1, 10000)}};
+  using V = MediaValues;
+  ctlfw::FieldTable<V> table = {{&V::loop, {"Loop", 1, InRange(1, 10000)}}};
   if (AudioMode()) {
     // Levels are 16-bit sample values; volumes the mixer's 0..65535.
-    for (ctlfw::SettingDef d : std::vector<ctlfw::SettingDef>{{"LeftChannel", 1, kSwitch},
-                                                             {"RightChannel", 1, kSwitch},
-                                                             {"WaveEnable", 1, kSwitch},
-                                                             {"MidiEnable", 1, kSwitch},
-                                                             {"AudioCDEnable", 0, kSwitch},
-                                                             {"RecordMicrophone", 0, kSwitch},
-                                                             {"RecordLinein", 0, kSwitch},
-                                                             {"SilenceVol", 512, InRange(0, 32767)},
-                                                             {"SilenceJumpMicrophone", 128, InRange(1, 32767)},
-                                                             {"SilenceJumpLinein", 32, InRange(1, 32767)},
-                                                             {"DriveNo", 0, InRange(0, 25)},
-                                                             {"DefaultVolume", 50000, InRange(0, 65535)},
-                                                             {"SetVolume", 1, kSwitch},
-                                                             {"CDPlayDelay", 1, InRange(0, 5)}})
-      table.push_back(d);
+    table.insert(table.end(), {
+                                  {&V::leftChannel, {"LeftChannel", 1, kSwitch}},
+                                  {&V::rightChannel, {"RightChannel", 1, kSwitch}},
+                                  {&V::waveEnable, {"WaveEnable", 1, kSwitch}},
+                                  {&V::midiEnable, {"MidiEnable", 1, kSwitch}},
+                                  {&V::audioCDEnable, {"AudioCDEnable", 0, kSwitch}},
+                                  {&V::recordMicrophone, {"RecordMicrophone", 0, kSwitch}},
+                                  {&V::recordLinein, {"RecordLinein", 0, kSwitch}},
+                                  {&V::silenceVol, {"SilenceVol", 512, InRange(0, 32767)}},
+                                  {&V::silenceJumpMicrophone, {"SilenceJumpMicrophone", 128, InRange(1, 32767)}},
+                                  {&V::silenceJumpLinein, {"SilenceJumpLinein", 32, InRange(1, 32767)}},
+                                  {&V::driveNo, {"DriveNo", 0, InRange(0, 25)}},
+                                  {&V::defaultVolume, {"DefaultVolume", 50000, InRange(0, 65535)}},
+                                  {&V::setVolume, {"SetVolume", 1, kSwitch}},
+                                  {&V::cdPlayDelay, {"CDPlayDelay", 1, InRange(0, 5)}},
+                              });
   } else {
-    table.push_back({"AviEnable", 0, kSwitch});
-    table.push_back({"MpgEnable", 0, kSwitch});
+    table.insert(table.end(), {
+                                  {&V::aviEnable, {"AviEnable", 0, kSwitch}},
+                                  {&V::mpgEnable, {"MpgEnable", 0, kSwitch}},
+                              });
   }
   return table;
 }
 
+std::vector<ctlfw::SettingDef> CMediaRunner::SettingTable() const { return ctlfw::SettingDefs(Fields()); }
+
 std::vector<std::string> CMediaRunner::EnableSettings() const {
-  if (AudioMode()) return {"WaveEnable", "MidiEnable", "AudioCDEnable"};
-  return {"AviEnable", "MpgEnable"};
+  const auto table = Fields();
+  if (AudioMode())
+    return {ctlfw::SettingName(table, &MediaValues::waveEnable), ctlfw::SettingName(table, &MediaValues::midiEnable),
+            ctlfw::SettingName(table, &MediaValues::audioCDEnable)};
+  return {ctlfw::SettingName(table, &MediaValues::aviEnable), ctlfw::SettingName(table, &MediaValues::mpgEnable)};
 }
 
 ctlfw::RunnerResourceIds CMediaRunner::ResourceIds() const {
@@ -128,21 +137,22 @@ void CMediaRunner::TakeDialogLines(const std::vector<std::wstring>& lines) {
 media::MediaSettings CMediaRunner::RunSettings() const {
   media::MediaSettings s;
   s.audioMode = AudioMode();
-  s.loop = Setting("Loop");
+  const MediaValues v = Values();
+  s.loop = v.loop;
   if (s.audioMode) {
-    s.waveEnable = Setting("WaveEnable");
-    s.midiEnable = Setting("MidiEnable");
-    s.audioCdEnable = Setting("AudioCDEnable");
-    s.recordMicrophone = Setting("RecordMicrophone");
-    s.recordLinein = Setting("RecordLinein");
-    s.silenceJumpMicrophone = Setting("SilenceJumpMicrophone");
-    s.silenceJumpLinein = Setting("SilenceJumpLinein");
-    s.cdPlayDelay = Setting("CDPlayDelay");
+    s.waveEnable = v.waveEnable;
+    s.midiEnable = v.midiEnable;
+    s.audioCdEnable = v.audioCDEnable;
+    s.recordMicrophone = v.recordMicrophone;
+    s.recordLinein = v.recordLinein;
+    s.silenceJumpMicrophone = v.silenceJumpMicrophone;
+    s.silenceJumpLinein = v.silenceJumpLinein;
+    s.cdPlayDelay = v.cdPlayDelay;
     s.cd1 = cd1_;
     s.cd2 = cd2_;
   } else {
-    s.aviEnable = Setting("AviEnable");
-    s.mpgEnable = Setting("MpgEnable");
+    s.aviEnable = v.aviEnable;
+    s.mpgEnable = v.mpgEnable;
   }
   return s;
 }

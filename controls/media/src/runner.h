@@ -11,12 +11,36 @@
 #include "ctlfw/runner.h"
 #include "mediarun.h"
 
+// The numeric settings, one field each (bound to their names in Fields()).
+struct MediaValues {
+  int loop = 0;
+  int leftChannel = 0;
+  int rightChannel = 0;
+  int waveEnable = 0;
+  int midiEnable = 0;
+  int audioCDEnable = 0;
+  int recordMicrophone = 0;
+  int recordLinein = 0;
+  int silenceVol = 0;
+  int silenceJumpMicrophone = 0;
+  int silenceJumpLinein = 0;
+  int driveNo = 0;
+  int defaultVolume = 0;
+  int setVolume = 0;
+  int cdPlayDelay = 0;
+  int aviEnable = 0;
+  int mpgEnable = 0;
+};
+
 class CMediaRunner : public ctlfw::TestRunner {
  public:
   suite::ControlIndex Identity() const override { return suite::kCtlMedia; }
   bool SecondMode() const override { return !AudioMode(); }
   std::wstring MakerKey() const override { return L"Software\\Qev"; }
   std::vector<ctlfw::SettingDef> SettingTable() const override;
+  // The settings bound to their fields.
+  ctlfw::FieldTable<MediaValues> Fields() const;
+  MediaValues Values() const { return FieldValues(Fields()); }
   std::vector<std::string> EnableSettings() const override;
   ctlfw::RunnerResourceIds ResourceIds() const override;
   ctlfw::InfoPageStyle InfoStyle() const override;

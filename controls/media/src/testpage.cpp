@@ -122,6 +122,7 @@ BOOL CTestTest::OnInit() {
   ctlfw::TestPage::OnInit();
   mm::SetMessageList(Item(IDC_TEST_RESULTS), media_.Resources());
   bool audio = media_.AudioMode();
+  const MediaValues v = media_.Values();
   if (audio) {
     if (HICON icon = ::LoadIconW(media_.Resources(), MAKEINTRESOURCEW(IDI_MEDIA_AUDIO)))
       ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, (LPARAM)icon);
@@ -130,7 +131,7 @@ BOOL CTestTest::OnInit() {
       wchar_t root[] = {l, L':', L'\\', 0};
       if (::GetDriveTypeW(root) == DRIVE_CDROM) letters += l;
     }
-    drives_ = ChooseCdDrives(letters, media_.Setting("DriveNo"));
+    drives_ = ChooseCdDrives(letters, v.driveNo);
   } else {
     SetItemText(IDC_TEST_TEXT, L"");
   }
@@ -138,16 +139,15 @@ BOOL CTestTest::OnInit() {
   SetProgress(0);
   if (audio) {
     mm::OpenMixerVolume(hwnd());
-    if (media_.Setting("SetVolume") != 0) mixer_ = std::make_unique<mm::CMixer>();
+    if (v.setVolume != 0) mixer_ = std::make_unique<mm::CMixer>();
     // The test volumes are set only over settings that were saved, so that
     // they can be put back.
     if (mixer_ && mixer_->Open(mm::MixerVolumeHandle()) && mixer_->SaveLineSettings())
-      mixer_->SetAllVolumes(media_.Setting("LeftChannel") != 0, media_.Setting("RightChannel") != 0,
-                            (DWORD)media_.Setting("DefaultVolume"));
+      mixer_->SetAllVolumes(v.leftChannel != 0, v.rightChannel != 0, (DWORD)v.defaultVolume);
     // Without a mixer at all a run says so once, by itself.
     if (mixer_ && !mixer_->Handle()) mixer_.reset();
-    Check(IDC_MEDIA_LEFT, media_.Setting("LeftChannel") != 0);
-    Check(IDC_MEDIA_RIGHT, media_.Setting("RightChannel") != 0);
+    Check(IDC_MEDIA_LEFT, v.leftChannel != 0);
+    Check(IDC_MEDIA_RIGHT, v.rightChannel != 0);
   } else {
     for (int id : {IDC_MEDIA_LEFT, IDC_MEDIA_RIGHT, IDC_MEDIA_CD_PLAYER}) ShowItem(id, false);
   }
@@ -295,9 +295,9 @@ void CTestTest::OnSelectFiles() {
 
 void CTestTest::OnChannel() {
   bool left = IsChecked(IDC_MEDIA_LEFT), right = IsChecked(IDC_MEDIA_RIGHT);
-  media_.SetSetting("LeftChannel", left ? 1 : 0);
-  media_.SetSetting("RightChannel", right ? 1 : 0);
-  DWORD volume = (DWORD)media_.Setting("DefaultVolume");
+  media_.SetField(media_.Fields(), &MediaValues::leftChannel, left ? 1 : 0);
+  media_.SetField(media_.Fields(), &MediaValues::rightChannel, right ? 1 : 0);
+  DWORD volume = (DWORD)media_.Values().defaultVolume;
   for (int channel = 0; channel < 2; ++channel) {
     mm::ChannelVolumeResult r = mm::SetSpeakerChannelVolume(channel, (channel == 0 ? left : right) ? volume : 0);
     switch (r) {

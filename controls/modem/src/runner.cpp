@@ -7,7 +7,7 @@
 #include "modemlogic/rules.h"
 #include "testpage.h"
 
-std::vector<ctlfw::SettingDef> CModemRunner::SettingTable() const {
+ctlfw::FieldTable<ModemValues> CModemRunner::Fields() const {
   bool check = Options().check;
   using ctlfw::InRange;
   using ctlfw::kSwitch;
@@ -16,40 +16,42 @@ std::vector<ctlfw::SettingDef> CModemRunner::SettingTable() const {
   const ctlfw::SettingRange speed = InRange(110, 921600);
   const ctlfw::SettingRange timeout = InRange(100, 300000);
   return {
-      {"Loop", 1, InRange(1, 10000)},
-      {"ConnectionTest", 0, kSwitch},
-      {"BBSBaudRate", 19200, speed},
+      {&ModemValues::loop, {"Loop", 1, InRange(1, 10000)}},
+      {&ModemValues::connectionTest, {"ConnectionTest", 0, kSwitch}},
+      {&ModemValues::bbsBaudRate, {"BBSBaudRate", 19200, speed}},
       // 0 skips the analog loopback.
-      {"ATT1BaudRate", 0, InRange(0, 921600)},
-      {"ShortTimeout", 2000, timeout},
-      {"StandardTimeout", 3000, timeout},
-      {"LongTimeout", 12000, timeout},
-      {"ConnectTimeout", 30000, timeout},
-      {"ATT1Timeout", 5000, timeout},
-      {"TestBaudRate", 300, speed},
+      {&ModemValues::att1BaudRate, {"ATT1BaudRate", 0, InRange(0, 921600)}},
+      {&ModemValues::shortTimeout, {"ShortTimeout", 2000, timeout}},
+      {&ModemValues::standardTimeout, {"StandardTimeout", 3000, timeout}},
+      {&ModemValues::longTimeout, {"LongTimeout", 12000, timeout}},
+      {&ModemValues::connectTimeout, {"ConnectTimeout", 30000, timeout}},
+      {&ModemValues::att1Timeout, {"ATT1Timeout", 5000, timeout}},
+      {&ModemValues::testBaudRate, {"TestBaudRate", 300, speed}},
       // The reply read's polling interval.
-      {"InnerLoopDelay", 100, InRange(1, 1000)},
-      {"CheckConnectSpeed", 0, kSwitch},
-      {"TestATS6Jump", 500, InRange(1, 32767)},
-      {"TestATS6Repeat", 4, ctlfw::ClampedTo(2, 5)},
+      {&ModemValues::innerLoopDelay, {"InnerLoopDelay", 100, InRange(1, 1000)}},
+      {&ModemValues::checkConnectSpeed, {"CheckConnectSpeed", 0, kSwitch}},
+      {&ModemValues::testATS6Jump, {"TestATS6Jump", 500, InRange(1, 32767)}},
+      {&ModemValues::testATS6Repeat, {"TestATS6Repeat", 4, ctlfw::ClampedTo(2, 5)}},
       // Samples of a window (the window test divides by it): up to a second.
-      {"TestATS6Sample", 30, InRange(1, 8000)},
-      {"TestATS6Percent", 20, InRange(0, 100)},
-      {"TestATS6Period", 20, InRange(0, 10000)},
-      {"TestATS6Sleep", 6000, InRange(0, 30000)},
-      {"DefaultVolume", 50000, InRange(0, 65535)},
-      {"TestATS6BeginNoise", 500, InRange(0, 30000)},
-      {"TestATS6ToneTolerance", 1, InRange(0, 64)},
+      {&ModemValues::testATS6Sample, {"TestATS6Sample", 30, InRange(1, 8000)}},
+      {&ModemValues::testATS6Percent, {"TestATS6Percent", 20, InRange(0, 100)}},
+      {&ModemValues::testATS6Period, {"TestATS6Period", 20, InRange(0, 10000)}},
+      {&ModemValues::testATS6Sleep, {"TestATS6Sleep", 6000, InRange(0, 30000)}},
+      {&ModemValues::defaultVolume, {"DefaultVolume", 50000, InRange(0, 65535)}},
+      {&ModemValues::testATS6BeginNoise, {"TestATS6BeginNoise", 500, InRange(0, 30000)}},
+      {&ModemValues::testATS6ToneTolerance, {"TestATS6ToneTolerance", 1, InRange(0, 64)}},
       // -Check runs without the dial-tone test and leaves its choice alone.
-      {"DialtoneTestEnable", 0, kSwitch, !check},
-      {"StandardTestEnable", 1, kSwitch},
-      {"AdvancedTestEnable", 1, kSwitch},
-      {"nThread", 1, ctlfw::ClampedTo(1, 3)},
+      {&ModemValues::dialtoneTestEnable, {"DialtoneTestEnable", 0, kSwitch, !check}},
+      {&ModemValues::standardTestEnable, {"StandardTestEnable", 1, kSwitch}},
+      {&ModemValues::advancedTestEnable, {"AdvancedTestEnable", 1, kSwitch}},
+      {&ModemValues::nThread, {"nThread", 1, ctlfw::ClampedTo(1, 3)}},
   };
 }
 
+std::vector<ctlfw::SettingDef> CModemRunner::SettingTable() const { return ctlfw::SettingDefs(Fields()); }
+
 void CModemRunner::AfterSettingsRead() {
-  if (Options().check) SetSetting("DialtoneTestEnable", 0);
+  if (Options().check) SetField(Fields(), &ModemValues::dialtoneTestEnable, 0);
   std::wstring key = SettingsKey();
   bbsNumber_ = appkit::Narrow(appkit::RegReadString(HKEY_CURRENT_USER, key, L"BBSNumber", L""));
   toneDigits_ = appkit::Narrow(appkit::RegReadString(HKEY_CURRENT_USER, key, L"TestATS6", L""));
@@ -65,7 +67,10 @@ void CModemRunner::BeforeSettingsWritten() const {
 }
 
 std::vector<std::string> CModemRunner::EnableSettings() const {
-  return {"DialtoneTestEnable", "StandardTestEnable", "AdvancedTestEnable"};
+  const auto table = Fields();
+  return {ctlfw::SettingName(table, &ModemValues::dialtoneTestEnable),
+          ctlfw::SettingName(table, &ModemValues::standardTestEnable),
+          ctlfw::SettingName(table, &ModemValues::advancedTestEnable)};
 }
 
 ctlfw::RunnerResourceIds CModemRunner::ResourceIds() const {

@@ -219,16 +219,17 @@ class CTestTest : public ctlfw::TestPage {
   BOOL OnInit() override {
     ctlfw::TestPage::OnInit();
     SendItem(IDC_TEST_PROGRESS, PBM_SETRANGE32, 0, 7);
+    const ModemValues v = m_.Values();
     if (m_.Options().autoRun) {
-      timeouts_.shortMs = (DWORD)m_.Setting("ShortTimeout");
-      timeouts_.standardMs = (DWORD)m_.Setting("StandardTimeout");
-      timeouts_.longMs = (DWORD)m_.Setting("LongTimeout");
-      timeouts_.connectMs = (DWORD)m_.Setting("ConnectTimeout");
-      timeouts_.loopbackMs = (DWORD)m_.Setting("ATT1Timeout");
+      timeouts_.shortMs = (DWORD)v.shortTimeout;
+      timeouts_.standardMs = (DWORD)v.standardTimeout;
+      timeouts_.longMs = (DWORD)v.longTimeout;
+      timeouts_.connectMs = (DWORD)v.connectTimeout;
+      timeouts_.loopbackMs = (DWORD)v.att1Timeout;
     }
     // The sound card is set up for the tone-dialling test only.
     if (!m_.ToneDigits().empty())
-      soundCard_.Open(hwnd(), Item(IDC_TEST_RESULTS), m_.Resources(), (DWORD)m_.Setting("DefaultVolume"));
+      soundCard_.Open(hwnd(), Item(IDC_TEST_RESULTS), m_.Resources(), (DWORD)v.defaultVolume);
     return TRUE;
   }
 
@@ -269,27 +270,28 @@ class CTestTest : public ctlfw::TestPage {
   WorkerJob* MakeJob(ToneRecorder* recorder) const {
     auto* job = new WorkerJob;
     RunSettings& s = job->settings;
-    s.loop = m_.Setting("Loop");
-    s.dialTone = m_.Setting("DialtoneTestEnable") == 1;
-    s.standard = m_.Setting("StandardTestEnable") == 1;
-    s.advanced = m_.Setting("AdvancedTestEnable") == 1;
-    s.connectionTest = m_.Setting("ConnectionTest") == 1;
-    s.checkConnectSpeed = m_.Setting("CheckConnectSpeed") != 0;
+    const ModemValues v = m_.Values();
+    s.loop = v.loop;
+    s.dialTone = v.dialtoneTestEnable == 1;
+    s.standard = v.standardTestEnable == 1;
+    s.advanced = v.advancedTestEnable == 1;
+    s.connectionTest = v.connectionTest == 1;
+    s.checkConnectSpeed = v.checkConnectSpeed != 0;
     s.bbsNumber = m_.BbsNumber();
-    s.bbsBaudRate = (DWORD)m_.Setting("BBSBaudRate");
-    s.att1BaudRate = (DWORD)m_.Setting("ATT1BaudRate");
-    s.testBaudRate = (DWORD)m_.Setting("TestBaudRate");
-    s.innerLoopDelay = (DWORD)m_.Setting("InnerLoopDelay");
+    s.bbsBaudRate = (DWORD)v.bbsBaudRate;
+    s.att1BaudRate = (DWORD)v.att1BaudRate;
+    s.testBaudRate = (DWORD)v.testBaudRate;
+    s.innerLoopDelay = (DWORD)v.innerLoopDelay;
     s.toneDigits = m_.ToneDigits();
     s.lineInput = modemlogic::RecordsLineInput(m_.ToneInput());
-    s.toneSleepMs = (DWORD)m_.Setting("TestATS6Sleep");
-    s.tones.jump = m_.Setting("TestATS6Jump");
-    s.tones.sample = m_.Setting("TestATS6Sample");
-    s.tones.percent = m_.Setting("TestATS6Percent");
-    s.tones.period = m_.Setting("TestATS6Period");
-    s.tones.repeat = m_.Setting("TestATS6Repeat");
-    s.tones.beginNoise = (unsigned)m_.Setting("TestATS6BeginNoise");
-    s.tones.tolerance = m_.Setting("TestATS6ToneTolerance");
+    s.toneSleepMs = (DWORD)v.testATS6Sleep;
+    s.tones.jump = v.testATS6Jump;
+    s.tones.sample = v.testATS6Sample;
+    s.tones.percent = v.testATS6Percent;
+    s.tones.period = v.testATS6Period;
+    s.tones.repeat = v.testATS6Repeat;
+    s.tones.beginNoise = (unsigned)v.testATS6BeginNoise;
+    s.tones.tolerance = v.testATS6ToneTolerance;
     s.timeouts = timeouts_;
     job->texts = m_.Resources();
     job->recorder = recorder;
@@ -315,10 +317,10 @@ class CTestTest : public ctlfw::TestPage {
       ctlfw::TestPage::OnCommand(IDC_MODEM_SHOW_OPTIONS, BN_CLICKED, Item(IDC_MODEM_SHOW_OPTIONS));
     }
     CConnectDlg dialog(m_);
-    dialog.SetValues(m_.BbsNumber(), (unsigned long)(DWORD)m_.Setting("BBSBaudRate"));
+    dialog.SetValues(m_.BbsNumber(), (unsigned long)(DWORD)m_.Values().bbsBaudRate);
     if (dialog.DoModal(hwnd()) != IDOK) return;
     m_.SetBbsNumber(dialog.Accepted());
-    m_.SetSetting("BBSBaudRate", std::atoi(dialog.Speed().c_str()));
+    m_.SetField(m_.Fields(), &ModemValues::bbsBaudRate, std::atoi(dialog.Speed().c_str()));
     if (s.runningCount > 0) return;  // a run began while the dialog was open
 
     g_flags.connectionRunning = 1;

@@ -8,10 +8,24 @@
 
 #include "ctlfw/runner.h"
 
+// The numeric settings, one field each (bound to their names in Fields()).
+struct PortValues {
+  int maxLoop = 0;
+  int bLPT = 0;
+  int bLPTLoopback1 = 0;
+  int bLPTLoopback2 = 0;
+  int bCom = 0;
+  int bComLoopback = 0;
+  int bGame = 0;
+};
+
 class CStrevanRunner : public ctlfw::TestRunner {
  public:
   suite::ControlIndex Identity() const override { return suite::kCtlStrevan; }
   std::vector<ctlfw::SettingDef> SettingTable() const override;
+  // The settings bound to their fields.
+  ctlfw::FieldTable<PortValues> Fields() const;
+  PortValues Values() const { return FieldValues(Fields()); }
   std::vector<std::string> EnableSettings() const override;
   ctlfw::RunnerResourceIds ResourceIds() const override;
   ctlfw::InfoPageStyle InfoStyle() const override;
@@ -19,7 +33,7 @@ class CStrevanRunner : public ctlfw::TestRunner {
   void AfterSettingsRead() override;
 
   // The number of 200 ms waits a tester gets.
-  int MaxLoop() const { return Setting("MaxLoop"); }
+  int MaxLoop() const { return Values().maxLoop; }
   // Whether any of COM1 to COM9 can be opened now (each one that opens is
   // closed again at once); the Test page asks before its serial group.
   virtual bool AnyComPortOpens() const;

@@ -7,31 +7,39 @@
 #include "suite/info.h"
 #include "testpage.h"
 
-std::vector<ctlfw::SettingDef> CStrevanRunner::SettingTable() const {
+ctlfw::FieldTable<PortValues> CStrevanRunner::Fields() const {
   // A quick check (-Check) runs without the loopback tests and keeps the
   // user's choice of them as it was.
   const bool keep = !Options().check;
   using ctlfw::kSwitch;
   return {
       // 200 ms waits a tester is given: up to ten minutes.
-      {"MaxLoop", 100, ctlfw::InRange(1, 3000)},
-      {"bLPT", 1, kSwitch},
-      {"bLPTLoopback1", 0, kSwitch, keep},
-      {"bLPTLoopback2", 0, kSwitch, keep},
-      {"bCom", 1, kSwitch},
-      {"bComLoopback", 0, kSwitch, keep},
-      {"bGame", 0, kSwitch},
+      {&PortValues::maxLoop, {"MaxLoop", 100, ctlfw::InRange(1, 3000)}},
+      {&PortValues::bLPT, {"bLPT", 1, kSwitch}},
+      {&PortValues::bLPTLoopback1, {"bLPTLoopback1", 0, kSwitch, keep}},
+      {&PortValues::bLPTLoopback2, {"bLPTLoopback2", 0, kSwitch, keep}},
+      {&PortValues::bCom, {"bCom", 1, kSwitch}},
+      {&PortValues::bComLoopback, {"bComLoopback", 0, kSwitch, keep}},
+      {&PortValues::bGame, {"bGame", 0, kSwitch}},
   };
 }
 
+std::vector<ctlfw::SettingDef> CStrevanRunner::SettingTable() const { return ctlfw::SettingDefs(Fields()); }
+
 std::vector<std::string> CStrevanRunner::EnableSettings() const {
-  return {"bLPT", "bLPTLoopback1", "bLPTLoopback2", "bCom", "bComLoopback"};
+  const auto table = Fields();
+  std::vector<std::string> names;
+  for (int PortValues::*field : {&PortValues::bLPT, &PortValues::bLPTLoopback1, &PortValues::bLPTLoopback2,
+                                 &PortValues::bCom, &PortValues::bComLoopback})
+    names.push_back(ctlfw::SettingName(table, field));
+  return names;
 }
 
 void CStrevanRunner::AfterSettingsRead() {
   // A quick check runs no external loopback test.
   if (Options().check)
-    for (const char* name : {"bLPTLoopback1", "bLPTLoopback2", "bComLoopback"}) SetSetting(name, 0);
+    for (int PortValues::*field : {&PortValues::bLPTLoopback1, &PortValues::bLPTLoopback2, &PortValues::bComLoopback})
+      SetField(Fields(), field, 0);
 }
 
 ctlfw::RunnerResourceIds CStrevanRunner::ResourceIds() const {

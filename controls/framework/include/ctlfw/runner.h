@@ -121,6 +121,18 @@ class TestRunner {
   int Setting(const std::string& name) const;
   void SetSetting(const std::string& name, int value);
   bool HasSetting(const std::string& name) const;
+  // The settings of `table` as its fields (a field whose setting the active
+  // mode lacks reads 0), and one field's setting changed.
+  template <class Values>
+  Values FieldValues(const FieldTable<Values>& table) const {
+    Values values{};
+    for (const FieldSetting<Values>& f : table) values.*f.field = Setting(f.def.name);
+    return values;
+  }
+  template <class Values>
+  void SetField(const FieldTable<Values>& table, int Values::*field, int value) {
+    SetSetting(SettingName(table, field), value);
+  }
   // A bound optional entry point, or nullptr.
   FARPROC Entry(const char* name) const;
 

@@ -41,4 +41,34 @@ struct SettingDef {
 // no such value, the default).
 int SettingValue(const SettingDef& def, const DWORD* stored);
 
+// A control's settings kept as the named fields of a struct of its own: one
+// table binds each setting (name, default, range, write-back) to the field
+// that holds its value, so a setting's name is written in one place and the
+// code reads fields.
+template <class Values>
+struct FieldSetting {
+  int Values::*field;
+  SettingDef def;
+};
+
+template <class Values>
+using FieldTable = std::vector<FieldSetting<Values>>;
+
+// The settings of `table`, in its order.
+template <class Values>
+std::vector<SettingDef> SettingDefs(const FieldTable<Values>& table) {
+  std::vector<SettingDef> defs;
+  defs.reserve(table.size());
+  for (const FieldSetting<Values>& f : table) defs.push_back(f.def);
+  return defs;
+}
+
+// The name of the setting held in `field` ("" when the table has none).
+template <class Values>
+const char* SettingName(const FieldTable<Values>& table, int Values::*field) {
+  for (const FieldSetting<Values>& f : table)
+    if (f.field == field) return f.def.name;
+  return "";
+}
+
 }  // namespace ctlfw

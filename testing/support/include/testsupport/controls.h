@@ -12,6 +12,7 @@
 
 #include "appkit/axhost.h"
 #include "appkit/registry.h"
+#include "appkit/text.h"
 #include "suite/controls.h"
 #include "suite/diag.h"
 #include "testsupport/process.h"
@@ -23,7 +24,10 @@ namespace ctltest {
 // `result` then holds the reported result. `p` keeps the process.
 inline bool StartModuleAndWaitReport(testsupport::Process& p, const std::wstring& path, const std::wstring& args,
                                      WPARAM* result, DWORD reportMs = 120000) {
-  if (!p.Start(path, args)) return false;
+  if (!p.Start(path, args)) {
+    ADD_FAILURE() << appkit::Narrow(p.LastError());
+    return false;
+  }
   EXPECT_TRUE(p.WaitIdle(10000));
   UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
   testsupport::MessageCatcher host;
