@@ -781,14 +781,19 @@ class BoxReader {
 };
 
 // Presses OK in the connection dialog with what is missing, one field
-// after the other, then fills both in.
-DWORD WINAPI AskForMissingFields(LPVOID) {
+// after the other, then fills both in; after each press it waits until the
+// box that says what is missing has been answered and has gone.
+DWORD WINAPI AskForMissingFields(LPVOID param) {
+  BoxReader& boxes = *static_cast<BoxReader*>(param);
   HWND dlg = WaitForWindow(L"Connection Test", L"#32770", ::GetCurrentProcessId(), 20000);
   if (!dlg) return 1;
   HWND number = ::GetDlgItem(dlg, 1015), speed = ::GetDlgItem(dlg, 1020);
+  size_t answered = boxes.Texts().size();
   auto press = [&] {
     ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
-    ::Sleep(1500);
+    ++answered;
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 20000; ::Sleep(20))
+      if (boxes.Texts().size() >= answered && !FindTopWindow(L"Modem Test", L"#32770", ::GetCurrentProcessId())) break;
   };
   press();  // nothing filled in (14400 is not offered)
   ::SendMessageW(number, WM_SETTEXT, 0, (LPARAM)L"5551234");
@@ -813,7 +818,7 @@ TEST_F(ModemPorts, ConnectionDialogAndTheTwoButtons) {
   HostControl("");
   BoxReader boxes;
   // The dialog, driven from a thread of its own while it runs here.
-  HANDLE driver = ::CreateThread(nullptr, 0, &AskForMissingFields, nullptr, 0, nullptr);
+  HANDLE driver = ::CreateThread(nullptr, 0, &AskForMissingFields, &boxes, 0, nullptr);
   ::PostMessageW(Item(1016), BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitHeard(1, "ATDT 5551234", 60000));
   ::WaitForSingleObject(driver, 5000);

@@ -92,9 +92,14 @@ class DefaultLists : public ::testing::Test {
     for (const std::wstring& ocx : Controls(fx_->dir()))
       ASSERT_EQ(testsupport::RunRegsvr32(fx_->dir() + ocx), 0) << appkit::Narrow(ocx);
     registered_ = true;
-    // A memory test over a small machine; the disk test writes files of up
-    // to 1 MB.
-    ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", L"64");
+    // A memory test over a small machine (the whole of it is tested); the
+    // disk test writes files of up to 1 MB; the graphics test draws short
+    // batches.
+    ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", L"16");
+    for (auto [name, count] : {std::pair<const wchar_t*, DWORD>{L"DirectDraw", 40}, {L"BitmapStretch", 8},
+                               {L"BitmapDraw", 40}, {L"FloodFill", 8}, {L"PixelDraw", 40}, {L"LineDraw", 40},
+                               {L"EllipseRect", 40}, {L"BitmapScroll", 4}, {L"ChangeFont", 40}})
+      appkit::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Kyt\\GRAPHICS\\Setting", name, count);
     // This machine has no MIDI device (Wine has none): the audio test plays
     // its wave files only.
     appkit::RegWriteDword(HKEY_CURRENT_USER, L"Software\\Qev\\MEDIA\\Setting", L"MidiEnable", 0);
@@ -209,7 +214,8 @@ TEST_F(DefaultLists, StressTestRunsEveryEnabledModuleToAVerdict) {
     } else {
       // Its verdict.
       EXPECT_TRUE(rows[i][1] == L"PASSED" || rows[i][1] == L"FAILED") << appkit::Narrow(rows[i][1]);
-      std::printf("%s: %s\n", appkit::Narrow(rows[i][0]).c_str(), appkit::Narrow(rows[i][1]).c_str());
+      std::printf("%s: %s in %s\n", appkit::Narrow(rows[i][0]).c_str(), appkit::Narrow(rows[i][1]).c_str(),
+                  appkit::Narrow(rows[i][2]).c_str());
       EXPECT_TRUE(std::regex_match(appkit::Narrow(rows[i][2]), std::regex(R"(\d+:[0-5]\d:[0-5]\d)")))
           << appkit::Narrow(rows[i][2]);
     }
