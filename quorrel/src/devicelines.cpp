@@ -37,8 +37,8 @@ void WalkDevices(const char* listing, size_t size, const std::string& label, con
   bool inDevice = false;
   ForEachLine(listing, size, [&](const std::string& line) {
     if (line.empty()) return true;
-    if (line.compare(0, 2, "@3") == 0) {
-      name = line.substr(2);
+    if (line.compare(0, infofile::kHeadingPrefixLength, infofile::kHeading) == 0) {
+      name = line.substr(infofile::kHeadingPrefixLength);
       inDevice = true;
       return true;
     }
@@ -151,7 +151,7 @@ bool ListMediaDevices(InfoSink& out, const char* listing, size_t size, const std
   bool found = false;
   WalkDevices(listing, size, label, "Media", [&](const std::string& name) {
     if (!name.empty()) {
-      out.WriteString("\t" + name + " \n");
+      out.Indented(name + " ");
       found = true;
     }
     return true;
@@ -190,15 +190,14 @@ void WriteBusTypeLine(InfoSink& out, DeviceSource& src) {
   GetQuorrelFn access = src.SystemAccess();
   if (!access) return;
   unsigned char flags = AskSystemAccess(access, kInfoClassBusFlags) ? (unsigned char)InfoReplyBuffer()[0] : 0;
-  out.WriteString(BusTypeLine(flags));
-  out.WriteString("\n");
+  out.Line(BusTypeLine(flags));
 }
 
 void WriteMediaLine(InfoSink& out, DeviceSource& src) {
-  out.WriteString("Media:");
+  out.Text("Media:");
   bool found = AskSystemAccess(src.SystemAccess(), kInfoClassDevices) &&
                ListMediaDevices(out, InfoReplyBuffer(), kInfoReplyBufferSize, src.ClassLabel());
-  if (!found) out.WriteString("\tN/A\n");
+  if (!found) out.Indented("N/A");
 }
 
 void WriteMonitorLine(InfoSink& out, DeviceSource& src) {
@@ -206,30 +205,29 @@ void WriteMonitorLine(InfoSink& out, DeviceSource& src) {
   bool found = AskSystemAccess(src.SystemAccess(), kInfoClassDevices) &&
                FirstMonitorName(InfoReplyBuffer(), kInfoReplyBufferSize, src.ClassLabel(), &name);
   if (!found && !src.DefaultMonitorDescription(&name)) name.clear();
-  out.WriteString("Monitor:\t" + (name.empty() ? std::string("Unknown") : name));
-  out.WriteString("\n");
+  out.Item("Monitor:", name.empty() ? std::string("Unknown") : name);
 }
 
-void WriteMouseLine(InfoSink& out, DeviceSource& src) { out.WriteString(MouseLine(src.MouseButtons()) + "\n"); }
+void WriteMouseLine(InfoSink& out, DeviceSource& src) { out.Line(MouseLine(src.MouseButtons())); }
 
-void WriteKeyboardLine(InfoSink& out, DeviceSource& src) { out.WriteString(KeyboardLine(src.KeyboardType()) + "\n"); }
+void WriteKeyboardLine(InfoSink& out, DeviceSource& src) { out.Line(KeyboardLine(src.KeyboardType())); }
 
 void WriteJoystickLine(InfoSink& out, DeviceSource& src) {
   if (src.JoystickDevices() == 0) {
-    out.WriteString("Joystick:\tNo driver\n");
+    out.Item("Joystick:", "No driver");
     return;
   }
   int count = 0;
   for (UINT id = 0; id < 16; ++id)
     if (src.JoystickAnswers(id)) ++count;
-  out.WriteString(FormatA("Joystick:\t%d connected", count) + "\n");
+  out.Item("Joystick:", FormatA("%d connected", count));
 }
 
 void WriteResourceReport(InfoSink& out, int summary, DeviceSource& src) {
   GetQuorrelFn access = src.SystemAccess();
   if (!access) return;
-  if (AskSystemAccess(access, kInfoClassResources, summary != 0)) WriteTextLines(out, InfoReplyBuffer());
-  if (summary == 0) out.WriteString("\n");
+  if (AskSystemAccess(access, kInfoClassResources, summary != 0)) out.CompleteLines(InfoReplyBuffer());
+  if (summary == 0) out.EndLine();
 }
 
 void RequestCorvithSummary(InfoSink& out, int summary, UINT msg, HWND client, DeviceSource& src) {
@@ -247,7 +245,7 @@ void RequestCorvithSummary(InfoSink& out, int summary, UINT msg, HWND client, De
       if (!src.Start(L"\"" + path + L"\" -Summary -W" + window)) ::OutputDebugStringA("Failed to create process");
     }
   }
-  if (summary == 0) out.WriteString("\n");
+  if (summary == 0) out.EndLine();
 }
 
 void WriteBusTypeLine(InfoSink& out) { WriteBusTypeLine(out, *MakeMachineDeviceSource()); }

@@ -26,14 +26,12 @@ MemorySnapshot ReadMemoryStatus() {
 
 void WriteMemoryLines(InfoSink& out, int mode, const MemorySnapshot& m, bool windows9x) {
   if (mode != 0) {
-    out.WriteString(MbLine(Str(IDS_MEMORY), m.totalPhys));
-    out.WriteString("\n");
+    out.Line(MbLine(Str(IDS_MEMORY), m.totalPhys));
     return;
   }
-  WriteHeading(out, Str(IDS_MEMORY_UTILIZATION));
+  out.SpacedHeading(Str(IDS_MEMORY_UTILIZATION));
   if (windows9x) {
-    out.WriteString(PercentLine(Str(IDS_PERCENT_MEMORY), m.load));
-    out.WriteString("\n");
+    out.Line(PercentLine(Str(IDS_PERCENT_MEMORY), m.load));
   }
   const struct {
     UINT label;
@@ -42,10 +40,9 @@ void WriteMemoryLines(InfoSink& out, int mode, const MemorySnapshot& m, bool win
                {IDS_TOTAL_PAGEFILE, m.totalPageFile}, {IDS_FREE_PAGEFILE, m.availPageFile},
                {IDS_TOTAL_VIRTUAL, m.totalVirtual},   {IDS_FREE_VIRTUAL, m.availVirtual}};
   for (const auto& l : lines) {
-    out.WriteString(KbLine(Str(l.label), l.value));
-    out.WriteString("\n");
+    out.Line(KbLine(Str(l.label), l.value));
   }
-  out.WriteString("\n");
+  out.EndLine();
 }
 
 void WriteMemoryInfo(InfoSink& out, int mode, const GatherContext& ctx) {
@@ -76,8 +73,7 @@ void WriteProcessHeapLine(InfoSink& out, const tagPROCESSENTRY32& p) {
     uint64_t total = SumHeapBlocks(p.th32ProcessID, list.th32HeapID);
     while (m.heap32ListNext(snap, &list)) total += SumHeapBlocks(p.th32ProcessID, list.th32HeapID);
     std::string exe(p.szExeFile, strnlen(p.szExeFile, sizeof(p.szExeFile)));
-    out.WriteString(FormatA("%s\t%llu KB", HeapProcessName(exe).c_str(), (unsigned long long)(total >> 10)));
-    out.WriteString("\n");
+    out.Item(HeapProcessName(exe), FormatA("%llu KB", (unsigned long long)(total >> 10)));
   }
   ::CloseHandle(snap);
 }
@@ -88,9 +84,7 @@ void WriteHeapAllocation(InfoSink& out) {
   if (!m.createToolhelp32Snapshot || !m.process32First || !m.process32Next || !m.heap32ListFirst ||
       !m.heap32ListNext || !m.heap32First || !m.heap32Next)
     return;
-  out.WriteString("@3");
-  out.WriteString(Str(IDS_HEAPS_ALLOCATION));
-  out.WriteString("\n");
+  out.Heading(Str(IDS_HEAPS_ALLOCATION));
   HANDLE snap = m.createToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snap == INVALID_HANDLE_VALUE) return;
   tagPROCESSENTRY32 p{};

@@ -90,9 +90,8 @@ void WriteVersionLine(InfoSink& out) {
   OSVERSIONINFOA vi{};
   vi.dwOSVersionInfoSize = sizeof(vi);
   if (!::GetVersionExA(&vi)) return;
-  out.WriteString(VersionLine(Str(VersionLabelId(vi.dwPlatformId, vi.dwMajorVersion, vi.dwMinorVersion)),
+  out.Line(VersionLine(Str(VersionLabelId(vi.dwPlatformId, vi.dwMajorVersion, vi.dwMinorVersion)),
                               vi.dwMajorVersion, vi.dwMinorVersion, vi.dwBuildNumber));
-  out.WriteString("\n");
 }
 
 }  // namespace
@@ -100,7 +99,7 @@ void WriteVersionLine(InfoSink& out) {
 void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
   using namespace suite;
   bool nine = appkit::IsWindows9x();
-  WriteHeading(out, Str(IDS_SUMMARY));
+  out.SpacedHeading(Str(IDS_SUMMARY));
   auto block = [&](unsigned sw, bool only9x, auto&& body) {
     if (!ctx.Switch(sw) || (only9x && !nine)) return;
     body();
@@ -125,31 +124,31 @@ void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
   block(SW_SUMMARY_MEDIA, true, [&] { WriteMediaLine(out); });
   block(SW_SUMMARY_MONITOR, true, [&] { WriteMonitorLine(out); });
   block(SW_VIDEO_SUMMARY, false, [&] {
-    WriteHeading(out, Str(IDS_HEADING_VIDEO));
+    out.SpacedHeading(Str(IDS_HEADING_VIDEO));
     WriteDisplayInformation(out, 1, ctx.clientWindow, ctx);
   });
   block(SW_AUDIO_SUMMARY, false, [&] {
-    WriteHeading(out, Str(IDS_HEADING_AUDIO));
+    out.SpacedHeading(Str(IDS_HEADING_AUDIO));
     WriteAudioInformation(out, 1, ctx);
   });
   block(SW_MODEM_SUMMARY, false, [&] {
-    WriteHeading(out, Str(IDS_HEADING_MODEM));
+    out.SpacedHeading(Str(IDS_HEADING_MODEM));
     if (ctx.modemText)
-      out.WriteString(*ctx.modemText);
+      out.Text(*ctx.modemText);
     else
       WriteModemSummary(out);
   });
   block(SW_IODEVICE_SUMMARY, true, [&] {
-    WriteHeading(out, Str(IDS_HEADING_IODEVICES));
+    out.SpacedHeading(Str(IDS_HEADING_IODEVICES));
     WriteIoDeviceLines(out);
   });
   block(SW_NETWORK_SUMMARY, false, [&] {
-    WriteHeading(out, Str(IDS_HEADING_NETWORK));
+    out.SpacedHeading(Str(IDS_HEADING_NETWORK));
     WriteNetworkInfo(out, 1);
     WriteWinsockInfo(out, 1);
   });
   block(SW_RESOURCE_SUMMARY, true, [&] {
-    WriteHeading(out, Str(IDS_HEADING_RESOURCE));
+    out.SpacedHeading(Str(IDS_HEADING_RESOURCE));
     WriteResourceMonitorLines(out, ctx.monitorMessage, ctx.clientWindow);
   });
 }
@@ -187,7 +186,7 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
       break;
     case suite::INFO_MODEM:
       if (ctx.modemText)
-        out.WriteString(*ctx.modemText);
+        out.Text(*ctx.modemText);
       else
         WriteModemInfo(out);
       break;

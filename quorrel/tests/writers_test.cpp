@@ -336,9 +336,9 @@ TEST(InfoFile, TextModeEndsLinesWithCrLf) {
   {
     FileSink f;
     ASSERT_TRUE(f.Create(path.c_str()));
-    WriteHeading(f, "Memory Utilization");
-    f.WriteString("A:\t1 KB");
-    f.WriteString("\n");
+    f.SpacedHeading("Memory Utilization");
+    f.Text("A:\t1 KB");
+    f.EndLine();
   }
   FILE* in = _wfopen(path.c_str(), L"rb");
   ASSERT_NE(in, nullptr);
