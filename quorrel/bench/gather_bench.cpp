@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   ::CreateDirectoryW(dir.c_str(), nullptr);
   m.moduleDir = dir;
   ReadSummarySwitches(m.switches);
-  PrepareGatherers();
+  PrepareGatherers(m.system.getQuorrel, m.moduleDir);
   BuildMciDeviceList();
 
   StringSink modem;

@@ -3,8 +3,9 @@
 #include "format.h"
 #include "gather.h"
 #include "mmdevices.h"
-#include "module.h"
 #include "resource.h"
+#include "suite/info.h"
+#include "texts.h"
 
 namespace quorrel {
 

@@ -6,6 +6,7 @@
 #include "format.h"
 #include "gather.h"
 #include "smbios.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -15,6 +16,7 @@ constexpr size_t kLineBuffer = 1024;
 
 class MachineBiosPlatform : public BiosPlatform {
  public:
+  explicit MachineBiosPlatform(const SystemBindings& sys) : sys_(sys) {}
   bool Windows9x() override { return (::GetVersion() & 0x80000000u) != 0; }
   bool RegistryString(const std::string& key, const std::string& value, std::string* out) override {
     HKEY k = nullptr;
@@ -39,8 +41,11 @@ class MachineBiosPlatform : public BiosPlatform {
     *name = std::string(buf, n);
     return true;
   }
-  GetQuorrelFn SystemAccess() override { return Module().getQuorrel; }
+  GetQuorrelFn SystemAccess() override { return sys_.getQuorrel; }
   int PnpBiosVersion(char* buffer, size_t size) override { return ReadPnpBiosVersion(buffer, size); }
+
+ private:
+  SystemBindings sys_;
 };
 
 // The registry part of both families: the key's identity value must be
@@ -63,7 +68,9 @@ int WriteBiosFromKey(InfoSink& out, int mode, BiosPlatform& p, const std::string
 
 }  // namespace
 
-std::unique_ptr<BiosPlatform> MakeMachineBiosPlatform() { return std::make_unique<MachineBiosPlatform>(); }
+std::unique_ptr<BiosPlatform> MakeMachineBiosPlatform(const SystemBindings& sys) {
+  return std::make_unique<MachineBiosPlatform>(sys);
+}
 
 std::string BiosLine(const std::string& format, const std::string& a, const std::string& b) {
   // Room for the values: the buffer less the format's own text and the NUL.
@@ -135,10 +142,10 @@ void WritePnpInfo(InfoSink& out, BiosPlatform& p) {
   out.EndLine();
 }
 
-void WriteBiosInfo(InfoSink& out, int mode, const std::string& dmiLine) {
-  WriteBiosInfo(out, mode, dmiLine, *MakeMachineBiosPlatform());
+void WriteBiosInfo(InfoSink& out, int mode, const std::string& dmiLine, const SystemBindings& sys) {
+  WriteBiosInfo(out, mode, dmiLine, *MakeMachineBiosPlatform(sys));
 }
-void WritePciInfo(InfoSink& out) { WritePciInfo(out, *MakeMachineBiosPlatform()); }
-void WritePnpInfo(InfoSink& out) { WritePnpInfo(out, *MakeMachineBiosPlatform()); }
+void WritePciInfo(InfoSink& out, const SystemBindings& sys) { WritePciInfo(out, *MakeMachineBiosPlatform(sys)); }
+void WritePnpInfo(InfoSink& out, const SystemBindings& sys) { WritePnpInfo(out, *MakeMachineBiosPlatform(sys)); }
 
 }  // namespace quorrel

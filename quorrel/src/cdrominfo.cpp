@@ -4,9 +4,9 @@
 
 #include "disk_resource.h"
 #include "format.h"
-#include "module.h"
 #include "net_resource.h"
 #include "resource.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -79,6 +79,8 @@ void WriteCdromInfo(InfoSink& out, int mode, DiskDevices& d) {
   }
 }
 
-void WriteCdromInfo(InfoSink& out, int mode) { WriteCdromInfo(out, mode, *NewMachineDisks()); }
+void WriteCdromInfo(InfoSink& out, int mode, const SystemBindings& sys) {
+  WriteCdromInfo(out, mode, *NewMachineDisks(sys));
+}
 
 }  // namespace quorrel

@@ -7,6 +7,7 @@
 #include "cpu_resource.h"
 #include "format.h"
 #include "gather.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -378,8 +379,8 @@ void WriteProcessorInfo(InfoSink& out, int summary, CpuPlatform& p) {
   if (driver) p.ClosePortDriver();
 }
 
-void WriteProcessorInfo(InfoSink& out, int summary) {
-  std::unique_ptr<CpuPlatform> p = MakeMachineCpuPlatform();
+void WriteProcessorInfo(InfoSink& out, int summary, const SystemBindings& sys) {
+  std::unique_ptr<CpuPlatform> p = MakeMachineCpuPlatform(sys);
   WriteProcessorInfo(out, summary, *p);
 }
 

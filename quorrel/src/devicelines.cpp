@@ -52,9 +52,10 @@ void WalkDevices(const char* listing, size_t size, const std::string& label, con
 
 class MachineDeviceSource : public DeviceSource {
  public:
-  GetQuorrelFn SystemAccess() override { return Module().getQuorrel; }
+  explicit MachineDeviceSource(const SystemBindings& sys) : sys_(sys) {}
+  GetQuorrelFn SystemAccess() override { return sys_.getQuorrel; }
   std::string ClassLabel() override {
-    if (HMODULE rc = Module().mirvaneRc) {
+    if (HMODULE rc = sys_.mirvaneRc) {
       char text[256];
       if (::LoadStringA(rc, 113, text, sizeof(text)) > 0) return text;
     }
@@ -99,11 +100,16 @@ class MachineDeviceSource : public DeviceSource {
     ::CloseHandle(pi.hProcess);
     return true;
   }
+
+ private:
+  SystemBindings sys_;
 };
 
 }  // namespace
 
-std::unique_ptr<DeviceSource> MakeMachineDeviceSource() { return std::make_unique<MachineDeviceSource>(); }
+std::unique_ptr<DeviceSource> MakeMachineDeviceSource(const SystemBindings& sys) {
+  return std::make_unique<MachineDeviceSource>(sys);
+}
 
 bool ReadFirstSubkeyDescription(HKEY root, const char* key, std::string* name) {
   HKEY k = nullptr;
@@ -248,20 +254,20 @@ void RequestCorvithSummary(InfoSink& out, int summary, UINT msg, HWND client, De
   if (summary == 0) out.EndLine();
 }
 
-void WriteBusTypeLine(InfoSink& out) { WriteBusTypeLine(out, *MakeMachineDeviceSource()); }
-void WriteMediaLine(InfoSink& out) { WriteMediaLine(out, *MakeMachineDeviceSource()); }
-void WriteMonitorLine(InfoSink& out) { WriteMonitorLine(out, *MakeMachineDeviceSource()); }
+void WriteBusTypeLine(InfoSink& out, const SystemBindings& sys) { WriteBusTypeLine(out, *MakeMachineDeviceSource(sys)); }
+void WriteMediaLine(InfoSink& out, const SystemBindings& sys) { WriteMediaLine(out, *MakeMachineDeviceSource(sys)); }
+void WriteMonitorLine(InfoSink& out, const SystemBindings& sys) { WriteMonitorLine(out, *MakeMachineDeviceSource(sys)); }
 
-void WriteIoDeviceLines(InfoSink& out) {
-  auto src = MakeMachineDeviceSource();
+void WriteIoDeviceLines(InfoSink& out, const SystemBindings& sys) {
+  auto src = MakeMachineDeviceSource(sys);
   WriteMouseLine(out, *src);
   WriteKeyboardLine(out, *src);
   WriteJoystickLine(out, *src);
-  WritePortInformation(out, 1);
+  WritePortInformation(out, 1, sys);
 }
 
-void WriteResourceMonitorLines(InfoSink& out, UINT monitorMessage, HWND client) {
-  auto src = MakeMachineDeviceSource();
+void WriteResourceMonitorLines(InfoSink& out, UINT monitorMessage, HWND client, const SystemBindings& sys) {
+  auto src = MakeMachineDeviceSource(sys);
   WriteResourceReport(out, 1, *src);
   RequestCorvithSummary(out, 1, monitorMessage, client, *src);
 }

@@ -11,6 +11,7 @@
 #include "gather.h"
 #include "mmdevices.h"
 #include "resource.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -388,8 +389,9 @@ namespace {
 
 class Machine : public DiskDevices {
  public:
+  explicit Machine(const SystemBindings& sys) : sys_(sys) {}
   bool Is9x() const override { return (::GetVersion() & 0x80000000u) != 0; }
-  GetQuorrelFn SystemAccess() const override { return Module().getQuorrel; }
+  GetQuorrelFn SystemAccess() const override { return sys_.getQuorrel; }
   bool Open(int n) override {
     if (Is9x()) return OpenIdeDevice();
     Close();
@@ -505,10 +507,11 @@ class Machine : public DiskDevices {
     return true;
   }
   HANDLE handle_ = INVALID_HANDLE_VALUE;
+  SystemBindings sys_;
 };
 
 }  // namespace
 
-std::unique_ptr<DiskDevices> NewMachineDisks() { return std::make_unique<Machine>(); }
+std::unique_ptr<DiskDevices> NewMachineDisks(const SystemBindings& sys) { return std::make_unique<Machine>(sys); }
 
 }  // namespace quorrel

@@ -5,8 +5,8 @@
 
 #include "format.h"
 #include "mmdevices.h"
-#include "module.h"
 #include "resource.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -48,9 +48,8 @@ bool AskSystemAccess(GetQuorrelFn access, WORD infoClass, bool shortForm) {
   return true;
 }
 
-int PrepareGatherers() {
-  ModuleState& m = Module();
-  if (m.getQuorrel) m.getQuorrel(11, (WORD)kStartupInfoBufferSize, g_startupBuffer);
+int PrepareGatherers(GetQuorrelFn access, const std::wstring& moduleDir) {
+  if (access) access(11, (WORD)kStartupInfoBufferSize, g_startupBuffer);
   GathererBindings& b = Bindings();
   b = GathererBindings();
   char sys[260];
@@ -68,7 +67,7 @@ int PrepareGatherers() {
   }
   // The clock table file lives beside the server, never in the host's
   // current directory.
-  std::wstring path = m.moduleDir + L"cpuspeed.dat";
+  std::wstring path = moduleDir + L"cpuspeed.dat";
   if (FILE* f = ::_wfopen(path.c_str(), L"r+b")) {
     std::vector<uint8_t> bytes(47 * 2);
     size_t got = std::fread(bytes.data(), 1, bytes.size(), f);

@@ -4,8 +4,9 @@
 
 #include "appkit/system.h"
 #include "format.h"
-#include "module.h"
 #include "resource.h"
+#include "suite/info.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -47,11 +48,10 @@ void WriteMemoryLines(InfoSink& out, int mode, const MemorySnapshot& m, bool win
 
 void WriteMemoryInfo(InfoSink& out, int mode, const GatherContext& ctx) {
   WriteMemoryLines(out, mode, ReadMemoryStatus(), appkit::IsWindows9x());
-  if (mode == 0 && ctx.Switch(suite::SW_MEMORY_HEAP)) WriteHeapAllocation(out);
+  if (mode == 0 && ctx.Switch(suite::SW_MEMORY_HEAP)) WriteHeapAllocation(out, ctx.system);
 }
 
-uint64_t SumHeapBlocks(DWORD processId, ULONG_PTR heapId) {
-  ModuleState& m = Module();
+uint64_t SumHeapBlocks(const SystemBindings& m, DWORD processId, ULONG_PTR heapId) {
   if (!m.heap32First || !m.heap32Next) return 0;
   HEAPENTRY32 e{};
   e.dwSize = sizeof(e);
@@ -62,16 +62,15 @@ uint64_t SumHeapBlocks(DWORD processId, ULONG_PTR heapId) {
 }
 
 namespace {
-void WriteProcessHeapLine(InfoSink& out, const tagPROCESSENTRY32& p) {
-  ModuleState& m = Module();
+void WriteProcessHeapLine(InfoSink& out, const SystemBindings& m, const tagPROCESSENTRY32& p) {
   if (!m.createToolhelp32Snapshot || !m.heap32ListFirst || !m.heap32ListNext) return;
   HANDLE snap = m.createToolhelp32Snapshot(TH32CS_SNAPHEAPLIST, p.th32ProcessID);
   if (snap == INVALID_HANDLE_VALUE) return;
   HEAPLIST32 list{};
   list.dwSize = sizeof(list);
   if (m.heap32ListFirst(snap, &list)) {
-    uint64_t total = SumHeapBlocks(p.th32ProcessID, list.th32HeapID);
-    while (m.heap32ListNext(snap, &list)) total += SumHeapBlocks(p.th32ProcessID, list.th32HeapID);
+    uint64_t total = SumHeapBlocks(m, p.th32ProcessID, list.th32HeapID);
+    while (m.heap32ListNext(snap, &list)) total += SumHeapBlocks(m, p.th32ProcessID, list.th32HeapID);
     std::string exe(p.szExeFile, strnlen(p.szExeFile, sizeof(p.szExeFile)));
     out.Item(HeapProcessName(exe), FormatA("%llu KB", (unsigned long long)(total >> 10)));
   }
@@ -79,8 +78,7 @@ void WriteProcessHeapLine(InfoSink& out, const tagPROCESSENTRY32& p) {
 }
 }  // namespace
 
-void WriteHeapAllocation(InfoSink& out) {
-  ModuleState& m = Module();
+void WriteHeapAllocation(InfoSink& out, const SystemBindings& m) {
   if (!m.createToolhelp32Snapshot || !m.process32First || !m.process32Next || !m.heap32ListFirst ||
       !m.heap32ListNext || !m.heap32First || !m.heap32Next)
     return;
@@ -90,8 +88,8 @@ void WriteHeapAllocation(InfoSink& out) {
   tagPROCESSENTRY32 p{};
   p.dwSize = sizeof(p);
   if (m.process32First(snap, &p)) {
-    WriteProcessHeapLine(out, p);
-    while (m.process32Next(snap, &p)) WriteProcessHeapLine(out, p);
+    WriteProcessHeapLine(out, m, p);
+    while (m.process32Next(snap, &p)) WriteProcessHeapLine(out, m, p);
   }
   ::CloseHandle(snap);
 }

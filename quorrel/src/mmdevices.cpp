@@ -6,8 +6,8 @@
 
 #include "format.h"
 #include "gather.h"
-#include "module.h"
 #include "resource.h"
+#include "texts.h"
 
 namespace quorrel {
 

@@ -8,7 +8,7 @@
 
 #include "format.h"
 #include "modem_resource.h"
-#include "module.h"
+#include "texts.h"
 
 namespace quorrel {
 

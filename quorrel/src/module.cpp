@@ -25,22 +25,22 @@ void BindRuntimeLibraries(ModuleState& m) {
   if (n < 1 || n > 255) return;
   std::string dir = std::string(sys, n) + "\\";
   if (HMODULE avicap = ::LoadLibraryA((dir + "AVICAP32.DLL").c_str()))
-    m.capGetDriverDescription =
+    m.system.capGetDriverDescription =
         reinterpret_cast<CapGetDriverDescriptionFn>(::GetProcAddress(avicap, "capGetDriverDescriptionA"));
   if (HMODULE mpr = ::LoadLibraryA((dir + "MPR.DLL").c_str())) {
-    m.wnetOpenEnum = ::GetProcAddress(mpr, "WNetOpenEnumA");
-    m.wnetCloseEnum = ::GetProcAddress(mpr, "WNetCloseEnum");
-    m.wnetGetUser = ::GetProcAddress(mpr, "WNetGetUserA");
-    m.wnetEnumResource = ::GetProcAddress(mpr, "WNetEnumResourceA");
+    m.system.wnetOpenEnum = ::GetProcAddress(mpr, "WNetOpenEnumA");
+    m.system.wnetCloseEnum = ::GetProcAddress(mpr, "WNetCloseEnum");
+    m.system.wnetGetUser = ::GetProcAddress(mpr, "WNetGetUserA");
+    m.system.wnetEnumResource = ::GetProcAddress(mpr, "WNetEnumResourceA");
   }
   if (HMODULE k = ::LoadLibraryA((dir + "KERNEL32.DLL").c_str())) {
-    m.process32First = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Process32First"));
-    m.process32Next = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Process32Next"));
-    m.heap32First = reinterpret_cast<Heap32FirstFn>(::GetProcAddress(k, "Heap32First"));
-    m.heap32Next = reinterpret_cast<Heap32NextFn>(::GetProcAddress(k, "Heap32Next"));
-    m.heap32ListFirst = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Heap32ListFirst"));
-    m.heap32ListNext = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Heap32ListNext"));
-    m.createToolhelp32Snapshot =
+    m.system.process32First = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Process32First"));
+    m.system.process32Next = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Process32Next"));
+    m.system.heap32First = reinterpret_cast<Heap32FirstFn>(::GetProcAddress(k, "Heap32First"));
+    m.system.heap32Next = reinterpret_cast<Heap32NextFn>(::GetProcAddress(k, "Heap32Next"));
+    m.system.heap32ListFirst = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Heap32ListFirst"));
+    m.system.heap32ListNext = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Heap32ListNext"));
+    m.system.createToolhelp32Snapshot =
         reinterpret_cast<CreateToolhelp32SnapshotFn>(::GetProcAddress(k, "CreateToolhelp32Snapshot"));
   }
 }
@@ -59,22 +59,22 @@ void BindSystemAccessLibrary(ModuleState& m) {
   std::wstring vex = m.moduleDir + L"Vexholm.DLL";
   m.vexholm = ::LoadLibraryW(vex.c_str());
   if (!m.vexholm) return;
-  m.getQuorrel = reinterpret_cast<GetQuorrelFn>(::GetProcAddress(m.vexholm, "GetQuorrel"));
-  if (!m.getQuorrel) return;
+  m.system.getQuorrel = reinterpret_cast<GetQuorrelFn>(::GetProcAddress(m.vexholm, "GetQuorrel"));
+  if (!m.system.getQuorrel) return;
   std::wstring rc = m.moduleDir + L"MirvaneRC.DLL";
-  m.mirvaneRc = ::LoadLibraryW(rc.c_str());
-  if (!m.mirvaneRc) return;
+  m.system.mirvaneRc = ::LoadLibraryW(rc.c_str());
+  if (!m.system.mirvaneRc) return;
   char text[257];
   int count = 255;
-  if (::LoadStringA(m.mirvaneRc, 0, text, sizeof(text)) > 0) count = std::atoi(text);
+  if (::LoadStringA(m.system.mirvaneRc, 0, text, sizeof(text)) > 0) count = std::atoi(text);
   for (int id = 0; id <= count && id <= 0xFFFF; ++id) {
-    int len = ::LoadStringA(m.mirvaneRc, (UINT)id, text, sizeof(text));
+    int len = ::LoadStringA(m.system.mirvaneRc, (UINT)id, text, sizeof(text));
     if (len <= 0) continue;
     std::vector<char> record(2 + (size_t)len + 1, 0);
     record[0] = (char)(id & 0xFF);
     record[1] = (char)((id >> 8) & 0xFF);
     memcpy(record.data() + 2, text, (size_t)len);
-    m.getQuorrel(0x69, (WORD)(2 + len), record.data());
+    m.system.getQuorrel(0x69, (WORD)(2 + len), record.data());
   }
 }
 
@@ -83,14 +83,6 @@ void BindSystemAccessLibrary(ModuleState& m) {
 ModuleState& Module() {
   static ModuleState state;
   return state;
-}
-
-std::string Str(UINT id) {
-  char buf[1024];
-  HINSTANCE res = Module().resources;
-  int n = ::LoadStringA(res ? res : Module().module, id, buf, sizeof(buf));
-  if (n <= 0 && res != Module().module && Module().module) n = ::LoadStringA(Module().module, id, buf, sizeof(buf));
-  return n > 0 ? std::string(buf, (size_t)n) : std::string();
 }
 
 HWND ServerWindow() { return g_server ? g_server->hwnd() : nullptr; }
@@ -144,6 +136,7 @@ void ReleaseResources(ModuleState& m) {
   if (m.resourceLibraryLoaded) appkit::FreeResourceModule(m.resources);
   m.resourceLibraryLoaded = false;
   m.resources = nullptr;
+  SetTextModules(m.resources, m.module);
 }
 
 // A start that cannot go on says why: in a message box when someone started
@@ -193,6 +186,7 @@ bool StartQuorrelServer(HMODULE module) {
   ScanModuleSwitches(cmd ? cmd : "", &m.showWnd, &m.startup);
 
   m.module = module;
+  SetTextModules(m.resources, m.module);
   m.modulePath = appkit::ModulePath(module);
   m.moduleDir = DirectoryOf(m.modulePath);
   // Every information file's path must fit its request record; a server
@@ -212,6 +206,7 @@ bool StartQuorrelServer(HMODULE module) {
   HINSTANCE res = appkit::LoadResourceModule(appkit::ResourceModulePathFor(m.modulePath));
   m.resourceLibraryLoaded = res != nullptr;
   m.resources = res ? res : module;
+  SetTextModules(m.resources, m.module);
 
   if (appkit::IsWindows9x()) BindSystemAccessLibrary(m);
 
@@ -248,14 +243,7 @@ void StopQuorrelServer() {
   }
   ServerWindowClosed();
   m.vexholm = nullptr;
-  m.getQuorrel = nullptr;
-  m.mirvaneRc = nullptr;
-  m.capGetDriverDescription = nullptr;
-  m.wnetOpenEnum = m.wnetCloseEnum = m.wnetGetUser = m.wnetEnumResource = nullptr;
-  m.createToolhelp32Snapshot = nullptr;
-  m.process32First = m.process32Next = m.heap32ListFirst = m.heap32ListNext = nullptr;
-  m.heap32First = nullptr;
-  m.heap32Next = nullptr;
+  m.system = SystemBindings();
   // Every worker has ended by now: the resource library can go.
   ReleaseResources(m);
 }
@@ -264,6 +252,7 @@ void AttachQuorrelControl(HMODULE module) {
   ModuleState& m = Module();
   if (m.controls++ == 0) {
     m.module = module;
+    SetTextModules(m.resources, m.module);
     m.startRefused = false;
     m.watchTimer = ::SetTimer(nullptr, 0, kWatchMs, &WatchForServer);
   }

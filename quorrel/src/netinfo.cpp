@@ -9,9 +9,9 @@
 
 #include "format.h"
 #include "gather.h"
-#include "module.h"
 #include "net_resource.h"
 #include "resource.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -114,21 +114,22 @@ typedef DWORD(WINAPI* GetInterfaceInfoFn)(PIP_INTERFACE_INFO, PULONG);
 
 class MachineNetwork : public NetworkSource {
  public:
+  explicit MachineNetwork(const SystemBindings& sys) : sys_(sys) {}
   DWORD Version() override { return ::GetVersion(); }
   bool HasProvider() override {
-    const ModuleState& m = Module();
+    const SystemBindings& m = sys_;
     return m.wnetOpenEnum && m.wnetEnumResource && m.wnetCloseEnum && m.wnetGetUser;
   }
   DWORD OpenConnected(HANDLE* e) override {
-    return reinterpret_cast<WNetOpenEnumFn>(Module().wnetOpenEnum)(RESOURCE_CONNECTED, RESOURCETYPE_ANY,
+    return reinterpret_cast<WNetOpenEnumFn>(sys_.wnetOpenEnum)(RESOURCE_CONNECTED, RESOURCETYPE_ANY,
                                                                    RESOURCEUSAGE_CONTAINER, nullptr, e);
   }
   DWORD EnumResource(HANDLE e, DWORD* count, void* buffer, DWORD* size) override {
-    return reinterpret_cast<WNetEnumResourceFn>(Module().wnetEnumResource)(e, count, buffer, size);
+    return reinterpret_cast<WNetEnumResourceFn>(sys_.wnetEnumResource)(e, count, buffer, size);
   }
-  void CloseEnum(HANDLE e) override { reinterpret_cast<WNetCloseEnumFn>(Module().wnetCloseEnum)(e); }
+  void CloseEnum(HANDLE e) override { reinterpret_cast<WNetCloseEnumFn>(sys_.wnetCloseEnum)(e); }
   DWORD GetUser(char* name, DWORD* size) override {
-    return reinterpret_cast<WNetGetUserFn>(Module().wnetGetUser)(nullptr, name, size);
+    return reinterpret_cast<WNetGetUserFn>(sys_.wnetGetUser)(nullptr, name, size);
   }
   bool ComputerName(char* name, DWORD* size) override { return ::GetComputerNameA(name, size) != FALSE; }
   HKEY Machine() override { return HKEY_LOCAL_MACHINE; }
@@ -161,6 +162,9 @@ class MachineNetwork : public NetworkSource {
     typedef DWORD(WINAPI * Fn)(void*, DWORD*, DWORD*);
     return reinterpret_cast<Fn>(Bindings().rasEnumConnections)(connections, size, count);
   }
+
+ private:
+  SystemBindings sys_;
 };
 
 // One dial-up enumeration into a zero-filled block whose first record's
@@ -181,7 +185,9 @@ long EnumerateDialUp(std::vector<BYTE>* block, Call call) {
 
 }  // namespace
 
-std::unique_ptr<NetworkSource> NewMachineNetwork() { return std::make_unique<MachineNetwork>(); }
+std::unique_ptr<NetworkSource> NewMachineNetwork(const SystemBindings& sys) {
+  return std::make_unique<MachineNetwork>(sys);
+}
 
 // ---- Windows Sockets and Dial-Up Networking ---------------------------------------
 
@@ -211,8 +217,8 @@ void WriteWinsockInfo(InfoSink& out, int summary, NetworkSource& net) {
   out.EndLine();
 }
 
-void WriteWinsockInfo(InfoSink& out, int summary) {
-  auto net = NewMachineNetwork();
+void WriteWinsockInfo(InfoSink& out, int summary, const SystemBindings& sys) {
+  auto net = NewMachineNetwork(sys);
   WriteWinsockInfo(out, summary, *net);
 }
 
@@ -475,8 +481,8 @@ void WriteNetworkInfo(InfoSink& out, int mode, NetworkSource& net) {
   if (previous) ::SetCursor(previous);
 }
 
-void WriteNetworkInfo(InfoSink& out, int mode) {
-  auto net = NewMachineNetwork();
+void WriteNetworkInfo(InfoSink& out, int mode, const SystemBindings& sys) {
+  auto net = NewMachineNetwork(sys);
   WriteNetworkInfo(out, mode, *net);
 }
 

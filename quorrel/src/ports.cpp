@@ -9,6 +9,7 @@
 #include "gather.h"
 #include "modem.h"
 #include "resource.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -41,9 +42,9 @@ struct PortBlock {
 
 }  // namespace
 
-PortLabels MachinePortLabels() {
+PortLabels MachinePortLabels(HMODULE labelTexts) {
   PortLabels labels;
-  if (HMODULE rc = Module().mirvaneRc) {
+  if (HMODULE rc = labelTexts) {
     char text[256];
     if (::LoadStringA(rc, 111, text, sizeof(text)) > 0) labels.ioRange = text;
     if (::LoadStringA(rc, 114, text, sizeof(text)) > 0) labels.portName = text;
@@ -121,8 +122,8 @@ void WritePortInformation(InfoSink& out, int summary, GetQuorrelFn access, const
   ParsePortText(out, InfoReplyBuffer(), kInfoReplyBufferSize, summary, labels, settings);
 }
 
-void WritePortInformation(InfoSink& out, int summary) {
-  WritePortInformation(out, summary, Module().getQuorrel, MachinePortLabels(),
+void WritePortInformation(InfoSink& out, int summary, const SystemBindings& sys) {
+  WritePortInformation(out, summary, sys.getQuorrel, MachinePortLabels(sys.mirvaneRc),
                        [](InfoSink& o, const std::string& name) { WritePortSettings(o, name); });
 }
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "appkit/system.h"
-#include "module.h"
 #include "resource.h"
+#include "texts.h"
 
 namespace quorrel {
 

@@ -236,7 +236,7 @@ uint32_t RunProcessorSelfTest(unsigned test, CpuPlatform& p, const LastResultWri
 }
 
 uint32_t RunProcessorSelfTest(unsigned test, LPARAM) {
-  std::unique_ptr<CpuPlatform> p = MakeMachineCpuPlatform();
+  std::unique_ptr<CpuPlatform> p = MakeMachineCpuPlatform(Module().system);
   return RunProcessorSelfTest(test, *p, [](const std::string& text) { WriteLastResult(text); });
 }
 

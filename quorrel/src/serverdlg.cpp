@@ -86,7 +86,7 @@ BOOL CQuorrelServerDlg::OnInit() {
   dmiLine_.clear();
   StartDmiCheck();
   if (icon_) ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, (LPARAM)icon_);
-  PrepareGatherers();
+  PrepareGatherers(Module().system.getQuorrel, moduleDir_);
   CreateDmiSheet();
   CreateSheets();
   if (requestMsg_) ::PostMessageW(hwnd(), requestMsg_, suite::INFO_REPLY_READY, 0);
@@ -268,6 +268,7 @@ void CQuorrelServerDlg::HandleRequest(HWND client, uint32_t categoryWord) {
   req->dmiLine[n] = 0;
   req->softwareList = Item(IDC_SOFTWARE_LIST);
   ReadSummarySwitches(req->switches);
+  req->system = Module().system;
   HANDLE thread = ::CreateThread(nullptr, 0, &GatherCategoryThread, req, CREATE_SUSPENDED, nullptr);
   if (!thread) {
     std::free(req);

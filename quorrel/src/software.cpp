@@ -5,7 +5,7 @@
 
 #include "devices_resource.h"
 #include "format.h"
-#include "module.h"
+#include "texts.h"
 
 namespace quorrel {
 

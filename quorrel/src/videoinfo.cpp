@@ -10,8 +10,9 @@
 #include "format.h"
 #include "gather.h"
 #include "mmdevices.h"
-#include "module.h"
 #include "resource.h"
+#include "suite/info.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -218,6 +219,7 @@ namespace {
 
 class MachineDisplaySource : public DisplaySource {
  public:
+  explicit MachineDisplaySource(const SystemBindings& sys) : sys_(sys) {}
   bool Windows9x() override { return appkit::IsWindows9x(); }
   void ScreenSize(int* cx, int* cy) override {
     *cx = ::GetSystemMetrics(SM_CXSCREEN);
@@ -276,7 +278,7 @@ class MachineDisplaySource : public DisplaySource {
     return 1;
   }
   bool CaptureDriver(bool* ok, std::string* name) override {
-    CapGetDriverDescriptionFn fn = Module().capGetDriverDescription;
+    CapGetDriverDescriptionFn fn = sys_.capGetDriverDescription;
     if (!fn) return false;
     char text[1000] = {}, ver[200] = {};
     *ok = fn(0, text, sizeof(text), ver, sizeof(ver)) != FALSE;
@@ -303,20 +305,23 @@ class MachineDisplaySource : public DisplaySource {
       return std::string();
     return " (" + Bounded(std::string(value, strnlen(value, length)), 200) + ")";
   }
+  SystemBindings sys_;
 };
 
 }  // namespace
 
-std::unique_ptr<DisplaySource> MakeMachineDisplaySource() { return std::make_unique<MachineDisplaySource>(); }
+std::unique_ptr<DisplaySource> MakeMachineDisplaySource(const SystemBindings& sys) {
+  return std::make_unique<MachineDisplaySource>(sys);
+}
 
 void WriteDisplayInformation(InfoSink& out, int summary, HWND window, const GatherContext& ctx) {
-  auto src = MakeMachineDisplaySource();
+  auto src = MakeMachineDisplaySource(ctx.system);
   WriteDisplayInformation(out, summary, window, ctx, *src);
 }
 
-void WriteVideoBiosInformation(InfoSink& out, int summary) {
+void WriteVideoBiosInformation(InfoSink& out, int summary, const SystemBindings& sys) {
   if (!summary) out.SpacedHeading(Str(IDS_VGA_BIOS_INFORMATION));
-  GetQuorrelFn getQuorrel = Module().getQuorrel;
+  GetQuorrelFn getQuorrel = sys.getQuorrel;
   if (!getQuorrel) return;
   char* buffer = InfoReplyBuffer();
   std::memset(buffer, 0, kInfoReplyBufferSize);
@@ -328,7 +333,7 @@ void WriteVideoBiosInformation(InfoSink& out, int summary) {
   std::memset(buffer, 0, kInfoReplyBufferSize);
   if (getQuorrel(kInfoClassVideoBios, (WORD)kInfoReplyBufferSize, buffer)) {
     VideoBiosLabels labels;
-    if (HMODULE rc = Module().mirvaneRc) {
+    if (HMODULE rc = sys.mirvaneRc) {
       char text[256];
       if (::LoadStringA(rc, 33, text, sizeof(text)) > 0) labels.resolution = text;
       if (::LoadStringA(rc, 36, text, sizeof(text)) > 0) labels.text = text;

@@ -1,0 +1,28 @@
+#include "texts.h"
+
+#include <atomic>
+
+namespace quorrel {
+
+namespace {
+// Set on the server's thread before its workers start, and cleared only
+// after they have ended.
+std::atomic<HINSTANCE> g_resources{nullptr};
+std::atomic<HMODULE> g_module{nullptr};
+}  // namespace
+
+void SetTextModules(HINSTANCE resources, HMODULE module) {
+  g_resources = resources;
+  g_module = module;
+}
+
+std::string Str(UINT id) {
+  char buf[1024];
+  HINSTANCE res = g_resources;
+  HMODULE module = g_module;
+  int n = ::LoadStringA(res ? res : module, id, buf, sizeof(buf));
+  if (n <= 0 && res != module && module) n = ::LoadStringA(module, id, buf, sizeof(buf));
+  return n > 0 ? std::string(buf, (size_t)n) : std::string();
+}
+
+}  // namespace quorrel
