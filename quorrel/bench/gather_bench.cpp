@@ -20,8 +20,10 @@
 
 #include "gather.h"
 #include "infosink.h"
+#include "mmdevices.h"
 #include "modem.h"
 #include "module.h"
+#include "settings.h"
 #include "suite/info.h"
 #include "worker.h"
 

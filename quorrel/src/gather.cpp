@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "format.h"
-#include "mmdevices.h"
 #include "resource.h"
 #include "texts.h"
 
@@ -16,8 +15,6 @@ const uint16_t kBuiltInSpeeds[47] = {40,  50,  60,  66,  75,  80,  90,  100, 120
                                      700, 733, 750, 800, 850, 866, 933, 1000, 1100, 1130, 1200, 1300, 1400, 1500, 1700};
 char g_replyBuffer[kInfoReplyBufferSize];
 char g_startupBuffer[kStartupInfoBufferSize];
-bool g_mciListPending = true;
-std::vector<std::string> g_mciNames;
 }  // namespace
 
 GathererBindings& Bindings() {
@@ -35,7 +32,6 @@ std::vector<uint16_t>& StandardCpuSpeeds() {
   return table;
 }
 
-const std::vector<std::string>& MciDeviceNames() { return g_mciNames; }
 char* InfoReplyBuffer() { return g_replyBuffer; }
 char* StartupInfoBuffer() { return g_startupBuffer; }
 
@@ -91,19 +87,6 @@ void ShutdownGatherers() {
     b.rasEnumConnections = nullptr;
     ::FreeLibrary(b.rasapi);
     b.rasapi = nullptr;
-  }
-}
-
-void BuildMciDeviceList() {
-  if (!g_mciListPending) return;
-  g_mciListPending = false;
-  MultimediaSource& mm = Multimedia();
-  unsigned count = mm.MciCount();
-  for (unsigned i = 1; i <= count; ++i) {
-    std::string name;
-    if (!mm.MciName(i, &name)) continue;
-    for (char& c : name) c = (char)::toupper((unsigned char)c);
-    if (!name.empty()) g_mciNames.push_back(name);
   }
 }
 

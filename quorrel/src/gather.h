@@ -1,6 +1,6 @@
-// What the category writers share: start-up bindings of the network
-// libraries, the processor clock table, the installed MCI devices, the reply
-// buffer of the system-access library and a few small routines.
+// What the category writers share: the gather context of a collection,
+// start-up bindings of the network libraries, the processor clock table, the
+// reply buffer of the system-access library and a few small routines.
 #pragma once
 #include <windows.h>
 
@@ -71,8 +71,6 @@ GathererBindings& Bindings();
 // Built-in nominal clock rates (MHz), possibly replaced from "cpuspeed.dat".
 std::vector<uint16_t>& StandardCpuSpeeds();
 const std::vector<uint16_t>& BuiltInCpuSpeeds();
-// Installed MCI device names (upper case), filled once per process.
-const std::vector<std::string>& MciDeviceNames();
 
 constexpr size_t kInfoReplyBufferSize = 10248;
 constexpr size_t kStartupInfoBufferSize = 2048;
@@ -89,7 +87,6 @@ bool AskSystemAccess(GetQuorrelFn access, WORD infoClass, bool shortForm = false
 // server's directory, where "cpuspeed.dat" may replace the clock table.
 int PrepareGatherers(GetQuorrelFn access, const std::wstring& moduleDir);
 void ShutdownGatherers();
-void BuildMciDeviceList();
 std::string GetErrorText(DWORD code);
 // Free and total bytes of a volume; 1 on success. `extended` tells whether
 // GetDiskFreeSpaceEx answered.

@@ -401,4 +401,24 @@ int IsAudioDiscDeviceBusy() {
   return error == MCIERR_MUST_USE_SHAREABLE ? 1 : 0;
 }
 
+namespace {
+bool g_mciListPending = true;
+std::vector<std::string> g_mciNames;
+}  // namespace
+
+const std::vector<std::string>& MciDeviceNames() { return g_mciNames; }
+
+void BuildMciDeviceList() {
+  if (!g_mciListPending) return;
+  g_mciListPending = false;
+  MultimediaSource& mm = Multimedia();
+  unsigned count = mm.MciCount();
+  for (unsigned i = 1; i <= count; ++i) {
+    std::string name;
+    if (!mm.MciName(i, &name)) continue;
+    for (char& c : name) c = (char)::toupper((unsigned char)c);
+    if (!name.empty()) g_mciNames.push_back(name);
+  }
+}
+
 }  // namespace quorrel

@@ -23,7 +23,6 @@ struct ModuleState {
   int showWnd = 0;
   int startup = 0;
   int switches[suite::SW_COUNT] = {};
-  std::string messageBoxTitle;
   std::string systemDir, windowsDir, bootRoot;  // each with a trailing backslash, or ""
   // The machine's server guard, owned by the thread that runs the server
   // here (null when this process runs none), and the named semaphore that
@@ -64,12 +63,6 @@ void StopQuorrelServer();
 // elsewhere): the machine's guard is given up, so that a new server can
 // start. Called on the server window's thread.
 void ServerWindowClosed();
-// Reads the twenty switches of Software\Qev\Quorrel\Setting into `out`.
-void ReadSummarySwitches(int out[suite::SW_COUNT]);
-void WriteLastResult(const std::string& text);
-int ShowQuorrelMessage(const std::string& text, UINT type);
-int ShowQuorrelMessageId(UINT id, UINT type);
-void BringMainWindowToFront();
 
 // The server window of this process (nullptr when it does not run here).
 HWND ServerWindow();
