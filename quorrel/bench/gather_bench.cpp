@@ -20,8 +20,10 @@
 
 #include "gather.h"
 #include "infosink.h"
+#include "mmdevices.h"
 #include "modem.h"
 #include "module.h"
+#include "settings.h"
 #include "suite/info.h"
 #include "worker.h"
 
@@ -60,7 +62,7 @@ int main(int argc, char** argv) {
   ::CreateDirectoryW(dir.c_str(), nullptr);
   m.moduleDir = dir;
   ReadSummarySwitches(m.switches);
-  PrepareGatherers();
+  PrepareGatherers(m.system.getQuorrel, m.moduleDir);
   BuildMciDeviceList();
 
   StringSink modem;

@@ -1,7 +1,7 @@
 // Audio information: KytAUDIO.IFO and the summary's "Audio" section.
 #pragma once
+#include "gather.h"
 #include "infosink.h"
-#include "worker.h"
 
 namespace quorrel {
 

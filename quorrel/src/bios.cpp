@@ -6,6 +6,7 @@
 #include "format.h"
 #include "gather.h"
 #include "smbios.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -15,6 +16,7 @@ constexpr size_t kLineBuffer = 1024;
 
 class MachineBiosPlatform : public BiosPlatform {
  public:
+  explicit MachineBiosPlatform(const SystemBindings& sys) : sys_(sys) {}
   bool Windows9x() override { return (::GetVersion() & 0x80000000u) != 0; }
   bool RegistryString(const std::string& key, const std::string& value, std::string* out) override {
     HKEY k = nullptr;
@@ -39,8 +41,11 @@ class MachineBiosPlatform : public BiosPlatform {
     *name = std::string(buf, n);
     return true;
   }
-  GetQuorrelFn SystemAccess() override { return Module().getQuorrel; }
+  GetQuorrelFn SystemAccess() override { return sys_.getQuorrel; }
   int PnpBiosVersion(char* buffer, size_t size) override { return ReadPnpBiosVersion(buffer, size); }
+
+ private:
+  SystemBindings sys_;
 };
 
 // The registry part of both families: the key's identity value must be
@@ -51,19 +56,21 @@ int WriteBiosFromKey(InfoSink& out, int mode, BiosPlatform& p, const std::string
   if (!p.RegistryString(key, nameValue, &name) || name.empty()) return 0;
   p.RegistryString(key, dateValue, &date);
   if (mode == 1) {
-    out.WriteString(BiosLine(Str(firstId), name, date));
+    out.Text(BiosLine(Str(firstId), name, date));
     return 1;
   }
-  out.WriteString(BiosLine(Str(firstId + 1), date));
-  out.WriteString(BiosLine(Str(firstId + 2), name));
+  out.Text(BiosLine(Str(firstId + 1), date));
+  out.Text(BiosLine(Str(firstId + 2), name));
   p.RegistryString(key, versionValue, &version);
-  out.WriteString(BiosLine(Str(firstId + 3), version));
+  out.Text(BiosLine(Str(firstId + 3), version));
   return 1;
 }
 
 }  // namespace
 
-std::unique_ptr<BiosPlatform> MakeMachineBiosPlatform() { return std::make_unique<MachineBiosPlatform>(); }
+std::unique_ptr<BiosPlatform> MakeMachineBiosPlatform(const SystemBindings& sys) {
+  return std::make_unique<MachineBiosPlatform>(sys);
+}
 
 std::string BiosLine(const std::string& format, const std::string& a, const std::string& b) {
   // Room for the values: the buffer less the format's own text and the NUL.
@@ -73,7 +80,7 @@ std::string BiosLine(const std::string& format, const std::string& a, const std:
   std::string line = FormatA(format.c_str(), va.c_str(), vb.c_str());
   if (line.size() > kLineBuffer - 1) {
     line.resize(kLineBuffer - 2);
-    line += "\n";
+    line += infofile::kLineEnd;
   }
   return line;
 }
@@ -91,13 +98,13 @@ int WriteBiosFromHardwareKey(InfoSink& out, int mode, BiosPlatform& p) {
 }
 
 void WriteBiosInfo(InfoSink& out, int mode, const std::string& dmiLine, BiosPlatform& p) {
-  if (mode == 0) WriteHeading(out, Str(IDS_BIOS_INFORMATION));
+  if (mode == 0) out.SpacedHeading(Str(IDS_BIOS_INFORMATION));
   bool nine = p.Windows9x();
   int r = nine ? WriteBiosFromEnumRoot(out, mode, p) : WriteBiosFromHardwareKey(out, mode, p);
   if (mode == 1 && r == 1) return;
   if (GetQuorrelFn fn = p.SystemAccess()) {
     if (AskSystemAccess(fn, r == 1 ? kInfoClassBiosExtra : kInfoClassBios, mode == 1))
-      WriteTextLines(out, InfoReplyBuffer());
+      out.CompleteLines(InfoReplyBuffer());
   }
   if (!nine) {
     // The shared start-up buffer is not used on NT otherwise: it holds the
@@ -106,40 +113,39 @@ void WriteBiosInfo(InfoSink& out, int mode, const std::string& dmiLine, BiosPlat
     std::memset(buf, 0, kStartupInfoBufferSize);
     if (p.PnpBiosVersion(buf, kStartupInfoBufferSize)) {
       buf[kStartupInfoBufferSize - 1] = 0;
-      out.WriteString(buf);
+      out.Text(buf);
     }
   }
   if (!dmiLine.empty()) {
-    out.WriteString(dmiLine);
-    out.WriteString("\n");
+    out.Line(dmiLine);
   }
-  if (mode == 0) out.WriteString("\n");
+  if (mode == 0) out.EndLine();
 }
 
 void WritePciInfo(InfoSink& out, BiosPlatform& p) {
-  WriteHeading(out, Str(IDS_PCI_BIOS_INFORMATION));
+  out.SpacedHeading(Str(IDS_PCI_BIOS_INFORMATION));
   GetQuorrelFn fn = p.SystemAccess();
   if (!fn) {
-    out.WriteString(Str(IDS_NOT_AVAILABLE));
+    out.Text(Str(IDS_NOT_AVAILABLE));
     return;
   }
   if (!AskSystemAccess(fn, kInfoClassPciBios)) return;
-  WriteTextLines(out, InfoReplyBuffer());
-  WriteHeading(out, Str(IDS_PCI_DEVICES_INFORMATION));
-  if (AskSystemAccess(fn, kInfoClassPciDevices)) WriteTextLines(out, InfoReplyBuffer());
-  out.WriteString("\n");
+  out.CompleteLines(InfoReplyBuffer());
+  out.SpacedHeading(Str(IDS_PCI_DEVICES_INFORMATION));
+  if (AskSystemAccess(fn, kInfoClassPciDevices)) out.CompleteLines(InfoReplyBuffer());
+  out.EndLine();
 }
 
 void WritePnpInfo(InfoSink& out, BiosPlatform& p) {
   if (GetQuorrelFn fn = p.SystemAccess())
-    if (AskSystemAccess(fn, kInfoClassPnp)) WriteTextLines(out, InfoReplyBuffer());
-  out.WriteString("\n");
+    if (AskSystemAccess(fn, kInfoClassPnp)) out.CompleteLines(InfoReplyBuffer());
+  out.EndLine();
 }
 
-void WriteBiosInfo(InfoSink& out, int mode, const std::string& dmiLine) {
-  WriteBiosInfo(out, mode, dmiLine, *MakeMachineBiosPlatform());
+void WriteBiosInfo(InfoSink& out, int mode, const std::string& dmiLine, const SystemBindings& sys) {
+  WriteBiosInfo(out, mode, dmiLine, *MakeMachineBiosPlatform(sys));
 }
-void WritePciInfo(InfoSink& out) { WritePciInfo(out, *MakeMachineBiosPlatform()); }
-void WritePnpInfo(InfoSink& out) { WritePnpInfo(out, *MakeMachineBiosPlatform()); }
+void WritePciInfo(InfoSink& out, const SystemBindings& sys) { WritePciInfo(out, *MakeMachineBiosPlatform(sys)); }
+void WritePnpInfo(InfoSink& out, const SystemBindings& sys) { WritePnpInfo(out, *MakeMachineBiosPlatform(sys)); }
 
 }  // namespace quorrel

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "infosink.h"
-#include "module.h"
+#include "system.h"
 
 namespace quorrel {
 
@@ -38,17 +38,17 @@ class BiosPlatform {
   // ReadPnpBiosVersion of the SMBIOS reader.
   virtual int PnpBiosVersion(char* buffer, size_t size) = 0;
 };
-std::unique_ptr<BiosPlatform> MakeMachineBiosPlatform();
+std::unique_ptr<BiosPlatform> MakeMachineBiosPlatform(const SystemBindings& sys);
 
 // Mode 0: the category; mode 1: the summary's lines.
 void WriteBiosInfo(InfoSink& out, int mode, const std::string& dmiLine, BiosPlatform& p);
-void WriteBiosInfo(InfoSink& out, int mode, const std::string& dmiLine);
+void WriteBiosInfo(InfoSink& out, int mode, const std::string& dmiLine, const SystemBindings& sys);
 int WriteBiosFromEnumRoot(InfoSink& out, int mode, BiosPlatform& p);
 int WriteBiosFromHardwareKey(InfoSink& out, int mode, BiosPlatform& p);
 void WritePciInfo(InfoSink& out, BiosPlatform& p);
-void WritePciInfo(InfoSink& out);
+void WritePciInfo(InfoSink& out, const SystemBindings& sys);
 void WritePnpInfo(InfoSink& out, BiosPlatform& p);
-void WritePnpInfo(InfoSink& out);
+void WritePnpInfo(InfoSink& out, const SystemBindings& sys);
 
 // A BIOS line of `format` (one %s, or two) kept within the writers' 1,024-byte
 // line buffer: the values are shortened, the line end stays.

@@ -11,7 +11,7 @@ namespace quorrel {
 
 // The category (mode 0) or the summary line (mode 1).
 void WriteCdromInfo(InfoSink& out, int mode, DiskDevices& d);
-void WriteCdromInfo(InfoSink& out, int mode);
+void WriteCdromInfo(InfoSink& out, int mode, const SystemBindings& sys);
 // The section of drive `index` (0 = A:); 1 when its volume could be read.
 int WriteCdromDriveInfo(InfoSink& out, unsigned index, DiskDevices& d);
 

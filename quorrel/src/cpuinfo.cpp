@@ -7,6 +7,7 @@
 #include "cpu_resource.h"
 #include "format.h"
 #include "gather.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -264,21 +265,19 @@ void WriteProcessorLines(InfoSink& out, int summary, const ProcessorFacts& f) {
   const bool generic = f.classification == kGenericProcessor;
   std::string label;
   if (summary == 1 || generic) {
-    label = Str(IDS_PROCESSOR) + "\t";
+    label = Str(IDS_PROCESSOR) + infofile::kTab;
   } else {
-    WriteHeading(out, Str(IDS_CPU_IDENTIFICATION));
-    label = Str(IDS_CPU_TYPE) + "\t";
+    out.SpacedHeading(Str(IDS_CPU_IDENTIFICATION));
+    label = Str(IDS_CPU_TYPE) + infofile::kTab;
   }
   std::string line = ProcessorNameLine(label, f.id);
   if (generic || summary == 1) {
     line += generic ? " " : ", ";
     if (f.speedMeasured) line += FormatA(Str(IDS_SUMMARY_SPEED).c_str(), (long)f.speedMHz);
-    out.WriteString(line);
-    out.WriteString("\n");
+    out.Line(line);
     return;
   }
-  out.WriteString(line);
-  out.WriteString("\n");
+  out.Line(line);
   // Stepping is written on every system: it is part of how the system
   // itself names the processor.
   const struct {
@@ -289,26 +288,19 @@ void WriteProcessorLines(InfoSink& out, int summary, const ProcessorFacts& f) {
                  {IDS_CPU_STEPPING, f.id.stepping},
                  {IDS_MATH_TYPE, (unsigned)f.mathType}};
   for (const auto& n : numbers) {
-    out.WriteString(FormatA("%s\t%d", Str(n.label).c_str(), (int)n.value));
-    out.WriteString("\n");
+    out.Item(Str(n.label), FormatA("%d", (int)n.value));
   }
   if (f.speedMeasured) {
-    out.WriteString(FormatA(Str(IDS_CATEGORY_SPEED).c_str(), Str(IDS_CPU_SPEED).c_str(), (long)f.speedMHz));
-    out.WriteString("\n");
+    out.Line(FormatA(Str(IDS_CATEGORY_SPEED).c_str(), Str(IDS_CPU_SPEED).c_str(), (long)f.speedMHz));
   }
-  out.WriteString(" ");
-  out.WriteString("\n");
-  out.WriteString(FormatA("@3%s", Str(IDS_FEATURE_INFORMATION).c_str()));
-  out.WriteString("\n");
-  out.WriteString(FormatA("%s:\t%X", Str(IDS_FEATURE_FLAG).c_str(), (unsigned)f.id.features));
-  out.WriteString("\n");
+  out.Line(" ");
+  out.Heading(Str(IDS_FEATURE_INFORMATION));
+  out.Item(Str(IDS_FEATURE_FLAG) + ":", FormatA("%X", (unsigned)f.id.features));
   for (const std::string& l : FeatureLines(f.id.features)) {
-    out.WriteString(l);
-    out.WriteString("\n");
+    out.Line(l);
   }
   if (f.id.has3DNow) {
-    out.WriteString(Str(IDS_FEATURE_3DNOW));
-    out.WriteString("\n");
+    out.Line(Str(IDS_FEATURE_3DNOW));
   }
 }
 
@@ -387,8 +379,8 @@ void WriteProcessorInfo(InfoSink& out, int summary, CpuPlatform& p) {
   if (driver) p.ClosePortDriver();
 }
 
-void WriteProcessorInfo(InfoSink& out, int summary) {
-  std::unique_ptr<CpuPlatform> p = MakeMachineCpuPlatform();
+void WriteProcessorInfo(InfoSink& out, int summary, const SystemBindings& sys) {
+  std::unique_ptr<CpuPlatform> p = MakeMachineCpuPlatform(sys);
   WriteProcessorInfo(out, summary, *p);
 }
 

@@ -15,7 +15,7 @@
 
 #include "cpuleaves.h"
 #include "infosink.h"
-#include "module.h"
+#include "system.h"
 
 namespace quorrel {
 
@@ -119,7 +119,7 @@ class CpuPlatform {
   virtual std::vector<uint16_t> SpeedTable() = 0;
 };
 // This machine.
-std::unique_ptr<CpuPlatform> MakeMachineCpuPlatform();
+std::unique_ptr<CpuPlatform> MakeMachineCpuPlatform(const SystemBindings& sys);
 // Whether this process may use IN on the speaker port: tried once under a
 // vectored exception handler, so that a refusal is an answer, not a fault.
 bool MachinePortAccess();
@@ -136,6 +136,6 @@ bool ReadProcessorClock(CpuPlatform& p, const ProcessorRecord& r, ClockReading* 
 ProcessorFacts GatherProcessorFacts(CpuPlatform& p, bool standardOnly = false, bool measure = true);
 
 void WriteProcessorInfo(InfoSink& out, int summary, CpuPlatform& p);
-void WriteProcessorInfo(InfoSink& out, int summary);
+void WriteProcessorInfo(InfoSink& out, int summary, const SystemBindings& sys);
 
 }  // namespace quorrel

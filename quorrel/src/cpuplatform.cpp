@@ -112,6 +112,7 @@ __attribute__((noinline)) int ProbeFloatingPointUnit() {
 
 class MachineCpuPlatform : public CpuPlatform {
  public:
+  explicit MachineCpuPlatform(const SystemBindings& sys) : sys_(sys) {}
   ~MachineCpuPlatform() override { ClosePortDriver(); }
   const CpuidSource& Cpuid() override { return cpuid_; }
   bool Windows9x() override { return appkit::IsWindows9x(); }
@@ -120,7 +121,7 @@ class MachineCpuPlatform : public CpuPlatform {
     ::GetSystemInfo(&si);
     return si.dwProcessorType;
   }
-  GetQuorrelFn SystemAccess() override { return Module().getQuorrel; }
+  GetQuorrelFn SystemAccess() override { return sys_.getQuorrel; }
   void Wait(DWORD ms) override { ::Sleep(ms); }
   bool OpenPortDriver() override {
     ClosePortDriver();
@@ -195,6 +196,7 @@ class MachineCpuPlatform : public CpuPlatform {
 
   RealCpuid cpuid_;
   HANDLE driver_ = INVALID_HANDLE_VALUE;
+  SystemBindings sys_;
 };
 
 }  // namespace
@@ -217,6 +219,8 @@ bool MachinePortAccess() {
   return g_portFaulted == 0;
 }
 
-std::unique_ptr<CpuPlatform> MakeMachineCpuPlatform() { return std::make_unique<MachineCpuPlatform>(); }
+std::unique_ptr<CpuPlatform> MakeMachineCpuPlatform(const SystemBindings& sys) {
+  return std::make_unique<MachineCpuPlatform>(sys);
+}
 
 }  // namespace quorrel

@@ -37,8 +37,8 @@ void WalkDevices(const char* listing, size_t size, const std::string& label, con
   bool inDevice = false;
   ForEachLine(listing, size, [&](const std::string& line) {
     if (line.empty()) return true;
-    if (line.compare(0, 2, "@3") == 0) {
-      name = line.substr(2);
+    if (line.compare(0, infofile::kHeadingPrefixLength, infofile::kHeading) == 0) {
+      name = line.substr(infofile::kHeadingPrefixLength);
       inDevice = true;
       return true;
     }
@@ -52,9 +52,10 @@ void WalkDevices(const char* listing, size_t size, const std::string& label, con
 
 class MachineDeviceSource : public DeviceSource {
  public:
-  GetQuorrelFn SystemAccess() override { return Module().getQuorrel; }
+  explicit MachineDeviceSource(const SystemBindings& sys) : sys_(sys) {}
+  GetQuorrelFn SystemAccess() override { return sys_.getQuorrel; }
   std::string ClassLabel() override {
-    if (HMODULE rc = Module().mirvaneRc) {
+    if (HMODULE rc = sys_.mirvaneRc) {
       char text[256];
       if (::LoadStringA(rc, 113, text, sizeof(text)) > 0) return text;
     }
@@ -99,11 +100,16 @@ class MachineDeviceSource : public DeviceSource {
     ::CloseHandle(pi.hProcess);
     return true;
   }
+
+ private:
+  SystemBindings sys_;
 };
 
 }  // namespace
 
-std::unique_ptr<DeviceSource> MakeMachineDeviceSource() { return std::make_unique<MachineDeviceSource>(); }
+std::unique_ptr<DeviceSource> MakeMachineDeviceSource(const SystemBindings& sys) {
+  return std::make_unique<MachineDeviceSource>(sys);
+}
 
 bool ReadFirstSubkeyDescription(HKEY root, const char* key, std::string* name) {
   HKEY k = nullptr;
@@ -151,7 +157,7 @@ bool ListMediaDevices(InfoSink& out, const char* listing, size_t size, const std
   bool found = false;
   WalkDevices(listing, size, label, "Media", [&](const std::string& name) {
     if (!name.empty()) {
-      out.WriteString("\t" + name + " \n");
+      out.Indented(name + " ");
       found = true;
     }
     return true;
@@ -190,15 +196,14 @@ void WriteBusTypeLine(InfoSink& out, DeviceSource& src) {
   GetQuorrelFn access = src.SystemAccess();
   if (!access) return;
   unsigned char flags = AskSystemAccess(access, kInfoClassBusFlags) ? (unsigned char)InfoReplyBuffer()[0] : 0;
-  out.WriteString(BusTypeLine(flags));
-  out.WriteString("\n");
+  out.Line(BusTypeLine(flags));
 }
 
 void WriteMediaLine(InfoSink& out, DeviceSource& src) {
-  out.WriteString("Media:");
+  out.Text("Media:");
   bool found = AskSystemAccess(src.SystemAccess(), kInfoClassDevices) &&
                ListMediaDevices(out, InfoReplyBuffer(), kInfoReplyBufferSize, src.ClassLabel());
-  if (!found) out.WriteString("\tN/A\n");
+  if (!found) out.Indented("N/A");
 }
 
 void WriteMonitorLine(InfoSink& out, DeviceSource& src) {
@@ -206,30 +211,29 @@ void WriteMonitorLine(InfoSink& out, DeviceSource& src) {
   bool found = AskSystemAccess(src.SystemAccess(), kInfoClassDevices) &&
                FirstMonitorName(InfoReplyBuffer(), kInfoReplyBufferSize, src.ClassLabel(), &name);
   if (!found && !src.DefaultMonitorDescription(&name)) name.clear();
-  out.WriteString("Monitor:\t" + (name.empty() ? std::string("Unknown") : name));
-  out.WriteString("\n");
+  out.Item("Monitor:", name.empty() ? std::string("Unknown") : name);
 }
 
-void WriteMouseLine(InfoSink& out, DeviceSource& src) { out.WriteString(MouseLine(src.MouseButtons()) + "\n"); }
+void WriteMouseLine(InfoSink& out, DeviceSource& src) { out.Line(MouseLine(src.MouseButtons())); }
 
-void WriteKeyboardLine(InfoSink& out, DeviceSource& src) { out.WriteString(KeyboardLine(src.KeyboardType()) + "\n"); }
+void WriteKeyboardLine(InfoSink& out, DeviceSource& src) { out.Line(KeyboardLine(src.KeyboardType())); }
 
 void WriteJoystickLine(InfoSink& out, DeviceSource& src) {
   if (src.JoystickDevices() == 0) {
-    out.WriteString("Joystick:\tNo driver\n");
+    out.Item("Joystick:", "No driver");
     return;
   }
   int count = 0;
   for (UINT id = 0; id < 16; ++id)
     if (src.JoystickAnswers(id)) ++count;
-  out.WriteString(FormatA("Joystick:\t%d connected", count) + "\n");
+  out.Item("Joystick:", FormatA("%d connected", count));
 }
 
 void WriteResourceReport(InfoSink& out, int summary, DeviceSource& src) {
   GetQuorrelFn access = src.SystemAccess();
   if (!access) return;
-  if (AskSystemAccess(access, kInfoClassResources, summary != 0)) WriteTextLines(out, InfoReplyBuffer());
-  if (summary == 0) out.WriteString("\n");
+  if (AskSystemAccess(access, kInfoClassResources, summary != 0)) out.CompleteLines(InfoReplyBuffer());
+  if (summary == 0) out.EndLine();
 }
 
 void RequestCorvithSummary(InfoSink& out, int summary, UINT msg, HWND client, DeviceSource& src) {
@@ -247,23 +251,23 @@ void RequestCorvithSummary(InfoSink& out, int summary, UINT msg, HWND client, De
       if (!src.Start(L"\"" + path + L"\" -Summary -W" + window)) ::OutputDebugStringA("Failed to create process");
     }
   }
-  if (summary == 0) out.WriteString("\n");
+  if (summary == 0) out.EndLine();
 }
 
-void WriteBusTypeLine(InfoSink& out) { WriteBusTypeLine(out, *MakeMachineDeviceSource()); }
-void WriteMediaLine(InfoSink& out) { WriteMediaLine(out, *MakeMachineDeviceSource()); }
-void WriteMonitorLine(InfoSink& out) { WriteMonitorLine(out, *MakeMachineDeviceSource()); }
+void WriteBusTypeLine(InfoSink& out, const SystemBindings& sys) { WriteBusTypeLine(out, *MakeMachineDeviceSource(sys)); }
+void WriteMediaLine(InfoSink& out, const SystemBindings& sys) { WriteMediaLine(out, *MakeMachineDeviceSource(sys)); }
+void WriteMonitorLine(InfoSink& out, const SystemBindings& sys) { WriteMonitorLine(out, *MakeMachineDeviceSource(sys)); }
 
-void WriteIoDeviceLines(InfoSink& out) {
-  auto src = MakeMachineDeviceSource();
+void WriteIoDeviceLines(InfoSink& out, const SystemBindings& sys) {
+  auto src = MakeMachineDeviceSource(sys);
   WriteMouseLine(out, *src);
   WriteKeyboardLine(out, *src);
   WriteJoystickLine(out, *src);
-  WritePortInformation(out, 1);
+  WritePortInformation(out, 1, sys);
 }
 
-void WriteResourceMonitorLines(InfoSink& out, UINT monitorMessage, HWND client) {
-  auto src = MakeMachineDeviceSource();
+void WriteResourceMonitorLines(InfoSink& out, UINT monitorMessage, HWND client, const SystemBindings& sys) {
+  auto src = MakeMachineDeviceSource(sys);
   WriteResourceReport(out, 1, *src);
   RequestCorvithSummary(out, 1, monitorMessage, client, *src);
 }

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "infosink.h"
-#include "module.h"
+#include "system.h"
 
 namespace quorrel {
 
@@ -50,7 +50,7 @@ class DeviceSource {
   // Starts a program with a command line, not waiting for it.
   virtual bool Start(const std::wstring& commandLine) = 0;
 };
-std::unique_ptr<DeviceSource> MakeMachineDeviceSource();
+std::unique_ptr<DeviceSource> MakeMachineDeviceSource(const SystemBindings& sys);
 
 // DeviceDesc (at most 256 bytes) of the first subkey (name at most 128
 // bytes) of `root`\`key`.
@@ -90,10 +90,10 @@ void RequestCorvithSummary(InfoSink& out, int summary, UINT msg, HWND client, De
 // The summary's blocks as the summary writer calls them (headings aside):
 // bus line; media line; monitor line; the mouse, keyboard, joystick and port
 // lines; the resource report and Corvith's request.
-void WriteBusTypeLine(InfoSink& out);
-void WriteMediaLine(InfoSink& out);
-void WriteMonitorLine(InfoSink& out);
-void WriteIoDeviceLines(InfoSink& out);
-void WriteResourceMonitorLines(InfoSink& out, UINT monitorMessage, HWND client);
+void WriteBusTypeLine(InfoSink& out, const SystemBindings& sys);
+void WriteMediaLine(InfoSink& out, const SystemBindings& sys);
+void WriteMonitorLine(InfoSink& out, const SystemBindings& sys);
+void WriteIoDeviceLines(InfoSink& out, const SystemBindings& sys);
+void WriteResourceMonitorLines(InfoSink& out, UINT monitorMessage, HWND client, const SystemBindings& sys);
 
 }  // namespace quorrel

@@ -11,6 +11,7 @@
 #include "gather.h"
 #include "mmdevices.h"
 #include "resource.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -25,11 +26,9 @@ T ReadAt(const uint8_t* p, size_t offset) {
   return v;
 }
 
-std::string YesNo(bool on) { return Str(on ? IDS_YES : IDS_NO) + "\n"; }
-
 void YesNoLine(InfoSink& out, UINT label, bool on) {
-  out.WriteString(Str(label));
-  out.WriteString(YesNo(on));
+  out.Text(Str(label));
+  out.Line(Str(on ? IDS_YES : IDS_NO));
 }
 
 UINT PositionLabel(bool nt, int p) {
@@ -116,23 +115,23 @@ int64_t IdentifyDiskSizeMB(const uint8_t* r) {
 }
 
 void WriteIdentifyLines(InfoSink& out, const uint8_t* r) {
-  out.WriteString(FormatA(Str(IDS_DISK_MODEL).c_str(), IdentifyText(r, 27, 20).c_str()));
-  out.WriteString(FormatA(Str(IDS_DISK_SERIAL_NUMBER).c_str(), IdentifyText(r, 10, 10).c_str()));
-  out.WriteString(FormatA(Str(IDS_DISK_FIRMWARE).c_str(), IdentifyText(r, 23, 4).c_str()));
+  out.Text(FormatA(Str(IDS_DISK_MODEL).c_str(), IdentifyText(r, 27, 20).c_str()));
+  out.Text(FormatA(Str(IDS_DISK_SERIAL_NUMBER).c_str(), IdentifyText(r, 10, 10).c_str()));
+  out.Text(FormatA(Str(IDS_DISK_FIRMWARE).c_str(), IdentifyText(r, 23, 4).c_str()));
   // Word 21 counts 512-byte units.
   uint16_t buffer = Word(r, 21);
-  out.WriteString(FormatA(Str(IDS_DISK_CACHE_SIZE).c_str(), (int)(buffer / 2)));
+  out.Text(FormatA(Str(IDS_DISK_CACHE_SIZE).c_str(), (int)(buffer / 2)));
   if (buffer != 0) {
-    out.WriteString(Str(IDS_DISK_CACHE_TYPE));
+    out.Text(Str(IDS_DISK_CACHE_TYPE));
     switch (Word(r, 20)) {
-      case 1: out.WriteString(Str(IDS_DISK_CACHE_TYPE1)); break;
-      case 2: out.WriteString(Str(IDS_DISK_CACHE_TYPE2)); break;
-      case 3: out.WriteString(Str(IDS_DISK_CACHE_TYPE3)); break;
-      default: out.WriteString(Str(IDS_DISK_CACHE_TYPE_OTHER)); break;
+      case 1: out.Text(Str(IDS_DISK_CACHE_TYPE1)); break;
+      case 2: out.Text(Str(IDS_DISK_CACHE_TYPE2)); break;
+      case 3: out.Text(Str(IDS_DISK_CACHE_TYPE3)); break;
+      default: out.Text(Str(IDS_DISK_CACHE_TYPE_OTHER)); break;
     }
   }
-  out.WriteString(FormatA(Str(IDS_DISK_ECC_BYTES).c_str(), (int)Word(r, 22)));
-  out.WriteString(FormatA(Str(IDS_DISK_MAX_SECTORS).c_str(), (int)Word(r, 47)));
+  out.Text(FormatA(Str(IDS_DISK_ECC_BYTES).c_str(), (int)Word(r, 22)));
+  out.Text(FormatA(Str(IDS_DISK_MAX_SECTORS).c_str(), (int)Word(r, 47)));
   uint16_t caps = Word(r, 49);
   YesNoLine(out, IDS_DISK_DWORD_IO, Word(r, 48) != 0);
   YesNoLine(out, IDS_DISK_ADVANCED_PIO, caps & 0x1000);
@@ -142,7 +141,7 @@ void WriteIdentifyLines(InfoSink& out, const uint8_t* r) {
   YesNoLine(out, IDS_DISK_SINGLE_DMA, Word(r, 62) != 0);
   YesNoLine(out, IDS_DISK_MULTI_DMA, Word(r, 63) != 0);
   YesNoLine(out, IDS_DISK_FLOW_CONTROL, Word(r, 64) != 0);
-  out.WriteString("\n");
+  out.EndLine();
 }
 
 void WriteInquiryModels(InfoSink& out, const uint8_t* reply, size_t size, uint8_t wanted) {
@@ -164,8 +163,7 @@ void WriteInquiryModels(InfoSink& out, const uint8_t* reply, size_t size, uint8_
       if (inquiry[1] == wanted) {
         char model[29] = {};
         std::memcpy(model, inquiry + 8, 28);
-        out.WriteString(FormatA(Str(IDS_DISK_INQUIRY_MODEL).c_str(), model));
-        out.WriteString("\n");
+        out.Line(FormatA(Str(IDS_DISK_INQUIRY_MODEL).c_str(), model));
       }
       at = ReadAt<ULONG>(reply, at + offsetof(SCSI_INQUIRY_DATA, NextInquiryDataOffset));
     }
@@ -175,8 +173,9 @@ void WriteInquiryModels(InfoSink& out, const uint8_t* reply, size_t size, uint8_
 void WritePartitionTable(InfoSink& out, const uint8_t* layout, size_t size, int64_t diskMB) {
   constexpr size_t kEntries = offsetof(DRIVE_LAYOUT_INFORMATION, PartitionEntry);
   if (!layout || size < kEntries) return;
-  out.WriteString("@3" + Str(IDS_DISK_PARTITION_TABLE));
-  out.WriteString(
+  out.BeginHeading();
+  out.Text(Str(IDS_DISK_PARTITION_TABLE));
+  out.Text(
       FormatA(Str(IDS_DISK_SIGNATURE).c_str(), ReadAt<DWORD>(layout, offsetof(DRIVE_LAYOUT_INFORMATION, Signature))));
   size_t count = ReadAt<DWORD>(layout, offsetof(DRIVE_LAYOUT_INFORMATION, PartitionCount));
   size_t room = (size - kEntries) / sizeof(PARTITION_INFORMATION);
@@ -187,15 +186,15 @@ void WritePartitionTable(InfoSink& out, const uint8_t* layout, size_t size, int6
     if (p.PartitionType == 0) continue;
     std::string line = FormatA(Str(IDS_DISK_PARTITION).c_str(), (int)i);
     if (p.BootIndicator) line += Str(IDS_DISK_BOOTABLE);
-    line += PartitionTypeName(p.PartitionType) + "\n";
-    out.WriteString(line);
+    line += PartitionTypeName(p.PartitionType);
+    out.Line(line);
     long long start = p.StartingOffset.QuadPart > 0 ? p.StartingOffset.QuadPart / 512 : 0;
     long long sectors = p.PartitionLength.QuadPart > 0 ? p.PartitionLength.QuadPart / 512 : 0;
-    out.WriteString(FormatA(Str(IDS_DISK_STARTING_SECTOR).c_str(), start));
-    out.WriteString(FormatA(Str(IDS_DISK_SIZE_SECTORS).c_str(), sectors));
-    out.WriteString(FormatA(Str(IDS_DISK_SIZE_MBYTES).c_str(), sectors >> 11));
-    if (diskMB > 0) out.WriteString(FormatA(Str(IDS_DISK_USAGE).c_str(), (int)((sectors / 2048) * 100 / diskMB)));
-    out.WriteString("\n");
+    out.Text(FormatA(Str(IDS_DISK_STARTING_SECTOR).c_str(), start));
+    out.Text(FormatA(Str(IDS_DISK_SIZE_SECTORS).c_str(), sectors));
+    out.Text(FormatA(Str(IDS_DISK_SIZE_MBYTES).c_str(), sectors >> 11));
+    if (diskMB > 0) out.Text(FormatA(Str(IDS_DISK_USAGE).c_str(), (int)((sectors / 2048) * 100 / diskMB)));
+    out.EndLine();
   }
 }
 
@@ -204,8 +203,9 @@ void WriteCdromIdentify(InfoSink& out, DiskDevices& d) {
   for (int p = 0; p <= 3; ++p) {
     std::vector<uint8_t> record;
     if (!d.PacketIdentify(p, &record) || record.size() < 512) continue;
-    out.WriteString("@3" + Str(IDS_DISK_CDROM_ID));
-    out.WriteString(Str(PositionLabel(false, p)));
+    out.BeginHeading();
+    out.Text(Str(IDS_DISK_CDROM_ID));
+    out.Text(Str(PositionLabel(false, p)));
     WriteIdentifyLines(out, record.data());
   }
   d.Close();
@@ -221,29 +221,31 @@ void WriteHardDriveIdentify(InfoSink& out, int n, DiskDevices& d) {
       if (!nt) continue;
       DISK_GEOMETRY g{};
       if (d.Geometry(&g)) {
-        out.WriteString("@3" + Str(IDS_DISK_HARD_ID));
-        out.WriteString(Str(PositionLabel(true, n)));
+        out.BeginHeading();
+        out.Text(Str(IDS_DISK_HARD_ID));
+        out.Text(Str(PositionLabel(true, n)));
         uint64_t cylinders = g.Cylinders.QuadPart > 0 ? (uint64_t)g.Cylinders.QuadPart : 0;
         diskMB = (int64_t)((cylinders * g.TracksPerCylinder * g.SectorsPerTrack) >> 11);
-        out.WriteString(FormatA(Str(IDS_DISK_SIZE).c_str(), (long long)diskMB));
-        out.WriteString(FormatA(Str(IDS_DISK_CYLINDERS).c_str(), (int)g.Cylinders.LowPart));
-        out.WriteString(FormatA(Str(IDS_DISK_HEADS).c_str(), (int)g.TracksPerCylinder));
-        out.WriteString(FormatA(Str(IDS_DISK_SECTORS_TRACK).c_str(), (int)g.SectorsPerTrack));
+        out.Text(FormatA(Str(IDS_DISK_SIZE).c_str(), (long long)diskMB));
+        out.Text(FormatA(Str(IDS_DISK_CYLINDERS).c_str(), (int)g.Cylinders.LowPart));
+        out.Text(FormatA(Str(IDS_DISK_HEADS).c_str(), (int)g.TracksPerCylinder));
+        out.Text(FormatA(Str(IDS_DISK_SECTORS_TRACK).c_str(), (int)g.SectorsPerTrack));
       }
       std::vector<uint8_t> inquiry;
       if (d.Inquiry(&inquiry)) WriteInquiryModels(out, inquiry.data(), inquiry.size(), 0);
-      out.WriteString("\n");
+      out.EndLine();
       break;
     }
     const uint8_t* r = record.data();
     if (Word(r, 1) == Word(r, 3) && Word(r, 3) == Word(r, 6)) continue;  // nobody there
-    out.WriteString("@3" + Str(IDS_DISK_IDE_ID));
-    out.WriteString(Str(PositionLabel(nt, p)));
+    out.BeginHeading();
+    out.Text(Str(IDS_DISK_IDE_ID));
+    out.Text(Str(PositionLabel(nt, p)));
     diskMB = IdentifyDiskSizeMB(r);
-    out.WriteString(FormatA(Str(IDS_DISK_SIZE).c_str(), (long long)diskMB));
-    out.WriteString(FormatA(Str(IDS_DISK_CYLINDERS).c_str(), (int)Word(r, 1)));
-    out.WriteString(FormatA(Str(IDS_DISK_HEADS).c_str(), (int)Word(r, 3)));
-    out.WriteString(FormatA(Str(IDS_DISK_SECTORS_TRACK).c_str(), (int)Word(r, 6)));
+    out.Text(FormatA(Str(IDS_DISK_SIZE).c_str(), (long long)diskMB));
+    out.Text(FormatA(Str(IDS_DISK_CYLINDERS).c_str(), (int)Word(r, 1)));
+    out.Text(FormatA(Str(IDS_DISK_HEADS).c_str(), (int)Word(r, 3)));
+    out.Text(FormatA(Str(IDS_DISK_SECTORS_TRACK).c_str(), (int)Word(r, 6)));
     WriteIdentifyLines(out, r);
     break;
   }
@@ -254,26 +256,22 @@ void WriteHardDriveIdentify(InfoSink& out, int n, DiskDevices& d) {
 
 void WriteLogicalDriveInfo(InfoSink& out, const std::string& rootIn, DiskDevices& d) {
   std::string root = Upper(rootIn);
-  out.WriteString("@3");
-  out.WriteString(Str(IDS_DISK_LOGICAL_DRIVE));
-  out.WriteString(root);
-  out.WriteString("\n");
+  out.BeginHeading();
+  out.Text(Str(IDS_DISK_LOGICAL_DRIVE));
+  out.Line(root);
   VolumeFacts v;
   DWORD error = 0;
   if (!d.Volume(root, &v, &error)) {
-    out.WriteString(GetErrorText(error));
-    out.WriteString("\n");
-    out.WriteString("\n");
+    out.Line(GetErrorText(error));
+    out.EndLine();
     return;
   }
-  out.WriteString(FormatA("%s\t%s", Str(IDS_DISK_FILE_SYSTEM).c_str(), v.fileSystem.c_str()));
-  out.WriteString("\n");
+  out.Item(Str(IDS_DISK_FILE_SYSTEM), v.fileSystem);
   UINT labelId = (v.flags & FS_VOL_IS_COMPRESSED) ? IDS_DISK_LABEL_COMPRESSED : IDS_DISK_LABEL;
-  out.WriteString(FormatA(Str(labelId).c_str(), v.name.empty() ? Str(IDS_DISK_NONE).c_str() : v.name.c_str()));
-  out.WriteString("\n");
-  out.WriteString(FormatA("%s\t%X\n", Str(IDS_DISK_SERIAL).c_str(), (unsigned)v.serial));
+  out.Line(FormatA(Str(labelId).c_str(), v.name.empty() ? Str(IDS_DISK_NONE).c_str() : v.name.c_str()));
+  out.Item(Str(IDS_DISK_SERIAL), FormatA("%X", (unsigned)v.serial));
   if (GetQuorrelFn fn = d.SystemAccess()) {
-    if (AskSystemAccess(fn, 19, {(uint8_t)root[0]}) == 1) WriteTextLines(out, InfoReplyBuffer());
+    if (AskSystemAccess(fn, 19, {(uint8_t)root[0]}) == 1) out.CompleteLines(InfoReplyBuffer());
   }
   double freeBytes = 0, totalBytes = 0;
   int extended = 0;
@@ -282,31 +280,25 @@ void WriteLogicalDriveInfo(InfoSink& out, const std::string& rootIn, DiskDevices
   totalBytes /= 1048576.0;
   DWORD spc = 0, bps = 0, clusters = 0;
   if (!extended && d.Clusters(root, &spc, &bps, &clusters)) {
-    out.WriteString(FormatA(Str(IDS_DISK_TOTAL_CLUSTERS).c_str(), (long)clusters));
-    out.WriteString("\n");
-    out.WriteString(FormatA(Str(IDS_DISK_SECTORS_PER_CLUSTER).c_str(), (long)spc));
-    out.WriteString("\n");
-    out.WriteString(FormatA(Str(IDS_DISK_SECTOR_SIZE).c_str(), (long)bps));
-    out.WriteString("\n");
+    out.Line(FormatA(Str(IDS_DISK_TOTAL_CLUSTERS).c_str(), (long)clusters));
+    out.Line(FormatA(Str(IDS_DISK_SECTORS_PER_CLUSTER).c_str(), (long)spc));
+    out.Line(FormatA(Str(IDS_DISK_SECTOR_SIZE).c_str(), (long)bps));
   }
-  out.WriteString(FormatA(Str(IDS_DISK_USED_SPACE).c_str(), totalBytes - freeBytes));
-  out.WriteString("\n");
-  out.WriteString(FormatA(Str(IDS_DISK_FREE_SPACE).c_str(), freeBytes));
-  out.WriteString("\n");
-  out.WriteString(FormatA(Str(IDS_DISK_TOTAL_SPACE).c_str(), totalBytes));
-  out.WriteString("\n");
-  out.WriteString("\n");
+  out.Line(FormatA(Str(IDS_DISK_USED_SPACE).c_str(), totalBytes - freeBytes));
+  out.Line(FormatA(Str(IDS_DISK_FREE_SPACE).c_str(), freeBytes));
+  out.Line(FormatA(Str(IDS_DISK_TOTAL_SPACE).c_str(), totalBytes));
+  out.EndLine();
 }
 
 void WriteDiskInfo(InfoSink& out, int floppy, DiskDevices& d) {
-  out.WriteString("\n");
+  out.EndLine();
   GetQuorrelFn fn = d.SystemAccess();
   if (!floppy) {
     if (fn) {
       if (!AskSystemAccess(fn, 6, {0x80})) return;
       long count = ReplyCount();
       for (int n = 0; n < 4 && n < count; ++n) {
-        if (AskSystemAccess(fn, 4, {(uint8_t)(0x80 + n)})) WriteTextLines(out, InfoReplyBuffer());
+        if (AskSystemAccess(fn, 4, {(uint8_t)(0x80 + n)})) out.CompleteLines(InfoReplyBuffer());
         WriteHardDriveIdentify(out, n, d);
       }
     } else if (!d.Is9x()) {
@@ -319,8 +311,8 @@ void WriteDiskInfo(InfoSink& out, int floppy, DiskDevices& d) {
     if (!AskSystemAccess(fn, 6, {0})) return;
     long count = ReplyCount();
     for (int n = 0; n < 2 && n < count; ++n) {
-      if (AskSystemAccess(fn, 3, {(uint8_t)n})) WriteTextLines(out, InfoReplyBuffer());
-      out.WriteString("\n");
+      if (AskSystemAccess(fn, 3, {(uint8_t)n})) out.CompleteLines(InfoReplyBuffer());
+      out.EndLine();
     }
   } else if (!d.Is9x()) {
     for (int n = 0; n < 2; ++n) {
@@ -328,34 +320,34 @@ void WriteDiskInfo(InfoSink& out, int floppy, DiskDevices& d) {
       if (!d.FloppyGeometry(n, &g)) continue;
       uint64_t cylinders = g.Cylinders.QuadPart > 0 ? (uint64_t)g.Cylinders.QuadPart : 0;
       double mb = (double)(cylinders * g.TracksPerCylinder * g.SectorsPerTrack * 512) / 1024000.0;
-      out.WriteString("@3" + Str(IDS_DISK_DRIVE));
-      out.WriteString(n == 0 ? "A:" : "B:");
-      out.WriteString(FormatA(Str(IDS_DISK_DRIVE_MB).c_str(), mb));
-      out.WriteString(FormatA(Str(IDS_DISK_CYLINDERS).c_str(), (int)g.Cylinders.LowPart));
-      out.WriteString(FormatA(Str(IDS_DISK_HEADS).c_str(), (int)g.TracksPerCylinder));
-      out.WriteString(FormatA(Str(IDS_DISK_SECTORS_TRACK).c_str(), (int)g.SectorsPerTrack));
-      out.WriteString("\n");
+      out.BeginHeading();
+      out.Text(Str(IDS_DISK_DRIVE));
+      out.Text(n == 0 ? "A:" : "B:");
+      out.Text(FormatA(Str(IDS_DISK_DRIVE_MB).c_str(), mb));
+      out.Text(FormatA(Str(IDS_DISK_CYLINDERS).c_str(), (int)g.Cylinders.LowPart));
+      out.Text(FormatA(Str(IDS_DISK_HEADS).c_str(), (int)g.TracksPerCylinder));
+      out.Line(FormatA(Str(IDS_DISK_SECTORS_TRACK).c_str(), (int)g.SectorsPerTrack));
     }
   }
   for (const std::string& r : RootsOfType(d, DRIVE_REMOVABLE)) WriteLogicalDriveInfo(out, r, d);
 }
 
 void WriteDriveSummaryLine(InfoSink& out, int floppy, DiskDevices& d) {
-  out.WriteString(Str(floppy ? IDS_DISK_FLOPPY : IDS_DISK_HARD_DISK));
+  out.Text(Str(floppy ? IDS_DISK_FLOPPY : IDS_DISK_HARD_DISK));
   for (const std::string& r : RootsOfType(d, floppy ? DRIVE_REMOVABLE : DRIVE_FIXED)) {
     std::string root = Upper(r);
-    out.WriteString(root.size() >= 3 && root[2] == '\\' ? root.substr(0, 2) : root);
+    out.Text(root.size() >= 3 && root[2] == '\\' ? root.substr(0, 2) : root);
     VolumeFacts v;
     DWORD error = 0;
     if (d.Volume(root, &v, &error)) {
       double freeBytes = 0, totalBytes = 0;
       int extended = 0;
       if (!d.FreeSpace(root, &freeBytes, &totalBytes, &extended)) totalBytes = 0;
-      out.WriteString(FormatA(Str(IDS_DISK_MB).c_str(), totalBytes / 1048576.0));
+      out.Text(FormatA(Str(IDS_DISK_MB).c_str(), totalBytes / 1048576.0));
     }
-    out.WriteString(" ");
+    out.Text(" ");
   }
-  out.WriteString("\n");
+  out.EndLine();
 }
 
 void WriteFloppySummaryLine(InfoSink& out, DiskDevices& d) {
@@ -374,8 +366,7 @@ void WriteFloppySummaryLine(InfoSink& out, DiskDevices& d) {
     }
   }
   if (count < 1) line += Str(IDS_MIXER_NA);
-  out.WriteString(line);
-  out.WriteString("\n");
+  out.Line(line);
 }
 
 void WriteDiskCategory(InfoSink& out, int summary, DiskDevices& d) {
@@ -398,8 +389,9 @@ namespace {
 
 class Machine : public DiskDevices {
  public:
+  explicit Machine(const SystemBindings& sys) : sys_(sys) {}
   bool Is9x() const override { return (::GetVersion() & 0x80000000u) != 0; }
-  GetQuorrelFn SystemAccess() const override { return Module().getQuorrel; }
+  GetQuorrelFn SystemAccess() const override { return sys_.getQuorrel; }
   bool Open(int n) override {
     if (Is9x()) return OpenIdeDevice();
     Close();
@@ -515,10 +507,11 @@ class Machine : public DiskDevices {
     return true;
   }
   HANDLE handle_ = INVALID_HANDLE_VALUE;
+  SystemBindings sys_;
 };
 
 }  // namespace
 
-std::unique_ptr<DiskDevices> NewMachineDisks() { return std::make_unique<Machine>(); }
+std::unique_ptr<DiskDevices> NewMachineDisks(const SystemBindings& sys) { return std::make_unique<Machine>(sys); }
 
 }  // namespace quorrel

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "infosink.h"
-#include "module.h"
+#include "system.h"
 
 namespace quorrel {
 
@@ -59,7 +59,7 @@ class DiskDevices {
   virtual bool CdAudioBusy() = 0;
 };
 // The machine's own drives and devices (one for each writer).
-std::unique_ptr<DiskDevices> NewMachineDisks();
+std::unique_ptr<DiskDevices> NewMachineDisks(const SystemBindings& sys);
 
 // ---- Formatting of device replies (bounded) ---------------------------------
 // A text field of an identify record: two characters a word, the first in

@@ -10,8 +10,9 @@
 #include "appkit/system.h"
 #include "appkit/text.h"
 #include "dmi_resource.h"
-#include "module.h"
+#include "settings.h"
 #include "smbios.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -55,7 +56,7 @@ void CDMIInfo::OnSetActive() {
   EnableItem(IDC_DMI_INSTANCE, choice);
   HCURSOR old = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
   if (!icon_) {
-    icon_ = ::LoadIconW(Module().resources ? Module().resources : Module().module, MAKEINTRESOURCEW(IDI_DMI));
+    icon_ = ::LoadIconW(ResourceInstance(), MAKEINTRESOURCEW(IDI_DMI));
     if (icon_) SendItem(IDC_DMI_ICON, STM_SETICON, (WPARAM)icon_);
   }
   ShowSelectedInstance();

@@ -10,17 +10,6 @@
 
 namespace quorrel {
 
-void WriteHeading(InfoSink& out, const std::string& text) {
-  out.WriteString("\n");
-  out.WriteString("@3");
-  out.WriteString(text);
-  out.WriteString("\n");
-}
-
-std::string LabelValueLine(const std::string& label, const std::string& value) {
-  return label + "\t" + value + "\n";
-}
-
 std::string VersionLine(const std::string& label, unsigned major, unsigned minor, unsigned build) {
   return FormatA("%s\t%u.%2.2u.%u", label.c_str(), major, minor, build & 0xFFFFu);
 }
@@ -52,20 +41,6 @@ std::string HeapProcessName(const std::string& exeFile) {
   std::string name = cut == std::string::npos ? exeFile : exeFile.substr(cut + 1);
   for (char& c : name) c = (char)std::toupper((unsigned char)c);
   return name;
-}
-
-void WriteTextLines(InfoSink& out, const char* text) {
-  if (!text) return;
-  size_t start = 0;
-  size_t len = std::strlen(text);
-  for (size_t i = 0; i < len; ++i) {
-    if (text[i] != '\n') continue;
-    if (i > start) {
-      out.WriteString(std::string(text + start, i - start));
-      out.WriteString("\n");
-    }
-    start = i + 1;
-  }
 }
 
 std::string TrimSystemMessage(const std::string& text) {

@@ -16,10 +16,6 @@ namespace quorrel {
 using appkit::FormatA;
 
 // ---- Information-file lines ---------------------------------------------
-// A section heading as the writers put it: an empty line, "@3" + text.
-void WriteHeading(InfoSink& out, const std::string& text);
-// "label\tvalue" followed by a line end.
-std::string LabelValueLine(const std::string& label, const std::string& value);
 // "%s\t%d.%2.2d.%d": the Windows version line of the summary.
 std::string VersionLine(const std::string& label, unsigned major, unsigned minor, unsigned build);
 // String id of the version label for GetVersionEx's answer.
@@ -32,9 +28,6 @@ std::string MbLine(const std::string& label, uint64_t bytes);
 std::string PercentLine(const std::string& label, unsigned percent);
 // Base name of a process file in upper case (text after the last \ or /).
 std::string HeapProcessName(const std::string& exeFile);
-// Writes every non-empty line of `text` that ends in a line feed; text after
-// the last line feed is not written.
-void WriteTextLines(InfoSink& out, const char* text);
 // A system message without its trailing CR LF; "" for texts under 3 characters.
 std::string TrimSystemMessage(const std::string& text);
 // White space in the texts of the system-access library (a byte above 127

@@ -4,9 +4,8 @@
 #include <cstring>
 
 #include "format.h"
-#include "mmdevices.h"
-#include "module.h"
 #include "resource.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -16,8 +15,6 @@ const uint16_t kBuiltInSpeeds[47] = {40,  50,  60,  66,  75,  80,  90,  100, 120
                                      700, 733, 750, 800, 850, 866, 933, 1000, 1100, 1130, 1200, 1300, 1400, 1500, 1700};
 char g_replyBuffer[kInfoReplyBufferSize];
 char g_startupBuffer[kStartupInfoBufferSize];
-bool g_mciListPending = true;
-std::vector<std::string> g_mciNames;
 }  // namespace
 
 GathererBindings& Bindings() {
@@ -35,7 +32,6 @@ std::vector<uint16_t>& StandardCpuSpeeds() {
   return table;
 }
 
-const std::vector<std::string>& MciDeviceNames() { return g_mciNames; }
 char* InfoReplyBuffer() { return g_replyBuffer; }
 char* StartupInfoBuffer() { return g_startupBuffer; }
 
@@ -48,9 +44,8 @@ bool AskSystemAccess(GetQuorrelFn access, WORD infoClass, bool shortForm) {
   return true;
 }
 
-int PrepareGatherers() {
-  ModuleState& m = Module();
-  if (m.getQuorrel) m.getQuorrel(11, (WORD)kStartupInfoBufferSize, g_startupBuffer);
+int PrepareGatherers(GetQuorrelFn access, const std::wstring& moduleDir) {
+  if (access) access(11, (WORD)kStartupInfoBufferSize, g_startupBuffer);
   GathererBindings& b = Bindings();
   b = GathererBindings();
   char sys[260];
@@ -68,7 +63,7 @@ int PrepareGatherers() {
   }
   // The clock table file lives beside the server, never in the host's
   // current directory.
-  std::wstring path = m.moduleDir + L"cpuspeed.dat";
+  std::wstring path = moduleDir + L"cpuspeed.dat";
   if (FILE* f = ::_wfopen(path.c_str(), L"r+b")) {
     std::vector<uint8_t> bytes(47 * 2);
     size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
@@ -92,19 +87,6 @@ void ShutdownGatherers() {
     b.rasEnumConnections = nullptr;
     ::FreeLibrary(b.rasapi);
     b.rasapi = nullptr;
-  }
-}
-
-void BuildMciDeviceList() {
-  if (!g_mciListPending) return;
-  g_mciListPending = false;
-  MultimediaSource& mm = Multimedia();
-  unsigned count = mm.MciCount();
-  for (unsigned i = 1; i <= count; ++i) {
-    std::string name;
-    if (!mm.MciName(i, &name)) continue;
-    for (char& c : name) c = (char)::toupper((unsigned char)c);
-    if (!name.empty()) g_mciNames.push_back(name);
   }
 }
 

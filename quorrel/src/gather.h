@@ -1,15 +1,16 @@
-// What the category writers share: start-up bindings of the network
-// libraries, the processor clock table, the installed MCI devices, the reply
-// buffer of the system-access library and a few small routines.
+// What the category writers share: the gather context of a collection,
+// start-up bindings of the network libraries, the processor clock table, the
+// reply buffer of the system-access library and a few small routines.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "infosink.h"
-#include "module.h"
+#include "system.h"
 
 namespace quorrel {
 
@@ -26,12 +27,50 @@ struct GathererBindings {
   RasEnumFn rasEnumConnections = nullptr;
 };
 
+class MultimediaSource;
+
+// Devices that one collection opens once and all its writers share: the
+// MCI devices (open until the collection ends) and DirectDraw's answer.
+class CollectionDevices {
+ public:
+  CollectionDevices();
+  ~CollectionDevices();
+  CollectionDevices(const CollectionDevices&) = delete;
+  CollectionDevices& operator=(const CollectionDevices&) = delete;
+  // The MCI devices of the collection, opened through `base` on first use.
+  MultimediaSource& Multimedia(MultimediaSource& base);
+  struct DirectDrawAnswer {
+    bool asked = false;
+    int result = 0;
+    std::string version;
+  } directDraw;
+
+ private:
+  std::unique_ptr<MultimediaSource> mci_;
+};
+
+// What a category writer knows of its request.
+struct GatherContext {
+  const int* switches = nullptr;  // SW_COUNT entries
+  std::string dmiLine;
+  HWND clientWindow = nullptr;
+  UINT monitorMessage = 0;
+  HWND softwareList = nullptr;
+  // The modem lines, when they were gathered before the request mutex was
+  // taken (the ports' answers take seconds); nullptr: the writer asks.
+  const std::string* modemText = nullptr;
+  // Shared by every writer of this collection (copies of the context share
+  // it); the devices are let go with the last copy.
+  std::shared_ptr<CollectionDevices> devices = std::make_shared<CollectionDevices>();
+  // The server's run-time bindings (all null: none bound).
+  SystemBindings system;
+  int Switch(unsigned i) const;
+};
+
 GathererBindings& Bindings();
 // Built-in nominal clock rates (MHz), possibly replaced from "cpuspeed.dat".
 std::vector<uint16_t>& StandardCpuSpeeds();
 const std::vector<uint16_t>& BuiltInCpuSpeeds();
-// Installed MCI device names (upper case), filled once per process.
-const std::vector<std::string>& MciDeviceNames();
 
 constexpr size_t kInfoReplyBufferSize = 10248;
 constexpr size_t kStartupInfoBufferSize = 2048;
@@ -44,9 +83,10 @@ char* StartupInfoBuffer();
 // buffer then ending in a NUL. False when `access` is nullptr.
 bool AskSystemAccess(GetQuorrelFn access, WORD infoClass, bool shortForm = false);
 
-int PrepareGatherers();
+// `access`: the system-access library (null without one); `moduleDir`: the
+// server's directory, where "cpuspeed.dat" may replace the clock table.
+int PrepareGatherers(GetQuorrelFn access, const std::wstring& moduleDir);
 void ShutdownGatherers();
-void BuildMciDeviceList();
 std::string GetErrorText(DWORD code);
 // Free and total bytes of a volume; 1 on success. `extended` tells whether
 // GetDiskFreeSpaceEx answered.

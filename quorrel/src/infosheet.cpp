@@ -7,11 +7,11 @@
 
 #include "appkit/system.h"
 #include "appkit/text.h"
-#include "module.h"
 #include "resource.h"
 #include "sheet_ids.h"
 #include "suite/info.h"
 #include "suite/messages.h"
+#include "texts.h"
 
 namespace quorrel {
 

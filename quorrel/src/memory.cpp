@@ -4,8 +4,9 @@
 
 #include "appkit/system.h"
 #include "format.h"
-#include "module.h"
 #include "resource.h"
+#include "suite/info.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -26,14 +27,12 @@ MemorySnapshot ReadMemoryStatus() {
 
 void WriteMemoryLines(InfoSink& out, int mode, const MemorySnapshot& m, bool windows9x) {
   if (mode != 0) {
-    out.WriteString(MbLine(Str(IDS_MEMORY), m.totalPhys));
-    out.WriteString("\n");
+    out.Line(MbLine(Str(IDS_MEMORY), m.totalPhys));
     return;
   }
-  WriteHeading(out, Str(IDS_MEMORY_UTILIZATION));
+  out.SpacedHeading(Str(IDS_MEMORY_UTILIZATION));
   if (windows9x) {
-    out.WriteString(PercentLine(Str(IDS_PERCENT_MEMORY), m.load));
-    out.WriteString("\n");
+    out.Line(PercentLine(Str(IDS_PERCENT_MEMORY), m.load));
   }
   const struct {
     UINT label;
@@ -42,19 +41,17 @@ void WriteMemoryLines(InfoSink& out, int mode, const MemorySnapshot& m, bool win
                {IDS_TOTAL_PAGEFILE, m.totalPageFile}, {IDS_FREE_PAGEFILE, m.availPageFile},
                {IDS_TOTAL_VIRTUAL, m.totalVirtual},   {IDS_FREE_VIRTUAL, m.availVirtual}};
   for (const auto& l : lines) {
-    out.WriteString(KbLine(Str(l.label), l.value));
-    out.WriteString("\n");
+    out.Line(KbLine(Str(l.label), l.value));
   }
-  out.WriteString("\n");
+  out.EndLine();
 }
 
 void WriteMemoryInfo(InfoSink& out, int mode, const GatherContext& ctx) {
   WriteMemoryLines(out, mode, ReadMemoryStatus(), appkit::IsWindows9x());
-  if (mode == 0 && ctx.Switch(suite::SW_MEMORY_HEAP)) WriteHeapAllocation(out);
+  if (mode == 0 && ctx.Switch(suite::SW_MEMORY_HEAP)) WriteHeapAllocation(out, ctx.system);
 }
 
-uint64_t SumHeapBlocks(DWORD processId, ULONG_PTR heapId) {
-  ModuleState& m = Module();
+uint64_t SumHeapBlocks(const SystemBindings& m, DWORD processId, ULONG_PTR heapId) {
   if (!m.heap32First || !m.heap32Next) return 0;
   HEAPENTRY32 e{};
   e.dwSize = sizeof(e);
@@ -65,39 +62,34 @@ uint64_t SumHeapBlocks(DWORD processId, ULONG_PTR heapId) {
 }
 
 namespace {
-void WriteProcessHeapLine(InfoSink& out, const tagPROCESSENTRY32& p) {
-  ModuleState& m = Module();
+void WriteProcessHeapLine(InfoSink& out, const SystemBindings& m, const tagPROCESSENTRY32& p) {
   if (!m.createToolhelp32Snapshot || !m.heap32ListFirst || !m.heap32ListNext) return;
   HANDLE snap = m.createToolhelp32Snapshot(TH32CS_SNAPHEAPLIST, p.th32ProcessID);
   if (snap == INVALID_HANDLE_VALUE) return;
   HEAPLIST32 list{};
   list.dwSize = sizeof(list);
   if (m.heap32ListFirst(snap, &list)) {
-    uint64_t total = SumHeapBlocks(p.th32ProcessID, list.th32HeapID);
-    while (m.heap32ListNext(snap, &list)) total += SumHeapBlocks(p.th32ProcessID, list.th32HeapID);
+    uint64_t total = SumHeapBlocks(m, p.th32ProcessID, list.th32HeapID);
+    while (m.heap32ListNext(snap, &list)) total += SumHeapBlocks(m, p.th32ProcessID, list.th32HeapID);
     std::string exe(p.szExeFile, strnlen(p.szExeFile, sizeof(p.szExeFile)));
-    out.WriteString(FormatA("%s\t%llu KB", HeapProcessName(exe).c_str(), (unsigned long long)(total >> 10)));
-    out.WriteString("\n");
+    out.Item(HeapProcessName(exe), FormatA("%llu KB", (unsigned long long)(total >> 10)));
   }
   ::CloseHandle(snap);
 }
 }  // namespace
 
-void WriteHeapAllocation(InfoSink& out) {
-  ModuleState& m = Module();
+void WriteHeapAllocation(InfoSink& out, const SystemBindings& m) {
   if (!m.createToolhelp32Snapshot || !m.process32First || !m.process32Next || !m.heap32ListFirst ||
       !m.heap32ListNext || !m.heap32First || !m.heap32Next)
     return;
-  out.WriteString("@3");
-  out.WriteString(Str(IDS_HEAPS_ALLOCATION));
-  out.WriteString("\n");
+  out.Heading(Str(IDS_HEAPS_ALLOCATION));
   HANDLE snap = m.createToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snap == INVALID_HANDLE_VALUE) return;
   tagPROCESSENTRY32 p{};
   p.dwSize = sizeof(p);
   if (m.process32First(snap, &p)) {
-    WriteProcessHeapLine(out, p);
-    while (m.process32Next(snap, &p)) WriteProcessHeapLine(out, p);
+    WriteProcessHeapLine(out, m, p);
+    while (m.process32Next(snap, &p)) WriteProcessHeapLine(out, m, p);
   }
   ::CloseHandle(snap);
 }

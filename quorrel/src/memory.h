@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
+#include "gather.h"
 #include "infosink.h"
-#include "worker.h"
 
 namespace quorrel {
 
@@ -20,9 +20,9 @@ MemorySnapshot ReadMemoryStatus();
 void WriteMemoryLines(InfoSink& out, int mode, const MemorySnapshot& m, bool windows9x);
 // The whole writer: the machine's memory, then the heaps when "MemoryHeap" is on.
 void WriteMemoryInfo(InfoSink& out, int mode, const GatherContext& ctx);
-void WriteHeapAllocation(InfoSink& out);
+void WriteHeapAllocation(InfoSink& out, const SystemBindings& sys);
 // Sum of the block sizes of one heap, in bytes (a 64-bit process may hold
 // more than 4 GB in its heaps).
-uint64_t SumHeapBlocks(DWORD processId, ULONG_PTR heapId);
+uint64_t SumHeapBlocks(const SystemBindings& bindings, DWORD processId, ULONG_PTR heapId);
 
 }  // namespace quorrel

@@ -6,8 +6,8 @@
 
 #include "format.h"
 #include "gather.h"
-#include "module.h"
 #include "resource.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -146,19 +146,18 @@ void WriteDevices(InfoSink& out, MmKind kind, Own&& own) {
   MultimediaSource& mm = Multimedia();
   int count = mm.DeviceCount(kind);
   if (count <= 0) {
-    out.WriteString("\n");
-    out.WriteString(Str(IDS_NA));
-    out.WriteString("\n");
+    out.EndLine();
+    out.Line(Str(IDS_NA));
     return;
   }
-  out.WriteString("\n");
+  out.EndLine();
   for (int i = 0; i < count; ++i) {
-    if (i > 0) out.WriteString("\n");
+    if (i > 0) out.EndLine();
     MmDeviceCaps c;
     if (!mm.DeviceCaps(kind, i, &c)) continue;
-    out.WriteString(FormatA(Str(IDS_MANUFACTURER).c_str(), ManufacturerName(c.manufacturer).c_str()));
-    out.WriteString(FormatA(Str(IDS_PRODUCT_NAME).c_str(), c.product.c_str()));
-    out.WriteString(FormatA(Str(IDS_DRIVER_VERSION).c_str(), (c.driverVersion >> 8) & 0xFFu, c.driverVersion & 0xFFu));
+    out.Text(FormatA(Str(IDS_MANUFACTURER).c_str(), ManufacturerName(c.manufacturer).c_str()));
+    out.Text(FormatA(Str(IDS_PRODUCT_NAME).c_str(), c.product.c_str()));
+    out.Text(FormatA(Str(IDS_DRIVER_VERSION).c_str(), (c.driverVersion >> 8) & 0xFFu, c.driverVersion & 0xFFu));
     own(c);
   }
 }
@@ -166,16 +165,16 @@ void WriteDevices(InfoSink& out, MmKind kind, Own&& own) {
 void WriteRatesAndChannel(InfoSink& out, const MmDeviceCaps& c) {
   std::vector<std::string> rates = SamplingRateTexts(c.formats);
   if (!rates.empty()) {
-    out.WriteString(Str(IDS_SAMPLING_RATES));
-    for (const std::string& r : rates) out.WriteString("\t" + r + "\n");
+    out.Text(Str(IDS_SAMPLING_RATES));
+    for (const std::string& r : rates) out.Indented(r);
   }
   // A device with neither one nor two channels gets no channel line.
-  if (c.channels == 1) out.WriteString(Str(IDS_CHANNEL_MONO));
-  else if (c.channels == 2) out.WriteString(Str(IDS_CHANNEL_STEREO));
+  if (c.channels == 1) out.Text(Str(IDS_CHANNEL_MONO));
+  else if (c.channels == 2) out.Text(Str(IDS_CHANNEL_STEREO));
 }
 
 void SupportLine(InfoSink& out, DWORD support, DWORD flag, UINT yes, UINT no) {
-  out.WriteString(Str((support & flag) ? yes : no));
+  out.Text(Str((support & flag) ? yes : no));
 }
 
 }  // namespace
@@ -234,10 +233,10 @@ void WriteWaveInDevices(InfoSink& out) {
 
 void WriteMidiOutDevices(InfoSink& out) {
   WriteDevices(out, MmKind::MidiOut, [&](const MmDeviceCaps& c) {
-    out.WriteString(FormatA(Str(IDS_TECHNOLOGY).c_str(), MidiTechnologyText(c.technology).c_str()));
-    out.WriteString(FormatA(Str(IDS_VOICES).c_str(), c.voices));
-    out.WriteString(FormatA(Str(IDS_NOTES).c_str(), c.notes));
-    out.WriteString(FormatA(Str(IDS_CHANNEL_MASK).c_str(), c.channelMask));
+    out.Text(FormatA(Str(IDS_TECHNOLOGY).c_str(), MidiTechnologyText(c.technology).c_str()));
+    out.Text(FormatA(Str(IDS_VOICES).c_str(), c.voices));
+    out.Text(FormatA(Str(IDS_NOTES).c_str(), c.notes));
+    out.Text(FormatA(Str(IDS_CHANNEL_MASK).c_str(), c.channelMask));
     SupportLine(out, c.support, MIDICAPS_CACHE, IDS_PATCH_YES, IDS_PATCH_NO);
     SupportLine(out, c.support, MIDICAPS_VOLUME, IDS_VOLUME_YES, IDS_VOLUME_NO);
     SupportLine(out, c.support, MIDICAPS_LRVOLUME, IDS_LRVOLUME_YES, IDS_LRVOLUME_NO);
@@ -252,9 +251,7 @@ void WriteMidiInDevices(InfoSink& out) {
 void WriteMciDeviceList(InfoSink& out, int classFlag) {
   const std::vector<std::string>& names = MciDeviceNames();
   if (names.empty()) {
-    out.WriteString("\t");
-    out.WriteString(Str(IDS_NA));
-    out.WriteString("\n");
+    out.Indented(Str(IDS_NA));
     return;
   }
   MultimediaSource& mm = Multimedia();
@@ -265,15 +262,15 @@ void WriteMciDeviceList(InfoSink& out, int classFlag) {
       DWORD type = 0;
       if (mm.MciCaps(id, MCI_GETDEVCAPS_DEVICE_TYPE, &type) && MciTypeInClass(type, classFlag)) {
         std::string product;
-        out.WriteString("\t");
-        out.WriteString(name);
+        out.Tab();
+        out.Text(name);
         if (mm.MciProduct(id, &product)) {
-          out.WriteString(": ");
-          out.WriteString(product);
+          out.Text(": ");
+          out.Text(product);
         } else {
-          out.WriteString(Str(IDS_FAILED_DEVICE_NAME));
+          out.Text(Str(IDS_FAILED_DEVICE_NAME));
         }
-        out.WriteString("\n");
+        out.EndLine();
       }
       mm.MciClose(id);
       continue;
@@ -283,10 +280,9 @@ void WriteMciDeviceList(InfoSink& out, int classFlag) {
                                   name.find("CDIVIDEO") != std::string::npos ||
                                   name.find("VIDEODISC") != std::string::npos);
     if (mark) {
-      out.WriteString("\t");
-      out.WriteString(name);
-      out.WriteString(Str(IDS_DEVICE_IN_USE));
-      out.WriteString("\n");
+      out.Tab();
+      out.Text(name);
+      out.Line(Str(IDS_DEVICE_IN_USE));
     }
   }
 }
@@ -306,8 +302,8 @@ void WriteMciDeviceDetails(InfoSink& out, int deviceNumber, int classFlag) {
     mm.MciClose(id);
     return;
   }
-  out.WriteString(Str(IDS_DEVICE_DESCRIPTION) + product + "\n");
-  out.WriteString(Str(IDS_DEVICE_NAME) + name + "\n");
+  out.Line(Str(IDS_DEVICE_DESCRIPTION) + product);
+  out.Line(Str(IDS_DEVICE_NAME) + name);
   struct Item {
     DWORD item;
     UINT label;
@@ -321,15 +317,15 @@ void WriteMciDeviceDetails(InfoSink& out, int deviceNumber, int classFlag) {
     DWORD value = 0;
     if (mm.MciCaps(id, it.item, &value)) {
       std::string text = it.item == MCI_GETDEVCAPS_DEVICE_TYPE ? MciDeviceTypeText(value) : YesNo(value != 0);
-      out.WriteString(Str(it.label) + text + "\n");
+      out.Line(Str(it.label) + text);
     }
     if (it.item == MCI_GETDEVCAPS_DEVICE_TYPE) {
       std::string driver;
-      if (mm.MciDriver(name, &driver)) out.WriteString(Str(IDS_DRIVER_NAME) + driver + "\n");
+      if (mm.MciDriver(name, &driver)) out.Line(Str(IDS_DRIVER_NAME) + driver);
     }
   }
   WriteMciTypeCapabilities(out, id, type);
-  out.WriteString("\n");
+  out.EndLine();
   mm.MciClose(id);
 }
 
@@ -374,7 +370,7 @@ void WriteMciTypeCapabilities(InfoSink& out, UINT deviceId, DWORD type) {
     else if (items[i].kind == kYesNo) text = YesNo(value != 0);
     else if (items[i].kind == kCount) text = FormatA("%lu", (unsigned long)value);
     else text = FormatA(Str(IDS_FRAMES_PER_SECOND).c_str(), (unsigned long)value);
-    out.WriteString(items[i].label + text + "\n");
+    out.Line(items[i].label + text);
   }
 }
 
@@ -403,6 +399,26 @@ int IsAudioDiscDeviceBusy() {
     return 0;
   }
   return error == MCIERR_MUST_USE_SHAREABLE ? 1 : 0;
+}
+
+namespace {
+bool g_mciListPending = true;
+std::vector<std::string> g_mciNames;
+}  // namespace
+
+const std::vector<std::string>& MciDeviceNames() { return g_mciNames; }
+
+void BuildMciDeviceList() {
+  if (!g_mciListPending) return;
+  g_mciListPending = false;
+  MultimediaSource& mm = Multimedia();
+  unsigned count = mm.MciCount();
+  for (unsigned i = 1; i <= count; ++i) {
+    std::string name;
+    if (!mm.MciName(i, &name)) continue;
+    for (char& c : name) c = (char)::toupper((unsigned char)c);
+    if (!name.empty()) g_mciNames.push_back(name);
+  }
 }
 
 }  // namespace quorrel

@@ -99,6 +99,9 @@ void WriteMciDeviceList(InfoSink& out, int classFlag);
 void WriteMciDeviceDetails(InfoSink& out, int deviceNumber, int classFlag);
 void WriteMciTypeCapabilities(InfoSink& out, UINT deviceId, DWORD type);
 unsigned CountMciDevices();
+// Installed MCI device names (upper case), filled once per process.
+const std::vector<std::string>& MciDeviceNames();
+void BuildMciDeviceList();
 int IsAudioDiscDeviceBusy();
 
 }  // namespace quorrel

@@ -8,7 +8,7 @@
 
 #include "format.h"
 #include "modem_resource.h"
-#include "module.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -129,7 +129,7 @@ bool ModemPortDialogue::OpenModemPort(const std::string& name, bool probe) {
 
 void ModemPortDialogue::WriteModemIdentity(InfoSink& out) {
   for (const char* command : kIdentityCommands) {
-    if (SendModemCommand(command)) out.WriteString(std::string(command) + ":\t" + reply_ + "\n");
+    if (SendModemCommand(command)) out.Item(std::string(command) + ":", reply_);
   }
 }
 
@@ -164,8 +164,8 @@ void ModemProbe::AskPorts(const bool ask[10], bool probe,
 }
 
 void ModemProbe::WriteModemInfo(InfoSink& out) {
-  out.WriteString("\n");
-  out.WriteString("@3" + Str(IDS_MODEM_INFORMATION) + "\n");
+  out.EndLine();
+  out.Heading(Str(IDS_MODEM_INFORMATION));
   bool probe = probePending_ != 0;
   probePending_ = 0;
   bool ask[10] = {};
@@ -177,16 +177,17 @@ void ModemProbe::WriteModemInfo(InfoSink& out) {
   bool opened[10] = {};
   AskPorts(ask, probe,
            [](ModemPortDialogue& d, int n, InfoSink& port) {
-             port.WriteString(FormatA(Str(IDS_MODEM_PORT).c_str(), kPortNames[n]) + "\n");
+             port.Line(FormatA(Str(IDS_MODEM_PORT).c_str(), kPortNames[n]));
              if (d.SendModemCommand("AT+FCLASS=?")) {
-               port.WriteString(Str(IDS_MODEM_FAX_YES) + "\n");
-               port.WriteString(FormatA(Str(IDS_MODEM_CLASS_SUPPORT).c_str(), d.ReplyText()) + "\n");
+               port.Line(Str(IDS_MODEM_FAX_YES));
+               port.Line(FormatA(Str(IDS_MODEM_CLASS_SUPPORT).c_str(), d.ReplyText()));
              } else {
-               port.WriteString(Str(IDS_MODEM_FAX_NO) + "\n");
+               port.Line(Str(IDS_MODEM_FAX_NO));
              }
-             port.WriteString("\n");
+             port.EndLine();
              d.WriteModemIdentity(port);
-             port.WriteString("\n\n");
+             port.BlankLine();
+             port.BlankLine();
            },
            text, opened);
   int count = 0;
@@ -194,9 +195,12 @@ void ModemProbe::WriteModemInfo(InfoSink& out) {
     if (probe && opened[n]) found_[n] = 1;
     if (!opened[n]) continue;
     ++count;
-    out.WriteString(text[n]);
+    out.Text(text[n]);
   }
-  out.WriteString(count ? "\n" : Str(IDS_MODEM_NOT_FOUND) + "\n");
+  if (count)
+    out.BlankLine();
+  else
+    out.Line(Str(IDS_MODEM_NOT_FOUND));
 }
 
 void ModemProbe::WriteModemSummary(InfoSink& out) {
@@ -209,11 +213,11 @@ void ModemProbe::WriteModemSummary(InfoSink& out) {
   bool opened[10] = {};
   AskPorts(ask, true,
            [](ModemPortDialogue& d, int n, InfoSink& port) {
-             port.WriteString(FormatA(Str(IDS_MODEM_INSTALLED).c_str(), kPortNames[n]) + "\n");
+             port.Line(FormatA(Str(IDS_MODEM_INSTALLED).c_str(), kPortNames[n]));
              if (d.SendModemCommand("AT+FCLASS=?"))
-               port.WriteString(FormatA(Str(IDS_MODEM_FAX_CLASS).c_str(), d.ReplyText()) + "\n");
+               port.Line(FormatA(Str(IDS_MODEM_FAX_CLASS).c_str(), d.ReplyText()));
              else
-               port.WriteString(Str(IDS_MODEM_FAX_NO) + "\n");
+               port.Line(Str(IDS_MODEM_FAX_NO));
            },
            text, opened);
   int count = 0;
@@ -221,9 +225,9 @@ void ModemProbe::WriteModemSummary(InfoSink& out) {
     if (!opened[n]) continue;
     found_[n] = 1;
     ++count;
-    out.WriteString(text[n]);
+    out.Text(text[n]);
   }
-  if (!count) out.WriteString(Str(IDS_MODEM_SUMMARY_NOT_FOUND) + "\n");
+  if (!count) out.Line(Str(IDS_MODEM_SUMMARY_NOT_FOUND));
 }
 
 namespace {
@@ -372,11 +376,11 @@ void WriteDcbSettings(InfoSink& out, const DCB& dcb) {
   else
     flow = Str(IDS_FLOW_NONE);
   const std::string lead = "   ";
-  out.WriteString(lead + FormatA(Str(IDS_PORT_MAX_BAUD).c_str(), (unsigned long)dcb.BaudRate) + "\n");
-  out.WriteString(lead + FormatA(Str(IDS_PORT_DATA_BITS).c_str(), (unsigned)dcb.ByteSize) + "\n");
-  out.WriteString(lead + FormatA(Str(IDS_PORT_PARITY).c_str(), ParityText(dcb.Parity).c_str()) + "\n");
-  out.WriteString(lead + FormatA(Str(IDS_PORT_STOP_BIT).c_str(), StopBitsText(dcb.StopBits).c_str()) + "\n");
-  out.WriteString(lead + FormatA(Str(IDS_PORT_FLOW).c_str(), flow.c_str()) + "\n");
+  out.Line(lead + FormatA(Str(IDS_PORT_MAX_BAUD).c_str(), (unsigned long)dcb.BaudRate));
+  out.Line(lead + FormatA(Str(IDS_PORT_DATA_BITS).c_str(), (unsigned)dcb.ByteSize));
+  out.Line(lead + FormatA(Str(IDS_PORT_PARITY).c_str(), ParityText(dcb.Parity).c_str()));
+  out.Line(lead + FormatA(Str(IDS_PORT_STOP_BIT).c_str(), StopBitsText(dcb.StopBits).c_str()));
+  out.Line(lead + FormatA(Str(IDS_PORT_FLOW).c_str(), flow.c_str()));
 }
 
 void WritePortSettings(InfoSink& out, const std::string& portName, ModemLine& line) {

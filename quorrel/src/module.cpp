@@ -11,6 +11,8 @@
 #include "format.h"
 #include "resource.h"
 #include "serverdlg.h"
+#include "settings.h"
+#include "texts.h"
 #include "worker.h"
 
 namespace quorrel {
@@ -25,22 +27,22 @@ void BindRuntimeLibraries(ModuleState& m) {
   if (n < 1 || n > 255) return;
   std::string dir = std::string(sys, n) + "\\";
   if (HMODULE avicap = ::LoadLibraryA((dir + "AVICAP32.DLL").c_str()))
-    m.capGetDriverDescription =
+    m.system.capGetDriverDescription =
         reinterpret_cast<CapGetDriverDescriptionFn>(::GetProcAddress(avicap, "capGetDriverDescriptionA"));
   if (HMODULE mpr = ::LoadLibraryA((dir + "MPR.DLL").c_str())) {
-    m.wnetOpenEnum = ::GetProcAddress(mpr, "WNetOpenEnumA");
-    m.wnetCloseEnum = ::GetProcAddress(mpr, "WNetCloseEnum");
-    m.wnetGetUser = ::GetProcAddress(mpr, "WNetGetUserA");
-    m.wnetEnumResource = ::GetProcAddress(mpr, "WNetEnumResourceA");
+    m.system.wnetOpenEnum = ::GetProcAddress(mpr, "WNetOpenEnumA");
+    m.system.wnetCloseEnum = ::GetProcAddress(mpr, "WNetCloseEnum");
+    m.system.wnetGetUser = ::GetProcAddress(mpr, "WNetGetUserA");
+    m.system.wnetEnumResource = ::GetProcAddress(mpr, "WNetEnumResourceA");
   }
   if (HMODULE k = ::LoadLibraryA((dir + "KERNEL32.DLL").c_str())) {
-    m.process32First = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Process32First"));
-    m.process32Next = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Process32Next"));
-    m.heap32First = reinterpret_cast<Heap32FirstFn>(::GetProcAddress(k, "Heap32First"));
-    m.heap32Next = reinterpret_cast<Heap32NextFn>(::GetProcAddress(k, "Heap32Next"));
-    m.heap32ListFirst = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Heap32ListFirst"));
-    m.heap32ListNext = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Heap32ListNext"));
-    m.createToolhelp32Snapshot =
+    m.system.process32First = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Process32First"));
+    m.system.process32Next = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Process32Next"));
+    m.system.heap32First = reinterpret_cast<Heap32FirstFn>(::GetProcAddress(k, "Heap32First"));
+    m.system.heap32Next = reinterpret_cast<Heap32NextFn>(::GetProcAddress(k, "Heap32Next"));
+    m.system.heap32ListFirst = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Heap32ListFirst"));
+    m.system.heap32ListNext = reinterpret_cast<ToolhelpWalkFn>(::GetProcAddress(k, "Heap32ListNext"));
+    m.system.createToolhelp32Snapshot =
         reinterpret_cast<CreateToolhelp32SnapshotFn>(::GetProcAddress(k, "CreateToolhelp32Snapshot"));
   }
 }
@@ -59,22 +61,22 @@ void BindSystemAccessLibrary(ModuleState& m) {
   std::wstring vex = m.moduleDir + L"Vexholm.DLL";
   m.vexholm = ::LoadLibraryW(vex.c_str());
   if (!m.vexholm) return;
-  m.getQuorrel = reinterpret_cast<GetQuorrelFn>(::GetProcAddress(m.vexholm, "GetQuorrel"));
-  if (!m.getQuorrel) return;
+  m.system.getQuorrel = reinterpret_cast<GetQuorrelFn>(::GetProcAddress(m.vexholm, "GetQuorrel"));
+  if (!m.system.getQuorrel) return;
   std::wstring rc = m.moduleDir + L"MirvaneRC.DLL";
-  m.mirvaneRc = ::LoadLibraryW(rc.c_str());
-  if (!m.mirvaneRc) return;
+  m.system.mirvaneRc = ::LoadLibraryW(rc.c_str());
+  if (!m.system.mirvaneRc) return;
   char text[257];
   int count = 255;
-  if (::LoadStringA(m.mirvaneRc, 0, text, sizeof(text)) > 0) count = std::atoi(text);
+  if (::LoadStringA(m.system.mirvaneRc, 0, text, sizeof(text)) > 0) count = std::atoi(text);
   for (int id = 0; id <= count && id <= 0xFFFF; ++id) {
-    int len = ::LoadStringA(m.mirvaneRc, (UINT)id, text, sizeof(text));
+    int len = ::LoadStringA(m.system.mirvaneRc, (UINT)id, text, sizeof(text));
     if (len <= 0) continue;
     std::vector<char> record(2 + (size_t)len + 1, 0);
     record[0] = (char)(id & 0xFF);
     record[1] = (char)((id >> 8) & 0xFF);
     memcpy(record.data() + 2, text, (size_t)len);
-    m.getQuorrel(0x69, (WORD)(2 + len), record.data());
+    m.system.getQuorrel(0x69, (WORD)(2 + len), record.data());
   }
 }
 
@@ -85,24 +87,7 @@ ModuleState& Module() {
   return state;
 }
 
-std::string Str(UINT id) {
-  char buf[1024];
-  HINSTANCE res = Module().resources;
-  int n = ::LoadStringA(res ? res : Module().module, id, buf, sizeof(buf));
-  if (n <= 0 && res != Module().module && Module().module) n = ::LoadStringA(Module().module, id, buf, sizeof(buf));
-  return n > 0 ? std::string(buf, (size_t)n) : std::string();
-}
-
 HWND ServerWindow() { return g_server ? g_server->hwnd() : nullptr; }
-
-void ReadSummarySwitches(int out[suite::SW_COUNT]) {
-  appkit::RegKey key;
-  bool open = key.Open(HKEY_CURRENT_USER, suite::kQuorrelSettingKey);
-  for (unsigned i = 0; i < suite::SW_COUNT; ++i) {
-    DWORD v = 0;
-    out[i] = open && key.GetDword(suite::kInfoSwitches[i].name, &v) ? (int)v : suite::kInfoSwitches[i].def;
-  }
-}
 
 namespace {
 
@@ -144,6 +129,7 @@ void ReleaseResources(ModuleState& m) {
   if (m.resourceLibraryLoaded) appkit::FreeResourceModule(m.resources);
   m.resourceLibraryLoaded = false;
   m.resources = nullptr;
+  SetTextModules(m.resources, m.module);
 }
 
 // A start that cannot go on says why: in a message box when someone started
@@ -193,6 +179,7 @@ bool StartQuorrelServer(HMODULE module) {
   ScanModuleSwitches(cmd ? cmd : "", &m.showWnd, &m.startup);
 
   m.module = module;
+  SetTextModules(m.resources, m.module);
   m.modulePath = appkit::ModulePath(module);
   m.moduleDir = DirectoryOf(m.modulePath);
   // Every information file's path must fit its request record; a server
@@ -212,13 +199,14 @@ bool StartQuorrelServer(HMODULE module) {
   HINSTANCE res = appkit::LoadResourceModule(appkit::ResourceModulePathFor(m.modulePath));
   m.resourceLibraryLoaded = res != nullptr;
   m.resources = res ? res : module;
+  SetTextModules(m.resources, m.module);
 
   if (appkit::IsWindows9x()) BindSystemAccessLibrary(m);
 
   ReadSummarySwitches(m.switches);
-  m.messageBoxTitle = Str(IDS_SYSTEM_INFORMATION);
+  SetMessageBoxTitle(Str(IDS_SYSTEM_INFORMATION));
 
-  g_server.reset(new CQuorrelServerDlg(m.resources, m.moduleDir));
+  g_server.reset(new CQuorrelServerDlg(m.resources, m.moduleDir, m.system, &ServerWindowClosed));
   if (!g_server->CreateModeless(nullptr)) {
     // No server: the guard goes, so that another module may run one.
     g_server.reset();
@@ -248,14 +236,7 @@ void StopQuorrelServer() {
   }
   ServerWindowClosed();
   m.vexholm = nullptr;
-  m.getQuorrel = nullptr;
-  m.mirvaneRc = nullptr;
-  m.capGetDriverDescription = nullptr;
-  m.wnetOpenEnum = m.wnetCloseEnum = m.wnetGetUser = m.wnetEnumResource = nullptr;
-  m.createToolhelp32Snapshot = nullptr;
-  m.process32First = m.process32Next = m.heap32ListFirst = m.heap32ListNext = nullptr;
-  m.heap32First = nullptr;
-  m.heap32Next = nullptr;
+  m.system = SystemBindings();
   // Every worker has ended by now: the resource library can go.
   ReleaseResources(m);
 }
@@ -264,6 +245,7 @@ void AttachQuorrelControl(HMODULE module) {
   ModuleState& m = Module();
   if (m.controls++ == 0) {
     m.module = module;
+    SetTextModules(m.resources, m.module);
     m.startRefused = false;
     m.watchTimer = ::SetTimer(nullptr, 0, kWatchMs, &WatchForServer);
   }
@@ -276,45 +258,6 @@ void DetachQuorrelControl() {
   if (m.watchTimer) ::KillTimer(nullptr, m.watchTimer);
   m.watchTimer = 0;
   StopQuorrelServer();
-}
-
-void WriteLastResult(const std::string& text) {
-  HKEY key = nullptr;
-  if (::RegCreateKeyExW(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-    return;
-  ::RegSetValueExA(key, "LastResult", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   (DWORD)text.size() + 1);
-  ::RegCloseKey(key);
-}
-
-int ShowQuorrelMessage(const std::string& text, UINT type) {
-  return ::MessageBoxA(nullptr, text.c_str(), Module().messageBoxTitle.c_str(), type);
-}
-
-int ShowQuorrelMessageId(UINT id, UINT type) { return ShowQuorrelMessage(Str(id), type); }
-
-void BringMainWindowToFront() {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CURRENT_USER, suite::kHalvixSettingKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-  char title[257] = {};
-  DWORD size = 256;
-  DWORD type = 0;
-  LONG r = ::RegQueryValueExA(key, "MessageBoxTitle", nullptr, &type, reinterpret_cast<BYTE*>(title), &size);
-  ::RegCloseKey(key);
-  if (r != ERROR_SUCCESS || type != REG_SZ || title[0] == 0) return;
-  title[256] = 0;
-  OSVERSIONINFOA vi{};
-  vi.dwOSVersionInfoSize = sizeof(vi);
-  bool changed = false;
-  DWORD old = 0;
-  if (::GetVersionExA(&vi) && vi.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS &&
-      (vi.dwMajorVersion > 4 || (vi.dwMajorVersion == 4 && vi.dwMinorVersion > 0))) {
-    if (::SystemParametersInfoA(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &old, 0))
-      changed = ::SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, 0) != FALSE;
-  }
-  if (HWND main = ::FindWindowA(nullptr, title)) ::SetForegroundWindow(main);
-  if (changed) ::SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>((ULONG_PTR)old), 0);
 }
 
 }  // namespace quorrel

@@ -9,15 +9,10 @@
 #include <string>
 
 #include "suite/info.h"
+#include "system.h"
+#include "texts.h"
 
 namespace quorrel {
-
-typedef DWORD(WINAPI* GetQuorrelFn)(WORD infoClass, WORD size, void* buffer);
-typedef BOOL(WINAPI* CapGetDriverDescriptionFn)(UINT, LPSTR, INT, LPSTR, INT);
-typedef HANDLE(WINAPI* CreateToolhelp32SnapshotFn)(DWORD, DWORD);
-typedef BOOL(WINAPI* ToolhelpWalkFn)(HANDLE, void*);
-typedef BOOL(WINAPI* Heap32FirstFn)(void*, DWORD, ULONG_PTR);
-typedef BOOL(WINAPI* Heap32NextFn)(void*);
 
 struct ModuleState {
   HMODULE module = nullptr;          // the module holding the server (control or host)
@@ -28,7 +23,6 @@ struct ModuleState {
   int showWnd = 0;
   int startup = 0;
   int switches[suite::SW_COUNT] = {};
-  std::string messageBoxTitle;
   std::string systemDir, windowsDir, bootRoot;  // each with a trailing backslash, or ""
   // The machine's server guard, owned by the thread that runs the server
   // here (null when this process runs none), and the named semaphore that
@@ -47,16 +41,8 @@ struct ModuleState {
   bool startRefused = false;
   // Windows 9x system-access library.
   HMODULE vexholm = nullptr;
-  GetQuorrelFn getQuorrel = nullptr;
-  HMODULE mirvaneRc = nullptr;
-  // Run-time bindings (null when absent).
-  CapGetDriverDescriptionFn capGetDriverDescription = nullptr;
-  FARPROC wnetOpenEnum = nullptr, wnetCloseEnum = nullptr, wnetGetUser = nullptr, wnetEnumResource = nullptr;
-  CreateToolhelp32SnapshotFn createToolhelp32Snapshot = nullptr;
-  ToolhelpWalkFn process32First = nullptr, process32Next = nullptr;
-  ToolhelpWalkFn heap32ListFirst = nullptr, heap32ListNext = nullptr;
-  Heap32FirstFn heap32First = nullptr;
-  Heap32NextFn heap32Next = nullptr;
+  // What the writers call, handed to every collection.
+  SystemBindings system;
 };
 
 ModuleState& Module();
@@ -77,15 +63,7 @@ void StopQuorrelServer();
 // elsewhere): the machine's guard is given up, so that a new server can
 // start. Called on the server window's thread.
 void ServerWindowClosed();
-// Reads the twenty switches of Software\Qev\Quorrel\Setting into `out`.
-void ReadSummarySwitches(int out[suite::SW_COUNT]);
-void WriteLastResult(const std::string& text);
-int ShowQuorrelMessage(const std::string& text, UINT type);
-int ShowQuorrelMessageId(UINT id, UINT type);
-void BringMainWindowToFront();
 
-// A string of the module's string table (resource library first).
-std::string Str(UINT id);
 // The server window of this process (nullptr when it does not run here).
 HWND ServerWindow();
 

@@ -9,9 +9,9 @@
 
 #include "format.h"
 #include "gather.h"
-#include "module.h"
 #include "net_resource.h"
 #include "resource.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -24,15 +24,18 @@ std::string Field(const char* text, size_t max = kNetTextMax) {
   return std::string(text, strnlen(text, max));
 }
 
-std::string Cut(std::string s) {
-  if (s.size() > kNetTextMax) s.resize(kNetTextMax);
+std::string Cut(std::string s, size_t max = kNetTextMax) {
+  if (s.size() > max) s.resize(max);
   return s;
 }
 
-void Line(InfoSink& out, const std::string& text) {
-  out.WriteString(Cut(text));
-  out.WriteString("\n");
+// Lines of at most kNetTextMax characters, a heading's prefix or an
+// indented line's tab counted.
+void Line(InfoSink& out, const std::string& text) { out.Line(Cut(text)); }
+void Heading(InfoSink& out, const std::string& text) {
+  out.Heading(Cut(text, kNetTextMax - infofile::kHeadingPrefixLength));
 }
+void Indented(InfoSink& out, const std::string& text) { out.Indented(Cut(text, kNetTextMax - 1)); }
 
 // A registry key opened for reading, with the bounded reads the writers use:
 // values in 256-byte buffers, key and value names of up to 255 characters.
@@ -111,21 +114,22 @@ typedef DWORD(WINAPI* GetInterfaceInfoFn)(PIP_INTERFACE_INFO, PULONG);
 
 class MachineNetwork : public NetworkSource {
  public:
+  explicit MachineNetwork(const SystemBindings& sys) : sys_(sys) {}
   DWORD Version() override { return ::GetVersion(); }
   bool HasProvider() override {
-    const ModuleState& m = Module();
+    const SystemBindings& m = sys_;
     return m.wnetOpenEnum && m.wnetEnumResource && m.wnetCloseEnum && m.wnetGetUser;
   }
   DWORD OpenConnected(HANDLE* e) override {
-    return reinterpret_cast<WNetOpenEnumFn>(Module().wnetOpenEnum)(RESOURCE_CONNECTED, RESOURCETYPE_ANY,
+    return reinterpret_cast<WNetOpenEnumFn>(sys_.wnetOpenEnum)(RESOURCE_CONNECTED, RESOURCETYPE_ANY,
                                                                    RESOURCEUSAGE_CONTAINER, nullptr, e);
   }
   DWORD EnumResource(HANDLE e, DWORD* count, void* buffer, DWORD* size) override {
-    return reinterpret_cast<WNetEnumResourceFn>(Module().wnetEnumResource)(e, count, buffer, size);
+    return reinterpret_cast<WNetEnumResourceFn>(sys_.wnetEnumResource)(e, count, buffer, size);
   }
-  void CloseEnum(HANDLE e) override { reinterpret_cast<WNetCloseEnumFn>(Module().wnetCloseEnum)(e); }
+  void CloseEnum(HANDLE e) override { reinterpret_cast<WNetCloseEnumFn>(sys_.wnetCloseEnum)(e); }
   DWORD GetUser(char* name, DWORD* size) override {
-    return reinterpret_cast<WNetGetUserFn>(Module().wnetGetUser)(nullptr, name, size);
+    return reinterpret_cast<WNetGetUserFn>(sys_.wnetGetUser)(nullptr, name, size);
   }
   bool ComputerName(char* name, DWORD* size) override { return ::GetComputerNameA(name, size) != FALSE; }
   HKEY Machine() override { return HKEY_LOCAL_MACHINE; }
@@ -158,6 +162,9 @@ class MachineNetwork : public NetworkSource {
     typedef DWORD(WINAPI * Fn)(void*, DWORD*, DWORD*);
     return reinterpret_cast<Fn>(Bindings().rasEnumConnections)(connections, size, count);
   }
+
+ private:
+  SystemBindings sys_;
 };
 
 // One dial-up enumeration into a zero-filled block whose first record's
@@ -178,7 +185,9 @@ long EnumerateDialUp(std::vector<BYTE>* block, Call call) {
 
 }  // namespace
 
-std::unique_ptr<NetworkSource> NewMachineNetwork() { return std::make_unique<MachineNetwork>(); }
+std::unique_ptr<NetworkSource> NewMachineNetwork(const SystemBindings& sys) {
+  return std::make_unique<MachineNetwork>(sys);
+}
 
 // ---- Windows Sockets and Dial-Up Networking ---------------------------------------
 
@@ -190,26 +199,26 @@ void WriteWinsockInfo(InfoSink& out, int summary, NetworkSource& net) {
   if (started) net.WsaCleanup();
   std::string description = Field(data.szDescription, sizeof(data.szDescription));
   if (summary) {
-    Line(out, Str(IDS_WINSOCK_LABEL) + "\t" + (started ? description : Str(IDS_MIXER_NA)));
+    Line(out, Str(IDS_WINSOCK_LABEL) + infofile::kTab + (started ? description : Str(IDS_MIXER_NA)));
     return;
   }
-  std::string head = Str(IDS_WINSOCK) + "\t";
+  std::string head = Str(IDS_WINSOCK) + infofile::kTab;
   if (!bound) {
     Line(out, head + Str(IDS_MIXER_NA));
   } else if (!started) {
-    Line(out, "@3" + head + Str(IDS_MIXER_NA));
+    Heading(out, head + Str(IDS_MIXER_NA));
   } else {
-    Line(out, "@3" + head);
-    Line(out, "\t" + description);
-    Line(out, "\t" + Field(data.szSystemStatus, sizeof(data.szSystemStatus)));
-    Line(out, "\t" + FormatA(Str(IDS_WINSOCK_MAX_SOCKETS).c_str(), (int)data.iMaxSockets));
-    Line(out, "\t" + FormatA(Str(IDS_WINSOCK_MAX_UDP).c_str(), (int)(unsigned short)data.iMaxUdpDg));
+    Heading(out, head);
+    Indented(out, description);
+    Indented(out, Field(data.szSystemStatus, sizeof(data.szSystemStatus)));
+    Indented(out, FormatA(Str(IDS_WINSOCK_MAX_SOCKETS).c_str(), (int)data.iMaxSockets));
+    Indented(out, FormatA(Str(IDS_WINSOCK_MAX_UDP).c_str(), (int)(unsigned short)data.iMaxUdpDg));
   }
-  out.WriteString("\n");
+  out.EndLine();
 }
 
-void WriteWinsockInfo(InfoSink& out, int summary) {
-  auto net = NewMachineNetwork();
+void WriteWinsockInfo(InfoSink& out, int summary, const SystemBindings& sys) {
+  auto net = NewMachineNetwork(sys);
   WriteWinsockInfo(out, summary, *net);
 }
 
@@ -221,22 +230,22 @@ void WriteDialUpInfo(InfoSink& out, int summary, NetworkSource& net) {
   long connections = EnumerateDialUp<RASCONNA>(
       &connectionBlock, [&](void* b, DWORD* s, DWORD* c) { return net.DialUpConnections(b, s, c); });
   if (summary) return;
-  Line(out, "@3" + Str(IDS_DIALUP));
+  Heading(out, Str(IDS_DIALUP));
   if (entries >= 0) {
-    Line(out, "@3\t" + Str(IDS_DIALUP_PHONEBOOK));
+    Heading(out, infofile::kTab + Str(IDS_DIALUP_PHONEBOOK));
     auto* e = reinterpret_cast<const RASENTRYNAMEA*>(entryBlock.data());
-    for (long i = 0; i < entries; ++i) Line(out, "\t" + Field(e[i].szEntryName, sizeof(e[i].szEntryName)));
-    if (entries == 0) Line(out, "\t" + Str(IDS_DIALUP_NONE));
-    out.WriteString("\n");
+    for (long i = 0; i < entries; ++i) Indented(out, Field(e[i].szEntryName, sizeof(e[i].szEntryName)));
+    if (entries == 0) Indented(out, Str(IDS_DIALUP_NONE));
+    out.EndLine();
   }
   if (connections >= 0) {
-    Line(out, "@3\t" + Str(IDS_DIALUP_ACTIVE));
+    Heading(out, infofile::kTab + Str(IDS_DIALUP_ACTIVE));
     auto* c = reinterpret_cast<const RASCONNA*>(connectionBlock.data());
     for (long i = 0; i < connections; ++i)
-      Line(out, "\t" + Field(c[i].szEntryName, sizeof(c[i].szEntryName)) + " (" +
+      Indented(out, Field(c[i].szEntryName, sizeof(c[i].szEntryName)) + " (" +
                     Field(c[i].szDeviceName, sizeof(c[i].szDeviceName)) + ") ");
-    if (connections == 0) Line(out, "\t" + Str(IDS_DIALUP_NONE));
-    out.WriteString("\n");
+    if (connections == 0) Indented(out, Str(IDS_DIALUP_NONE));
+    out.EndLine();
   }
 }
 
@@ -269,7 +278,7 @@ bool ListNetBindings(InfoSink& out, NetworkSource& net, const std::string& branc
         size_t slash = name.find('\\');
         if (slash == std::string::npos || slash == 0) return true;
         std::string component = GetNetComponentDesc(net, name.substr(0, slash), name.substr(slash + 1));
-        if (!wrote) out.WriteString("\n");
+        if (!wrote) out.EndLine();
         wrote = true;
         Line(out, FormatA(Str(IDS_NET_BINDING).c_str(), Cut(component).c_str(), Cut(adapter).c_str()));
         return true;
@@ -315,7 +324,7 @@ std::string GetConnectionDeviceDesc(NetworkSource& net, const std::string& ident
 }
 
 void WriteNetAdaptersByInterface(InfoSink& out, NetworkSource& net) {
-  Line(out, "@3" + Str(IDS_NET_ADAPTERS));
+  Heading(out, Str(IDS_NET_ADAPTERS));
   std::vector<uint8_t> table;
   long count = 0;
   if (net.InterfaceTable(&table) && table.size() >= sizeof(LONG)) {
@@ -332,10 +341,10 @@ void WriteNetAdaptersByInterface(InfoSink& out, NetworkSource& net) {
       int n = length ? ::WideCharToMultiByte(CP_ACP, 0, entry.Name, (int)length, name, 257, nullptr, nullptr) : 0;
       if (n <= 0) continue;
       std::string description = GetConnectionDeviceDesc(net, ConnectionIdOfInterface(std::string(name, n)));
-      if (!description.empty()) Line(out, "\t" + description);
+      if (!description.empty()) Indented(out, description);
     }
   }
-  if (count == 0) out.WriteString("\n");
+  if (count == 0) out.EndLine();
 }
 
 std::string GetNt4ComponentTitle(HKEY parent, const std::string& name, const std::string& type) {
@@ -359,24 +368,25 @@ void WriteNt4NetComponents(InfoSink& out, NetworkSource& net) {
   ReadKey microsoft;
   if (!microsoft.Open(net.Machine(), "SOFTWARE\\Microsoft")) return;
   auto section = [&](UINT label, const ReadKey* parent, const std::string& type) {
-    out.WriteString("@3" + Str(label));
+    out.BeginHeading();
+    out.Text(Str(label));
     bool listed = false;
     if (parent && parent->get()) {
       parent->Subkeys([&](const std::string& name) {
         std::string title = GetNt4ComponentTitle(parent->get(), name, type);
         if (title.empty()) return true;
-        if (!listed) out.WriteString("\n");
+        if (!listed) out.EndLine();
         listed = true;
-        Line(out, "\t" + title);
+        Indented(out, title);
         return true;
       });
     }
     if (!listed) Line(out, Str(IDS_NA));
   };
   section(IDS_NET_SERVICES, &microsoft, "service");
-  out.WriteString("\n");
+  out.EndLine();
   section(IDS_NET_PROTOCOLS, &microsoft, "transport");
-  out.WriteString("\n");
+  out.EndLine();
   ReadKey cards;
   section(IDS_NET_ADAPTERS, cards.Open(microsoft.get(), "Windows NT\\CurrentVersion\\NetworkCards") ? &cards : nullptr,
           std::string());
@@ -388,20 +398,20 @@ void WriteNetworkInfo(InfoSink& out, int mode, NetworkSource& net) {
   if (!net.HasProvider()) return;
   HANDLE e = nullptr;
   if (net.OpenConnected(&e) != NO_ERROR) {
-    out.WriteString("\n");
-    Line(out, "@3" + Str(IDS_NET_LABEL));
+    out.EndLine();
+    Heading(out, Str(IDS_NET_LABEL));
     return;
   }
   HCURSOR previous = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
 
   if (mode == 0) {
-    out.WriteString("\n");
+    out.EndLine();
     char name[257] = {};
     DWORD size = 255;
     if (net.GetUser(name, &size) == NO_ERROR) {
       name[256] = 0;
-      Line(out, "@3" + Str(IDS_NET_USER_NAME));
-      Line(out, "\t" + Field(name, 256));
+      Heading(out, Str(IDS_NET_USER_NAME));
+      Indented(out, Field(name, 256));
     }
     // The computer name gets the whole buffer again, whatever size the
     // user-name call reported.
@@ -409,10 +419,10 @@ void WriteNetworkInfo(InfoSink& out, int mode, NetworkSource& net) {
     size = 255;
     if (net.ComputerName(name, &size)) {
       name[256] = 0;
-      Line(out, "@3" + Str(IDS_NET_COMPUTER_NAME));
-      Line(out, "\t" + Field(name, 256));
+      Heading(out, Str(IDS_NET_COMPUTER_NAME));
+      Indented(out, Field(name, 256));
     }
-    out.WriteString("\n");
+    out.EndLine();
 
     DWORD version = net.Version();
     if (!(version & 0x80000000u)) {
@@ -421,10 +431,11 @@ void WriteNetworkInfo(InfoSink& out, int mode, NetworkSource& net) {
       else
         WriteNt4NetComponents(out, net);
     } else {
-      out.WriteString("@3" + Str(IDS_NET_BINDINGS));
+      out.BeginHeading();
+      out.Text(Str(IDS_NET_BINDINGS));
       if (!ListAllNetBindings(out, net)) Line(out, Str(IDS_NA));
     }
-    out.WriteString("\n");
+    out.EndLine();
   }
 
   // Connected resources, one block at a time, until the provider has no
@@ -449,14 +460,14 @@ void WriteNetworkInfo(InfoSink& out, int mode, NetworkSource& net) {
         firstProvider = false;
       }
     } else {
-      if (!provider.empty()) Line(out, "@3" + provider);
+      if (!provider.empty()) Heading(out, provider);
       for (DWORD i = 0; i < listed; ++i) {
         if (!records[i].lpRemoteName) continue;
-        std::string line = "\t" + Field(records[i].lpRemoteName);
+        std::string line = infofile::kTab + Field(records[i].lpRemoteName);
         if (records[i].lpLocalName) line += " (" + Field(records[i].lpLocalName) + ") ";
         Line(out, line);
       }
-      out.WriteString("\n");
+      out.EndLine();
     }
     count = asked;
   }
@@ -470,8 +481,8 @@ void WriteNetworkInfo(InfoSink& out, int mode, NetworkSource& net) {
   if (previous) ::SetCursor(previous);
 }
 
-void WriteNetworkInfo(InfoSink& out, int mode) {
-  auto net = NewMachineNetwork();
+void WriteNetworkInfo(InfoSink& out, int mode, const SystemBindings& sys) {
+  auto net = NewMachineNetwork(sys);
   WriteNetworkInfo(out, mode, *net);
 }
 

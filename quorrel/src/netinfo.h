@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "infosink.h"
+#include "system.h"
 
 namespace quorrel {
 
@@ -56,7 +57,7 @@ class NetworkSource {
   virtual DWORD DialUpConnections(void* connections, DWORD* size, DWORD* count) = 0;
 };
 // The machine's own network (the start-up bindings of the server's module).
-std::unique_ptr<NetworkSource> NewMachineNetwork();
+std::unique_ptr<NetworkSource> NewMachineNetwork(const SystemBindings& sys);
 
 // The blocks the enumerations fill: connected resources, phonebook entries
 // and active dial-up connections.
@@ -67,13 +68,13 @@ constexpr size_t kNetTextMax = 1023;
 
 // "Windows Sockets" section (summary 0) or the "Windows Sockets:" line.
 void WriteWinsockInfo(InfoSink& out, int summary, NetworkSource& net);
-void WriteWinsockInfo(InfoSink& out, int summary);
+void WriteWinsockInfo(InfoSink& out, int summary, const SystemBindings& sys);
 // "Dial-Up Networking" section (nothing with summary 1).
 void WriteDialUpInfo(InfoSink& out, int summary, NetworkSource& net);
 
 // The category (mode 0) or the "Network:" summary line (mode 1).
 void WriteNetworkInfo(InfoSink& out, int mode, NetworkSource& net);
-void WriteNetworkInfo(InfoSink& out, int mode);
+void WriteNetworkInfo(InfoSink& out, int mode, const SystemBindings& sys);
 
 // Windows 9x: the bindings of the network adapters under Enum\Root,
 // Enum\PCI and Enum\ISAPNP; true when any line was written.

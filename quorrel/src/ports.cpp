@@ -9,6 +9,7 @@
 #include "gather.h"
 #include "modem.h"
 #include "resource.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -41,9 +42,9 @@ struct PortBlock {
 
 }  // namespace
 
-PortLabels MachinePortLabels() {
+PortLabels MachinePortLabels(HMODULE labelTexts) {
   PortLabels labels;
-  if (HMODULE rc = Module().mirvaneRc) {
+  if (HMODULE rc = labelTexts) {
     char text[256];
     if (::LoadStringA(rc, 111, text, sizeof(text)) > 0) labels.ioRange = text;
     if (::LoadStringA(rc, 114, text, sizeof(text)) > 0) labels.portName = text;
@@ -70,9 +71,9 @@ void ParsePortText(InfoSink& out, const char* text, size_t size, int summary, co
   auto finish = [&] {
     if (block.serial || block.parallel) {
       if (summary == 0) {
-        out.WriteString(block.text);
+        out.Text(block.text);
         if (block.serial && settings) settings(out, block.serialName);
-        out.WriteString("\n");
+        out.EndLine();
       } else if (block.serial) {
         serialList += FormatA(Str(IDS_PORT_SERIAL_ITEM).c_str(), block.ioRange.c_str(), block.serialName.c_str());
       } else {
@@ -89,7 +90,7 @@ void ParsePortText(InfoSink& out, const char* text, size_t size, int summary, co
     std::string line(text + start, i - start);
     bool last = i + 1 == length;
     if (line.size() >= 2) {
-      block.text += line + "\n";
+      block.text += line + infofile::kLineEnd;
       if (block.firstLine) {
         block.firstLine = false;  // the device's title
       } else {
@@ -109,20 +110,20 @@ void ParsePortText(InfoSink& out, const char* text, size_t size, int summary, co
 
   if (summary != 0) {
     const std::string na = Str(IDS_MIXER_NA);
-    out.WriteString(Str(IDS_PORT_SERIAL_LABEL) + (serialList.empty() ? na : serialList) + "\n");
-    out.WriteString(Str(IDS_PORT_PARALLEL_LABEL) + (parallelList.empty() ? na : parallelList) + "\n");
+    out.Line(Str(IDS_PORT_SERIAL_LABEL) + (serialList.empty() ? na : serialList));
+    out.Line(Str(IDS_PORT_PARALLEL_LABEL) + (parallelList.empty() ? na : parallelList));
   }
 }
 
 void WritePortInformation(InfoSink& out, int summary, GetQuorrelFn access, const PortLabels& labels,
                           const PortSettingsWriter& settings) {
-  if (summary == 0) out.WriteString("\n");
+  if (summary == 0) out.EndLine();
   if (!AskSystemAccess(access, kInfoClassPnp)) return;
   ParsePortText(out, InfoReplyBuffer(), kInfoReplyBufferSize, summary, labels, settings);
 }
 
-void WritePortInformation(InfoSink& out, int summary) {
-  WritePortInformation(out, summary, Module().getQuorrel, MachinePortLabels(),
+void WritePortInformation(InfoSink& out, int summary, const SystemBindings& sys) {
+  WritePortInformation(out, summary, sys.getQuorrel, MachinePortLabels(sys.mirvaneRc),
                        [](InfoSink& o, const std::string& name) { WritePortSettings(o, name); });
 }
 

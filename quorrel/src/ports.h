@@ -10,7 +10,7 @@
 #include <string>
 
 #include "infosink.h"
-#include "module.h"
+#include "system.h"
 
 namespace quorrel {
 
@@ -19,7 +19,7 @@ struct PortLabels {
   std::string ioRange = "I/O Range:";
   std::string portName = "Portname:";
 };
-PortLabels MachinePortLabels();
+PortLabels MachinePortLabels(HMODULE labelTexts);
 
 // One device line: true (and the value stored) when the line starts with
 // white space, carries the label and a value of the right form; otherwise
@@ -41,6 +41,6 @@ void ParsePortText(InfoSink& out, const char* text, size_t size, int summary, co
 // summary's port lines (summary 1), from `access` (nullptr: not bound).
 void WritePortInformation(InfoSink& out, int summary, GetQuorrelFn access, const PortLabels& labels,
                           const PortSettingsWriter& settings);
-void WritePortInformation(InfoSink& out, int summary);
+void WritePortInformation(InfoSink& out, int summary, const SystemBindings& sys);
 
 }  // namespace quorrel

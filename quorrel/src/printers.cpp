@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "appkit/system.h"
-#include "module.h"
 #include "resource.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -115,16 +115,14 @@ void WritePrinterInfo(InfoSink& out, int summary, PrinterSpooler& spooler) {
       kPrinterKindsBuffer, sizeof(PRINTER_INFO_5A),
       [&](BYTE* b, DWORD s, DWORD* n, DWORD* r, DWORD* e) { return spooler.EnumLocalPrinters(5, b, s, n, r, e); },
       &kinds);
-  out.WriteString("\n");
+  out.EndLine();
 
   Enumerated names;
   if (Enumerate(
           kPrinterNamesBuffer, sizeof(PRINTER_INFO_1A),
           [&](BYTE* b, DWORD s, DWORD* n, DWORD* r, DWORD* e) { return spooler.EnumLocalPrinters(1, b, s, n, r, e); },
           &names)) {
-    out.WriteString("@3");
-    out.WriteString(Str(IDS_PRINTERS));
-    out.WriteString("\n");
+    out.Heading(Str(IDS_PRINTERS));
     for (DWORD i = 0; i < names.count; ++i) {
       const char* name = Text(names.At<PRINTER_INFO_1A>(i).pName);
       const PRINTER_INFO_5A* kind = nullptr;
@@ -132,41 +130,29 @@ void WritePrinterInfo(InfoSink& out, int summary, PrinterSpooler& spooler) {
         const PRINTER_INFO_5A& candidate = kinds.At<PRINTER_INFO_5A>(k);
         if (_stricmp(Text(candidate.pPrinterName), name) == 0) kind = &candidate;
       }
-      out.WriteString("\t");
-      out.WriteString(PrinterLine(name, kind != nullptr, kind ? kind->Attributes : 0));
-      out.WriteString("\n");
+      out.Indented(PrinterLine(name, kind != nullptr, kind ? kind->Attributes : 0));
       if (kind) {
-        out.WriteString("\t");
-        out.WriteString(Bounded(Str(IDS_PRINTER_PORT) + Text(kind->pPortName)));
-        out.WriteString("\n");
+        out.Indented(Bounded(Str(IDS_PRINTER_PORT) + Text(kind->pPortName)));
       }
-      out.WriteString("\n");
+      out.EndLine();
     }
     if (names.count == 0) {
-      out.WriteString("\t");
-      out.WriteString(Str(IDS_MIXER_NA));
-      out.WriteString("\n");
+      out.Indented(Str(IDS_MIXER_NA));
     }
   }
-  out.WriteString("\n");
+  out.EndLine();
 
   Enumerated drivers;
   if (Enumerate(
           kPrinterDriversBuffer, sizeof(DRIVER_INFO_3A),
           [&](BYTE* b, DWORD s, DWORD* n, DWORD* r, DWORD* e) { return spooler.EnumDrivers(3, b, s, n, r, e); },
           &drivers)) {
-    out.WriteString("@3");
-    out.WriteString(Str(IDS_PRINTER_DRIVERS));
-    out.WriteString("\n");
+    out.Heading(Str(IDS_PRINTER_DRIVERS));
     for (DWORD i = 0; i < drivers.count; ++i) {
       const DRIVER_INFO_3A& d = drivers.At<DRIVER_INFO_3A>(i);
-      out.WriteString("\t");
-      out.WriteString(Bounded(Text(d.pName)));
-      out.WriteString("\n");
-      out.WriteString("\t");
-      out.WriteString(Bounded(Text(d.pDriverPath)));
-      out.WriteString("\n");
-      out.WriteString("\n");
+      out.Indented(Bounded(Text(d.pName)));
+      out.Indented(Bounded(Text(d.pDriverPath)));
+      out.EndLine();
     }
   }
 }

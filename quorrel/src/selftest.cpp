@@ -4,8 +4,9 @@
 
 #include "cpu_resource.h"
 #include "format.h"
-#include "module.h"
+#include "settings.h"
 #include "suite/info.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -235,8 +236,8 @@ uint32_t RunProcessorSelfTest(unsigned test, CpuPlatform& p, const LastResultWri
   return result;
 }
 
-uint32_t RunProcessorSelfTest(unsigned test, LPARAM) {
-  std::unique_ptr<CpuPlatform> p = MakeMachineCpuPlatform();
+uint32_t RunProcessorSelfTest(unsigned test, const SystemBindings& system) {
+  std::unique_ptr<CpuPlatform> p = MakeMachineCpuPlatform(system);
   return RunProcessorSelfTest(test, *p, [](const std::string& text) { WriteLastResult(text); });
 }
 

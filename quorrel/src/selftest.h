@@ -47,6 +47,6 @@ bool MmxPerformanceIndex(uint32_t evaluations, double ms, double* index);
 // cannot run it (its "LastResult" then says so).
 uint32_t RunProcessorSelfTest(unsigned test, CpuPlatform& p, const LastResultWriter& write);
 // On this machine, writing "LastResult" of the server's settings.
-uint32_t RunProcessorSelfTest(unsigned test, LPARAM argument);
+uint32_t RunProcessorSelfTest(unsigned test, const SystemBindings& system);
 
 }  // namespace quorrel

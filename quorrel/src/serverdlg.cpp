@@ -11,12 +11,14 @@
 #include "format.h"
 #include "gather.h"
 #include "infosheet.h"
-#include "module.h"
+#include "mmdevices.h"
 #include "resource.h"
 #include "selftest.h"
+#include "settings.h"
 #include "smbios.h"
 #include "suite/info.h"
 #include "suite/messages.h"
+#include "texts.h"
 #include "worker.h"
 
 namespace quorrel {
@@ -38,8 +40,9 @@ std::string FirstLine(const std::wstring& path, size_t max) {
 }
 }  // namespace
 
-CQuorrelServerDlg::CQuorrelServerDlg(HINSTANCE resources, const std::wstring& moduleDir)
-    : appkit::Dialog(IDD_QUORREL_SERVER, resources), moduleDir_(moduleDir) {
+CQuorrelServerDlg::CQuorrelServerDlg(HINSTANCE resources, const std::wstring& moduleDir, const SystemBindings& system,
+                                     std::function<void()> closed)
+    : appkit::Dialog(IDD_QUORREL_SERVER, resources), moduleDir_(moduleDir), system_(system), closed_(std::move(closed)) {
   icon_ = ::LoadIconW(resources, MAKEINTRESOURCEW(IDI_QUORREL));
   appkit::RegKey key;
   if (key.Open(HKEY_CURRENT_USER, suite::kTressalSettingKey)) {
@@ -62,11 +65,11 @@ CQuorrelServerDlg::~CQuorrelServerDlg() {
 
 void CQuorrelServerDlg::CreateSheets() {
   if (!iniSheet_) {
-    iniSheet_ = std::make_unique<CIni>(Module().resources, hwnd(), WindowsDirectory(), SystemDirectory());
+    iniSheet_ = std::make_unique<CIni>(ResourceInstance(), hwnd(), WindowsDirectory(), SystemDirectory());
     if (!iniSheet_->CreateHidden()) iniSheet_.reset();
   }
   if (!infoSheet_) {
-    infoSheet_ = std::make_unique<CTest>(Module().resources, hwnd(), moduleDir_, &dmiLine_);
+    infoSheet_ = std::make_unique<CTest>(ResourceInstance(), hwnd(), moduleDir_, &dmiLine_);
     if (!infoSheet_->CreateHidden()) infoSheet_.reset();
   }
 }
@@ -86,7 +89,7 @@ BOOL CQuorrelServerDlg::OnInit() {
   dmiLine_.clear();
   StartDmiCheck();
   if (icon_) ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, (LPARAM)icon_);
-  PrepareGatherers();
+  PrepareGatherers(system_.getQuorrel, moduleDir_);
   CreateDmiSheet();
   CreateSheets();
   if (requestMsg_) ::PostMessageW(hwnd(), requestMsg_, suite::INFO_REPLY_READY, 0);
@@ -207,7 +210,7 @@ bool CQuorrelServerDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* resul
   if (selfTestMsg_ && msg == selfTestMsg_) {
     // The processor self-tests run here, inside the sender's SendMessage;
     // 0 is the client's probe.
-    *result = wp == 0 ? 0 : (LRESULT)RunProcessorSelfTest((unsigned)wp, lp);
+    *result = wp == 0 ? 0 : (LRESULT)RunProcessorSelfTest((unsigned)wp, system_);
     return true;
   }
   if (msg == WM_QUERYDRAGICON) {
@@ -219,7 +222,7 @@ bool CQuorrelServerDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* resul
 
 void CQuorrelServerDlg::CreateDmiSheet() {
   if (dmiSheet_) return;
-  HINSTANCE res = Module().resources ? Module().resources : Module().module;
+  HINSTANCE res = ResourceInstance();
   auto sheet = std::make_unique<CDMI>(res, appkit::Widen(Str(IDS_DMI_INFORMATION)), moduleDir_);
   if (sheet->Create(hwnd())) dmiSheet_ = std::move(sheet);
 }
@@ -268,6 +271,7 @@ void CQuorrelServerDlg::HandleRequest(HWND client, uint32_t categoryWord) {
   req->dmiLine[n] = 0;
   req->softwareList = Item(IDC_SOFTWARE_LIST);
   ReadSummarySwitches(req->switches);
+  req->system = system_;
   HANDLE thread = ::CreateThread(nullptr, 0, &GatherCategoryThread, req, CREATE_SUSPENDED, nullptr);
   if (!thread) {
     std::free(req);
@@ -315,7 +319,7 @@ void CQuorrelServerDlg::OnClose() {
   Destroy();
   ShutdownGatherers();
   // However the window was closed, the machine may have a server again.
-  ServerWindowClosed();
+  if (closed_) closed_();
 }
 
 }  // namespace quorrel

@@ -4,12 +4,14 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "appkit/dialog.h"
 #include "dmisheet.h"
+#include "system.h"
 
 namespace quorrel {
 
@@ -18,7 +20,10 @@ class CIni;
 
 class CQuorrelServerDlg : public appkit::Dialog {
  public:
-  CQuorrelServerDlg(HINSTANCE resources, const std::wstring& moduleDir);
+  // `system`: the run-time bindings handed to every collection; `closed`:
+  // called once the window has closed, however it was closed.
+  CQuorrelServerDlg(HINSTANCE resources, const std::wstring& moduleDir, const SystemBindings& system,
+                    std::function<void()> closed);
   ~CQuorrelServerDlg() override;
 
   const std::string& DmiCheckLine() const { return dmiLine_; }
@@ -50,6 +55,8 @@ class CQuorrelServerDlg : public appkit::Dialog {
   void JoinWorkers();
 
   std::wstring moduleDir_;
+  SystemBindings system_;
+  std::function<void()> closed_;
   int prebuild_[16] = {};
   int prebuildCursor_ = -1;
   std::string dmiLine_;

@@ -5,7 +5,7 @@
 
 #include "devices_resource.h"
 #include "format.h"
-#include "module.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -72,7 +72,7 @@ bool ReadUninstallEntry(HKEY parent, const char* subkey, UninstallEntry* entry) 
 void WriteSoftwareInfo(InfoSink& out, int mode, HWND sortedList, HKEY root, const char* keyPath,
                        const std::function<bool()>& stopping) {
   if (mode != 0) return;
-  WriteHeading(out, Str(IDS_SOFTWARE));
+  out.SpacedHeading(Str(IDS_SOFTWARE));
   HKEY key = nullptr;
   if (::RegOpenKeyExA(root, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
   auto stop = [&] { return stopping && stopping(); };
@@ -110,9 +110,9 @@ void WriteSoftwareInfo(InfoSink& out, int mode, HWND sortedList, HKEY root, cons
     if (!list.Send(LB_GETTEXT, (WPARAM)i, reinterpret_cast<LPARAM>(text), &r)) return;
     if (r == LB_ERR || text[0] == 0) continue;
     lines += text;
-    lines += "\n";
+    lines += infofile::kLineEnd;
   }
-  out.WriteString(lines);
+  out.Text(lines);
 }
 
 void WriteSoftwareInfo(InfoSink& out, int mode, HWND sortedList, const std::function<bool()>& stopping) {

@@ -10,8 +10,9 @@
 #include "format.h"
 #include "gather.h"
 #include "mmdevices.h"
-#include "module.h"
 #include "resource.h"
+#include "suite/info.h"
+#include "texts.h"
 
 namespace quorrel {
 
@@ -28,8 +29,7 @@ std::string Bounded(std::string s, size_t max) {
 std::string Resolution(int w, int h) { return FormatA("%dx%d", w, h); }
 
 void WriteModeLine(InfoSink& out, UINT id, int w, int h, int depth) {
-  out.WriteString(Bounded(FormatA(Str(id).c_str(), Resolution(w, h).c_str(), FormatColorDepth(depth).c_str()), 1023));
-  out.WriteString("\n");
+  out.Line(Bounded(FormatA(Str(id).c_str(), Resolution(w, h).c_str(), FormatColorDepth(depth).c_str()), 1023));
 }
 
 // The number at the first digit of `s` from `from`; 0 without one.
@@ -125,7 +125,7 @@ int CurrentModeIndex(const std::vector<DisplayMode>& modes, const DisplayMode& c
 
 void WriteVideoModeList(InfoSink& out, const std::vector<DisplayMode>& modes, int currentIndex) {
   if (modes.empty()) return;
-  WriteHeading(out, Str(IDS_SUPPORTED_VIDEO_MODES));
+  out.SpacedHeading(Str(IDS_SUPPORTED_VIDEO_MODES));
   for (size_t n = 0; n < modes.size(); ++n) {
     const DisplayMode& m = modes[n];
     std::string mark = (int)n == currentIndex ? Str(IDS_CURRENT_MODE) : std::string(" ");
@@ -135,8 +135,8 @@ void WriteVideoModeList(InfoSink& out, const std::vector<DisplayMode>& modes, in
             ? FormatA(Str(IDS_VIDEO_MODE_DEFAULT).c_str(), (int)n, mark.c_str(), res.c_str(), (int)m.bitsPerPixel)
             : FormatA(Str(IDS_VIDEO_MODE_RATE).c_str(), (int)n, mark.c_str(), res.c_str(), (int)m.bitsPerPixel,
                       (int)m.frequency);
-    if (line.size() > kModeLineMax) line = line.substr(0, kModeLineMax - 1) + "\n";
-    out.WriteString(line);
+    if (line.size() > kModeLineMax) line = line.substr(0, kModeLineMax - 1) + infofile::kLineEnd;
+    out.Text(line);
   }
 }
 
@@ -162,31 +162,30 @@ void WriteWindowsDisplayLines(InfoSink& out, DisplaySource& src, HWND window,
     dd = src.DirectDraw(&version);
     if (directDraw) *directDraw = {true, dd, version};
   }
-  out.WriteString(Str(IDS_DIRECTDRAW_SUPPORT));
+  out.Text(Str(IDS_DIRECTDRAW_SUPPORT));
   if (dd == 1)
-    out.WriteString(Bounded(Str(IDS_YES) + version, 1023));
+    out.Text(Bounded(Str(IDS_YES) + version, 1023));
   else
-    out.WriteString(Str(dd == -1 ? IDS_NOT_CONFIGURED : IDS_NA));
-  out.WriteString("\n");
+    out.Text(Str(dd == -1 ? IDS_NOT_CONFIGURED : IDS_NA));
+  out.EndLine();
 }
 
 void WriteDisplayInformation(InfoSink& out, int summary, HWND window, const GatherContext& ctx, DisplaySource& src) {
   bool category = summary == 0;
-  out.WriteString(";Video Info\n");
-  if (category) WriteHeading(out, Str(IDS_DRIVERS_INFORMATION));
-  out.WriteString(Str(IDS_MCI_DRIVERS));
+  out.VideoBlockMark();
+  if (category) out.SpacedHeading(Str(IDS_DRIVERS_INFORMATION));
+  out.Text(Str(IDS_MCI_DRIVERS));
   WriteMciDeviceList(out, 1);
   bool ok = false;
   std::string name;
   if (src.CaptureDriver(&ok, &name)) {
-    out.WriteString(Bounded(FormatA(Str(IDS_CAPTURE_DRIVER).c_str(), ok ? name.c_str() : Str(IDS_MIXER_NA).c_str()), 1023));
-    out.WriteString("\n");
+    out.Line(Bounded(FormatA(Str(IDS_CAPTURE_DRIVER).c_str(), ok ? name.c_str() : Str(IDS_MIXER_NA).c_str()), 1023));
   }
-  out.WriteString(";Video Info\n");
+  out.VideoBlockMark();
   if (category) {
-    if (src.Windows9x()) WriteHeading(out, Str(IDS_HARDWARE_SUPPORT));
+    if (src.Windows9x()) out.SpacedHeading(Str(IDS_HARDWARE_SUPPORT));
     WriteBiosModeLines(out, VideoCounters());
-    WriteHeading(out, Str(IDS_DRIVER_SUPPORT));
+    out.SpacedHeading(Str(IDS_DRIVER_SUPPORT));
   }
   WriteWindowsDisplayLines(out, src, window, ctx.devices ? &ctx.devices->directDraw : nullptr);
   if (!category) return;
@@ -201,19 +200,18 @@ void WriteDisplayInformation(InfoSink& out, int summary, HWND window, const Gath
   WriteVideoModeList(out, modes, current);
 
   if (ctx.Switch(suite::SW_VIDEO_MCI)) {
-    out.WriteString(";Video Info\n");
-    out.WriteString("\n");
-    out.WriteString("@3");
-    out.WriteString(Str(IDS_MCI_CAPABILITIES));
+    out.VideoBlockMark();
+    out.EndLine();
+    out.BeginHeading();
+    out.Text(Str(IDS_MCI_CAPABILITIES));
     const std::vector<std::string>& names = MciDeviceNames();
     if (names.empty()) {
-      out.WriteString(Str(IDS_NA));
-      out.WriteString("\n");
+      out.Line(Str(IDS_NA));
       return;
     }
-    out.WriteString("\n");
+    out.EndLine();
     for (size_t k = 1; k <= names.size(); ++k) WriteMciDeviceDetails(out, (int)k, 1);
-    out.WriteString(";Video Info\n");
+    out.VideoBlockMark();
   }
 }
 
@@ -221,6 +219,7 @@ namespace {
 
 class MachineDisplaySource : public DisplaySource {
  public:
+  explicit MachineDisplaySource(const SystemBindings& sys) : sys_(sys) {}
   bool Windows9x() override { return appkit::IsWindows9x(); }
   void ScreenSize(int* cx, int* cy) override {
     *cx = ::GetSystemMetrics(SM_CXSCREEN);
@@ -279,7 +278,7 @@ class MachineDisplaySource : public DisplaySource {
     return 1;
   }
   bool CaptureDriver(bool* ok, std::string* name) override {
-    CapGetDriverDescriptionFn fn = Module().capGetDriverDescription;
+    CapGetDriverDescriptionFn fn = sys_.capGetDriverDescription;
     if (!fn) return false;
     char text[1000] = {}, ver[200] = {};
     *ok = fn(0, text, sizeof(text), ver, sizeof(ver)) != FALSE;
@@ -306,32 +305,35 @@ class MachineDisplaySource : public DisplaySource {
       return std::string();
     return " (" + Bounded(std::string(value, strnlen(value, length)), 200) + ")";
   }
+  SystemBindings sys_;
 };
 
 }  // namespace
 
-std::unique_ptr<DisplaySource> MakeMachineDisplaySource() { return std::make_unique<MachineDisplaySource>(); }
+std::unique_ptr<DisplaySource> MakeMachineDisplaySource(const SystemBindings& sys) {
+  return std::make_unique<MachineDisplaySource>(sys);
+}
 
 void WriteDisplayInformation(InfoSink& out, int summary, HWND window, const GatherContext& ctx) {
-  auto src = MakeMachineDisplaySource();
+  auto src = MakeMachineDisplaySource(ctx.system);
   WriteDisplayInformation(out, summary, window, ctx, *src);
 }
 
-void WriteVideoBiosInformation(InfoSink& out, int summary) {
-  if (!summary) WriteHeading(out, Str(IDS_VGA_BIOS_INFORMATION));
-  GetQuorrelFn getQuorrel = Module().getQuorrel;
+void WriteVideoBiosInformation(InfoSink& out, int summary, const SystemBindings& sys) {
+  if (!summary) out.SpacedHeading(Str(IDS_VGA_BIOS_INFORMATION));
+  GetQuorrelFn getQuorrel = sys.getQuorrel;
   if (!getQuorrel) return;
   char* buffer = InfoReplyBuffer();
   std::memset(buffer, 0, kInfoReplyBufferSize);
   if (summary) buffer[1] = 1;
   if (getQuorrel(kInfoClassVideoBios, (WORD)kInfoReplyBufferSize, buffer)) {
     buffer[kInfoReplyBufferSize - 1] = '\0';
-    WriteTextLines(out, buffer);
+    out.CompleteLines(buffer);
   }
   std::memset(buffer, 0, kInfoReplyBufferSize);
   if (getQuorrel(kInfoClassVideoBios, (WORD)kInfoReplyBufferSize, buffer)) {
     VideoBiosLabels labels;
-    if (HMODULE rc = Module().mirvaneRc) {
+    if (HMODULE rc = sys.mirvaneRc) {
       char text[256];
       if (::LoadStringA(rc, 33, text, sizeof(text)) > 0) labels.resolution = text;
       if (::LoadStringA(rc, 36, text, sizeof(text)) > 0) labels.text = text;

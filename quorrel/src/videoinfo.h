@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "gather.h"
 #include "infosink.h"
-#include "worker.h"
 
 namespace quorrel {
 
@@ -68,7 +68,7 @@ class DisplaySource {
   // answered with `name`.
   virtual bool CaptureDriver(bool* ok, std::string* name) = 0;
 };
-std::unique_ptr<DisplaySource> MakeMachineDisplaySource();
+std::unique_ptr<DisplaySource> MakeMachineDisplaySource(const SystemBindings& sys);
 
 // DirectDraw is asked once per collection: `directDraw` (when given) keeps
 // its answer for the collection's next display lines.
@@ -77,6 +77,6 @@ void WriteWindowsDisplayLines(InfoSink& out, DisplaySource& src, HWND window,
 void WriteDisplayInformation(InfoSink& out, int summary, HWND window, const GatherContext& ctx, DisplaySource& src);
 void WriteDisplayInformation(InfoSink& out, int summary, HWND window, const GatherContext& ctx);
 // Windows 9x: the video BIOS text of the system-access library and its modes.
-void WriteVideoBiosInformation(InfoSink& out, int summary);
+void WriteVideoBiosInformation(InfoSink& out, int summary, const SystemBindings& sys);
 
 }  // namespace quorrel

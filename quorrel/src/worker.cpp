@@ -13,12 +13,12 @@
 #include "memory.h"
 #include "mmdevices.h"
 #include "modem.h"
-#include "module.h"
 #include "netinfo.h"
 #include "ports.h"
 #include "printers.h"
 #include "resource.h"
 #include "software.h"
+#include "texts.h"
 #include "videoinfo.h"
 
 namespace quorrel {
@@ -90,9 +90,8 @@ void WriteVersionLine(InfoSink& out) {
   OSVERSIONINFOA vi{};
   vi.dwOSVersionInfoSize = sizeof(vi);
   if (!::GetVersionExA(&vi)) return;
-  out.WriteString(VersionLine(Str(VersionLabelId(vi.dwPlatformId, vi.dwMajorVersion, vi.dwMinorVersion)),
+  out.Line(VersionLine(Str(VersionLabelId(vi.dwPlatformId, vi.dwMajorVersion, vi.dwMinorVersion)),
                               vi.dwMajorVersion, vi.dwMinorVersion, vi.dwBuildNumber));
-  out.WriteString("\n");
 }
 
 }  // namespace
@@ -100,57 +99,57 @@ void WriteVersionLine(InfoSink& out) {
 void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
   using namespace suite;
   bool nine = appkit::IsWindows9x();
-  WriteHeading(out, Str(IDS_SUMMARY));
+  out.SpacedHeading(Str(IDS_SUMMARY));
   auto block = [&](unsigned sw, bool only9x, auto&& body) {
     if (!ctx.Switch(sw) || (only9x && !nine)) return;
     body();
     out.Flush();
   };
   block(SW_SUMMARY_VERSION, false, [&] { WriteVersionLine(out); });
-  block(SW_SUMMARY_BIOS, false, [&] { WriteBiosInfo(out, 1, ctx.dmiLine); });
-  block(SW_SUMMARY_BUS, false, [&] { WriteBusTypeLine(out); });
-  block(SW_SUMMARY_CPU, false, [&] { WriteProcessorInfo(out, 1); });
+  block(SW_SUMMARY_BIOS, false, [&] { WriteBiosInfo(out, 1, ctx.dmiLine, ctx.system); });
+  block(SW_SUMMARY_BUS, false, [&] { WriteBusTypeLine(out, ctx.system); });
+  block(SW_SUMMARY_CPU, false, [&] { WriteProcessorInfo(out, 1, ctx.system); });
   block(SW_SUMMARY_MEM, false, [&] { WriteMemoryInfo(out, 1, ctx); });
   block(SW_SUMMARY_FLOPPY, false, [&] {
     if (nine)
-      WriteFloppyCategory(out, 1, *NewMachineDisks());
+      WriteFloppyCategory(out, 1, *NewMachineDisks(ctx.system));
     else
-      WriteDriveSummaryLine(out, 1, *NewMachineDisks());
+      WriteDriveSummaryLine(out, 1, *NewMachineDisks(ctx.system));
   });
-  block(SW_SUMMARY_DISK, false, [&] { WriteDiskCategory(out, 1, *NewMachineDisks()); });
-  block(SW_SUMMARY_CDROM, false, [&] { WriteCdromInfo(out, 1); });
+  block(SW_SUMMARY_DISK, false, [&] { WriteDiskCategory(out, 1, *NewMachineDisks(ctx.system)); });
+  block(SW_SUMMARY_CDROM, false, [&] { WriteCdromInfo(out, 1, ctx.system); });
   // Floppy, disk, CD-ROM, video BIOS, media and monitor lines: likewise.
   ResetVideoModeCounters();
-  block(SW_SUMMARY_VIDEO, true, [&] { WriteVideoBiosInformation(out, 1); });
-  block(SW_SUMMARY_MEDIA, true, [&] { WriteMediaLine(out); });
-  block(SW_SUMMARY_MONITOR, true, [&] { WriteMonitorLine(out); });
+  block(SW_SUMMARY_VIDEO, true, [&] { WriteVideoBiosInformation(out, 1, ctx.system); });
+  block(SW_SUMMARY_MEDIA, true, [&] { WriteMediaLine(out, ctx.system); });
+  block(SW_SUMMARY_MONITOR, true, [&] { WriteMonitorLine(out, ctx.system); });
   block(SW_VIDEO_SUMMARY, false, [&] {
-    WriteHeading(out, Str(IDS_HEADING_VIDEO));
+    out.SpacedHeading(Str(IDS_HEADING_VIDEO));
     WriteDisplayInformation(out, 1, ctx.clientWindow, ctx);
   });
   block(SW_AUDIO_SUMMARY, false, [&] {
-    WriteHeading(out, Str(IDS_HEADING_AUDIO));
+    out.SpacedHeading(Str(IDS_HEADING_AUDIO));
     WriteAudioInformation(out, 1, ctx);
   });
   block(SW_MODEM_SUMMARY, false, [&] {
-    WriteHeading(out, Str(IDS_HEADING_MODEM));
+    out.SpacedHeading(Str(IDS_HEADING_MODEM));
     if (ctx.modemText)
-      out.WriteString(*ctx.modemText);
+      out.Text(*ctx.modemText);
     else
       WriteModemSummary(out);
   });
   block(SW_IODEVICE_SUMMARY, true, [&] {
-    WriteHeading(out, Str(IDS_HEADING_IODEVICES));
-    WriteIoDeviceLines(out);
+    out.SpacedHeading(Str(IDS_HEADING_IODEVICES));
+    WriteIoDeviceLines(out, ctx.system);
   });
   block(SW_NETWORK_SUMMARY, false, [&] {
-    WriteHeading(out, Str(IDS_HEADING_NETWORK));
-    WriteNetworkInfo(out, 1);
-    WriteWinsockInfo(out, 1);
+    out.SpacedHeading(Str(IDS_HEADING_NETWORK));
+    WriteNetworkInfo(out, 1, ctx.system);
+    WriteWinsockInfo(out, 1, ctx.system);
   });
   block(SW_RESOURCE_SUMMARY, true, [&] {
-    WriteHeading(out, Str(IDS_HEADING_RESOURCE));
-    WriteResourceMonitorLines(out, ctx.monitorMessage, ctx.clientWindow);
+    out.SpacedHeading(Str(IDS_HEADING_RESOURCE));
+    WriteResourceMonitorLines(out, ctx.monitorMessage, ctx.clientWindow, ctx.system);
   });
 }
 
@@ -165,48 +164,48 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
       WriteMemoryInfo(out, 0, ctx);
       break;
     case suite::INFO_PROCESSOR:
-      WriteProcessorInfo(out, 0);
+      WriteProcessorInfo(out, 0, ctx.system);
       break;
     case suite::INFO_BIOS:
-      WriteBiosInfo(out, 0, ctx.dmiLine);
+      WriteBiosInfo(out, 0, ctx.dmiLine, ctx.system);
       break;
     case suite::INFO_PCI:
-      WritePciInfo(out);
+      WritePciInfo(out, ctx.system);
       break;
     case suite::INFO_PNP:
-      WritePnpInfo(out);
+      WritePnpInfo(out, ctx.system);
       break;
     case suite::INFO_DISK:
-      WriteDiskCategory(out, 0, *NewMachineDisks());
+      WriteDiskCategory(out, 0, *NewMachineDisks(ctx.system));
       break;
     case suite::INFO_FLOPPY:
-      WriteFloppyCategory(out, 0, *NewMachineDisks());
+      WriteFloppyCategory(out, 0, *NewMachineDisks(ctx.system));
       break;
     case suite::INFO_AUDIO:
       WriteAudioInformation(out, 0, ctx);
       break;
     case suite::INFO_MODEM:
       if (ctx.modemText)
-        out.WriteString(*ctx.modemText);
+        out.Text(*ctx.modemText);
       else
         WriteModemInfo(out);
       break;
     case suite::INFO_VIDEO:
       ResetVideoModeCounters();
-      if (appkit::IsWindows9x()) WriteVideoBiosInformation(out, 0);
+      if (appkit::IsWindows9x()) WriteVideoBiosInformation(out, 0, ctx.system);
       WriteDisplayInformation(out, 0, ctx.clientWindow, ctx);
       break;
     case suite::INFO_PRINTER:
       WritePrinterInfo(out, 0);
       break;
     case suite::INFO_CDROM:
-      WriteCdromInfo(out, 0);
+      WriteCdromInfo(out, 0, ctx.system);
       break;
     case suite::INFO_NETWORK:
-      WriteNetworkInfo(out, 0);
+      WriteNetworkInfo(out, 0, ctx.system);
       break;
     case suite::INFO_PORT:
-      WritePortInformation(out, 0);
+      WritePortInformation(out, 0, ctx.system);
       break;
     case suite::INFO_SOFTWARE:
       WriteSoftwareInfo(out, 0, ctx.softwareList, [] { return WorkersAskedToStop(); });
@@ -342,6 +341,7 @@ DWORD WINAPI GatherCategoryThread(LPVOID param) {
       ctx.clientWindow = req->clientWindow;
       ctx.monitorMessage = req->monitorMessage;
       ctx.softwareList = req->softwareList;
+      ctx.system = req->system;
       if (haveModemText) ctx.modemText = &modemText;
       // A file that could not be put in place (another program holds the
       // old one without letting it be replaced, the folder refuses a new

@@ -8,8 +8,10 @@
 #include <memory>
 #include <string>
 
+#include "gather.h"
 #include "infosink.h"
 #include "suite/info.h"
+#include "system.h"
 
 namespace quorrel {
 
@@ -25,44 +27,7 @@ struct InfoRequest {
   // The summary and gatherer switches as read just before the worker started.
   int switches[suite::SW_COUNT];
   HWND softwareList;          // the server's hidden sorted list box
-};
-
-class MultimediaSource;
-
-// Devices that one collection opens once and all its writers share: the
-// MCI devices (open until the collection ends) and DirectDraw's answer.
-class CollectionDevices {
- public:
-  CollectionDevices();
-  ~CollectionDevices();
-  CollectionDevices(const CollectionDevices&) = delete;
-  CollectionDevices& operator=(const CollectionDevices&) = delete;
-  // The MCI devices of the collection, opened through `base` on first use.
-  MultimediaSource& Multimedia(MultimediaSource& base);
-  struct DirectDrawAnswer {
-    bool asked = false;
-    int result = 0;
-    std::string version;
-  } directDraw;
-
- private:
-  std::unique_ptr<MultimediaSource> mci_;
-};
-
-// What a category writer knows of its request.
-struct GatherContext {
-  const int* switches = nullptr;  // SW_COUNT entries
-  std::string dmiLine;
-  HWND clientWindow = nullptr;
-  UINT monitorMessage = 0;
-  HWND softwareList = nullptr;
-  // The modem lines, when they were gathered before the request mutex was
-  // taken (the ports' answers take seconds); nullptr: the writer asks.
-  const std::string* modemText = nullptr;
-  // Shared by every writer of this collection (copies of the context share
-  // it); the devices are let go with the last copy.
-  std::shared_ptr<CollectionDevices> devices = std::make_shared<CollectionDevices>();
-  int Switch(unsigned i) const;
+  SystemBindings system;      // the server's run-time bindings
 };
 
 DWORD WINAPI GatherCategoryThread(LPVOID request);

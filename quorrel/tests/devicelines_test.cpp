@@ -275,7 +275,7 @@ TEST(DeviceLinesMachine, CorvithWindowIsToldByItsClass) {
   HWND client = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x4242));
   UINT msg = ::RegisterWindowMessageW(L"kyt_drelmak_msg");
   StringSink out;
-  auto src = MakeMachineDeviceSource();
+  auto src = MakeMachineDeviceSource(SystemBindings());
   RequestCorvithSummary(out, 1, msg, client, *src);
   MSG m{};
   ASSERT_TRUE(::PeekMessageW(&m, corvith, msg, msg, PM_REMOVE));

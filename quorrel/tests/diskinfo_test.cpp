@@ -498,7 +498,7 @@ TEST(DiskCategory, SummaryLinesNameEveryDriveWithItsSize) {
 // The machine's own drives (Wine here): the first physical drive answers
 // its geometry, drive C: its volume; there is no floppy drive.
 TEST(DiskCategory, ThisMachine) {
-  std::unique_ptr<DiskDevices> machine = NewMachineDisks();
+  std::unique_ptr<DiskDevices> machine = NewMachineDisks(SystemBindings());
   StringSink disks;
   WriteDiskCategory(disks, 0, *machine);
   EXPECT_EQ(disks.text.rfind("\n", 0), 0u);

@@ -34,7 +34,7 @@ TEST(InfoLines, SizesAndPercent) {
 
 TEST(InfoLines, HeadingAndTextLines) {
   StringSink s;
-  WriteHeading(s, "Summary");
+  s.SpacedHeading("Summary");
   EXPECT_EQ(s.text, "\n@3Summary\n");
 
   struct Case {
@@ -48,11 +48,11 @@ TEST(InfoLines, HeadingAndTextLines) {
                {"x\r\ny\n", "x\r\ny\n"}};
   for (const Case& c : cases) {
     StringSink t;
-    WriteTextLines(t, c.in);
+    t.CompleteLines(c.in);
     EXPECT_EQ(t.text, c.out) << c.in;
   }
   StringSink none;
-  WriteTextLines(none, nullptr);
+  none.CompleteLines(nullptr);
   EXPECT_EQ(none.text, "");
 }
 

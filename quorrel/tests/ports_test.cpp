@@ -17,7 +17,7 @@ namespace {
 
 // The settings lines stand for the serial port's real ones.
 const PortSettingsWriter kSettings = [](InfoSink& out, const std::string& name) {
-  out.WriteString("   <settings of " + name + ">\n");
+  out.Text("   <settings of " + name + ">\n");
 };
 
 std::string Parse(const std::string& text, int summary, const PortLabels& labels = PortLabels()) {

@@ -150,7 +150,7 @@ TEST(SelfTest, WhatAnOlderProcessorOrThisSystemCannotRun) {
 TEST(SelfTest, ThisMachine) {
   // Every test runs here (the speed through the time-stamp counter); the
   // raw port access the timer would need is refused without a fault.
-  std::unique_ptr<CpuPlatform> p = MakeMachineCpuPlatform();
+  std::unique_ptr<CpuPlatform> p = MakeMachineCpuPlatform(SystemBindings());
   for (unsigned t = 1; t <= 5; ++t) {
     std::vector<std::string> written;
     uint32_t answer = RunProcessorSelfTest(t, *p, [&](const std::string& s) { written.push_back(s); });

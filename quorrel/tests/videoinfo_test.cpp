@@ -223,11 +223,11 @@ DWORD WINAPI FakeGetQuorrel(WORD infoClass, WORD size, void* buffer) {
 }  // namespace
 
 TEST(VideoBios, TheLibraryTextAndItsBestModes) {
-  GetQuorrelFn saved = Module().getQuorrel;
-  Module().getQuorrel = &FakeGetQuorrel;
+  SystemBindings library;
+  library.getQuorrel = &FakeGetQuorrel;
   ResetVideoModeCounters();
   StringSink category;
-  WriteVideoBiosInformation(category, 0);
+  WriteVideoBiosInformation(category, 0, library);
   EXPECT_EQ(category.text, "\n@3VGA BIOS Information\nVideo BIOS:\tMade-up VGA 2.0\n"
                            "Mode 03h Res: 80x25 Text BPP: 4\nMode 118h Res: 1024x768 BPP: 24\n");
   EXPECT_EQ(VideoCounters().bestWidth, 1024);
@@ -236,16 +236,14 @@ TEST(VideoBios, TheLibraryTextAndItsBestModes) {
   ResetVideoModeCounters();
   g_shortAsked.clear();
   StringSink summary;
-  WriteVideoBiosInformation(summary, 1);
+  WriteVideoBiosInformation(summary, 1, library);
   EXPECT_EQ(summary.text, "Video BIOS:\tMade-up VGA\n");
   EXPECT_EQ(g_shortAsked, (std::vector<int>{1, 0}));  // the modes come from the full text
   EXPECT_EQ(VideoCounters().bestHeight, 768);
 
-  Module().getQuorrel = nullptr;  // no library: the heading alone
-  StringSink none;
-  WriteVideoBiosInformation(none, 0);
+  StringSink none;  // no library: the heading alone
+  WriteVideoBiosInformation(none, 0, SystemBindings());
   EXPECT_EQ(none.text, "\n@3VGA BIOS Information\n");
-  Module().getQuorrel = saved;
   ResetVideoModeCounters();
 }
 

@@ -165,14 +165,10 @@ BOOL WINAPI FakeHeapFirst(void* entry, DWORD, ULONG_PTR) {
 }  // namespace
 
 TEST_F(Writers, HeapSumsBeyondFourGigabytes) {
-  ModuleState& m = Module();
-  Heap32FirstFn first = m.heap32First;
-  Heap32NextFn next = m.heap32Next;
+  SystemBindings m;
   m.heap32First = &FakeHeapFirst;
   m.heap32Next = &FakeHeapNext;
-  uint64_t sum = SumHeapBlocks(1, 1);
-  m.heap32First = first;
-  m.heap32Next = next;
+  uint64_t sum = SumHeapBlocks(m, 1, 1);
   EXPECT_EQ(sum, 3ull * 0x60000000u) << "no wrap at 4 GB";
 }
 
@@ -336,9 +332,9 @@ TEST(InfoFile, TextModeEndsLinesWithCrLf) {
   {
     FileSink f;
     ASSERT_TRUE(f.Create(path.c_str()));
-    WriteHeading(f, "Memory Utilization");
-    f.WriteString("A:\t1 KB");
-    f.WriteString("\n");
+    f.SpacedHeading("Memory Utilization");
+    f.Text("A:\t1 KB");
+    f.EndLine();
   }
   FILE* in = _wfopen(path.c_str(), L"rb");
   ASSERT_NE(in, nullptr);

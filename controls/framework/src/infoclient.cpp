@@ -3,8 +3,7 @@
 #include "appkit/text.h"
 #include "ctlfw/linereader.h"
 #include "ctlfw/rules.h"
-
-#include <strings.h>
+#include "infofile/infofile.h"
 
 #include <commctrl.h>
 
@@ -38,11 +37,11 @@ std::string FormatLastUpdatedHeader(const std::string& label, const SYSTEMTIME& 
   return buf;
 }
 
-bool IsListedInfoLine(const std::string& line) { return line.empty() || line[0] != ';'; }
+bool IsListedInfoLine(const std::string& line) { return !infofile::IsHiddenLine(line); }
 
 bool IsListedInfoLine(const std::string& line, InfoLines mode, bool* inVideo) {
   if (mode == InfoLines::AllButComments) return IsListedInfoLine(line);
-  if (line.size() >= 6 && strncasecmp(line.c_str(), ";Video", 6) == 0) {
+  if (infofile::IsVideoBlockMark(line)) {
     *inVideo = !*inVideo;
     return false;
   }

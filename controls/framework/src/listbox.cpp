@@ -5,6 +5,7 @@
 
 #include "appkit/registry.h"
 #include "ctlfw/resource_ids.h"
+#include "infofile/infofile.h"
 
 namespace ctlfw {
 
@@ -41,16 +42,14 @@ ListFontSpec ApplyListFont(ListFontSpec spec, int height, int weight, const wcha
   return spec;
 }
 
-int HeadingLevel(const std::wstring& text) {
-  if (text.size() > 2 && text[0] == L'@' && text[1] >= L'1' && text[1] <= L'3') return text[1] - L'0';
-  return 0;
-}
+int HeadingLevel(const std::wstring& text) { return infofile::HeadingLevel(text); }
 
 int MeasuredItemHeight(const std::wstring& text, int fontHeight) {
   int h = fontHeight;
-  if (text.size() < 256 && text.size() > 2 && text[0] == L'@') {
-    if (text[1] == L'1') h += 2;
-    else if (text[1] == L'2') h += 5;
+  if (text.size() < 256) {
+    int level = HeadingLevel(text);
+    if (level == 1) h += 2;
+    else if (level == 2) h += 5;
   }
   return h;
 }

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "appkit/text.h"
+#include "infofile/infofile.h"
 
 namespace tamblet {
 
@@ -48,9 +49,9 @@ PrintOutcome PrintPages(PrintTarget& target, const std::vector<std::wstring>& li
       for (int t : kReportTabs) tabs.push_back(t * aveCharWidth / 4);
     while (next < lines.size()) {
       const std::wstring& line = lines[next++];
-      bool heading = !line.empty() && line[0] == L'@';
-      std::wstring text = heading ? (line.size() > 2 ? line.substr(2, kPrintedHeadingChars) : std::wstring())
-                                  : line.substr(0, kPrintedChars);
+      bool heading = infofile::BeginsWithHeadingMark(line);
+      std::wstring text =
+          heading ? infofile::HeadingText(line).substr(0, kPrintedHeadingChars) : line.substr(0, kPrintedChars);
       target.SelectFont(heading);
       target.TabbedText(layout.leftMargin, y - lineHeight, text, tabs, layout.leftMargin);
       ++out.printedLines;

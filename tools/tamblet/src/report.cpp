@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "infofile/infofile.h"
+
 namespace tamblet {
 
 const ReportSource kTestSources[kTestSourceCount] = {
@@ -100,14 +102,14 @@ BuildResult BuildReportFile(const std::wstring& reportPath, const std::wstring& 
   if (!f) return BuildResult::CannotCreate;
   TextWriter out(f);
   if (sel.AnyTest()) {
-    out.Put("@3" + testHeading);
+    out.Put(infofile::kHeading + testHeading);
     for (int i = 0; i < kTestSourceCount; ++i) {
       if (sel.tests[i]) CopySource(dataDir + kTestSources[i].file, "\n", out);
     }
     out.Put("\n\n");
   }
   if (sel.AnyInfo()) {
-    out.Put("@3" + infoHeading);
+    out.Put(infofile::kHeading + infoHeading);
     for (int i = 0; i < kInfoSourceCount; ++i)
       if (sel.info[i]) CopySource(dataDir + kInfoSources[i].file, "", out);
   }
@@ -131,7 +133,7 @@ bool ReadReportItems(const std::wstring& path, std::vector<std::string>* items) 
   bool hidden = false;
   while (reader.Next(&line)) {
     // The further pieces of a long line are hidden with its first piece.
-    if (!reader.Continued()) hidden = !line.empty() && line[0] == ';';
+    if (!reader.Continued()) hidden = infofile::IsHiddenLine(line);
     if (hidden) continue;
     items->push_back(line.empty() ? " " : line);
   }

@@ -1,13 +1,14 @@
 #include "report_list.h"
 
 #include "appkit/text.h"
+#include "infofile/infofile.h"
 
 namespace tamblet {
 
 std::wstring ClipboardText(const std::vector<std::wstring>& selected) {
   std::wstring text;
   for (const std::wstring& line : selected) {
-    if (line.size() > 1 && line[0] == L'@') text += line.substr(2);
+    if (line.size() > 1 && infofile::BeginsWithHeadingMark(line)) text += infofile::HeadingText(line);
     else text += line;
     text += L"\r\n";
   }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ctlfw/infoclient.h"
+#include "infofile/infofile.h"
 #include "suite/info.h"
 
 namespace memtest {
@@ -143,17 +144,10 @@ Outcome RunProcessorTest(SelfTestServer& server, const ProcessorSelection& sel, 
 
 // ---- The processor's lines of KytPROC.IFO ------------------------------------------
 
-namespace {
-bool BeginsWithNoCase(const std::string& line, const char* label) {
-  size_t n = std::strlen(label);
-  return line.size() >= n && _strnicmp(line.c_str(), label, n) == 0;
-}
-}  // namespace
-
 void TakeCpuInfoLine(const std::string& line, CpuInfoLines* lines) {
-  if (line.empty() || line[0] == ';') return;
-  if (BeginsWithNoCase(line, "CPU Type:")) lines->typeLine = line;
-  else if (BeginsWithNoCase(line, "CPU Speed:")) lines->speedLine = line;
+  if (infofile::IsHiddenLine(line)) return;
+  if (infofile::HasLabel(line, "CPU Type:")) lines->typeLine = line;
+  else if (infofile::HasLabel(line, "CPU Speed:")) lines->speedLine = line;
 }
 
 CpuInfo& TheCpuInfo() {
