@@ -4,7 +4,7 @@
 #include <cwchar>
 
 #include "appkit/registry.h"
-#include "ctlfw/resource_ids.h"
+#include "ctlfw/listbox_ids.h"
 
 namespace ctlfw {
 
