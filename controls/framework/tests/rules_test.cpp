@@ -3,8 +3,8 @@
 
 #include "appkit/propsheet.h"
 #include "appkit/resmodule.h"
-#include "ctlfw/infoclient.h"
-#include "ctlfw/listbox.h"
+#include "infoclient/infoclient.h"
+#include "infoclient/listbox.h"
 #include "ctlfw/rules.h"
 
 using namespace ctlfw;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ctlfw/linereader.h"
+#include "infoclient/linereader.h"
 
 namespace tamblet {
 

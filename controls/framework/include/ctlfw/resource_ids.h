@@ -26,7 +26,7 @@
 #define IDC_TEST_INCLUDES 1026
 
 // State pictures of the check list.
-#include "ctlfw/listbox_ids.h"
+#include "infoclient/listbox_ids.h"
 
 // Texts the framework loads by id.
 #define IDS_LAST_UPDATED 60

@@ -1,8 +1,8 @@
-#include "ctlfw/infoclient.h"
+#include "infoclient/infoclient.h"
 
 #include "appkit/paths.h"
 #include "appkit/text.h"
-#include "ctlfw/linereader.h"
+#include "infoclient/linereader.h"
 
 #include <strings.h>
 
