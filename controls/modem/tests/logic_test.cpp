@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "modemlogic/reply.h"
+#include "modemreply/reply.h"
 #include "modemlogic/rules.h"
 #include "modemlogic/tones.h"
 
