@@ -20,6 +20,11 @@ std::wstring ModuleDir(HMODULE module) {
   return slash == std::wstring::npos ? std::wstring() : p.substr(0, slash + 1);
 }
 
+std::wstring DirectoryPart(const std::wstring& path) {
+  size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
 std::wstring FileNamePart(const std::wstring& path) {
   size_t slash = path.find_last_of(L"\\/:");
   return slash == std::wstring::npos ? path : path.substr(slash + 1);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "appkit/dialog.h"
-#include "ctlfw/listbox.h"
+#include "infoclient/listbox.h"
 #include "dmitext.h"
 
 namespace quorrel {

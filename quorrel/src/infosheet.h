@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "appkit/propsheet.h"
-#include "ctlfw/infoclient.h"
-#include "ctlfw/listbox.h"
+#include "infoclient/infoclient.h"
+#include "infoclient/listbox.h"
 
 namespace quorrel {
 

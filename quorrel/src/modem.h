@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "infosink.h"
-#include "modemlogic/reply.h"
+#include "modemreply/reply.h"
 
 namespace quorrel {
 

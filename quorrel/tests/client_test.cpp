@@ -8,8 +8,8 @@
 
 #include "appkit/text.h"
 #include "appkit/window.h"
-#include "ctlfw/infoclient.h"
-#include "ctlfw/linereader.h"
+#include "infoclient/infoclient.h"
+#include "infoclient/linereader.h"
 #include "infofile.h"
 #include "suite/info.h"
 #include "suite/messages.h"

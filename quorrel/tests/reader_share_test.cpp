@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "ctlfw/linereader.h"
+#include "infoclient/linereader.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
 #include "worker.h"

@@ -11,6 +11,8 @@ std::wstring ModulePath(HMODULE module = nullptr);
 std::wstring ModuleDir(HMODULE module = nullptr);
 // File name part of a path ("C:\a\b.mod" -> "b.mod").
 std::wstring FileNamePart(const std::wstring& path);
+// Everything up to and including the last backslash (empty without one).
+std::wstring DirectoryPart(const std::wstring& path);
 // Path without its last `n` characters, used to swap an extension.
 std::wstring ReplaceTail(const std::wstring& path, size_t n, const std::wstring& tail);
 bool FileExists(const std::wstring& path);

@@ -15,7 +15,7 @@
 #include "disktest/lowlevel.h"
 #include "disktest/ids.h"
 #include "ctlfw/benchfile.h"
-#include "ctlfw/listbox.h"
+#include "infoclient/listbox.h"
 #include "runner.h"
 
 namespace disktest {

@@ -6,7 +6,7 @@
 
 #include "appkit/system.h"
 #include "appkit/text.h"
-#include "ctlfw/infoclient.h"
+#include "infoclient/infoclient.h"
 #include "ctlfw/rules.h"
 #include "ctlfw/runner.h"
 #include "ctlfw/sheet.h"

@@ -119,11 +119,6 @@ SheetRect SheetRectFor(int cx, int cy) {
   return SheetRect{2, 2, cx < 360 ? 356 : cx - 4, cy < 240 ? 236 : cy - 4};
 }
 
-std::wstring DirectoryPart(const std::wstring& path) {
-  size_t slash = path.rfind(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
 namespace {
 
 bool StartsWithNoCase(const std::string& s, const char* word) {

@@ -6,7 +6,7 @@
 
 #include "appkit/text.h"
 #include "appkit/threads.h"
-#include "ctlfw/listbox.h"
+#include "infoclient/listbox.h"
 #include "ctlfw/runner.h"
 #include "ctlfw/sheet.h"
 #include "suite/controls.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "appkit/registry.h"
-#include "ctlfw/listbox.h"
+#include "infoclient/listbox.h"
 #include "ctlfw/resource_ids.h"
 
 using namespace ctlfw;

@@ -4,7 +4,7 @@
 #include <commdlg.h>
 
 #include "appkit/text.h"
-#include "ctlfw/listbox.h"
+#include "infoclient/listbox.h"
 #include "ids.h"
 #include "runner.h"
 #include "testpage.h"

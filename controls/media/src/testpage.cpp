@@ -7,7 +7,7 @@
 #include <commctrl.h>
 
 #include "appkit/text.h"
-#include "ctlfw/listbox.h"
+#include "infoclient/listbox.h"
 #include "ctlfw/runner.h"
 #include "ids.h"
 #include "mm/mixer.h"

@@ -14,7 +14,7 @@
 
 #include "appkit/axhost.h"
 #include "appkit/registry.h"
-#include "shot.h"
+#include "testsupport/shot.h"
 #include "suite/controls.h"
 #include "suite/diag.h"
 #include "testsupport/controls.h"

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "modemlogic/reply.h"
+#include "modemreply/reply.h"
 
 namespace modemtest {
 

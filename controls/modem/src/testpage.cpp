@@ -8,7 +8,7 @@
 
 #include "appkit/dialog.h"
 #include "appkit/text.h"
-#include "ctlfw/listbox.h"
+#include "infoclient/listbox.h"
 #include "engine.h"
 #include "modemlogic/rules.h"
 #include "ids.h"

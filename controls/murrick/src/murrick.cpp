@@ -4,7 +4,7 @@
 #include "runner.h"
 
 #include "appkit/system.h"
-#include "ctlfw/infoclient.h"
+#include "infoclient/infoclient.h"
 #include "ctlfw/testpage.h"
 #include "murrick_ids.h"
 #include "suite/info.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "ctlfw/listbox.h"
+#include "infoclient/listbox.h"
 
 namespace porttest {
 

@@ -8,7 +8,7 @@
 
 #include "appkit/paths.h"
 #include "appkit/text.h"
-#include "ctlfw/listbox.h"
+#include "infoclient/listbox.h"
 #include "ctlfw/runner.h"
 #include "porttest_rules.h"
 #include "runner.h"

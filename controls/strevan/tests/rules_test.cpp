@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "ctlfw/listbox.h"
+#include "infoclient/listbox.h"
 #include "porttest_rules.h"
 
 using namespace porttest;

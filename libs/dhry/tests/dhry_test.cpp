@@ -9,7 +9,7 @@
 
 #include "appkit/paths.h"
 #include "dhry/dhry.h"
-#include "module_imports.h"
+#include "testsupport/module_imports.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "appkit/paths.h"
-#include "module_imports.h"
+#include "testsupport/module_imports.h"
 #include "whet/whet.h"
 
 namespace {

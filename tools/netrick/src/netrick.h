@@ -9,7 +9,7 @@
 
 #include "appkit/app.h"
 #include "appkit/modalsheet.h"
-#include "ctlfw/listbox.h"
+#include "infoclient/listbox.h"
 #include "tuneup_rules.h"
 
 namespace netrick {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../../../controls/media/tests/shot.h"
+#include "testsupport/shot.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
 

@@ -36,11 +36,6 @@ bool Selection::AnyInfo() const {
 
 // ---- Paths -------------------------------------------------------------------
 
-std::wstring DirectoryPart(const std::wstring& path) {
-  size_t slash = path.rfind(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
 std::wstring NamePart(const std::wstring& path) {
   size_t slash = path.rfind(L'\\');
   return slash == std::wstring::npos ? path : path.substr(slash + 1);

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "ctlfw/linereader.h"
+#include "appkit/paths.h"
+#include "infoclient/linereader.h"
 
 namespace tamblet {
 
@@ -46,7 +47,7 @@ using LineReader = ctlfw::BoundedLineReader;
 
 // The directory part of a path, up to and including its last backslash
 // (empty when it has none).
-std::wstring DirectoryPart(const std::wstring& path);
+using appkit::DirectoryPart;
 // The name part of a path (after the last backslash).
 std::wstring NamePart(const std::wstring& path);
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ctlfw/listbox.h"
+#include "infoclient/listbox.h"
 
 namespace tamblet {
 

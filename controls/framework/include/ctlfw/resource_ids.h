@@ -26,10 +26,7 @@
 #define IDC_TEST_INCLUDES 1026
 
 // State pictures of the check list.
-#define IDB_CHECK_CHECKED 134
-#define IDB_CHECK_UNCHECKED 135
-#define IDB_CHECK_DISABLED 136
-#define IDB_CHECK_LOCKED 137
+#include "infoclient/listbox_ids.h"
 
 // Texts the framework loads by id.
 #define IDS_LAST_UPDATED 60

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "appkit/paths.h"
+
 namespace ctlfw {
 
 // What the host's command line asks for.
@@ -45,8 +47,7 @@ struct SheetRect {
 };
 SheetRect SheetRectFor(int cx, int cy);
 
-// Everything up to and including the last backslash (empty without one).
-std::wstring DirectoryPart(const std::wstring& path);
+using appkit::DirectoryPart;
 
 // What GetProp reads of the active page's result list.
 class ResultList {

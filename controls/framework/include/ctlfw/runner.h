@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "ctlfw/infoclient.h"
+#include "infoclient/infoclient.h"
 #include "ctlfw/resource_ids.h"
 #include "ctlfw/rules.h"
 #include "ctlfw/settings.h"

@@ -12,8 +12,8 @@
 #include <memory>
 
 #include "appkit/propsheet.h"
-#include "ctlfw/infoclient.h"
-#include "ctlfw/listbox.h"
+#include "infoclient/infoclient.h"
+#include "infoclient/listbox.h"
 #include "ctlfw/resource_ids.h"
 
 namespace ctlfw {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "appkit/propsheet.h"
-#include "ctlfw/listbox.h"
+#include "infoclient/listbox.h"
 #include "ctlfw/resource_ids.h"
 #include "ctlfw/testlog.h"
 

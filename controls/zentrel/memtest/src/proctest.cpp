@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ctlfw/infoclient.h"
+#include "infoclient/infoclient.h"
 #include "infofile/infofile.h"
 #include "suite/info.h"
 

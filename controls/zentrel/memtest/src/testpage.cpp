@@ -7,7 +7,7 @@
 #include "appkit/system.h"
 #include "appkit/text.h"
 #include "appkit/threads.h"
-#include "ctlfw/infoclient.h"
+#include "infoclient/infoclient.h"
 #include "ctlfw/runner.h"
 #include "ctlfw/sheet.h"
 #include "memtest/testlist.h"

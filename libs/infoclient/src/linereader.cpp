@@ -1,4 +1,4 @@
-#include "ctlfw/linereader.h"
+#include "infoclient/linereader.h"
 
 #include <fcntl.h>
 #include <io.h>

@@ -1,4 +1,4 @@
-#include "modemlogic/reply.h"
+#include "modemreply/reply.h"
 
 #include <cctype>
 #include <cstring>

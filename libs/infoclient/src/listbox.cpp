@@ -1,10 +1,10 @@
-#include "ctlfw/listbox.h"
+#include "infoclient/listbox.h"
 
 #include <algorithm>
 #include <cwchar>
 
 #include "appkit/registry.h"
-#include "ctlfw/resource_ids.h"
+#include "infoclient/listbox_ids.h"
 #include "infofile/infofile.h"
 
 namespace ctlfw {

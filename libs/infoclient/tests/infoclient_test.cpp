@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "ctlfw/infoclient.h"
-#include "ctlfw/linereader.h"
+#include "infoclient/infoclient.h"
+#include "infoclient/linereader.h"
 #include "suite/info.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"

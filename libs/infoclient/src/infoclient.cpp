@@ -1,9 +1,11 @@
-#include "ctlfw/infoclient.h"
+#include "infoclient/infoclient.h"
 
+#include "appkit/paths.h"
 #include "appkit/text.h"
-#include "ctlfw/linereader.h"
-#include "ctlfw/rules.h"
+#include "infoclient/linereader.h"
 #include "infofile/infofile.h"
+
+#include <strings.h>
 
 #include <commctrl.h>
 
@@ -73,7 +75,7 @@ std::wstring PublishedDirectory() {
   if (::RegGetValueW(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, suite::kModulePathValue, RRF_RT_REG_SZ, nullptr,
                      buf, &size) != ERROR_SUCCESS)
     return {};
-  return DirectoryPart(buf);
+  return appkit::DirectoryPart(buf);
 }
 bool TooLongForTheFiles(const std::wstring& dir) {
   return dir.size() + suite::kInfoFileNameMax + 1 > suite::kInfoPathMax;
