@@ -213,6 +213,17 @@ TEST_F(InfoServer, InvalidRequestsAreDroppedAndCommandsAnswered) {
   EXPECT_TRUE(::IsWindow(server_));
 }
 
+// Minimised, the server's window paints (its icon) and keeps serving.
+TEST_F(InfoServer, MinimisedWindowPaintsAndServes) {
+  const bool shown = ::IsWindowVisible(server_) != FALSE;
+  Minimised m = MinimiseAndRestore(server_, 10000);
+  EXPECT_TRUE(m.minimised);
+  EXPECT_TRUE(m.painted);
+  EXPECT_TRUE(m.answered);
+  EXPECT_EQ(::IsWindowVisible(server_) != FALSE, shown) << "shown or hidden again as it was";
+  EXPECT_TRUE(Request(1));
+}
+
 TEST_F(InfoServer, SecondHostStartsNoSecondServer) {
   Process second;
   ASSERT_TRUE(second.Start(TestBinDir() + L"quorrel_host.exe"));
