@@ -412,10 +412,11 @@ TEST_F(InfoServer, SummaryAndAudioFilesAsLaidOut) {
     while (at < lines.size() && lines[at].rfind(list.heading, 0) != 0) ++at;
     ASSERT_LT(at + 1, lines.size()) << list.heading << " in order after the mixer line:\n" << audio;
     EXPECT_EQ(lines[at - 1], "") << list.heading;
-    if (list.devices == 0)
+    if (list.devices == 0) {
       EXPECT_EQ(lines[at + 1], "N/A") << list.heading;
-    else if (list.devices != UINT_MAX)
+    } else if (list.devices != UINT_MAX) {
       EXPECT_EQ(lines[at + 1].rfind("Manufacturer:\t", 0), 0u) << list.heading;
+    }
     ++at;
   }
 }
