@@ -39,7 +39,9 @@ TEST(InfoOptionRules, TwentyValuesWithTheirDefaults) {
     boxes += o.control != 0;
     ntOn += o.defaultNt;
     nineXOn += o.default9x;
-    if (o.ntDisabled) EXPECT_EQ(o.defaultNt, 0) << o.value;
+    if (o.ntDisabled) {
+      EXPECT_EQ(o.defaultNt, 0) << o.value;
+    }
   }
   EXPECT_EQ(boxes, 17);
   EXPECT_EQ(nineXOn, 11);  // the ten summary parts and "SummaryVideo"

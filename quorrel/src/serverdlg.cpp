@@ -8,6 +8,7 @@
 #include "appkit/registry.h"
 #include "appkit/system.h"
 #include "appkit/threads.h"
+#include "appkit/wndicon.h"
 #include "format.h"
 #include "gather.h"
 #include "infosheet.h"
@@ -42,7 +43,11 @@ std::string FirstLine(const std::wstring& path, size_t max) {
 
 CQuorrelServerDlg::CQuorrelServerDlg(HINSTANCE resources, const std::wstring& moduleDir, const SystemBindings& system,
                                      std::function<void()> closed)
-    : appkit::Dialog(IDD_QUORREL_SERVER, resources), moduleDir_(moduleDir), system_(system), closed_(std::move(closed)) {
+    : appkit::Dialog(IDD_QUORREL_SERVER, resources),
+      moduleDir_(moduleDir),
+      system_(system),
+      closed_(std::move(closed)),
+      resources_(resources) {
   icon_ = ::LoadIconW(resources, MAKEINTRESOURCEW(IDI_QUORREL));
   appkit::RegKey key;
   if (key.Open(HKEY_CURRENT_USER, suite::kTressalSettingKey)) {
@@ -88,7 +93,7 @@ BOOL CQuorrelServerDlg::OnInit() {
   OpenInfoMutex();
   dmiLine_.clear();
   StartDmiCheck();
-  if (icon_) ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, (LPARAM)icon_);
+  if (icon_) appkit::SetWindowIcons(hwnd(), resources_, IDI_QUORREL);
   PrepareGatherers(system_.getQuorrel, moduleDir_);
   CreateDmiSheet();
   CreateSheets();
@@ -213,11 +218,8 @@ bool CQuorrelServerDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* resul
     *result = wp == 0 ? 0 : (LRESULT)RunProcessorSelfTest((unsigned)wp, system_);
     return true;
   }
-  if (msg == WM_QUERYDRAGICON) {
-    *result = (LRESULT)icon_;
-    return true;
-  }
-  return false;
+  // Minimised, the window shows its icon and gives it as its drag icon.
+  return appkit::HandleMinimisedIcon(hwnd(), icon_, msg, result);
 }
 
 void CQuorrelServerDlg::CreateDmiSheet() {

@@ -63,6 +63,7 @@ class CQuorrelServerDlg : public appkit::Dialog {
   UINT monitorMsg_ = 0;
   UINT requestMsg_ = 0;
   UINT selfTestMsg_ = 0;
+  HINSTANCE resources_ = nullptr;  // holds the icon
   HICON icon_ = nullptr;
   HANDLE checker_ = nullptr;
   int checkerTicks_ = 0;

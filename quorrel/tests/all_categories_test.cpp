@@ -109,7 +109,7 @@ struct Opening {
   std::vector<std::string> nt, win98;  // leading lines; a line ending in a tab is a label
   bool whole = false;                  // the lines are the whole file
   bool lastLineUnended = false;        // the writer ends its file without a line end
-  std::string contains;                // a part of the file on both families
+  std::string contains = {};           // a part of the file on both families
 };
 
 std::vector<Opening> Openings() {
@@ -193,10 +193,13 @@ void WalkAllCategories(bool win98, std::vector<std::string>* files) {
     std::vector<std::string> lines;
     EXPECT_TRUE(SplitCrLf(text, &lines)) << "every line ends in CR LF";
     (*files)[o.category] = Text(lines);
-    if (const char* madeUp = kMadeUpHeadings[o.category])
+    if (const char* madeUp = kMadeUpHeadings[o.category]) {
       EXPECT_EQ(std::find(lines.begin(), lines.end(), std::string("@3") + madeUp), lines.end())
           << "a made-up heading in:\n" << Text(lines);
-    if (!o.contains.empty()) EXPECT_NE(Text(lines).find(o.contains), std::string::npos) << Text(lines);
+    }
+    if (!o.contains.empty()) {
+      EXPECT_NE(Text(lines).find(o.contains), std::string::npos) << Text(lines);
+    }
     EXPECT_FALSE(text.empty()) << "an empty file";
     const std::vector<std::string>& want = win98 ? o.win98 : o.nt;
     ASSERT_GE(lines.size(), want.size()) << Text(lines);
@@ -207,7 +210,9 @@ void WalkAllCategories(bool win98, std::vector<std::string>* files) {
       else
         EXPECT_EQ(lines[i], want[i]) << Text(lines);
     }
-    if (o.whole) EXPECT_EQ(lines.size(), want.size()) << Text(lines);
+    if (o.whole) {
+      EXPECT_EQ(lines.size(), want.size()) << Text(lines);
+    }
   }
   EXPECT_TRUE(server.Close());
   EXPECT_EQ(server.process().ExitCode(), 0u) << "request workers outlived the server";

@@ -105,11 +105,12 @@ TEST(NetworkServer, TheCategoryDescribesThisMachine) {
 
   // The provider of tests/own_prefix.sh reports three connected drives.
   std::string provider = Env("HALVIX_NET_PROVIDER");
-  if (!provider.empty())
+  if (!provider.empty()) {
     EXPECT_EQ(Section(lines, "@3" + provider),
               (std::vector<std::string>{"\t\\\\fileserv\\public (F:) ", "\t\\\\fileserv\\home (G:) ",
                                         "\t\\\\fileserv\\scratch (H:) "}))
         << all;
+  }
 
   std::string sockets = SocketsDescription();
   ASSERT_FALSE(sockets.empty());

@@ -213,6 +213,17 @@ TEST_F(InfoServer, InvalidRequestsAreDroppedAndCommandsAnswered) {
   EXPECT_TRUE(::IsWindow(server_));
 }
 
+// Minimised, the server's window paints (its icon) and keeps serving.
+TEST_F(InfoServer, MinimisedWindowPaintsAndServes) {
+  const bool shown = ::IsWindowVisible(server_) != FALSE;
+  Minimised m = MinimiseAndRestore(server_, 10000);
+  EXPECT_TRUE(m.minimised);
+  EXPECT_TRUE(m.painted);
+  EXPECT_TRUE(m.answered);
+  EXPECT_EQ(::IsWindowVisible(server_) != FALSE, shown) << "shown or hidden again as it was";
+  EXPECT_TRUE(Request(1));
+}
+
 TEST_F(InfoServer, SecondHostStartsNoSecondServer) {
   Process second;
   ASSERT_TRUE(second.Start(TestBinDir() + L"quorrel_host.exe"));
@@ -401,10 +412,11 @@ TEST_F(InfoServer, SummaryAndAudioFilesAsLaidOut) {
     while (at < lines.size() && lines[at].rfind(list.heading, 0) != 0) ++at;
     ASSERT_LT(at + 1, lines.size()) << list.heading << " in order after the mixer line:\n" << audio;
     EXPECT_EQ(lines[at - 1], "") << list.heading;
-    if (list.devices == 0)
+    if (list.devices == 0) {
       EXPECT_EQ(lines[at + 1], "N/A") << list.heading;
-    else if (list.devices != UINT_MAX)
+    } else if (list.devices != UINT_MAX) {
       EXPECT_EQ(lines[at + 1].rfind("Manufacturer:\t", 0), 0u) << list.heading;
+    }
     ++at;
   }
 }

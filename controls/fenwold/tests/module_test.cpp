@@ -140,7 +140,9 @@ TEST_F(FenwoldModule, FloppyModeTestsRemovableDrivesAndAFullOneFailsAlone) {
   ASSERT_TRUE(DefineDrive(L'a', DRIVE_REMOVABLE, good.c_str()));
   ASSERT_EQ(::GetDriveTypeW(L"A:\\"), (UINT)DRIVE_REMOVABLE);
   bool withFull = !full.empty();
-  if (withFull) ASSERT_TRUE(DefineDrive(L'b', DRIVE_REMOVABLE, full.c_str()));
+  if (withFull) {
+    ASSERT_TRUE(DefineDrive(L'b', DRIVE_REMOVABLE, full.c_str()));
+  }
   Select(L"FloppySelectedDrive", withFull ? L"<All>" : L"A:\\");
   EXPECT_EQ(Run(L"fenwold.mod", L"-Floppy -AutoRun"), withFull ? 1u : 0u);
   std::string log = ReadAll(SuitePath(L"KytFLPY.LOG"));
@@ -214,7 +216,9 @@ TEST_F(FenwoldModule, BenchmarkAppendsItsBlockToTheSeriesFile) {
     EXPECT_EQ(lines[2], "Average Access Time (C:)\tFAILED");
   }
   EXPECT_EQ(result, timed ? 0u : 1u);
-  if (!timed) EXPECT_EQ(lines[3], "Found Error(s).");
+  if (!timed) {
+    EXPECT_EQ(lines[3], "Found Error(s).");
+  }
   EXPECT_EQ(lines.back(), "");
   EXPECT_EQ(lines.size(), timed ? 4u : 5u) << file;
   EXPECT_TRUE(NoTestFolderOn(L"C:\\"));

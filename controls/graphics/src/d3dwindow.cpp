@@ -6,6 +6,7 @@
 
 #include "appkit/text.h"
 #include "gfxtest/d3dscene.h"
+#include "gfxtest/devicewindow.h"
 #include "gfxtest/ids.h"
 #include "graphics.h"
 
@@ -283,15 +284,18 @@ LRESULT CALLBACK Direct3DWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       ReleaseDirect3D();
       if (Run().d3dWindow == hwnd) Run().d3dWindow = nullptr;
       break;
-    case WM_PAINT:
-      if (r.device && r.viewport && !::IsIconic(hwnd)) {
-        PAINTSTRUCT ps;
-        if (!::BeginPaint(hwnd, &ps)) return 0;
-        LiveScene(hwnd).RenderFrame();
-        ::EndPaint(hwnd, &ps);
-        return 0;
-      }
+    case WM_ACTIVATE:
+    case WM_PAINT: {
+      // Without a window-device interface the paint renders the scene.
+      struct RenderOnPaint : gfxtest::DeviceWindowFallback {
+        HWND window;
+        explicit RenderOnPaint(HWND w) : window(w) {}
+        void Paint() override { LiveScene(window).RenderFrame(); }
+      } render(hwnd);
+      LRESULT result = 0;
+      if (gfxtest::DeviceWindowMessage(hwnd, msg, wp, r.device, r.device && r.viewport, render, &result)) return result;
       break;
+    }
     case WM_SIZE: {
       int w = LOWORD(lp), h = HIWORD(lp);
       if (r.device && r.viewport && r.rm && w && h && !::IsIconic(hwnd)) {

@@ -199,13 +199,12 @@ bool MediaRun::CheckSelectedFiles() {
     int enable;
     UINT message;
   };
-  std::vector<Need> needs;
-  if (s_.audioMode)
-    needs = {{kTypeWave, s_.waveEnable, IDS_MEDIA_NO_WAVE_SELECTED}, {kTypeMidi, s_.midiEnable, IDS_MEDIA_NO_MIDI_SELECTED}};
-  else
-    needs = {{kTypeAvi, s_.aviEnable, IDS_MEDIA_NO_AVI_SELECTED}, {kTypeMpeg, s_.mpgEnable, IDS_MEDIA_NO_MPEG_SELECTED}};
+  const Need audio[] = {{kTypeWave, s_.waveEnable, IDS_MEDIA_NO_WAVE_SELECTED},
+                        {kTypeMidi, s_.midiEnable, IDS_MEDIA_NO_MIDI_SELECTED}};
+  const Need video[] = {{kTypeAvi, s_.aviEnable, IDS_MEDIA_NO_AVI_SELECTED},
+                        {kTypeMpeg, s_.mpgEnable, IDS_MEDIA_NO_MPEG_SELECTED}};
   bool ok = true;
-  for (const Need& n : needs) {
+  for (const Need& n : s_.audioMode ? audio : video) {
     if (n.enable == 0) continue;
     bool found = false;
     for (const MediaFile& f : files_)
@@ -324,7 +323,7 @@ void MediaRun::OnDeviceTimer() {
 void MediaRun::ReportTimeout(int failedLine) {
   UINT id = IDS_MEDIA_TIMEOUT_WAVE;
   wchar_t drive = 0;
-  switch (device_ ? device_->Type() : mm::kMciWaveAudio) {
+  switch (device_ ? device_->Type() : WORD{mm::kMciWaveAudio}) {
     case mm::kMciCdAudio:
       id = IDS_MEDIA_TIMEOUT_CD;
       if (drive_ >= 0 && drive_ < DriveCount()) drive = drives_[drive_];

@@ -467,7 +467,9 @@ TEST_F(ModemPorts, ToneDiallingThroughTheSoundCard) {
   SetText(L"TestATS6Input", L"MIC");
   Modem(1, FullModem(), "\"tones\": true");
   bool sound = HaveSound();
-  if (Env("HALVIX_AUDIO") == "1") EXPECT_TRUE(sound) << "the test run has a sound server";
+  if (Env("HALVIX_AUDIO") == "1") {
+    EXPECT_TRUE(sound) << "the test run has a sound server";
+  }
   WPARAM errors = RunModule(L"-AutoRun");
   std::vector<std::string> lines = LogLines();
   if (sound) {

@@ -88,7 +88,9 @@ class StrevanInHalvix : public ::testing::Test {
     }
     ::SetEnvironmentVariableA("HALVIX_FAKE_LANVET", nullptr);
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kAppDefaults);
-    if (registered_) EXPECT_EQ(RunRegsvr32(SuitePath(L"STREVAN.OCX")), 0);
+    if (registered_) {
+      EXPECT_EQ(RunRegsvr32(SuitePath(L"STREVAN.OCX")), 0);
+    }
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kKey);
     RemoveTree(dir_);
   }

@@ -45,7 +45,9 @@ TEST(Trunnel, BothReadersExportTheEntryAtItsOrdinal) {
 TEST(Trunnel, ACallThatCannotReadAnswersZeroWithNoMilliseconds) {
   const char* unixTemp = "/tmp";
   bool cdrom = testsupport::DefineDrive(L'q', DRIVE_CDROM, unixTemp);
-  if (cdrom) ASSERT_EQ(::GetDriveTypeW(L"Q:\\"), (UINT)DRIVE_CDROM);
+  if (cdrom) {
+    ASSERT_EQ(::GetDriveTypeW(L"Q:\\"), (UINT)DRIVE_CDROM);
+  }
 
   struct Case {
     const wchar_t* file;

@@ -236,4 +236,22 @@ std::vector<std::wstring> TreeViewItems(HWND treeView) {
   return out;
 }
 
+Minimised MinimiseAndRestore(HWND window, DWORD ms) {
+  Minimised r;
+  DWORD_PTR answer = 0;
+  auto send = [&](UINT msg) { return ::SendMessageTimeoutW(window, msg, 0, 0, SMTO_ABORTIFHUNG, ms, &answer) != 0; };
+  const bool wasVisible = ::IsWindowVisible(window) != FALSE;
+  ::ShowWindow(window, SW_MINIMIZE);
+  r.minimised = PumpUntil([&] { return ::IsIconic(window) != FALSE; }, ms);
+  if (r.minimised) {
+    ::InvalidateRect(window, nullptr, TRUE);
+    r.painted = send(WM_PAINT);
+    r.answered = send(WM_NULL);
+  }
+  ::ShowWindow(window, SW_RESTORE);
+  PumpUntil([&] { return !::IsIconic(window); }, ms);
+  if (!wasVisible) ::ShowWindow(window, SW_HIDE);
+  return r;
+}
+
 }  // namespace testsupport

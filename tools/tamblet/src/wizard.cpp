@@ -9,6 +9,7 @@
 #include "appkit/registry.h"
 #include "appkit/resmodule.h"
 #include "appkit/text.h"
+#include "appkit/wndicon.h"
 #include "ombrix/ombrix.h"
 #include "print.h"
 #include "resource.h"
@@ -147,8 +148,7 @@ int CReportWizardApp::ExitInstance() {
 // ---- Pages -------------------------------------------------------------------
 
 BOOL WizardPage::OnInit() {
-  if (HICON icon = ::LoadIconW(app_.resources(), MAKEINTRESOURCEW(IDI_TAMBLET)))
-    ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  icon_ = appkit::SetWindowIcons(hwnd(), app_.resources(), IDI_TAMBLET);
   ::SetWindowPos(hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   ::SetForegroundWindow(hwnd());
   ::SetWindowPos(hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -173,6 +173,11 @@ BOOL CTestResultsPage::OnInit() {
     Check(IDC_FIRST_SOURCE + i, exists && app_.selection.tests[i]);
   }
   return TRUE;
+}
+
+// Minimised, the page shows its icon and gives it as its drag icon.
+bool CTestResultsPage::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT* result) {
+  return appkit::HandleMinimisedIcon(hwnd(), icon_, msg, result);
 }
 
 void CTestResultsPage::StoreChecks() {

@@ -58,6 +58,7 @@ class WizardPage : public appkit::Dialog {
   BOOL OnInit() override;
   bool OnCommand(int id, int code, HWND ctl) override;
   CReportWizardApp& app_;
+  HICON icon_ = nullptr;
 };
 
 class CTestResultsPage : public WizardPage {
@@ -68,6 +69,7 @@ class CTestResultsPage : public WizardPage {
  protected:
   BOOL OnInit() override;
   bool OnCommand(int id, int code, HWND ctl) override;
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
   void OnOK() override;
 
  private:

@@ -369,6 +369,19 @@ TEST_F(Wizard, LoadOnTheFirstPageShowsTheChosenFile) {
   EXPECT_TRUE(wizard_.WaitExit(10000));
 }
 
+// Minimised, the first page paints (its icon) and keeps working.
+TEST_F(Wizard, FirstPageWorksAfterBeingMinimised) {
+  HWND a = StartWizard();
+  ASSERT_NE(a, nullptr);
+  Minimised m = MinimiseAndRestore(a, 10000);
+  EXPECT_TRUE(m.minimised);
+  EXPECT_TRUE(m.painted);
+  EXPECT_TRUE(m.answered);
+  EXPECT_FALSE(::IsIconic(a));
+  ClickButton(a, IDOK);
+  EXPECT_NE(WaitPage(wizardPid_, kCollectAll), nullptr) << "the page still works after being minimised";
+}
+
 // Next with nothing selected stays on the information page; Collect All
 // without a host does nothing.
 TEST_F(Wizard, NothingSelectedIsSaidAndTheInformationPageStays) {

@@ -8,7 +8,7 @@ namespace {
 constexpr suite::ControlIdentity kSample = {
     "CTLSAMPL", L"CTLSAMPL.OCX", SAMPLE_GUID(0x7E570003), L"CTLSAMPL.CtlsamplCtrl.1", SAMPLE_GUID(0x7E570004),
     L"CTLSAMPL.CtlsamplPropPage.1", SAMPLE_GUID(0x7E570000), SAMPLE_GUID(0x7E570001), SAMPLE_GUID(0x7E570002),
-    0, {-1, -1}, {6, -1}, {"KytSMPL", nullptr}};
+    0, {-1, -1}, {6, -1}, {"KytSMPL", nullptr}, nullptr};
 }  // namespace
 
 CTLFW_CONTROL_MODULE(kSample, SampleRunner)

@@ -41,4 +41,14 @@ std::vector<std::wstring> ListViewItems(HWND listView, int sub = 0);
 // Item texts of a tree view, depth-first, each prefixed by two spaces a level.
 std::vector<std::wstring> TreeViewItems(HWND treeView);
 
+// A window of another process minimised for a moment: whether it went
+// minimised and, while minimised, answered a paint and a message. It is then
+// restored, and hidden again when it was hidden. (Wine answers no
+// WM_GETICON or WM_QUERYDRAGICON sent from another process: a window's
+// icons can only be read in its own process.)
+struct Minimised {
+  bool minimised = false, painted = false, answered = false;
+};
+Minimised MinimiseAndRestore(HWND window, DWORD ms);
+
 }  // namespace testsupport
