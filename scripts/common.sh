@@ -106,17 +106,49 @@ prepare_prefix() {
 # template ($POOL/template), so that only the template pays for wineboot.
 POOL=${HALVIX_WINE_POOL:-$BUILD/wineprefixes}
 
-# The prefix of the pool that ctest handed the running test (resource
+# The id of the pool prefix that ctest handed the running test (resource
 # "wineprefix": CTEST_RESOURCE_GROUP_0_WINEPREFIX is "id:<id>,slots:1");
-# without one $WINEPREFIX when set, else the pool's first prefix.
-test_prefix() {
+# nothing without one.
+test_pool_id() {
   local group=${CTEST_RESOURCE_GROUP_0_WINEPREFIX:-} id
-  if [ -n "$group" ]; then
-    id=${group#id:}
-    echo "$POOL/${id%%,*}"
+  [ -n "$group" ] || return 0
+  id=${group#id:}
+  echo "${id%%,*}"
+}
+
+# The prefix of the pool that ctest handed the running test; without one
+# $WINEPREFIX when set, else the pool's first prefix.
+test_prefix() {
+  local id
+  id=$(test_pool_id)
+  if [ -n "$id" ]; then
+    echo "$POOL/$id"
   else
     echo "${WINEPREFIX:-$POOL/1}"
   fi
+}
+
+# make_run_dir ARCHDIR DST: DST/suite and DST/tests as ARCHDIR's suite and
+# test programs, made afresh, for the tests of one pool prefix: what the
+# programs write beside themselves (logs, information files, benchmark
+# results, settings files) then stays with that test. Programs and
+# libraries are hard links (nothing writes them in place); every other file
+# is a copy, so that a file written in place changes no other test's copy.
+make_run_dir() {
+  local src=$1 dst=$2 d binaries='.*\.(exe|dll|mod|ocx|tlb)'
+  rm -rf "$dst"
+  mkdir -p "$dst"
+  for d in suite tests; do
+    [ -d "$src/$d" ] || continue
+    (
+      cd "$src"
+      find "$d" -type d -print0 | (cd "$dst" && xargs -0 mkdir -p)
+      find "$d" -type f -regextype posix-extended -iregex "$binaries" -print0 |
+        xargs -0 -r cp -l --parents -t "$dst"
+      find "$d" ! -type d -regextype posix-extended ! -iregex "$binaries" -print0 |
+        xargs -0 -r cp -a --parents -t "$dst"
+    ) || return 1
+  done
 }
 
 pool_prefix_ready() {
@@ -253,53 +285,83 @@ stop_printer() {
   unset CUPS_SERVER HALVIX_PDF_DIR
 }
 
-# A PulseAudio server of our own with one null sink "halvix" as its default
-# sink, and that sink's monitor as the default source, so that Wine has
-# wave-out, wave-in and mixer devices and wave-in records what wave-out
-# plays. Its socket, state and configuration live in a private directory;
-# stop_audio stops exactly this server. Without pulseaudio the tests run
-# on a machine without sound devices.
-PULSE_PID=""
+# PulseAudio servers of our own (start_audio [N]: N of them, default one),
+# each with one null sink "halvix" as its default sink and that sink's
+# monitor as the default source, so that Wine has wave-out, wave-in and
+# mixer devices and wave-in records what wave-out plays. scripts/test starts
+# one per prefix of its pool, so that a test records only its own sound
+# (audio_server ID names the one of pool prefix ID). Sockets, state and
+# configuration live in a private directory; PULSE_SERVER names the first
+# server; stop_audio stops exactly these servers. Without pulseaudio the
+# tests run on a machine without sound devices.
+PULSE_PIDS=()
 PULSE_DIR=""
+audio_server() {
+  echo "unix:$HALVIX_AUDIO_SERVERS/$1/runtime/native"
+}
 start_audio() {
+  local count=${1:-1} n i dir ok=1
   command -v pulseaudio >/dev/null && command -v pactl >/dev/null || return 0
   PULSE_DIR=$(mktemp -d /tmp/halvix-pulse.XXXXXX) || return 0
-  mkdir -p "$PULSE_DIR/runtime" "$PULSE_DIR/state" "$PULSE_DIR/home"
-  chmod 700 "$PULSE_DIR/runtime"
-  local sock=$PULSE_DIR/runtime/native
-  # The daemon stays in the foreground of a background job, so that its pid
-  # is ours to stop.
-  HOME=$PULSE_DIR/home XDG_RUNTIME_DIR=$PULSE_DIR/runtime XDG_CONFIG_HOME=$PULSE_DIR/home \
-    PULSE_RUNTIME_PATH=$PULSE_DIR/runtime PULSE_STATE_PATH=$PULSE_DIR/state \
-    pulseaudio --daemonize=no --system=no --exit-idle-time=-1 --use-pid-file=no \
-      --disallow-module-loading=no -n \
-      --load="module-native-protocol-unix auth-anonymous=1 socket=$sock" \
-      --load="module-null-sink sink_name=halvix sink_properties=device.description=Halvix" \
-      --load="module-always-sink" \
-      </dev/null >"$PULSE_DIR/pulseaudio.log" 2>&1 &
-  PULSE_PID=$!
-  export PULSE_SERVER=unix:$sock
-  local i
-  for i in $(seq 1 50); do
-    pactl info >/dev/null 2>&1 && break
-    kill -0 "$PULSE_PID" 2>/dev/null || break
-    sleep 0.1
+  export HALVIX_AUDIO_SERVERS=$PULSE_DIR
+  for n in $(seq 1 "$count"); do
+    dir=$PULSE_DIR/$n
+    mkdir -p "$dir/runtime" "$dir/state" "$dir/home"
+    chmod 700 "$dir/runtime"
+    # The daemon stays in the foreground of a background job, so that its
+    # pid is ours to stop.
+    HOME=$dir/home XDG_RUNTIME_DIR=$dir/runtime XDG_CONFIG_HOME=$dir/home \
+      PULSE_RUNTIME_PATH=$dir/runtime PULSE_STATE_PATH=$dir/state \
+      pulseaudio --daemonize=no --system=no --exit-idle-time=-1 --use-pid-file=no \
+        --disallow-module-loading=no -n \
+        --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/runtime/native" \
+        --load="module-null-sink sink_name=halvix sink_properties=device.description=Halvix" \
+        --load="module-always-sink" \
+        </dev/null >"$dir/pulseaudio.log" 2>&1 &
+    PULSE_PIDS+=($!)
   done
-  if ! { pactl set-default-sink halvix && pactl set-default-source halvix.monitor; } >/dev/null 2>&1; then
+  for n in $(seq 1 "$count"); do
+    export PULSE_SERVER
+    PULSE_SERVER=$(audio_server "$n")
+    for i in $(seq 1 50); do
+      pactl info >/dev/null 2>&1 && break
+      kill -0 "${PULSE_PIDS[$((n - 1))]}" 2>/dev/null || break
+      sleep 0.1
+    done
+    { pactl set-default-sink halvix && pactl set-default-source halvix.monitor; } >/dev/null 2>&1 || ok=0
+  done
+  if [ "$ok" = 0 ]; then
     echo "no audio server: sound tests take the no-device paths" >&2
     stop_audio
     return 0
   fi
+  PULSE_SERVER=$(audio_server 1)
   export HALVIX_AUDIO=1
 }
 
 stop_audio() {
-  if [ -n "$PULSE_PID" ]; then
-    kill "$PULSE_PID" 2>/dev/null
-    wait "$PULSE_PID" 2>/dev/null
-  fi
+  local pid
+  for pid in "${PULSE_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${PULSE_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
   [ -n "$PULSE_DIR" ] && rm -rf "$PULSE_DIR"
-  PULSE_PID=""
+  PULSE_PIDS=()
   PULSE_DIR=""
-  unset PULSE_SERVER HALVIX_AUDIO
+  unset PULSE_SERVER HALVIX_AUDIO HALVIX_AUDIO_SERVERS
 }
+
+# Under scripts/test every test plays and records on the audio server of its
+# pool prefix. Each script of a test sources this file, so that the test
+# program and what a script starts beside it (a modem simulator's speaker)
+# use the same server. A server the test names itself stays.
+test_audio() {
+  local id own
+  [ -n "${HALVIX_AUDIO_SERVERS:-}" ] || return 0
+  id=$(test_pool_id)
+  [ -n "$id" ] || return 0
+  own=$(audio_server "$id")
+  [ -S "${own#unix:}" ] || return 0
+  case "${PULSE_SERVER:-}" in
+    "" | "$(audio_server 1)") export PULSE_SERVER=$own ;;
+  esac
+}
+test_audio

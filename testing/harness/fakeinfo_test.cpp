@@ -197,8 +197,9 @@ TEST_F(FakeInfoServerTest, RunsAsAProgramOfItsOwn) {
       << p.LastError().c_str();
   HWND server = WaitForWindow(suite::kInfoServerTitle, L"", p.Pid(), 10000);
   ASSERT_NE(server, nullptr);
+  // The program publishes its folder once its window is up.
   std::wstring published;
-  ASSERT_TRUE(ReadModulePath(&published));
+  EXPECT_TRUE(PumpUntil([&] { return ReadModulePath(&published) && published == dir; }, 10000));
   EXPECT_EQ(published, dir);
   ::PostMessageW(server, kMsg, (WPARAM)client.hwnd(), suite::INFO_CDROM);
   MessageCatcher::Caught reply{};
