@@ -25,54 +25,57 @@ void CFenwoldRunner::AdjustSwitches(ctlfw::Switches* s) const {
     s->netDisk = true;
 }
 
-std::vector<ctlfw::SettingDef> CFenwoldRunner::SettingTable() const {
+ctlfw::FieldTable<DiskValues> CFenwoldRunner::Fields() const {
   const ctlfw::Switches& o = Options();
   using ctlfw::InRange;
   using ctlfw::kSwitch;
+  using V = DiskValues;
   // The three sizes bound one another: AfterSettingsRead brings them into
   // range together, on their unsigned values.
   const ctlfw::SettingRange sizes{};
-  std::vector<ctlfw::SettingDef> table;
+  ctlfw::FieldTable<V> table;
   if (o.floppy) {
     // -Check runs with sizes of its own: the configured ones stay as they are.
     table = {
-        {"nFloppyLargestSize", 1280000, sizes, !o.check},
-        {"nFloppyIncrement", 5000, sizes, !o.check},
-        {"nFloppyIncrementMax", 160000, sizes, !o.check},
-        {"FloppySequentialTestEnable", 1, kSwitch},
-        {"FloppyRandomTestEnable", 1, kSwitch},
+        {&V::largest, {"nFloppyLargestSize", 1280000, sizes, !o.check}},
+        {&V::increment, {"nFloppyIncrement", 5000, sizes, !o.check}},
+        {&V::incrementMax, {"nFloppyIncrementMax", 160000, sizes, !o.check}},
+        {&V::sequentialEnable, {"FloppySequentialTestEnable", 1, kSwitch}},
+        {&V::randomEnable, {"FloppyRandomTestEnable", 1, kSwitch}},
     };
   } else {
     table = {
-        {"nLargestSize", 20480000, sizes, !o.check},
-        {"nIncrement", 5000, sizes, !o.check},
-        {"nIncrementMax", 640000, sizes, !o.check},
-        {"DiskSequentialTestEnable", 1, kSwitch},
-        {"DiskRandomTestEnable", 1, kSwitch},
+        {&V::largest, {"nLargestSize", 20480000, sizes, !o.check}},
+        {&V::increment, {"nIncrement", 5000, sizes, !o.check}},
+        {&V::incrementMax, {"nIncrementMax", 640000, sizes, !o.check}},
+        {&V::sequentialEnable, {"DiskSequentialTestEnable", 1, kSwitch}},
+        {&V::randomEnable, {"DiskRandomTestEnable", 1, kSwitch}},
         // 16 KB reads per block size.
-        {"BaseLoop", 2000, InRange(1, 100000)},
-        {"FullStrokeTestCount", 10, InRange(1, 10000)},
-        {"RandomSeekTestCount", 10, InRange(1, 10000)},
-        {"BenchTestSizeMB", 4, InRange(1, 4096)},
-        {"BenchRandomTestSizeMB", 16, InRange(1, 4096)},
-        {"RandomRatio", 50, InRange(0, 100)},
+        {&V::baseLoop, {"BaseLoop", 2000, InRange(1, 100000)}},
+        {&V::fullStrokeTestCount, {"FullStrokeTestCount", 10, InRange(1, 10000)}},
+        {&V::randomSeekTestCount, {"RandomSeekTestCount", 10, InRange(1, 10000)}},
+        {&V::benchTestSizeMB, {"BenchTestSizeMB", 4, InRange(1, 4096)}},
+        {&V::benchRandomTestSizeMB, {"BenchRandomTestSizeMB", 16, InRange(1, 4096)}},
+        {&V::randomRatio, {"RandomRatio", 50, InRange(0, 100)}},
     };
   }
-  table.push_back({"nThread", 1, ctlfw::ClampedTo(1, 3)});
+  table.push_back({&V::nThread, {"nThread", 1, ctlfw::ClampedTo(1, 3)}});
   return table;
 }
 
+std::vector<ctlfw::SettingDef> CFenwoldRunner::SettingTable() const { return ctlfw::SettingDefs(Fields()); }
+
 void CFenwoldRunner::AfterSettingsRead() {
   const ctlfw::Switches& o = Options();
-  const char* largestKey = Key("nLargestSize", "nFloppyLargestSize");
-  const char* incKey = Key("nIncrement", "nFloppyIncrement");
-  const char* maxKey = Key("nIncrementMax", "nFloppyIncrementMax");
+  const auto table = Fields();
+  const DiskValues v = FieldValues(table);
   // The registry holds 32-bit values: read them as unsigned and clamp in 64 bits.
-  auto raw = [&](const char* k) { return (int64_t)(uint32_t)Setting(k); };
-  disktest::SizeSettings s = disktest::ClampSizes(o.floppy, o.check, raw(largestKey), raw(incKey), raw(maxKey));
-  SetSetting(largestKey, (int)s.largest);
-  SetSetting(incKey, (int)s.increment);
-  SetSetting(maxKey, (int)s.incrementMax);
+  auto raw = [](int value) { return (int64_t)(uint32_t)value; };
+  disktest::SizeSettings s =
+      disktest::ClampSizes(o.floppy, o.check, raw(v.largest), raw(v.increment), raw(v.incrementMax));
+  SetField(table, &DiskValues::largest, (int)s.largest);
+  SetField(table, &DiskValues::increment, (int)s.increment);
+  SetField(table, &DiskValues::incrementMax, (int)s.incrementMax);
 
   std::wstring key = SettingsKey();
   selectedDrive_ = appkit::Narrow(appkit::RegReadString(
@@ -88,8 +91,9 @@ void CFenwoldRunner::BeforeSettingsWritten() const {
 }
 
 std::vector<std::string> CFenwoldRunner::EnableSettings() const {
-  if (Options().floppy) return {"FloppySequentialTestEnable", "FloppyRandomTestEnable"};
-  return {"DiskSequentialTestEnable", "DiskRandomTestEnable"};
+  const auto table = Fields();
+  return {ctlfw::SettingName(table, &DiskValues::sequentialEnable),
+          ctlfw::SettingName(table, &DiskValues::randomEnable)};
 }
 
 bool CFenwoldRunner::SecondMode() const { return Options().floppy; }

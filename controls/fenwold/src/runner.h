@@ -9,11 +9,31 @@
 
 #include "ctlfw/runner.h"
 
+// The numeric settings, one field each; a drive of either kind keeps its
+// sizes and test choices under names of its own (Fields()).
+struct DiskValues {
+  int largest = 0;
+  int increment = 0;
+  int incrementMax = 0;
+  int sequentialEnable = 0;
+  int randomEnable = 0;
+  int baseLoop = 0;
+  int fullStrokeTestCount = 0;
+  int randomSeekTestCount = 0;
+  int benchTestSizeMB = 0;
+  int benchRandomTestSizeMB = 0;
+  int randomRatio = 0;
+  int nThread = 0;
+};
+
 class CFenwoldRunner : public ctlfw::TestRunner {
  public:
   suite::ControlIndex Identity() const override { return suite::kCtlFenwold; }
   bool SecondMode() const override;
   std::vector<ctlfw::SettingDef> SettingTable() const override;
+  // The settings bound to their fields.
+  ctlfw::FieldTable<DiskValues> Fields() const;
+  DiskValues Values() const { return FieldValues(Fields()); }
   std::vector<std::string> EnableSettings() const override;
   ctlfw::RunnerResourceIds ResourceIds() const override;
   int InfoCategory() const override;

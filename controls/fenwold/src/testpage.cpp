@@ -304,17 +304,18 @@ BOOL CDiskTestPage::OnInit() {
 void CDiskTestPage::StartFileWorkers(int index) {
   const ctlfw::Switches& o = fw_.Options();
   std::string root = ComboText(index);
-  int threads = o.netDisk ? 1 : fw_.Setting("nThread");
+  const DiskValues v = fw_.Values();
+  int threads = o.netDisk ? 1 : v.nThread;
   for (int t = 0; t < threads && !ctlfw::RunAborted(); ++t) {
     auto* c = new FileTestConfig;
     c->root = root;
     c->network = o.netDisk;
     c->netPath = fw_.NetPath();
-    c->increment = (uint32_t)fw_.Setting(fw_.Key("nIncrement", "nFloppyIncrement"));
-    c->incrementMax = (uint32_t)fw_.Setting(fw_.Key("nIncrementMax", "nFloppyIncrementMax"));
-    c->largest = (uint32_t)fw_.Setting(fw_.Key("nLargestSize", "nFloppyLargestSize"));
-    c->sequential = fw_.Setting(fw_.EnableSettings()[0]) != 0;
-    c->random = fw_.Setting(fw_.EnableSettings()[1]) != 0;
+    c->increment = (uint32_t)v.increment;
+    c->incrementMax = (uint32_t)v.incrementMax;
+    c->largest = (uint32_t)v.largest;
+    c->sequential = v.sequentialEnable != 0;
+    c->random = v.randomEnable != 0;
     c->check = o.check;
     c->texts = fw_.Resources();
     StartRunWorker(&FileTestThread, c);
@@ -329,7 +330,7 @@ void CDiskTestPage::StartBenchmark() {
   int count = (int)SendItem(IDC_DISK_DRIVES, CB_GETCOUNT);
   if (count > 1 && sel >= 0) drive = ComboText(sel);
   job->config.letter = drive.empty() ? 'C' : drive[0];
-  job->config.baseLoop = (uint32_t)fw_.Setting("BaseLoop");
+  job->config.baseLoop = (uint32_t)fw_.Values().baseLoop;
   job->config.texts = fw_.Resources();
   job->config.nine = appkit::IsWindows9x();
   job->config.access = access_;
