@@ -16,6 +16,7 @@
 #include "frame_rules.h"
 #include "hosting/wrappers.h"
 #include "modules/module_launcher.h"
+#include "views.h"
 
 class CHalvixView;
 class CLogoView;
@@ -25,7 +26,7 @@ class CMyTreeView;
 class CToolbarView;
 class CWebView;
 
-class CMainFrame : public appkit::FrameWindow {
+class CMainFrame : public appkit::FrameWindow, public ViewFrame {
  public:
   CMainFrame();
   ~CMainFrame() override;
@@ -35,18 +36,19 @@ class CMainFrame : public appkit::FrameWindow {
   bool PreTranslate(MSG& msg) override;
 
   // Shows the help page of a command in the help pane.
-  void ShowHelpPage(int command);
-  void SetStatusText(const std::wstring& text) { ShowStatusText(text); }
+  void ShowHelpPage(int command) override;
+  void SetStatusText(const std::wstring& text) override { ShowStatusText(text); }
   // Gives the splitters the pane sizes of the settings; `full` changes only
   // the help pane.
   void RecalcPanes(bool full);
   // A test runs in the module view.
-  bool IsHostedTestRunning();
+  bool IsHostedTestRunning() override;
+  HWND PaneHost() const override { return ClientPane(); }
 
   CHalvixView* iconListView() const { return iconList_; }
   CMyTreeView* treeView() const { return tree_; }
   CToolbarView* toolbarView() const { return toolbarView_; }
-  CMyTitleView* titleView() const { return title_; }
+  CMyTitleView* titleView() const override { return title_; }
   CWebView* webView() const { return web_; }
   CModuleView* moduleView() const { return moduleView_; }
   int currentPage() const { return currentPage_; }

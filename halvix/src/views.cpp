@@ -9,19 +9,14 @@
 #include "frame_rules.h"
 #include "halvix_app.h"
 #include "logo_text.h"
-#include "main_frame.h"
 #include "resource.h"
 #include "views_res.h"
 #include "suite/info.h"
 
 namespace {
 
-CMainFrame* Frame() { return TheApp() ? TheApp()->mainFrame() : nullptr; }
-
-HWND MainWindow() {
-  CMainFrame* f = Frame();
-  return f ? f->hwnd() : nullptr;
-}
+// The top-level window that holds `view`.
+HWND MainWindow(HWND view) { return view ? ::GetAncestor(view, GA_ROOT) : nullptr; }
 
 halvix::ItemPlatform Platform() {
   CHalvixApp* app = TheApp();
@@ -41,8 +36,8 @@ std::wstring Str(UINT id) {
 }
 
 // The refusal while a test runs in the module view; true when refused.
-bool RefuseWhileTestRuns() {
-  CMainFrame* f = Frame();
+bool RefuseWhileTestRuns(HWND view) {
+  ViewFrame* f = FrameOf(view);
   if (!f || !f->IsHostedTestRunning()) return false;
   TheApp()->ShowAppMessageText(Str(IDS_TEST_MODULE_RUNNING), MB_OK);
   return true;
@@ -128,7 +123,7 @@ void CHalvixView::BuildItems() {
     sub.pszText = const_cast<wchar_t*>(e.item->description);
     Send(LVM_SETITEMTEXTW, at, reinterpret_cast<LPARAM>(&sub));
   }
-  if (HMENU menu = MainWindow() ? ::GetMenu(MainWindow()) : nullptr) {
+  if (HMENU menu = MainWindow(hwnd()) ? ::GetMenu(MainWindow(hwnd())) : nullptr) {
     for (const halvix::MenuState& m : build.menu)
       ::EnableMenuItem(menu, static_cast<UINT>(m.command), MF_BYCOMMAND | (m.enabled ? MF_ENABLED : MF_GRAYED));
   }
@@ -212,12 +207,12 @@ void CHalvixView::OpenFocusedItem() {
   it.mask = LVIF_PARAM;
   it.iItem = item;
   if (!Send(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it))) return;
-  if (HWND main = MainWindow()) ::PostMessageW(main, WM_COMMAND, static_cast<WPARAM>(it.lParam), 0);
+  if (HWND main = MainWindow(hwnd())) ::PostMessageW(main, WM_COMMAND, static_cast<WPARAM>(it.lParam), 0);
 }
 
 void CHalvixView::OnItemChanged(const NMLISTVIEW* nm) {
   if (!(nm->uChanged & LVIF_STATE) || !(nm->uNewState & LVIS_SELECTED)) return;
-  CMainFrame* f = Frame();
+  ViewFrame* f = FrameOf(hwnd());
   if (!f) return;
   const int command = static_cast<int>(nm->lParam);
   f->SetStatusText(halvix::StatusTextOf(command, appkit::IsWindows9x()));
@@ -429,7 +424,7 @@ void CMyTreeView::OnSelChanged(const NMTREEVIEWW* nm) {
   const bool read = Send(TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it)) != 0;
   const LPARAM data = read ? it.lParam : nm->itemNew.lParam;
   if (data) lastData_ = data;
-  CMainFrame* f = Frame();
+  ViewFrame* f = FrameOf(hwnd());
   if (read && f) {
     if (CMyTitleView* title = f->titleView(); title && title->hwnd()) {
       HICON icon = ::ImageList_GetIcon(TheApp()->smallImages(), it.iImage, ILD_NORMAL);
@@ -439,7 +434,7 @@ void CMyTreeView::OnSelChanged(const NMTREEVIEWW* nm) {
       ::UpdateWindow(title->hwnd());
     }
   }
-  if (HWND main = MainWindow()) ::SendMessageW(main, halvix::WM_SELECTPAGE, static_cast<WPARAM>(data), 0);
+  if (HWND main = MainWindow(hwnd())) ::SendMessageW(main, halvix::WM_SELECTPAGE, static_cast<WPARAM>(data), 0);
 }
 
 LRESULT CMyTreeView::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
@@ -453,8 +448,8 @@ LRESULT CMyTreeView::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CHAR:
       if (wp == L'\t') {
         // The focus goes to the first pane of the outer splitter.
-        CMainFrame* f = Frame();
-        HWND outer = f ? f->ClientPane() : nullptr;
+        ViewFrame* f = FrameOf(hwnd());
+        HWND outer = f ? f->PaneHost() : nullptr;
         if (HWND first = outer ? ::GetDlgItem(outer, static_cast<int>(appkit::kFirstPaneId)) : nullptr)
           ::SetFocus(first);
         return 0;
@@ -464,7 +459,7 @@ LRESULT CMyTreeView::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       auto* hdr = reinterpret_cast<NMHDR*>(lp);
       if (hdr->code == TVN_SELCHANGINGW || hdr->code == TVN_SELCHANGINGA) {
         if (building_) return 0;
-        return RefuseWhileTestRuns() ? 1 : 0;
+        return RefuseWhileTestRuns(hwnd()) ? 1 : 0;
       }
       if (hdr->code == TVN_SELCHANGEDW || hdr->code == TVN_SELCHANGEDA) {
         OnSelChanged(reinterpret_cast<NMTREEVIEWW*>(lp));
@@ -647,9 +642,9 @@ LRESULT CToolbarView::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_COMMAND:
       if (toolbar_ && reinterpret_cast<HWND>(lp) == toolbar_) {
-        if (RefuseWhileTestRuns()) return 0;
+        if (RefuseWhileTestRuns(hwnd())) return 0;
         // The frame takes it as it takes a menu command.
-        if (HWND main = MainWindow()) ::PostMessageW(main, WM_COMMAND, wp, 0);
+        if (HWND main = MainWindow(hwnd())) ::PostMessageW(main, WM_COMMAND, wp, 0);
         return 0;
       }
       break;
@@ -681,7 +676,7 @@ LRESULT CToolbarView::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
 // ---- logo pane
 
 void CLogoView::OnInitialUpdate() {
-  if (CMainFrame* f = Frame()) f->ShowHelpPage(halvix::kPageTests);
+  if (ViewFrame* f = FrameOf(hwnd())) f->ShowHelpPage(halvix::kPageTests);
 }
 
 LRESULT CLogoView::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
@@ -757,4 +752,9 @@ LRESULT CModuleView::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       break;
   }
   return appkit::View::WndProc(msg, wp, lp);
+}
+
+ViewFrame* FrameOf(HWND view) {
+  appkit::Window* top = appkit::Window::FromHandle(MainWindow(view));
+  return dynamic_cast<ViewFrame*>(top);
 }

@@ -14,6 +14,29 @@
 #include "test_items.h"
 #include "web_view.h"
 
+class CMyTitleView;
+
+// What the views ask of the main window that holds them. A view finds it
+// from its own window (FrameOf), so views know no program-wide object.
+class ViewFrame {
+ public:
+  // A test runs in the module view.
+  virtual bool IsHostedTestRunning() = 0;
+  virtual void SetStatusText(const std::wstring& text) = 0;
+  // Shows the help page of a command in the help pane.
+  virtual void ShowHelpPage(int command) = 0;
+  virtual CMyTitleView* titleView() const = 0;
+  // The outer window of the frame's panes.
+  virtual HWND PaneHost() const = 0;
+
+ protected:
+  ~ViewFrame() = default;
+};
+
+// The frame of the top-level window that holds `view`, or nullptr (no such
+// frame, or one that is going).
+ViewFrame* FrameOf(HWND view);
+
 // The icon list of the test items and tool shortcuts (a list view control).
 class CHalvixView : public appkit::View {
  public:
