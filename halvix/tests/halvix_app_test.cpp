@@ -113,18 +113,7 @@ class HalvixApp : public ::testing::Test {
 
   // Waits for the visible main window of `p`, clicking the title dialog away.
   HWND WaitMain(Process& p, DWORD ms = 15000) {
-    HWND found = nullptr;
-    PumpUntil(
-        [&] {
-          if (HWND splash = FindTopWindow(L"", L"#32770", p.Pid())) {
-            if (::IsWindowVisible(splash)) ::PostMessageW(splash, WM_LBUTTONUP, 0, 0);
-          }
-          HWND w = FindTopWindow(L"", kFrameClass, p.Pid());
-          if (w && ::IsWindowVisible(w)) found = w;
-          return found != nullptr || !p.Running();
-        },
-        ms);
-    return found;
+    return WaitForMainWindow(p.Pid(), p.Handle(), kFrameClass, ms);
   }
 
   void CloseAndWait(Process& p, HWND main) {

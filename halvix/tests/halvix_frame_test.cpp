@@ -190,17 +190,7 @@ class HalvixFrame : public ::testing::Test {
   // dialog is clicked away).
   HWND StartMain(const std::wstring& args = L"") {
     if (!p_.Start(dir_ + L"halvix.exe", args)) return nullptr;
-    HWND found = nullptr;
-    PumpUntil(
-        [&] {
-          if (HWND splash = FindTopWindow(L"", L"#32770", p_.Pid()))
-            if (::IsWindowVisible(splash)) ::PostMessageW(splash, WM_LBUTTONUP, 0, 0);
-          HWND w = FindTopWindow(L"", kFrameClass, p_.Pid());
-          if (w && ::IsWindowVisible(w)) found = w;
-          return found != nullptr || !p_.Running();
-        },
-        15000);
-    return found;
+    return WaitForMainWindow(p_.Pid(), p_.Handle(), kFrameClass, 15000);
   }
 
   void CloseMain(HWND main) {

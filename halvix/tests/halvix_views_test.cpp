@@ -207,17 +207,7 @@ class HalvixViews : public ::testing::Test {
 
   HWND StartMain() {
     if (!p_.Start(dir_ + L"halvix.exe")) return nullptr;
-    HWND found = nullptr;
-    PumpUntil(
-        [&] {
-          if (HWND splash = FindTopWindow(L"", L"#32770", p_.Pid()))
-            if (::IsWindowVisible(splash)) ::PostMessageW(splash, WM_LBUTTONUP, 0, 0);
-          HWND w = FindTopWindow(L"", kFrameClass, p_.Pid());
-          if (w && ::IsWindowVisible(w)) found = w;
-          return found != nullptr || !p_.Running();
-        },
-        15000);
-    return found;
+    return WaitForMainWindow(p_.Pid(), p_.Handle(), kFrameClass, 15000);
   }
 
   void CloseMain(HWND main) {

@@ -97,17 +97,7 @@ class StrevanInHalvix : public ::testing::Test {
 
   HWND StartMain() {
     if (!p_.Start(dir_ + L"halvix.exe", L"", dir_)) return nullptr;
-    HWND found = nullptr;
-    PumpUntil(
-        [&] {
-          if (HWND splash = FindTopWindow(L"", L"#32770", p_.Pid()))
-            if (::IsWindowVisible(splash)) ::PostMessageW(splash, WM_LBUTTONUP, 0, 0);
-          HWND w = FindTopWindow(L"", kFrameClass, p_.Pid());
-          if (w && ::IsWindowVisible(w)) found = w;
-          return found != nullptr || !p_.Running();
-        },
-        30000);
-    return found;
+    return WaitForMainWindow(p_.Pid(), p_.Handle(), kFrameClass, 30000);
   }
 
   std::wstring dir_;
