@@ -7,15 +7,20 @@
 #     DISPLAY Zentrel                    # coclass and type names
 #     LIBID ... DISPID ... EVENTID ... CLSID ...   # as in suite/controls.h
 #     BITMAP res/zentrel.bmp             # toolbox bitmap
-#     SOURCES src/zentrel.cpp ...        # runner values, pages, tests
-#     RESOURCES zentrel.rc)              # the control's own strings and icons
+#     RUNNER src/zentrel.cpp ...         # runner values, pages, tests
+#     SOURCES src/module.cpp             # what only the module holds
+#     RESOURCES zentrel.rc               # the control's own strings and icons
+#     LIBRARIES ...)                     # what the runner links
+#
+# The RUNNER sources are built once, as the object library <target>_control
+# that the module and the control's in-process tests link.
 #
 # The control's sources define the module with CTLFW_CONTROL_MODULE; its src/
 # folder is on the include path.
 set(HALVIX_CONTROL_TEMPLATES ${CMAKE_CURRENT_LIST_DIR})
 
 function(halvix_control target)
-  cmake_parse_arguments(CTL "" "DISPLAY;LIBID;DISPID;EVENTID;CLSID;BITMAP" "SOURCES;RESOURCES;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(CTL "" "DISPLAY;LIBID;DISPID;EVENTID;CLSID;BITMAP" "RUNNER;SOURCES;RESOURCES;LIBRARIES" ${ARGN})
   foreach(required DISPLAY LIBID DISPID EVENTID CLSID BITMAP)
     if(NOT CTL_${required})
       message(FATAL_ERROR "halvix_control(${target}): ${required} is missing")
@@ -29,6 +34,12 @@ function(halvix_control target)
   configure_file(${HALVIX_CONTROL_TEMPLATES}/control.idl.in ${gen}/${target}.idl @ONLY)
   configure_file(${HALVIX_CONTROL_TEMPLATES}/control_module.rc.in ${gen}/${target}_module.rc @ONLY)
 
+  if(CTL_RUNNER)
+    add_library(${target}_control OBJECT ${CTL_RUNNER})
+    target_include_directories(${target}_control PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/src)
+    target_link_libraries(${target}_control PUBLIC ctlfw ${CTL_LIBRARIES})
+    set(CTL_LIBRARIES ${target}_control)
+  endif()
   add_library(${target} SHARED ${CTL_SOURCES} ${CTL_RESOURCES} ${gen}/${target}_module.rc
               ${CTLFW_RESOURCE_SCRIPT} ${gen}/${target}.def)
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${CTL_UPPER} SUFFIX ".OCX")
