@@ -145,7 +145,9 @@ make_run_dir() {
       find "$d" -type d -print0 | (cd "$dst" && xargs -0 mkdir -p)
       find "$d" -type f -regextype posix-extended -iregex "$binaries" -print0 |
         xargs -0 -r cp -l --parents -t "$dst"
-      find "$d" ! -type d -regextype posix-extended ! -iregex "$binaries" -print0 |
+      # Temporary files (*.tmp) are left out: they belong to whatever made
+      # them, which may delete them while this copy runs.
+      find "$d" ! -type d ! -iname '*.tmp' -regextype posix-extended ! -iregex "$binaries" -print0 |
         xargs -0 -r cp -a --parents -t "$dst"
     ) || return 1
   done
