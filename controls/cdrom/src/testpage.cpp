@@ -64,10 +64,7 @@ class CCdromTestPage : public ctlfw::TestPage {
   }
   std::vector<std::string> TestNames() const override {
     if (cd_.Options().bench) return {};
-    std::vector<std::string> names;
-    for (UINT id : {IDS_CD_READ_DATA_TEST, IDS_CD_TRANSFER_RATE_TEST, IDS_CD_FULL_STROKE_TEST, IDS_CD_RANDOM_TEST})
-      names.push_back(Text(id));
-    return names;
+    return RowTexts({IDS_CD_READ_DATA_TEST, IDS_CD_TRANSFER_RATE_TEST, IDS_CD_FULL_STROKE_TEST, IDS_CD_RANDOM_TEST});
   }
   ctlfw::PageItems Items() const override {
     ctlfw::PageItems items;

@@ -545,4 +545,17 @@ BOOL TestPage::ResizeControls() {
   return TRUE;
 }
 
+std::vector<std::string> TestPage::RowTexts(std::initializer_list<UINT> ids) const {
+  std::vector<std::string> rows;
+  for (UINT id : ids) rows.push_back(appkit::Narrow(appkit::LoadStr(id, runner_.Resources())));
+  return rows;
+}
+
+std::vector<std::string> TestPage::RowTexts(UINT first, UINT count) const {
+  std::vector<std::string> rows;
+  for (UINT id = first; id < first + count; ++id)
+    rows.push_back(appkit::Narrow(appkit::LoadStr(id, runner_.Resources())));
+  return rows;
+}
+
 }  // namespace ctlfw

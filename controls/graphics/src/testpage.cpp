@@ -594,9 +594,7 @@ class CTestTest : public ctlfw::TestPage {
   std::wstring Description() const override { return {}; }
   std::vector<std::string> TestNames() const override {
     if (gr_.Options().bench) return {};
-    std::vector<std::string> names;
-    for (UINT id = IDS_GFX_ITEM_DSOUND; id < IDS_GFX_ITEM_DSOUND + 11; ++id) names.push_back(TextA(id));
-    return names;
+    return RowTexts(IDS_GFX_ITEM_DSOUND, 11);
   }
   ctlfw::PageItems Items() const override {
     ctlfw::PageItems items;

@@ -194,10 +194,7 @@ class CTestTest : public ctlfw::TestPage {
   UINT TestIconId() const override { return IDI_MODEM_TEST; }
   std::wstring Description() const override { return appkit::LoadStr(IDS_MODEM_HINT, m_.Resources()); }
   std::vector<std::string> TestNames() const override {
-    std::vector<std::string> names;
-    for (UINT id : {IDS_MODEM_TEST_DIALTONE, IDS_MODEM_TEST_STANDARD, IDS_MODEM_TEST_ADVANCED})
-      names.push_back(appkit::Narrow(appkit::LoadStr(id, m_.Resources())));
-    return names;
+    return RowTexts({IDS_MODEM_TEST_DIALTONE, IDS_MODEM_TEST_STANDARD, IDS_MODEM_TEST_ADVANCED});
   }
   ctlfw::PageItems Items() const override {
     ctlfw::PageItems items;

@@ -67,10 +67,7 @@ class CStrevanTestPage : public ctlfw::TestPage {
   UINT TestIconId() const override { return IDI_STREVAN; }
   std::wstring Description() const override { return Text(IDS_STREVAN_TEST_TEXT); }
   std::vector<std::string> TestNames() const override {
-    std::vector<std::string> names;
-    for (UINT id = IDS_STREVAN_ITEM_BASE; id <= IDS_STREVAN_ITEM_BASE + 12; ++id)
-      names.push_back(appkit::Narrow(Text(id)));
-    return names;
+    return RowTexts(IDS_STREVAN_ITEM_BASE, 13);
   }
   ctlfw::RunEnd RunEndRule() const override {
     ctlfw::RunEnd end;

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,10 @@ class TestPage : public appkit::SheetPage {
   // The check list's rows, in the order of the runner's enable settings;
   // none: the page shows its results from the start and has no options.
   virtual std::vector<std::string> TestNames() const { return {}; }
+  // Check-list rows from the runner's string table: the texts of `ids`, or of
+  // `count` ids from `first` on.
+  std::vector<std::string> RowTexts(std::initializer_list<UINT> ids) const;
+  std::vector<std::string> RowTexts(UINT first, UINT count) const;
   virtual std::vector<int> ResultTabStops() const { return {170, 250, 330, 480}; }
   virtual PageItems Items() const { return {}; }
   // Asked (Yes/No) before a run that is not automatic; empty: no question.
