@@ -278,6 +278,47 @@ TEST_F(PageFixture, CheckListKeepsOneTestAndTheProcessorTestNeedsTheServer) {
   EXPECT_NE(ReadAll(dir + "KytPROC.LOG").find("Processor Test\r\n"), std::string::npos);
 }
 
+// Each row of the check list chooses its own test: a run with some rows
+// chosen shows the lines of those tests and of no other.
+TEST_F(PageFixture, EachChosenRowRunsItsOwnTest) {
+  const std::vector<std::wstring> memoryLines = {L"Test Data Pattern:\t", L"Walking Ones Test:\t",
+                                                 L"Moving Inversion Test:\t", L"Walking Zeros Test:\t",
+                                                 L"Random Mem. Block Copy:\t"};
+  const std::vector<std::wstring> processorLines = {L"General Register Test:\t", L"Mathematical Calculation Test:\t",
+                                                    L"Math Performance Test:\t", L"MMX Arithmetic Test:\t",
+                                                    L"CPU Speed:\t"};
+  struct Case {
+    bool processor;
+    std::vector<int> flags;
+  } cases[] = {
+      {false, {1, 0, 0, 0, 0}}, {false, {0, 1, 0, 0, 0}}, {false, {0, 0, 1, 0, 0}},
+      {false, {0, 0, 0, 1, 0}}, {false, {0, 0, 0, 0, 1}}, {true, {1, 0, 0, 0, 0}},
+      {true, {0, 1, 0, 0, 0}},  {true, {0, 0, 1, 0, 0}},  {true, {0, 0, 0, 1, 1}},
+      {true, {0, 0, 0, 0, 1}},
+  };
+  TheMemoryRun().machineLimit = 16 * MB;
+  testsupport::FakeInfoServer server(testsupport::TempDir());
+  ASSERT_TRUE(server.Ok());
+  for (const Case& c : cases) {
+    std::string name = (c.processor ? "processor" : "memory");
+    for (int f : c.flags) name += " " + std::to_string(f);
+    SCOPED_TRACE(name);
+    Open(c.processor ? "-ProcTest -AutoRun -Check" : "-AutoRun -Check", c.flags);
+    ASSERT_TRUE(runner.DoTest());
+    MessageCatcher::Caught done{};
+    ASSERT_TRUE(catcher.WaitFor(WM_TESTDONE, 60000, &done));
+    EXPECT_EQ(done.wp, 0u);
+    const auto lines = Results();
+    const auto& expected = c.processor ? processorLines : memoryLines;
+    for (size_t row = 0; row < expected.size(); ++row) {
+      bool shown = std::any_of(lines.begin(), lines.end(),
+                               [&](const std::wstring& l) { return l.rfind(expected[row], 0) == 0; });
+      EXPECT_EQ(shown, c.flags[row] == 1) << "row " << row;
+    }
+    Close();
+  }
+}
+
 TEST_F(PageFixture, ProcessorRunAsksTheServerAndReportsItsVerdict) {
   testsupport::FakeInfoServer server(testsupport::TempDir());
   ASSERT_TRUE(server.Ok());

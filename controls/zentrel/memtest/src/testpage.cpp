@@ -10,6 +10,7 @@
 #include "infoclient/infoclient.h"
 #include "ctlfw/runner.h"
 #include "ctlfw/sheet.h"
+#include "memtest/settings.h"
 #include "memtest/testlist.h"
 #include "memtest/worker.h"
 #include "suite/info.h"
@@ -80,6 +81,8 @@ class CTestTest : public ctlfw::TestPage {
  protected:
   bool Processor() const { return mode_ == PageMode::Processor || mode_ == PageMode::ProcessorBench; }
   bool Bench() const { return mode_ == PageMode::MemoryBench || mode_ == PageMode::ProcessorBench; }
+  // The mode's settings, read through the runner by their fields.
+  ZentrelValues Values() const { return Runner().FieldValues(ZentrelFields(Processor())); }
 
   UINT TestIconId() const override { return Processor() ? kProcessorIcon : kMemoryIcon; }
   std::wstring Description() const override {
@@ -145,13 +148,12 @@ class CTestTest : public ctlfw::TestPage {
     run.check = r.Options().check;
     run.concurrent = r.Options().coverage;
     run.percent = r.Options().coverageValue;
-    int maxMem = r.Setting("MaxMem");
-    run.maxMemMB = maxMem > 0 ? (uint64_t)maxMem : 0;
-    TestFlags f{};
-    std::vector<std::string> names = r.EnableSettings();
-    for (size_t i = 0; i < f.size() && i < names.size(); ++i) f[i] = r.Setting(names[i]);
-    run.selection = Selection{f[0] == 1, f[1] == 1, f[2] == 1, f[3] == 1, f[4] == 1};
-    run.processor = ProcessorSelection{f[0] == 1, f[1] == 1, f[2] == 1, f[3] == 1, f[4] == 1};
+    const ZentrelValues v = Values();
+    run.maxMemMB = v.maxMem > 0 ? (uint64_t)v.maxMem : 0;
+    run.selection = Selection{v.dataPatternEnable == 1, v.walkOneEnable == 1, v.moveInversionEnable == 1,
+                              v.walkZeroEnable == 1, v.randomMemCopyEnable == 1};
+    run.processor = ProcessorSelection{v.generalRegisterEnable == 1, v.mathCalculationEnable == 1,
+                                       v.mathPerformanceEnable == 1, v.mmxArithEnable == 1, v.cpuSpeedEnable == 1};
     ctlfw::CTest* sheet = Runner().GetSheet();
     run.selfTestMessage = sheet ? sheet->QuorrelMessage2() : 0;
     switch (mode_) {
@@ -186,14 +188,15 @@ class CTestTest : public ctlfw::TestPage {
     run->benchFile = r.ModuleDirectory() + L"BNCHMARK.BNH";
     run->memoryBench.read = reinterpret_cast<MemBenchFn>(r.Entry("DoMemReadBenchMark"));
     run->memoryBench.write = reinterpret_cast<MemBenchFn>(r.Entry("DoMemWriteBenchMark"));
-    run->memoryBench.loops = (DWORD)r.Setting("MemBenchMarkLoop");
+    const ZentrelValues v = Values();
+    run->memoryBench.loops = (DWORD)v.memBenchMarkLoop;
     run->cpuBench.dhrystone = reinterpret_cast<CpuBenchFn>(r.Entry("DoDhrystoneTest"));
     run->cpuBench.whetstone = reinterpret_cast<CpuBenchFn>(r.Entry("DoWhetstoneTest"));
-    run->cpuBench.dhrystoneCount = r.Setting("DhrystoneCount");
-    run->cpuBench.dhryMinTime = r.Setting("DhryMinTime");
-    run->cpuBench.whetstoneCount = r.Setting("WhetstoneCount");
-    run->cpuBench.whetMinTime = r.Setting("WhetMinTime");
-    run->cpuBench.waitCpu = r.Setting("nWaitCpu");
+    run->cpuBench.dhrystoneCount = v.dhrystoneCount;
+    run->cpuBench.dhryMinTime = v.dhryMinTime;
+    run->cpuBench.whetstoneCount = v.whetstoneCount;
+    run->cpuBench.whetMinTime = v.whetMinTime;
+    run->cpuBench.waitCpu = v.waitCpu;
   }
   // A fresh gathering of the processor's file (no reuse) for the benchmark.
   void RequestCpuInfo() {
@@ -219,7 +222,7 @@ class CTestTest : public ctlfw::TestPage {
     // The reader's own handle of the server's mutex: it outlives no one.
     rec->mutex = ::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, suite::kInfoMutexName);
     rec->cancel = readerCancel_;
-    int waitUnits = Runner().Setting("nWaitCpu");
+    int waitUnits = Values().waitCpu;
     TheCpuInfo().mutexWaitMs = (DWORD)(waitUnits > 0 ? waitUnits : 20) * 500;
     appkit::CloseFinishedThreads(&readers_);
     HANDLE h = ctlfw::StartWorker(CpuInfoThread, rec);
