@@ -11,7 +11,6 @@
 #include "logo_text.h"
 #include "resource.h"
 #include "views_res.h"
-#include "suite/info.h"
 
 namespace {
 
@@ -149,17 +148,17 @@ void CHalvixView::CapturePositions() {
 void CHalvixView::SavePositions() {
   const int mode = context_.settings().listControlView;
   if (mode != 0 && mode != 1) return;
+  const appkit::Profile& profile = context_.profile();
   if (context_.layoutChanged()) {
     // The next start (in the other layout) uses the default places.
     appkit::RegKey key;
-    if (!key.Open(HKEY_CURRENT_USER, suite::kHalvixSettingKey, KEY_SET_VALUE)) return;
+    if (!key.Open(profile.root(), profile.keyPath(), KEY_SET_VALUE)) return;
     for (int n = 0; n < halvix::kPositionSlots; ++n) {
       ::RegDeleteValueW(key.get(), halvix::ItemPosValueName(n, false).c_str());
       ::RegDeleteValueW(key.get(), halvix::ItemPosValueName(n, true).c_str());
     }
     return;
   }
-  const appkit::Profile& profile = context_.profile();
   for (int n = 0; n < halvix::kPositionSlots; ++n) {
     if (!positions_[n].Valid()) continue;
     profile.WriteInt(halvix::ItemPosValueName(n, false), positions_[n].x);
