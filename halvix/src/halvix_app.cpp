@@ -12,7 +12,7 @@
 #include "appkit/system.h"
 #include "appkit/text.h"
 #include "halvix_doc.h"
-#include "main_frame.h"
+#include "tech_support.h"
 #include "views.h"
 #include "ombrix/ombrix.h"
 #include "resource.h"
@@ -71,11 +71,41 @@ void DeleteSettingsKey(const std::wstring& settingsKey) {
 
 }  // namespace
 
+// The application as its views and support dialogs see it.
+class CHalvixApp::Contexts : public ViewContext, public SupportContext {
+ public:
+  explicit Contexts(CHalvixApp& app) : app_(app) {}
+
+  halvix::HalvixSettings& settings() override { return app_.settings; }
+  const appkit::Profile& profile() const override { return app_.profile(); }
+  HIMAGELIST largeImages() const override { return app_.largeImages(); }
+  HIMAGELIST smallImages() const override { return app_.smallImages(); }
+  unsigned toolsOptionBits() const override { return app_.toolsOptions_.Bits(); }
+  bool commonControlsOk() const override { return app_.commonControlsOk(); }
+  bool corvithPresent() const override { return app_.corvithPresent(); }
+  bool pernathPresent() const override { return app_.pernathPresent(); }
+  int itemGroup() const override { return app_.itemGroup; }
+  bool layoutChanged() const override { return app_.layoutChanged; }
+  std::wstring Str(UINT id) const override { return app_.Str(id); }
+  int ShowAppMessageText(const std::wstring& text, UINT type) override { return app_.ShowAppMessageText(text, type); }
+
+  const std::wstring& programDir() const override { return app_.programDir(); }
+  const std::wstring& webText() const override { return app_.webText(); }
+  const std::wstring& emailText() const override { return app_.emailText(); }
+  void FormatSupportTexts() override { app_.FormatSupportTexts(); }
+  void OpenHtmlPage(const std::wstring& path, bool fallback) override { app_.OpenHtmlPage(path, fallback); }
+
+ private:
+  CHalvixApp& app_;
+};
+
 CHalvixApp* TheApp() { return static_cast<CHalvixApp*>(appkit::App::Current()); }
 
-CHalvixApp::CHalvixApp()
+CHalvixApp::CHalvixApp(std::function<std::unique_ptr<appkit::FrameWindow>()> newFrame)
     : profile_(HKEY_CURRENT_USER,
-               appkit::Profile::KeyPath(halvix::kCompanyKey, halvix::kProfileName, halvix::kSettingSection)) {}
+               appkit::Profile::KeyPath(halvix::kCompanyKey, halvix::kProfileName, halvix::kSettingSection)),
+      newFrame_(std::move(newFrame)),
+      contexts_(std::make_unique<Contexts>(*this)) {}
 
 CHalvixApp::~CHalvixApp() = default;
 
@@ -115,8 +145,8 @@ bool CHalvixApp::InitInstance() {
 
   // One document shown by the main frame, the icon list its view.
   template_ = std::make_unique<appkit::SingleDocTemplate>(
-      IDR_MAINFRAME, [] { return std::make_unique<CHalvixDoc>(); }, [] { return std::make_unique<CMainFrame>(); },
-      [] { return std::make_unique<CHalvixView>(); });
+      IDR_MAINFRAME, [] { return std::make_unique<CHalvixDoc>(); }, newFrame_,
+      [this] { return std::make_unique<CHalvixView>(viewContext()); });
 
   halvix::ReadRunSettings(src, env, &settings);
   drelmakMsg_ = ::RegisterWindowMessageW(suite::kDrelmakMessage);
@@ -321,12 +351,20 @@ HINSTANCE CHalvixApp::ResourceFor(LPCWSTR type, UINT id) const {
   return instance();
 }
 
-CMainFrame* CHalvixApp::mainFrame() const {
-  return template_ ? static_cast<CMainFrame*>(template_->frame()) : nullptr;
+appkit::FrameWindow* CHalvixApp::mainFrame() const { return template_ ? template_->frame() : nullptr; }
+
+std::wstring CHalvixApp::Str(UINT id) const {
+  std::wstring s = appkit::LoadStr(id, resources());
+  if (s.empty() && resources() != instance()) s = appkit::LoadStr(id, instance());
+  return s;
 }
 
+ViewContext& CHalvixApp::viewContext() { return *contexts_; }
+
+SupportContext& CHalvixApp::supportContext() { return *contexts_; }
+
 bool CHalvixApp::PreTranslate(MSG& msg) {
-  CMainFrame* frame = mainFrame();
+  appkit::FrameWindow* frame = mainFrame();
   return frame && frame->hwnd() && frame->PreTranslate(msg);
 }
 

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,11 +17,14 @@
 #include "settings.h"
 #include "tools_options.h"
 
-class CMainFrame;
+class SupportContext;
+class ViewContext;
 
 class CHalvixApp : public appkit::App {
  public:
-  CHalvixApp();
+  // `newFrame` makes the main window. The program hands it in, so that the
+  // application object needs nothing of its frame but appkit's FrameWindow.
+  explicit CHalvixApp(std::function<std::unique_ptr<appkit::FrameWindow>()> newFrame);
   ~CHalvixApp() override;
 
   // The show command the program was started with.
@@ -48,7 +52,12 @@ class CHalvixApp : public appkit::App {
   // else the program.
   HINSTANCE ResourceFor(LPCWSTR type, UINT id) const;
   // The main window (nullptr before it is made).
-  CMainFrame* mainFrame() const;
+  appkit::FrameWindow* mainFrame() const;
+  // A text of the string table: the resource module's, else the program's.
+  std::wstring Str(UINT id) const;
+  // What the views and the support dialogs see of the application.
+  ViewContext& viewContext();
+  SupportContext& supportContext();
 
   // Settings (read at start, written by SaveSettings).
   halvix::HalvixSettings settings;
@@ -83,6 +92,8 @@ class CHalvixApp : public appkit::App {
   const appkit::Profile& profile() const { return profile_; }
 
  private:
+  class Contexts;
+
   bool ClaimSingleInstance();
   void WriteModuleBegin();
   void WriteModulePath();
@@ -114,7 +125,9 @@ class CHalvixApp : public appkit::App {
   HINSTANCE resourceModule_ = nullptr;
   HIMAGELIST largeImages_ = nullptr, smallImages_ = nullptr;
   CToolsOptions toolsOptions_;
+  std::function<std::unique_ptr<appkit::FrameWindow>()> newFrame_;
   std::unique_ptr<appkit::SingleDocTemplate> template_;
+  std::unique_ptr<Contexts> contexts_;
 };
 
 // The running application object.

@@ -106,12 +106,7 @@ CMainFrame::~CMainFrame() = default;
 
 bool CMainFrame::ControlPanel() const { return TheApp()->settings.ControlPanelLayout(); }
 
-std::wstring CMainFrame::Str(UINT id) const {
-  CHalvixApp* app = TheApp();
-  std::wstring s = appkit::LoadStr(id, app->resources());
-  if (s.empty() && app->resources() != app->instance()) s = appkit::LoadStr(id, app->instance());
-  return s;
-}
+std::wstring CMainFrame::Str(UINT id) const { return TheApp()->Str(id); }
 
 int CMainFrame::FrameMessage(const std::wstring& text, UINT type) {
   return ::MessageBoxW(hwnd(), text.c_str(), TheApp()->caption().c_str(), type);
@@ -170,7 +165,7 @@ bool CMainFrame::CreateHelpPane(HWND parent, UINT id, const RECT& rc, appkit::Do
     nav.backEnabled = &app->webBackEnabled;
     nav.forwardEnabled = &app->webForwardEnabled;
     nav.mainWindow = [] {
-      CMainFrame* frame = TheApp()->mainFrame();
+      appkit::FrameWindow* frame = TheApp()->mainFrame();
       return frame ? frame->hwnd() : HWND{nullptr};
     };
     auto web = std::make_unique<CWebView>(nav);
@@ -201,7 +196,8 @@ bool CMainFrame::CreateControlPanelLayout(const RECT& client, appkit::CreateCont
   appkit::Document* doc = ctx ? ctx->document : nullptr;
   if (!s4_.CreateStatic(hwnd(), 1, 2, appkit::kFirstPaneId)) return false;
   if (!CreateHelpPane(s4_.hwnd(), s4_.PaneId(0, 0), Rect(0, 0, w - dx, h), doc)) return false;
-  std::unique_ptr<appkit::View> view = ctx && ctx->newView ? ctx->newView() : std::make_unique<CHalvixView>();
+  std::unique_ptr<appkit::View> view =
+      ctx && ctx->newView ? ctx->newView() : std::make_unique<CHalvixView>(TheApp()->viewContext());
   auto* list = dynamic_cast<CHalvixView*>(view.get());
   if (!list || !view->CreateView(s4_.hwnd(), s4_.PaneId(0, 1), Rect(w - dx, 0, dx, h), doc)) return false;
   iconList_ = list;
@@ -220,7 +216,7 @@ bool CMainFrame::CreateTreeLayout(const RECT& client, appkit::CreateContext* ctx
   if (!s1_.CreateStatic(hwnd(), 1, 2, appkit::kFirstPaneId)) return false;
   const int strip = app->commonControlsOk() ? halvix::kToolbarViewWidth : 0;
   if (app->commonControlsOk()) {
-    auto bar = std::make_unique<CToolbarView>();
+    auto bar = std::make_unique<CToolbarView>(app->viewContext());
     if (!bar->CreateView(s1_.hwnd(), s1_.PaneId(0, 0), Rect(0, 0, strip, h), doc)) return false;
     toolbarView_ = AddView(std::move(bar));
   } else {
@@ -239,7 +235,7 @@ bool CMainFrame::CreateTreeLayout(const RECT& client, appkit::CreateContext* ctx
   s2_.SetRowInfo(1, h - halvix::kTitleViewHeight);
 
   if (!s3_.CreateStatic(s2_.hwnd(), 1, 2, s2_.PaneId(1, 0))) return false;
-  auto tree = std::make_unique<CMyTreeView>();
+  auto tree = std::make_unique<CMyTreeView>(app->viewContext());
   if (!tree->CreateView(s3_.hwnd(), s3_.PaneId(0, 0), Rect(0, 0, s.splitterTreeViewDx, h), doc)) return false;
   tree_ = AddView(std::move(tree));
   s3_.SetColumnInfo(0, s.splitterTreeViewDx);
@@ -254,7 +250,8 @@ bool CMainFrame::CreateTreeLayout(const RECT& client, appkit::CreateContext* ctx
   moduleView_ = AddView(std::move(module));
   SetChildId(moduleView_->hwnd(), halvix::kModuleViewHiddenId);
   ::ShowWindow(moduleView_->hwnd(), SW_HIDE);
-  std::unique_ptr<appkit::View> view = ctx && ctx->newView ? ctx->newView() : std::make_unique<CHalvixView>();
+  std::unique_ptr<appkit::View> view =
+      ctx && ctx->newView ? ctx->newView() : std::make_unique<CHalvixView>(app->viewContext());
   auto* list = dynamic_cast<CHalvixView*>(view.get());
   if (!list || !view->CreateView(s4_.hwnd(), s4_.PaneId(0, 0), Rect(0, 0, w, dy), doc)) return false;
   iconList_ = list;
@@ -795,7 +792,7 @@ bool CMainFrame::OnCommand(UINT id) {
       return true;
     }
     case ID_TECH_SUPPORT: {
-      CTechSupportDlg support(app->ResourceFor(RT_DIALOG, IDD_TECH_SUPPORT), *app);
+      CTechSupportDlg support(app->ResourceFor(RT_DIALOG, IDD_TECH_SUPPORT), app->supportContext());
       support.DoModal(hwnd());
       return true;
     }

@@ -2,21 +2,21 @@
 
 #include "appkit/paths.h"
 #include "appkit/text.h"
-#include "halvix_app.h"
 #include "options_res.h"
 #include "options_rules.h"
 #include "resource.h"
 
-CTechSupportDlg::CTechSupportDlg(HINSTANCE res, CHalvixApp& app)
-    : appkit::Dialog(IDD_TECH_SUPPORT, res), app_(app), res_(res) {
-  icon_ = ::LoadIconW(app.instance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
+CTechSupportDlg::CTechSupportDlg(HINSTANCE res, SupportContext& context)
+    : appkit::Dialog(IDD_TECH_SUPPORT, res), context_(context), res_(res) {
+  // The program's own icon.
+  icon_ = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
 
 void CTechSupportDlg::ShowButtons() {
-  SetItemText(IDC_SUPPORT_WEB, app_.webText());
-  EnableItem(IDC_SUPPORT_WEB, !app_.settings.runWeb.empty());
-  SetItemText(IDC_SUPPORT_EMAIL, app_.emailText());
-  EnableItem(IDC_SUPPORT_EMAIL, !app_.settings.runEmail.empty());
+  SetItemText(IDC_SUPPORT_WEB, context_.webText());
+  EnableItem(IDC_SUPPORT_WEB, !context_.settings().runWeb.empty());
+  SetItemText(IDC_SUPPORT_EMAIL, context_.emailText());
+  EnableItem(IDC_SUPPORT_EMAIL, !context_.settings().runEmail.empty());
 }
 
 BOOL CTechSupportDlg::OnInit() {
@@ -29,16 +29,16 @@ bool CTechSupportDlg::OnCommand(int id, int code, HWND ctl) {
   if (code != BN_CLICKED) return appkit::Dialog::OnCommand(id, code, ctl);
   switch (id) {
     case IDC_SUPPORT_WEB:
-      app_.OpenHtmlPage(app_.settings.webLink, false);
+      context_.OpenHtmlPage(context_.settings().webLink, false);
       return true;
     case IDC_SUPPORT_EMAIL:
-      if (halvix::BuildSupportMailPage(app_.programDir(), appkit::Narrow(app_.settings.email)))
-        app_.OpenHtmlPage(app_.programDir() + L"ts_mail.htm", false);
+      if (halvix::BuildSupportMailPage(context_.programDir(), appkit::Narrow(context_.settings().email)))
+        context_.OpenHtmlPage(context_.programDir() + L"ts_mail.htm", false);
       else
-        app_.OpenHtmlPage(L"mailto:" + app_.settings.email, false);
+        context_.OpenHtmlPage(L"mailto:" + context_.settings().email, false);
       return true;
     case IDC_SUPPORT_SETTINGS: {
-      CTechSupportSettingsDlg settings(res_, app_);
+      CTechSupportSettingsDlg settings(res_, context_);
       if (settings.DoModal(hwnd()) == IDOK) ShowButtons();
       return true;
     }
@@ -68,18 +68,18 @@ bool CTechSupportDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result)
   return false;
 }
 
-CTechSupportSettingsDlg::CTechSupportSettingsDlg(HINSTANCE res, CHalvixApp& app)
-    : appkit::Dialog(IDD_TECH_SETTINGS, res), app_(app) {}
+CTechSupportSettingsDlg::CTechSupportSettingsDlg(HINSTANCE res, SupportContext& context)
+    : appkit::Dialog(IDD_TECH_SETTINGS, res), context_(context) {}
 
 BOOL CTechSupportSettingsDlg::OnInit() {
-  SetItemText(IDC_SETTINGS_WEB, app_.settings.webLink);
-  SetItemText(IDC_SETTINGS_EMAIL, app_.settings.email);
+  SetItemText(IDC_SETTINGS_WEB, context_.settings().webLink);
+  SetItemText(IDC_SETTINGS_EMAIL, context_.settings().email);
   return TRUE;
 }
 
 void CTechSupportSettingsDlg::OnOK() {
-  app_.settings.email = ItemText(IDC_SETTINGS_EMAIL);
-  app_.settings.webLink = ItemText(IDC_SETTINGS_WEB);
-  app_.FormatSupportTexts();
+  context_.settings().email = ItemText(IDC_SETTINGS_EMAIL);
+  context_.settings().webLink = ItemText(IDC_SETTINGS_WEB);
+  context_.FormatSupportTexts();
   EndDialog(IDOK);
 }

@@ -7,12 +7,30 @@
 #include <string>
 
 #include "appkit/dialog.h"
+#include "settings.h"
 
-class CHalvixApp;
+// What the support dialogs ask of the program. The application implements
+// it, so that the dialogs know no program-wide object.
+class SupportContext {
+ public:
+  // The program's settings (the settings dialog changes the links).
+  virtual halvix::HalvixSettings& settings() = 0;
+  virtual const std::wstring& programDir() const = 0;
+  // The buttons' texts, formatted from the settings.
+  virtual const std::wstring& webText() const = 0;
+  virtual const std::wstring& emailText() const = 0;
+  // Formats the texts again from the settings.
+  virtual void FormatSupportTexts() = 0;
+  // Opens a web page or a mail through Ombrix; `fallback` allows "help.txt".
+  virtual void OpenHtmlPage(const std::wstring& path, bool fallback) = 0;
+
+ protected:
+  ~SupportContext() = default;
+};
 
 class CTechSupportDlg : public appkit::Dialog {
  public:
-  CTechSupportDlg(HINSTANCE res, CHalvixApp& app);
+  CTechSupportDlg(HINSTANCE res, SupportContext& context);
 
  protected:
   BOOL OnInit() override;
@@ -21,19 +39,19 @@ class CTechSupportDlg : public appkit::Dialog {
 
  private:
   void ShowButtons();
-  CHalvixApp& app_;
+  SupportContext& context_;
   HINSTANCE res_;
   HICON icon_;
 };
 
 class CTechSupportSettingsDlg : public appkit::Dialog {
  public:
-  CTechSupportSettingsDlg(HINSTANCE res, CHalvixApp& app);
+  CTechSupportSettingsDlg(HINSTANCE res, SupportContext& context);
 
  protected:
   BOOL OnInit() override;
   void OnOK() override;
 
  private:
-  CHalvixApp& app_;
+  SupportContext& context_;
 };

@@ -2,44 +2,35 @@
 
 #include <windowsx.h>
 
+#include "appkit/profile.h"
 #include "appkit/registry.h"
 #include "appkit/splitter.h"
 #include "appkit/system.h"
 #include "appkit/text.h"
 #include "frame_rules.h"
-#include "halvix_app.h"
 #include "logo_text.h"
 #include "resource.h"
 #include "views_res.h"
-#include "suite/info.h"
 
 namespace {
 
 // The top-level window that holds `view`.
 HWND MainWindow(HWND view) { return view ? ::GetAncestor(view, GA_ROOT) : nullptr; }
 
-halvix::ItemPlatform Platform() {
-  CHalvixApp* app = TheApp();
+halvix::ItemPlatform Platform(const ViewContext& context) {
   halvix::ItemPlatform p;
   p.windows9x = appkit::IsWindows9x();
   p.ntMajor = static_cast<int>(::GetVersion() & 0xFF);
-  p.corvithFound = app->corvithPresent();
-  p.pernathFound = app->pernathPresent();
+  p.corvithFound = context.corvithPresent();
+  p.pernathFound = context.pernathPresent();
   return p;
 }
 
-std::wstring Str(UINT id) {
-  CHalvixApp* app = TheApp();
-  std::wstring s = appkit::LoadStr(id, app->resources());
-  if (s.empty() && app->resources() != app->instance()) s = appkit::LoadStr(id, app->instance());
-  return s;
-}
-
 // The refusal while a test runs in the module view; true when refused.
-bool RefuseWhileTestRuns(HWND view) {
+bool RefuseWhileTestRuns(HWND view, ViewContext& context) {
   ViewFrame* f = FrameOf(view);
   if (!f || !f->IsHostedTestRunning()) return false;
-  TheApp()->ShowAppMessageText(Str(IDS_TEST_MODULE_RUNNING), MB_OK);
+  context.ShowAppMessageText(context.Str(IDS_TEST_MODULE_RUNNING), MB_OK);
   return true;
 }
 
@@ -49,7 +40,7 @@ void FillRectWith(HDC dc, const RECT& rc, HBRUSH brush) { ::FillRect(dc, &rc, br
 
 // ---- icon list
 
-CHalvixView::CHalvixView() = default;
+CHalvixView::CHalvixView(ViewContext& context) : context_(context) {}
 
 CHalvixView::~CHalvixView() { EndDragImage(); }
 
@@ -75,7 +66,7 @@ void CHalvixView::OnInitialUpdate() {
   Send(LVM_INSERTCOLUMNW, 1, reinterpret_cast<LPARAM>(&col));
   ApplyViewMode();
   BuildItems();
-  const int mode = TheApp()->settings.listControlView;
+  const int mode = context_.settings().listControlView;
   if (mode == 0 || mode == 1) {
     LoadPositions();
     ApplyPositions();
@@ -86,29 +77,28 @@ void CHalvixView::OnInitialUpdate() {
 }
 
 void CHalvixView::ApplyViewMode() {
-  CHalvixApp* app = TheApp();
-  const int mode = app->settings.listControlView;
+  const halvix::HalvixSettings& s = context_.settings();
+  const int mode = s.listControlView;
   if (mode == 0)
-    Send(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(app->largeImages()));
+    Send(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(context_.largeImages()));
   else
-    Send(LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(app->smallImages()));
+    Send(LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(context_.smallImages()));
   static const DWORD kViews[] = {LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT};
   LONG style = ::GetWindowLongW(hwnd(), GWL_STYLE);
   style &= ~(LVS_TYPEMASK | LVS_AUTOARRANGE);
   style |= (mode >= 0 && mode <= 3) ? kViews[mode] : LVS_ICON;
-  if (app->settings.autoArrange) style |= LVS_AUTOARRANGE;
+  if (s.autoArrange) style |= LVS_AUTOARRANGE;
   ::SetWindowLongW(hwnd(), GWL_STYLE, style);
-  if (app->settings.autoArrange) Send(LVM_ARRANGE, LVA_DEFAULT);
+  if (s.autoArrange) Send(LVM_ARRANGE, LVA_DEFAULT);
   ::InvalidateRect(hwnd(), nullptr, TRUE);
 }
 
 void CHalvixView::BuildItems() {
-  CHalvixApp* app = TheApp();
   Send(LVM_DELETEALLITEMS);
   halvix::ItemView view;
-  view.controlPanel = app->settings.ControlPanelLayout();
-  view.group = app->itemGroup;
-  halvix::ListBuild build = halvix::BuildListItems(app->toolsOptions().Bits(), Platform(), view);
+  view.controlPanel = context_.settings().ControlPanelLayout();
+  view.group = context_.itemGroup();
+  halvix::ListBuild build = halvix::BuildListItems(context_.toolsOptionBits(), Platform(context_), view);
   for (const halvix::ListEntry& e : build.entries) {
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
@@ -130,7 +120,7 @@ void CHalvixView::BuildItems() {
 }
 
 void CHalvixView::LoadPositions() {
-  const appkit::Profile& profile = TheApp()->profile();
+  const appkit::Profile& profile = context_.profile();
   for (int n = 0; n < halvix::kPositionSlots; ++n) {
     positions_[n].x = profile.GetInt(halvix::ItemPosValueName(n, false), -1);
     positions_[n].y = profile.GetInt(halvix::ItemPosValueName(n, true), -1);
@@ -156,20 +146,19 @@ void CHalvixView::CapturePositions() {
 }
 
 void CHalvixView::SavePositions() {
-  CHalvixApp* app = TheApp();
-  const int mode = app->settings.listControlView;
+  const int mode = context_.settings().listControlView;
   if (mode != 0 && mode != 1) return;
-  if (app->layoutChanged) {
+  const appkit::Profile& profile = context_.profile();
+  if (context_.layoutChanged()) {
     // The next start (in the other layout) uses the default places.
     appkit::RegKey key;
-    if (!key.Open(HKEY_CURRENT_USER, suite::kHalvixSettingKey, KEY_SET_VALUE)) return;
+    if (!key.Open(profile.root(), profile.keyPath(), KEY_SET_VALUE)) return;
     for (int n = 0; n < halvix::kPositionSlots; ++n) {
       ::RegDeleteValueW(key.get(), halvix::ItemPosValueName(n, false).c_str());
       ::RegDeleteValueW(key.get(), halvix::ItemPosValueName(n, true).c_str());
     }
     return;
   }
-  const appkit::Profile& profile = app->profile();
   for (int n = 0; n < halvix::kPositionSlots; ++n) {
     if (!positions_[n].Valid()) continue;
     profile.WriteInt(halvix::ItemPosValueName(n, false), positions_[n].x);
@@ -178,7 +167,7 @@ void CHalvixView::SavePositions() {
 }
 
 bool CHalvixView::OnCommand(UINT id) {
-  halvix::HalvixSettings& s = TheApp()->settings;
+  halvix::HalvixSettings& s = context_.settings();
   switch (id) {
     case ID_AUTO_ARRANGE:
       s.autoArrange = s.autoArrange ? 0 : 1;
@@ -282,7 +271,7 @@ void CHalvixView::OnButtonUp(POINT pt) {
   const bool dragged = dragImage_ != nullptr;
   EndDragImage();
   if (dragged && hitItem_ >= 0 && InsideWindow(pt) &&
-      halvix::DragMoves(press_.x, press_.y, last_.x, last_.y, TheApp()->settings.dragMin)) {
+      halvix::DragMoves(press_.x, press_.y, last_.x, last_.y, context_.settings().dragMin)) {
     POINT to{last_.x - offset_.x - ::GetSystemMetrics(SM_CXBORDER), last_.y - offset_.y - ::GetSystemMetrics(SM_CYBORDER)};
     Send(LVM_SETITEMPOSITION32, hitItem_, reinterpret_cast<LPARAM>(&to));
   }
@@ -342,13 +331,15 @@ bool CPlainListView::CreateView(HWND parent, UINT id, const RECT& rc, appkit::Do
 
 // ---- tree
 
+CMyTreeView::CMyTreeView(ViewContext& context) : context_(context) {}
+
 bool CMyTreeView::CreateView(HWND parent, UINT id, const RECT& rc, appkit::Document* doc) {
   return CreateControlView(WC_TREEVIEWW, WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASLINES | TVS_SHOWSELALWAYS, 0,
                            parent, id, rc, doc);
 }
 
 void CMyTreeView::OnInitialUpdate() {
-  Send(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(TheApp()->smallImages()));
+  Send(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(context_.smallImages()));
   Build();
   Send(halvix::WM_SELECTTEST, halvix::kPageTests);
 }
@@ -375,7 +366,7 @@ void CMyTreeView::Build() {
   };
   HTREEITEM root = insert(TVI_ROOT, L"Qev", 0, halvix::kPageTests);
   if (root) {
-    for (const halvix::NodeEntry& n : halvix::TreeNodes(TheApp()->toolsOptions().Bits()))
+    for (const halvix::NodeEntry& n : halvix::TreeNodes(context_.toolsOptionBits()))
       insert(root, n.caption, n.image, n.command);
     insert(root, L"Shortcuts", 1, halvix::kPageShortcuts);
     Send(TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
@@ -427,7 +418,7 @@ void CMyTreeView::OnSelChanged(const NMTREEVIEWW* nm) {
   ViewFrame* f = FrameOf(hwnd());
   if (read && f) {
     if (CMyTitleView* title = f->titleView(); title && title->hwnd()) {
-      HICON icon = ::ImageList_GetIcon(TheApp()->smallImages(), it.iImage, ILD_NORMAL);
+      HICON icon = ::ImageList_GetIcon(context_.smallImages(), it.iImage, ILD_NORMAL);
       title->SetCaption(caption);
       title->SetIcon(icon);
       ::InvalidateRect(title->hwnd(), nullptr, TRUE);
@@ -459,7 +450,7 @@ LRESULT CMyTreeView::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       auto* hdr = reinterpret_cast<NMHDR*>(lp);
       if (hdr->code == TVN_SELCHANGINGW || hdr->code == TVN_SELCHANGINGA) {
         if (building_) return 0;
-        return RefuseWhileTestRuns(hwnd()) ? 1 : 0;
+        return RefuseWhileTestRuns(hwnd(), context_) ? 1 : 0;
       }
       if (hdr->code == TVN_SELCHANGEDW || hdr->code == TVN_SELCHANGEDA) {
         OnSelChanged(reinterpret_cast<NMTREEVIEWW*>(lp));
@@ -528,6 +519,8 @@ LRESULT CMyTitleView::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
 
 // ---- toolbar strip
 
+CToolbarView::CToolbarView(ViewContext& context) : context_(context) {}
+
 CToolbarView::~CToolbarView() {
   if (grey_) ::DeleteObject(grey_);
   if (hot_) ::DeleteObject(hot_);
@@ -537,7 +530,7 @@ bool CToolbarView::CreateView(HWND parent, UINT id, const RECT& rc, appkit::Docu
   if (!appkit::View::CreateView(parent, id, rc, doc)) return false;
   grey_ = ::CreateSolidBrush(RGB(128, 128, 128));
   hot_ = ::CreateSolidBrush(RGB(192, 192, 192));
-  if (!TheApp()->commonControlsOk()) {
+  if (!context_.commonControlsOk()) {
     Destroy();
     return false;
   }
@@ -548,7 +541,7 @@ bool CToolbarView::CreateView(HWND parent, UINT id, const RECT& rc, appkit::Docu
                              WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | PGS_VERT, 0, 0, client.right,
                              client.bottom, hwnd(), nullptr, inst, nullptr);
   if (!pager_) {
-    TheApp()->ShowAppMessageText(Str(IDS_PAGER_FAILED), MB_OK);
+    context_.ShowAppMessageText(context_.Str(IDS_PAGER_FAILED), MB_OK);
     Destroy();
     return false;
   }
@@ -556,7 +549,7 @@ bool CToolbarView::CreateView(HWND parent, UINT id, const RECT& rc, appkit::Docu
                                WS_CHILD | TBSTYLE_FLAT | CCS_NODIVIDER | CCS_NOPARENTALIGN | CCS_NORESIZE, 0, 0, 0, 0,
                                hwnd(), nullptr, inst, nullptr);
   if (!toolbar_) {
-    TheApp()->ShowAppMessageText(Str(IDS_TOOLBAR_FAILED), MB_OK);
+    context_.ShowAppMessageText(context_.Str(IDS_TOOLBAR_FAILED), MB_OK);
     Destroy();
     return false;
   }
@@ -565,8 +558,8 @@ bool CToolbarView::CreateView(HWND parent, UINT id, const RECT& rc, appkit::Docu
   ::SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
   ::SendMessageW(toolbar_, TB_SETBITMAPSIZE, 0, MAKELPARAM(32, 32));
   ::SendMessageW(toolbar_, TB_SETBUTTONSIZE, 0, MAKELPARAM(64, 96));
-  ::SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(TheApp()->largeImages()));
-  ::SendMessageW(toolbar_, TB_SETHOTIMAGELIST, 0, reinterpret_cast<LPARAM>(TheApp()->largeImages()));
+  ::SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(context_.largeImages()));
+  ::SendMessageW(toolbar_, TB_SETHOTIMAGELIST, 0, reinterpret_cast<LPARAM>(context_.largeImages()));
   ::SendMessageW(toolbar_, TB_SETINDENT, 0, 0);
   ::SendMessageW(toolbar_, TB_SETPADDING, 0, MAKELPARAM(5, 5));
   ::SendMessageW(toolbar_, TB_SETBUTTONWIDTH, 0, MAKELPARAM(64, 64));
@@ -579,7 +572,7 @@ bool CToolbarView::CreateView(HWND parent, UINT id, const RECT& rc, appkit::Docu
 void CToolbarView::BuildButtons() {
   if (!toolbar_) return;
   while (::SendMessageW(toolbar_, TB_BUTTONCOUNT, 0, 0) > 0) ::SendMessageW(toolbar_, TB_DELETEBUTTON, 0, 0);
-  const unsigned options = TheApp()->toolsOptions().Bits();
+  const unsigned options = context_.toolsOptionBits();
   if (!stringsAdded_) {
     // Every candidate's caption once, so that each button keeps its own
     // name whichever items are hidden later.
@@ -642,7 +635,7 @@ LRESULT CToolbarView::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_COMMAND:
       if (toolbar_ && reinterpret_cast<HWND>(lp) == toolbar_) {
-        if (RefuseWhileTestRuns(hwnd())) return 0;
+        if (RefuseWhileTestRuns(hwnd(), context_)) return 0;
         // The frame takes it as it takes a menu command.
         if (HWND main = MainWindow(hwnd())) ::PostMessageW(main, WM_COMMAND, wp, 0);
         return 0;

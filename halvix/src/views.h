@@ -12,12 +12,14 @@
 #include "appkit/frame.h"
 #include "hosting/module_view.h"
 #include "test_items.h"
+#include "view_context.h"
 #include "web_view.h"
 
 class CMyTitleView;
 
 // What the views ask of the main window that holds them. A view finds it
-// from its own window (FrameOf), so views know no program-wide object.
+// from its own window (FrameOf); what it asks of the program comes through
+// the ViewContext it was made with, so views know no program-wide object.
 class ViewFrame {
  public:
   // A test runs in the module view.
@@ -40,7 +42,7 @@ ViewFrame* FrameOf(HWND view);
 // The icon list of the test items and tool shortcuts (a list view control).
 class CHalvixView : public appkit::View {
  public:
-  CHalvixView();
+  explicit CHalvixView(ViewContext& context);
   ~CHalvixView() override;
   bool CreateView(HWND parent, UINT id, const RECT& rc, appkit::Document* doc) override;
   void OnInitialUpdate() override;
@@ -65,6 +67,7 @@ class CHalvixView : public appkit::View {
   void EndDragImage();
   bool InsideWindow(POINT client) const;
 
+  ViewContext& context_;
   std::array<halvix::SlotPoint, halvix::kPositionSlots> positions_;
   int hitItem_ = -1;
   POINT offset_{0, 0};
@@ -86,6 +89,7 @@ class CPlainListView : public appkit::View {
 // page of the right-hand pane; a change is refused while a hosted test runs.
 class CMyTreeView : public appkit::View {
  public:
+  explicit CMyTreeView(ViewContext& context);
   bool CreateView(HWND parent, UINT id, const RECT& rc, appkit::Document* doc) override;
   void OnInitialUpdate() override;
 
@@ -98,6 +102,7 @@ class CMyTreeView : public appkit::View {
   void OnSelChanged(const NMTREEVIEWW* nm);
   LPARAM DataOf(HTREEITEM item) const;
 
+  ViewContext& context_;
   bool building_ = false;
   LPARAM lastData_ = 0;
 };
@@ -126,6 +131,7 @@ class CMyTitleView : public appkit::View {
 // The vertical strip of large test buttons in a scrolling pager.
 class CToolbarView : public appkit::View {
  public:
+  explicit CToolbarView(ViewContext& context);
   ~CToolbarView() override;
   const wchar_t* ClassName() const override { return L"HalvixToolbarView"; }
   bool CreateView(HWND parent, UINT id, const RECT& rc, appkit::Document* doc) override;
@@ -138,6 +144,7 @@ class CToolbarView : public appkit::View {
   void BuildButtons();
   LRESULT OnPagerNotify(NMHDR* hdr);
 
+  ViewContext& context_;
   HWND pager_ = nullptr;
   HWND toolbar_ = nullptr;
   bool stringsAdded_ = false;
