@@ -49,7 +49,8 @@ build_all() {
 wine_tools() {
   export WINEARCH=win64
   export WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # No Mono or Gecko installs, and no desktop menu entries for the prefix.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   WINE=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
   [ -x "$WINE" ] || WINE=/usr/lib/wine/wine64
   export WINE
