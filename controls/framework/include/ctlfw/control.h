@@ -1,7 +1,7 @@
 // The test control every control module of the suite exposes: the six
 // dispatch methods and the Done event, forwarded to the module's runner, and
 // the module's classes and exports. A control module is its identity (its
-// row of suite/controls.h), its runner and its resources:
+// row of suite/controls.inc), its runner and its resources:
 //
 //   CTLFW_CONTROL_MODULE(suite::Control(suite::kCtlZentrel), CZentrelRunner)
 //
