@@ -29,14 +29,20 @@ com_port_take() {
   rm -f "$dev/$1"
 }
 
+# com_peer_start COMMAND...: starts a peer that links ports taken before
+# (and writes $work/PORT.ready for each once it is up).
+com_peer_start() {
+  "$@" &
+  com_pids+=($!)
+}
+
 # com_port_start PORT COMMAND...: takes PORT and starts the peer that links
 # it (and writes $work/PORT.ready once it is up).
 com_port_start() {
   local port=$1
   shift
   com_port_take "$port"
-  "$@" &
-  com_pids+=($!)
+  com_peer_start "$@"
 }
 
 # com_ports_ready PORT...: false when a peer is not up within 10 seconds.

@@ -47,6 +47,9 @@ Once the link is in place the pty's name is written to --ready (or
 stdout). The program runs until SIGTERM / SIGINT, or --lifetime seconds,
 and then removes the link when it still points at its pty. With --log,
 every command received is appended to that file, one a line.
+
+One process serves several ports when each is given as
+--port CONTROL LINK READY LOG (a modem of its own on a pty of its own).
 """
 import argparse
 import json
@@ -277,6 +280,71 @@ def write_ready(path, name):
     os.replace(tmp, path)
 
 
+class Port:
+    """One simulated port: its pty, its link and its modem, and the
+    control file its profile comes from."""
+
+    def __init__(self, link, ready, log, control, profile_path):
+        self.link = link
+        self.control = control
+        self.profile = load_profile(control if control and os.path.exists(control) else profile_path)
+        # Raw until the program on the other side sets its own modes.
+        self.master, self.slave, self.name = open_linked_pty(None)
+        self.place_link(self.profile.get("present", True))
+        self.modem = Modem(self.profile, self.write, log)
+        self.seen = None
+        if ready:
+            write_ready(ready, self.name)
+        else:
+            print(self.name, flush=True)
+
+    def write(self, data):
+        os.write(self.master, data)
+
+    def place_link(self, present):
+        if not self.link:
+            return
+        try:
+            os.unlink(self.link)
+        except FileNotFoundError:
+            pass
+        os.symlink(self.name if present else os.path.dirname(self.name), self.link)
+
+    def watch_control(self):
+        if not self.control:
+            return
+        try:
+            st = os.stat(self.control)
+        except FileNotFoundError:
+            return
+        stamp = (st.st_mtime_ns, st.st_size)
+        if stamp == self.seen:
+            return
+        try:
+            new = load_profile(self.control)
+        except (ValueError, OSError):
+            return  # being written: read it next round
+        self.seen = stamp
+        self.profile = new
+        self.modem.set_profile(new)
+        self.place_link(new.get("present", True))
+        tmp = self.control + ".ack.tmp"
+        with open(tmp, "w") as f:
+            f.write(str(new.get("serial", 0)) + "\n")
+        os.replace(tmp, self.control + ".ack")
+
+    def receive(self):
+        try:
+            data = os.read(self.master, 4096)
+        except OSError:
+            data = b""
+        if data:
+            self.modem.feed(data)
+
+    def close(self):
+        close_linked_pty(self.master, self.slave, self.name, self.link)
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--profile", help="JSON profile (defaults: echo on, OK to everything)")
@@ -285,84 +353,40 @@ def main():
     ap.add_argument("--log", help="file to append every command received to")
     ap.add_argument("--lifetime", type=float, default=900.0, help="exit after this many seconds")
     ap.add_argument("--control", help="profile file read again whenever it changes (see above)")
+    ap.add_argument("--port", nargs=4, action="append", metavar=("CONTROL", "LINK", "READY", "LOG"),
+                    help="one more port of this process, as --control, --link, --ready and --log give one")
     args = ap.parse_args()
-
-    profile = load_profile(args.control if args.control and os.path.exists(args.control) else args.profile)
-    # Raw until the program on the other side sets its own modes.
-    master, slave, name = open_linked_pty(None)
-
-    def place_link(present):
-        if not args.link:
-            return
-        try:
-            os.unlink(args.link)
-        except FileNotFoundError:
-            pass
-        os.symlink(name if present else os.path.dirname(name), args.link)
-
-    place_link(profile.get("present", True))
 
     stop = []
     signal.signal(signal.SIGTERM, lambda *_: stop.append(1))
     signal.signal(signal.SIGINT, lambda *_: stop.append(1))
 
-    def write(data):
-        os.write(master, data)
-
-    modem = Modem(profile, write, args.log)
-    if args.ready:
-        write_ready(args.ready, name)
-    else:
-        print(name, flush=True)
-
-    seen = None
-
-    def watch_control():
-        nonlocal seen, profile
-        if not args.control:
-            return
-        try:
-            st = os.stat(args.control)
-        except FileNotFoundError:
-            return
-        stamp = (st.st_mtime_ns, st.st_size)
-        if stamp == seen:
-            return
-        try:
-            new = load_profile(args.control)
-        except (ValueError, OSError):
-            return  # being written: read it next round
-        seen = stamp
-        profile = new
-        modem.set_profile(profile)
-        place_link(profile.get("present", True))
-        tmp = args.control + ".ack.tmp"
-        with open(tmp, "w") as f:
-            f.write(str(profile.get("serial", 0)) + "\n")
-        os.replace(tmp, args.control + ".ack")
-
-    end = time.monotonic() + args.lifetime
+    ports = []
     try:
+        if args.port:
+            for control, link, ready, log in args.port:
+                ports.append(Port(link, ready, log, control, args.profile))
+        else:
+            ports.append(Port(args.link, args.ready, args.log, args.control, args.profile))
+        by_fd = {port.master: port for port in ports}
+        end = time.monotonic() + args.lifetime
         while not stop and time.monotonic() < end:
-            watch_control()
-            modem.tick()
-            wait = 0.2
-            event = modem.next_event()
-            if event is not None:
-                wait = max(0.0, min(wait, event - time.monotonic()))
+            wait = 0.05  # how soon a changed profile is taken
+            for port in ports:
+                port.watch_control()
+                port.modem.tick()
+                event = port.modem.next_event()
+                if event is not None:
+                    wait = max(0.0, min(wait, event - time.monotonic()))
             try:
-                ready, _, _ = select.select([master], [], [], wait)
+                ready, _, _ = select.select(list(by_fd), [], [], wait)
             except InterruptedError:
                 continue
-            if ready:
-                try:
-                    data = os.read(master, 4096)
-                except OSError:
-                    data = b""
-                if data:
-                    modem.feed(data)
+            for fd in ready:
+                by_fd[fd].receive()
     finally:
-        close_linked_pty(master, slave, name, args.link)
+        for port in ports:
+            port.close()
     return 0
 
 

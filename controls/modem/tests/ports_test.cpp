@@ -13,6 +13,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "appkit/axhost.h"
@@ -62,7 +63,7 @@ Replies FullModem() {
       {"ATI3", R"(["Simvale 56K V.92", "OK"])"},
       {"AT+FCLASS=?", R"(["0,1,2", "OK"])"},
       {"ATDT;", R"(["OK"])"},
-      {"AT&T1", R"({"lines": ["CONNECT 9600"], "online": true, "then_after_ms": 1000, "then": ["OK"]})"},
+      {"AT&T1", R"({"lines": ["CONNECT 9600"], "online": true, "then_after_ms": 300, "then": ["OK"]})"},
       {"ATS18=?", R"(["007", "OK"])"},
   };
   for (int i = 4; i <= 11; ++i) r["ATI" + std::to_string(i)] = R"(["ERROR"])";
@@ -108,7 +109,9 @@ class ModemPorts : public ::testing::Test {
     Set(L"ATT1Timeout", 2000);
     Set(L"InnerLoopDelay", 30);
     Set(L"DialtoneTestEnable", 1);
-    for (int n = 1; n <= 9; ++n) Absent(n);
+    std::vector<std::pair<int, std::string>> none;
+    for (int n = 1; n <= 9; ++n) none.emplace_back(n, kAbsent);
+    Profiles(none);
     ::DeleteFileW(SuitePath(L"KytMODM.LOG").c_str());
   }
   void TearDown() override {
@@ -120,25 +123,32 @@ class ModemPorts : public ::testing::Test {
   static void Set(const wchar_t* name, DWORD v) { appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, name, v); }
   static void SetText(const wchar_t* name, const wchar_t* v) { appkit::RegWriteString(HKEY_CURRENT_USER, kKey, name, v); }
 
-  // Gives COM`n` a modem of this profile (or takes the port away) and waits
-  // until its simulator has taken it.
-  void Profile(int n, const std::string& body) {
+  // Gives each port of `ports` its profile (a modem, or "present": false
+  // for none) and waits until every simulator has taken its own; the
+  // simulators take theirs side by side.
+  void Profiles(const std::vector<std::pair<int, std::string>>& ports) {
     static int serial = 0;
-    ++serial;
-    std::wstring file = SimDir() + L"port" + std::to_wstring(n) + L".json";
-    std::string json = "{\"serial\": " + std::to_string(serial) + ", " + body + "}";
-    ASSERT_TRUE(WriteFileBytes(file, json));
-    std::string want = std::to_string(serial);
-    bool taken = PumpUntil(
-        [&] {
-          std::string ack = ReadFileBytes(file + L".ack");
-          while (!ack.empty() && (ack.back() == '\n' || ack.back() == '\r')) ack.pop_back();
-          return ack == want;
-        },
-        10000);
-    ASSERT_TRUE(taken) << "COM" << n << " did not take its profile";
-    ::DeleteFileW((SimDir() + L"port" + std::to_wstring(n) + L".log").c_str());
+    std::vector<std::pair<std::wstring, std::string>> acks;  // file, serial it must hold
+    for (const auto& [n, body] : ports) {
+      ++serial;
+      std::wstring file = SimDir() + L"port" + std::to_wstring(n) + L".json";
+      std::string json = "{\"serial\": " + std::to_string(serial) + ", " + body + "}";
+      ASSERT_TRUE(WriteFileBytes(file, json));
+      acks.emplace_back(file + L".ack", std::to_string(serial));
+    }
+    for (size_t i = 0; i < acks.size(); ++i) {
+      bool taken = PumpUntil(
+          [&] {
+            std::string ack = ReadFileBytes(acks[i].first);
+            while (!ack.empty() && (ack.back() == '\n' || ack.back() == '\r')) ack.pop_back();
+            return ack == acks[i].second;
+          },
+          10000);
+      ASSERT_TRUE(taken) << "COM" << ports[i].first << " did not take its profile";
+      ::DeleteFileW((SimDir() + L"port" + std::to_wstring(ports[i].first) + L".log").c_str());
+    }
   }
+  void Profile(int n, const std::string& body) { Profiles({{n, body}}); }
   void Modem(int n, const Replies& replies, const std::string& extra = "") {
     std::string body = "\"echo\": true, \"replies\": {";
     bool first = true;
@@ -150,7 +160,8 @@ class ModemPorts : public ::testing::Test {
     if (!extra.empty()) body += ", " + extra;
     Profile(n, body);
   }
-  void Absent(int n) { Profile(n, "\"present\": false"); }
+  static constexpr const char* kAbsent = "\"present\": false";
+  void Absent(int n) { Profile(n, kAbsent); }
 
   // What COM`n`'s modem heard, one command a line.
   static std::vector<std::string> Heard(int n) {
@@ -292,33 +303,45 @@ TEST_F(ModemPorts, NoModemIsOneError) {
 }
 
 // One modem that differs from the full one in one answer; the line it
-// gives and the errors it costs.
+// gives and the errors it costs. Each run has only the group of tests on
+// that asks the command (the standard group holds the fax query and the
+// registers too); the full sequence is FullModemPassesEveryStep's.
 TEST_F(ModemPorts, EachKindOfAnswerGivesItsLine) {
+  enum Group { kDialTone, kStandard, kAdvanced };
   const struct {
     const char* what;
+    Group group;
     const char* command;
     const char* reply;
     const char* line;     // a line the log must hold ("" none)
     const char* missing;  // a line it must not hold ("" none)
     WPARAM errors;
   } cases[] = {
-      {"an advanced command unsupported", "AT%C1", R"(["ERROR"])", "AT%C1:\tNO SUPPORT", "", 0},
-      {"an advanced command unanswered", "AT&J0", "[]", "AT&J0:\tNO RESPONSE ( return code: 10 )", "", 0},
-      {"a standard command refused", "ATQ0", R"(["ERROR"])", "ATQ:\tFAILED", "", 1},
-      {"a standard command unanswered", "ATX4", "[]", "ATX:\tFAILED ( return code: 10 )", "", 1},
-      {"a silent identity query", "ATI3", "[]", "", "ATI3:\tSimvale 56K V.92", 0},
-      {"no dial tone", "ATDT;", R"(["NO DIALTONE"])", "Testing Dial Tone:\tFAILED-NO DIALTONE", "", 1},
-      {"no fax", "AT+FCLASS=?", R"(["ERROR"])", "Fax Support:\tNo", "Fax Support:\tYes", 0},
-      {"a register unanswered", "ATS7?", "[]", "S7:\tNO RESPONSE ( return code: 10 )", "", 0},
-      {"a register unsupported", "ATS25?", R"(["ERROR"])", "S25:\tNO SUPPORT", "", 0},
+      {"an advanced command unsupported", kAdvanced, "AT%C1", R"(["ERROR"])", "AT%C1:\tNO SUPPORT", "", 0},
+      {"an advanced command unanswered", kAdvanced, "AT&J0", "[]", "AT&J0:\tNO RESPONSE ( return code: 10 )", "", 0},
+      {"a standard command refused", kStandard, "ATQ0", R"(["ERROR"])", "ATQ:\tFAILED", "", 1},
+      {"a standard command unanswered", kStandard, "ATX4", "[]", "ATX:\tFAILED ( return code: 10 )", "", 1},
+      {"a silent identity query", kStandard, "ATI3", "[]", "", "ATI3:\tSimvale 56K V.92", 0},
+      {"no dial tone", kDialTone, "ATDT;", R"(["NO DIALTONE"])", "Testing Dial Tone:\tFAILED-NO DIALTONE", "", 1},
+      {"no fax", kStandard, "AT+FCLASS=?", R"(["ERROR"])", "Fax Support:\tNo", "Fax Support:\tYes", 0},
+      {"a register unanswered", kStandard, "ATS7?", "[]", "S7:\tNO RESPONSE ( return code: 10 )", "", 0},
+      {"a register unsupported", kStandard, "ATS25?", R"(["ERROR"])", "S25:\tNO SUPPORT", "", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
+    Set(L"DialtoneTestEnable", c.group == kDialTone);
+    Set(L"StandardTestEnable", c.group == kStandard);
+    Set(L"AdvancedTestEnable", c.group == kAdvanced);
+    // A command left unanswered waits out its whole time-out: a short one.
+    bool unanswered = std::string(c.reply) == "[]";
+    Set(L"ShortTimeout", unanswered ? 500 : 800);
+    Set(L"StandardTimeout", unanswered ? 500 : 1200);
     Replies r = FullModem();
     r[c.command] = c.reply;
     Modem(1, r);
     EXPECT_EQ(RunModule(L"-AutoRun"), c.errors);
     std::vector<std::string> lines = LogLines();
+    EXPECT_TRUE(HeardLine(1, c.command)) << "the case's group asked it";
     if (*c.line) {
       EXPECT_TRUE(Has(lines, c.line));
     }
@@ -329,11 +352,12 @@ TEST_F(ModemPorts, EachKindOfAnswerGivesItsLine) {
   }
 }
 
-// The call at the end of the sequence and its speed verdict.
+// The call at the end of the sequence and its speed verdict. The other
+// groups of the sequence are off: the call is the run's only step.
 TEST_F(ModemPorts, CallToTheRemoteSystem) {
   Set(L"DialtoneTestEnable", 0);
   Set(L"StandardTestEnable", 0);
-  Set(L"AdvancedTestEnable", 1);
+  Set(L"AdvancedTestEnable", 0);
   Set(L"ConnectionTest", 1);
   const struct {
     const char* what;
@@ -343,23 +367,26 @@ TEST_F(ModemPorts, CallToTheRemoteSystem) {
     const char* line;
     WPARAM errors;
     bool hungUpOnLine;  // the escape sequence and ATH0 followed
+    DWORD connectMs;    // "ConnectTimeout": what a dial waits for its answer
   } cases[] = {
-      {"busy", L"5551234", 1, R"(["BUSY"])", "Testing Connection:\tBUSY", 1, false},
+      {"busy", L"5551234", 1, R"(["BUSY"])", "Testing Connection:\tBUSY", 1, false, 4000},
       {"too slow", L"5551234", 1, R"({"delay_ms": 300, "lines": ["CONNECT 14400"], "online": true})",
-       "Testing Connection:\tFAILED(14400)", 1, true},
+       "Testing Connection:\tFAILED(14400)", 1, true, 4000},
       {"fast enough", L"5551234", 1, R"({"delay_ms": 300, "lines": ["CONNECT 28800"], "online": true})",
-       "Testing Connection:\tPASSED(28800)", 0, true},
+       "Testing Connection:\tPASSED(28800)", 0, true, 4000},
       {"speed not judged", L"5551234", 0, R"({"lines": ["CONNECT 14400"], "online": true})",
-       "Testing Connection:\tPASSED(14400)", 0, true},
-      {"no speed", L"5551234", 0, R"({"lines": ["CONNECT"], "online": true})", "Testing Connection:\tPASSED", 0, true},
-      {"no number", L"", 1, "[]", "Testing Connection:\tABORTED", 0, false},
+       "Testing Connection:\tPASSED(14400)", 0, true, 4000},
+      {"no speed", L"5551234", 0, R"({"lines": ["CONNECT"], "online": true})", "Testing Connection:\tPASSED", 0, true, 4000},
+      {"no number", L"", 1, "[]", "Testing Connection:\tABORTED", 0, false, 4000},
+      // The dial waits out the whole connect time-out (a short one).
       {"no answer", L"5551234", 1, R"({"delay_ms": 60000, "lines": ["CONNECT 28800"]})", "Testing Connection:\tFAILED",
-       1, false},
+       1, false, 1000},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     SetText(L"BBSNumber", c.number);
     Set(L"CheckConnectSpeed", c.checkSpeed);
+    Set(L"ConnectTimeout", c.connectMs);
     Replies r = FullModem();
     r["ATDT 5551234"] = c.reply;
     Modem(1, r);
@@ -453,6 +480,11 @@ bool DestinationVolume(UINT mixerId, DWORD type, DWORD values[2], bool write) {
   return ok;
 }
 
+// How long the tone-dialling test records: the simulator's seven digits end
+// 2.8 s after the dial command (1.5 s off hook, then 90 ms tones 90 ms
+// apart), and the rest is room for the sound server's start.
+constexpr DWORD kToneRecordingMs = 4500;
+
 // The tone-dialling test: the modem dials blind while the sound card
 // records its speaker. With a mixer and a recording device (a sound server
 // whose recording source hears what is played) the seven digits are
@@ -465,6 +497,7 @@ TEST_F(ModemPorts, ToneDiallingThroughTheSoundCard) {
   Set(L"StandardTestEnable", 0);
   SetText(L"TestATS6", L"5551234");
   SetText(L"TestATS6Input", L"MIC");
+  Set(L"TestATS6Sleep", kToneRecordingMs);
   Modem(1, FullModem(), "\"tones\": true");
   bool sound = HaveSound();
   if (Env("HALVIX_AUDIO") == "1") {
@@ -504,6 +537,7 @@ TEST_F(ModemPorts, ToneDiallingSetsUpTheMixerAndPutsItBack) {
   Set(L"DefaultVolume", 45000);
   SetText(L"TestATS6", L"5551234");
   SetText(L"TestATS6Input", L"MIC");
+  Set(L"TestATS6Sleep", kToneRecordingMs);
   Modem(1, FullModem(), "\"tones\": true");
   UINT recordingMixer = 0;
   ASSERT_EQ(::mixerGetID((HMIXEROBJ)(UINT_PTR)WAVE_MAPPER, &recordingMixer, MIXER_OBJECTF_WAVEIN) == 0 ||
@@ -549,21 +583,26 @@ TEST_F(ModemPorts, ToneDiallingSetsUpTheMixerAndPutsItBack) {
   DestinationVolume(recordingMixer, MIXERLINE_COMPONENTTYPE_DST_WAVEIN, original[1], true);
 }
 
-// Stop at every stage: the run ends soon, with the modem hung up.
+// Stop at every stage: the run ends soon, with the modem hung up. Each run
+// has only the groups on that lead to its stage, ticked in the page's test
+// list as a person picks them (one at least; the call is not in the list),
+// and all runs go through the one control, each after the last one's Stop.
 TEST_F(ModemPorts, StopEndsEveryStageAtOnce) {
   const struct {
     const char* stage;
+    bool dialTone, standard, advanced;  // the groups ticked
     const char* command;  // what the modem is busy with when Stop comes
     const char* reply;
     const char* line;     // the results list shows it
   } cases[] = {
-      {"search", "ATZ", R"({"delay_ms": 60000, "lines": ["OK"]})", "Checking Modem on COM1:\tABORTED"},
-      {"dial tone", "ATDT;", R"({"delay_ms": 60000, "lines": ["OK"]})", "Testing Dial Tone:\tABORTED"},
-      {"standard command", "ATV1", R"({"delay_ms": 60000, "lines": ["OK"]})", "ATV:\tABORTED"},
-      {"advanced command", "AT&Q5", R"({"delay_ms": 60000, "lines": ["OK"]})", "AT&Q5:\tABORTED"},
-      {"loopback", "AT&T1", R"({"lines": ["CONNECT 9600"], "online": true, "then_after_ms": 60000, "then": ["OK"]})",
-       "AT&T1:\tABORTED"},
-      {"call", "ATDT 5551234", R"({"delay_ms": 60000, "lines": ["CONNECT 28800"], "online": true})",
+      {"search", true, true, true, "ATZ", R"({"delay_ms": 60000, "lines": ["OK"]})", "Checking Modem on COM1:\tABORTED"},
+      {"dial tone", true, false, false, "ATDT;", R"({"delay_ms": 60000, "lines": ["OK"]})",
+       "Testing Dial Tone:\tABORTED"},
+      {"standard command", false, true, false, "ATV1", R"({"delay_ms": 60000, "lines": ["OK"]})", "ATV:\tABORTED"},
+      {"advanced command", false, false, true, "AT&Q5", R"({"delay_ms": 60000, "lines": ["OK"]})", "AT&Q5:\tABORTED"},
+      {"loopback", false, false, true, "AT&T1",
+       R"({"lines": ["CONNECT 9600"], "online": true, "then_after_ms": 60000, "then": ["OK"]})", "AT&T1:\tABORTED"},
+      {"call", true, false, false, "ATDT 5551234", R"({"delay_ms": 60000, "lines": ["CONNECT 28800"], "online": true})",
        "Testing Connection:\tABORTED"},
   };
   Set(L"ATT1BaudRate", 9600);
@@ -575,6 +614,12 @@ TEST_F(ModemPorts, StopEndsEveryStageAtOnce) {
   HostControl("-AutoRun");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.stage);
+    // The test list: dial tone, standard and advanced commands; an item's
+    // data is 128 (it can be ticked) plus 1 when it is ticked.
+    HWND list = Item(1009);
+    ASSERT_EQ(::SendMessageW(list, LB_GETCOUNT, 0, 0), 3);
+    const bool ticked[] = {c.dialTone, c.standard, c.advanced};
+    for (int i = 0; i < 3; ++i) ::SendMessageW(list, LB_SETITEMDATA, i, 128 | (ticked[i] ? 1 : 0));
     Replies r = FullModem();
     r[c.command] = c.reply;
     Modem(1, r);
@@ -621,6 +666,9 @@ TEST_F(ModemPorts, TestPageAfterARun) {
   Modem(1, FullModem());
   Profile(3, "\"silent\": true");
   Set(L"DialtoneTestEnable", 1);
+  // COM3's probe waits out the standard time-out twice: a short one here
+  // (NoModemIsOneError waits the fixture's own).
+  Set(L"StandardTimeout", 500);
   HostControl("-AutoRun");
   ASSERT_TRUE(Call(suite::kDispDoTest, {std::string()}));
   EXPECT_TRUE(PumpUntil([&] { return !Call(suite::kDispIsRunning); }, 120000));
@@ -632,7 +680,8 @@ TEST_F(ModemPorts, TestPageAfterARun) {
   EXPECT_EQ(ctltest::GetProp(host, "count"), std::to_string(lines.size()));
   ::ShowWindow(window, SW_SHOW);
   ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  PumpUntil([] { return false; }, 500);
+  // Painted now; the page goes on painting while the picture is taken.
+  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   std::wstring done = SimDir() + L"shot.done";
   ::DeleteFileW(done.c_str());
   ASSERT_TRUE(WriteFileBytes(SimDir() + L"shot.request", "modem_test_page.png"));
