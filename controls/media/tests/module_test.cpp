@@ -255,15 +255,15 @@ TEST_F(MediaHost, StopDuringARunEndsItWithoutDone) {
   EXPECT_TRUE(Call(suite::kDispIsRunning));
   EXPECT_TRUE(Call(suite::kDispAbort));
   EXPECT_TRUE(PumpUntil([&] { return !Call(suite::kDispIsRunning); }, 30000));
-  PumpUntil([] { return false; }, 3000);
   EXPECT_TRUE(done.empty()) << "an aborted run reports nothing";
   std::vector<std::wstring> lines = Lines();
   std::wstring all;
   for (const std::wstring& l : lines) all += l + L"\n";
   EXPECT_NE(all.find(L"\n\n===>Test aborted.\n\nNo Error Found.\n"), std::wstring::npos) << all.c_str();
-  // The next run starts afresh and reports.
+  // The next run starts afresh and reports, once: a late Done of the
+  // aborted run would be caught here as well.
   ASSERT_TRUE(Call(suite::kDispDoTest, {std::string("")}));
-  EXPECT_TRUE(PumpUntil([&] { return !done.empty(); }, 90000));
+  EXPECT_TRUE(PumpUntil([&] { return !done.empty() && !Call(suite::kDispIsRunning); }, 90000));
   EXPECT_EQ(done, std::vector<std::wstring>{L"0"});
 }
 

@@ -1,12 +1,11 @@
 // The suite's shipped module lists end to end: the stand-in main program
 // opens the Stress Test and the Benchmarks dialog over modules.dat and
 // bnchmark.dat exactly as the suite ships them, with the default choices,
-// and every enabled module runs to its verdict. The suite's programs run
-// from a copy of the suite directory of the test's own, whose controls are
-// registered for the run (and the suite's own again afterwards), so the
-// logs and BNCHMARK.BNH land there and nothing the module tests read is
-// touched. The module settings are moved aside, so each control starts
-// from its defaults; only the sizes that make a run long are made small.
+// and every enabled module runs to its verdict. The suite directory is the
+// test's own copy (the test runner makes one for each test program), so the
+// logs and BNCHMARK.BNH land there; its controls are registered once for the
+// program. The module settings are moved aside, so each control starts from
+// its defaults; only the sizes that make a run long are made small.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -31,36 +30,6 @@ using testsupport::SuitePath;
 
 namespace {
 
-bool EndsWithNoCase(const std::wstring& s, const wchar_t* tail) {
-  size_t n = wcslen(tail);
-  return s.size() >= n && ::lstrcmpiW(s.c_str() + s.size() - n, tail) == 0;
-}
-
-// What a run leaves in the suite directory stays out of the copy.
-bool IsRunOutput(const std::wstring& name) {
-  return EndsWithNoCase(name, L".LOG") ||
-         (EndsWithNoCase(name, L".BNH") && ::lstrcmpiW(name.c_str(), L"bnchref.bnh") != 0) ||
-         ::lstrcmpiW(name.c_str(), L"BNCHMARK.htm") == 0;
-}
-
-bool CopyTree(const std::wstring& from, const std::wstring& to) {
-  ::CreateDirectoryW(to.c_str(), nullptr);
-  WIN32_FIND_DATAW fd;
-  HANDLE h = ::FindFirstFileW((from + L"*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  bool ok = true;
-  do {
-    std::wstring name = fd.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-      ok = CopyTree(from + name + L"\\", to + name + L"\\") && ok;
-    else if (!IsRunOutput(name))
-      ok = ::CopyFileW((from + name).c_str(), (to + name).c_str(), FALSE) && ok;
-  } while (::FindNextFileW(h, &fd));
-  ::FindClose(h);
-  return ok;
-}
-
 std::vector<std::wstring> Controls(const std::wstring& dir) {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW fd;
@@ -79,23 +48,27 @@ const wchar_t* const kModuleKeys[] = {L"Software\\Kyt\\ZENTREL", L"Software\\Kyt
 
 class DefaultLists : public ::testing::Test {
  protected:
-  // Everything a default run needs: the copy, its controls registered, the
-  // information server, a CD-ROM drive with a data disc.
+  // The suite's controls, registered from this test's copy of the suite.
+  static void SetUpTestSuite() {
+    for (const std::wstring& ocx : Controls(SuitePath(L"")))
+      ASSERT_EQ(testsupport::RunRegsvr32(SuitePath(ocx)), 0) << appkit::Narrow(ocx);
+  }
+
+  // Everything a default run needs: the suite directory without the
+  // results of an earlier run, the information server, a CD-ROM drive with
+  // a data disc.
   void Start(const std::wstring& name) {
     const char* disc = std::getenv("CDROM_DISC_DIR");
     if (!disc) GTEST_SKIP() << "run through with_cd_disc.sh";
-    fx_.emplace(name);
+    fx_.emplace(name, SuitePath(L""));
+    for (const wchar_t* file : {L"STRESS.LOG", L"BNCHMARK.BNH", L"BNCHMARK.htm"}) ::DeleteFileW(SuitePath(file).c_str());
     for (const wchar_t* k : kModuleKeys)
       aside_.push_back(std::make_unique<testsupport::KeyAside>(k, std::wstring(L"Software\\HalvixTestBackup\\") +
                                                                       (wcsrchr(k, L'\\') + 1)));
-    ASSERT_TRUE(CopyTree(SuitePath(L""), fx_->dir()));
-    for (const std::wstring& ocx : Controls(fx_->dir()))
-      ASSERT_EQ(testsupport::RunRegsvr32(fx_->dir() + ocx), 0) << appkit::Narrow(ocx);
-    registered_ = true;
     // A memory test over a small machine (the whole of it is tested); the
     // disk test writes files of up to 1 MB; the graphics test draws short
     // batches.
-    ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", L"16");
+    ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", L"4");
     for (auto [name, count] : {std::pair<const wchar_t*, DWORD>{L"DirectDraw", 40}, {L"BitmapStretch", 8},
                                {L"BitmapDraw", 40}, {L"FloodFill", 8}, {L"PixelDraw", 40}, {L"LineDraw", 40},
                                {L"EllipseRect", 40}, {L"BitmapScroll", 4}, {L"ChangeFont", 40}})
@@ -118,16 +91,12 @@ class DefaultLists : public ::testing::Test {
       ::PostMessageW(testsupport::FindTopWindow(L"Quorrel test host", L"", server_.Pid()), WM_CLOSE, 0, 0);
       if (!server_.WaitExit(20000)) server_.Kill();
     }
-    if (registered_) {
-      for (const std::wstring& ocx : Controls(SuitePath(L"")))
-        EXPECT_EQ(testsupport::RunRegsvr32(SuitePath(ocx)), 0) << appkit::Narrow(ocx);
-    }
     ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", nullptr);
     aside_.clear();
     fx_.reset();
   }
-  // The stand-in main program over the copy: the list names its programs
-  // relative to the current directory, the suite's.
+  // The stand-in main program over the suite directory: the list names its
+  // programs relative to the current directory, the suite's.
   HWND Open(Process& host, const std::wstring& mode) {
     if (!host.Start(testsupport::TestBinDir() + L"stresshost.exe",
                     mode + L" -SettingsKey" + fx_->key() + L" -IdleWait1000", fx_->dir()))
@@ -155,7 +124,7 @@ class DefaultLists : public ::testing::Test {
   Process server_;
   std::optional<RunFixture> fx_;
   std::vector<std::unique_ptr<testsupport::KeyAside>> aside_;
-  bool registered_ = false, drive_ = false;
+  bool drive_ = false;
 };
 
 // The rows the list file names, in file order.

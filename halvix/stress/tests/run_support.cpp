@@ -14,13 +14,21 @@
 
 namespace runtest {
 
-RunFixture::RunFixture(const std::wstring& name) : name_(name) {
+namespace {
+std::wstring ScratchDir(const std::wstring& name) {
   std::wstring root = testsupport::TestBinDir() + L"stress runs\\";
   ::CreateDirectoryW(root.c_str(), nullptr);
-  dir_ = root + name + L" data\\";
-  testsupport::RemoveTree(dir_);
-  ::CreateDirectoryW(dir_.c_str(), nullptr);
-  ::CopyFileW((testsupport::TestBinDir() + L"fakemod.exe").c_str(), FakeModule().c_str(), FALSE);
+  std::wstring dir = root + name + L" data\\";
+  testsupport::RemoveTree(dir);
+  ::CreateDirectoryW(dir.c_str(), nullptr);
+  ::CopyFileW((testsupport::TestBinDir() + L"fakemod.exe").c_str(), (dir + L"fakemod.exe").c_str(), FALSE);
+  return dir;
+}
+}  // namespace
+
+RunFixture::RunFixture(const std::wstring& name) : RunFixture(name, ScratchDir(name)) {}
+
+RunFixture::RunFixture(const std::wstring& name, const std::wstring& dataDir) : name_(name), dir_(dataDir) {
   std::wstring keyName = name;
   for (wchar_t& c : keyName)
     if (c == L' ') c = L'_';

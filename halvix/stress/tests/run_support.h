@@ -16,6 +16,9 @@ class RunFixture {
   // Makes the directory "<tests>\stress runs\<name> data\" afresh and the key
   // Software\Qev\HalvixStressTest\<name> with short waits.
   explicit RunFixture(const std::wstring& name);
+  // The same key over an existing data directory `dataDir` (ending in a
+  // backslash), such as the suite's own, which is left as it is.
+  RunFixture(const std::wstring& name, const std::wstring& dataDir);
   ~RunFixture();
 
   const std::wstring& dir() const { return dir_; }
