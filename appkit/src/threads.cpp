@@ -11,6 +11,18 @@ void JoinServingSentMessages(HANDLE thread) {
   }
 }
 
+void SleepServingSentMessages(DWORD ms) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    DWORD elapsed = ::GetTickCount() - start;
+    if (elapsed >= ms) return;
+    if (::MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_SENDMESSAGE) == WAIT_OBJECT_0) {
+      MSG msg;
+      ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+  }
+}
+
 void CloseFinishedThreads(std::vector<HANDLE>* threads) {
   for (size_t i = 0; i < threads->size();) {
     if (::WaitForSingleObject((*threads)[i], 0) == WAIT_OBJECT_0) {

@@ -10,6 +10,11 @@ namespace appkit {
 // Waits until `thread` has ended, answering the messages other threads send
 // to this thread meanwhile (nothing posted is dispatched).
 void JoinServingSentMessages(HANDLE thread);
+// Waits `ms` milliseconds as Sleep does, but answers the messages other
+// threads send to this thread meanwhile, so that a worker reporting to a
+// window of this thread is not held up by the wait (nothing posted is
+// dispatched: input and timers stay queued until the wait is over).
+void SleepServingSentMessages(DWORD ms);
 // Closes and removes the handles of threads that have ended.
 void CloseFinishedThreads(std::vector<HANDLE>* threads);
 

@@ -418,7 +418,9 @@ void TestPage::StartTest() {
     return;
   PrepareRun();
   StartWorkers();
-  ::Sleep(500);
+  // The half second the run is given to get going; the workers' first lines
+  // reach this thread's list meanwhile.
+  appkit::SleepServingSentMessages(500);
 }
 
 void TestPage::PrepareRun() { PrepareRun(IDC_TEST_STARTSTOP, L"&Stop", RunEndRule()); }

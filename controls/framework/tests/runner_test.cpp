@@ -336,6 +336,9 @@ class RunTest : public RunnerTest, public ::testing::WithParamInterface<int> {};
 TEST_P(RunTest, AutomaticRunPostsTestDoneWithTheErrorCount) {
   int errors = GetParam();
   appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"SampleErrors", errors);
+  // A run that outlasts the half second its start waits, so that it is
+  // seen running.
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"SampleRunMs", 2000);
   ASSERT_TRUE(runner.Init(host.hwnd(), "-AutoRun"));
   ASSERT_TRUE(runner.DoTest());
   EXPECT_FALSE(runner.DoTest());  // a start is already on its way
@@ -360,6 +363,7 @@ TEST_P(RunTest, AutomaticRunPostsTestDoneWithTheErrorCount) {
 INSTANTIATE_TEST_SUITE_P(ErrorCounts, RunTest, ::testing::Values(0, 2));
 
 TEST_F(RunnerTest, ManualRunPostsNothing) {
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"SampleRunMs", 2000);
   ASSERT_TRUE(runner.Init(host.hwnd(), ""));
   ASSERT_TRUE(runner.DoTest());
   ASSERT_TRUE(testsupport::PumpUntil([&] { return runner.IsRunning() != FALSE; }, 2000));
