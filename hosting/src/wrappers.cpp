@@ -37,10 +37,9 @@ bool TestControlWrapper::OnDone(std::function<void(const std::string& result)> h
 }
 
 int ViewKindFromName(const std::string& name) {
-  static const char* const kNames[] = {"FENWOLD", "MEDIA", "MODEM", "CDROM", "ZENTREL", "STREVAN", "GRAPHICS",
-                                       "MURRICK"};
-  for (int i = 0; i < 8; ++i)
-    if (_strnicmp(name.c_str(), kNames[i], 4) == 0) return i + 1;
+  // The first four letters of a control's module name pick it.
+  for (const suite::ControlIdentity& c : suite::kControls)
+    if (c.viewKind != kKindNone && _strnicmp(name.c_str(), c.name, 4) == 0) return c.viewKind;
   return kKindNone;
 }
 
