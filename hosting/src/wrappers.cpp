@@ -44,17 +44,11 @@ int ViewKindFromName(const std::string& name) {
 }
 
 std::unique_ptr<TestControlWrapper> NewWrapper(int kind) {
-  switch (kind) {
-    case kKindFenwold: return std::make_unique<CDiskCtl>();
-    case kKindMedia: return std::make_unique<CMediaCtl>();
-    case kKindModem: return std::make_unique<CModemCtl>();
-    case kKindCdrom: return std::make_unique<CCdromCtl>();
-    case kKindZentrel: return std::make_unique<CZentrelCtl>();
-    case kKindStrevan: return std::make_unique<CIoCtl>();
-    case kKindGraphics: return std::make_unique<CGraCtl>();
-    case kKindMurrick: return std::make_unique<CMurrick>();
-    default: return nullptr;
-  }
+  if (kind == kKindNone) return nullptr;
+  for (int i = 0; i < suite::kControlCount; ++i)
+    if (suite::kControls[i].viewKind == kind)
+      return std::make_unique<TestControlWrapper>(static_cast<suite::ControlIndex>(i));
+  return nullptr;
 }
 
 std::unique_ptr<TestControlWrapper> NewWrapperForName(const std::string& name) {
