@@ -129,6 +129,25 @@ test_prefix() {
   fi
 }
 
+# run_program PROGRAM [make]: the path a test program of <build>/tests runs
+# from under the pool (<build>/run/<id>/tests/..., see make_run_dir), or
+# PROGRAM itself when the test has no prefix of the pool or PROGRAM is not
+# such a program. With "make", the run directory is made afresh first.
+run_program() {
+  local program=$1 id root
+  id=$(test_pool_id)
+  case "$program" in
+    /*/tests/*) root=${program%/tests/*} ;;
+    *) root="" ;;
+  esac
+  if [ -z "$id" ] || [ -z "$root" ] || [ ! -d "$root/suite" ]; then
+    echo "$program"
+    return 0
+  fi
+  if [ "${2:-}" = make ]; then make_run_dir "$root" "$root/run/$id" || return 1; fi
+  echo "$root/run/$id/tests/${program#"$root"/tests/}"
+}
+
 # make_run_dir ARCHDIR DST: DST/suite and DST/tests as ARCHDIR's suite and
 # test programs, made afresh, for the tests of one pool prefix: what the
 # programs write beside themselves (logs, information files, benchmark

@@ -41,6 +41,8 @@ printf '%s\n' "$serial" >"$disc/.windows-serial"
 printf 'a file on the disc\n' >"$disc/DATA/README.TXT"
 rm -f "$WINEPREFIX/dosdevices/r:" "$WINEPREFIX/dosdevices/r::"
 ln -s "$disc" "$WINEPREFIX/dosdevices/r:"
+# The test's own copy of the suite, as every test of the pool runs from.
+program=$(run_program "$program" make) || exit 1
 dir=$(cd "$(dirname "$program")" && pwd)
 provider="Z:${dir//\//\\}\\halvixnp.dll"
 [ -f "$dir/halvixnp.dll" ] || { echo "no $dir/halvixnp.dll"; exit 1; }

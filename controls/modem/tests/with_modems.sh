@@ -29,13 +29,13 @@ com_peer_start python3 "$sim" "${sims[@]}" --lifetime 1200
 com_ports_ready "${ports[@]}" || { echo "the modem simulators did not start"; exit 1; }
 
 # A test asks for a picture of the screen by writing its file name into
-# shot.request; it lands beside the test program.
+# shot.request; it lands beside the test program (its run copy).
 shooter() {
   while :; do
     if [ -f "$work/shot.request" ]; then
       name=$(cat "$work/shot.request")
       rm -f "$work/shot.request"
-      command -v import >/dev/null && import -window root "$(dirname "$program")/$name" 2>/dev/null
+      command -v import >/dev/null && import -window root "$(dirname "$(run_program "$program")")/$name" 2>/dev/null
       touch "$work/shot.done"
     fi
     sleep 0.2
