@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "boxes.h"
+#include "modem_control.h"
 #include "test_host.h"
 
 using namespace testsupport;
@@ -30,6 +31,7 @@ int ProcessesNamed(const wchar_t* exe) {
 
 // The runner reports its result and process id; the record goes with it.
 TEST_F(HostTest, ModuleReportsToTheHostAndItsRecordGoes) {
+  UnregisterModemControl();
   ASSERT_EQ(launcher->LaunchModule(SuitePath(L"modem.mod") + L" -AutoRun", suite::ModuleKindModem), 1);
   ASSERT_EQ(launcher->Records().size(), 1u);
   const halvix::ModuleRecord& r = *launcher->Records()[0];
@@ -39,7 +41,7 @@ TEST_F(HostTest, ModuleReportsToTheHostAndItsRecordGoes) {
   ASSERT_EQ(launcher->posted.size(), 2u);
   EXPECT_EQ(launcher->posted[0], std::make_pair(r.threadId, (WPARAM)suite::DiagHostWindow));
   EXPECT_EQ(launcher->posted[1], std::make_pair(r.threadId, (WPARAM)suite::DiagStart));
-  // This suite has no modem control: an automatic run ends by itself.
+  // Without its control an automatic run ends by itself.
   WPARAM result = 99;
   ASSERT_TRUE(WaitDone(pid, &result));
   EXPECT_EQ(result, 1u);  // the control failed: counts as failed

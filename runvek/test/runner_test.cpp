@@ -5,6 +5,7 @@
 
 #include "appkit/text.h"
 #include "boxes.h"
+#include "modem_control.h"
 #include "suite/diag.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
@@ -59,21 +60,6 @@ TEST_F(RunnerTest, StartedByHandItReportsNothing) {
   ASSERT_TRUE(p.WaitExitPumping(10000));
   PumpUntil([] { return false; }, 200);
   EXPECT_TRUE(host.Take().empty());
-}
-
-// The modem control out of the prefix's registry (its own tests register
-// it again), so that modem.mod stands for a module without its control.
-// regsvr32 is run here rather than through RunRegsvr32 so that a failure
-// says which step failed: the start (with its error), the wait, or the
-// program's own answer.
-void UnregisterModemControl() {
-  wchar_t sys[MAX_PATH] = {};
-  ::GetSystemDirectoryW(sys, MAX_PATH);
-  Process p;
-  ASSERT_TRUE(p.Start(std::wstring(sys) + L"\\regsvr32.exe", L"/u /s \"" + SuitePath(L"MODEM.OCX") + L"\""))
-      << appkit::Narrow(p.LastError());
-  ASSERT_TRUE(p.WaitExit(60000)) << "regsvr32 /u did not end within 60 s";
-  ASSERT_EQ(p.ExitCode(), 0u) << "regsvr32 /u";
 }
 
 // modem.mod with its control not registered in the prefix: started by a

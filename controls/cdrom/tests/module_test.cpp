@@ -280,8 +280,19 @@ TEST_F(CdromModule, HostCloseStopsARunWhichStillReports) {
   MessageCatcher host;
   ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
   ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
-  // Some passes over the disc, then the host's close.
-  PumpUntil([] { return false; }, 3000);
+  // A read of the disc's file passed on the results list, then the host's close.
+  HWND page = WaitWindowWith(p.Pid(), 1005, 30000);
+  ASSERT_NE(page, nullptr);
+  HWND results = FindChildById(page, 1005);
+  EXPECT_TRUE(PumpUntil(
+      [&] {
+        for (const std::wstring& line : ListBoxLines(results))
+          if (line.find(L"Reading File(test1.dat)") != std::wstring::npos && line.find(L"PASSED") != std::wstring::npos)
+            return true;
+        return false;
+      },
+      60000))
+      << appkit::Narrow(ListBoxLines(results).empty() ? L"<empty list>" : ListBoxLines(results).back());
   ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
   MessageCatcher::Caught done{};
   ASSERT_TRUE(host.WaitFor(diag, 60000, &done));
