@@ -154,7 +154,7 @@ std::string GreyBitmap(int w, int h) {
 class HalvixFrame : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    for (const wchar_t* ocx : {L"ZENTREL.OCX", L"QUORREL.OCX"}) ASSERT_EQ(ctltest::RunRegsvr32(SuitePath(ocx)), 0);
+    for (const wchar_t* ocx : {L"ZENTREL.OCX", L"QUORREL.OCX"}) ASSERT_EQ(ctltest::RegisterControl(SuitePath(ocx)), 0);
   }
 
   void SetUp() override {

@@ -39,7 +39,7 @@ void Click(HWND dlg, int id) { ::SendMessageW(::GetDlgItem(dlg, id), BM_CLICK, 0
 
 class HalvixOptions : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(ctltest::RunRegsvr32(SuitePath(L"QUORREL.OCX")), 0); }
+  static void SetUpTestSuite() { ASSERT_EQ(ctltest::RegisterControl(SuitePath(L"QUORREL.OCX")), 0); }
 
   void SetUp() override {
     dir_ = TempDir() + L"halvix-options-test-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";

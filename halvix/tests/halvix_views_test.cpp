@@ -173,7 +173,7 @@ FILETIME FileTimeOf(const std::wstring& path) {
 class HalvixViews : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    for (const wchar_t* ocx : {L"ZENTREL.OCX", L"QUORREL.OCX"}) ASSERT_EQ(ctltest::RunRegsvr32(SuitePath(ocx)), 0);
+    for (const wchar_t* ocx : {L"ZENTREL.OCX", L"QUORREL.OCX"}) ASSERT_EQ(ctltest::RegisterControl(SuitePath(ocx)), 0);
   }
 
   void SetUp() override {
@@ -195,7 +195,7 @@ class HalvixViews : public ::testing::Test {
     if (p_.Running()) p_.Kill();
     if (ownServer_) {
       // The suite's own server again, where the other tests expect it.
-      ctltest::RunRegsvr32(SuitePath(L"QUORREL.OCX"));
+      ctltest::RegisterControl(SuitePath(L"QUORREL.OCX"));
       if (!serverPathBefore_.empty())
         appkit::RegWriteString(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, suite::kModulePathValue,
                                serverPathBefore_);
@@ -610,7 +610,7 @@ TEST_F(HalvixViews, CollectDialogWalksAllCategoriesAndEveryFileIsWritten) {
   serverPathBefore_ =
       appkit::RegReadString(HKEY_CURRENT_USER, suite::kQuorrelSettingKey, suite::kModulePathValue, L"");
   ownServer_ = true;
-  ASSERT_EQ(ctltest::RunRegsvr32(dir_ + L"QUORREL.OCX"), 0);
+  ASSERT_EQ(ctltest::RegisterControl(dir_ + L"QUORREL.OCX"), 0);
   HWND main = StartMain();
   ASSERT_NE(main, nullptr);
   ASSERT_TRUE(PumpUntil([&] { return ::FindWindowW(nullptr, suite::kInfoServerTitle) != nullptr; }, 10000));

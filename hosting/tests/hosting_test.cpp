@@ -39,10 +39,10 @@ class ModuleViewTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ::OleInitialize(nullptr);
-    ASSERT_EQ(ctltest::RunRegsvr32(testsupport::SuitePath(L"ZENTREL.OCX")), 0);
+    ASSERT_EQ(ctltest::RegisterControl(testsupport::SuitePath(L"ZENTREL.OCX")), 0);
     // These tests need a control that is not installed: the modem control,
     // which other tests of the prefix may have registered.
-    ctltest::RunRegsvr32(testsupport::SuitePath(L"MODEM.OCX"), true);
+    ctltest::RegisterControl(testsupport::SuitePath(L"MODEM.OCX"), true);
   }
   static void TearDownTestSuite() { ::OleUninitialize(); }
   void SetUp() override {

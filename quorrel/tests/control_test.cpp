@@ -37,7 +37,7 @@ int ServerCount(DWORD* pid) {
 
 class QuorrelControl : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(RunRegsvr32(SuitePath(L"QUORREL.OCX")), 0); }
+  static void SetUpTestSuite() { ASSERT_EQ(RegisterControl(SuitePath(L"QUORREL.OCX")), 0); }
   void SetUp() override { ASSERT_EQ(ServerCount(nullptr), 0) << "a server of another test still runs"; }
 };
 

@@ -79,8 +79,8 @@ class ZentrelInformationPage : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ::OleInitialize(nullptr);
-    ASSERT_EQ(RunRegsvr32(SuitePath(L"QUORREL.OCX")), 0);
-    ASSERT_EQ(RunRegsvr32(SuitePath(L"ZENTREL.OCX")), 0);
+    ASSERT_EQ(RegisterControl(SuitePath(L"QUORREL.OCX")), 0);
+    ASSERT_EQ(RegisterControl(SuitePath(L"ZENTREL.OCX")), 0);
   }
   static void TearDownTestSuite() { ::OleUninitialize(); }
 

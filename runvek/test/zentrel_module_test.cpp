@@ -14,7 +14,7 @@ namespace {
 
 class ZentrelModule : public HostTest {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(ctltest::RunRegsvr32(SuitePath(L"ZENTREL.OCX")), 0); }
+  static void SetUpTestSuite() { ASSERT_EQ(ctltest::RegisterControl(SuitePath(L"ZENTREL.OCX")), 0); }
   void TearDown() override {
     HostTest::TearDown();
     for (const wchar_t* log : {L"KytMEM.LOG", L"KytPROC.LOG"}) ::DeleteFileW(SuitePath(log).c_str());

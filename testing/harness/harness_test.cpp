@@ -48,3 +48,33 @@ TEST(Harness, WaitForWindowTimesOut) {
   EXPECT_EQ(WaitForWindow(L"No window has this title 9f3", L"", 0, 300), nullptr);
   EXPECT_LT(::GetTickCount() - t0, 3000u);
 }
+
+// A control registered in this process as regsvr32 would: its class points
+// at the file registered, unregistering removes it, and the file is let go
+// of afterwards; failures give regsvr32's codes.
+TEST(Harness, RegisterControlRegistersUnregistersAndLetsGoOfTheFile) {
+  const std::wstring dir = TempDir() + L"harness_register\\";
+  ::CreateDirectoryW(dir.c_str(), nullptr);
+  const std::wstring copy = dir + L"MURRICK.OCX";
+  ASSERT_TRUE(::CopyFileW(SuitePath(L"MURRICK.OCX").c_str(), copy.c_str(), FALSE));
+  const std::wstring server = L"Software\\Classes\\CLSID\\{A02BD6A4-F0F6-11D2-AA4B-00403323FD64}\\InprocServer32";
+  auto registeredFile = [&] {
+    wchar_t value[MAX_PATH] = {};
+    DWORD size = sizeof(value);
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, server.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+      return std::wstring();
+    return std::wstring(value);
+  };
+
+  EXPECT_EQ(RegisterControl(copy), 0);
+  EXPECT_EQ(::lstrcmpiW(registeredFile().c_str(), copy.c_str()), 0);
+  EXPECT_EQ(RegisterControl(copy, true), 0);
+  EXPECT_EQ(registeredFile(), L"") << "unregistered";
+  EXPECT_TRUE(::DeleteFileW(copy.c_str())) << "the file is not held";
+
+  EXPECT_EQ(RegisterControl(copy), 3) << "a file that does not load";
+  EXPECT_EQ(RegisterControl(SuitePath(L"whet.dll")), 4) << "a library without the entry";
+  // The suite's own control again, as the other tests find it.
+  EXPECT_EQ(RegisterControl(SuitePath(L"MURRICK.OCX")), 0);
+  ::RemoveDirectoryW(dir.c_str());
+}

@@ -77,7 +77,7 @@ HWND WaitWindowWith(DWORD pid, int childId, DWORD ms) {
 
 class CdromModule : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(RunRegsvr32(SuitePath(L"CDROM.OCX")), 0); }
+  static void SetUpTestSuite() { ASSERT_EQ(RegisterControl(SuitePath(L"CDROM.OCX")), 0); }
 
   void SetUp() override {
     disc = Env("CDROM_DISC_DIR");

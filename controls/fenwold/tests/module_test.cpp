@@ -49,7 +49,7 @@ std::string Env(const char* name) {
 
 class FenwoldModule : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(RunRegsvr32(SuitePath(L"FENWOLD.OCX")), 0); }
+  static void SetUpTestSuite() { ASSERT_EQ(RegisterControl(SuitePath(L"FENWOLD.OCX")), 0); }
 
   void SetUp() override {
     if (Env("FENWOLD_SCRATCH_DIR").empty()) GTEST_SKIP() << "run through with_small_volumes.sh";

@@ -238,7 +238,7 @@ class SettingRanges : public ::testing::Test {
   static void SetUpTestSuite() {
     for (suite::ControlIndex c : {suite::kCtlModem, suite::kCtlGraphics, suite::kCtlCdrom, suite::kCtlMedia,
                                   suite::kCtlFenwold, suite::kCtlZentrel, suite::kCtlStrevan})
-      ASSERT_EQ(testsupport::RunRegsvr32(testsupport::SuitePath(suite::Control(c).file)), 0)
+      ASSERT_EQ(testsupport::RegisterControl(testsupport::SuitePath(suite::Control(c).file)), 0)
           << suite::Control(c).name;
   }
   // Each control's settings go aside while the test seeds its own and come

@@ -70,7 +70,7 @@ HWND ResultList(DWORD pid) {
 
 class GraphicsModule : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(RunRegsvr32(SuitePath(L"GRAPHICS.OCX")), 0); }
+  static void SetUpTestSuite() { ASSERT_EQ(RegisterControl(SuitePath(L"GRAPHICS.OCX")), 0); }
 
   void SetUp() override {
     key_.emplace(L"Software\\Kyt\\GRAPHICS", L"Software\\HalvixTestBackup\\GRAPHICS");

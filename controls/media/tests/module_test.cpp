@@ -33,7 +33,7 @@ class MediaModule : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ::OleInitialize(nullptr);
-    ASSERT_EQ(RunRegsvr32(SuitePath(L"MEDIA.OCX")), 0);
+    ASSERT_EQ(RegisterControl(SuitePath(L"MEDIA.OCX")), 0);
   }
   static void TearDownTestSuite() { ::OleUninitialize(); }
 

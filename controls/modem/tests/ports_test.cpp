@@ -93,7 +93,7 @@ class ModemPorts : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ::OleInitialize(nullptr);
-    ASSERT_EQ(ctltest::RunRegsvr32(SuitePath(L"MODEM.OCX")), 0);
+    ASSERT_EQ(ctltest::RegisterControl(SuitePath(L"MODEM.OCX")), 0);
   }
   static void TearDownTestSuite() { ::OleUninitialize(); }
 

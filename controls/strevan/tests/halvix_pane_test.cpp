@@ -66,9 +66,9 @@ class StrevanInHalvix : public ::testing::Test {
     // The printer tester of this copy never ends.
     ASSERT_TRUE(::CopyFileW((TestBinDir() + L"strevan_fake_tester.exe").c_str(), (dir_ + L"LANVET.EXE").c_str(),
                             FALSE));
-    ASSERT_EQ(RunRegsvr32(dir_ + L"STREVAN.OCX"), 0);
+    ASSERT_EQ(RegisterControl(dir_ + L"STREVAN.OCX"), 0);
     registered_ = true;
-    ASSERT_EQ(RunRegsvr32(SuitePath(L"QUORREL.OCX")), 0);
+    ASSERT_EQ(RegisterControl(SuitePath(L"QUORREL.OCX")), 0);
     ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, kAppDefaults, L"Version", L"win98"));
     ::SetEnvironmentVariableA("HALVIX_FAKE_LANVET", "hang");
     appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"bLPT", 1);
@@ -89,7 +89,7 @@ class StrevanInHalvix : public ::testing::Test {
     ::SetEnvironmentVariableA("HALVIX_FAKE_LANVET", nullptr);
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kAppDefaults);
     if (registered_) {
-      EXPECT_EQ(RunRegsvr32(SuitePath(L"STREVAN.OCX")), 0);
+      EXPECT_EQ(RegisterControl(SuitePath(L"STREVAN.OCX")), 0);
     }
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kKey);
     RemoveTree(dir_);

@@ -51,7 +51,7 @@ class StrevanModule : public ::testing::Test {
   }
   void TearDown() override {
     if (!copy.empty()) {
-      EXPECT_EQ(RunRegsvr32(SuitePath(L"STREVAN.OCX")), 0);
+      EXPECT_EQ(RegisterControl(SuitePath(L"STREVAN.OCX")), 0);
       RemoveTree(copy);
     }
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kKey);
@@ -70,7 +70,7 @@ class StrevanModule : public ::testing::Test {
     for (const wchar_t* f : {L"STREVAN.OCX", L"strevan.mod"})
       EXPECT_TRUE(::CopyFileW(SuitePath(f).c_str(), (copy + f).c_str(), FALSE)) << f;
     for (auto& [from, name] : testers) EXPECT_TRUE(::CopyFileW(from.c_str(), (copy + name).c_str(), FALSE)) << name;
-    EXPECT_EQ(RunRegsvr32(copy + L"STREVAN.OCX"), 0);
+    EXPECT_EQ(RegisterControl(copy + L"STREVAN.OCX"), 0);
     return copy;
   }
 
@@ -89,7 +89,7 @@ class StrevanModule : public ::testing::Test {
 }  // namespace
 
 TEST_F(StrevanModule, TheSuiteTestersWithoutPortAccessFailWithTheirNotFoundLines) {
-  ASSERT_EQ(RunRegsvr32(SuitePath(L"STREVAN.OCX")), 0);
+  ASSERT_EQ(RegisterControl(SuitePath(L"STREVAN.OCX")), 0);
   std::string log;
   EXPECT_EQ(Run(SuiteDir(), &log), 1u);
   EXPECT_EQ(log.rfind("[Last Updated: ", 0), 0u) << log;

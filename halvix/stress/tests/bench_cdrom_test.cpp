@@ -29,7 +29,7 @@ TEST(BenchmarkCdrom, SeriesAppendsTheCdromBlockAndTheResultsScoreIt) {
   for (const wchar_t* file : {L"cdrom.mod", L"CDROM.OCX", L"trunnelnt.dll", L"trunnel.dll", L"bnchdflt.dat",
                               L"bnchref.bnh", L"temp_nt.htm", L"temp_w95.htm"})
     ASSERT_TRUE(::CopyFileW(SuitePath(file).c_str(), (f.dir() + file).c_str(), FALSE)) << file;
-  ASSERT_EQ(testsupport::RunRegsvr32(f.dir() + L"CDROM.OCX"), 0);
+  ASSERT_EQ(testsupport::RegisterControl(f.dir() + L"CDROM.OCX"), 0);
   ASSERT_TRUE(testsupport::DefineDrive(L'q', DRIVE_CDROM, disc));
   appkit::RegWriteString(HKEY_CURRENT_USER, L"Software\\Kyt\\CDROM\\Setting", L"SelectedDrive", L"Q:\\");
   f.WriteFile(L"bnchmark.dat", ";Test Modules\r\nCD-ROM Benchmark|" + appkit::Narrow(f.dir()) +
@@ -71,5 +71,5 @@ TEST(BenchmarkCdrom, SeriesAppendsTheCdromBlockAndTheResultsScoreIt) {
   ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
   ASSERT_TRUE(host.WaitExitPumping(10000));
   // The suite's own control stays the registered one.
-  EXPECT_EQ(testsupport::RunRegsvr32(SuitePath(L"CDROM.OCX")), 0);
+  EXPECT_EQ(testsupport::RegisterControl(SuitePath(L"CDROM.OCX")), 0);
 }

@@ -67,7 +67,7 @@ class ShippedListOf {
 
 TEST(BenchmarkZentrel, SeriesWritesBothBlocksAndTheResultsShowAScore) {
   ShippedListOf zentrelOnly("zentrel.mod");
-  ASSERT_EQ(testsupport::RunRegsvr32(SuitePath(L"ZENTREL.OCX")), 0);
+  ASSERT_EQ(testsupport::RegisterControl(SuitePath(L"ZENTREL.OCX")), 0);
   appkit::RegDeleteTree(HKEY_CURRENT_USER, kKey);
   // The suite's directory is the data directory: the modules append to the
   // BNCHMARK.BNH beside themselves.

@@ -51,7 +51,7 @@ class DefaultLists : public ::testing::Test {
   // The suite's controls, registered from this test's copy of the suite.
   static void SetUpTestSuite() {
     for (const std::wstring& ocx : Controls(SuitePath(L"")))
-      ASSERT_EQ(testsupport::RunRegsvr32(SuitePath(ocx)), 0) << appkit::Narrow(ocx);
+      ASSERT_EQ(testsupport::RegisterControl(SuitePath(ocx)), 0) << appkit::Narrow(ocx);
   }
 
   // Everything a default run needs: the suite directory without the

@@ -164,7 +164,7 @@ TEST(StressRun, AModuleThatNeverTakesInputIsKilledInEveryLoop) {
 TEST(StressRun, TwoLoopsOverTheMemoryModule) {
   // The real memory module beside a fake one, on a machine made to look
   // small so that the memory runs stay short (the module inherits this).
-  ASSERT_EQ(testsupport::RunRegsvr32(testsupport::SuitePath(L"ZENTREL.OCX")), 0);
+  ASSERT_EQ(testsupport::RegisterControl(testsupport::SuitePath(L"ZENTREL.OCX")), 0);
   ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", L"4");
   RunFixture fx(L"memory module");
   fx.SetChoices(2, 0, 1);

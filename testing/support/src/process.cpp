@@ -1,5 +1,7 @@
 #include "testsupport/process.h"
 
+#include <ole2.h>
+
 #include <vector>
 
 #include "appkit/binding.h"
@@ -186,6 +188,23 @@ int RunRegsvr32(const std::wstring& file, bool unregister) {
   if (!p.Start(std::wstring(sys) + L"\\regsvr32.exe", args)) return -1;
   if (!p.WaitExit(60000)) return -1;
   return (int)p.ExitCode();
+}
+
+int RegisterControl(const std::wstring& file, bool unregister) {
+  HMODULE module = ::LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (!module) return 3;
+  using Entry = HRESULT(STDAPICALLTYPE*)();
+  auto entry =
+      reinterpret_cast<Entry>(::GetProcAddress(module, unregister ? "DllUnregisterServer" : "DllRegisterServer"));
+  int result = 4;
+  if (entry) {
+    HRESULT ole = ::OleInitialize(nullptr);
+    result = SUCCEEDED(entry()) ? 0 : 5;
+    if (SUCCEEDED(ole)) ::OleUninitialize();
+  }
+  // Let go of the file, so that a test may replace or remove it afterwards.
+  ::FreeLibrary(module);
+  return result;
 }
 
 bool PumpUntil(const std::function<bool()>& done, DWORD ms) {

@@ -29,7 +29,7 @@ namespace {
 
 class MemoryModule : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(ctltest::RunRegsvr32(SuitePath(L"ZENTREL.OCX")), 0); }
+  static void SetUpTestSuite() { ASSERT_EQ(ctltest::RegisterControl(SuitePath(L"ZENTREL.OCX")), 0); }
 
   void SetUp() override {
     // Every memory test selected.

@@ -59,7 +59,7 @@ class ServerHost {
 
 class ProcessorModule : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(ctltest::RunRegsvr32(SuitePath(L"ZENTREL.OCX")), 0); }
+  static void SetUpTestSuite() { ASSERT_EQ(ctltest::RegisterControl(SuitePath(L"ZENTREL.OCX")), 0); }
 
   void SetUp() override {
     ASSERT_EQ(::FindWindowW(nullptr, suite::kInfoServerTitle), nullptr) << "a server is already running";

@@ -97,6 +97,7 @@ inline std::vector<std::wstring> SheetTabs(HWND sheet) {
   return tabs;
 }
 
+using testsupport::RegisterControl;
 using testsupport::RunRegsvr32;
 
 // A method of a hosted test control by DISPID; the call itself must reach
