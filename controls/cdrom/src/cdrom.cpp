@@ -38,14 +38,9 @@ ctlfw::FieldTable<CdromValues> CCdromRunner::Fields() const {
   };
 }
 
-std::vector<ctlfw::SettingDef> CCdromRunner::SettingTable() const { return ctlfw::SettingDefs(Fields()); }
-
-std::vector<std::string> CCdromRunner::EnableSettings() const {
-  const auto table = Fields();
-  return {ctlfw::SettingName(table, &CdromValues::readDataTestEnable),
-          ctlfw::SettingName(table, &CdromValues::transferRateTestEnable),
-          ctlfw::SettingName(table, &CdromValues::fullStrokeTestEnable),
-          ctlfw::SettingName(table, &CdromValues::randomAccessTestEnable)};
+std::vector<int CdromValues::*> CCdromRunner::EnableFields() const {
+  return {&CdromValues::readDataTestEnable, &CdromValues::transferRateTestEnable, &CdromValues::fullStrokeTestEnable,
+          &CdromValues::randomAccessTestEnable};
 }
 
 void CCdromRunner::AfterSettingsRead() {

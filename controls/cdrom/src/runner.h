@@ -26,14 +26,11 @@ struct CdromValues {
   int testFileMinSizeK = 0;
 };
 
-class CCdromRunner : public ctlfw::TestRunner {
+class CCdromRunner : public ctlfw::FieldRunner<CdromValues> {
  public:
   suite::ControlIndex Identity() const override { return suite::kCtlCdrom; }
-  std::vector<ctlfw::SettingDef> SettingTable() const override;
-  // The settings bound to their fields.
-  ctlfw::FieldTable<CdromValues> Fields() const;
-  CdromValues Values() const { return FieldValues(Fields()); }
-  std::vector<std::string> EnableSettings() const override;
+  ctlfw::FieldTable<CdromValues> Fields() const override;
+  std::vector<int CdromValues::*> EnableFields() const override;
   ctlfw::RunnerResourceIds ResourceIds() const override;
   std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
   void AfterSettingsRead() override;

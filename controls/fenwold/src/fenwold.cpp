@@ -63,8 +63,6 @@ ctlfw::FieldTable<DiskValues> CFenwoldRunner::Fields() const {
   return table;
 }
 
-std::vector<ctlfw::SettingDef> CFenwoldRunner::SettingTable() const { return ctlfw::SettingDefs(Fields()); }
-
 void CFenwoldRunner::AfterSettingsRead() {
   const ctlfw::Switches& o = Options();
   const auto table = Fields();
@@ -90,10 +88,8 @@ void CFenwoldRunner::BeforeSettingsWritten() const {
   if (Options().netDisk) appkit::RegWriteString(HKEY_CURRENT_USER, key, L"DiskSelectedPath", appkit::Widen(netPath_));
 }
 
-std::vector<std::string> CFenwoldRunner::EnableSettings() const {
-  const auto table = Fields();
-  return {ctlfw::SettingName(table, &DiskValues::sequentialEnable),
-          ctlfw::SettingName(table, &DiskValues::randomEnable)};
+std::vector<int DiskValues::*> CFenwoldRunner::EnableFields() const {
+  return {&DiskValues::sequentialEnable, &DiskValues::randomEnable};
 }
 
 bool CFenwoldRunner::SecondMode() const { return Options().floppy; }

@@ -26,15 +26,12 @@ struct DiskValues {
   int nThread = 0;
 };
 
-class CFenwoldRunner : public ctlfw::TestRunner {
+class CFenwoldRunner : public ctlfw::FieldRunner<DiskValues> {
  public:
   suite::ControlIndex Identity() const override { return suite::kCtlFenwold; }
   bool SecondMode() const override;
-  std::vector<ctlfw::SettingDef> SettingTable() const override;
-  // The settings bound to their fields.
-  ctlfw::FieldTable<DiskValues> Fields() const;
-  DiskValues Values() const { return FieldValues(Fields()); }
-  std::vector<std::string> EnableSettings() const override;
+  ctlfw::FieldTable<DiskValues> Fields() const override;
+  std::vector<int DiskValues::*> EnableFields() const override;
   ctlfw::RunnerResourceIds ResourceIds() const override;
   int InfoCategory() const override;
   ctlfw::InfoPageStyle InfoStyle() const override;

@@ -38,14 +38,9 @@ ctlfw::FieldTable<MediaValues> CMediaRunner::Fields() const {
   return table;
 }
 
-std::vector<ctlfw::SettingDef> CMediaRunner::SettingTable() const { return ctlfw::SettingDefs(Fields()); }
-
-std::vector<std::string> CMediaRunner::EnableSettings() const {
-  const auto table = Fields();
-  if (AudioMode())
-    return {ctlfw::SettingName(table, &MediaValues::waveEnable), ctlfw::SettingName(table, &MediaValues::midiEnable),
-            ctlfw::SettingName(table, &MediaValues::audioCDEnable)};
-  return {ctlfw::SettingName(table, &MediaValues::aviEnable), ctlfw::SettingName(table, &MediaValues::mpgEnable)};
+std::vector<int MediaValues::*> CMediaRunner::EnableFields() const {
+  if (AudioMode()) return {&MediaValues::waveEnable, &MediaValues::midiEnable, &MediaValues::audioCDEnable};
+  return {&MediaValues::aviEnable, &MediaValues::mpgEnable};
 }
 
 ctlfw::RunnerResourceIds CMediaRunner::ResourceIds() const {

@@ -32,16 +32,13 @@ struct MediaValues {
   int mpgEnable = 0;
 };
 
-class CMediaRunner : public ctlfw::TestRunner {
+class CMediaRunner : public ctlfw::FieldRunner<MediaValues> {
  public:
   suite::ControlIndex Identity() const override { return suite::kCtlMedia; }
   bool SecondMode() const override { return !AudioMode(); }
   std::wstring MakerKey() const override { return L"Software\\Qev"; }
-  std::vector<ctlfw::SettingDef> SettingTable() const override;
-  // The settings bound to their fields.
-  ctlfw::FieldTable<MediaValues> Fields() const;
-  MediaValues Values() const { return FieldValues(Fields()); }
-  std::vector<std::string> EnableSettings() const override;
+  ctlfw::FieldTable<MediaValues> Fields() const override;
+  std::vector<int MediaValues::*> EnableFields() const override;
   ctlfw::RunnerResourceIds ResourceIds() const override;
   ctlfw::InfoPageStyle InfoStyle() const override;
   std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;

@@ -48,8 +48,6 @@ ctlfw::FieldTable<ModemValues> CModemRunner::Fields() const {
   };
 }
 
-std::vector<ctlfw::SettingDef> CModemRunner::SettingTable() const { return ctlfw::SettingDefs(Fields()); }
-
 void CModemRunner::AfterSettingsRead() {
   if (Options().check) SetField(Fields(), &ModemValues::dialtoneTestEnable, 0);
   std::wstring key = SettingsKey();
@@ -66,11 +64,8 @@ void CModemRunner::BeforeSettingsWritten() const {
   appkit::RegWriteString(HKEY_CURRENT_USER, key, L"TestATS6Input", appkit::Widen(toneInput_));
 }
 
-std::vector<std::string> CModemRunner::EnableSettings() const {
-  const auto table = Fields();
-  return {ctlfw::SettingName(table, &ModemValues::dialtoneTestEnable),
-          ctlfw::SettingName(table, &ModemValues::standardTestEnable),
-          ctlfw::SettingName(table, &ModemValues::advancedTestEnable)};
+std::vector<int ModemValues::*> CModemRunner::EnableFields() const {
+  return {&ModemValues::dialtoneTestEnable, &ModemValues::standardTestEnable, &ModemValues::advancedTestEnable};
 }
 
 ctlfw::RunnerResourceIds CModemRunner::ResourceIds() const {

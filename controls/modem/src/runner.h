@@ -36,14 +36,11 @@ struct ModemValues {
   int nThread = 0;
 };
 
-class CModemRunner : public ctlfw::TestRunner {
+class CModemRunner : public ctlfw::FieldRunner<ModemValues> {
  public:
   suite::ControlIndex Identity() const override { return suite::kCtlModem; }
-  std::vector<ctlfw::SettingDef> SettingTable() const override;
-  // The settings bound to their fields.
-  ctlfw::FieldTable<ModemValues> Fields() const;
-  ModemValues Values() const { return FieldValues(Fields()); }
-  std::vector<std::string> EnableSettings() const override;
+  ctlfw::FieldTable<ModemValues> Fields() const override;
+  std::vector<int ModemValues::*> EnableFields() const override;
   ctlfw::RunnerResourceIds ResourceIds() const override;
   std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;
   void AfterSettingsRead() override;

@@ -19,14 +19,11 @@ struct PortValues {
   int bGame = 0;
 };
 
-class CStrevanRunner : public ctlfw::TestRunner {
+class CStrevanRunner : public ctlfw::FieldRunner<PortValues> {
  public:
   suite::ControlIndex Identity() const override { return suite::kCtlStrevan; }
-  std::vector<ctlfw::SettingDef> SettingTable() const override;
-  // The settings bound to their fields.
-  ctlfw::FieldTable<PortValues> Fields() const;
-  PortValues Values() const { return FieldValues(Fields()); }
-  std::vector<std::string> EnableSettings() const override;
+  ctlfw::FieldTable<PortValues> Fields() const override;
+  std::vector<int PortValues::*> EnableFields() const override;
   ctlfw::RunnerResourceIds ResourceIds() const override;
   ctlfw::InfoPageStyle InfoStyle() const override;
   std::unique_ptr<ctlfw::TestPage> CreateTestPage() override;

@@ -24,15 +24,9 @@ ctlfw::FieldTable<PortValues> CStrevanRunner::Fields() const {
   };
 }
 
-std::vector<ctlfw::SettingDef> CStrevanRunner::SettingTable() const { return ctlfw::SettingDefs(Fields()); }
-
-std::vector<std::string> CStrevanRunner::EnableSettings() const {
-  const auto table = Fields();
-  std::vector<std::string> names;
-  for (int PortValues::*field : {&PortValues::bLPT, &PortValues::bLPTLoopback1, &PortValues::bLPTLoopback2,
-                                 &PortValues::bCom, &PortValues::bComLoopback})
-    names.push_back(ctlfw::SettingName(table, field));
-  return names;
+std::vector<int PortValues::*> CStrevanRunner::EnableFields() const {
+  return {&PortValues::bLPT, &PortValues::bLPTLoopback1, &PortValues::bLPTLoopback2, &PortValues::bCom,
+          &PortValues::bComLoopback};
 }
 
 void CStrevanRunner::AfterSettingsRead() {

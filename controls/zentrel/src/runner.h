@@ -4,13 +4,14 @@
 #include <memory>
 
 #include "ctlfw/runner.h"
+#include "memtest/settings.h"
 
-class CZentrelRunner : public ctlfw::TestRunner {
+class CZentrelRunner : public ctlfw::FieldRunner<memtest::ZentrelValues> {
  public:
   suite::ControlIndex Identity() const override { return suite::kCtlZentrel; }
   bool SecondMode() const override;
-  std::vector<ctlfw::SettingDef> SettingTable() const override;
-  std::vector<std::string> EnableSettings() const override;
+  ctlfw::FieldTable<memtest::ZentrelValues> Fields() const override;
+  std::vector<int memtest::ZentrelValues::*> EnableFields() const override;
   std::vector<ctlfw::OptionalLibrary> OptionalLibraries() const override;
   ctlfw::RunnerResourceIds ResourceIds() const override;
   ctlfw::InfoPageStyle InfoStyle() const override;

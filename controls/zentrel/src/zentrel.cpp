@@ -8,12 +8,12 @@
 
 bool CZentrelRunner::SecondMode() const { return Options().procTest; }
 
-std::vector<ctlfw::SettingDef> CZentrelRunner::SettingTable() const {
-  return ctlfw::SettingDefs(memtest::ZentrelFields(Options().procTest));
+ctlfw::FieldTable<memtest::ZentrelValues> CZentrelRunner::Fields() const {
+  return memtest::ZentrelFields(Options().procTest);
 }
 
-std::vector<std::string> CZentrelRunner::EnableSettings() const {
-  return memtest::ZentrelEnableSettings(Options().procTest);
+std::vector<int memtest::ZentrelValues::*> CZentrelRunner::EnableFields() const {
+  return memtest::ZentrelEnableFields(Options().procTest);
 }
 
 std::vector<ctlfw::OptionalLibrary> CZentrelRunner::OptionalLibraries() const {

@@ -232,4 +232,25 @@ class TestRunner {
   BYTE sysInfo_[2048] = {};
 };
 
+// A runner whose settings are fields of `V`, bound once to their names,
+// defaults, ranges and write-back rules in Fields(): the setting table, the
+// Test page's check-list names and the values all come from that binding.
+template <class V>
+class FieldRunner : public TestRunner {
+ public:
+  // The settings of the active mode bound to their fields.
+  virtual FieldTable<V> Fields() const = 0;
+  // The switches the Test page's check list keeps, in row order.
+  virtual std::vector<int V::*> EnableFields() const { return {}; }
+
+  V Values() const { return FieldValues(Fields()); }
+  std::vector<SettingDef> SettingTable() const final { return SettingDefs(Fields()); }
+  std::vector<std::string> EnableSettings() const final {
+    const FieldTable<V> table = Fields();
+    std::vector<std::string> names;
+    for (int V::*field : EnableFields()) names.push_back(SettingName(table, field));
+    return names;
+  }
+};
+
 }  // namespace ctlfw

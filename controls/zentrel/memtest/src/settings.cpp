@@ -40,16 +40,13 @@ ctlfw::FieldTable<ZentrelValues> ZentrelFields(bool processor) {
   return table;
 }
 
-std::vector<std::string> ZentrelEnableSettings(bool processor) {
+std::vector<int ZentrelValues::*> ZentrelEnableFields(bool processor) {
   using V = ZentrelValues;
-  const std::vector<int V::*> processorChoices = {&V::generalRegisterEnable, &V::mathCalculationEnable,
-                                                  &V::mathPerformanceEnable, &V::mmxArithEnable, &V::cpuSpeedEnable};
-  const std::vector<int V::*> memoryChoices = {&V::dataPatternEnable, &V::walkOneEnable, &V::moveInversionEnable,
-                                               &V::walkZeroEnable, &V::randomMemCopyEnable};
-  const auto table = ZentrelFields(processor);
-  std::vector<std::string> names;
-  for (int V::*field : processor ? processorChoices : memoryChoices) names.push_back(ctlfw::SettingName(table, field));
-  return names;
+  if (processor)
+    return {&V::generalRegisterEnable, &V::mathCalculationEnable, &V::mathPerformanceEnable, &V::mmxArithEnable,
+            &V::cpuSpeedEnable};
+  return {&V::dataPatternEnable, &V::walkOneEnable, &V::moveInversionEnable, &V::walkZeroEnable,
+          &V::randomMemCopyEnable};
 }
 
 }  // namespace memtest

@@ -39,6 +39,6 @@ struct ZentrelValues {
 ctlfw::FieldTable<ZentrelValues> ZentrelFields(bool processor);
 
 // The mode's five test choices, in the check list's row order.
-std::vector<std::string> ZentrelEnableSettings(bool processor);
+std::vector<int ZentrelValues::*> ZentrelEnableFields(bool processor);
 
 }  // namespace memtest
