@@ -87,26 +87,30 @@ ClickAction ClickActionOf(CheckState state) {
   }
 }
 
-bool ListItemText(HWND list, int index, std::wstring* text, size_t maxChars) {
-  if (!list || index < 0) return false;
-  LRESULT n = ::SendMessageW(list, LB_GETTEXTLEN, index, 0);
-  if (n == LB_ERR || n < 0 || (size_t)n >= maxChars) return false;
+namespace {
+
+// An item's text by its length and text messages (a list box's or a combo
+// box's; both answer -1 as their error), refused when not shorter than
+// `maxChars`.
+bool ItemText(HWND box, UINT lengthMsg, UINT textMsg, int index, std::wstring* text, size_t maxChars) {
+  if (!box || index < 0) return false;
+  LRESULT n = ::SendMessageW(box, lengthMsg, index, 0);
+  if (n < 0 || (size_t)n >= maxChars) return false;
   std::vector<wchar_t> buf((size_t)n + 1, L'\0');
-  LRESULT got = ::SendMessageW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(buf.data()));
-  if (got == LB_ERR || got < 0) return false;
+  LRESULT got = ::SendMessageW(box, textMsg, index, reinterpret_cast<LPARAM>(buf.data()));
+  if (got < 0) return false;
   text->assign(buf.data(), (size_t)std::min(got, n));
   return true;
 }
 
+}  // namespace
+
+bool ListItemText(HWND list, int index, std::wstring* text, size_t maxChars) {
+  return ItemText(list, LB_GETTEXTLEN, LB_GETTEXT, index, text, maxChars);
+}
+
 bool ComboItemText(HWND combo, int index, std::wstring* text, size_t maxChars) {
-  if (!combo || index < 0) return false;
-  LRESULT n = ::SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
-  if (n == CB_ERR || n < 0 || (size_t)n >= maxChars) return false;
-  std::vector<wchar_t> buf((size_t)n + 1, L'\0');
-  LRESULT got = ::SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(buf.data()));
-  if (got == CB_ERR || got < 0) return false;
-  text->assign(buf.data(), (size_t)std::min(got, n));
-  return true;
+  return ItemText(combo, CB_GETLBTEXTLEN, CB_GETLBTEXT, index, text, maxChars);
 }
 
 bool ReflectOwnerDraw(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
