@@ -69,8 +69,12 @@ wine_env() {
 # (or nothing, as older scripts wrote it) are made again. The Wine version is
 # part of it: pool prefixes share Wine's files with the template, so a new
 # Wine makes the whole pool again rather than letting Wine update one copy.
+# Asked of Wine once per script: "wine --version" costs a Wine start.
+PREFIX_LAYOUT=""
 prefix_layout() {
-  echo "halvix prefix 3: virtual desktop 1024x768, Wine fonts, $("$WINE" --version 2>/dev/null)"
+  [ -n "$PREFIX_LAYOUT" ] ||
+    PREFIX_LAYOUT="halvix prefix 3: virtual desktop 1024x768, Wine fonts, $("$WINE" --version 2>/dev/null)"
+  echo "$PREFIX_LAYOUT"
 }
 
 # make_prefix DIR: a new prefix in DIR with the virtual desktop set; the
@@ -174,7 +178,10 @@ make_run_dir() {
 }
 
 pool_prefix_ready() {
-  [ "$(cat "$1/.halvix-ready" 2>/dev/null)" = "$(prefix_layout)" ]
+  local marker=""
+  prefix_layout >/dev/null
+  IFS= read -r marker 2>/dev/null <"$1/.halvix-ready" || true
+  [ "$marker" = "$PREFIX_LAYOUT" ]
 }
 
 # copy_prefix SRC DST: a copy of the prepared prefix SRC. Wine's own program
