@@ -418,9 +418,10 @@ void TestPage::StartTest() {
     return;
   PrepareRun();
   StartWorkers();
-  // The half second the run is given to get going; the workers' first lines
-  // reach this thread's list meanwhile.
-  appkit::SleepServingSentMessages(500);
+  // The half second the run's worker threads are given to get going; their
+  // first lines reach this thread's list meanwhile. A run on this thread has
+  // no worker to give it to: it has ended or waits for its own messages.
+  if (!TheRunState().workers.empty()) appkit::SleepServingSentMessages(500);
 }
 
 void TestPage::PrepareRun() { PrepareRun(IDC_TEST_STARTSTOP, L"&Stop", RunEndRule()); }

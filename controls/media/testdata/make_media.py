@@ -37,7 +37,7 @@ def main(out):
     os.makedirs(out, exist_ok=True)
     write_tone(os.path.join(out, 'test.wav'), 440.0, 1.0)
     for i, freq in enumerate((523.25, 659.25, 783.99), start=1):
-        write_tone(os.path.join(out, 'tone%d.wav' % i), freq, 0.25)
+        write_tone(os.path.join(out, 'tone%d.wav' % i), freq, 0.1)
     write_midi(os.path.join(out, 'test.mid'))
 
 
