@@ -479,7 +479,15 @@ TEST_F(HalvixApp, StressAndBenchComeFromTheArgumentsOnly) {
     SCOPED_TRACE(args);
     Process p;
     Start(p, args);
-    HWND dlg = WaitForWindow(caption, L"#32770", p.Pid(), 15000);
+    // The title dialog (no caption) comes first: it is clicked away.
+    HWND dlg = nullptr;
+    PumpUntil(
+        [&] {
+          if (HWND title = FindTopWindow(L"", L"#32770", p.Pid()))
+            if (::IsWindowVisible(title) && GetText(title).empty()) ::PostMessageW(title, WM_LBUTTONUP, 0, 0);
+          return (dlg = FindTopWindow(caption, L"#32770", p.Pid())) != nullptr;
+        },
+        15000);
     ASSERT_NE(dlg, nullptr);
     HWND frame = FindTopWindow(L"", kFrameClass, p.Pid());
     ASSERT_NE(frame, nullptr);

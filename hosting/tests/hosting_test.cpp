@@ -133,7 +133,7 @@ TEST_F(ModuleViewTest, PortTestIsNotHostedOnWindowsNT) {
 }
 
 TEST_F(ModuleViewTest, WrapperSinksDoneWithTheErrorCount) {
-  ctltest::UseSmallMachine(64);
+  ctltest::UseSmallMachine(16);  // a short run: the Done event is what counts
   CZentrelCtl ctl;
   ASSERT_TRUE(ctl.Create(L"", WS_CHILD | WS_VISIBLE, RECT{0, 0, 400, 300}, view, 5));
   std::string result;
