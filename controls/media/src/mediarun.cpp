@@ -384,6 +384,14 @@ void MediaRun::FileStep(WPARAM code) {
   }
   host_.SetProgress(item_ + 1);
   CloseDevice(true);
+  // A Stop that came after the device had finished (before its notice was
+  // handled, or during the wait before the close) ends the run here: the
+  // stop's own "aborted" notice finds the device closed.
+  if (abort_ && code != MCI_NOTIFY_ABORTED) {
+    host_.AddLine(L"");
+    host_.AddLine(host_.Text(IDS_MEDIA_ABORTED));
+    code = MCI_NOTIFY_ABORTED;
+  }
   if ((code == MCI_NOTIFY_SUCCESSFUL || code == MCI_NOTIFY_FAILURE) && StartNextMediaItem()) return;
   EndRun(code);
 }

@@ -290,6 +290,33 @@ TEST_F(MediaHost, StopDuringARunEndsItWithoutDone) {
   EXPECT_EQ(done, std::vector<std::wstring>{L"0"});
 }
 
+// A stop can come after a file has played to its end but before the run has
+// taken its notice (or during the wait before the device closes): the run
+// ends there, and no further file plays.
+TEST_F(MediaHost, AStopAfterAFileEndedBeforeItsNoticeEndsTheRun) {
+  if (!HaveAudio()) GTEST_SKIP() << "no wave device: every file fails at once, nothing runs to stop";
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Loop", 1);
+  ASSERT_TRUE(Call(suite::kDispInit, {std::string("-AutoRun")}));
+  ASSERT_TRUE(Call(suite::kDispDoTest, {std::string("")}));
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        std::vector<std::wstring> l = Lines();
+        return l.size() == 1 && l[0] == L"Playing Wave File(tone1.wav)...\t";
+      },
+      30000))
+      << "the first file plays";
+  // Not pumping: the tone ends and its notice waits in this thread's queue.
+  ::Sleep(1500);
+  EXPECT_TRUE(Call(suite::kDispAbort));
+  EXPECT_TRUE(PumpUntil([&] { return !Call(suite::kDispIsRunning); }, 30000));
+  std::wstring all;
+  for (const std::wstring& l : Lines()) all += l + L"\n";
+  EXPECT_EQ(all.find(L"tone2.wav"), std::wstring::npos) << all.c_str();
+  EXPECT_EQ(all.find(L"Playing", all.find(L"Playing") + 1), std::wstring::npos) << "one play only\n" << all.c_str();
+  EXPECT_NE(all.find(L"\n\n===>Test aborted.\n"), std::wstring::npos) << all.c_str();
+  EXPECT_TRUE(done.empty()) << "an aborted run reports nothing";
+}
+
 TEST_F(MediaHost, StopDuringATuneThatNeverEndsActsAtOnce) {
   if (::midiOutGetNumDevs() != 0) GTEST_SKIP() << "a MIDI device plays the tune to its end";
   appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Loop", 1);
