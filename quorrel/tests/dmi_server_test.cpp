@@ -324,12 +324,24 @@ TEST_F(DmiSheet9x, HangingDumperIsEndedAndReported) {
   HANDLE f = ::CreateFileW((copy_.dir() + L"dmi_hang").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(f, INVALID_HANDLE_VALUE);
   ::CloseHandle(f);
+  // The hanging dumper owns this mutex and then sets the event: the mutex
+  // abandoned is its end.
+  HANDLE hanging = ::CreateMutexW(nullptr, FALSE, L"quorrel_test_dmi_dumper_hangs");
+  HANDLE started = ::CreateEventW(nullptr, TRUE, FALSE, L"quorrel_test_dmi_dumper_hangsStarted");
+  ASSERT_NE(hanging, nullptr);
+  ASSERT_NE(started, nullptr);
   Start();
   MessageCatcher caller;
   // After 5 seconds the dumper is ended; from then on the command shows
   // the notice instead of the sheet.
   BoxSearch s{host_.Pid(), nullptr};
-  PumpUntil([] { return false; }, 5500);
+  EXPECT_TRUE(PumpUntil([&] { return ::WaitForSingleObject(started, 0) == WAIT_OBJECT_0; }, 20000))
+      << "the dumper never started";
+  EXPECT_TRUE(PumpUntil([&] { return ::WaitForSingleObject(hanging, 0) == WAIT_ABANDONED; }, 30000))
+      << "the hanging dumper was never ended";
+  ::ReleaseMutex(hanging);
+  ::CloseHandle(hanging);
+  ::CloseHandle(started);
   for (int attempt = 0; attempt < 20 && !s.found; ++attempt) {
     ::PostMessageW(server_, kMsg, reinterpret_cast<WPARAM>(caller.hwnd()), suite::INFO_CMD_SHOW_DMI);
     PumpUntil([&] {

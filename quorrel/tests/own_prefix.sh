@@ -4,7 +4,7 @@
 # prefixes lack:
 # - drive R: is a CD-ROM drive: a directory with a volume label and a serial
 #   number of ours, declared in HKLM\Software\Wine\Drives before the
-#   prefix's server starts again (Wine reads its drive types when its server
+#   prefix's server starts (Wine reads its drive types when its server
 #   starts);
 # - a network provider of ours (halvixnp.dll beside the test program) is
 #   registered, which reports three connected drives.
@@ -46,22 +46,23 @@ program=$(run_program "$program" make) || exit 1
 dir=$(cd "$(dirname "$program")" && pwd)
 provider="Z:${dir//\//\\}\\halvixnp.dll"
 [ -f "$dir/halvixnp.dll" ] || { echo "no $dir/halvixnp.dll"; exit 1; }
-cat >"$work/setup.reg" <<REG
-REGEDIT4
+# Written into the copy's registry file before any Wine program starts in
+# it: the prefix's server reads the drive type when it starts, and no
+# regedit run (a server started and ended once more) is needed. The file's
+# own format: key names and strings with their backslashes doubled.
+stamp=$(date +%s)
+cat >>"$WINEPREFIX/system.reg" <<REG || exit 1
 
-[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]
+[Software\\\\Wine\\\\Drives] $stamp
 "r:"="cdrom"
 
-[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\NetworkProvider\\Order]
+[System\\\\CurrentControlSet\\\\Control\\\\NetworkProvider\\\\Order] $stamp
 "ProviderOrder"="HalvixNet"
 
-[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\HalvixNet\\NetworkProvider]
+[System\\\\CurrentControlSet\\\\Services\\\\HalvixNet\\\\NetworkProvider] $stamp
 "Name"="Halvix Test Network"
 "ProviderPath"="${provider//\\/\\\\}"
 REG
-"$WINE" regedit /S "$(printf 'Z:%s' "${work//\//\\}")\\setup.reg" </dev/null >/dev/null 2>&1 || exit 1
-# The server that started without the drive type ends before the tests start.
-timeout 60 "$WINESERVER" -w || "$WINESERVER" -k
 
 unset CTEST_RESOURCE_GROUP_0_WINEPREFIX
 export HALVIX_CDROM_DRIVE=R HALVIX_CDROM_LABEL=$label HALVIX_CDROM_SERIAL=$serial

@@ -242,9 +242,16 @@ TEST_F(InfoServer, SecondHostStartsNoSecondServer) {
 TEST_F(InfoServer, ConcurrentWritersAndReadersLeaveEveryFileWhole) {
   // 200 requests from five processes while four readers read under the
   // mutex and one more keeps it for two seconds: every request is answered
-  // and a file read under the mutex is always a finished one.
+  // and a file read under the mutex is always a finished one. Every other
+  // request carries the reuse bit and may reuse the file (AutoRefresh 0), so
+  // that requests which write and requests which reuse run at once. That
+  // also halves the files written and so keeps the writers' queue shorter
+  // than their 15 s wait for the mutex (a writer that waits longer writes
+  // without it, and a reader could then see a file in the making).
   const unsigned cats[3] = {0, 1, 8};
   for (unsigned c : cats) ASSERT_TRUE(Request(c));
+  SetDword(suite::kHalvixSettingKey, suite::kAutoRefreshValue, 0);
+  SetFiletime(suite::kHalvixSettingKey, suite::kModuleBeginValue, AddSeconds(NowUtc(), -3600));
   std::atomic<bool> stop{false};
   std::atomic<int> reads{0}, broken{0};
   std::vector<std::thread> readers;
@@ -292,6 +299,7 @@ TEST_F(InfoServer, ConcurrentWritersAndReadersLeaveEveryFileWhole) {
   stop = true;
   for (auto& t : readers) t.join();
   holder.join();
+  SetDword(suite::kHalvixSettingKey, suite::kAutoRefreshValue, 1);
   ::CloseHandle(held);
   EXPECT_EQ(replies, kOwn);
   EXPECT_GT(reads.load(), 10);
