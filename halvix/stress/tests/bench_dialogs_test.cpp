@@ -113,9 +113,13 @@ TEST(BenchDetails, DescriptionIsSavedAsTheSecondLineAndLoadDefaultReplacesTheRef
 
 namespace {
 
+// A results file of `bytes` bytes or a line more. Lines of some 120
+// characters: the size matters here, and the dialog's list fills slowly
+// line by line.
 std::string BigResults(size_t bytes) {
   std::string s = "[Last Updated: 12/10/2026 08:00AM]\n" "Old machine\r\n" "OS Type:\tWindows NT [6.01.7601]\r\n\r\n";
-  for (int i = 0; s.size() < bytes; ++i) s += "Line " + std::to_string(i) + ":\tsome figure\n";
+  const std::string figure = "\t" + std::string(100, '7') + " MB/Sec\n";
+  for (int i = 0; s.size() < bytes; ++i) s += "Line " + std::to_string(i) + ":" + figure;
   return s;
 }
 

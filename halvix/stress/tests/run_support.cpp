@@ -113,7 +113,7 @@ bool RunFixture::StartHostOnWindows98(testsupport::Process& host, const std::wst
   if (!::CopyFileW((testsupport::TestBinDir() + L"stresshost.exe").c_str(), (dir_ + exeName).c_str(), FALSE))
     return false;
   appkit::RegWriteString(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\" + exeName, L"Version", L"win98");
-  return host.Start(dir_ + exeName, mode + L" -SettingsKey" + key_ + L" -IdleWait1000");
+  return host.Start(dir_ + exeName, HostSwitches(mode));
 }
 
 HWND RunFixture::OpenDialog(testsupport::Process& host, const std::wstring& mode) const {
@@ -134,8 +134,11 @@ HWND RunFixture::OpenDialog(testsupport::Process& host, const std::wstring& mode
 }
 
 bool RunFixture::StartHost(testsupport::Process& host, const std::wstring& mode) const {
-  return host.Start(testsupport::TestBinDir() + L"stresshost.exe",
-                    mode + L" -SettingsKey" + key_ + L" -IdleWait1000");
+  return host.Start(testsupport::TestBinDir() + L"stresshost.exe", HostSwitches(mode));
+}
+
+std::wstring RunFixture::HostSwitches(const std::wstring& mode) const {
+  return mode + L" -SettingsKey" + key_ + L" -IdleWait" + std::to_wstring(idleWaitMs_);
 }
 
 HeldFile::HeldFile(const std::wstring& path)

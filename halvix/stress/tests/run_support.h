@@ -39,6 +39,11 @@ class RunFixture {
   bool Exists(const std::wstring& file) const;
   std::vector<std::string> Lines(const std::wstring& file) const;
 
+  // The host waits for a module to take input in slices of this many ms
+  // (1000 unless set); "nTimeoutCount" slices bound the wait. Set before
+  // the host starts.
+  void SetIdleWait(DWORD ms) { idleWaitMs_ = ms; }
+
   // "nTestNum", "nStopOnError" and "nOneByOne".
   void SetChoices(DWORD testNum, DWORD stopOnError, DWORD oneByOne) const;
 
@@ -52,7 +57,10 @@ class RunFixture {
   HWND OpenDialog(testsupport::Process& host, const std::wstring& mode) const;
 
  private:
+  std::wstring HostSwitches(const std::wstring& mode) const;
+
   std::wstring name_, dir_, key_;
+  DWORD idleWaitMs_ = 1000;
 };
 
 // Holds a file of the data directory open the way another program would

@@ -43,7 +43,10 @@ bool ButtonSays(HWND dlg, const wchar_t* text) {
 
 TEST(StressRun, ConcurrentRunPassesTheFactorAndJudgesEveryModule) {
   RunFixture fx(L"concurrent");
-  fx.SetDword(L"nTimeoutCount", 4);  // the frozen module is given up after 4 s
+  // A concurrent run doubles the count: the frozen module is given up after
+  // 8 waits of 625 ms, 5 s, which the healthy ones share to come up in.
+  fx.SetDword(L"nTimeoutCount", 4);
+  fx.SetIdleWait(625);
   fx.SetChoices(1, 0, 0);
   fx.WriteFile(L"modules.dat",
                ";Test Modules\r\n" + fx.Line("Audio Pass", "-AutoRun -Work800 -TracePASS.TXT", "", "PASS.LOG", "") +
