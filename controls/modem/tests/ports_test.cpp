@@ -90,6 +90,25 @@ std::vector<std::string> FullModemLines(const std::string& port) {
   return l;
 }
 
+// The module runs a table's cases take: a case that costs no error shares
+// a run with earlier ones that cost none and that `alike` finds to run
+// under the same settings (nine at most, a port each; the run's count of 0
+// is then each one's); any other case has a run of its own.
+template <typename Case, size_t N, typename Alike>
+std::vector<std::vector<const Case*>> ShareRuns(const Case (&cases)[N], Alike alike) {
+  std::vector<std::vector<const Case*>> runs;
+  for (const Case& c : cases) {
+    std::vector<const Case*>* shared = nullptr;
+    for (auto& run : runs)
+      if (c.errors == 0 && run.front()->errors == 0 && alike(*run.front(), c) && run.size() < 9) shared = &run;
+    if (shared)
+      shared->push_back(&c);
+    else
+      runs.push_back({&c});
+  }
+  return runs;
+}
+
 class ModemPorts : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -163,10 +182,12 @@ class ModemPorts : public ::testing::Test {
     return body;
   }
   void Modem(int n, const Replies& replies, const std::string& extra = "") { Profile(n, ModemBody(replies, extra)); }
-  // Modems on COM1, COM2, ... with `modems`' replies, taken side by side.
+  // Modems on COM1, COM2, ... with `modems`' replies and none on the other
+  // ports, taken side by side.
   void Modems(const std::vector<Replies>& modems) {
     std::vector<std::pair<int, std::string>> ports;
     for (const Replies& r : modems) ports.emplace_back((int)ports.size() + 1, ModemBody(r));
+    while (ports.size() < 9) ports.emplace_back((int)ports.size() + 1, kAbsent);
     Profiles(ports);
   }
   static constexpr const char* kAbsent = "\"present\": false";
@@ -331,8 +352,7 @@ TEST_F(ModemPorts, NoModemIsOneError) {
 // that asks the command (the standard group holds the fax query and the
 // registers too); the full sequence is FullModemPassesEveryStep's. Cases
 // that cost no error and ask the same group share a run, each modem on a
-// port of its own and judged on its own port's lines (the run's count of 0
-// is then each one's); a case that costs errors has its run to itself.
+// port of its own and judged on its own port's lines.
 TEST_F(ModemPorts, EachKindOfAnswerGivesItsLine) {
   enum Group { kDialTone, kStandard, kAdvanced };
   struct Case {
@@ -355,17 +375,7 @@ TEST_F(ModemPorts, EachKindOfAnswerGivesItsLine) {
       {"a register unanswered", kStandard, "ATS7?", "[]", "S7:\tNO RESPONSE ( return code: 10 )", "", 0},
       {"a register unsupported", kStandard, "ATS25?", R"(["ERROR"])", "S25:\tNO SUPPORT", "", 0},
   };
-  std::vector<std::vector<const Case*>> runs;
-  for (const Case& c : cases) {
-    std::vector<const Case*>* shared = nullptr;
-    for (auto& run : runs)
-      if (c.errors == 0 && run.front()->errors == 0 && run.front()->group == c.group && run.size() < 9) shared = &run;
-    if (shared)
-      shared->push_back(&c);
-    else
-      runs.push_back({&c});
-  }
-  for (const auto& run : runs) {
+  for (const auto& run : ShareRuns(cases, [](const Case& a, const Case& b) { return a.group == b.group; })) {
     const Group group = run.front()->group;
     Set(L"DialtoneTestEnable", group == kDialTone);
     Set(L"StandardTestEnable", group == kStandard);
@@ -410,7 +420,7 @@ TEST_F(ModemPorts, CallToTheRemoteSystem) {
   Set(L"StandardTestEnable", 0);
   Set(L"AdvancedTestEnable", 0);
   Set(L"ConnectionTest", 1);
-  const struct {
+  struct Case {
     const char* what;
     const wchar_t* number;
     DWORD checkSpeed;
@@ -419,7 +429,8 @@ TEST_F(ModemPorts, CallToTheRemoteSystem) {
     WPARAM errors;
     bool hungUpOnLine;  // the escape sequence and ATH0 followed
     DWORD connectMs;    // "ConnectTimeout": what a dial waits for its answer
-  } cases[] = {
+  };
+  const Case cases[] = {
       {"busy", L"5551234", 1, R"(["BUSY"])", "Testing Connection:\tBUSY", 1, false, 4000},
       {"too slow", L"5551234", 1, R"({"delay_ms": 300, "lines": ["CONNECT 14400"], "online": true})",
        "Testing Connection:\tFAILED(14400)", 1, true, 4000},
@@ -433,22 +444,38 @@ TEST_F(ModemPorts, CallToTheRemoteSystem) {
       {"no answer", L"5551234", 1, R"({"delay_ms": 60000, "lines": ["CONNECT 28800"]})", "Testing Connection:\tFAILED",
        1, false, 1000},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    SetText(L"BBSNumber", c.number);
-    Set(L"CheckConnectSpeed", c.checkSpeed);
-    Set(L"ConnectTimeout", c.connectMs);
-    Replies r = FullModem();
-    r["ATDT 5551234"] = c.reply;
-    Modem(1, r);
-    EXPECT_EQ(RunModule(L"-AutoRun"), c.errors);
-    EXPECT_TRUE(Has(LogLines(), c.line));
-    std::vector<std::string> heard = Heard(1);
-    bool escaped = false;
-    for (size_t i = 0; i + 1 < heard.size(); ++i) escaped |= heard[i] == "+++" && heard[i + 1] == "ATH0";
-    EXPECT_EQ(escaped, c.hungUpOnLine);
-    if (std::string(c.what) == "no answer") {
-      EXPECT_TRUE(HeardLine(1, "<dial aborted>")) << "the call was given up";
+  // Cases under the same settings that cost no error share a run, each
+  // modem on a port of its own and judged on its own port's lines.
+  auto alike = [](const Case& a, const Case& b) {
+    return std::wstring(a.number) == b.number && a.checkSpeed == b.checkSpeed && a.connectMs == b.connectMs;
+  };
+  for (const auto& run : ShareRuns(cases, alike)) {
+    const Case& first = *run.front();
+    SetText(L"BBSNumber", first.number);
+    Set(L"CheckConnectSpeed", first.checkSpeed);
+    Set(L"ConnectTimeout", first.connectMs);
+    std::vector<Replies> modems;
+    WPARAM errors = 0;
+    for (const Case* c : run) {
+      modems.push_back(FullModem());
+      modems.back()["ATDT 5551234"] = c->reply;
+      errors += c->errors;
+    }
+    Modems(modems);
+    EXPECT_EQ(RunModule(L"-AutoRun"), errors) << first.what << " and the cases of its run";
+    std::vector<std::string> all = LogLines();
+    for (size_t i = 0; i < run.size(); ++i) {
+      const Case& c = *run[i];
+      const int port = (int)i + 1;
+      SCOPED_TRACE(std::string(c.what) + " on COM" + std::to_string(port));
+      EXPECT_TRUE(Has(PortLines(all, port), c.line)) << Joined(all);
+      std::vector<std::string> heard = Heard(port);
+      bool escaped = false;
+      for (size_t j = 0; j + 1 < heard.size(); ++j) escaped |= heard[j] == "+++" && heard[j + 1] == "ATH0";
+      EXPECT_EQ(escaped, c.hungUpOnLine);
+      if (std::string(c.what) == "no answer") {
+        EXPECT_TRUE(HeardLine(port, "<dial aborted>")) << "the call was given up";
+      }
     }
   }
 }
