@@ -40,6 +40,7 @@ class FakeModems {
   int mostOpen = 0;  // the most ports open at the same time
   // When set, an open waits (really, for at most a few seconds) until this
   // many ports are open: ports asked one after another never get there.
+  // Once they have met, a port opened again later waits no more.
   int meetAt = 0;
   bool haveDefault = true;
   DCB defaultDcb{};
@@ -76,7 +77,7 @@ class FakeModemLine : public quorrel::ModemLine {
     if (m_.openNow > m_.mostOpen) m_.mostOpen = m_.openNow;
     m_.changed.notify_all();
     if (m_.meetAt > 0)
-      m_.changed.wait_for(hold, std::chrono::seconds(5), [&] { return m_.openNow >= m_.meetAt; });
+      m_.changed.wait_for(hold, std::chrono::seconds(5), [&] { return m_.mostOpen >= m_.meetAt; });
     return true;
   }
   void Close() override {

@@ -3,8 +3,8 @@
 # Wine prefix backed by pseudo-terminals: COM5 answers as a modem (the
 # simulator of testing/modemsim with modem/modem.json), COM6 to COM8 are
 # silent, and COM9, the last port, has a second modem (modem/lastport.json).
-# Every simulator started here is stopped, and the prefix's own COM5 and
-# COM6 links are put back, whatever the test does.
+# The simulator started here is stopped, and the prefix's own links of
+# the ports are put back, whatever the test does.
 # Usage: modem_ports.sh <wine runner> <test program> <modemsim.py>
 runner=$1
 program=$2
@@ -14,15 +14,22 @@ source "$(dirname "$runner")/common.sh"
 
 source "$(dirname "$sim")/com_ports.sh"
 
-start_sim() {  # port profile
-  com_port_start "$1" python3 "$sim" --profile "$2" --link "$dev/$1" --ready "$work/$1.ready" \
-    --log "$work/$1.log" --lifetime 600
+# One simulator process serves the five ports, each with a copy of its
+# profile as the file it watches.
+sims=()
+port_sim() {  # port profile
+  local body
+  IFS= read -rd '' body <"$2"
+  printf '%s' "$body" >"$work/sim-$1.json"
+  sims+=(--port "$work/sim-$1.json" "$dev/$1" "$work/$1.ready" "$work/$1.log")
 }
-start_sim com5 "$here/modem/modem.json"
-start_sim com6 "$here/modem/silent.json"
-start_sim com7 "$here/modem/silent.json"
-start_sim com8 "$here/modem/silent.json"
-start_sim com9 "$here/modem/lastport.json"
+port_sim com5 "$here/modem/modem.json"
+port_sim com6 "$here/modem/silent.json"
+port_sim com7 "$here/modem/silent.json"
+port_sim com8 "$here/modem/silent.json"
+port_sim com9 "$here/modem/lastport.json"
+com_port_take com5 com6 com7 com8 com9
+com_peer_start python3 "$sim" "${sims[@]}" --lifetime 600
 com_ports_ready com5 com6 com7 com8 com9 || { echo "the modem simulators did not start"; exit 1; }
 
 export HALVIX_MODEM_PORTS=1

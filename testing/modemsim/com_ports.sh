@@ -22,11 +22,28 @@ com_cleanup() {
 }
 trap com_cleanup EXIT
 
-# com_port_take PORT: the prefix's link of PORT is kept and removed.
+# com_port_take PORT...: the prefix's links of the PORTs are kept and
+# removed (one readlink and one rm for them all: a process start costs).
 com_port_take() {
-  com_names+=("$1")
-  [ -L "$dev/$1" ] && readlink "$dev/$1" >"$work/$1.saved"
-  rm -f "$dev/$1"
+  local port links=() names=() target i=0
+  for port in "$@"; do
+    com_names+=("$port")
+    [ -L "$dev/$port" ] && links+=("$dev/$port") && names+=("$port")
+  done
+  if [ ${#links[@]} -gt 0 ]; then
+    while IFS= read -r target; do
+      printf '%s\n' "$target" >"$work/${names[i]}.saved"
+      i=$((i + 1))
+    done < <(readlink "${links[@]}")
+  fi
+  rm -f "${@/#/$dev/}"
+}
+
+# com_sleep SECONDS: a pause without starting a process (a read that times
+# out on a pipe nothing writes to).
+exec {com_tick}<> <(:)
+com_sleep() {
+  read -rt "$1" -u "$com_tick" _ || :
 }
 
 # com_peer_start COMMAND...: starts a peer that links ports taken before
@@ -48,11 +65,11 @@ com_port_start() {
 # com_ports_ready PORT...: false when a peer is not up within 10 seconds.
 com_ports_ready() {
   local port
+  local tries=0
   for port in "$@"; do
-    for _ in $(seq 100); do
-      [ -f "$work/$port.ready" ] && break
-      sleep 0.1
+    until [ -f "$work/$port.ready" ]; do
+      [ $((tries += 1)) -le 200 ] || return 1
+      com_sleep 0.05
     done
-    [ -f "$work/$port.ready" ] || return 1
   done
 }

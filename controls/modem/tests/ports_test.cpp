@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -89,6 +90,25 @@ std::vector<std::string> FullModemLines(const std::string& port) {
   return l;
 }
 
+// The module runs a table's cases take: a case that costs no error shares
+// a run with earlier ones that cost none and that `alike` finds to run
+// under the same settings (nine at most, a port each; the run's count of 0
+// is then each one's); any other case has a run of its own.
+template <typename Case, size_t N, typename Alike>
+std::vector<std::vector<const Case*>> ShareRuns(const Case (&cases)[N], Alike alike) {
+  std::vector<std::vector<const Case*>> runs;
+  for (const Case& c : cases) {
+    std::vector<const Case*>* shared = nullptr;
+    for (auto& run : runs)
+      if (c.errors == 0 && run.front()->errors == 0 && alike(*run.front(), c) && run.size() < 9) shared = &run;
+    if (shared)
+      shared->push_back(&c);
+    else
+      runs.push_back({&c});
+  }
+  return runs;
+}
+
 class ModemPorts : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -149,7 +169,8 @@ class ModemPorts : public ::testing::Test {
     }
   }
   void Profile(int n, const std::string& body) { Profiles({{n, body}}); }
-  void Modem(int n, const Replies& replies, const std::string& extra = "") {
+  // The profile of a modem with `replies`.
+  static std::string ModemBody(const Replies& replies, const std::string& extra = "") {
     std::string body = "\"echo\": true, \"replies\": {";
     bool first = true;
     for (const auto& [k, v] : replies) {
@@ -158,7 +179,16 @@ class ModemPorts : public ::testing::Test {
     }
     body += "}";
     if (!extra.empty()) body += ", " + extra;
-    Profile(n, body);
+    return body;
+  }
+  void Modem(int n, const Replies& replies, const std::string& extra = "") { Profile(n, ModemBody(replies, extra)); }
+  // Modems on COM1, COM2, ... with `modems`' replies and none on the other
+  // ports, taken side by side.
+  void Modems(const std::vector<Replies>& modems) {
+    std::vector<std::pair<int, std::string>> ports;
+    for (const Replies& r : modems) ports.emplace_back((int)ports.size() + 1, ModemBody(r));
+    while (ports.size() < 9) ports.emplace_back((int)ports.size() + 1, kAbsent);
+    Profiles(ports);
   }
   static constexpr const char* kAbsent = "\"present\": false";
   void Absent(int n) { Profile(n, kAbsent); }
@@ -191,6 +221,21 @@ class ModemPorts : public ::testing::Test {
     for (size_t i = 0; i < all.size(); ++i)
       if (all[i] == "Modem Test") return std::vector<std::string>(all.begin() + (long)i + 1, all.end());
     return {};
+  }
+  // The lines of a run's log about COM`n`: from its "Checking Modem on"
+  // line up to the next port's (or the log's end); none when it was not
+  // checked.
+  static std::vector<std::string> PortLines(const std::vector<std::string>& lines, int n) {
+    const std::string mine = "Checking Modem on COM" + std::to_string(n) + ":", any = "Checking Modem on COM";
+    std::vector<std::string> out;
+    for (const std::string& l : lines) {
+      if (l.rfind(any, 0) == 0) {
+        if (!out.empty()) break;
+        if (l.rfind(mine, 0) != 0) continue;
+      }
+      if (!out.empty() || l.rfind(mine, 0) == 0) out.push_back(l);
+    }
+    return out;
   }
   static bool Has(const std::vector<std::string>& lines, const std::string& line) {
     for (const std::string& l : lines)
@@ -305,10 +350,12 @@ TEST_F(ModemPorts, NoModemIsOneError) {
 // One modem that differs from the full one in one answer; the line it
 // gives and the errors it costs. Each run has only the group of tests on
 // that asks the command (the standard group holds the fax query and the
-// registers too); the full sequence is FullModemPassesEveryStep's.
+// registers too); the full sequence is FullModemPassesEveryStep's. Cases
+// that cost no error and ask the same group share a run, each modem on a
+// port of its own and judged on its own port's lines.
 TEST_F(ModemPorts, EachKindOfAnswerGivesItsLine) {
   enum Group { kDialTone, kStandard, kAdvanced };
-  const struct {
+  struct Case {
     const char* what;
     Group group;
     const char* command;
@@ -316,7 +363,8 @@ TEST_F(ModemPorts, EachKindOfAnswerGivesItsLine) {
     const char* line;     // a line the log must hold ("" none)
     const char* missing;  // a line it must not hold ("" none)
     WPARAM errors;
-  } cases[] = {
+  };
+  const Case cases[] = {
       {"an advanced command unsupported", kAdvanced, "AT%C1", R"(["ERROR"])", "AT%C1:\tNO SUPPORT", "", 0},
       {"an advanced command unanswered", kAdvanced, "AT&J0", "[]", "AT&J0:\tNO RESPONSE ( return code: 10 )", "", 0},
       {"a standard command refused", kStandard, "ATQ0", R"(["ERROR"])", "ATQ:\tFAILED", "", 1},
@@ -327,28 +375,41 @@ TEST_F(ModemPorts, EachKindOfAnswerGivesItsLine) {
       {"a register unanswered", kStandard, "ATS7?", "[]", "S7:\tNO RESPONSE ( return code: 10 )", "", 0},
       {"a register unsupported", kStandard, "ATS25?", R"(["ERROR"])", "S25:\tNO SUPPORT", "", 0},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    Set(L"DialtoneTestEnable", c.group == kDialTone);
-    Set(L"StandardTestEnable", c.group == kStandard);
-    Set(L"AdvancedTestEnable", c.group == kAdvanced);
+  for (const auto& run : ShareRuns(cases, [](const Case& a, const Case& b) { return a.group == b.group; })) {
+    const Group group = run.front()->group;
+    Set(L"DialtoneTestEnable", group == kDialTone);
+    Set(L"StandardTestEnable", group == kStandard);
+    Set(L"AdvancedTestEnable", group == kAdvanced);
     // A command left unanswered waits out its whole time-out: a short one.
-    bool unanswered = std::string(c.reply) == "[]";
+    bool unanswered = false;
+    std::vector<Replies> modems;
+    WPARAM errors = 0;
+    for (const Case* c : run) {
+      unanswered |= std::string(c->reply) == "[]";
+      modems.push_back(FullModem());
+      modems.back()[c->command] = c->reply;
+      errors += c->errors;
+    }
     Set(L"ShortTimeout", unanswered ? 500 : 800);
     Set(L"StandardTimeout", unanswered ? 500 : 1200);
-    Replies r = FullModem();
-    r[c.command] = c.reply;
-    Modem(1, r);
-    EXPECT_EQ(RunModule(L"-AutoRun"), c.errors);
-    std::vector<std::string> lines = LogLines();
-    EXPECT_TRUE(HeardLine(1, c.command)) << "the case's group asked it";
-    if (*c.line) {
-      EXPECT_TRUE(Has(lines, c.line));
+    Modems(modems);
+    EXPECT_EQ(RunModule(L"-AutoRun"), errors) << run.front()->what << " and the cases of its run";
+    std::vector<std::string> all = LogLines();
+    EXPECT_EQ(all.empty() ? "" : all.back(), errors ? "Found Error(s)." : "No Error Found.") << run.front()->what;
+    for (size_t i = 0; i < run.size(); ++i) {
+      const Case& c = *run[i];
+      const int port = (int)i + 1;
+      SCOPED_TRACE(std::string(c.what) + " on COM" + std::to_string(port));
+      std::vector<std::string> lines = PortLines(all, port);
+      EXPECT_TRUE(Has(lines, "Checking Modem on COM" + std::to_string(port) + ":\tModem Found")) << Joined(all);
+      EXPECT_TRUE(HeardLine(port, c.command)) << "the case's group asked it";
+      if (*c.line) {
+        EXPECT_TRUE(Has(lines, c.line)) << Joined(lines);
+      }
+      if (*c.missing) {
+        EXPECT_FALSE(Has(lines, c.missing)) << Joined(lines);
+      }
     }
-    if (*c.missing) {
-      EXPECT_FALSE(Has(lines, c.missing));
-    }
-    EXPECT_EQ(lines.empty() ? "" : lines.back(), c.errors ? "Found Error(s)." : "No Error Found.");
   }
 }
 
@@ -359,7 +420,7 @@ TEST_F(ModemPorts, CallToTheRemoteSystem) {
   Set(L"StandardTestEnable", 0);
   Set(L"AdvancedTestEnable", 0);
   Set(L"ConnectionTest", 1);
-  const struct {
+  struct Case {
     const char* what;
     const wchar_t* number;
     DWORD checkSpeed;
@@ -368,7 +429,8 @@ TEST_F(ModemPorts, CallToTheRemoteSystem) {
     WPARAM errors;
     bool hungUpOnLine;  // the escape sequence and ATH0 followed
     DWORD connectMs;    // "ConnectTimeout": what a dial waits for its answer
-  } cases[] = {
+  };
+  const Case cases[] = {
       {"busy", L"5551234", 1, R"(["BUSY"])", "Testing Connection:\tBUSY", 1, false, 4000},
       {"too slow", L"5551234", 1, R"({"delay_ms": 300, "lines": ["CONNECT 14400"], "online": true})",
        "Testing Connection:\tFAILED(14400)", 1, true, 4000},
@@ -382,22 +444,38 @@ TEST_F(ModemPorts, CallToTheRemoteSystem) {
       {"no answer", L"5551234", 1, R"({"delay_ms": 60000, "lines": ["CONNECT 28800"]})", "Testing Connection:\tFAILED",
        1, false, 1000},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    SetText(L"BBSNumber", c.number);
-    Set(L"CheckConnectSpeed", c.checkSpeed);
-    Set(L"ConnectTimeout", c.connectMs);
-    Replies r = FullModem();
-    r["ATDT 5551234"] = c.reply;
-    Modem(1, r);
-    EXPECT_EQ(RunModule(L"-AutoRun"), c.errors);
-    EXPECT_TRUE(Has(LogLines(), c.line));
-    std::vector<std::string> heard = Heard(1);
-    bool escaped = false;
-    for (size_t i = 0; i + 1 < heard.size(); ++i) escaped |= heard[i] == "+++" && heard[i + 1] == "ATH0";
-    EXPECT_EQ(escaped, c.hungUpOnLine);
-    if (std::string(c.what) == "no answer") {
-      EXPECT_TRUE(HeardLine(1, "<dial aborted>")) << "the call was given up";
+  // Cases under the same settings that cost no error share a run, each
+  // modem on a port of its own and judged on its own port's lines.
+  auto alike = [](const Case& a, const Case& b) {
+    return std::wstring(a.number) == b.number && a.checkSpeed == b.checkSpeed && a.connectMs == b.connectMs;
+  };
+  for (const auto& run : ShareRuns(cases, alike)) {
+    const Case& first = *run.front();
+    SetText(L"BBSNumber", first.number);
+    Set(L"CheckConnectSpeed", first.checkSpeed);
+    Set(L"ConnectTimeout", first.connectMs);
+    std::vector<Replies> modems;
+    WPARAM errors = 0;
+    for (const Case* c : run) {
+      modems.push_back(FullModem());
+      modems.back()["ATDT 5551234"] = c->reply;
+      errors += c->errors;
+    }
+    Modems(modems);
+    EXPECT_EQ(RunModule(L"-AutoRun"), errors) << first.what << " and the cases of its run";
+    std::vector<std::string> all = LogLines();
+    for (size_t i = 0; i < run.size(); ++i) {
+      const Case& c = *run[i];
+      const int port = (int)i + 1;
+      SCOPED_TRACE(std::string(c.what) + " on COM" + std::to_string(port));
+      EXPECT_TRUE(Has(PortLines(all, port), c.line)) << Joined(all);
+      std::vector<std::string> heard = Heard(port);
+      bool escaped = false;
+      for (size_t j = 0; j + 1 < heard.size(); ++j) escaped |= heard[j] == "+++" && heard[j + 1] == "ATH0";
+      EXPECT_EQ(escaped, c.hungUpOnLine);
+      if (std::string(c.what) == "no answer") {
+        EXPECT_TRUE(HeardLine(port, "<dial aborted>")) << "the call was given up";
+      }
     }
   }
 }
@@ -419,19 +497,19 @@ TEST_F(ModemPorts, AnalogLoopbackAndItsTimer) {
   Set(L"DialtoneTestEnable", 0);
   Set(L"StandardTestEnable", 0);
   Set(L"ATT1BaudRate", 9600);
-  Replies r = FullModem();
-  Modem(1, r);
+  // COM1's modem answers S18; COM2's does not, and its S18 is not
+  // overwritten with 0. One run tests both.
+  Replies silentS18 = FullModem();
+  silentS18["ATS18=?"] = "[]";
+  Modems({FullModem(), silentS18});
   EXPECT_EQ(RunModule(L"-AutoRun"), 0u);
-  EXPECT_TRUE(Has(LogLines(), "AT&T1:\tPASSED(CONNECT 9600)"));
+  std::vector<std::string> all = LogLines();
+  EXPECT_TRUE(Has(PortLines(all, 1), "AT&T1:\tPASSED(CONNECT 9600)")) << Joined(all);
   EXPECT_TRUE(HeardLine(1, "ATS18=2")) << "the loopback time-out in seconds";
   EXPECT_TRUE(HeardLine(1, "ATS18=7")) << "the old value put back";
 
-  // An S18 that does not answer is not overwritten with 0.
-  r["ATS18=?"] = "[]";
-  Modem(1, r);
-  EXPECT_EQ(RunModule(L"-AutoRun"), 0u);
-  EXPECT_TRUE(HeardLine(1, "ATS18=2"));
-  EXPECT_FALSE(HeardLine(1, "ATS18=0"));
+  EXPECT_TRUE(HeardLine(2, "ATS18=2"));
+  EXPECT_FALSE(HeardLine(2, "ATS18=0"));
 }
 
 // Whether this machine has a mixer and a recording device.
@@ -770,14 +848,20 @@ TEST_F(ModemPorts, NulsAndLongLinesBeforeTheResultAreReadPast) {
       {"a line over 999 bytes", "[\"" + longLine + "\", \"OK\"]"},
       {"a banner of many lines", "[" + manyLines + ", \"OK\"]"},
   };
+  // One run: each case's modem on a port of its own, judged on its lines.
+  std::vector<Replies> modems;
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    Replies r = FullModem();
-    r["ATZ"] = c.atz;
-    Modem(1, r);
-    RunModule(L"-AutoRun");
-    std::vector<std::string> lines = LogLines();
-    EXPECT_TRUE(Has(lines, "Checking Modem on COM1:\tModem Found")) << Joined(lines);
+    modems.push_back(FullModem());
+    modems.back()["ATZ"] = c.atz;
+  }
+  Modems(modems);
+  RunModule(L"-AutoRun");
+  std::vector<std::string> all = LogLines();
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const std::string port = "COM" + std::to_string(i + 1);
+    SCOPED_TRACE(cases[i].what + (" on " + port));
+    std::vector<std::string> lines = PortLines(all, (int)i + 1);
+    EXPECT_TRUE(Has(lines, "Checking Modem on " + port + ":\tModem Found")) << Joined(all);
     EXPECT_TRUE(Has(lines, "AT&C1:\tPASSED")) << Joined(lines);
   }
 }

@@ -21,10 +21,10 @@ sims=()
 for n in 1 2 3 4 5 6 7 8 9; do
   # Not "comN.json": under Wine that name is the device COMN.
   echo '{"present": false, "serial": 0}' >"$work/port$n.json"
-  com_port_take "com$n"
   sims+=(--port "$work/port$n.json" "$dev/com$n" "$work/com$n.ready" "$work/port$n.log")
   ports+=("com$n")
 done
+com_port_take "${ports[@]}"
 com_peer_start python3 "$sim" "${sims[@]}" --lifetime 1200
 com_ports_ready "${ports[@]}" || { echo "the modem simulators did not start"; exit 1; }
 
@@ -38,7 +38,7 @@ shooter() {
       command -v import >/dev/null && import -window root "$(dirname "$(run_program "$program")")/$name" 2>/dev/null
       touch "$work/shot.done"
     fi
-    sleep 0.2
+    com_sleep 0.2
   done
 }
 shooter &

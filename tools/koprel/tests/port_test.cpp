@@ -65,15 +65,20 @@ TEST_F(KoprelPorts, DataLoopsThroughTheEchoPeerAndNotThroughSilentOrMissingPorts
     const char* config;
     std::string expected;
     DWORD plugType = 0;
+    // A read of a port that sends nothing back lasts its whole time-out, on
+    // each of the three passes: a short one through the tester's own
+    // settings (the constant part alone; 0 keeps the usual time-out).
+    DWORD readTotalMs = 0;
   } cases[] = {
       {"echo peer on COM2", "uart:other", nullptr, "Serial Port Loopback Test\tPASSED [2F8] \n"},
       {"plug type 1 set in the settings", "uart:type1", nullptr, "Serial Port Loopback Test\tPASSED [2F8] \n", 1},
       {"COM2 named in CONFIG.TXT", "uart:other", "COM|2\r\n",
        "Testing Serial Port(s)\t\t2F8h \nSerial Port Loopback Test\tPASSED [2F8] \n"},
       {"silent peer: the read times out", "uart:other", "COM|3\r\n",
-       "Testing Serial Port(s)\t\t3E8h \nSerial Port Loopback Test\tFAILED [3E8][TX/RV][10]\n"},
+       "Testing Serial Port(s)\t\t3E8h \nSerial Port Loopback Test\tFAILED [3E8][TX/RV][10]\n", 0, 300},
+      // COM2's echo still has a second to come back.
       {"good COM2, silent COM3", "uart:other", "COM|3\nCOM|2\n",
-       "Testing Serial Port(s)\t\t2F8h 3E8h \nSerial Port Loopback Test\tFAILED [3E8][TX/RV][10]\n"},
+       "Testing Serial Port(s)\t\t2F8h 3E8h \nSerial Port Loopback Test\tFAILED [3E8][TX/RV][10]\n", 0, 1000},
       {"no COM4 in the prefix", "uart:other", "COM|4\n",
        "Testing Serial Port(s)\t\t2E8h \nSerial Port Loopback Test\tFAILED [2E8][TX/RV][4]\n"},
       {"data loops but the modem lines do not", "uart:dataonly", nullptr,
@@ -82,6 +87,10 @@ TEST_F(KoprelPorts, DataLoopsThroughTheEchoPeerAndNotThroughSilentOrMissingPorts
   for (const Case& c : cases) {
     appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"PlugType", c.plugType);
     UseCom2();
+    if (c.readTotalMs) {
+      appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"ReadTotalTimeoutConstant", c.readTotalMs);
+      appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"ReadTotalTimeoutMultiplier", 0);
+    }
     EXPECT_EQ(Run(SimulatedTester(), c.plugs, c.config), c.expected) << c.name;
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kKey);
   }
