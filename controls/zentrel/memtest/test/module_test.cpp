@@ -85,7 +85,7 @@ TEST_F(MemoryModule, AutoRunCheckRunsEveryPatternWritesTheLogAndReportsNoError) 
 }
 
 TEST_F(MemoryModule, LoopRunWritesTheDigitsLogAndAppendKeepsACleanRunOut) {
-  ASSERT_EQ(Run(L"-AutoRun3 -L2", 16), 0u);  // the whole available memory is tested (no -Check)
+  ASSERT_EQ(Run(L"-AutoRun3 -L2", 4), 0u);  // the whole available memory is tested (no -Check)
   std::string log = ReadFileBytes(SuitePath(L"KytMEM3.LOG"));
   EXPECT_NE(log.find("]\r\n\r\nMemory Test - Loop 2\r\n"), std::string::npos) << log.substr(0, 80);
   EXPECT_EQ(::GetFileAttributesW(SuitePath(L"KytMEM.LOG").c_str()), INVALID_FILE_ATTRIBUTES);
