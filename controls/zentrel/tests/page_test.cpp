@@ -180,6 +180,7 @@ TEST_F(PageFixture, InjectedFaultFailsTheRunWithOneErrorTipsAndLog) {
   FaultInjector faults;
   faults.Add({Fault::StuckAt0, 5 * kBlockBytes + 0x400, 1, 0});
   TheMemoryRun().faults = &faults;
+  TheMemoryRun().machineLimit = 8 * MB;  // a block of 16 x 64 KB holds the fault
   Open("-AutoRun -Check -Append");
   ASSERT_TRUE(runner.DoTest());
   MessageCatcher::Caught done{};

@@ -67,7 +67,7 @@ class MemoryModule : public ::testing::Test {
 }  // namespace
 
 TEST_F(MemoryModule, AutoRunCheckRunsEveryPatternWritesTheLogAndReportsNoError) {
-  ASSERT_EQ(Run(L"-AutoRun -Check", 64), 0u);
+  ASSERT_EQ(Run(L"-AutoRun -Check", 8), 0u);
   std::string log = ReadFileBytes(SuitePath(L"KytMEM.LOG"));
   ASSERT_EQ(log.rfind("[Last Updated: ", 0), 0u) << log;
   // "%m/%d/%Y %I:%M%p"
@@ -92,7 +92,7 @@ TEST_F(MemoryModule, LoopRunWritesTheDigitsLogAndAppendKeepsACleanRunOut) {
 
   // -Append: a run without errors leaves the log as it was.
   EarlierLog();
-  ASSERT_EQ(Run(L"-AutoRun -Check -Append -L5", 64), 0u);
+  ASSERT_EQ(Run(L"-AutoRun -Check -Append -L5", 8), 0u);
   EXPECT_EQ(ReadFileBytes(SuitePath(L"KytMEM.LOG")), "an earlier stress loop\r\n");
 }
 
