@@ -344,6 +344,7 @@ TEST_P(RunTest, AutomaticRunPostsTestDoneWithTheErrorCount) {
   EXPECT_FALSE(runner.DoTest());  // a start is already on its way
   ASSERT_TRUE(testsupport::PumpUntil([&] { return runner.IsRunning() != FALSE; }, 2000));
   EXPECT_FALSE(runner.DoTest());
+  ReleaseSampleRun();
   ASSERT_TRUE(WaitDone(5000));
   ASSERT_EQ(host.done.size(), 1u);
   EXPECT_EQ(host.done[0], (WPARAM)errors);
@@ -367,6 +368,7 @@ TEST_F(RunnerTest, ManualRunPostsNothing) {
   ASSERT_TRUE(runner.Init(host.hwnd(), ""));
   ASSERT_TRUE(runner.DoTest());
   ASSERT_TRUE(testsupport::PumpUntil([&] { return runner.IsRunning() != FALSE; }, 2000));
+  ReleaseSampleRun();
   ASSERT_TRUE(testsupport::PumpUntil([&] { return runner.IsRunning() == FALSE; }, 5000));
   EXPECT_FALSE(WaitDone(300));
 }

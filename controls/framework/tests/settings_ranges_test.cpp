@@ -1,13 +1,15 @@
 // Every numeric setting of every test control against hostile profiles: each
 // control is hosted in a program (settings_host), which inits and destroys
 // it, so that its runner reads the seeded values and writes back the values
-// it used; one program takes the controls of a round, whose keys differ. A value outside a setting's range must come back as
+// it used; one program takes the controls of a round, whose keys differ, once
+// for each profile. A value outside a setting's range must come back as
 // the setting's default or as the nearer bound; a value inside as it is.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <climits>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -278,20 +280,62 @@ std::wstring Named(const ControlMode& m) {
   return std::wstring(suite::Control(m.control).progId) + L" \"" + m.cmdLine + L"\"";
 }
 
-// The host ends by itself; its wait is generous for a loaded machine and
-// still catches a control that hangs at Init or Cleanup. Its exit code
-// names the first control whose Init failed.
-void HostRound(const std::vector<const ControlMode*>& round) {
-  std::wstring args;
-  for (const ControlMode* m : round) args += (args.empty() ? L"" : L" ") + Named(*m);
-  testsupport::Process p;
-  ASSERT_TRUE(p.Start(testsupport::TestBinDir() + L"ctlfw_settings_host.exe", args)) << appkit::Narrow(args);
-  ASSERT_TRUE(p.WaitExit(120000)) << "a control hangs: " << appkit::Narrow(args);
-  DWORD code = p.ExitCode();
-  size_t failed = code >= 100 ? (code - 100) / 3 : 0;
-  ASSERT_EQ(code, 0u) << (failed < round.size() ? appkit::Narrow(Named(*round[failed])) : "?")
-                      << (code % 3 == 2 ? ": not created" : ": Init answered FALSE");
-}
+// One host program takes every seed of a round in turn, each in a pass of
+// its own with new control instances: the test seeds the round's keys,
+// lets the pass run, and checks what the controls wrote back. The waits
+// are generous for a loaded machine and still catch a control that hangs
+// at Init or Cleanup. The host's exit code names the first control whose
+// Init failed.
+class RoundHost {
+ public:
+  RoundHost(const std::vector<const ControlMode*>& round, size_t passes) : round_(round), passes_(passes) {
+    const std::wstring event = L"HalvixSettingsHost." + std::to_wstring(::GetCurrentProcessId());
+    done_ = ::CreateEventW(nullptr, FALSE, FALSE, (event + L".done").c_str());
+    next_ = ::CreateEventW(nullptr, FALSE, FALSE, (event + L".next").c_str());
+    args_ = std::to_wstring(passes) + L" " + event;
+    for (const ControlMode* m : round) args_ += L" " + Named(*m);
+  }
+  // After its last pass the host ends by itself; after a failed one it is
+  // ended here.
+  ~RoundHost() {
+    if (passed_ == passes_) {
+      EXPECT_TRUE(process_.WaitExit(120000)) << "the host does not end";
+    }
+    ::CloseHandle(done_);
+    ::CloseHandle(next_);
+  }
+  // Runs the next pass over the settings as they are seeded now.
+  void Pass() {
+    ASSERT_TRUE(done_ && next_);
+    if (!started_) {
+      ASSERT_TRUE(process_.Start(testsupport::TestBinDir() + L"ctlfw_settings_host.exe", args_))
+          << appkit::Narrow(args_);
+      started_ = true;
+    } else {
+      ::SetEvent(next_);
+    }
+    HANDLE waits[] = {done_, process_.Handle()};
+    DWORD woke = ::WaitForMultipleObjects(2, waits, FALSE, 120000);
+    ASSERT_NE(woke, (DWORD)WAIT_TIMEOUT) << "a control hangs: " << appkit::Narrow(args_);
+    if (woke == WAIT_OBJECT_0) {
+      ++passed_;
+      return;
+    }
+    DWORD code = process_.ExitCode();
+    size_t failed = code >= 100 ? (code - 100) / 3 : 0;
+    FAIL() << "the host ended with " << code << ": "
+           << (failed < round_.size() ? appkit::Narrow(Named(*round_[failed])) : "?")
+           << (code % 3 == 2 ? ": not created" : ": Init answered FALSE");
+  }
+
+ private:
+  const std::vector<const ControlMode*>& round_;
+  testsupport::Process process_;
+  HANDLE done_ = nullptr, next_ = nullptr;
+  std::wstring args_;
+  bool started_ = false;
+  size_t passes_, passed_ = 0;
+};
 
 void CheckWrittenBack(const ControlMode& m, const Seed& seed) {
   DWORD minSizeK = 0;
@@ -310,13 +354,14 @@ void CheckWrittenBack(const ControlMode& m, const Seed& seed) {
 
 TEST_F(SettingRanges, HostileProfilesReadAsTheDefaultOrTheNearerBound) {
   for (const auto& round : Rounds()) {
+    RoundHost host(round, std::size(kSeeds));
     for (const Seed& seed : kSeeds) {
       for (const ControlMode* m : round) {
         appkit::RegDeleteTree(HKEY_CURRENT_USER, m->key);
         for (const Range& r : m->settings)
           appkit::RegWriteDword(HKEY_CURRENT_USER, m->key, r.name, SeedValue(seed, r));
       }
-      ASSERT_NO_FATAL_FAILURE(HostRound(round)) << "seeded " << seed.what;
+      ASSERT_NO_FATAL_FAILURE(host.Pass()) << "seeded " << seed.what;
       for (const ControlMode* m : round) CheckWrittenBack(*m, seed);
     }
   }

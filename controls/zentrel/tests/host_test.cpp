@@ -170,6 +170,7 @@ TEST_F(ZentrelHost, MethodsBeforeInitAnswerFalseAndEmpty) {
 }
 
 TEST_F(ZentrelHost, AutoRunEndsWithoutErrorsAndFiresDoneOnTheHostThread) {
+  ctltest::UseSmallMachine(8);  // a short run over a 1 MB block
   CreateControl();
   std::vector<std::wstring> done;
   DWORD doneThread = 0;

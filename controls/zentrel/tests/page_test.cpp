@@ -144,7 +144,7 @@ TEST_F(PageFixture, ModeValuesSettingsAndLibraries) {
 }
 
 TEST_F(PageFixture, AutomaticQuickRunPassesWritesTheLogAndReportsZeroErrors) {
-  TheMemoryRun().machineLimit = 16 * MB;  // the whole available memory is tested
+  TheMemoryRun().machineLimit = 4 * MB;  // the whole available memory is tested
   Open("-AutoRun3 -L2");
   EXPECT_EQ(testsupport::GetText(::GetDlgItem(page, kDescription)),
             L"Click the Start button to verify the integrity of the memory  installed in your system.");
@@ -180,6 +180,7 @@ TEST_F(PageFixture, InjectedFaultFailsTheRunWithOneErrorTipsAndLog) {
   FaultInjector faults;
   faults.Add({Fault::StuckAt0, 5 * kBlockBytes + 0x400, 1, 0});
   TheMemoryRun().faults = &faults;
+  TheMemoryRun().machineLimit = 8 * MB;  // a block of 16 x 64 KB holds the fault
   Open("-AutoRun -Check -Append");
   ASSERT_TRUE(runner.DoTest());
   MessageCatcher::Caught done{};
@@ -296,7 +297,7 @@ TEST_F(PageFixture, EachChosenRowRunsItsOwnTest) {
       {true, {0, 1, 0, 0, 0}},  {true, {0, 0, 1, 0, 0}},  {true, {0, 0, 0, 1, 1}},
       {true, {0, 0, 0, 0, 1}},
   };
-  TheMemoryRun().machineLimit = 16 * MB;
+  TheMemoryRun().machineLimit = 8 * MB;
   testsupport::FakeInfoServer server(testsupport::TempDir());
   ASSERT_TRUE(server.Ok());
   for (const Case& c : cases) {

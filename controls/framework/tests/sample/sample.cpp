@@ -15,6 +15,12 @@ struct SampleRun {
 };
 SampleRun g_run;
 
+// Set by ReleaseSampleRun, reset when a run starts.
+HANDLE ReleaseEvent() {
+  static HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  return event;
+}
+
 class SamplePage : public ctlfw::TestPage {
  public:
   using TestPage::TestPage;
@@ -29,13 +35,14 @@ class SamplePage : public ctlfw::TestPage {
   void StartWorkers() override {
     g_run.errors = (int)std::min<DWORD>(Runner().Setting("SampleErrors"), kMaxErrors);
     g_run.runMs = std::min<DWORD>(Runner().Setting("SampleRunMs"), kMaxRunMs);
+    ::ResetEvent(ReleaseEvent());
     StartRunWorker(&Worker);
   }
 
  private:
   static DWORD WINAPI Worker(LPVOID) {
     for (int pass = 1; pass <= kPasses && !ctlfw::RunAborted(); ++pass) {
-      ::Sleep(g_run.runMs / kPasses);
+      ::WaitForSingleObject(ReleaseEvent(), g_run.runMs / kPasses);
       ctlfw::AddResultLine("Pass " + std::to_string(pass) + "\tPASSED");
       ctlfw::SetRunProgress(pass * 100 / kPasses);
     }
@@ -50,6 +57,8 @@ class SamplePage : public ctlfw::TestPage {
 };
 
 }  // namespace
+
+void ReleaseSampleRun() { ::SetEvent(ReleaseEvent()); }
 
 std::vector<ctlfw::SettingDef> SampleRunner::SettingTable() const {
   using ctlfw::InRange;

@@ -67,7 +67,7 @@ class MemoryModule : public ::testing::Test {
 }  // namespace
 
 TEST_F(MemoryModule, AutoRunCheckRunsEveryPatternWritesTheLogAndReportsNoError) {
-  ASSERT_EQ(Run(L"-AutoRun -Check", 64), 0u);
+  ASSERT_EQ(Run(L"-AutoRun -Check", 8), 0u);
   std::string log = ReadFileBytes(SuitePath(L"KytMEM.LOG"));
   ASSERT_EQ(log.rfind("[Last Updated: ", 0), 0u) << log;
   // "%m/%d/%Y %I:%M%p"
@@ -85,14 +85,14 @@ TEST_F(MemoryModule, AutoRunCheckRunsEveryPatternWritesTheLogAndReportsNoError) 
 }
 
 TEST_F(MemoryModule, LoopRunWritesTheDigitsLogAndAppendKeepsACleanRunOut) {
-  ASSERT_EQ(Run(L"-AutoRun3 -L2", 16), 0u);  // the whole available memory is tested (no -Check)
+  ASSERT_EQ(Run(L"-AutoRun3 -L2", 4), 0u);  // the whole available memory is tested (no -Check)
   std::string log = ReadFileBytes(SuitePath(L"KytMEM3.LOG"));
   EXPECT_NE(log.find("]\r\n\r\nMemory Test - Loop 2\r\n"), std::string::npos) << log.substr(0, 80);
   EXPECT_EQ(::GetFileAttributesW(SuitePath(L"KytMEM.LOG").c_str()), INVALID_FILE_ATTRIBUTES);
 
   // -Append: a run without errors leaves the log as it was.
   EarlierLog();
-  ASSERT_EQ(Run(L"-AutoRun -Check -Append -L5", 64), 0u);
+  ASSERT_EQ(Run(L"-AutoRun -Check -Append -L5", 8), 0u);
   EXPECT_EQ(ReadFileBytes(SuitePath(L"KytMEM.LOG")), "an earlier stress loop\r\n");
 }
 
