@@ -159,22 +159,29 @@ run_program() {
 # libraries are hard links (nothing writes them in place); every other file
 # is a copy, so that a file written in place changes no other test's copy.
 make_run_dir() {
-  local src=$1 dst=$2 d binaries='.*\.(exe|dll|mod|ocx|tlb)'
+  local src=$1 dst=$2 d binaries='.*\.(exe|dll|mod|ocx|tlb)' dirs=()
   rm -rf "$dst"
   mkdir -p "$dst"
-  for d in suite tests; do
-    [ -d "$src/$d" ] || continue
-    (
-      cd "$src"
-      find "$d" -type d -print0 | (cd "$dst" && xargs -0 mkdir -p)
-      find "$d" -type f -regextype posix-extended -iregex "$binaries" -print0 |
+  for d in suite tests; do [ -d "$src/$d" ] && dirs+=("$d"); done
+  [ ${#dirs[@]} -gt 0 ] || return 0
+  (
+    cd "$src"
+    # All of it as links in one go; then each file that is not a program or
+    # library becomes a copy of its own. Temporary files (*.tmp) are left
+    # out: they belong to whatever made them, which may delete them while
+    # this runs (the copy is then made file by file).
+    if cp -al "${dirs[@]}" "$dst/" 2>/dev/null; then
+      find "$dst" -type f -iname '*.tmp' -delete
+    else
+      rm -rf "$dst"
+      mkdir -p "$dst"
+      find "${dirs[@]}" -type d -print0 | (cd "$dst" && xargs -0 mkdir -p)
+      find "${dirs[@]}" -type f -regextype posix-extended -iregex "$binaries" -print0 |
         xargs -0 -r cp -l --parents -t "$dst"
-      # Temporary files (*.tmp) are left out: they belong to whatever made
-      # them, which may delete them while this copy runs.
-      find "$d" ! -type d ! -iname '*.tmp' -regextype posix-extended ! -iregex "$binaries" -print0 |
-        xargs -0 -r cp -a --parents -t "$dst"
-    ) || return 1
-  done
+    fi
+    find "${dirs[@]}" ! -type d ! -iname '*.tmp' -regextype posix-extended ! -iregex "$binaries" -print0 |
+      xargs -0 -r cp -a --parents --remove-destination -t "$dst"
+  ) || return 1
 }
 
 pool_prefix_ready() {
