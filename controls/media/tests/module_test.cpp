@@ -225,6 +225,19 @@ class MediaHost : public MediaModule {
   HWND Results() const { return FindChildById(Sheet(), 1005); }
   bool Call(DISPID id, const std::vector<appkit::AxArg>& args = {}) { return ctltest::Call(host, id, args); }
   std::vector<std::wstring> Lines() const { return ListBoxLines(Results()); }
+  std::wstring AllLines() const {
+    std::wstring all;
+    for (const std::wstring& l : Lines()) all += l + L"\n";
+    return all;
+  }
+  // One pass of the automatic run, pumped until its list shows `ready`.
+  template <class Ready>
+  void StartOnePassUntil(Ready ready, const char* what) {
+    appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Loop", 1);
+    ASSERT_TRUE(Call(suite::kDispInit, {std::string("-AutoRun")}));
+    ASSERT_TRUE(Call(suite::kDispDoTest, {std::string("")}));
+    ASSERT_TRUE(PumpUntil([&] { return ready(Lines()); }, 30000)) << what;
+  }
 
   HWND window = nullptr;
   appkit::AxHost host;
@@ -265,23 +278,13 @@ TEST_F(MediaHost, StopDuringARunEndsItWithoutDone) {
   if (!HaveAudio()) GTEST_SKIP() << "no wave device: every file fails at once, nothing runs to stop";
   // One pass: the run advances only while this thread pumps its messages,
   // so the stop comes while the second file plays however slow the machine.
-  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Loop", 1);
-  ASSERT_TRUE(Call(suite::kDispInit, {std::string("-AutoRun")}));
-  ASSERT_TRUE(Call(suite::kDispDoTest, {std::string("")}));
-  ASSERT_TRUE(PumpUntil(
-      [&] {
-        std::vector<std::wstring> l = Lines();
-        return l.size() >= 2;
-      },
-      30000))
-      << "a second file plays";
+  ASSERT_NO_FATAL_FAILURE(
+      StartOnePassUntil([](const std::vector<std::wstring>& l) { return l.size() >= 2; }, "a second file plays"));
   EXPECT_TRUE(Call(suite::kDispIsRunning));
   EXPECT_TRUE(Call(suite::kDispAbort));
   EXPECT_TRUE(PumpUntil([&] { return !Call(suite::kDispIsRunning); }, 30000));
   EXPECT_TRUE(done.empty()) << "an aborted run reports nothing";
-  std::vector<std::wstring> lines = Lines();
-  std::wstring all;
-  for (const std::wstring& l : lines) all += l + L"\n";
+  std::wstring all = AllLines();
   EXPECT_NE(all.find(L"\n\n===>Test aborted.\n\nNo Error Found.\n"), std::wstring::npos) << all.c_str();
   // The next run starts afresh and reports, once: a late Done of the
   // aborted run would be caught here as well.
@@ -295,22 +298,14 @@ TEST_F(MediaHost, StopDuringARunEndsItWithoutDone) {
 // ends there, and no further file plays.
 TEST_F(MediaHost, AStopAfterAFileEndedBeforeItsNoticeEndsTheRun) {
   if (!HaveAudio()) GTEST_SKIP() << "no wave device: every file fails at once, nothing runs to stop";
-  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Loop", 1);
-  ASSERT_TRUE(Call(suite::kDispInit, {std::string("-AutoRun")}));
-  ASSERT_TRUE(Call(suite::kDispDoTest, {std::string("")}));
-  ASSERT_TRUE(PumpUntil(
-      [&] {
-        std::vector<std::wstring> l = Lines();
-        return l.size() == 1 && l[0] == L"Playing Wave File(tone1.wav)...\t";
-      },
-      30000))
-      << "the first file plays";
+  ASSERT_NO_FATAL_FAILURE(StartOnePassUntil(
+      [](const std::vector<std::wstring>& l) { return l.size() == 1 && l[0] == L"Playing Wave File(tone1.wav)...\t"; },
+      "the first file plays"));
   // Not pumping: the tone ends and its notice waits in this thread's queue.
   ::Sleep(1500);
   EXPECT_TRUE(Call(suite::kDispAbort));
   EXPECT_TRUE(PumpUntil([&] { return !Call(suite::kDispIsRunning); }, 30000));
-  std::wstring all;
-  for (const std::wstring& l : Lines()) all += l + L"\n";
+  std::wstring all = AllLines();
   EXPECT_EQ(all.find(L"tone2.wav"), std::wstring::npos) << all.c_str();
   EXPECT_EQ(all.find(L"Playing", all.find(L"Playing") + 1), std::wstring::npos) << "one play only\n" << all.c_str();
   EXPECT_NE(all.find(L"\n\n===>Test aborted.\n"), std::wstring::npos) << all.c_str();
@@ -334,8 +329,7 @@ TEST_F(MediaHost, StopDuringATuneThatNeverEndsActsAtOnce) {
       << "the tune plays";
   EXPECT_TRUE(Call(suite::kDispAbort));
   EXPECT_TRUE(PumpUntil([&] { return !Call(suite::kDispIsRunning); }, 60000));
-  std::wstring all;
-  for (const std::wstring& l : Lines()) all += l + L"\n";
+  std::wstring all = AllLines();
   // The stop ended it, not the bound on the play.
   EXPECT_NE(all.find(L"Playing Midi File(test.mid)...\t\n\n===>Test aborted.\n"), std::wstring::npos) << all.c_str();
   EXPECT_EQ(all.find(L"did not finish"), std::wstring::npos) << all.c_str();
