@@ -1,8 +1,8 @@
 // The modem control end to end against modem simulators on the COM ports
 // of the test's Wine prefix (run through with_modems.sh): modem.mod with
-// -AutoRun against each kind of modem, its result log and reported error
-// count; and the control hosted here, stopped at every stage of a run and
-// disconnected during a call.
+// -AutoRun, its result log and reported error count, and its ending; and
+// the control hosted here against each kind of modem (its Done count and
+// its log), stopped at every stage of a run and disconnected during a call.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <ole2.h>
@@ -341,7 +341,7 @@ TEST_F(ModemPorts, ModemsOnCom2AndCom4AreBothTested) {
   Modem(2, FullModem());
   Modem(4, FullModem());
   Set(L"DialtoneTestEnable", 0);
-  EXPECT_EQ(RunModule(L"-AutoRun"), 0u);
+  EXPECT_EQ(RunHosted(), 0u);
   std::vector<std::string> lines = LogLines();
   EXPECT_TRUE(Has(lines, "Checking Modem on COM2:\tModem Found"));
   EXPECT_TRUE(Has(lines, "Checking Modem on COM4:\tModem Found"));
@@ -353,14 +353,16 @@ TEST_F(ModemPorts, ModemsOnCom2AndCom4AreBothTested) {
 }
 
 TEST_F(ModemPorts, NoModemIsOneError) {
-  EXPECT_EQ(RunModule(L"-AutoRun"), 1u);
+  EXPECT_EQ(RunHosted(), 1u);
   std::vector<std::string> want = {"Searching Modem.....", "Failed to find a modem connected to your computer.", "",
                                    "Found Error(s)."};
   EXPECT_EQ(LogLines(), want);
 
-  // A port whose device never answers is listed, and is no modem either.
+  // A port whose device never answers is listed, and is no modem either;
+  // its probe waits out the standard time-out twice: a short one.
   Profile(3, "\"silent\": true");
-  EXPECT_EQ(RunModule(L"-AutoRun"), 1u);
+  Set(L"StandardTimeout", 500);
+  EXPECT_EQ(RunHosted(), 1u);
   want = {"Searching Modem.....", "Checking Modem on COM3:\tNot Found ( return code: 10 )",
           "Failed to find a modem connected to your computer.", "", "Found Error(s)."};
   EXPECT_EQ(LogLines(), want);
@@ -369,7 +371,7 @@ TEST_F(ModemPorts, NoModemIsOneError) {
   // "Loop" searches the ports that many times.
   Absent(3);
   Set(L"Loop", 3);
-  EXPECT_EQ(RunModule(L"-AutoRun"), 1u);
+  EXPECT_EQ(RunHosted(), 1u);
   want = {"Searching Modem.....", "Searching Modem.....", "Searching Modem.....",
           "Failed to find a modem connected to your computer.", "", "Found Error(s)."};
   EXPECT_EQ(LogLines(), want);
@@ -516,7 +518,7 @@ TEST_F(ModemPorts, NumberTooLongIsNotDialled) {
   Set(L"ConnectionTest", 1);
   SetText(L"BBSNumber", std::wstring(120, L'5').c_str());
   Modem(1, FullModem());
-  EXPECT_EQ(RunModule(L"-AutoRun"), 1u);
+  EXPECT_EQ(RunHosted(), 1u);
   EXPECT_TRUE(Has(LogLines(), "Testing Connection:\tFAILED"));
   for (const std::string& l : Heard(1)) EXPECT_NE(l.rfind("ATDT", 0), 0u) << l;
 }
@@ -530,7 +532,7 @@ TEST_F(ModemPorts, AnalogLoopbackAndItsTimer) {
   Replies silentS18 = FullModem();
   silentS18["ATS18=?"] = "[]";
   Modems({FullModem(), silentS18});
-  EXPECT_EQ(RunModule(L"-AutoRun"), 0u);
+  EXPECT_EQ(RunHosted(), 0u);
   std::vector<std::string> all = LogLines();
   EXPECT_TRUE(Has(PortLines(all, 1), "AT&T1:\tPASSED(CONNECT 9600)")) << Joined(all);
   EXPECT_TRUE(HeardLine(1, "ATS18=2")) << "the loopback time-out in seconds";
@@ -772,8 +774,7 @@ TEST_F(ModemPorts, TestPageAfterARun) {
   Modem(1, FullModem());
   Profile(3, "\"silent\": true");
   Set(L"DialtoneTestEnable", 1);
-  // COM3's probe waits out the standard time-out twice: a short one here
-  // (NoModemIsOneError waits the fixture's own).
+  // COM3's probe waits out the standard time-out twice: a short one.
   Set(L"StandardTimeout", 500);
   HostControl("-AutoRun");
   ASSERT_TRUE(Call(suite::kDispDoTest, {std::string()}));
@@ -883,7 +884,7 @@ TEST_F(ModemPorts, NulsAndLongLinesBeforeTheResultAreReadPast) {
     modems.back()["ATZ"] = c.atz;
   }
   Modems(modems);
-  RunModule(L"-AutoRun");
+  RunHosted();
   std::vector<std::string> all = LogLines();
   for (size_t i = 0; i < std::size(cases); ++i) {
     const std::string port = "COM" + std::to_string(i + 1);
