@@ -611,7 +611,7 @@ TEST_F(ModemPorts, ToneDiallingThroughTheSoundCard) {
   if (Env("HALVIX_AUDIO") == "1") {
     EXPECT_TRUE(sound) << "the test run has a sound server";
   }
-  WPARAM errors = RunModule(L"-AutoRun");
+  WPARAM errors = RunHosted();
   std::vector<std::string> lines = LogLines();
   if (sound) {
     std::printf("[ tones   ] with a sound device\n");
@@ -621,7 +621,7 @@ TEST_F(ModemPorts, ToneDiallingThroughTheSoundCard) {
 
     // The line input: this card has none.
     SetText(L"TestATS6Input", L"LINEIN");
-    EXPECT_EQ(RunModule(L"-AutoRun"), 1u);
+    EXPECT_EQ(RunHosted(), 1u);
     lines = LogLines();
     EXPECT_TRUE(Has(lines, "ATS6:\t")) << Joined(lines);
     EXPECT_TRUE(Has(lines, "Failed to find the specific line of the mixer device.")) << Joined(lines);
