@@ -1,8 +1,8 @@
 // The modem control end to end against modem simulators on the COM ports
 // of the test's Wine prefix (run through with_modems.sh): modem.mod with
-// -AutoRun against each kind of modem, its result log and reported error
-// count; and the control hosted here, stopped at every stage of a run and
-// disconnected during a call.
+// -AutoRun, its result log and reported error count, and its ending; and
+// the control hosted here against each kind of modem (its Done count and
+// its log), stopped at every stage of a run and disconnected during a call.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <ole2.h>
@@ -250,6 +250,33 @@ class ModemPorts : public ::testing::Test {
     ASSERT_TRUE(Call(suite::kDispInit, {cmdLine}));
     Call(suite::kDispSetProp, {std::string("Size"), std::string("640 480")});
   }
+  // A run of a control hosted here, as -AutoRun runs it, under the settings
+  // the registry holds now (a control of its own: it reads them at Init);
+  // the error count its Done event reports (99 when none came). Its log is
+  // written afresh at the run's end, as the module writes it. The control
+  // is closed after its run: it keeps its settings then, before the next
+  // case sets its own.
+  WPARAM RunHosted() {
+    done_.clear();
+    ::DeleteFileW(SuitePath(L"KytMODM.LOG").c_str());
+    HostControl("-AutoRun");
+    EXPECT_EQ(host.SinkEvents(IID_NULL,
+                              [this](DISPID id, const std::vector<std::wstring>& args) {
+                                if (id == suite::kEventDone) done_.push_back(args.empty() ? L"?" : args[0]);
+                              }),
+              S_OK);
+    EXPECT_TRUE(Call(suite::kDispDoTest, {std::string()}));
+    EXPECT_TRUE(PumpUntil([&] { return !done_.empty() && !Call(suite::kDispIsRunning); }, 180000));
+    WaitButton(1007, L"&Start");
+    EXPECT_EQ(done_.size(), 1u) << "one Done a run";
+    WPARAM result = done_.empty() ? 99 : (WPARAM)std::wcstoul(done_[0].c_str(), nullptr, 10);
+    std::printf("[ hosted  ] Done(%u); KytMODM.LOG:\n", (unsigned)result);
+    for (const std::string& l : LogLines()) std::printf("    | %s\n", l.c_str());
+    host.Destroy();
+    ::DestroyWindow(window);
+    window = nullptr;
+    return result;
+  }
   bool Call(DISPID id, const std::vector<appkit::AxArg>& args = {}) { return ctltest::Call(host, id, args); }
   HWND Sheet() const { return ::GetWindow(host.hwnd(), GW_CHILD); }
   HWND Item(int id) const { return FindChildById(Sheet(), id); }
@@ -291,6 +318,7 @@ class ModemPorts : public ::testing::Test {
 
   HWND window = nullptr;
   appkit::AxHost host;
+  std::vector<std::wstring> done_;
   std::optional<testsupport::KeyAside> modemKey_;
 };
 
@@ -313,7 +341,7 @@ TEST_F(ModemPorts, ModemsOnCom2AndCom4AreBothTested) {
   Modem(2, FullModem());
   Modem(4, FullModem());
   Set(L"DialtoneTestEnable", 0);
-  EXPECT_EQ(RunModule(L"-AutoRun"), 0u);
+  EXPECT_EQ(RunHosted(), 0u);
   std::vector<std::string> lines = LogLines();
   EXPECT_TRUE(Has(lines, "Checking Modem on COM2:\tModem Found"));
   EXPECT_TRUE(Has(lines, "Checking Modem on COM4:\tModem Found"));
@@ -325,14 +353,16 @@ TEST_F(ModemPorts, ModemsOnCom2AndCom4AreBothTested) {
 }
 
 TEST_F(ModemPorts, NoModemIsOneError) {
-  EXPECT_EQ(RunModule(L"-AutoRun"), 1u);
+  EXPECT_EQ(RunHosted(), 1u);
   std::vector<std::string> want = {"Searching Modem.....", "Failed to find a modem connected to your computer.", "",
                                    "Found Error(s)."};
   EXPECT_EQ(LogLines(), want);
 
-  // A port whose device never answers is listed, and is no modem either.
+  // A port whose device never answers is listed, and is no modem either;
+  // its probe waits out the standard time-out twice: a short one.
   Profile(3, "\"silent\": true");
-  EXPECT_EQ(RunModule(L"-AutoRun"), 1u);
+  Set(L"StandardTimeout", 500);
+  EXPECT_EQ(RunHosted(), 1u);
   want = {"Searching Modem.....", "Checking Modem on COM3:\tNot Found ( return code: 10 )",
           "Failed to find a modem connected to your computer.", "", "Found Error(s)."};
   EXPECT_EQ(LogLines(), want);
@@ -341,7 +371,7 @@ TEST_F(ModemPorts, NoModemIsOneError) {
   // "Loop" searches the ports that many times.
   Absent(3);
   Set(L"Loop", 3);
-  EXPECT_EQ(RunModule(L"-AutoRun"), 1u);
+  EXPECT_EQ(RunHosted(), 1u);
   want = {"Searching Modem.....", "Searching Modem.....", "Searching Modem.....",
           "Failed to find a modem connected to your computer.", "", "Found Error(s)."};
   EXPECT_EQ(LogLines(), want);
@@ -393,7 +423,7 @@ TEST_F(ModemPorts, EachKindOfAnswerGivesItsLine) {
     Set(L"ShortTimeout", unanswered ? 500 : 800);
     Set(L"StandardTimeout", unanswered ? 500 : 1200);
     Modems(modems);
-    EXPECT_EQ(RunModule(L"-AutoRun"), errors) << run.front()->what << " and the cases of its run";
+    EXPECT_EQ(RunHosted(), errors) << run.front()->what << " and the cases of its run";
     std::vector<std::string> all = LogLines();
     EXPECT_EQ(all.empty() ? "" : all.back(), errors ? "Found Error(s)." : "No Error Found.") << run.front()->what;
     for (size_t i = 0; i < run.size(); ++i) {
@@ -462,7 +492,7 @@ TEST_F(ModemPorts, CallToTheRemoteSystem) {
       errors += c->errors;
     }
     Modems(modems);
-    EXPECT_EQ(RunModule(L"-AutoRun"), errors) << first.what << " and the cases of its run";
+    EXPECT_EQ(RunHosted(), errors) << first.what << " and the cases of its run";
     std::vector<std::string> all = LogLines();
     for (size_t i = 0; i < run.size(); ++i) {
       const Case& c = *run[i];
@@ -488,7 +518,7 @@ TEST_F(ModemPorts, NumberTooLongIsNotDialled) {
   Set(L"ConnectionTest", 1);
   SetText(L"BBSNumber", std::wstring(120, L'5').c_str());
   Modem(1, FullModem());
-  EXPECT_EQ(RunModule(L"-AutoRun"), 1u);
+  EXPECT_EQ(RunHosted(), 1u);
   EXPECT_TRUE(Has(LogLines(), "Testing Connection:\tFAILED"));
   for (const std::string& l : Heard(1)) EXPECT_NE(l.rfind("ATDT", 0), 0u) << l;
 }
@@ -502,7 +532,7 @@ TEST_F(ModemPorts, AnalogLoopbackAndItsTimer) {
   Replies silentS18 = FullModem();
   silentS18["ATS18=?"] = "[]";
   Modems({FullModem(), silentS18});
-  EXPECT_EQ(RunModule(L"-AutoRun"), 0u);
+  EXPECT_EQ(RunHosted(), 0u);
   std::vector<std::string> all = LogLines();
   EXPECT_TRUE(Has(PortLines(all, 1), "AT&T1:\tPASSED(CONNECT 9600)")) << Joined(all);
   EXPECT_TRUE(HeardLine(1, "ATS18=2")) << "the loopback time-out in seconds";
@@ -581,7 +611,7 @@ TEST_F(ModemPorts, ToneDiallingThroughTheSoundCard) {
   if (Env("HALVIX_AUDIO") == "1") {
     EXPECT_TRUE(sound) << "the test run has a sound server";
   }
-  WPARAM errors = RunModule(L"-AutoRun");
+  WPARAM errors = RunHosted();
   std::vector<std::string> lines = LogLines();
   if (sound) {
     std::printf("[ tones   ] with a sound device\n");
@@ -591,7 +621,7 @@ TEST_F(ModemPorts, ToneDiallingThroughTheSoundCard) {
 
     // The line input: this card has none.
     SetText(L"TestATS6Input", L"LINEIN");
-    EXPECT_EQ(RunModule(L"-AutoRun"), 1u);
+    EXPECT_EQ(RunHosted(), 1u);
     lines = LogLines();
     EXPECT_TRUE(Has(lines, "ATS6:\t")) << Joined(lines);
     EXPECT_TRUE(Has(lines, "Failed to find the specific line of the mixer device.")) << Joined(lines);
@@ -744,8 +774,7 @@ TEST_F(ModemPorts, TestPageAfterARun) {
   Modem(1, FullModem());
   Profile(3, "\"silent\": true");
   Set(L"DialtoneTestEnable", 1);
-  // COM3's probe waits out the standard time-out twice: a short one here
-  // (NoModemIsOneError waits the fixture's own).
+  // COM3's probe waits out the standard time-out twice: a short one.
   Set(L"StandardTimeout", 500);
   HostControl("-AutoRun");
   ASSERT_TRUE(Call(suite::kDispDoTest, {std::string()}));
@@ -855,7 +884,7 @@ TEST_F(ModemPorts, NulsAndLongLinesBeforeTheResultAreReadPast) {
     modems.back()["ATZ"] = c.atz;
   }
   Modems(modems);
-  RunModule(L"-AutoRun");
+  RunHosted();
   std::vector<std::string> all = LogLines();
   for (size_t i = 0; i < std::size(cases); ++i) {
     const std::string port = "COM" + std::to_string(i + 1);
