@@ -2,6 +2,11 @@
 // its window, driven by a registered message, and judged by its exit code.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
 
@@ -35,6 +40,49 @@ TEST(Harness, ProbeAnswersRegisteredMessageAndExitsWithItsCode) {
   ASSERT_TRUE(probe.WaitExit(10000));
   EXPECT_EQ(probe.ExitCode(), 37u);
   EXPECT_FALSE(::IsWindow(w));
+}
+
+namespace {
+
+// A list box whose items each grow once, between their length and their
+// text, as a line of another process's results list does when the run
+// appends its verdict.
+std::vector<bool> g_grown;
+
+LRESULT CALLBACK GrowingList(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  auto old = reinterpret_cast<WNDPROC>(::GetPropW(w, L"old"));
+  LRESULT r = ::CallWindowProcW(old, w, msg, wp, lp);
+  if (msg == LB_GETTEXTLEN && r >= 0 && wp < g_grown.size() && !g_grown[wp]) {
+    g_grown[wp] = true;
+    std::wstring text(r + 1, L'\0');
+    ::CallWindowProcW(old, w, LB_GETTEXT, wp, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(r);
+    text += L"\tPASSED" + std::wstring(200, L'.');
+    ::CallWindowProcW(old, w, LB_DELETESTRING, wp, 0);
+    ::CallWindowProcW(old, w, LB_INSERTSTRING, wp, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+  return r;
+}
+
+}  // namespace
+
+TEST(Harness, ListLinesThatGrowWhileReadAreReadWhole) {
+  HWND list = ::CreateWindowExW(0, L"LISTBOX", L"", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(list, nullptr);
+  for (const wchar_t* line : {L"a", L"Reading File(test1.dat):"})
+    ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+  g_grown.assign(2, false);
+  ::SetPropW(list, L"old", reinterpret_cast<HANDLE>(::GetWindowLongPtrW(list, GWLP_WNDPROC)));
+  ::SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GrowingList));
+  std::vector<std::wstring> lines = ListBoxLines(list);
+  ::SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(::GetPropW(list, L"old")));
+  ::RemovePropW(list, L"old");
+  ::DestroyWindow(list);
+  ASSERT_EQ(lines.size(), 2u);
+  // Each item as it stood when its text was asked for.
+  const std::wstring verdict = L"\tPASSED" + std::wstring(200, L'.');
+  EXPECT_EQ(lines[0], L"a" + verdict);
+  EXPECT_EQ(lines[1], L"Reading File(test1.dat):" + verdict);
 }
 
 TEST(Harness, MissingProgramIsReportedNotHung) {

@@ -209,16 +209,25 @@ bool ClickButton(HWND button) {
 
 bool ClickButton(HWND parent, int id) { return ClickButton(FindChildById(parent, id)); }
 
+// A list box of another process can change an item between its length and
+// its text, and LB_GETTEXT is given no buffer size: the buffer has ample room
+// beyond the length read, and an item that no longer fits is read again.
 std::vector<std::wstring> ListBoxLines(HWND listBox) {
+  constexpr size_t kRoom = 16 * 1024;
   std::vector<std::wstring> out;
+  std::vector<wchar_t> buf;
   LRESULT count = ::SendMessageW(listBox, LB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
-    LRESULT len = ::SendMessageW(listBox, LB_GETTEXTLEN, i, 0);
-    if (len == LB_ERR) break;
-    std::wstring s(len + 1, L'\0');
-    LRESULT got = ::SendMessageW(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(s.data()));
-    s.resize(got > 0 ? (size_t)got : 0);
-    out.push_back(s);
+    LRESULT got = LB_ERR;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+      LRESULT len = ::SendMessageW(listBox, LB_GETTEXTLEN, i, 0);
+      if (len == LB_ERR) return out;
+      if (buf.size() < (size_t)len + 1 + kRoom) buf.resize((size_t)len + 1 + kRoom);
+      got = ::SendMessageW(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(buf.data()));
+      if (got == LB_ERR || got <= len) break;
+    }
+    if (got == LB_ERR) return out;
+    out.emplace_back(buf.data(), (size_t)got);
   }
   return out;
 }
