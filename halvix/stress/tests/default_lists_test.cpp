@@ -175,6 +175,7 @@ TEST_F(DefaultLists, StressTestRunsEveryEnabledModuleToAVerdict) {
 
   rows = ListRows(dlg);
   ASSERT_EQ(rows.size(), listed.size());
+  int timed = 0;
   for (size_t i = 0; i < rows.size(); ++i) {
     SCOPED_TRACE(appkit::Narrow(rows[i][0]));
     EXPECT_EQ(rows[i][0], listed[i].first);
@@ -185,10 +186,13 @@ TEST_F(DefaultLists, StressTestRunsEveryEnabledModuleToAVerdict) {
       EXPECT_TRUE(rows[i][1] == L"PASSED" || rows[i][1] == L"FAILED") << appkit::Narrow(rows[i][1]);
       std::printf("%s: %s in %s\n", appkit::Narrow(rows[i][0]).c_str(), appkit::Narrow(rows[i][1]).c_str(),
                   appkit::Narrow(rows[i][2]).c_str());
-      EXPECT_TRUE(std::regex_match(appkit::Narrow(rows[i][2]), std::regex(R"(\d+:[0-5]\d:[0-5]\d)")))
+      // Its time, or nothing for a module that ended within half a second.
+      EXPECT_TRUE(std::regex_match(appkit::Narrow(rows[i][2]), std::regex(R"((\d+:[0-5]\d:[0-5]\d)?)")))
           << appkit::Narrow(rows[i][2]);
+      if (!rows[i][2].empty()) ++timed;
     }
   }
+  EXPECT_GE(timed, 1) << "the memory test alone takes seconds";
   std::string log = fx_->ReadFile(L"STRESS.LOG");
   EXPECT_NE(log.find(ExpectedTable(rows)), std::string::npos) << log;
   ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
