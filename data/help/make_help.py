@@ -115,7 +115,7 @@ def page_html(t, topics):
 def plain_text(topics):
     out = []
     for t in topics:
-        out += [t["title"], "=" * len(t["title"])] + t["summary"] + [""]
+        out += [t["title"], "=" * len(t["title"])] + [re.sub(r"<[^>]*>", "", s) for s in t["summary"]] + [""]
         for line in t["body"]:
             s = line.strip()
             if s == "contents":
