@@ -223,10 +223,10 @@ class Program:
                          for t in self.plain
                          if PLACEHOLDER.search(t) and len(re.findall(r"[A-Za-z]", PLACEHOLDER.sub("", t))) >= 4]
 
-    def names(self, spec):
+    def names(self, entry):
         """The names of one scope entry: "file.rc#NAME" (a dialog or menu),
         "file.rc#STRINGTABLE", or a source file's strings."""
-        path, _, part = spec.partition("#")
+        path, _, item = entry.partition("#")
         if path.endswith(".cpp"):
             if path not in self.cpp:
                 raise KeyError("no source file " + path)
@@ -234,13 +234,13 @@ class Program:
         rc = self.rc.get(path)
         if rc is None:
             raise KeyError("no resource file " + path)
-        if part == "STRINGTABLE":
+        if item == "STRINGTABLE":
             return {name_of(t) for t in rc.strings}
-        if part in rc.dialogs:
-            return {name_of(t) for t in rc.dialogs[part]}
-        if part in rc.menus:
-            return {name_of(i[-1]) for i in rc.menus[part]}
-        raise KeyError("no dialog or menu %s in %s" % (part, path))
+        if item in rc.dialogs:
+            return {name_of(t) for t in rc.dialogs[item]}
+        if item in rc.menus:
+            return {name_of(i[-1]) for i in rc.menus[item]}
+        raise KeyError("no dialog or menu %s in %s" % (item, path))
 
     def main_menu(self):
         return [tuple(name_of(p) for p in item) for item in self.rc[MAIN_RC].menus[MAIN_MENU]]
@@ -292,7 +292,7 @@ def check_page(name, page, pages, program, scope_names, menu):
 
 
 # The checks themselves, on small pages of one line: what each must find, or
-# None where the line is right. Each fault below is one the pages held.
+# None where the line is right; the faults are of the kinds the pages held.
 CASES = [
     ("stress3.htm", "press <b>Run</b>", None),
     # The Stress Test's button reads Run: the test pages' Start is no name there.
@@ -320,8 +320,8 @@ def check_cases(pages, program, menu, global_names):
     faults = []
     for page, line, wanted in CASES:
         names = set(global_names)
-        for spec in SCOPES.get(page, []):
-            names |= program.names(spec)
+        for entry in SCOPES.get(page, []):
+            names |= program.names(entry)
         found = check_page(page, "<html><head></head><body><p>%s</p></body></html>" % line, pages, program, names,
                            menu)
         if wanted is None and found:
@@ -360,20 +360,20 @@ def main():
     menu = program.main_menu()
     faults = list(text_faults)
     global_names = set()
-    for spec in GLOBAL:
-        global_names |= program.names(spec)
+    for entry in GLOBAL:
+        global_names |= program.names(entry)
     faults += check_cases(pages, program, menu, global_names)
-    for spec_page in SCOPES:
-        if spec_page not in pages:
-            faults.append("the scope table names %s, which is no page" % spec_page)
+    for scoped_page in SCOPES:
+        if scoped_page not in pages:
+            faults.append("the scope table names %s, which is no page" % scoped_page)
     done = set()
     for n in pages:
         if first[n] in done:
             continue
         done.add(first[n])
         names = set(global_names)
-        for spec in SCOPES.get(first[n], []):
-            names |= program.names(spec)
+        for entry in SCOPES.get(first[n], []):
+            names |= program.names(entry)
         faults += check_page(first[n], pages[n], pages, program, names, menu)
     for f in faults:
         print(f)
