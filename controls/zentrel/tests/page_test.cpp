@@ -364,6 +364,34 @@ TEST_F(PageFixture, ProcessorRunAsksTheServerAndReportsItsVerdict) {
   EXPECT_EQ(log.substr(log.size() - end.size()), end);
 }
 
+// No benchmark library lies beside the test: an automatic benchmark run
+// says what it could not measure and reports no error, so that a series
+// goes on with its next module.
+TEST_F(PageFixture, AutomaticBenchmarksWithoutTheirLibrariesReportNoError) {
+  struct Case {
+    const char* cmdLine;
+    std::vector<std::wstring> lines;
+  } cases[] = {
+      {"-AutoRun -Bench", {L"Memory Benchmark:\tkovlet.dll is not available"}},
+      {"-AutoRun -Bench -ProcTest",
+       {L"CPU Performance Tests:", L"Dhrystone:\tnot available (dhry.dll is missing)",
+        L"Whetstone:\tnot available (whet.dll is missing)"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.cmdLine);
+    // No information server here: one wait for the processor's lines.
+    appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"nWaitCpu", 1);
+    Open(c.cmdLine);
+    ASSERT_TRUE(runner.DoTest());
+    MessageCatcher::Caught done{};
+    ASSERT_TRUE(catcher.WaitFor(WM_TESTDONE, 30000, &done));
+    EXPECT_EQ(done.wp, 0u);
+    ASSERT_TRUE(WaitIdle(10000));
+    EXPECT_EQ(Results(), c.lines);
+    Close();
+  }
+}
+
 TEST_F(PageFixture, ProcessorBenchmarkReadsTheCpuLinesOfTheServersFile) {
   testsupport::FakeInfoServer server(testsupport::TempDir());
   ASSERT_TRUE(server.Ok());

@@ -110,10 +110,17 @@ bool FileTest::Body() {
 
   directoryName_ = TestDirectory(c_);
   directory_ = appkit::Widen(directoryName_);
-  if (::GetFileAttributesW(directory_.c_str()) == INVALID_FILE_ATTRIBUTES) ::CreateDirectoryW(directory_.c_str(), nullptr);
+  // The reason given is the creation's refusal (a read-only or full drive),
+  // not the missing folder that follows from it.
+  DWORD refusal = ERROR_SUCCESS;
+  if (::GetFileAttributesW(directory_.c_str()) == INVALID_FILE_ATTRIBUTES &&
+      !::CreateDirectoryW(directory_.c_str(), nullptr))
+    refusal = ::GetLastError();
   DWORD attributes = ::GetFileAttributesW(directory_.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    Fail(c_.root, attributes == INVALID_FILE_ATTRIBUTES ? ::GetLastError() : ERROR_DIRECTORY);
+    DWORD reason = attributes != INVALID_FILE_ATTRIBUTES ? ERROR_DIRECTORY : ::GetLastError();
+    if (refusal != ERROR_SUCCESS && refusal != ERROR_ALREADY_EXISTS) reason = refusal;
+    Fail(c_.root, reason);
     return true;
   }
   host_.UsedDirectory(directoryName_);

@@ -1,6 +1,7 @@
 // The memory and processor benchmarks' steps with stand-in libraries: the
 // lines of the list and of BNCHMARK.BNH, the series' order, aborts, the
-// second run of a short processor loop, and figures that are no results.
+// second run of a short processor loop, and figures that are no results
+// (said on their lines, never an error of the run).
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -150,7 +151,7 @@ TEST_F(BenchSteps, AbortDuringTheReadSeriesSkipsItsAverageAndTheWriteSeries) {
   EXPECT_EQ(sys.live, 0);
 }
 
-TEST_F(BenchSteps, MemoryFiguresThatAreNoResultFailTheRun) {
+TEST_F(BenchSteps, MemoryFiguresThatAreNoResultAreSaidButCountNoError) {
   for (double bad : {0.0, -3.0, (double)NAN, (double)INFINITY}) {
     SetUp();
     RecordingFile f;
@@ -158,7 +159,7 @@ TEST_F(BenchSteps, MemoryFiguresThatAreNoResultFailTheRun) {
     g_special16K = true;
     g_memFigureFor16K = bad;
     MemoryBenchConfig c{FakeRead, FakeWrite, 100};
-    EXPECT_EQ(RunMemoryBenchmark(c, sys, s, f, pause), Outcome::Failed) << bad;
+    EXPECT_EQ(RunMemoryBenchmark(c, sys, s, f, pause), Outcome::Passed) << bad;
     EXPECT_NE(f.text.find("16K Blocks:\tMeasurement failed\r\n"), std::string::npos);
     // The average rests on the four sizes that were measured.
     EXPECT_NE(f.text.find("Memory Read Average:\t337.00 MB/Sec\r\n"), std::string::npos) << f.text;
@@ -167,21 +168,21 @@ TEST_F(BenchSteps, MemoryFiguresThatAreNoResultFailTheRun) {
   }
 }
 
-TEST_F(BenchSteps, MemoryBenchmarkWithoutItsLibraryOrMemoryMeasuresNothingAndFails) {
+TEST_F(BenchSteps, MemoryBenchmarkWithoutItsLibraryOrMemoryMeasuresNothingAndCountsNoError) {
   MemoryBenchConfig missing{FakeRead, nullptr, 100};
-  EXPECT_EQ(RunMemoryBenchmark(missing, sys, sink, file, pause), Outcome::Failed);
+  EXPECT_EQ(RunMemoryBenchmark(missing, sys, sink, file, pause), Outcome::Passed);
   EXPECT_EQ(file.text, "");
   EXPECT_EQ(sink.lines, std::vector<std::string>{"Memory Benchmark:\tkovlet.dll is not available"});
 
   MemoryBenchConfig c{FakeRead, FakeWrite, 100};
   sys.allocFails = true;
   RecordingSink s2;
-  EXPECT_EQ(RunMemoryBenchmark(c, sys, s2, file, pause), Outcome::Failed);
+  EXPECT_EQ(RunMemoryBenchmark(c, sys, s2, file, pause), Outcome::Passed);
   EXPECT_EQ(s2.lines.back(), "Failed to allocate memory");
   sys.allocFails = false;
   sys.lockFails = true;
   RecordingSink s3;
-  EXPECT_EQ(RunMemoryBenchmark(c, sys, s3, file, pause), Outcome::Failed);
+  EXPECT_EQ(RunMemoryBenchmark(c, sys, s3, file, pause), Outcome::Passed);
   EXPECT_EQ(s3.lines.back(), "Failed to lock allocated memory");
   EXPECT_TRUE(g_memCalls.empty());
   EXPECT_EQ(sys.live, 0);
@@ -232,10 +233,10 @@ TEST_F(BenchSteps, ProcessorBenchmarkRerunsAShortLoopAndKeepsOnlyItsSecondResult
 
 TEST_F(BenchSteps, ProcessorBenchmarkWithoutTheProcessorLinesOrALibrary) {
   // The lines never come: nWaitCpu waits, then the loops run without them;
-  // whet.dll is missing: that loop is not measured and the run fails.
+  // whet.dll is missing: that loop is skipped, which is no error.
   CpuBenchConfig c{FakeDhry, nullptr};
   c.waitCpu = 3;
-  EXPECT_EQ(RunCpuBenchmark(c, [] { return (const CpuInfoLines*)nullptr; }, sink, file, pause), Outcome::Failed);
+  EXPECT_EQ(RunCpuBenchmark(c, [] { return (const CpuInfoLines*)nullptr; }, sink, file, pause), Outcome::Passed);
   EXPECT_EQ(file.text, "CPU Performance Tests:\r\nDhrystone:\t400.0 K Dhrystones/Sec\r\n");
   EXPECT_EQ(sink.lines.back(), "Whetstone:\tnot available (whet.dll is missing)");
   EXPECT_EQ(pauses, (std::vector<DWORD>{500, 500, 500, 500, 1000}));
@@ -245,7 +246,8 @@ TEST_F(BenchSteps, ALoopWithoutATimeIsNoResultAndAnAbortStopsBeforeTheNextLoop) 
   g_dhrySeconds = {0.0};
   CpuBenchConfig c{FakeDhry, FakeWhet};
   c.waitCpu = 0;
-  EXPECT_EQ(RunCpuBenchmark(c, [] { return (const CpuInfoLines*)nullptr; }, sink, file, pause), Outcome::Failed);
+  // Said on its line, which leaves the score incomplete; no error.
+  EXPECT_EQ(RunCpuBenchmark(c, [] { return (const CpuInfoLines*)nullptr; }, sink, file, pause), Outcome::Passed);
   EXPECT_EQ(file.text, "CPU Performance Tests:\r\nDhrystone:\tMeasurement failed\r\nWhetstone:\t20.0 MWIPS\r\n");
   EXPECT_EQ(g_dhryCounts, std::vector<int>{1000000});  // no second run on a zero time
 

@@ -63,8 +63,10 @@ struct MemoryBenchConfig {
 };
 
 // MemoryBenchmarkThread's steps. Without either library entry nothing is
-// measured: a line says so and the run fails. A measurement that gives no
-// positive figure is shown as failed and fails the run. `pause` waits.
+// measured and a line says so; memory that cannot be allocated or locked
+// ends the run with its line; a measurement that gives no positive figure
+// is shown as failed. None of them is an error of the run, which is Passed
+// unless aborted. `pause` waits.
 Outcome RunMemoryBenchmark(const MemoryBenchConfig& c, SystemMemory& sys, TestSink& sink, BenchFile& file,
                            const std::function<void(DWORD)>& pause);
 
@@ -77,7 +79,9 @@ struct CpuBenchConfig {
 };
 
 // CpuBenchmarkThread's steps; `cpuLines` answers the processor's type and
-// speed lines once they are ready (nullptr while they are not).
+// speed lines once they are ready (nullptr while they are not). A missing
+// library or a loop without a time is said on its line, not counted as an
+// error: the run is Passed unless aborted.
 Outcome RunCpuBenchmark(const CpuBenchConfig& c, const std::function<const CpuInfoLines*()>& cpuLines,
                         TestSink& sink, BenchFile& file, const std::function<void(DWORD)>& pause);
 
