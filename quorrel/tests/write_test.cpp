@@ -308,7 +308,7 @@ TEST_F(FullDrive, TheWriterLeavesTheOldFileWhole) {
 TEST_F(FullDrive, ARequestGetsTheFailureReplyAndTheOldFileStays) {
   Process host;
   ASSERT_TRUE(host.Start(host_));
-  HWND server = WaitForWindow(suite::kInfoServerTitle, L"", host.Pid(), 20000);
+  HWND server = WaitForWindow(suite::kInfoServerTitle, L"", host.Pid(), 30000);
   ASSERT_NE(server, nullptr);
   MessageCatcher catcher;
   auto ask = [&](MessageCatcher::Caught* reply) {
