@@ -69,12 +69,12 @@ bool ReadUninstallEntry(HKEY parent, const char* subkey, UninstallEntry* entry) 
   return true;
 }
 
-void WriteSoftwareInfo(InfoSink& out, int mode, HWND sortedList, HKEY root, const char* keyPath,
+bool WriteSoftwareInfo(InfoSink& out, int mode, HWND sortedList, HKEY root, const char* keyPath,
                        const std::function<bool()>& stopping) {
-  if (mode != 0) return;
+  if (mode != 0) return true;
   out.SpacedHeading(Str(IDS_SOFTWARE));
   HKEY key = nullptr;
-  if (::RegOpenKeyExA(root, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  if (::RegOpenKeyExA(root, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return true;
   auto stop = [&] { return stopping && stopping(); };
 
   SortedList list(sortedList);
@@ -100,23 +100,24 @@ void WriteSoftwareInfo(InfoSink& out, int mode, HWND sortedList, HKEY root, cons
   ::RegCloseKey(key);
 
   LRESULT count = 0;
-  if (!ok || stop() || !list.Send(LB_GETCOUNT, 0, 0, &count) || count == LB_ERR) return;
+  if (!ok || stop() || !list.Send(LB_GETCOUNT, 0, 0, &count) || count == LB_ERR) return false;
   std::string lines;
   for (LRESULT i = 0; i < count; ++i) {
     LRESULT length = 0;
-    if (!list.Send(LB_GETTEXTLEN, (WPARAM)i, 0, &length)) return;
+    if (!list.Send(LB_GETTEXTLEN, (WPARAM)i, 0, &length)) return false;
     if (length == LB_ERR || length <= 0 || length >= (LRESULT)kSoftwareValueBuffer) continue;
     char text[kSoftwareValueBuffer + 1] = {};
-    if (!list.Send(LB_GETTEXT, (WPARAM)i, reinterpret_cast<LPARAM>(text), &r)) return;
+    if (!list.Send(LB_GETTEXT, (WPARAM)i, reinterpret_cast<LPARAM>(text), &r)) return false;
     if (r == LB_ERR || text[0] == 0) continue;
     lines += text;
     lines += infofile::kLineEnd;
   }
   out.Text(lines);
+  return true;
 }
 
-void WriteSoftwareInfo(InfoSink& out, int mode, HWND sortedList, const std::function<bool()>& stopping) {
-  WriteSoftwareInfo(out, mode, sortedList, HKEY_LOCAL_MACHINE, kUninstallKey, stopping);
+bool WriteSoftwareInfo(InfoSink& out, int mode, HWND sortedList, const std::function<bool()>& stopping) {
+  return WriteSoftwareInfo(out, mode, sortedList, HKEY_LOCAL_MACHINE, kUninstallKey, stopping);
 }
 
 }  // namespace quorrel

@@ -28,10 +28,13 @@ bool ReadUninstallEntry(HKEY parent, const char* subkey, UninstallEntry* entry);
 // are the subkeys of `root`\`keyPath`. `sortedList` is a list box with
 // LBS_SORT | LBS_HASSTRINGS, possibly of another thread (it is reached with
 // bounded waits); without one the writer sorts in a list box of its own.
-// When `stopping` answers true (the server closes) the list is given up and
-// the file holds the heading alone.
-void WriteSoftwareInfo(InfoSink& out, int mode, HWND sortedList, HKEY root, const char* keyPath,
+// When the list cannot be completed (its thread does not answer in time,
+// it is gone, or `stopping` answers true because the server closes) the
+// names are given up, `out` holds the heading alone and the result is
+// false: that text is no listing of the machine's software. True when the
+// text is whole (also for a missing Uninstall key, and for another mode).
+bool WriteSoftwareInfo(InfoSink& out, int mode, HWND sortedList, HKEY root, const char* keyPath,
                        const std::function<bool()>& stopping = {});
-void WriteSoftwareInfo(InfoSink& out, int mode, HWND sortedList, const std::function<bool()>& stopping = {});
+bool WriteSoftwareInfo(InfoSink& out, int mode, HWND sortedList, const std::function<bool()>& stopping = {});
 
 }  // namespace quorrel

@@ -153,7 +153,7 @@ void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx) {
   });
 }
 
-void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
+bool WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
   // The collection's MCI devices serve every writer of this category.
   MultimediaScope devices(ctx.devices ? &ctx.devices->Multimedia(Multimedia()) : nullptr);
   switch (category) {
@@ -208,63 +208,68 @@ void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx) {
       WritePortInformation(out, 0, ctx.system);
       break;
     case suite::INFO_SOFTWARE:
-      WriteSoftwareInfo(out, 0, ctx.softwareList, [] { return WorkersAskedToStop(); });
-      break;
+      return WriteSoftwareInfo(out, 0, ctx.softwareList, [] { return WorkersAskedToStop(); });
     default:
       break;
   }
+  return true;
 }
 
 namespace {
 
-// Takes a file out of every reader's way at once: renamed onto `aside` (a
-// temporary file of ours) and deleted there. A rename works while another
-// program holds the file open for reading, as long as it allows deleting;
-// deleting in place would leave the old file readable until that program
-// lets go.
-void DiscardInfoFile(const wchar_t* path, const wchar_t* aside) {
-  if (aside && ::MoveFileExW(path, aside, MOVEFILE_REPLACE_EXISTING)) {
-    ::SetFileAttributesW(aside, FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(aside);
-    return;
-  }
+// Removes a file of ours, also one marked read-only (an old information
+// file that was moved aside keeps its attributes). A reader that still
+// holds it lets it go when it closes it.
+void RemoveOwnFile(const wchar_t* path) {
+  ::SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
   ::DeleteFileW(path);
-  if (aside) ::DeleteFileW(aside);
+}
+
+// Puts the whole new file `temp` in place of the old one at `path`; false
+// (and the old file as it was) when it cannot. A reader holding the old
+// file keeps it from being replaced where it lies, also when it lets it be
+// deleted: the old file then moves to a name of ours beside it and the new
+// one takes its place at once; the old one goes when that reader lets go.
+// Between those two renames no file lies at `path`: nothing else runs in
+// that moment (the name aside is made before), and when the second rename
+// fails the old file goes back.
+bool ReplaceInfoFile(const wchar_t* temp, const wchar_t* path, const std::wstring& dir) {
+  if (::MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING)) return true;
+  DWORD attributes = ::GetFileAttributesW(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  wchar_t aside[MAX_PATH] = {};
+  if (::GetTempFileNameW(dir.c_str(), kInfoTempPrefix, 0, aside) == 0) return false;
+  if (!::MoveFileExW(path, aside, MOVEFILE_REPLACE_EXISTING)) {
+    RemoveOwnFile(aside);
+    return false;
+  }
+  if (!::MoveFileExW(temp, path, 0)) {
+    ::MoveFileExW(aside, path, 0);
+    return false;
+  }
+  RemoveOwnFile(aside);
+  return true;
 }
 
 }  // namespace
 
-// Puts a new file in place of the old one. A reader still holding the old
-// file (readers open it sharing deletion) does not stop this: the old file
-// is renamed onto a temporary name of ours and deleted there, which takes
-// effect once that reader lets go.
-static bool ReplaceInfoFile(const wchar_t* temp, const wchar_t* path, const std::wstring& dir) {
-  if (::MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING)) return true;
-  wchar_t aside[MAX_PATH] = {};
-  if (::GetTempFileNameW(dir.c_str(), kInfoTempPrefix, 0, aside) == 0) return false;
-  if (!::MoveFileExW(path, aside, MOVEFILE_REPLACE_EXISTING)) {
-    ::DeleteFileW(aside);
-    return false;
-  }
-  bool placed = ::MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING) != FALSE;
-  ::DeleteFileW(aside);
-  return placed;
-}
-
 bool WriteInfoFile(const wchar_t* path, unsigned category, const GatherContext& ctx) {
   std::wstring dir = DirectoryOf(path);
   wchar_t temp[MAX_PATH] = {};
-  bool haveTemp = !dir.empty() && ::GetTempFileNameW(dir.c_str(), kInfoTempPrefix, 0, temp) != 0;
-  bool done = false;
-  if (haveTemp) {
+  if (dir.empty() || ::GetTempFileNameW(dir.c_str(), kInfoTempPrefix, 0, temp) == 0) return false;
+  bool whole = false;
+  {
     FileSink file;
     if (file.Create(temp)) {
-      WriteCategory(file, category, ctx);
-      done = file.Close() && ReplaceInfoFile(temp, path, dir);
+      bool complete = WriteCategory(file, category, ctx);
+      // Every byte reached the drive (a full drive fails the writes, the
+      // flush or the close).
+      whole = file.Close() && complete;
     }
   }
-  if (!done) DiscardInfoFile(path, haveTemp ? temp : nullptr);
-  return done;
+  if (whole && ReplaceInfoFile(temp, path, dir)) return true;
+  RemoveOwnFile(temp);
+  return false;
 }
 
 void RemoveLeftoverTempFiles(const std::wstring& dir) {
@@ -274,9 +279,7 @@ void RemoveLeftoverTempFiles(const std::wstring& dir) {
   if (find == INVALID_HANDLE_VALUE) return;
   do {
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsInfoTempFileName(found.cFileName)) continue;
-    std::wstring path = dir + found.cFileName;
-    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(path.c_str());
+    RemoveOwnFile((dir + found.cFileName).c_str());
   } while (::FindNextFileW(find, &found));
   ::FindClose(find);
 }
@@ -343,10 +346,11 @@ DWORD WINAPI GatherCategoryThread(LPVOID param) {
       ctx.softwareList = req->softwareList;
       ctx.system = req->system;
       if (haveModemText) ctx.modemText = &modemText;
-      // A file that could not be put in place (another program holds the
-      // old one without letting it be replaced, the folder refuses a new
-      // one) is answered with 103: the old file, when it could not be
-      // removed either, is not this request's answer.
+      // A file that could not be written whole and put in place (the
+      // drive is full, the folder refuses a new file, another program
+      // holds the old one without letting it be replaced, a listing was
+      // cut short) is answered with 103: the old file stays as it was, and
+      // it is not this request's answer.
       answered = WriteInfoFile(req->path, req->category, ctx);
     } else {
       answered = true;

@@ -1,6 +1,7 @@
 // The request worker: one thread per accepted request writes (or reuses) a
 // category's information file under the mutex "kyt_quorrel_msg" and tells
-// the client with reply 101.
+// the client with reply 101, or 103 when the file could not be written
+// (the old one then stays as it was).
 #pragma once
 #include <windows.h>
 
@@ -34,16 +35,19 @@ DWORD WINAPI GatherCategoryThread(LPVOID request);
 // Request workers that have started and not yet ended.
 long LiveWorkerCount();
 
-// Writes one category into an open file (summary flag 0).
-void WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx);
+// Writes one category into an open file (summary flag 0). False when the
+// text is not whole (a listing was cut short): it must not stand for the
+// category.
+bool WriteCategory(InfoSink& out, unsigned category, const GatherContext& ctx);
 // KytSUM.IFO.
 void WriteSummaryCategory(InfoSink& out, const GatherContext& ctx);
 // Reuse rule of requests with bit 31 (registry and file time).
 bool MayReuseInfoFile(const wchar_t* path);
 // Writes a category's file at `path`: into a temporary file beside it,
-// which replaces the old file only once it is whole. When that fails the
-// old file is removed (when anyone lets it go), so that no reader takes it
-// for the answer to this request. True when the new file is in place.
+// which replaces the old file only once it is whole. When that cannot be
+// done (no temporary file, the drive full, a listing cut short, the old
+// file held so that it cannot be replaced) the old file stays as it was and
+// no temporary file is left. True when the new file is in place.
 bool WriteInfoFile(const wchar_t* path, unsigned category, const GatherContext& ctx);
 // Removes the temporary files that writers of a server that died left in
 // `dir` (only names of the writers' own form).

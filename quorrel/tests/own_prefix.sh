@@ -15,22 +15,8 @@ runner=$1
 program=$2
 source "$(dirname "$runner")/common.sh"
 wine_tools
-
-template=$POOL/template
-pool_prefix_ready "$template" || { echo "no prepared Wine prefix at $template"; exit 1; }
-work=$(mktemp -d) || exit 1
-export WINEPREFIX=$work/prefix
-cleanup() {
-  "$WINESERVER" -k 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-# Files linked, not copied (Wine replaces its registry files when it saves
-# them, and writes nothing else there), the registry itself copied.
-cp -al "$template" "$WINEPREFIX" || exit 1
-for reg in "$WINEPREFIX"/*.reg; do
-  rm -f "$reg" && cp -p "$template/${reg##*/}" "$reg" || exit 1
-done
+source "$(dirname "$0")/linked_prefix.sh"
+make_own_prefix || exit 1
 
 label=HALVIX_CD
 serial=1A2B3C

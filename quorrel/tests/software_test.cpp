@@ -65,9 +65,11 @@ class Software : public ::testing::Test {
   }
   void TearDown() override { ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\HalvixTest"); }
 
-  static std::string Write(HWND list, const std::function<bool()>& stopping = {}) {
+  // The text written; `whole`: whether the writer called it complete.
+  static std::string Write(HWND list, const std::function<bool()>& stopping = {}, bool* whole = nullptr) {
     StringSink out;
-    WriteSoftwareInfo(out, 0, list, HKEY_CURRENT_USER, kFixture, stopping);
+    bool complete = WriteSoftwareInfo(out, 0, list, HKEY_CURRENT_USER, kFixture, stopping);
+    if (whole) *whole = complete;
     return out.text;
   }
 };
@@ -123,24 +125,34 @@ TEST_F(Software, SortedInTheListBoxOfAnotherThread) {
   ::CloseHandle(ready);
 }
 
+// The heading alone; the writer says whether that is the whole listing (no
+// Uninstall key) or a listing given up (the caller then keeps its old file).
 TEST_F(Software, HeadingAloneWhenTheListCannotBeCompleted) {
   std::string expected = kHeading;
-  // The key is missing.
+  // The key is missing: nothing to list, and that is the whole text.
   StringSink missing;
-  WriteSoftwareInfo(missing, 0, nullptr, HKEY_CURRENT_USER, "Software\\HalvixTest\\Nowhere");
+  EXPECT_TRUE(WriteSoftwareInfo(missing, 0, nullptr, HKEY_CURRENT_USER, "Software\\HalvixTest\\Nowhere"));
   EXPECT_EQ(missing.text, expected);
   // The server closes while the entries are read.
   int asked = 0;
-  EXPECT_EQ(Write(nullptr, [&] { return ++asked > 3; }), expected);
+  bool whole = true;
+  EXPECT_EQ(Write(nullptr, [&] { return ++asked > 3; }, &whole), expected);
   EXPECT_GT(asked, 3);
+  EXPECT_FALSE(whole);
   // The list box is gone.
   HWND gone = ::CreateWindowExA(0, "LISTBOX", "", WS_POPUP | LBS_SORT | LBS_HASSTRINGS, 0, 0, 1, 1, nullptr, nullptr,
                                 nullptr, nullptr);
   ::DestroyWindow(gone);
-  EXPECT_EQ(Write(gone), expected);
+  whole = true;
+  EXPECT_EQ(Write(gone, {}, &whole), expected);
+  EXPECT_FALSE(whole);
+  // A whole listing says so.
+  whole = false;
+  ExpectSortedNames(Write(nullptr, {}, &whole));
+  EXPECT_TRUE(whole);
   // Another mode writes nothing.
   StringSink summary;
-  WriteSoftwareInfo(summary, 1, nullptr, HKEY_CURRENT_USER, kFixture);
+  EXPECT_TRUE(WriteSoftwareInfo(summary, 1, nullptr, HKEY_CURRENT_USER, kFixture));
   EXPECT_EQ(summary.text, "");
 }
 

@@ -66,6 +66,9 @@ void FileWriter::Flush() {
 
 bool FileWriter::Close() {
   if (!file_) return false;
+  // Flushed here and not left to fclose: a C runtime's fclose may not report
+  // that its last write failed (a full drive).
+  if (std::fflush(file_) != 0) failed_ = true;
   if (std::ferror(file_)) failed_ = true;
   if (std::fclose(file_) != 0) failed_ = true;
   file_ = nullptr;
