@@ -350,3 +350,41 @@ TEST_F(CdromModule, StartAsksFirstAndShowsTheResults) {
   ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
   EXPECT_TRUE(p.WaitExit(20000));
 }
+
+// Under Windows 9x (Wine's per-program setting) the sector reader of that
+// system has no 16-bit partner here and does not load: Start refuses at once
+// with the load's message, without the question; an automatic run still
+// reads and rates the disc, which needs no reader.
+TEST_F(CdromModule, OnWindows9xWithoutItsReaderStartRefusesAndAutoRunStillReads) {
+  InsertDisc();
+  const wchar_t version[] = L"Software\\Wine\\AppDefaults\\cdrom.mod";
+  ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, version, L"Version", L"win98"));
+  struct Restore {
+    const wchar_t* key;
+    ~Restore() { appkit::RegDeleteTree(HKEY_CURRENT_USER, key); }
+  } restore{version};
+
+  Process p;
+  ASSERT_TRUE(p.Start(SuitePath(L"cdrom.mod"), L""));
+  HWND dlg = WaitWindowWith(p.Pid(), 1007, 20000);
+  ASSERT_NE(dlg, nullptr);
+  HWND start = FindChildById(dlg, 1007);
+  HWND results = FindChildById(dlg, 1005);
+  ASSERT_TRUE(start && results);
+  ::PostMessageW(::GetParent(start), WM_COMMAND, MAKEWPARAM(1007, BN_CLICKED), (LPARAM)start);
+  const std::vector<std::wstring> refused{L"Failed to load trunnel.dll"};
+  EXPECT_TRUE(PumpUntil([&] { return ::IsWindowVisible(results) && ListBoxLines(results) == refused; }, 30000))
+      << appkit::Narrow(ListBoxLines(results).empty() ? L"<empty list>" : ListBoxLines(results).back());
+  EXPECT_EQ(WaitWindowWith(p.Pid(), IDYES, 0), nullptr) << "no question before a run that cannot start";
+  EXPECT_EQ(GetText(start), L"&Start");
+  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
+  EXPECT_TRUE(p.WaitExit(20000));
+
+  EXPECT_EQ(Run(L"-AutoRun"), 0u);
+  std::vector<std::string> body = LogBody(FileLines(SuitePath(L"KytCD.LOG")));
+  ASSERT_EQ(body.size(), 8u) << Joined(body);
+  EXPECT_EQ(body[2], "Reading File(test1.dat):\tPASSED");
+  EXPECT_TRUE(std::regex_match(body[4], std::regex(kRateLine))) << body[4];
+  EXPECT_EQ(body[7], "No Error Found.");
+}
