@@ -199,6 +199,40 @@ TEST_F(CdromModule, LinksBackToTheDiscDoNotTrapTheSearch) {
   EXPECT_EQ(body[4], "Found Error(s).");
 }
 
+// Files the tests cannot open by the name listed (a final dot or blank, a
+// name outside the ANSI code page) are passed over: beside a good file the
+// good one is read and rated, and a disc with no other file has no test file.
+TEST_F(CdromModule, FilesThatCannotBeOpenedByTheirNameArePassedOver) {
+  struct Case {
+    const char* disc;
+    WPARAM result;
+    std::vector<std::string> body;  // "~" + a pattern: a line that matches it
+  } cases[] = {
+      {"CDROM_NAMES_DISC_DIR", 0,
+       {"Testing Drive Q:\\", "Scanning CD-ROM...", "Reading File(good.bin):\tPASSED", "Testing Transfer Rate...",
+        std::string("~") + kRateLine, std::string("~") + kSpeedLine, "", "No Error Found."}},
+      {"CDROM_BADNAME_DISC_DIR", 1,
+       {"Testing Drive Q:\\", "Scanning CD-ROM...", "Failed to find a file on CD-ROM for test.(between 5MB and 30MB)",
+        "", "Found Error(s)."}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.disc);
+    std::string folder = Env(c.disc);
+    ASSERT_FALSE(folder.empty());
+    ASSERT_TRUE(DefineDrive(L'q', DRIVE_CDROM, folder.c_str()));
+    EXPECT_EQ(Run(L"-AutoRun"), c.result);
+    std::vector<std::string> body = LogBody(FileLines(SuitePath(L"KytCD.LOG")));
+    ASSERT_EQ(body.size(), c.body.size()) << Joined(body);
+    for (size_t i = 0; i < body.size(); ++i) {
+      if (c.body[i].rfind("~", 0) == 0)
+        EXPECT_TRUE(std::regex_match(body[i], std::regex(c.body[i].substr(1)))) << body[i];
+      else
+        EXPECT_EQ(body[i], c.body[i]);
+    }
+    RemoveDrive();
+  }
+}
+
 // -Check runs without the full-stroke switch and leaves its stored value;
 // a BufferMultiple of 0 is a run with 1, saved as such, and not saved at all
 // in the kilobyte mode.
