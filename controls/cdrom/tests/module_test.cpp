@@ -199,6 +199,40 @@ TEST_F(CdromModule, LinksBackToTheDiscDoNotTrapTheSearch) {
   EXPECT_EQ(body[4], "Found Error(s).");
 }
 
+// Files the tests cannot open by the name listed (a final dot or blank, a
+// name outside the ANSI code page) are passed over: beside a good file the
+// good one is read and rated, and a disc with no other file has no test file.
+TEST_F(CdromModule, FilesThatCannotBeOpenedByTheirNameArePassedOver) {
+  struct Case {
+    const char* disc;
+    WPARAM result;
+    std::vector<std::string> body;  // "~" + a pattern: a line that matches it
+  } cases[] = {
+      {"CDROM_NAMES_DISC_DIR", 0,
+       {"Testing Drive Q:\\", "Scanning CD-ROM...", "Reading File(good.bin):\tPASSED", "Testing Transfer Rate...",
+        std::string("~") + kRateLine, std::string("~") + kSpeedLine, "", "No Error Found."}},
+      {"CDROM_BADNAME_DISC_DIR", 1,
+       {"Testing Drive Q:\\", "Scanning CD-ROM...", "Failed to find a file on CD-ROM for test.(between 5MB and 30MB)",
+        "", "Found Error(s)."}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.disc);
+    std::string folder = Env(c.disc);
+    ASSERT_FALSE(folder.empty());
+    ASSERT_TRUE(DefineDrive(L'q', DRIVE_CDROM, folder.c_str()));
+    EXPECT_EQ(Run(L"-AutoRun"), c.result);
+    std::vector<std::string> body = LogBody(FileLines(SuitePath(L"KytCD.LOG")));
+    ASSERT_EQ(body.size(), c.body.size()) << Joined(body);
+    for (size_t i = 0; i < body.size(); ++i) {
+      if (c.body[i].rfind("~", 0) == 0)
+        EXPECT_TRUE(std::regex_match(body[i], std::regex(c.body[i].substr(1)))) << body[i];
+      else
+        EXPECT_EQ(body[i], c.body[i]);
+    }
+    RemoveDrive();
+  }
+}
+
 // -Check runs without the full-stroke switch and leaves its stored value;
 // a BufferMultiple of 0 is a run with 1, saved as such, and not saved at all
 // in the kilobyte mode.
@@ -349,4 +383,42 @@ TEST_F(CdromModule, StartAsksFirstAndShowsTheResults) {
   UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
   ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
   EXPECT_TRUE(p.WaitExit(20000));
+}
+
+// Under Windows 9x (Wine's per-program setting) the sector reader of that
+// system has no 16-bit partner here and does not load: Start refuses at once
+// with the load's message, without the question; an automatic run still
+// reads and rates the disc, which needs no reader.
+TEST_F(CdromModule, OnWindows9xWithoutItsReaderStartRefusesAndAutoRunStillReads) {
+  InsertDisc();
+  const wchar_t version[] = L"Software\\Wine\\AppDefaults\\cdrom.mod";
+  ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, version, L"Version", L"win98"));
+  struct Restore {
+    const wchar_t* key;
+    ~Restore() { appkit::RegDeleteTree(HKEY_CURRENT_USER, key); }
+  } restore{version};
+
+  Process p;
+  ASSERT_TRUE(p.Start(SuitePath(L"cdrom.mod"), L""));
+  HWND dlg = WaitWindowWith(p.Pid(), 1007, 20000);
+  ASSERT_NE(dlg, nullptr);
+  HWND start = FindChildById(dlg, 1007);
+  HWND results = FindChildById(dlg, 1005);
+  ASSERT_TRUE(start && results);
+  ::PostMessageW(::GetParent(start), WM_COMMAND, MAKEWPARAM(1007, BN_CLICKED), (LPARAM)start);
+  const std::vector<std::wstring> refused{L"Failed to load trunnel.dll"};
+  EXPECT_TRUE(PumpUntil([&] { return ::IsWindowVisible(results) && ListBoxLines(results) == refused; }, 30000))
+      << appkit::Narrow(ListBoxLines(results).empty() ? L"<empty list>" : ListBoxLines(results).back());
+  EXPECT_EQ(WaitWindowWith(p.Pid(), IDYES, 0), nullptr) << "no question before a run that cannot start";
+  EXPECT_EQ(GetText(start), L"&Start");
+  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
+  EXPECT_TRUE(p.WaitExit(20000));
+
+  EXPECT_EQ(Run(L"-AutoRun"), 0u);
+  std::vector<std::string> body = LogBody(FileLines(SuitePath(L"KytCD.LOG")));
+  ASSERT_EQ(body.size(), 8u) << Joined(body);
+  EXPECT_EQ(body[2], "Reading File(test1.dat):\tPASSED");
+  EXPECT_TRUE(std::regex_match(body[4], std::regex(kRateLine))) << body[4];
+  EXPECT_EQ(body[7], "No Error Found.");
 }

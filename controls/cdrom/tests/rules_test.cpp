@@ -1,9 +1,10 @@
-// The CD-ROM test's arithmetic: ranges, limits, the access schedules, the
-// transfer rate and the MPC table.
+// The CD-ROM test's arithmetic: ranges, limits, the test file's name, the
+// access schedules, the transfer rate and the MPC table.
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "appkit/text.h"
 #include "cdtest/rules.h"
 
 using namespace cdtest;
@@ -77,6 +78,27 @@ TEST(CdRules, TestFileTakesTheDriveUnderTest) {
   EXPECT_EQ(BlockCount(5000000, 409600, 12), 12u);
   EXPECT_EQ(BlockCount(1000000, 409600, 12), 2u);
   EXPECT_EQ(BlockCount(1000000, 0, 12), 0u);
+}
+
+TEST(CdRules, ATestFileMustOpenByItsAnsiName) {
+  struct Case {
+    const wchar_t* path;
+    const wchar_t* throughAnsi;  // nullptr: the same
+    bool opens;
+  };
+  const Case cases[] = {
+      {L"Q:\\data\\x.bin", nullptr, true},
+      {L"Q:\\data.\\x.bin", nullptr, true},  // only the last name loses its dot
+      {L"Q:\\data\\x.bin.", nullptr, false},
+      {L"Q:\\data\\x.bin ", nullptr, false},
+      {L"Q:\\data\\x.bin..", nullptr, false},
+      {L"Q:\\data\\\u6587\u5b57.bin", L"Q:\\data\\??.bin", false},
+      {L"Q:\\\u6587\\x.bin", L"Q:\\?\\x.bin", false},
+      {L"", nullptr, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(OpensByTheNameFound(c.path, c.throughAnsi ? c.throughAnsi : c.path), c.opens)
+        << appkit::Narrow(c.path, CP_UTF8);
 }
 
 TEST(CdRules, FullStrokeReadsAlternateBetweenTheEndsClosingIn) {

@@ -1,7 +1,8 @@
 // Trunnel: ReadSectorsFromCD on Windows 9x, forwarded through a 32-to-16-bit
-// flat thunk to the 16-bit library PELLOCK.DLL, which does the reading.
-// Without that partner (or on Windows NT, which has no flat thunks) the entry
-// answers 0 with no milliseconds: the caller's failure path.
+// flat thunk to the 16-bit library PELLOCK.DLL, which does the reading. The
+// entry point connects the thunk, and the load fails when it cannot connect
+// (the partner missing, or a system without flat thunks): the caller then
+// has no reader and takes its path for a missing library.
 #include <windows.h>
 
 extern "C" {
@@ -17,6 +18,9 @@ namespace {
 typedef BOOL(WINAPI* ThunkConnect32Fn)(void* thunkData, LPSTR thunk16, LPSTR module16, LPSTR module32, HMODULE self,
                                        DWORD reason);
 
+// Set while the 16-bit side is connected.
+bool g_connected = false;
+
 }  // namespace
 
 extern "C" {
@@ -30,17 +34,18 @@ __declspec(dllexport) DWORD WINAPI ReadSectorsFromCD(DWORD letter, DWORD first, 
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
   if (reason != DLL_PROCESS_ATTACH && reason != DLL_PROCESS_DETACH) return TRUE;
+  if (reason == DLL_PROCESS_DETACH && !g_connected) return TRUE;
   // Flat thunks exist only on Windows 9x, where kernel32 offers the connection.
   auto connect = reinterpret_cast<ThunkConnect32Fn>(
       ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "ThunkConnect32"));
-  if (!connect || (::GetVersion() & 0x80000000u) == 0) return TRUE;
   char thunk16[] = "cd_ThunkData16", module16[] = "PELLOCK.DLL", module32[] = "TRUNNEL.DLL";
-  BOOL ok = connect(cd_ThunkData32, thunk16, module16, module32, self, reason);
-  // A partner that is there but does not connect fails the load; a missing
-  // one leaves the reader answering 0.
-  if (reason == DLL_PROCESS_ATTACH && !ok && ::SearchPathA(nullptr, module16, nullptr, 0, nullptr, nullptr))
-    return FALSE;
-  return TRUE;
+  BOOL ok = connect && connect(cd_ThunkData32, thunk16, module16, module32, self, reason);
+  if (reason == DLL_PROCESS_DETACH) {
+    g_connected = false;
+    return TRUE;
+  }
+  g_connected = ok != FALSE;
+  return g_connected;
 }
 
 }  // extern "C"

@@ -184,4 +184,20 @@ std::wstring StartMenuLine(const std::wstring& folder, const std::wstring& path,
   return pif ? rest + dosSuffix : rest;
 }
 
+std::wstring ExpandedLinkTarget(const std::wstring& raw, bool nt, const std::wstring& windowsDir) {
+  std::wstring target = raw;
+  if (nt && target.size() >= 12 && _wcsnicmp(target.c_str(), L"%SystemRoot%", 12) == 0)
+    target = windowsDir + target.substr(12);
+  if (target.find(L'%') == std::wstring::npos) return target;
+  // The expanded form, bounded by the longest path the system has.
+  constexpr DWORD kLongest = 32768;
+  const DWORD need = ::ExpandEnvironmentStringsW(target.c_str(), nullptr, 0);
+  if (need == 0 || need > kLongest) return target;
+  std::wstring expanded(need, L'\0');
+  const DWORD got = ::ExpandEnvironmentStringsW(target.c_str(), &expanded[0], need);
+  if (got == 0 || got > need) return target;
+  expanded.resize(got - 1);
+  return expanded;
+}
+
 }  // namespace brisko

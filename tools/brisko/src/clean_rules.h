@@ -85,4 +85,11 @@ std::wstring StartMenuLine(const std::wstring& folder, const std::wstring& path,
 // Whether a file name ends with ".lnk" or ".pif" (without case).
 bool IsShortcutName(const std::wstring& name);
 
+// A shortcut's target as read from it, in the form its existence is judged
+// by: on Windows NT (`nt`) a leading "%SystemRoot%" (without case) becomes
+// `windowsDir`; then every environment variable in it (%windir%,
+// %ProgramFiles%, ...) is expanded as the shell expands it when it starts
+// the target. A variable that is not set stays as it is.
+std::wstring ExpandedLinkTarget(const std::wstring& raw, bool nt, const std::wstring& windowsDir);
+
 }  // namespace brisko

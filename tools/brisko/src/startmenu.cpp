@@ -163,8 +163,7 @@ bool CStartMenu::IsBrokenLink(const std::wstring& path, std::wstring* target) {
     buffer[MAX_PATH - 1] = 0;
     *target = appkit::Widen(buffer);
   }
-  if (!appkit::IsWindows9x() && target->size() >= 12 && _wcsnicmp(target->c_str(), L"%SystemRoot%", 12) == 0)
-    *target = appkit::WindowsDir() + target->substr(12);
+  *target = ExpandedLinkTarget(*target, !appkit::IsWindows9x(), appkit::WindowsDir());
   if (FAILED(link_->Resolve(hwnd(), SLR_NO_UI | (500u << 16)))) return true;
   return target->empty() || ::GetFileAttributesW(target->c_str()) == INVALID_FILE_ATTRIBUTES;
 }

@@ -1,6 +1,7 @@
 // The clean-up tool's rules in process: patterns, the remembered list, list
-// lines and the folder a deletion must stay in.
+// lines, the folder a deletion must stay in and shortcut targets.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "appkit/text.h"
 #include "clean_rules.h"
@@ -168,4 +169,30 @@ TEST(BriskoRules, FinalPathMatchesTheListedPlace) {
     EXPECT_EQ(MatchFinalPath(c.root, c.names, c.finalPath), c.match)
         << appkit::Narrow(c.root) << " " << names << " " << appkit::Narrow(c.finalPath);
   }
+}
+
+TEST(BriskoRules, LinkTargetsAreJudgedWithTheirVariablesExpanded) {
+  ASSERT_TRUE(::SetEnvironmentVariableW(L"BRISKO_RULES_APPS", L"D:\\apps"));
+  ASSERT_TRUE(::SetEnvironmentVariableW(L"BRISKO_RULES_SUB", L"tools"));
+  ::SetEnvironmentVariableW(L"BRISKO_RULES_UNSET", nullptr);
+  const std::wstring windows = L"C:\\WINNT";
+  const struct {
+    const wchar_t* raw;
+    bool nt;
+    std::wstring expanded;
+  } cases[] = {
+      {L"%BRISKO_RULES_APPS%\\run.exe", true, L"D:\\apps\\run.exe"},
+      {L"%brisko_rules_apps%\\run.exe", false, L"D:\\apps\\run.exe"},
+      {L"%BRISKO_RULES_APPS%\\%BRISKO_RULES_SUB%\\x.exe", true, L"D:\\apps\\tools\\x.exe"},
+      {L"C:\\%BRISKO_RULES_SUB%\\x.exe", true, L"C:\\tools\\x.exe"},
+      {L"%systemroot%\\notepad.exe", true, windows + L"\\notepad.exe"},
+      {L"%BRISKO_RULES_UNSET%\\x.exe", true, L"%BRISKO_RULES_UNSET%\\x.exe"},
+      {L"C:\\100%\\x.exe", true, L"C:\\100%\\x.exe"},
+      {L"C:\\plain\\x.exe", true, L"C:\\plain\\x.exe"},
+      {L"", true, L""},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ExpandedLinkTarget(c.raw, c.nt, windows), c.expanded) << appkit::Narrow(c.raw);
+  ::SetEnvironmentVariableW(L"BRISKO_RULES_APPS", nullptr);
+  ::SetEnvironmentVariableW(L"BRISKO_RULES_SUB", nullptr);
 }

@@ -271,6 +271,45 @@ bool MakeShortcut(const std::wstring& link, const std::wstring& target) {
   return ok;
 }
 
+// A shortcut whose target path is `raw` as it stands, variables and all (the
+// shell's SetPath here takes such a path as one relative to the current
+// folder): the shell link format's header, then a link-info block whose
+// local base path is `raw`, then the end of the extra data.
+bool MakeRawShortcut(const std::wstring& link, const std::string& raw) {
+  std::string b;
+  auto u16 = [&](uint16_t v) { b.append(reinterpret_cast<const char*>(&v), 2); };
+  auto u32 = [&](uint32_t v) { b.append(reinterpret_cast<const char*>(&v), 4); };
+  const unsigned char kLinkClsid[16] = {0x01, 0x14, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+  u32(0x4C);
+  b.append(reinterpret_cast<const char*>(kLinkClsid), 16);
+  u32(0x2);   // has a link-info block
+  u32(FILE_ATTRIBUTE_ARCHIVE);
+  b.append(24, '\0');  // creation, access and write times
+  u32(0);     // file size
+  u32(0);     // icon index
+  u32(SW_SHOWNORMAL);
+  u16(0);     // hot key
+  b.append(10, '\0');
+  const uint32_t kInfoHeader = 0x1C, kVolume = 17;
+  const uint32_t base = kInfoHeader + kVolume, suffix = base + (uint32_t)raw.size() + 1;
+  u32(suffix + 1);  // the whole block
+  u32(kInfoHeader);
+  u32(1);  // a volume and a local base path
+  u32(kInfoHeader);
+  u32(base);
+  u32(0);  // no network part
+  u32(suffix);
+  u32(kVolume);
+  u32(DRIVE_FIXED);
+  u32(0x1234ABCD);  // serial number
+  u32(16);          // label offset: an empty label
+  b.push_back('\0');
+  b.append(raw).push_back('\0');
+  b.push_back('\0');  // empty common suffix
+  u32(0);
+  return WriteFileBytes(link, b);
+}
+
 std::wstring StartMenuFolder() {
   wchar_t windows[MAX_PATH] = {}, user[256] = {};
   ::GetWindowsDirectoryW(windows, MAX_PATH);
@@ -315,6 +354,69 @@ TEST(BriskoStartMenu, ListsBrokenShortcutsAndEmptyFoldersAndRemovesTheChosenOne)
   EXPECT_EQ(Snapshot(menu), expected);
   EXPECT_EQ(Snapshot(L"D:"), filesBefore);  // the targets are never touched
   EXPECT_TRUE(run.Close());
+}
+
+// Shortcuts whose targets are written with environment variables are
+// judged with the variables expanded, as the shell starts them: those whose
+// targets are there are never offered, whatever the check box says; a gone
+// target is, and one on a drive that is not fixed only with "Include Links
+// to Files on Unavailable Drives" checked.
+TEST(BriskoStartMenu, TargetsWithEnvironmentVariablesAreJudgedExpanded) {
+  REQUIRE_SANDBOX();
+  const std::wstring menu = StartMenuFolder();
+  RemoveTree(menu);
+  RemoveTree(L"D:\\links");
+  wchar_t programFiles[MAX_PATH] = {}, notepad[MAX_PATH] = {};
+  ASSERT_GT(::ExpandEnvironmentStringsW(L"%ProgramFiles%", programFiles, MAX_PATH), 0u);
+  ASSERT_GT(::ExpandEnvironmentStringsW(L"%windir%\\notepad.exe", notepad, MAX_PATH), 0u);
+  ASSERT_NE(::GetFileAttributesW(notepad), INVALID_FILE_ATTRIBUTES) << appkit::Narrow(notepad);
+  const std::wstring app = std::wstring(programFiles) + L"\\Brisko Test";
+  Write(app + L"\\app.exe", "MZ app");
+  Write(L"D:\\links\\good.exe", "MZ good");
+  // The tool inherits them.
+  struct Variables {
+    Variables() {
+      ::SetEnvironmentVariableW(L"BRISKO_LINKS", L"D:\\links");
+      ::SetEnvironmentVariableW(L"BRISKO_FAR", L"R:\\far");  // no drive R:
+    }
+    ~Variables() {
+      ::SetEnvironmentVariableW(L"BRISKO_LINKS", nullptr);
+      ::SetEnvironmentVariableW(L"BRISKO_FAR", nullptr);
+    }
+  } variables;
+  const struct {
+    const wchar_t* name;
+    const char* target;
+  } links[] = {
+      {L"Windir.lnk", "%windir%\\notepad.exe"},
+      {L"Root.lnk", "%SystemRoot%\\notepad.exe"},
+      {L"Program.lnk", "%ProgramFiles%\\Brisko Test\\app.exe"},
+      {L"Own.lnk", "%BRISKO_LINKS%\\good.exe"},
+      {L"Gone.lnk", "%BRISKO_LINKS%\\gone.exe"},
+      {L"Far.lnk", "%brisko_far%\\gone.exe"},
+  };
+  ::CreateDirectoryW(menu.c_str(), nullptr);
+  ::CreateDirectoryW((menu + L"\\Programs").c_str(), nullptr);
+  for (const auto& l : links) ASSERT_TRUE(MakeRawShortcut(menu + L"\\Programs\\" + l.name, l.target));
+
+  BriskoRun run;
+  ASSERT_NE(run.sheet, nullptr);
+  HWND page = run.ShowPage(1, 1014);
+  ASSERT_NE(page, nullptr);
+  HWND list = ::GetDlgItem(page, 1002);
+  std::vector<std::wstring> lines;
+  const std::vector<std::wstring> fixedOnly = {L"Programs\\Gone"};
+  PumpUntil([&] { return (lines = Sorted(ListBoxLines(list))) == fixedOnly; }, 30000);
+  EXPECT_EQ(lines, fixedOnly);
+  HWND unavailable = ::GetDlgItem(page, 1014);
+  ::SendMessageW(unavailable, BM_SETCHECK, BST_CHECKED, 0);
+  ClickButton(unavailable);
+  const std::vector<std::wstring> all = {L"Programs\\Far", L"Programs\\Gone"};
+  PumpUntil([&] { return (lines = Sorted(ListBoxLines(list))) == all; }, 30000);
+  EXPECT_EQ(lines, all);
+  EXPECT_TRUE(run.Close());
+  RemoveTree(app);
+  RemoveTree(menu);
 }
 
 TEST(BriskoUninstall, RemovesOnlyTheChosenEntrysKey) {

@@ -1,5 +1,6 @@
 #include "koprel/koprel.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -49,6 +50,20 @@ const wchar_t* const kPortNames[kPortCount] = {L"COM1", L"COM2", L"COM3", L"COM4
 
 }  // namespace
 
+void RangeCheckTimeouts(Settings* s) {
+  constexpr DWORD kLongestInterval = 10000, kLongestPerByte = 1000, kLongestConstant = 60000;
+  const Settings defaults;
+  s->readIntervalTimeout = std::min(s->readIntervalTimeout, kLongestInterval);
+  s->readTotalTimeoutMultiplier = std::min(s->readTotalTimeoutMultiplier, kLongestPerByte);
+  s->readTotalTimeoutConstant = std::min(s->readTotalTimeoutConstant, kLongestConstant);
+  s->writeTotalTimeoutMultiplier = std::min(s->writeTotalTimeoutMultiplier, kLongestPerByte);
+  s->writeTotalTimeoutConstant = std::min(s->writeTotalTimeoutConstant, kLongestConstant);
+  if (s->readTotalTimeoutMultiplier == 0 && s->readTotalTimeoutConstant == 0)
+    s->readTotalTimeoutConstant = defaults.readTotalTimeoutConstant;
+  if (s->writeTotalTimeoutMultiplier == 0 && s->writeTotalTimeoutConstant == 0)
+    s->writeTotalTimeoutConstant = defaults.writeTotalTimeoutConstant;
+}
+
 Settings ReadSettings() {
   Settings s;
   for (int i = 0; i < kPortCount; ++i)
@@ -57,6 +72,7 @@ Settings ReadSettings() {
     s.*d.field = appkit::RegReadDword(HKEY_CURRENT_USER, kKey, d.name, s.*d.field);
   for (const IntSetting& d : kIntSettings)
     s.*d.field = (int)appkit::RegReadDword(HKEY_CURRENT_USER, kKey, d.name, (DWORD)(s.*d.field));
+  RangeCheckTimeouts(&s);
   return s;
 }
 

@@ -329,3 +329,38 @@ TEST_F(KoprelRun, ConfigurationSelectingNothingOnWindowsNtFails) {
   ASSERT_EQ(RunKoprel(ports.access, false, L"KOPREL.EXE"), 0);
   EXPECT_EQ(Result(), "Serial Port Loopback Test\tFAILED [no port selected or detected]\n");
 }
+
+// The time-outs of the settings are range-checked before the data test uses
+// them (all-zero read or write time-outs would wait for ever on a plug that
+// does not echo), and the checked ones are what the run keeps.
+TEST_F(KoprelRun, TimeoutsAreRangeCheckedAndKept) {
+  const wchar_t* const names[5] = {L"ReadIntervalTimeout", L"ReadTotalTimeoutMultiplier",
+                                   L"ReadTotalTimeoutConstant", L"WriteTotalTimeoutMultiplier",
+                                   L"WriteTotalTimeoutConstant"};
+  const DWORD kMax = 0xFFFFFFFFu;
+  struct Case {
+    const char* name;
+    DWORD stored[5];
+    DWORD used[5];
+  } cases[] = {
+      {"the defaults", {50, 5, 750, 5, 750}, {50, 5, 750, 5, 750}},
+      {"all zero: no end", {0, 0, 0, 0, 0}, {0, 0, 750, 0, 750}},
+      {"constants alone", {0, 0, 300, 0, 200}, {0, 0, 300, 0, 200}},
+      {"multipliers alone", {20, 3, 0, 4, 0}, {20, 3, 0, 4, 0}},
+      {"the largest in range", {10000, 1000, 60000, 1000, 60000}, {10000, 1000, 60000, 1000, 60000}},
+      {"beyond the ranges", {kMax, kMax, kMax, 1001, 60001}, {10000, 1000, 60000, 1000, 60000}},
+  };
+  testsupport::WriteFileBytes(dir + L"CONFIG.TXT", "COM|0\n");  // no data test
+  for (const Case& c : cases) {
+    for (int i = 0; i < 5; ++i) appkit::RegWriteDword(HKEY_CURRENT_USER, key.c_str(), names[i], c.stored[i]);
+    Settings s = ReadSettings();
+    const DWORD read[5] = {s.readIntervalTimeout, s.readTotalTimeoutMultiplier, s.readTotalTimeoutConstant,
+                           s.writeTotalTimeoutMultiplier, s.writeTotalTimeoutConstant};
+    Ports ports({});
+    ASSERT_EQ(RunKoprel(ports.access, false, L"KOPREL.EXE"), 0);
+    for (int i = 0; i < 5; ++i) {
+      EXPECT_EQ(read[i], c.used[i]) << c.name << ": " << appkit::Narrow(names[i]);
+      EXPECT_EQ(Value(names[i]), c.used[i]) << c.name << ": " << appkit::Narrow(names[i]) << " kept";
+    }
+  }
+}

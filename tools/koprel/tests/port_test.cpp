@@ -69,6 +69,8 @@ TEST_F(KoprelPorts, DataLoopsThroughTheEchoPeerAndNotThroughSilentOrMissingPorts
     // each of the three passes: a short one through the tester's own
     // settings (the constant part alone; 0 keeps the usual time-out).
     DWORD readTotalMs = 0;
+    // Every read time-out set to 0, which asks for no end at all.
+    bool noReadTimeouts = false;
   } cases[] = {
       {"echo peer on COM2", "uart:other", nullptr, "Serial Port Loopback Test\tPASSED [2F8] \n"},
       {"plug type 1 set in the settings", "uart:type1", nullptr, "Serial Port Loopback Test\tPASSED [2F8] \n", 1},
@@ -79,6 +81,9 @@ TEST_F(KoprelPorts, DataLoopsThroughTheEchoPeerAndNotThroughSilentOrMissingPorts
       // COM2's echo still has a second to come back.
       {"good COM2, silent COM3", "uart:other", "COM|3\nCOM|2\n",
        "Testing Serial Port(s)\t\t2F8h 3E8h \nSerial Port Loopback Test\tFAILED [3E8][TX/RV][10]\n", 0, 1000},
+      // Read time-outs of 0 are range-checked: the read still ends.
+      {"silent peer with no read time-outs", "uart:other", "COM|3\r\n",
+       "Testing Serial Port(s)\t\t3E8h \nSerial Port Loopback Test\tFAILED [3E8][TX/RV][10]\n", 0, 0, true},
       {"no COM4 in the prefix", "uart:other", "COM|4\n",
        "Testing Serial Port(s)\t\t2E8h \nSerial Port Loopback Test\tFAILED [2E8][TX/RV][4]\n"},
       {"data loops but the modem lines do not", "uart:dataonly", nullptr,
@@ -91,6 +96,9 @@ TEST_F(KoprelPorts, DataLoopsThroughTheEchoPeerAndNotThroughSilentOrMissingPorts
       appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"ReadTotalTimeoutConstant", c.readTotalMs);
       appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"ReadTotalTimeoutMultiplier", 0);
     }
+    if (c.noReadTimeouts)
+      for (const wchar_t* name : {L"ReadIntervalTimeout", L"ReadTotalTimeoutMultiplier", L"ReadTotalTimeoutConstant"})
+        appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, name, 0);
     EXPECT_EQ(Run(SimulatedTester(), c.plugs, c.config), c.expected) << c.name;
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kKey);
   }

@@ -54,6 +54,12 @@ std::string TestFileOnDrive(const std::string& setting, char letter) {
   return path;
 }
 
+bool OpensByTheNameFound(const std::wstring& path, const std::wstring& throughAnsi) {
+  if (path.empty() || throughAnsi != path) return false;
+  const wchar_t last = path.back();
+  return last != L'.' && last != L' ';
+}
+
 uint32_t BlockCount(uint64_t length, uint64_t block, uint32_t limit) {
   if (block == 0) return 0;
   uint64_t n = length / block;

@@ -32,7 +32,15 @@ struct Settings {
   int autoDetect = 1;
 };
 
-// Under HKCU\Software\Kyt\Koprel\Setting, every value with its default.
+// The communication time-outs brought into their ranges, so that every read
+// and write of the data test ends: the interval 0 to 10,000 ms, each
+// multiplier 0 to 1000 ms per byte, each constant 0 to 60,000 ms; a read or
+// write with neither a multiplier nor a constant (no end at all) gets the
+// constant's default.
+void RangeCheckTimeouts(Settings* s);
+
+// Under HKCU\Software\Kyt\Koprel\Setting, every value with its default,
+// the time-outs range-checked.
 Settings ReadSettings();
 void WriteSettings(const Settings& s);
 

@@ -79,4 +79,11 @@ int MpcLevel(double rateKBs, uint32_t accessMs);
 // The test-file search's window: whether a file of `size` bytes qualifies.
 inline bool InTestFileRange(const Limits& l, uint64_t size) { return size >= l.smallest && size <= l.largest; }
 
+// Whether the tests can open a file that the search found at `path` by the
+// name they use for it, its ANSI form (`throughAnsi`: `path` narrowed to the
+// ANSI code page and widened again): that form must be the path itself (no
+// character replaced by another), and the file's name must not end in a dot
+// or a blank, which the path rules drop (reaching another file, or none).
+bool OpensByTheNameFound(const std::wstring& path, const std::wstring& throughAnsi);
+
 }  // namespace cdtest
