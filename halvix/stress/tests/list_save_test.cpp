@@ -35,19 +35,6 @@ std::string ListOfSize(const RunFixture& fx, size_t size) {
   return header + comments + module;
 }
 
-std::vector<std::wstring> FilesIn(const std::wstring& dir) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW fd;
-  HANDLE h = ::FindFirstFileW((dir + L"*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return names;
-  do {
-    std::wstring n = fd.cFileName;
-    if (n != L"." && n != L"..") names.push_back(n);
-  } while (::FindNextFileW(h, &fd));
-  ::FindClose(h);
-  return names;
-}
-
 // Double-clicks the first module of the dialog's list with the mouse and
 // waits until its status shows the change.
 bool DoubleClickFirstModule(HWND dlg, const std::wstring& status) {
@@ -110,7 +97,7 @@ TEST(ListSave, AListTheDiskHasNoRoomForStaysWholeAndTheDialogStillOpens) {
     EXPECT_TRUE(kept == list) << "the old list was not kept byte for byte: " << kept.size() << " bytes of "
                               << list.size() << ", ending \"" << kept.substr(kept.size() - std::min<size_t>(kept.size(), 40))
                               << "\"";
-    EXPECT_EQ(FilesIn(dir), std::vector<std::wstring>{c.list}) << "a temporary file stayed";
+    EXPECT_EQ(testsupport::NamesIn(dir), std::vector<std::wstring>{c.list}) << "a temporary file stayed";
 
     // The dialog opens on the list as it was.
     {
