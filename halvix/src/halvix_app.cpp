@@ -11,6 +11,7 @@
 #include "appkit/shellopen.h"
 #include "appkit/system.h"
 #include "appkit/text.h"
+#include "appkit/wholefile.h"
 #include "halvix_doc.h"
 #include "tech_support.h"
 #include "views.h"
@@ -315,7 +316,9 @@ void CHalvixApp::ResetDefaultConfiguration() {
     if (control.settingsKey) DeleteSettingsKey(control.settingsKey);
   for (const wchar_t* key : kToolSettingKeys) DeleteSettingsKey(key);
   std::wstring defaults = programDir_ + L"Modules.bdt";
-  if (appkit::FileExists(defaults)) ::CopyFileW(defaults.c_str(), (programDir_ + L"Modules.dat").c_str(), FALSE);
+  // Whole or not at all: a copy cut short (the disk full) would leave no
+  // list the stress test can open.
+  if (appkit::FileExists(defaults)) appkit::CopyFileWhole(defaults, programDir_ + L"Modules.dat");
 
   ProfileSource src(profile_);
   halvix::ResetSettings(src, Environment(), &settings);

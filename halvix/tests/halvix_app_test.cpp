@@ -19,6 +19,7 @@
 #include "suite/info.h"
 #include "testsupport/process.h"
 #include "testsupport/registry.h"
+#include "testsupport/smalldisk.h"
 #include "testsupport/ui.h"
 
 using namespace testsupport;
@@ -577,6 +578,44 @@ TEST_F(HalvixApp, ResetRestoresDefaultsAndCopiesTheModuleList) {
   EXPECT_FALSE(KeyExists(L"Software\\Qev\\MODEM\\setting"));
   EXPECT_TRUE(KeyExists(L"Software\\Qev\\MODEM\\Other"));
 
+}
+
+// Reset Default Configuration on a disk without room for the default list
+// (the small disk of with_small_disk.sh): the user's Modules.dat stays as it
+// was rather than cut short; with room again the reset copies the defaults.
+TEST_F(HalvixApp, ResetOnAFullDiskKeepsTheUsersModuleListWhole) {
+  SmallDisk disk;
+  if (!disk.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
+  UseDir(disk.root() + L"suite\\");
+  // The defaults need two blocks of the disk, the user's list one.
+  std::string defaults = testsupport::ReadFileBytes(dir_ + L"Modules.bdt");
+  ASSERT_FALSE(defaults.empty());
+  while (defaults.size() < 6000) defaults += ";" + std::string(98, 'd') + "\r\n";
+  ASSERT_TRUE(testsupport::WriteFileBytes(dir_ + L"Modules.bdt", defaults));
+  const std::string mine = ";Test Modules\r\n;" + std::string(2000, 'm') + "\r\nMine|mine.mod|-AutoRun||MINE.LOG|0||\r\n";
+  ASSERT_TRUE(testsupport::WriteFileBytes(dir_ + L"Modules.dat", mine));
+
+  Process p;
+  Start(p);
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(disk.FillSpace());
+  auto reset = [&] {
+    ASSERT_NO_FATAL_FAILURE(SeedInt(L"Options", 0));
+    ::PostMessageW(main, WM_COMMAND, ID_RESET_DEFAULT_CONFIG, 0);
+    // "Options" is written after the copy.
+    int options = 0;
+    ASSERT_TRUE(PumpUntil([&] { return GetInt(L"Options", &options) && options == 0x1FDFFFF; }, 10000));
+  };
+  ASSERT_NO_FATAL_FAILURE(reset());
+  const std::string kept = testsupport::ReadFileBytes(dir_ + L"Modules.dat");
+  EXPECT_TRUE(kept == mine) << "the user's list was not kept: " << kept.size() << " bytes, beginning \""
+                            << kept.substr(0, 40) << "\"";
+
+  disk.Free();
+  ASSERT_NO_FATAL_FAILURE(reset());
+  EXPECT_TRUE(testsupport::ReadFileBytes(dir_ + L"Modules.dat") == defaults) << "the defaults were not copied";
+  CloseAndWait(p, main);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cwctype>
 
 #include "appkit/text.h"
+#include "appkit/wholefile.h"
 #include "stress/benchdialogs.h"
 #include "stress/detailsdoc.h"
 #include "stress/dialogs.h"
@@ -165,34 +166,11 @@ void CBenchDetailsDlg::Problem(const std::wstring& text) {
 // Writes the whole file through a new file in the same folder that then
 // takes its place, so that a failed write leaves the old file as it was.
 bool CBenchDetailsDlg::WriteWhole(const std::wstring& path, const std::string& bytes) {
-  auto failed = [&](DWORD error) {
-    Problem(appkit::Format(StressString(IDS_DETAILS_NOT_WRITTEN).c_str(), path.c_str(),
-                           appkit::SystemErrorText(error).c_str()));
-    return false;
-  };
-  size_t slash = path.find_last_of(L"\\/");
-  std::wstring dir = slash == std::wstring::npos ? L"." : path.substr(0, slash + 1);
-  wchar_t temp[MAX_PATH + 1] = {};
-  if (!::GetTempFileNameW(dir.c_str(), L"bnh", 0, temp)) return failed(::GetLastError());
-  HANDLE f = ::CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) {
-    DWORD error = ::GetLastError();
-    ::DeleteFileW(temp);
-    return failed(error);
-  }
-  DWORD put = 0;
-  bool ok = bytes.empty() || (::WriteFile(f, bytes.data(), (DWORD)bytes.size(), &put, nullptr) && put == bytes.size());
-  DWORD error = ok ? 0 : ::GetLastError();
-  ok = ::CloseHandle(f) && ok;
-  if (ok && !::MoveFileExW(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    ok = false;
-    error = ::GetLastError();
-  }
-  if (!ok) {
-    ::DeleteFileW(temp);
-    return failed(error);
-  }
-  return true;
+  DWORD error = 0;
+  if (appkit::WriteFileWhole(path, bytes, &error)) return true;
+  Problem(appkit::Format(StressString(IDS_DETAILS_NOT_WRITTEN).c_str(), path.c_str(),
+                         appkit::SystemErrorText(error).c_str()));
+  return false;
 }
 
 bool CBenchDetailsDlg::OnCommand(int id, int code, HWND ctl) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "appkit/text.h"
+#include "appkit/wholefile.h"
 
 namespace stress {
 
@@ -155,18 +156,7 @@ bool ReadModuleListFile(const std::wstring& path, ListKind kind, const std::wstr
 
 bool WriteModuleListFile(const std::wstring& path, const std::vector<ModuleRecord>& records, ListKind kind,
                          const std::vector<ListLine>& layout, DWORD* error) {
-  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) {
-    if (error) *error = ::GetLastError();
-    return false;
-  }
-  std::string text = FormatModuleList(records, kind, layout);
-  DWORD put = 0;
-  BOOL wrote = ::WriteFile(f, text.data(), (DWORD)text.size(), &put, nullptr);
-  DWORD failure = !wrote ? ::GetLastError() : put != text.size() ? ERROR_WRITE_FAULT : 0;
-  ::CloseHandle(f);
-  if (failure && error) *error = failure;
-  return failure == 0;
+  return appkit::WriteFileWhole(path, FormatModuleList(records, kind, layout), error);
 }
 
 }  // namespace stress

@@ -2,6 +2,7 @@
 // results and stress dialogs open them, with the stand-in main program.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwctype>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "stress/benchdialogs.h"
 #include "stress/benchscore.h"
 #include "testsupport/process.h"
+#include "testsupport/shot.h"
 #include "testsupport/ui.h"
 
 using namespace runtest;
@@ -107,6 +109,58 @@ TEST(BenchDetails, DescriptionIsSavedAsTheSecondLineAndLoadDefaultReplacesTheRef
   EXPECT_EQ(fx.ReadFile(L"bnchref.bnh"), kDefaults);
   EXPECT_EQ(Row(results, L"Qev Benchmark Score", 2), L"100.00");
   EXPECT_EQ(Row(results, L"Description", 2), L"Default values");
+
+  ASSERT_NO_FATAL_FAILURE(CloseResultsAndHost(results, dlg, host));
+}
+
+// A click of the mouse on the header of "This System" or "Ref. System"
+// opens the details of that column's file.
+TEST(BenchDetails, AClickOnASystemsColumnHeaderOpensItsDetails) {
+  RunFixture fx(L"details by click");
+  fx.WriteFile(L"bnchmark.dat", ";Test Modules\r\n" + fx.Line("One Bench", "-AutoRun", "", "1.LOG", ""));
+  fx.WriteFile(L"bnchdflt.dat", kDefaults);
+  fx.WriteFile(L"BNCHMARK.BNH", kResults);
+  fx.WriteFile(L"bnchref.bnh", "[Last Updated: 01/02/2003 10:00AM]\nReference machine\r\nOS Type:\tX\r\n");
+  Process host;
+  HWND dlg = fx.OpenDialog(host, L"-Bench");
+  ASSERT_NE(dlg, nullptr);
+  ASSERT_TRUE(testsupport::ClickButton(dlg, 1028));
+  HWND results = WaitWindowWith(host.Pid(), L"Benchmarks", 1101, 10000);
+  ASSERT_NE(results, nullptr);
+  HWND table = testsupport::FindChildById(results, 1101);
+  HWND header = testsupport::FindChild(table, L"SysHeader32");
+  ASSERT_NE(header, nullptr);
+  ASSERT_EQ(testsupport::GetText(results), L"Benchmarks");
+  // The middle of a column's header on the screen.
+  auto headerPoint = [&](int column) {
+    RECT r{};
+    ::GetWindowRect(header, &r);
+    int left = r.left;
+    for (int i = 0; i < column; ++i) left += (int)::SendMessageW(table, LVM_GETCOLUMNWIDTH, i, 0);
+    int width = (int)::SendMessageW(table, LVM_GETCOLUMNWIDTH, column, 0);
+    return POINT{std::min<LONG>(left + width / 2, r.right - 4), (r.top + r.bottom) / 2};
+  };
+
+  const struct {
+    int column;
+    const wchar_t* file;
+    int shownButton;  // "Save As ..." for this system's file, "Load Default" for the reference
+    const wchar_t* shot;
+  } kCases[] = {{1, L"BNCHMARK.BNH", 1097, L"details_this_system.bmp"},
+                {2, L"bnchref.bnh", 1107, L"details_ref_system.bmp"}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.column);
+    ASSERT_TRUE(testsupport::MouseClickAt(headerPoint(c.column)));
+    HWND details = WaitWindowWith(host.Pid(), L"Benchmarks", 1099, 10000);
+    ASSERT_NE(details, nullptr) << "the click on the header opened no details";
+    std::wstring shown = fx.dir() + c.file;
+    for (wchar_t& ch : shown) ch = (wchar_t)towlower(ch);
+    EXPECT_EQ(testsupport::GetText(testsupport::FindChildById(details, 1102)), shown);
+    EXPECT_TRUE(::IsWindowVisible(testsupport::FindChildById(details, c.shownButton)));
+    mediatest::SaveWindowShot(details, c.shot);
+    ASSERT_TRUE(testsupport::ClickButton(details, IDCANCEL));
+    ASSERT_TRUE(testsupport::WaitWindowGone(details, 10000));
+  }
 
   ASSERT_NO_FATAL_FAILURE(CloseResultsAndHost(results, dlg, host));
 }

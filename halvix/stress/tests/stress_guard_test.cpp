@@ -235,7 +235,7 @@ TEST(StressGuard, AnUnwritableFolderIsReportedAndItsOldLogIsNotThisRuns) {
   EXPECT_EQ(rows[1][1], L"PASSED");
 
   const std::wstring notice = NoticeText(dlg);
-  EXPECT_EQ(Occurrences(notice, L"Failed to save file " + fx.dir() + L"modules.dat: "), 1u) << appkit::Narrow(notice);
+  EXPECT_EQ(Occurrences(notice, L"Failed to save file.  " + fx.dir() + L"modules.dat: "), 1u) << appkit::Narrow(notice);
   EXPECT_EQ(Occurrences(notice, L"Cannot write " + fx.dir() + L"STRESS.LOG: "), 1u) << appkit::Narrow(notice);
   EXPECT_NE(notice.find(L"a STRESS.LOG there is from an earlier run"), std::wstring::npos);
 
@@ -274,7 +274,7 @@ TEST(StressGuard, AnUnsavableListIsReportedOnceWithoutHoldingTheRun) {
   ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
   HWND box = WaitOtherWindow(host.Pid(), fx.MessageTitle(), nullptr, 10000);
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(BoxText(box).rfind(L"Failed to save file " + fx.dir() + L"modules.dat: ", 0), 0u)
+  EXPECT_EQ(BoxText(box).rfind(L"Failed to save file.  " + fx.dir() + L"modules.dat: ", 0), 0u)
       << appkit::Narrow(BoxText(box));
   // The run goes to its end while the box is up.
   ASSERT_TRUE(WaitStressRun(dlg, 30000));

@@ -123,6 +123,19 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   return ::CloseHandle(f) && ok;
 }
 
+std::vector<std::wstring> NamesIn(const std::wstring& dir) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW fd;
+  HANDLE h = ::FindFirstFileW((dir + L"*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    std::wstring n = fd.cFileName;
+    if (n != L"." && n != L"..") names.push_back(n);
+  } while (::FindNextFileW(h, &fd));
+  ::FindClose(h);
+  return names;
+}
+
 void RemoveTree(const std::wstring& dir) {
   std::wstring base = dir;
   if (!base.empty() && base.back() != L'\\') base += L'\\';

@@ -209,6 +209,27 @@ bool ClickButton(HWND button) {
 
 bool ClickButton(HWND parent, int id) { return ClickButton(FindChildById(parent, id)); }
 
+bool MouseClickAt(POINT screen, int clicks) {
+  const int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
+  if (width <= 0 || height <= 0 || clicks < 1) return false;
+  // Every event carries the point, so that no other move of the pointer
+  // comes between.
+  INPUT at{};
+  at.type = INPUT_MOUSE;
+  at.mi.dx = (LONG)(((LONGLONG)screen.x * 65536 + width - 1) / width);
+  at.mi.dy = (LONG)(((LONGLONG)screen.y * 65536 + height - 1) / height);
+  std::vector<INPUT> events;
+  at.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  events.push_back(at);
+  for (int i = 0; i < clicks; ++i) {
+    at.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTDOWN;
+    events.push_back(at);
+    at.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTUP;
+    events.push_back(at);
+  }
+  return ::SendInput((UINT)events.size(), events.data(), sizeof(INPUT)) == events.size();
+}
+
 // A list box of another process can change an item between its length and
 // its text, and LB_GETTEXT is given no buffer size: the buffer has ample room
 // beyond the length read, and an item that no longer fits is read again.

@@ -117,8 +117,9 @@ std::string FormatModuleList(const std::vector<ModuleRecord>& records, ListKind 
 
 // File access. ReadModuleListFile: false when the file cannot be opened (or
 // is unreasonably large: a list file is a few lines); *error then holds the
-// system's error code. WriteModuleListFile: false with *error when the file
-// cannot be created or written.
+// system's error code. WriteModuleListFile writes the file whole (through a
+// new file that takes the old one's place): false with *error when it could
+// not, and the old file is then as it was.
 bool ReadModuleListFile(const std::wstring& path, ListKind kind, const std::wstring& disabledText,
                         ModuleListText* list, DWORD* error = nullptr);
 bool ReadModuleListFile(const std::wstring& path, ListKind kind, const std::wstring& disabledText,

@@ -27,6 +27,9 @@ int CountOccurrences(const std::string& text, const std::string& what);
 std::vector<std::string> SplitLines(const std::string& text);
 // Makes `bytes` the whole file; false when it cannot be written.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// The names of what a directory holds (dir ends in a backslash), without
+// "." and "..".
+std::vector<std::wstring> NamesIn(const std::wstring& dir);
 // Removes a directory with everything below it; a missing one is no error.
 void RemoveTree(const std::wstring& dir);
 

@@ -33,6 +33,10 @@ std::wstring ClassOf(HWND hwnd);
 // Clicks a button by posting the command its parent would get.
 bool ClickButton(HWND button);
 bool ClickButton(HWND parent, int id);
+// Presses and releases the left mouse button `clicks` times at a point of
+// the screen, as a user's mouse does: the input goes to whatever window is
+// there.
+bool MouseClickAt(POINT screen, int clicks = 1);
 
 // Lines of a list box (strings kept by the list box), of any process.
 std::vector<std::wstring> ListBoxLines(HWND listBox);
