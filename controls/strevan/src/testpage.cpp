@@ -260,6 +260,9 @@ class CStrevanTestPage : public ctlfw::TestPage {
       bool readable = ReadResultFile(cmd_[g].resultFile, &text, &whole);
       std::vector<std::string> lines;
       groupFailed |= ResultFileFailed(g, readable, text, &lines, whole, &cut);
+      // A tester that ended without its result (it died, or could not
+      // write the file) has tested nothing.
+      if (ended && (!readable || text.empty())) Add(IDS_STREVAN_NO_RESULT);
       for (const std::string& l : lines) ctlfw::AddResultLine(l);
       if (cut) Add(IDS_STREVAN_RESULT_CUT);
       failed_[g] = groupFailed;

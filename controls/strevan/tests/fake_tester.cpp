@@ -25,6 +25,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   ::GetEnvironmentVariableA(("HALVIX_FAKE_" + name).c_str(), how, sizeof how - 1);
   std::string what = how;
   if (what == "hang") ::Sleep(INFINITE);
+  if (what == "crash") __builtin_trap();
   size_t times = 1;
   if (what.rfind("repeat:", 0) == 0) {
     times = std::strtoul(what.c_str() + 7, nullptr, 10);

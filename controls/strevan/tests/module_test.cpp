@@ -214,14 +214,16 @@ TEST_F(StrevanModule, AskedToCloseDuringAHungTesterTheModuleStopsAtOnce) {
 }
 
 // The printer group judged from a result file that is no tester's one or
-// two lines, or that a run before left behind: a tester that writes lines
-// without end, or a verdict among many lines, fails with the first lines
-// shown; an old result that is read-only is removed first, and one that
-// cannot be removed is never taken for this run's. (No serial test: the
-// run's count is the printer group's.)
+// two lines, that is missing, or that a run before left behind: a tester
+// that writes lines without end, or a verdict among many lines, fails with
+// the first lines shown; one that dies fails, saying so; an old result that
+// is read-only is removed first, and one that cannot be removed is never
+// taken for this run's. (No serial test: the run's count is the printer
+// group's.)
 TEST_F(StrevanModule, AResultFileThatIsNoTestersResultFails) {
   const std::string passed = "Printer Port Loopback Test\tPASSED [378] \n";
   const std::string cut = "===>The result file holds more than a test result; the rest is not shown.\n";
+  const std::string none = "===>The test program ended without its result.\n";
   std::string twenty;
   for (int i = 0; i < 20; ++i) twenty += passed;
   enum Old { kNone, kReadOnly, kHeldOpen };
@@ -236,8 +238,9 @@ TEST_F(StrevanModule, AResultFileThatIsNoTestersResultFails) {
        true},
       {"a verdict among too many lines", "repeat:30:Printer Port Loopback Test\tPASSED [378] |", kNone,
        "Printer Port Test:\n" + twenty + cut + "\nFound Error(s).\n", true},
+      {"a tester that dies", "crash", kNone, "Printer Port Test:\n" + none + "\nFound Error(s).\n", true},
       {"a read-only result of a run before, and none from this run", "", kReadOnly,
-       "Printer Port Test:\n\nFound Error(s).\n", true},
+       "Printer Port Test:\n" + none + "\nFound Error(s).\n", true},
       {"a read-only result of a run before, replaced", "text:Printer Port Loopback Test\tFAILED [378][d0-error]|",
        kReadOnly, "Printer Port Test:\nPrinter Port Loopback Test\tFAILED [378][d0-error]\n\nFound Error(s).\n", true},
       {"a result of a run before that cannot be removed", "", kHeldOpen,
