@@ -795,6 +795,16 @@ TEST_F(ModemPorts, TestPageAfterARun) {
   PumpUntil([&] { return ::GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000);
 }
 
+// modem.mod with `args`, started as the main program starts it, with
+// `host` as its reply window: it reports there when it ends.
+bool StartAsTheMainProgram(Process& p, MessageCatcher& host, const std::wstring& args) {
+  if (!p.Start(SuitePath(L"modem.mod"), args) || !p.WaitIdle(10000)) return false;
+  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  return true;
+}
+
 // Whatever the settings make a modem's waits (a polling pause of 49 days, or
 // of a minute, and time-outs as long), Stop, the user's Close and the host's
 // close act at once: the module started with -AutoRun ends (and reports)
@@ -819,11 +829,8 @@ TEST_F(ModemPorts, NoSettingHoldsUpStopOrClose) {
       Modem(1, r);  // a modem that has not heard the last run's probe
       ::DeleteFileW(SuitePath(L"KytMODM.LOG").c_str());
       Process p;
-      ASSERT_TRUE(p.Start(SuitePath(L"modem.mod"), L"-AutoRun"));
-      ASSERT_TRUE(p.WaitIdle(10000));
       MessageCatcher host;
-      ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-      ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+      ASSERT_TRUE(StartAsTheMainProgram(p, host, L"-AutoRun"));
       // The worker waits on COM1's modem.
       ASSERT_TRUE(WaitHeard(1, "ATZ", 60000));
       HWND top = WaitForWindow(L"Modem Test", L"", p.Pid(), 10000);
@@ -1181,11 +1188,8 @@ TEST_F(ModemPorts, StopAndCloseEndARunOnAHostileModem) {
     Modem(1, r);
     ::DeleteFileW(SuitePath(L"KytMODM.LOG").c_str());
     Process p;
-    ASSERT_TRUE(p.Start(SuitePath(L"modem.mod"), L"-AutoRun -Check"));
-    ASSERT_TRUE(p.WaitIdle(10000));
     MessageCatcher host;
-    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+    ASSERT_TRUE(StartAsTheMainProgram(p, host, L"-AutoRun -Check"));
     ASSERT_TRUE(WaitHeard(1, c.waitFor, 60000));
     HWND top = WaitForWindow(L"Modem Test", L"", p.Pid(), 10000);
     ASSERT_NE(top, nullptr);
