@@ -31,6 +31,20 @@ what arrives is data, until the escape sequence "+++" followed by a quiet
 second brings it back (it answers OK), or "then_after_ms" have passed (it
 sends "then" and is back in command mode).
 
+A reply object may also make the modem misbehave once its lines are out
+(after "delay_ms", when given), as broken hardware does:
+
+    "ATI3": {"hangup": true}                 # the pty goes away: the modem is gone
+    "AT&C1": {"lines": ["OK"], "mute": true}  # from here on nothing is answered
+    "ATI0": {"flood": "\\r\\nOK\\r\\n"}        # this text over and over, without end
+
+"hangup" closes the port's pty (the program on the other side keeps a
+device whose peer is gone) and points its link at no device; "mute" reads
+everything and answers nothing, not even an echo; "flood" sends its text
+as fast as the other side takes it (a line that never ends with "x", a
+stream of NUL bytes with "\\u0000"). A new profile for the port ends each of
+them, and a port that hung up gets a pty of its own again.
+
 With "tones": true the modem's speaker is the default PulseAudio sink: a
 blind tone dial ("ATS6=0x0dt5551234") plays one dual tone of 90 ms per
 digit, 90 ms apart, through pacat (nothing when pacat or the server is
@@ -52,6 +66,7 @@ One process serves several ports when each is given as
 --port CONTROL LINK READY LOG (a modem of its own on a pty of its own).
 """
 import argparse
+import fcntl
 import json
 import math
 import os
@@ -125,6 +140,9 @@ class Modem:
         self.reply = None       # the object reply being played
         self.deadline = None    # when the held-back lines go out, or the line test ends
         self.escape_at = None   # when an escape sequence takes effect
+        self.muted = False      # answers nothing any more
+        self.flood = None       # bytes sent over and over, or None
+        self.hang_up = lambda: None  # the port's pty goes away
 
     def set_profile(self, profile):
         self.profile = profile
@@ -132,6 +150,8 @@ class Modem:
         self.pending = b""
         self.state = "command"
         self.deadline = self.escape_at = None
+        self.muted = False
+        self.flood = None
 
     def note(self, text):
         if self.log:
@@ -159,6 +179,16 @@ class Modem:
         self.send_lines(reply.get("lines", []))
         self.deadline = None
         self.state = "command"
+        if reply.get("mute"):
+            self.note("<mute>")
+            self.muted = True
+        if "flood" in reply:
+            self.note("<flood>")
+            self.flood = reply["flood"].encode("latin-1") or b"\0"
+        if reply.get("hangup"):
+            self.note("<hangup>")
+            self.hang_up()
+            return
         if reply.get("online"):
             self.state = "online"
             if "then_after_ms" in reply:
@@ -208,7 +238,7 @@ class Modem:
         return self.profile.get("default", ["OK"])
 
     def feed(self, data):
-        silent = self.profile.get("silent")
+        silent = self.profile.get("silent") or self.muted
         if self.state == "dialing":
             # Any key ends a call being dialled; what was typed is dropped.
             self.note("<dial aborted>")
@@ -292,6 +322,8 @@ class Port:
         self.master, self.slave, self.name = open_linked_pty(None)
         self.place_link(self.profile.get("present", True))
         self.modem = Modem(self.profile, self.write, log)
+        self.modem.hang_up = self.hang_up
+        self.dead = False
         self.seen = None
         if ready:
             write_ready(ready, self.name)
@@ -299,7 +331,38 @@ class Port:
             print(self.name, flush=True)
 
     def write(self, data):
-        os.write(self.master, data)
+        if not self.dead:
+            os.write(self.master, data)
+
+    def hang_up(self):
+        """The modem is gone: its pty closes under the program that has it
+        open, and the link points at no device."""
+        if self.dead:
+            return
+        os.close(self.master)
+        os.close(self.slave)
+        self.dead = True
+        modem = self.modem
+        modem.flood = None
+        modem.state = "command"
+        modem.deadline = modem.escape_at = None
+        self.place_link(False)
+
+    def revive(self):
+        self.master, self.slave, self.name = open_linked_pty(None)
+        self.dead = False
+
+    def write_flood(self):
+        """One helping of a flood, as much as the pty takes now."""
+        data = self.modem.flood * max(1, 1024 // len(self.modem.flood))
+        flags = fcntl.fcntl(self.master, fcntl.F_GETFL)
+        fcntl.fcntl(self.master, fcntl.F_SETFL, flags | os.O_NONBLOCK)
+        try:
+            os.write(self.master, data)
+        except (BlockingIOError, OSError):
+            pass
+        finally:
+            fcntl.fcntl(self.master, fcntl.F_SETFL, flags)
 
     def place_link(self, present):
         if not self.link:
@@ -326,6 +389,8 @@ class Port:
             return  # being written: read it next round
         self.seen = stamp
         self.profile = new
+        if self.dead:
+            self.revive()
         self.modem.set_profile(new)
         self.place_link(new.get("present", True))
         tmp = self.control + ".ack.tmp"
@@ -342,7 +407,8 @@ class Port:
             self.modem.feed(data)
 
     def close(self):
-        close_linked_pty(self.master, self.slave, self.name, self.link)
+        if not self.dead:
+            close_linked_pty(self.master, self.slave, self.name, self.link)
 
 
 def main():
@@ -368,22 +434,30 @@ def main():
                 ports.append(Port(link, ready, log, control, args.profile))
         else:
             ports.append(Port(args.link, args.ready, args.log, args.control, args.profile))
-        by_fd = {port.master: port for port in ports}
         end = time.monotonic() + args.lifetime
         while not stop and time.monotonic() < end:
             wait = 0.05  # how soon a changed profile is taken
             for port in ports:
                 port.watch_control()
-                port.modem.tick()
+                if not port.dead:
+                    port.modem.tick()
                 event = port.modem.next_event()
                 if event is not None:
                     wait = max(0.0, min(wait, event - time.monotonic()))
+            live = [port for port in ports if not port.dead]
+            by_fd = {port.master: port for port in live}
+            flooding = [port.master for port in live if port.modem.flood]
             try:
-                ready, _, _ = select.select(list(by_fd), [], [], wait)
+                ready, writable, _ = select.select(list(by_fd), flooding, [], wait)
             except InterruptedError:
                 continue
             for fd in ready:
-                by_fd[fd].receive()
+                if not by_fd[fd].dead:
+                    by_fd[fd].receive()
+            for fd in writable:
+                port = by_fd[fd]
+                if not port.dead and port.modem.flood:
+                    port.write_flood()
     finally:
         for port in ports:
             port.close()

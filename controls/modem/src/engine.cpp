@@ -71,6 +71,7 @@ bool AtEngine::OpenModemPort(const std::string& name) {
   ResetReplyTrace();
   if (host_.Stopped()) return false;
 
+  portName_ = name;
   port_ = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (port_ == INVALID_HANDLE_VALUE) {
     AddReplyTraceCode(kCodeOpen);

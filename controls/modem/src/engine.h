@@ -55,6 +55,8 @@ class AtEngine {
   bool ReadModemReply(int mode);
   void ClosePort();
   bool PortOpen() const { return port_ != INVALID_HANDLE_VALUE; }
+  // The name of the port last opened ("COM3").
+  const std::string& PortName() const { return portName_; }
 
   // Drops what is queued both ways; FALSE with code 5.
   bool Purge();
@@ -93,6 +95,7 @@ class AtEngine {
   DWORD pollMs_;
   DWORD baud_;  // the port's speed, for the bound of a reply still arriving
   HANDLE port_ = INVALID_HANDLE_VALUE;
+  std::string portName_;
   DWORD timeout_ = 3000;
   std::string command_;
   std::string reply_;

@@ -70,3 +70,4 @@
 #define IDS_MODEM_NO_MIXER 126
 // The framework's text ids take 60 and 160..162.
 #define IDS_MODEM_CONNECTION_TEST 260
+#define IDS_MODEM_STOPPED_ANSWERING 261

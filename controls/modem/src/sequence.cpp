@@ -35,8 +35,9 @@ const char* const kRegisterQueries[] = {"ATS0?", "ATS1?", "ATS2?", "ATS3?",  "AT
 
 void ModemSequence::RunModemTestSequence() {
   const Timeouts& t = s_.timeouts;
+  lost_ = false;
   e_.SetTimeout(t.standardMs);
-  if (h_.Stopped()) return;
+  if (Over()) return;
   if (s_.dialTone) {
     h_.AddLine(T(IDS_MODEM_DIAL_TONE));
     e_.SetTimeout(t.longMs);
@@ -45,7 +46,7 @@ void ModemSequence::RunModemTestSequence() {
     h_.AddLine("");
   }
   h_.Progress(2);
-  if (h_.Stopped()) return;
+  if (Over()) return;
   if (s_.standard) {
     h_.AddLine(T(IDS_MODEM_STANDARD));
     TestStandardCommands();
@@ -53,33 +54,33 @@ void ModemSequence::RunModemTestSequence() {
     h_.AddLine("");
   }
   h_.Progress(3);
-  if (h_.Stopped()) return;
+  if (Over()) return;
   if (s_.advanced) {
     h_.AddLine(T(IDS_MODEM_ADVANCED));
     TestAdvancedCommands();
     h_.AddLine("");
   }
   h_.Progress(4);
-  if (h_.Stopped()) return;
+  if (Over()) return;
   if (s_.standard) {
     h_.AddLine(T(IDS_MODEM_FAX));
     TestFaxSupport();
     h_.AddLine("");
   }
   h_.Progress(5);
-  if (h_.Stopped()) return;
+  if (Over()) return;
   if (s_.standard) {
     h_.AddLine(T(IDS_MODEM_FACTORY));
     ReadSRegisters();
     h_.AddLine("");
   }
   h_.Progress(6);
-  if (h_.Stopped()) return;
+  if (Over()) return;
   if (s_.connectionTest) {
     TestBbsConnection(s_.checkConnectSpeed);
     h_.AddLine("");
   }
-  if (h_.Stopped()) return;
+  if (Over()) return;
   h_.Progress(7);
   e_.SetTimeout(t.standardMs);
   if (e_.ExecModemCommand("ATZ")) {
@@ -102,7 +103,10 @@ void ModemSequence::TestDialTone() {
     h_.AppendToLastLine(got ? T(IDS_MODEM_FAILED) + "-" + e_.Reply() : T(IDS_MODEM_FAILED));
     h_.CountError();
     e_.SetTimeout(s_.timeouts.standardMs);
-    e_.ExecModemCommand("AT");
+    if (got)
+      e_.ExecModemCommand("AT");
+    else
+      StillAnswers();
   }
   e_.SetTimeout(s_.timeouts.standardMs);
 }
@@ -114,7 +118,7 @@ void ModemSequence::TestStandardCommands() {
   if (!atzPassed) h_.CountError();
   e_.SetTimeout(t.standardMs);
   for (const char* command : kStandardCommands) {
-    if (h_.Stopped()) return;
+    if (Over()) return;
     e_.ResetReplyTrace();
     bool got = e_.ExecModemCommand(command);
     std::string label = modemlogic::StandardCommandLabel(command);
@@ -127,19 +131,22 @@ void ModemSequence::TestStandardCommands() {
     } else {
       h_.AddLine(label + T(IDS_MODEM_FAILED) + (got ? "" : e_.Trace()));
       h_.CountError();
+      if (!got && !StillAnswers()) return;
     }
   }
   e_.SetTimeout(t.shortMs);
-  for (int i = 0; i <= 11 && !h_.Stopped(); ++i) {
+  for (int i = 0; i <= 11 && !Over(); ++i) {
     std::string query = "ATI" + std::to_string(i);
-    if (e_.ExecModemCommand(query) && !Same(e_.Reply(), "ERROR")) h_.AddLine(query + ":\t" + e_.Reply());
+    bool got = e_.ExecModemCommand(query);
+    if (got && !Same(e_.Reply(), "ERROR")) h_.AddLine(query + ":\t" + e_.Reply());
+    if (!got && !StillAnswers()) return;
   }
   e_.SetTimeout(t.standardMs);
 }
 
 void ModemSequence::TestAdvancedCommands() {
   for (const char* command : kAdvancedCommands) {
-    if (h_.Stopped()) return;
+    if (Over()) return;
     e_.ResetReplyTrace();
     bool got = e_.ExecModemCommand(command);
     std::string label = std::string(command) + ":\t";
@@ -153,9 +160,10 @@ void ModemSequence::TestAdvancedCommands() {
       h_.AddLine(label + T(IDS_MODEM_NO_SUPPORT));
     else
       h_.AddLine(label + T(IDS_MODEM_NO_RESPONSE) + e_.Trace());
+    if (!got && !StillAnswers()) return;
   }
-  if (s_.att1BaudRate > 0 && !h_.Stopped()) TestAnalogLoopback();
-  if (!s_.toneDigits.empty() && !h_.Stopped()) TestToneDialing();
+  if (s_.att1BaudRate > 0 && !Over()) TestAnalogLoopback();
+  if (!s_.toneDigits.empty() && !Over()) TestToneDialing();
 }
 
 void ModemSequence::Escape() {
@@ -180,6 +188,21 @@ void ModemSequence::HangUpAfterStop() {
   }
   bool got = e_.ExecModemCommand("ATH0");
   if (!got || e_.RawReply().find("CONNECT") != std::string::npos) HangUpOnLine();
+}
+
+bool ModemSequence::StillAnswers() {
+  if (lost_) return false;
+  // A read that Stop cut short says nothing about the modem.
+  if (e_.Interrupted() || h_.Stopped()) return true;
+  const DWORD kept = e_.Timeout();
+  e_.SetTimeout(s_.timeouts.standardMs);
+  const bool answered = e_.ExecModemCommand("AT") || e_.Interrupted();
+  e_.SetTimeout(kept);
+  if (answered) return true;
+  lost_ = true;
+  h_.AddLine(appkit::FormatA(T(IDS_MODEM_STOPPED_ANSWERING).c_str(), e_.PortName().c_str()));
+  h_.CountError();
+  return false;
 }
 
 void ModemSequence::TestAnalogLoopback() {
@@ -243,12 +266,13 @@ void ModemSequence::TestFaxSupport() {
     h_.AddLine(appkit::FormatA(T(IDS_MODEM_CLASS_SUPPORT).c_str(), e_.Reply().c_str()));
   } else {
     h_.AddLine(T(IDS_MODEM_FAX_NO) + (got ? "" : e_.Trace()));
+    if (!got) StillAnswers();
   }
 }
 
 void ModemSequence::ReadSRegisters() {
   for (const char* query : kRegisterQueries) {
-    if (h_.Stopped()) return;
+    if (Over()) return;
     e_.ResetReplyTrace();
     bool got = e_.ExecModemCommand(query);
     if (e_.Interrupted()) return;
@@ -260,6 +284,7 @@ void ModemSequence::ReadSRegisters() {
     else
       value = e_.Reply();
     h_.AddLine(modemlogic::RegisterLabel(query) + value);
+    if (!got && !StillAnswers()) return;
   }
 }
 

@@ -75,11 +75,20 @@ class ModemSequence {
   // line meanwhile and is hung up with the escape sequence.
   void HangUpAfterStop();
   void Escape();
+  // After a command that got no reply: whether the modem still answers
+  // "AT", which every modem answers in command mode. One that does not has
+  // stopped answering, or its port has gone: the run says so with a line
+  // naming the port and one error, and asks nothing more of it.
+  bool StillAnswers();
+  // Stop, the sheet closing, or a modem that stopped answering ends the
+  // sequence.
+  bool Over() { return lost_ || h_.Stopped(); }
 
   AtEngine& e_;
   TestHost& h_;
   const RunSettings& s_;
   ToneRecorder* recorder_;
+  bool lost_ = false;  // the modem of this sequence stopped answering
 };
 
 }  // namespace modemtest

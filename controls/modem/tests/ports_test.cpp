@@ -795,6 +795,16 @@ TEST_F(ModemPorts, TestPageAfterARun) {
   PumpUntil([&] { return ::GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000);
 }
 
+// modem.mod with `args`, started as the main program starts it, with
+// `host` as its reply window: it reports there when it ends.
+bool StartAsTheMainProgram(Process& p, MessageCatcher& host, const std::wstring& args) {
+  if (!p.Start(SuitePath(L"modem.mod"), args) || !p.WaitIdle(10000)) return false;
+  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  return true;
+}
+
 // Whatever the settings make a modem's waits (a polling pause of 49 days, or
 // of a minute, and time-outs as long), Stop, the user's Close and the host's
 // close act at once: the module started with -AutoRun ends (and reports)
@@ -819,11 +829,8 @@ TEST_F(ModemPorts, NoSettingHoldsUpStopOrClose) {
       Modem(1, r);  // a modem that has not heard the last run's probe
       ::DeleteFileW(SuitePath(L"KytMODM.LOG").c_str());
       Process p;
-      ASSERT_TRUE(p.Start(SuitePath(L"modem.mod"), L"-AutoRun"));
-      ASSERT_TRUE(p.WaitIdle(10000));
       MessageCatcher host;
-      ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-      ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+      ASSERT_TRUE(StartAsTheMainProgram(p, host, L"-AutoRun"));
       // The worker waits on COM1's modem.
       ASSERT_TRUE(WaitHeard(1, "ATZ", 60000));
       HWND top = WaitForWindow(L"Modem Test", L"", p.Pid(), 10000);
@@ -1052,6 +1059,164 @@ TEST_F(ModemPorts, DisconnectEndsTheCall) {
   EXPECT_TRUE(Has(lines, "Testing Connection:\tABORTED")) << Joined(lines);
   EXPECT_TRUE(Has(lines, "===>Test aborted."));
   EXPECT_TRUE(HeardLine(2, "<dial aborted>"));
+}
+
+// What COM`n`'s modem heard after the first `command`, without the
+// simulator's notes of what it did ("<hangup>").
+std::vector<std::string> HeardAfter(int n, const std::string& command) {
+  std::vector<std::string> heard = SplitLines(ReadFileBytes(SimDir() + L"port" + std::to_wstring(n) + L".log"));
+  std::vector<std::string> after;
+  bool seen = false;
+  for (const std::string& l : heard) {
+    if (seen && !(l.size() > 1 && l.front() == '<' && l.back() == '>')) after.push_back(l);
+    seen |= l == command;
+  }
+  return after;
+}
+
+// A modem that goes away in the middle of a run (the device behind its port
+// closes) or falls silent: the step shows it, a line names the port, one
+// error counts, and nothing but one "AT" is asked of it after that; the
+// search goes on, and the full modem on COM2 is tested as usual.
+TEST_F(ModemPorts, AModemThatGoesAwayMidTestIsNamedAndCounted) {
+  struct Case {
+    const char* what;
+    const char* command;  // what COM1's modem fails at
+    const char* reply;
+    bool dialTone;
+    const char* line;    // the failing step's line ("" none)
+    const char* before;  // the step's group, shown
+    const char* after;   // a later group, not shown for COM1
+    WPARAM errors;
+  };
+  const Case cases[] = {
+      {"gone during the identity queries", "ATI3", R"({"hangup": true})", false, "", "ATI2:\tOK", "Advanced Commands", 1},
+      {"silent from an advanced command on", "AT&C1", R"({"mute": true})", false,
+       "AT&C1:\tNO RESPONSE ( return code: 10 )", "Advanced Commands", "Fax", 1},
+      {"gone while dialling for the dial tone", "ATDT;", R"({"delay_ms": 300, "hangup": true})", true,
+       "Testing Dial Tone:\tFAILED", "", "Standard Commands", 2},
+      {"silent in the factory settings", "ATS7?", R"({"mute": true})", false, "S7:\tNO RESPONSE ( return code: 10 )",
+       "S6:\t002", "S8:\tNO RESPONSE ( return code: 10 )", 1},
+      {"gone as the standard commands begin", "ATQ0", R"({"hangup": true})", false, "", "ATZ:\tPASSED",
+       "Advanced Commands", 2},
+  };
+  // Unanswered commands wait out their time-outs: short ones, with room for
+  // the answers of the modems that do answer on a busy machine.
+  Set(L"ShortTimeout", 800);
+  Set(L"StandardTimeout", 1000);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Set(L"DialtoneTestEnable", c.dialTone);
+    std::vector<Replies> modems = {FullModem(), FullModem()};
+    modems[0][c.command] = c.reply;
+    Modems(modems);
+    EXPECT_EQ(RunHosted(), c.errors);
+    std::vector<std::string> all = LogLines();
+    std::vector<std::string> com1 = PortLines(all, 1);
+    EXPECT_TRUE(Has(com1, "Checking Modem on COM1:\tModem Found")) << Joined(all);
+    if (*c.line) {
+      EXPECT_TRUE(Has(com1, c.line)) << Joined(com1);
+    }
+    if (*c.before) {
+      EXPECT_TRUE(Has(com1, c.before)) << Joined(com1);
+    }
+    EXPECT_TRUE(Has(com1, "===>The modem on COM1 stopped answering.")) << Joined(com1);
+    EXPECT_FALSE(Has(com1, c.after)) << "nothing more was asked of it\n" << Joined(com1);
+    std::vector<std::string> asked = HeardAfter(1, c.command);
+    EXPECT_LE(asked.size(), 1u) << Joined(asked);
+    if (!asked.empty()) {
+      EXPECT_EQ(asked[0], "AT");
+    }
+    std::vector<std::string> com2 = PortLines(all, 2);
+    EXPECT_TRUE(Has(com2, "S25:\t005")) << "the next modem was tested\n" << Joined(all);
+    EXPECT_FALSE(Has(com2, "===>The modem on COM2 stopped answering."));
+    EXPECT_EQ(all.empty() ? "" : all.back(), "Found Error(s).");
+  }
+}
+
+// The modem goes away while it dials the tone-dialling test's digits: the
+// test fails, and the next step finds the modem gone.
+TEST_F(ModemPorts, AModemThatGoesAwayWhileToneDiallingIsNamedAndCounted) {
+  if (!HaveSound()) GTEST_SKIP() << "no sound devices: the digits are not dialled";
+  Set(L"DialtoneTestEnable", 0);
+  SetText(L"TestATS6", L"5551234");
+  SetText(L"TestATS6Input", L"MIC");
+  Set(L"TestATS6Sleep", 1000);
+  Replies r = FullModem();
+  r["ATS6=0X0DT5551234"] = R"({"hangup": true})";
+  Modem(1, r);
+  EXPECT_EQ(RunHosted(), 2u);
+  std::vector<std::string> lines = LogLines();
+  EXPECT_TRUE(Has(lines, "ATS6:\tFAILED")) << Joined(lines);
+  EXPECT_TRUE(Has(lines, "===>The modem on COM1 stopped answering.")) << Joined(lines);
+  EXPECT_FALSE(Has(lines, "Factory Settings")) << Joined(lines);
+}
+
+// Stop and closing act at once whatever the modem does: one that floods
+// the port and answers nothing more, one that falls silent or goes away
+// while it dials (the hang-up that follows asks it little, each ask with a
+// short bound). The module ends, and reports, within a bound far below a
+// modem's own waits.
+TEST_F(ModemPorts, StopAndCloseEndARunOnAHostileModem) {
+  Set(L"DialtoneTestEnable", 0);
+  Set(L"StandardTimeout", 60000);
+  Set(L"ConnectTimeout", 60000);
+  SetText(L"BBSNumber", L"5551234");
+  const struct {
+    const char* what;
+    const char* command;
+    const char* reply;
+    const char* waitFor;  // what the modem heard or did before the ending
+    bool call;            // the sequence's call is on (the other groups off)
+    bool close;           // the module is closed (else Stop is pressed)
+  } cases[] = {
+      {"Stop in a flood", "ATQ0", R"({"flood": "x", "mute": true})", "<flood>", false, false},
+      {"close in a flood", "ATQ0", R"({"flood": "\u0000", "mute": true})", "<flood>", false, true},
+      {"close when the modem fell silent dialling", "ATDT 5551234", R"({"delay_ms": 200, "mute": true})", "<mute>",
+       true, true},
+      {"close when the modem went away dialling", "ATDT 5551234", R"({"delay_ms": 200, "hangup": true})", "<hangup>",
+       true, true},
+  };
+  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Set(L"StandardTestEnable", !c.call);
+    Set(L"AdvancedTestEnable", !c.call);
+    Set(L"ConnectionTest", c.call);
+    Replies r = FullModem();
+    r[c.command] = c.reply;
+    Modem(1, r);
+    ::DeleteFileW(SuitePath(L"KytMODM.LOG").c_str());
+    Process p;
+    MessageCatcher host;
+    ASSERT_TRUE(StartAsTheMainProgram(p, host, L"-AutoRun -Check"));
+    ASSERT_TRUE(WaitHeard(1, c.waitFor, 60000));
+    HWND top = WaitForWindow(L"Modem Test", L"", p.Pid(), 10000);
+    ASSERT_NE(top, nullptr);
+    auto t0 = std::chrono::steady_clock::now();
+    if (c.close) {
+      ::PostMessageW(top, WM_CLOSE, 0, 0);
+    } else {
+      HWND list = FindChildById(top, 1005);
+      ASSERT_NE(list, nullptr);
+      ASSERT_TRUE(ClickButton(FindChildById(::GetParent(list), 1007)));
+    }
+    // With -Check a stopped run reports its count: Done, then the exit
+    // message (after a Close at once; after Stop once the host asks it to).
+    MessageCatcher::Caught report{};
+    bool reported = host.WaitFor(diag, 30000, &report);
+    if (!c.close && !reported) {
+      ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
+      reported = host.WaitFor(diag, 30000, &report);
+    }
+    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("[ ending  ] %-42s reported %u after %.2f s\n", c.what, (unsigned)report.wp, s);
+    EXPECT_TRUE(reported);
+    EXPECT_TRUE(p.WaitExit(10000));
+    EXPECT_LT(s, 30.0) << "not after the modem's minute";
+    std::vector<std::string> lines = LogLines();
+    EXPECT_TRUE(Has(lines, "===>Test aborted.")) << Joined(lines);
+  }
 }
 
 }  // namespace

@@ -118,12 +118,18 @@ const char* VerdictPrefix(Group g) {
   }
 }
 
-bool ResultFileFailed(Group g, bool readable, const std::string& text, std::vector<std::string>* lines) {
+bool ResultFileFailed(Group g, bool readable, const std::string& text, std::vector<std::string>* lines, bool whole,
+                      bool* cut) {
+  if (cut) *cut = false;
   if (!readable || text.empty()) return true;
   std::string prefix = VerdictPrefix(g);
   bool failed = false, verdict = prefix.empty();
-  size_t at = 0;
+  size_t at = 0, count = 0;
   while (at < text.size()) {
+    if (++count > kMaxResultLines) {
+      whole = false;
+      break;
+    }
     size_t end = text.find('\n', at);
     std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
     at = end == std::string::npos ? text.size() : end + 1;
@@ -136,8 +142,10 @@ bool ResultFileFailed(Group g, bool readable, const std::string& text, std::vect
         (line.compare(prefix.size(), 6, "PASSED") == 0 || line.compare(prefix.size(), 6, "FAILED") == 0))
       verdict = true;
   }
-  // A file without the tester's verdict is no evidence of a pass.
-  return failed || !verdict;
+  if (!whole && cut) *cut = true;
+  // A file without the tester's verdict, or with more than a tester
+  // writes, is no evidence of a pass.
+  return failed || !verdict || !whole;
 }
 
 int RunErrorCount(bool serialFailed, bool printerFailed, bool gameChosen, bool gameFailed) {

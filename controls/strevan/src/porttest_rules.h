@@ -41,11 +41,20 @@ GroupCommand CommandFor(Group g, const PortChoices& c, const std::wstring& dir,
 // whose lines are judged only by "FAILED").
 const char* VerdictPrefix(Group g);
 
-// Judges the text of a result file (`readable` false: missing or unreadable):
-// the lines to list go to `lines`. Failed when there is nothing to read,
-// when a tester of ours left no verdict line, or when a line holds "FAILED"
-// (or, but for the game port, "NOT TESTED") in any case.
-bool ResultFileFailed(Group g, bool readable, const std::string& text, std::vector<std::string>* lines);
+// A tester's result file holds a line or two: the page reads at most
+// kMaxResultFile bytes of one and lists at most kMaxResultLines of its lines.
+constexpr size_t kMaxResultFile = 64 * 1024;
+constexpr size_t kMaxResultLines = 20;
+
+// Judges the text of a result file (`readable` false: missing or unreadable;
+// `whole` false: the file holds more than `text`): the lines to list go to
+// `lines`. Failed when there is nothing to read, when a tester of ours left
+// no verdict line, or when a line holds "FAILED" (or, but for the game port,
+// "NOT TESTED") in any case. A file with more than kMaxResultLines lines, or
+// more than was read, is no tester's result either: it fails, only its
+// first kMaxResultLines lines are listed, and *cut is set.
+bool ResultFileFailed(Group g, bool readable, const std::string& text, std::vector<std::string>* lines,
+                      bool whole = true, bool* cut = nullptr);
 
 // The run's count: at most one error (serial first, then printer, then the
 // game port when it was chosen).

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -22,18 +23,21 @@ namespace {
 constexpr DWORD kPollMs = 200;
 constexpr int kProgressSteps = 10;
 constexpr int kResultTabStop = 100;
-// Result files hold a line or two; more is not read.
-constexpr size_t kMaxResultFile = 64 * 1024;
 
-bool ReadResultFile(const std::wstring& path, std::string* text) {
+// Reads at most kMaxResultFile bytes of a result file; *whole is false when
+// it holds more.
+bool ReadResultFile(const std::wstring& path, std::string* text, bool* whole) {
+  *whole = true;
   HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) return false;
   char buffer[4096];
   DWORD got = 0;
   bool ok = true;
-  while (text->size() < kMaxResultFile) {
-    if (!::ReadFile(f, buffer, sizeof buffer, &got, nullptr)) {
+  // One byte past the bound tells a file that holds more.
+  while (text->size() <= kMaxResultFile) {
+    DWORD want = (DWORD)std::min(sizeof buffer, kMaxResultFile + 1 - text->size());
+    if (!::ReadFile(f, buffer, want, &got, nullptr)) {
       ok = false;
       break;
     }
@@ -41,7 +45,24 @@ bool ReadResultFile(const std::wstring& path, std::string* text) {
     text->append(buffer, got);
   }
   ::CloseHandle(f);
+  if (text->size() > kMaxResultFile) {
+    text->resize(kMaxResultFile);
+    *whole = false;
+  }
   return ok;
+}
+
+// Removes a result file a run before left, also a read-only one; false when
+// it is still there (this run's tester could not be told from it).
+bool RemoveResultFile(const std::wstring& path) {
+  if (::DeleteFileW(path.c_str())) return true;
+  DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    ::SetFileAttributesW(path.c_str(), attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
+    if (::DeleteFileW(path.c_str())) return true;
+  }
+  return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 constexpr UINT_PTR kPollTimer = 1;
@@ -173,9 +194,13 @@ class CStrevanTestPage : public ctlfw::TestPage {
   // line) when it is missing or does not start.
   bool StartTester(Group g) {
     const GroupCommand& cmd = cmd_[g];
-    ::DeleteFileW(cmd.resultFile.c_str());
+    const bool removed = RemoveResultFile(cmd.resultFile);
     if (!appkit::FileExists(cmd.program)) {
       Add(IDS_STREVAN_MISSING_FILE, L"(" + cmd.program + L")");
+      return false;
+    }
+    if (!removed) {
+      Add(IDS_STREVAN_OLD_RESULT, L"(" + cmd.resultFile + L")");
       return false;
     }
     // The tester writes its result file into its current directory: the
@@ -231,10 +256,15 @@ class CStrevanTestPage : public ctlfw::TestPage {
         groupFailed = true;
       }
       std::string text;
-      bool readable = ReadResultFile(cmd_[g].resultFile, &text);
+      bool whole = true, cut = false;
+      bool readable = ReadResultFile(cmd_[g].resultFile, &text, &whole);
       std::vector<std::string> lines;
-      groupFailed |= ResultFileFailed(g, readable, text, &lines);
+      groupFailed |= ResultFileFailed(g, readable, text, &lines, whole, &cut);
+      // A tester that ended without its result (it died, or could not
+      // write the file) has tested nothing.
+      if (ended && (!readable || text.empty())) Add(IDS_STREVAN_NO_RESULT);
       for (const std::string& l : lines) ctlfw::AddResultLine(l);
+      if (cut) Add(IDS_STREVAN_RESULT_CUT);
       failed_[g] = groupFailed;
     }
     ctlfw::AddResultLine("");

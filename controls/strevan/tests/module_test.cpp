@@ -213,6 +213,66 @@ TEST_F(StrevanModule, AskedToCloseDuringAHungTesterTheModuleStopsAtOnce) {
   if (h) ::CloseHandle(h);
 }
 
+// The printer group judged from a result file that is no tester's one or
+// two lines, that is missing, or that a run before left behind: a tester
+// that writes lines without end, or a verdict among many lines, fails with
+// the first lines shown; one that dies fails, saying so; an old result that
+// is read-only is removed first, and one that cannot be removed is never
+// taken for this run's. (No serial test: the run's count is the printer
+// group's.)
+TEST_F(StrevanModule, AResultFileThatIsNoTestersResultFails) {
+  const std::string passed = "Printer Port Loopback Test\tPASSED [378] \n";
+  const std::string cut = "===>The result file holds more than a test result; the rest is not shown.\n";
+  const std::string none = "===>The test program ended without its result.\n";
+  std::string twenty;
+  for (int i = 0; i < 20; ++i) twenty += passed;
+  enum Old { kNone, kReadOnly, kHeldOpen };
+  const struct {
+    const char* what;
+    const char* fake;  // what the stand-in tester writes
+    Old old;           // a passed result of a run before
+    std::string expected;  // in the log, %s: the folder
+    bool testerRan;
+  } cases[] = {
+      {"lines without end", "repeat:70000:|", kNone, "Printer Port Test:\n" + std::string(20, '\n') + cut + "\nFound Error(s).\n",
+       true},
+      {"a verdict among too many lines", "repeat:30:Printer Port Loopback Test\tPASSED [378] |", kNone,
+       "Printer Port Test:\n" + twenty + cut + "\nFound Error(s).\n", true},
+      {"a tester that dies", "crash", kNone, "Printer Port Test:\n" + none + "\nFound Error(s).\n", true},
+      {"a read-only result of a run before, and none from this run", "", kReadOnly,
+       "Printer Port Test:\n" + none + "\nFound Error(s).\n", true},
+      {"a read-only result of a run before, replaced", "text:Printer Port Loopback Test\tFAILED [378][d0-error]|",
+       kReadOnly, "Printer Port Test:\nPrinter Port Loopback Test\tFAILED [378][d0-error]\n\nFound Error(s).\n", true},
+      {"a result of a run before that cannot be removed", "", kHeldOpen,
+       "\nThe previous result file could not be removed.(%sLANVET.TXT)\n\nFound Error(s).\n", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::wstring dir = MakeCopy({{FakeTester(), L"LANVET.EXE"}});
+    Set(L"bCom", 0);
+    ::SetEnvironmentVariableA("HALVIX_FAKE_LANVET", c.fake);
+    const std::wstring result = dir + L"LANVET.TXT";
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (c.old != kNone) {
+      ASSERT_TRUE(WriteFileBytes(result, passed));
+      if (c.old == kReadOnly) ::SetFileAttributesW(result.c_str(), FILE_ATTRIBUTE_READONLY);
+      if (c.old == kHeldOpen)
+        held = ::CreateFileW(result.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    std::string log;
+    EXPECT_EQ(Run(dir, &log), 1u);
+    if (held != INVALID_HANDLE_VALUE) ::CloseHandle(held);
+    ::SetFileAttributesW(result.c_str(), FILE_ATTRIBUTE_NORMAL);
+    char expected[4096];
+    std::snprintf(expected, sizeof expected, c.expected.c_str(), appkit::Narrow(dir).c_str());
+    EXPECT_NE(log.find(expected), std::string::npos) << log;
+    EXPECT_EQ(log.find("PASSED [378] \n\nNo Error"), std::string::npos) << log;
+    EXPECT_EQ(!ReadFileBytes(dir + L"LANVET.PID").empty(), c.testerRan);
+    TearDown();
+    copy.clear();
+  }
+}
+
 // Not a check: shows a finished run on the Test page of strevan.mod for a
 // while (HALVIX_SHOT_SECONDS, default 20), for a screenshot taken from
 // outside. Run by hand with --gtest_also_run_disabled_tests.

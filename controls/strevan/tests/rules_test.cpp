@@ -143,6 +143,39 @@ TEST(PortResultFiles, WhatFailsAGroup) {
       << "lines are listed unchanged";
 }
 
+// A tester writes a line or two: a file with more lines than the page lists,
+// or more bytes than it reads, is no evidence of a pass; its first lines are
+// listed and the cut is told.
+TEST(PortResultFiles, MoreThanATesterWritesFailsAndIsCut) {
+  const std::string verdict = "Printer Port Loopback Test\tPASSED [378] \n";
+  auto times = [](const std::string& line, size_t n) {
+    std::string text;
+    for (size_t i = 0; i < n; ++i) text += line;
+    return text;
+  };
+  struct Case {
+    const char* name;
+    std::string text;
+    bool whole;
+    bool failed;
+    size_t lines;
+    bool cut;
+  } cases[] = {
+      {"the verdict and 19 more lines", verdict + times("note\n", 19), true, false, kMaxResultLines, false},
+      {"the verdict and 20 more lines", verdict + times("note\n", 20), true, true, kMaxResultLines, true},
+      {"lines without end", times("\n", 70000), true, true, kMaxResultLines, true},
+      {"the verdict after too many lines", times("noise\n", 25) + verdict, true, true, kMaxResultLines, true},
+      {"a verdict in a file larger than was read", verdict, false, true, 1, true},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> lines;
+    bool cut = !c.cut;
+    EXPECT_EQ(ResultFileFailed(kGroupPrinter, true, c.text, &lines, c.whole, &cut), c.failed) << c.name;
+    EXPECT_EQ(lines.size(), c.lines) << c.name;
+    EXPECT_EQ(cut, c.cut) << c.name;
+  }
+}
+
 TEST(PortResultFiles, AtMostOneErrorARun) {
   struct Case {
     bool serial, printer, gameChosen, game;
