@@ -36,7 +36,10 @@ bool PumpOne(MSG& msg) {
 int App::Run() {
   if (!InitInstance()) return ExitInstance();
   MSG msg;
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) PumpOne(msg);
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    PumpOne(msg);
+    OnLoopTop();
+  }
   if (msg.message == WM_QUIT) exitCode_ = (int)msg.wParam;
   return ExitInstance();
 }

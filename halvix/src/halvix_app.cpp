@@ -368,6 +368,11 @@ bool CHalvixApp::PreTranslate(MSG& msg) {
   return frame && frame->hwnd() && frame->PreTranslate(msg);
 }
 
+void CHalvixApp::OnLoopTop() {
+  appkit::FrameWindow* frame = mainFrame();
+  if (frame && frame->hwnd()) frame->OnLoopTop();
+}
+
 int CHalvixApp::ExitInstance() {
   // Only the instance that read the settings writes them back.
   if (ownsInstance_ && settingsLoaded_) SaveSettings();

@@ -847,6 +847,31 @@ bool CMainFrame::OnUpdateCommand(appkit::CommandState& state) {
 
 // ---- messages
 
+// The control in the module view may be inside its own test when the close
+// comes: a test that runs on this thread pumps messages between its steps,
+// and a box of the control runs a loop of its own. Destroying the control
+// there would pull it from under its test. Its test is asked to stop now;
+// the frame closes once the program's loop is back at its top (OnLoopTop),
+// where nothing of the control is left on the stack.
+bool CMainFrame::PutOffClose() {
+  if (!moduleView_ || !moduleView_->HasTestControl()) return false;
+  if (!closePending_) {
+    closePending_ = true;
+    moduleView_->StopTest();
+  }
+  // A close sent from another thread is handled inside the loop's wait: a
+  // message of its own brings the loop round to its top.
+  Post(WM_NULL);
+  return true;
+}
+
+void CMainFrame::OnLoopTop() {
+  if (!closePending_) return;
+  closePending_ = false;
+  if (moduleView_) moduleView_->CloseTestControl();
+  ::SendMessageW(hwnd(), WM_CLOSE, 0, 0);
+}
+
 void CMainFrame::OnClose() {
   CHalvixApp* app = TheApp();
   StorePaneSizes();
@@ -931,6 +956,7 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       RedrawStrips();
       break;
     case WM_CLOSE:
+      if (PutOffClose()) return 0;
       OnClose();
       break;
     case WM_DESTROY: {

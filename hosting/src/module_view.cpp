@@ -24,8 +24,16 @@ void ModuleViewHost::CreateTestControl(const std::string& name, const std::strin
 void ModuleViewHost::CloseTestControl() {
   TestControlWrapper* w = hosted();
   if (!w) return;
-  if (w->IsRunning()) w->Abort();
+  if (!stopAsked_ && w->IsRunning()) w->Abort();
+  stopAsked_ = false;
   wrappers_[kind_].reset();
+}
+
+void ModuleViewHost::StopTest() {
+  TestControlWrapper* w = hosted();
+  if (!w || stopAsked_) return;
+  stopAsked_ = true;
+  if (w->IsRunning()) w->Abort();
 }
 
 bool ModuleViewHost::IsTestRunning() {

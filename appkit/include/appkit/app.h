@@ -25,6 +25,10 @@ class App {
   virtual int ExitInstance() { return exitCode_; }
   // A message the thread took; return true when handled (not dispatched).
   virtual bool PreTranslate(MSG& msg);
+  // Called by Run each time a message its loop took has been handled: the
+  // program is back at the top of its own loop, and nothing of a nested
+  // loop (a dialog's, a message pump of a test) is left on the stack.
+  virtual void OnLoopTop() {}
 
   int Run();
   void SetExitCode(int code) { exitCode_ = code; }
