@@ -68,4 +68,17 @@ bool PumpPending() {
   return true;
 }
 
+QuitKeeper::~QuitKeeper() {
+  if (seen_) ::PostQuitMessage(code_);
+}
+
+bool QuitKeeper::Take(MSG* msg, HWND hwnd, UINT first, UINT last) {
+  while (::PeekMessageW(msg, hwnd, first, last, PM_REMOVE)) {
+    if (msg->message != WM_QUIT) return true;
+    seen_ = true;
+    code_ = (int)msg->wParam;
+  }
+  return false;
+}
+
 }  // namespace appkit

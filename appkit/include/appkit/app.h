@@ -53,4 +53,22 @@ void RunModalLoop(const bool* done);
 // UI alive). Returns false when WM_QUIT was seen (it is re-posted).
 bool PumpPending();
 
+// Takes messages as PeekMessage with PM_REMOVE does, but keeps a WM_QUIT for
+// the loop that ends the program: Windows hands out a pending WM_QUIT
+// whatever window and range a PeekMessage asks for, and a loop that
+// dispatches it loses it. A quit taken is posted again when the keeper goes.
+class QuitKeeper {
+ public:
+  QuitKeeper() = default;
+  ~QuitKeeper();
+  QuitKeeper(const QuitKeeper&) = delete;
+  QuitKeeper& operator=(const QuitKeeper&) = delete;
+  // The next message of the filter other than WM_QUIT; false when none waits.
+  bool Take(MSG* msg, HWND hwnd = nullptr, UINT first = 0, UINT last = 0);
+
+ private:
+  bool seen_ = false;
+  int code_ = 0;
+};
+
 }  // namespace appkit
