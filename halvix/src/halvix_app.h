@@ -36,7 +36,8 @@ class CHalvixApp : public appkit::App {
   // The main frame finishes there what had to wait for the loop's top.
   void OnLoopTop() override;
 
-  // Writes every setting back (the pending layout style becomes the one in effect).
+  // Writes every setting back (the pending layout style for the next start;
+  // the layout in effect stays for this run).
   void SaveSettings();
   void ResetDefaultConfiguration();
 

@@ -319,6 +319,49 @@ TEST_F(HalvixFrame, ControlPanelLayoutHasTheHelpAndTheIconList) {
   CloseMain(main);
 }
 
+// "Show Control Panel Style" is for the next start, and a reset does not
+// bring it forward: the window goes on in the layout it was started with (a
+// test shows in its pane, no module program starts), its size is kept under
+// the names of that layout, and the next start comes up in the other one.
+TEST_F(HalvixFrame, AfterTheLayoutSwitchAndAResetTheWindowKeepsItsLayoutUntilTheRestart) {
+  HWND main = StartMain();
+  ASSERT_NE(main, nullptr);
+  TreePanes p = TreePanesOf(main);
+  HWND module = Child(p.s4, halvix::kModuleViewHiddenId);
+  ASSERT_NE(module, nullptr);
+  Command(main, ID_CONTROL_PANEL_STYLE);
+  EXPECT_EQ(AnswerBox(IDOK), L"You need to restart the program for this setting to take effect.");
+  Command(main, ID_RESET_DEFAULT_CONFIG);
+  int v = 0;
+  ASSERT_TRUE(PumpUntil([&] { return GetSettingInt(L"Options", &v) && v == 0x1FDFFFF; }, 10000)) << "the reset";
+  EXPECT_TRUE(GetSettingInt(L"ControlPanelStyle", &v));
+  EXPECT_EQ(v, 1) << "the layout of the next start";
+
+  // A test command still shows its page in the pane.
+  Command(main, ID_MEMORY_TEST);
+  EXPECT_TRUE(PumpUntil([&] { return Child(p.s4, kPane) == module && Child(module, 1001) != nullptr; }, 15000))
+      << "the memory page in the pane";
+  EXPECT_TRUE(ChildProcesses(p_.Pid(), L"zentrel.mod").empty()) << "no module program";
+
+  // The user sizes the window: kept under the tree layout's names.
+  ::SetWindowPos(main, nullptr, 100, 110, 640, 480, SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SendMessageW(main, WM_EXITSIZEMOVE, 0, 0);
+  CloseMain(main);
+  for (auto [name, value] : {std::pair{L"X", 100}, std::pair{L"Y", 110}, std::pair{L"Width", 640}, std::pair{L"Height", 480}}) {
+    EXPECT_TRUE(GetSettingInt(name, &v)) << appkit::Narrow(name);
+    EXPECT_EQ(v, value) << appkit::Narrow(name);
+  }
+  EXPECT_FALSE(GetSettingInt(L"Width2", &v)) << "the control-panel layout's size is left alone";
+
+  // The restart takes the control-panel layout.
+  main = StartMain();
+  ASSERT_NE(main, nullptr);
+  HWND s4 = Child(main, kPane);
+  EXPECT_EQ(ClassOf(Child(s4, kPaneCol1)), L"SysListView32");
+  EXPECT_EQ(Child(s4, halvix::kModuleViewHiddenId), nullptr);
+  CloseMain(main);
+}
+
 // ---- the control-panel layout runs tests as module programs
 
 TEST_F(HalvixFrame, MemoryTestRunsAsAModuleWhoseEndAndCloseTheFrameFollows) {
