@@ -85,6 +85,11 @@ void SetChildId(HWND hwnd, UINT id) {
 
 RECT Rect(int x, int y, int w, int h) { return RECT{x, y, x + (w > 0 ? w : 0), y + (h > 0 ? h : 0)}; }
 
+// While a close waits for the loop's top, a test that runs is asked to stop
+// at this pace.
+constexpr UINT_PTR kCloseTimer = 1;
+constexpr UINT kCloseTimerMs = 100;
+
 }  // namespace
 
 CMainFrame::CMainFrame() {
@@ -850,15 +855,17 @@ bool CMainFrame::OnUpdateCommand(appkit::CommandState& state) {
 // The control in the module view may be inside its own test when the close
 // comes: a test that runs on this thread pumps messages between its steps,
 // and a box of the control runs a loop of its own. Destroying the control
-// there would pull it from under its test. Its test is asked to stop now;
-// the frame closes once the program's loop is back at its top (OnLoopTop),
-// where nothing of the control is left on the stack.
+// there would pull it from under its test. Its test is asked to stop now,
+// and so is a test that starts while the close waits (a question of the
+// control was up); the frame closes once the program's loop is back at its
+// top (OnLoopTop), where nothing of the control is left on the stack.
 bool CMainFrame::PutOffClose() {
   if (!moduleView_ || !moduleView_->HasTestControl()) return false;
   if (!closePending_) {
     closePending_ = true;
-    moduleView_->StopTest();
+    ::SetTimer(hwnd(), kCloseTimer, kCloseTimerMs, nullptr);
   }
+  moduleView_->StopTest();
   // A close sent from another thread is handled inside the loop's wait: a
   // message of its own brings the loop round to its top.
   Post(WM_NULL);
@@ -868,6 +875,7 @@ bool CMainFrame::PutOffClose() {
 void CMainFrame::OnLoopTop() {
   if (!closePending_) return;
   closePending_ = false;
+  ::KillTimer(hwnd(), kCloseTimer);
   if (moduleView_) moduleView_->CloseTestControl();
   ::SendMessageW(hwnd(), WM_CLOSE, 0, 0);
 }
@@ -954,6 +962,12 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_PAINT:
       RedrawStrips();
+      break;
+    case WM_TIMER:
+      if (wp == kCloseTimer) {
+        if (moduleView_) moduleView_->StopTest();
+        return 0;
+      }
       break;
     case WM_CLOSE:
       if (PutOffClose()) return 0;

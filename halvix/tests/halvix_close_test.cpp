@@ -149,9 +149,12 @@ class HalvixClose : public ::testing::Test {
   };
 
   // Shows the page, starts its test with the control's own button, waits
-  // for the run's worst moment and closes Halvix with `closeMsg`; then
-  // Halvix must end of itself and the next start must show its window.
-  void CloseDuringRun(const HostedRun& run, UINT closeMsg, WPARAM closeParam, bool hold = false) {
+  // for the run's worst moment (or, `atQuestion`, for the control's question
+  // before the run, which is answered Yes once the close has come) and
+  // closes Halvix with `closeMsg`; then Halvix must end of itself and the
+  // next start must show its window.
+  void CloseDuringRun(const HostedRun& run, UINT closeMsg, WPARAM closeParam, bool hold = false,
+                      bool atQuestion = false) {
     HWND main = StartMain();
     ASSERT_NE(main, nullptr);
     ::PostMessageW(main, halvix::WM_SELECTPAGE, run.page, 0);
@@ -168,11 +171,14 @@ class HalvixClose : public ::testing::Test {
     if (run.question) {
       HWND box = WaitForWindow(run.question, L"#32770", p_.Pid(), 15000);
       ASSERT_NE(box, nullptr) << "the question before the run";
+      // Posted first, the close is handled inside the question's own loop.
+      if (atQuestion) ::PostMessageW(main, closeMsg, closeParam, 0);
       ASSERT_TRUE(ClickButton(box, IDYES));
     }
-    ASSERT_TRUE(PumpUntil([&] { return run.worst(control); }, 90000)) << "the run got there\n" << WindowsOf(p_.Pid());
-
-    ::PostMessageW(main, closeMsg, closeParam, 0);
+    if (!atQuestion) {
+      ASSERT_TRUE(PumpUntil([&] { return run.worst(control); }, 90000)) << "the run got there\n" << WindowsOf(p_.Pid());
+      ::PostMessageW(main, closeMsg, closeParam, 0);
+    }
     // (Halvix tells every window that the screen saver is back: this test's
     // own windows answer.)
     ASSERT_TRUE(p_.WaitExitPumping(60000)) << "Halvix ended; its windows:\n" << WindowsOf(p_.Pid());
@@ -240,15 +246,21 @@ TEST_F(HalvixClose, DuringTheCdromTestsReads) {
   ASSERT_TRUE(DefineDrive(L'q', DRIVE_CDROM, UnixPathOf(disc).c_str()));
   ASSERT_EQ(::GetDriveTypeW(L"Q:\\"), (UINT)DRIVE_CDROM);
   const wchar_t key[] = L"Software\\Kyt\\CDROM\\Setting";
-  for (const CloseWay& way : kCloseWays) {
-    SCOPED_TRACE(way.name);
+  const HostedRun reads{ID_CDROM_TEST, L"CD-ROM Test", [](HWND control) {
+                          return FindChild(control, L"Button", L"&Stop") && ResultLines(control).size() >= 2;
+                        }};
+  // Closed during the reads in both ways, and while the question before the
+  // run is up: the run that its Yes starts then is stopped at once.
+  struct Case {
+    CloseWay way;
+    bool atQuestion;
+  } cases[] = {{kCloseWays[0], false}, {kCloseWays[1], false}, {kCloseWays[0], true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.way.name) + (c.atQuestion ? " at the question" : " during the reads"));
     ::DeleteFileW(SuitePath(L"KytCD.LOG").c_str());
     Seed(key, {{L"Loop", 100000}});
     ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, key, L"SelectedDrive", L"Q:\\"));
-    ASSERT_NO_FATAL_FAILURE(CloseDuringRun(
-        {ID_CDROM_TEST, L"CD-ROM Test",
-         [](HWND control) { return FindChild(control, L"Button", L"&Stop") && ResultLines(control).size() >= 2; }},
-        way.msg, way.wp));
+    ASSERT_NO_FATAL_FAILURE(CloseDuringRun(reads, c.way.msg, c.way.wp, false, c.atQuestion));
     std::string log = Unix(ReadFileBytes(SuitePath(L"KytCD.LOG")));
     EXPECT_NE(log.find("===>Test aborted.\n"), std::string::npos) << log;
   }

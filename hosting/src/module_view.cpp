@@ -31,9 +31,14 @@ void ModuleViewHost::CloseTestControl() {
 
 void ModuleViewHost::StopTest() {
   TestControlWrapper* w = hosted();
-  if (!w || stopAsked_) return;
+  if (!w) return;
+  if (!w->IsRunning()) {
+    stopAsked_ = false;  // the next run is asked afresh
+    return;
+  }
+  if (stopAsked_) return;
   stopAsked_ = true;
-  if (w->IsRunning()) w->Abort();
+  w->Abort();
 }
 
 bool ModuleViewHost::IsTestRunning() {

@@ -24,8 +24,8 @@ class ModuleViewHost {
   // Aborts a running test (unless StopTest asked already), destroys the
   // hosted control.
   void CloseTestControl();
-  // Asks a running test of the hosted control to stop (Abort), once: the
-  // CloseTestControl that follows does not ask again.
+  // Asks a running test of the hosted control to stop (Abort), once a run:
+  // a CloseTestControl that follows does not ask again.
   void StopTest();
   bool HasTestControl() const { return hosted() != nullptr; }
   // IsRunning of the hosted control; false when none.
