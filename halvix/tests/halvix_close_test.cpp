@@ -227,10 +227,11 @@ TEST_F(HalvixClose, DuringTheGraphicsTestsDirectDrawBatch) {
     SCOPED_TRACE(way.name);
     ::DeleteFileW(SuitePath(L"KytVGA.LOG").c_str());
     // A DirectDraw batch far longer than the test.
-    ASSERT_NO_FATAL_FAILURE(Seed(key, {{L"Loop", 1}, {L"DirectDraw", 1000000}, {L"DirectDrawEnable", 1}, {L"Direct3DEnable", 0},
-               {L"DirectSoundEnable", 0}, {L"BitmapStretchingEnable", 0}, {L"BitmapDrawingEnable", 0},
-               {L"FloodFilledDrawingEnable", 0}, {L"PixelDrawingEnable", 0}, {L"LineDrawingEnable", 0},
-               {L"FilledShapeDrawingEnable", 1}, {L"BitmapScrollingEnable", 0}, {L"StringDrawingEnable", 0}}));
+    ASSERT_NO_FATAL_FAILURE(
+        Seed(key, {{L"Loop", 1}, {L"DirectDraw", 1000000}, {L"DirectDrawEnable", 1}, {L"Direct3DEnable", 0},
+                   {L"DirectSoundEnable", 0}, {L"BitmapStretchingEnable", 0}, {L"BitmapDrawingEnable", 0},
+                   {L"FloodFilledDrawingEnable", 0}, {L"PixelDrawingEnable", 0}, {L"LineDrawingEnable", 0},
+                   {L"FilledShapeDrawingEnable", 1}, {L"BitmapScrollingEnable", 0}, {L"StringDrawingEnable", 0}}));
     ASSERT_NO_FATAL_FAILURE(CloseDuringRun(
         {ID_GRAPHICS_TEST, nullptr, [&](HWND) { return ShownWindow(p_.Pid(), L"Kyt DDRAW WINDOW") != nullptr; }},
         way.msg, way.wp, first));
@@ -271,7 +272,7 @@ TEST_F(HalvixClose, DuringTheCdromTestsReads) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.way.name) + " " + c.name);
     ::DeleteFileW(SuitePath(L"KytCD.LOG").c_str());
-    Seed(key, {{L"Loop", 100000}});
+    ASSERT_NO_FATAL_FAILURE(Seed(key, {{L"Loop", 100000}}));
     ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, key, L"SelectedDrive", L"Q:\\"));
     ASSERT_NO_FATAL_FAILURE(CloseDuringRun(reads, c.way.msg, c.way.wp, false, c.moment));
     std::string log = Unix(ReadFileBytes(SuitePath(L"KytCD.LOG")));
@@ -292,8 +293,8 @@ TEST_F(HalvixClose, DuringTheAudioTestsPlay) {
   const wchar_t key[] = L"Software\\Qev\\MEDIA\\Setting";
   for (const CloseWay& way : kCloseWays) {
     SCOPED_TRACE(way.name);
-    Seed(key, {{L"Loop", 1000}, {L"WaveEnable", 0}, {L"MidiEnable", 1}, {L"AudioCDEnable", 0},
-               {L"RecordMicrophone", 0}, {L"RecordLinein", 0}});
+    ASSERT_NO_FATAL_FAILURE(Seed(key, {{L"Loop", 1000}, {L"WaveEnable", 0}, {L"MidiEnable", 1}, {L"AudioCDEnable", 0},
+                                       {L"RecordMicrophone", 0}, {L"RecordLinein", 0}}));
     for (int i = 0; i < 10; ++i)
       ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, key, L"Audio" + std::to_wstring(i),
                                          i == 0 ? SuitePath(L"TESTDATA\\test.mid") : L""));
@@ -318,7 +319,8 @@ TEST_F(HalvixClose, DuringThePortTestsWaitForItsTester) {
   ownStrevan_ = true;
   ASSERT_TRUE(appkit::RegWriteString(HKEY_CURRENT_USER, kAppDefaults, L"Version", L"win98"));
   ::SetEnvironmentVariableA("HALVIX_FAKE_LANVET", "hang");
-  Seed(L"Software\\Kyt\\Strevan\\Setting", {{L"bLPT", 1}, {L"bCom", 0}, {L"bGame", 0}, {L"MaxLoop", 3000}});
+  ASSERT_NO_FATAL_FAILURE(
+      Seed(L"Software\\Kyt\\Strevan\\Setting", {{L"bLPT", 1}, {L"bCom", 0}, {L"bGame", 0}, {L"MaxLoop", 3000}}));
   ASSERT_NO_FATAL_FAILURE(CloseDuringRun({ID_IOPORT_TEST, nullptr,
                                           [&](HWND control) {
                                             if (!FindChild(control, L"Button", L"&Stop")) return false;

@@ -347,7 +347,8 @@ TEST_F(HalvixFrame, AfterTheLayoutSwitchAndAResetTheWindowKeepsItsLayoutUntilThe
   ::SetWindowPos(main, nullptr, 100, 110, 640, 480, SWP_NOZORDER | SWP_NOACTIVATE);
   ::SendMessageW(main, WM_EXITSIZEMOVE, 0, 0);
   CloseMain(main);
-  for (auto [name, value] : {std::pair{L"X", 100}, std::pair{L"Y", 110}, std::pair{L"Width", 640}, std::pair{L"Height", 480}}) {
+  const std::pair<const wchar_t*, int> kept[] = {{L"X", 100}, {L"Y", 110}, {L"Width", 640}, {L"Height", 480}};
+  for (auto [name, value] : kept) {
     EXPECT_TRUE(GetSettingInt(name, &v)) << appkit::Narrow(name);
     EXPECT_EQ(v, value) << appkit::Narrow(name);
   }
