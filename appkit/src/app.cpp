@@ -36,7 +36,10 @@ bool PumpOne(MSG& msg) {
 int App::Run() {
   if (!InitInstance()) return ExitInstance();
   MSG msg;
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) PumpOne(msg);
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    PumpOne(msg);
+    OnLoopTop();
+  }
   if (msg.message == WM_QUIT) exitCode_ = (int)msg.wParam;
   return ExitInstance();
 }
@@ -63,6 +66,19 @@ bool PumpPending() {
     PumpOne(msg);
   }
   return true;
+}
+
+QuitKeeper::~QuitKeeper() {
+  if (seen_) ::PostQuitMessage(code_);
+}
+
+bool QuitKeeper::Take(MSG* msg, HWND hwnd, UINT first, UINT last) {
+  while (::PeekMessageW(msg, hwnd, first, last, PM_REMOVE)) {
+    if (msg->message != WM_QUIT) return true;
+    seen_ = true;
+    code_ = (int)msg->wParam;
+  }
+  return false;
 }
 
 }  // namespace appkit

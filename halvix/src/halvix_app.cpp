@@ -291,10 +291,10 @@ void CHalvixApp::BuildImageLists() {
 }
 
 void CHalvixApp::SaveSettings() {
-  // The rectangle goes under the names of the layout in effect; then the
-  // pending layout becomes the one in effect.
+  // The rectangle goes under the names of the layout in effect, and the
+  // pending layout is stored for the next start: the running window keeps
+  // its layout (a reset saves the settings while the program runs on).
   std::vector<halvix::SettingValue> values = halvix::SettingsToSave(settings);
-  settings.controlPanelStyle = settings.pendingControlPanelStyle;
   for (const halvix::SettingValue& v : values) {
     if (v.isString) profile_.WriteString(v.name, v.text);
     else profile_.WriteInt(v.name, v.number);
@@ -369,6 +369,11 @@ SupportContext& CHalvixApp::supportContext() { return *contexts_; }
 bool CHalvixApp::PreTranslate(MSG& msg) {
   appkit::FrameWindow* frame = mainFrame();
   return frame && frame->hwnd() && frame->PreTranslate(msg);
+}
+
+void CHalvixApp::OnLoopTop() {
+  appkit::FrameWindow* frame = mainFrame();
+  if (frame && frame->hwnd()) frame->OnLoopTop();
 }
 
 int CHalvixApp::ExitInstance() {

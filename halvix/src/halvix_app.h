@@ -33,8 +33,11 @@ class CHalvixApp : public appkit::App {
   int ExitInstance() override;
   // The main frame (and its module view) see messages first.
   bool PreTranslate(MSG& msg) override;
+  // The main frame finishes there what had to wait for the loop's top.
+  void OnLoopTop() override;
 
-  // Writes every setting back (the pending layout style becomes the one in effect).
+  // Writes every setting back (the pending layout style for the next start;
+  // the layout in effect stays for this run).
   void SaveSettings();
   void ResetDefaultConfiguration();
 

@@ -1,6 +1,7 @@
 #include "main_frame.h"
 
 #include <climits>
+#include <cwchar>
 #include <commctrl.h>
 #include <ole2.h>
 
@@ -84,6 +85,25 @@ void SetChildId(HWND hwnd, UINT id) {
 }
 
 RECT Rect(int x, int y, int w, int h) { return RECT{x, y, x + (w > 0 ? w : 0), y + (h > 0 ? h : 0)}; }
+
+// While a close waits for the loop's top, a test that runs is asked to stop
+// and the boxes that hold the loop up are answered at this pace.
+constexpr UINT_PTR kCloseTimer = 1;
+constexpr UINT kCloseTimerMs = 100;
+
+// Answers a dialog box of this thread that is up as a user who wants out
+// would: Cancel, else No, else OK.
+BOOL CALLBACK AnswerBoxForClose(HWND box, LPARAM) {
+  wchar_t cls[16] = {};
+  if (!::IsWindowVisible(box) || !::GetClassNameW(box, cls, 16) || wcscmp(cls, L"#32770") != 0) return TRUE;
+  for (int id : {IDCANCEL, IDNO, IDOK}) {
+    if (::GetDlgItem(box, id)) {
+      ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, id)));
+      break;
+    }
+  }
+  return TRUE;
+}
 
 }  // namespace
 
@@ -847,6 +867,35 @@ bool CMainFrame::OnUpdateCommand(appkit::CommandState& state) {
 
 // ---- messages
 
+// The control in the module view may be inside its own test when the close
+// comes: a test that runs on this thread pumps messages between its steps,
+// and a box of the control runs a loop of its own. Destroying the control
+// there would pull it from under its test. Its test is asked to stop now,
+// and so is a test that starts while the close waits; a box that is up is
+// answered (a question before a run with No). The frame closes once the
+// program's loop is back at its top (OnLoopTop), where nothing of the
+// control is left on the stack.
+bool CMainFrame::PutOffClose() {
+  if (!moduleView_ || !moduleView_->HasTestControl()) return false;
+  if (!closePending_) {
+    closePending_ = true;
+    ::SetTimer(hwnd(), kCloseTimer, kCloseTimerMs, nullptr);
+  }
+  moduleView_->StopTest();
+  // A close sent from another thread is handled inside the loop's wait: a
+  // message of its own brings the loop round to its top.
+  Post(WM_NULL);
+  return true;
+}
+
+void CMainFrame::OnLoopTop() {
+  if (!closePending_) return;
+  closePending_ = false;
+  ::KillTimer(hwnd(), kCloseTimer);
+  if (moduleView_) moduleView_->CloseTestControl();
+  ::SendMessageW(hwnd(), WM_CLOSE, 0, 0);
+}
+
 void CMainFrame::OnClose() {
   CHalvixApp* app = TheApp();
   StorePaneSizes();
@@ -930,7 +979,15 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PAINT:
       RedrawStrips();
       break;
+    case WM_TIMER:
+      if (wp == kCloseTimer) {
+        if (moduleView_) moduleView_->StopTest();
+        ::EnumThreadWindows(::GetCurrentThreadId(), &AnswerBoxForClose, 0);
+        return 0;
+      }
+      break;
     case WM_CLOSE:
+      if (PutOffClose()) return 0;
       OnClose();
       break;
     case WM_DESTROY: {

@@ -34,6 +34,7 @@ class CMainFrame : public appkit::FrameWindow, public ViewFrame {
 
   void ActivateFrame(int show) override;
   bool PreTranslate(MSG& msg) override;
+  void OnLoopTop() override;
 
   // Shows the help page of a command in the help pane.
   void ShowHelpPage(int command) override;
@@ -72,6 +73,7 @@ class CMainFrame : public appkit::FrameWindow, public ViewFrame {
   void ReadWebLinks();
   void SelectTestPage(int page);
   void OnDiagDone(WPARAM result, LPARAM cookie);
+  bool PutOffClose();
   void OnClose();
   void OnDestroy();
 
@@ -107,6 +109,7 @@ class CMainFrame : public appkit::FrameWindow, public ViewFrame {
 
   int currentPage_ = 0;
   bool notYetShown_ = true;
+  bool closePending_ = false;
   int splitterBarHalvix_ = 0;
   int splitterBarOthers_ = 0;
   int upperHeight_ = 0;

@@ -726,6 +726,12 @@ void CModuleView::CloseTestControl() {
   if (host_) host_->CloseTestControl();
 }
 
+void CModuleView::StopTest() {
+  if (host_) host_->StopTest();
+}
+
+bool CModuleView::HasTestControl() const { return host_ && host_->HasTestControl(); }
+
 bool CModuleView::IsTestRunning() { return host_ && host_->IsTestRunning(); }
 
 bool CModuleView::PreTranslate(MSG& msg) { return host_ && host_->PreTranslate(msg); }

@@ -175,6 +175,9 @@ class CModuleView : public appkit::View {
   bool CreateView(HWND parent, UINT id, const RECT& rc, appkit::Document* doc) override;
   void CreateTestControl(const std::string& name, const std::string& switches);
   void CloseTestControl();
+  // Asks the hosted control's running test to stop, once (see ModuleViewHost).
+  void StopTest();
+  bool HasTestControl() const;
   bool IsTestRunning();
   bool PreTranslate(MSG& msg) override;
   hosting::ModuleViewHost* host() const { return host_.get(); }

@@ -534,8 +534,10 @@ TEST_F(HalvixViews, TreeRefusesAPageChangeWhileAHostedMemoryTestRuns) {
   EXPECT_EQ(Child(module, 1001), control);  // the run goes on
   EXPECT_NE(FindChild(control, L"Button", L"&Stop"), nullptr);
 
-  // Stopped, the change goes through.
+  // Stopped (the control asks the user to wait for the end of the run),
+  // the change goes through.
   ASSERT_TRUE(ClickButton(stop));
+  EXPECT_EQ(AnswerBox(IDOK, 30000, L"Memory Test"), L"Please wait for the test to abort.");
   ASSERT_TRUE(PumpUntil([&] { return FindChild(control, L"Button", L"&Start") != nullptr; }, 20000));
   ::PostMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(processor));
   ASSERT_TRUE(PumpUntil([&] { return SelectedData(tree) == ID_PROCESSOR_TEST; }, 10000));

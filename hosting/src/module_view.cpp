@@ -24,8 +24,21 @@ void ModuleViewHost::CreateTestControl(const std::string& name, const std::strin
 void ModuleViewHost::CloseTestControl() {
   TestControlWrapper* w = hosted();
   if (!w) return;
-  if (w->IsRunning()) w->Abort();
+  if (!stopAsked_ && w->IsRunning()) w->Abort();
+  stopAsked_ = false;
   wrappers_[kind_].reset();
+}
+
+void ModuleViewHost::StopTest() {
+  TestControlWrapper* w = hosted();
+  if (!w) return;
+  if (!w->IsRunning()) {
+    stopAsked_ = false;  // the next run is asked afresh
+    return;
+  }
+  if (stopAsked_) return;
+  stopAsked_ = true;
+  w->Abort();
 }
 
 bool ModuleViewHost::IsTestRunning() {

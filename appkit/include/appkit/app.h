@@ -25,6 +25,10 @@ class App {
   virtual int ExitInstance() { return exitCode_; }
   // A message the thread took; return true when handled (not dispatched).
   virtual bool PreTranslate(MSG& msg);
+  // Called by Run each time a message its loop took has been handled: the
+  // program is back at the top of its own loop, and nothing of a nested
+  // loop (a dialog's, a message pump of a test) is left on the stack.
+  virtual void OnLoopTop() {}
 
   int Run();
   void SetExitCode(int code) { exitCode_ = code; }
@@ -48,5 +52,23 @@ void RunModalLoop(const bool* done);
 // Dispatches pending messages of this thread (for waits that must keep the
 // UI alive). Returns false when WM_QUIT was seen (it is re-posted).
 bool PumpPending();
+
+// Takes messages as PeekMessage with PM_REMOVE does, but keeps a WM_QUIT for
+// the loop that ends the program: Windows hands out a pending WM_QUIT
+// whatever window and range a PeekMessage asks for, and a loop that
+// dispatches it loses it. A quit taken is posted again when the keeper goes.
+class QuitKeeper {
+ public:
+  QuitKeeper() = default;
+  ~QuitKeeper();
+  QuitKeeper(const QuitKeeper&) = delete;
+  QuitKeeper& operator=(const QuitKeeper&) = delete;
+  // The next message of the filter other than WM_QUIT; false when none waits.
+  bool Take(MSG* msg, HWND hwnd = nullptr, UINT first = 0, UINT last = 0);
+
+ private:
+  bool seen_ = false;
+  int code_ = 0;
+};
 
 }  // namespace appkit

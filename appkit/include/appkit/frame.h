@@ -140,6 +140,8 @@ class FrameWindow : public Window, public CommandTarget {
   void UpdateToolBarStates();
   // Messages before dispatch (the active view's first); true when consumed.
   virtual bool PreTranslate(MSG& msg);
+  // The program's loop is back at its top (App::OnLoopTop).
+  virtual void OnLoopTop() {}
 
  protected:
   // WM_CREATE, before the client: -1 fails the creation.

@@ -4,6 +4,7 @@
 
 #include <ctime>
 
+#include "appkit/app.h"
 #include "appkit/text.h"
 #include "appkit/threads.h"
 #include "infoclient/listbox.h"
@@ -356,9 +357,13 @@ void TestPage::ShowTestList(bool on) {
 
 void TestPage::PumpMessages(DWORD ms) {
   DWORD start = ::GetTickCount();
+  // A host that ends its loop before its windows have gone (a quit posted
+  // when its main window is destroyed, ahead of the control's stop wait)
+  // still finds its quit afterwards.
+  appkit::QuitKeeper quit;
   for (;;) {
     MSG msg;
-    while (hwnd() && ::PeekMessageW(&msg, hwnd(), 0, 0, PM_REMOVE)) {
+    while (hwnd() && quit.Take(&msg, hwnd())) {
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);
     }

@@ -408,6 +408,22 @@ TEST_F(RunnerTest, CleanupDuringARunEndsTheWorkerFirst) {
   EXPECT_FALSE(WaitDone(200));
 }
 
+// A host whose loop ends when its main window goes posts its quit before the
+// control's windows go (a parent's WM_DESTROY comes before its children's):
+// the stop wait of the closing sheet leaves that quit for the host's loop.
+TEST_F(RunnerTest, AQuitPostedAheadOfACleanupDuringARunStaysForTheHostsLoop) {
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kTestKey, L"SampleRunMs", 5000);
+  ASSERT_TRUE(runner.Init(host.hwnd(), "-AutoRun"));
+  ASSERT_TRUE(runner.DoTest());
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return runner.IsRunning() != FALSE; }, 2000));
+  ::PostQuitMessage(7);
+  EXPECT_TRUE(runner.Cleanup());
+  MSG msg{};
+  ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the stop wait took the quit";
+  EXPECT_EQ(msg.wParam, 7u);
+  EXPECT_TRUE(testsupport::PumpUntil([] { return LiveWorkerCount() == 0; }, 1000));
+}
+
 // A viewer: Information pages of several categories and no Test page, with
 // values of its own for the pages and the check list.
 class ViewerRunner : public SampleRunner {

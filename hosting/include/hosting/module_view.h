@@ -21,8 +21,13 @@ class ModuleViewHost {
   // Hosts the control of that module name, Init with `switches`, sized to
   // the view's client area. A name no control answers to leaves kind 0.
   void CreateTestControl(const std::string& name, const std::string& switches);
-  // Aborts a running test, destroys the hosted control.
+  // Aborts a running test (unless StopTest asked already), destroys the
+  // hosted control.
   void CloseTestControl();
+  // Asks a running test of the hosted control to stop (Abort), once a run:
+  // a CloseTestControl that follows does not ask again.
+  void StopTest();
+  bool HasTestControl() const { return hosted() != nullptr; }
   // IsRunning of the hosted control; false when none.
   bool IsTestRunning();
   // Moves the control to (0, 0, cx, cy) and sends SetProp "Size" "cx cy".
@@ -41,6 +46,7 @@ class ModuleViewHost {
  private:
   HWND view_;
   int kind_ = kKindNone;
+  bool stopAsked_ = false;
   std::unique_ptr<TestControlWrapper> wrappers_[kKindCount];
 };
 
