@@ -8,6 +8,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "appkit/text.h"
+#include "appkit/wholefile.h"
+
 namespace ctlfw {
 namespace {
 
@@ -57,16 +60,22 @@ bool IsCdromRoot(const std::string& root) { return ::GetDriveTypeA(root.c_str())
 
 bool WriteTestLogFile(const TestLogRequest& r, const std::vector<std::string>& lines) {
   if (!ShouldWriteLog(r)) return false;
-  std::string name = LogFileName(r, IsCdromRoot);
+  const std::wstring name = appkit::Widen(LogFileName(r, IsCdromRoot));
   std::time_t now = std::time(nullptr);
   std::tm local{};
   if (std::tm* t = std::localtime(&now)) local = *t;
-  // Text mode: every line end becomes CR LF.
-  FILE* f = std::fopen(name.c_str(), r.append ? "a" : "w");
-  if (!f) return false;
-  std::string text = LogText(r, local, lines);
-  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  ok = std::fclose(f) == 0 && ok;
+  // As a text-mode file holds it: every line end is CR LF.
+  const std::string text = appkit::WithCrLf(LogText(r, local, lines));
+  // A new log replaces the old one only once it is whole.
+  if (!r.append) return appkit::WriteFileWhole(name, text);
+  // An appended run goes at the end whole, or not at all: a run cut short
+  // by a full disk would read as a run with fewer lines.
+  HANDLE f = appkit::CreateFileForWriting(name, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  const bool created = ::GetLastError() != ERROR_ALREADY_EXISTS;
+  bool ok = appkit::AppendWhole(f, text);
+  ok = ::CloseHandle(f) && ok;
+  if (!ok && created) ::DeleteFileW(name.c_str());
   return ok;
 }
 

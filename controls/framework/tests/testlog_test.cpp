@@ -6,8 +6,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "appkit/text.h"
 #include "ctlfw/testlog.h"
 #include "testsupport/process.h"
+#include "testsupport/smalldisk.h"
 
 using namespace ctlfw;
 
@@ -103,6 +105,128 @@ TEST(MemtestLog, WritesTruncatesAndAppendsOnlyWithErrors) {
   EXPECT_FALSE(WriteTestLogFile(noBase, {"x"}));
   TestLogRequest badDir{tmp.dir + "no\\such\\dir\\", "KytMEM", "", "Memory Test"};
   EXPECT_FALSE(WriteTestLogFile(badDir, {"x"}));
+}
+
+namespace {
+
+// Whether `text` is one whole run of the log: its header, then `body`
+// (CR LF line ends).
+bool IsWholeRun(const std::string& text, const std::string& body) {
+  return text.rfind("[Last Updated: ", 0) == 0 && text.size() > body.size() &&
+         text.compare(text.size() - body.size(), body.size(), body) == 0 &&
+         text.find("]\r\n\r\n") == text.size() - body.size() - 5;
+}
+
+// The lines of a run whose log is `bytes` long or more.
+std::vector<std::string> RunLines(size_t bytes) {
+  std::vector<std::string> lines;
+  for (size_t n = 0; n < bytes; n += 100) lines.push_back("Test Data Pattern:\t" + std::string(78, 'p') + "\tFAILED");
+  lines.push_back("Found Error(s).");
+  return lines;
+}
+
+std::string Body(const std::string& title, const std::vector<std::string>& lines, bool append) {
+  std::string body = title + "\r\n";
+  for (const std::string& l : lines) body += l + "\r\n";
+  if (append) body += "\r\n";
+  return body;
+}
+
+}  // namespace
+
+TEST(MemtestLog, AReadOnlyLogOrAFolderInItsPlaceStaysAsItIs) {
+  TempDir tmp;
+  const std::wstring log = appkit::Widen(tmp.dir + "KytMEM.LOG");
+  const std::string old = "[Last Updated: 12/10/2026 07:00AM]\r\n\r\nMemory Test\r\nNo Error Found.\r\n";
+  struct Case {
+    const char* what;
+    bool append, folder;
+  } cases[] = {
+      {"a read-only log, written anew", false, false},
+      {"a read-only log, a run appended", true, false},
+      {"a folder in the log's place, written anew", false, true},
+      {"a folder in the log's place, a run appended", true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.folder) {
+      ASSERT_TRUE(::CreateDirectoryW(log.c_str(), nullptr));
+    } else {
+      ASSERT_TRUE(testsupport::WriteFileBytes(log, old));
+      ::SetFileAttributesW(log.c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    TestLogRequest r{tmp.dir, "KytMEM", "", "Memory Test", 2, false, c.append, 1};
+    EXPECT_FALSE(WriteTestLogFile(r, {"Found Error(s)."}));
+    if (c.folder) {
+      EXPECT_EQ(::GetFileAttributesW(log.c_str()) & FILE_ATTRIBUTE_DIRECTORY, (DWORD)FILE_ATTRIBUTE_DIRECTORY);
+    } else {
+      EXPECT_EQ(testsupport::ReadFileBytes(log), old);
+    }
+    EXPECT_EQ(testsupport::NamesIn(appkit::Widen(tmp.dir)), std::vector<std::wstring>{L"KytMEM.LOG"});
+    ::SetFileAttributesW(log.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(log.c_str());
+    ::RemoveDirectoryW(log.c_str());
+  }
+}
+
+// On the small disk of with_small_disk.sh: a log written anew that the disk
+// has no room for keeps the old log as it was; a run appended to a log goes
+// in whole or not at all, as a run cut short would read as a run with fewer
+// lines.
+TEST(MemtestLogSmallDisk, ARunTheDiskHasNoRoomForLeavesNoCutLog) {
+  testsupport::SmallDisk disk;
+  if (!disk.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
+  const std::string dir = "K:\\suite\\";
+  const std::wstring log = appkit::Widen(dir + "KytMEM.LOG");
+  const std::string old = "[Last Updated: 12/10/2026 07:00AM]\r\n\r\nMemory Test - Loop 1\r\nFound Error(s).\r\n\r\n";
+  enum class Full { Space, Entries };
+  struct Case {
+    const char* what;
+    bool append, oldLog;
+    Full full;
+    bool newMayBeWhole;  // in place without a new file entry a whole new log is as good
+  } cases[] = {
+      {"written anew, longer than the old log's block, no free block", false, true, Full::Space, false},
+      {"appended, longer than the rest of the old log's block", true, true, Full::Space, false},
+      {"appended to a log not yet there, no free block", true, false, Full::Space, false},
+      {"written anew, no free file entry", false, true, Full::Entries, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::RemoveTree(appkit::Widen(dir));
+    ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), nullptr));
+    if (c.oldLog) {
+      ASSERT_TRUE(testsupport::WriteFileBytes(log, old));
+    }
+    ASSERT_TRUE(c.full == Full::Space ? disk.FillSpace() : disk.FillEntries());
+
+    TestLogRequest r{dir, "KytMEM", "", "Memory Test", 2, false, c.append, 1};
+    const std::vector<std::string> lines = RunLines(6000);
+    const std::string body = Body("Memory Test - Loop 2", lines, c.append);
+    bool written = WriteTestLogFile(r, lines);
+    const std::string now = testsupport::ReadFileBytes(log);
+    if (c.newMayBeWhole && written) {
+      EXPECT_TRUE(IsWholeRun(now, body)) << "a cut log: " << now.size() << " bytes";
+    } else {
+      EXPECT_FALSE(written);
+      EXPECT_TRUE(now == (c.oldLog ? old : "")) << "the log is not as it was: " << now.size() << " bytes";
+    }
+    EXPECT_EQ(testsupport::NamesIn(appkit::Widen(dir)),
+              c.oldLog ? std::vector<std::wstring>{L"KytMEM.LOG"} : std::vector<std::wstring>{})
+        << "a temporary file or an empty log stayed";
+
+    // With room again the run is written.
+    disk.Free();
+    ASSERT_TRUE(WriteTestLogFile(r, lines));
+    const std::string after = testsupport::ReadFileBytes(log);
+    if (c.append && c.oldLog) {
+      EXPECT_EQ(after.compare(0, old.size(), old), 0);
+      EXPECT_TRUE(IsWholeRun(after.substr(old.size()), body));
+    } else {
+      EXPECT_TRUE(IsWholeRun(after, body));
+    }
+  }
+  testsupport::RemoveTree(appkit::Widen(dir));
 }
 
 TEST(MemtestTips, AnchorAndMarkerRules) {

@@ -32,7 +32,9 @@ std::string LogText(const TestLogRequest& r, const std::tm& localTime, const std
 // Whether this run writes its log at all.
 bool ShouldWriteLog(const TestLogRequest& r);
 
-// Writes (or appends) the log of a run; false when nothing was written.
+// Writes (or appends) the log of a run; false when nothing was written. A
+// new log takes the old one's place only when whole (a write that fails
+// keeps the old log as it was); an appended run is added whole or not at all.
 bool WriteTestLogFile(const TestLogRequest& r, const std::vector<std::string>& lines);
 // The drive-type test of LogFileName on this system.
 bool IsCdromRoot(const std::string& root);
