@@ -41,10 +41,10 @@ std::string LogTitle(const std::string& title, int loop, bool check) {
   return title + " - Loop " + std::to_string(loop) + "\n";
 }
 
-std::string LogFileName(const TestLogRequest& r, const std::function<bool(const std::string&)>& isCdrom) {
-  std::string dir = r.directory;
-  if (dir.size() >= 3 && dir[1] == ':' && isCdrom && isCdrom(dir.substr(0, 3))) dir = "A:\\";
-  return dir + r.baseName + r.digit + ".LOG";
+std::wstring LogFileName(const TestLogRequest& r, const std::function<bool(const std::wstring&)>& isCdrom) {
+  std::wstring dir = r.directory;
+  if (dir.size() >= 3 && dir[1] == L':' && isCdrom && isCdrom(dir.substr(0, 3))) dir = L"A:\\";
+  return dir + appkit::Widen(r.baseName + r.digit + ".LOG");
 }
 
 std::string LogText(const TestLogRequest& r, const std::tm& localTime, const std::vector<std::string>& lines) {
@@ -56,11 +56,13 @@ std::string LogText(const TestLogRequest& r, const std::tm& localTime, const std
 
 bool ShouldWriteLog(const TestLogRequest& r) { return !r.baseName.empty() && (!r.append || r.errorCount > 0); }
 
-bool IsCdromRoot(const std::string& root) { return ::GetDriveTypeA(root.c_str()) == DRIVE_CDROM; }
+bool IsCdromRoot(const std::wstring& root) { return ::GetDriveTypeW(root.c_str()) == DRIVE_CDROM; }
 
 bool WriteTestLogFile(const TestLogRequest& r, const std::vector<std::string>& lines) {
   if (!ShouldWriteLog(r)) return false;
-  const std::wstring name = appkit::Widen(LogFileName(r, IsCdromRoot));
+  // Wide all the way: a directory whose name the ANSI code page cannot
+  // spell still gets its log.
+  const std::wstring name = LogFileName(r, IsCdromRoot);
   std::time_t now = std::time(nullptr);
   std::tm local{};
   if (std::tm* t = std::localtime(&now)) local = *t;

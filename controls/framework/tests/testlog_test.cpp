@@ -25,26 +25,16 @@ std::tm At(int year, int mon, int day, int hour, int min) {
   return t;
 }
 
-std::string ReadAll(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string ReadAll(const std::wstring& name) { return testsupport::ReadFileBytes(name); }
 
 class TempDir {
  public:
   TempDir() {
-    char base[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, base);
-    dir = std::string(base) + "memtest_log_" + std::to_string(::GetCurrentProcessId()) + "\\";
-    ::CreateDirectoryA(dir.c_str(), nullptr);
+    dir = testsupport::TempDir() + L"memtest_log_" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+    ::CreateDirectoryW(dir.c_str(), nullptr);
   }
-  ~TempDir() {
-    for (const char* f : {"KytMEM.LOG", "KytMEM3.LOG"}) ::DeleteFileA((dir + f).c_str());
-    ::RemoveDirectoryA(dir.c_str());
-  }
-  std::string dir;
+  ~TempDir() { testsupport::RemoveTree(dir); }
+  std::wstring dir;
 };
 
 }  // namespace
@@ -53,27 +43,28 @@ TEST(MemtestLog, HeaderTitleAndFileNameRules) {
   EXPECT_EQ(LogHeader(At(2026, 12, 8, 7, 5)), "[Last Updated: 12/08/2026 07:05AM]\n\n");
   EXPECT_EQ(LogHeader(At(2026, 1, 31, 19, 30)), "[Last Updated: 01/31/2026 07:30PM]\n\n");
 
-  auto noCd = [](const std::string&) { return false; };
+  auto noCd = [](const std::wstring&) { return false; };
   struct Case {
     std::string digit;
     int loop;
     bool check;
-    std::string file, title;
+    std::wstring file;
+    std::string title;
   } cases[] = {
-      {"", 0, false, "C:\\suite\\KytMEM.LOG", "Memory Test\n"},
-      {"3", 2, false, "C:\\suite\\KytMEM3.LOG", "Memory Test - Loop 2\n"},
-      {"3", 2, true, "C:\\suite\\KytMEM3.LOG", "Memory Test\n"},
+      {"", 0, false, L"C:\\suite\\KytMEM.LOG", "Memory Test\n"},
+      {"3", 2, false, L"C:\\suite\\KytMEM3.LOG", "Memory Test - Loop 2\n"},
+      {"3", 2, true, L"C:\\suite\\KytMEM3.LOG", "Memory Test\n"},
   };
   for (const Case& c : cases) {
-    TestLogRequest r{"C:\\suite\\", "KytMEM", c.digit, "Memory Test", c.loop, c.check};
+    TestLogRequest r{L"C:\\suite\\", "KytMEM", c.digit, "Memory Test", c.loop, c.check};
     EXPECT_EQ(LogFileName(r, noCd), c.file);
     EXPECT_EQ(LogTitle(r.title, r.loop, r.check), c.title);
   }
-  TestLogRequest onCd{"D:\\suite\\", "KytMEM", "", "Memory Test"};
-  std::string asked;
-  EXPECT_EQ(LogFileName(onCd, [&](const std::string& root) { asked = root; return true; }), "A:\\KytMEM.LOG");
-  EXPECT_EQ(asked, "D:\\");
-  EXPECT_EQ(LogText(TestLogRequest{"", "KytMEM", "", "Memory Test", 0, false, true, 1}, At(2026, 12, 8, 7, 5), {"a", "b"}),
+  TestLogRequest onCd{L"D:\\suite\\", "KytMEM", "", "Memory Test"};
+  std::wstring asked;
+  EXPECT_EQ(LogFileName(onCd, [&](const std::wstring& root) { asked = root; return true; }), L"A:\\KytMEM.LOG");
+  EXPECT_EQ(asked, L"D:\\");
+  EXPECT_EQ(LogText(TestLogRequest{L"", "KytMEM", "", "Memory Test", 0, false, true, 1}, At(2026, 12, 8, 7, 5), {"a", "b"}),
             "[Last Updated: 12/08/2026 07:05AM]\n\nMemory Test\na\nb\n\n");
 }
 
@@ -82,7 +73,7 @@ TEST(MemtestLog, WritesTruncatesAndAppendsOnlyWithErrors) {
   TestLogRequest r{tmp.dir, "KytMEM", "", "Memory Test"};
   ASSERT_TRUE(WriteTestLogFile(r, {"first run"}));
   ASSERT_TRUE(WriteTestLogFile(r, {"Test Data Pattern:\tFFFFFFFFh\tPASSED ", "No Error Found."}));
-  std::string text = ReadAll(tmp.dir + "KytMEM.LOG");
+  std::string text = ReadAll(tmp.dir + L"KytMEM.LOG");
   EXPECT_EQ(text.rfind("[Last Updated: ", 0), 0u);
   EXPECT_NE(text.find("]\r\n\r\nMemory Test\r\nTest Data Pattern:\tFFFFFFFFh\tPASSED \r\nNo Error Found.\r\n"), std::string::npos);
   EXPECT_EQ(text.find("first run"), std::string::npos);
@@ -90,12 +81,12 @@ TEST(MemtestLog, WritesTruncatesAndAppendsOnlyWithErrors) {
   r.append = true;
   r.errorCount = 0;
   EXPECT_FALSE(WriteTestLogFile(r, {"nothing"}));
-  EXPECT_EQ(ReadAll(tmp.dir + "KytMEM.LOG"), text);
+  EXPECT_EQ(ReadAll(tmp.dir + L"KytMEM.LOG"), text);
 
   r.errorCount = 1;
   r.loop = 4;
   ASSERT_TRUE(WriteTestLogFile(r, {"Found Error(s)."}));
-  std::string appended = ReadAll(tmp.dir + "KytMEM.LOG");
+  std::string appended = ReadAll(tmp.dir + L"KytMEM.LOG");
   ASSERT_EQ(appended.compare(0, text.size(), text), 0);
   std::string tail = appended.substr(text.size());
   EXPECT_EQ(tail.rfind("[Last Updated: ", 0), 0u);
@@ -103,7 +94,7 @@ TEST(MemtestLog, WritesTruncatesAndAppendsOnlyWithErrors) {
 
   TestLogRequest noBase{tmp.dir, "", "", "Memory Test"};
   EXPECT_FALSE(WriteTestLogFile(noBase, {"x"}));
-  TestLogRequest badDir{tmp.dir + "no\\such\\dir\\", "KytMEM", "", "Memory Test"};
+  TestLogRequest badDir{tmp.dir + L"no\\such\\dir\\", "KytMEM", "", "Memory Test"};
   EXPECT_FALSE(WriteTestLogFile(badDir, {"x"}));
 }
 
@@ -134,9 +125,25 @@ std::string Body(const std::string& title, const std::vector<std::string>& lines
 
 }  // namespace
 
+// A control installed in a folder whose name the ANSI code page cannot
+// spell (and with blanks in it) still writes its log there.
+TEST(MemtestLog, AFolderNameOutsideTheCodePageGetsItsLog) {
+  const std::wstring dir = testsupport::TempDir() + L"\u03A9mega \u0436 suite\\";
+  testsupport::RemoveTree(dir);
+  ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr));
+  TestLogRequest r{dir, "KytMEM", "2", "Memory Test", 1, false, false, 1};
+  ASSERT_TRUE(WriteTestLogFile(r, {"Found Error(s)."}));
+  r.append = true;
+  ASSERT_TRUE(WriteTestLogFile(r, {"Found Error(s)."}));
+  const std::string text = testsupport::ReadFileBytes(dir + L"KytMEM2.LOG");
+  EXPECT_EQ(testsupport::CountOccurrences(text, "\r\nMemory Test - Loop 1\r\nFound Error(s).\r\n"), 2) << text;
+  EXPECT_EQ(testsupport::NamesIn(dir), std::vector<std::wstring>{L"KytMEM2.LOG"});
+  testsupport::RemoveTree(dir);
+}
+
 TEST(MemtestLog, AReadOnlyLogOrAFolderInItsPlaceStaysAsItIs) {
   TempDir tmp;
-  const std::wstring log = appkit::Widen(tmp.dir + "KytMEM.LOG");
+  const std::wstring log = tmp.dir + L"KytMEM.LOG";
   const std::string old = "[Last Updated: 12/10/2026 07:00AM]\r\n\r\nMemory Test\r\nNo Error Found.\r\n";
   struct Case {
     const char* what;
@@ -162,7 +169,7 @@ TEST(MemtestLog, AReadOnlyLogOrAFolderInItsPlaceStaysAsItIs) {
     } else {
       EXPECT_EQ(testsupport::ReadFileBytes(log), old);
     }
-    EXPECT_EQ(testsupport::NamesIn(appkit::Widen(tmp.dir)), std::vector<std::wstring>{L"KytMEM.LOG"});
+    EXPECT_EQ(testsupport::NamesIn(tmp.dir), std::vector<std::wstring>{L"KytMEM.LOG"});
     ::SetFileAttributesW(log.c_str(), FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileW(log.c_str());
     ::RemoveDirectoryW(log.c_str());
@@ -176,8 +183,8 @@ TEST(MemtestLog, AReadOnlyLogOrAFolderInItsPlaceStaysAsItIs) {
 TEST(MemtestLogSmallDisk, ARunTheDiskHasNoRoomForLeavesNoCutLog) {
   testsupport::SmallDisk disk;
   if (!disk.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
-  const std::string dir = "K:\\suite\\";
-  const std::wstring log = appkit::Widen(dir + "KytMEM.LOG");
+  const std::wstring dir = L"K:\\suite\\";
+  const std::wstring log = dir + L"KytMEM.LOG";
   const std::string old = "[Last Updated: 12/10/2026 07:00AM]\r\n\r\nMemory Test - Loop 1\r\nFound Error(s).\r\n\r\n";
   enum class Full { Space, Entries };
   struct Case {
@@ -193,8 +200,8 @@ TEST(MemtestLogSmallDisk, ARunTheDiskHasNoRoomForLeavesNoCutLog) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    testsupport::RemoveTree(appkit::Widen(dir));
-    ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), nullptr));
+    testsupport::RemoveTree(dir);
+    ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr));
     if (c.oldLog) {
       ASSERT_TRUE(testsupport::WriteFileBytes(log, old));
     }
@@ -211,7 +218,7 @@ TEST(MemtestLogSmallDisk, ARunTheDiskHasNoRoomForLeavesNoCutLog) {
       EXPECT_FALSE(written);
       EXPECT_TRUE(now == (c.oldLog ? old : "")) << "the log is not as it was: " << now.size() << " bytes";
     }
-    EXPECT_EQ(testsupport::NamesIn(appkit::Widen(dir)),
+    EXPECT_EQ(testsupport::NamesIn(dir),
               c.oldLog ? std::vector<std::wstring>{L"KytMEM.LOG"} : std::vector<std::wstring>{})
         << "a temporary file or an empty log stayed";
 
@@ -226,7 +233,7 @@ TEST(MemtestLogSmallDisk, ARunTheDiskHasNoRoomForLeavesNoCutLog) {
       EXPECT_TRUE(IsWholeRun(after, body));
     }
   }
-  testsupport::RemoveTree(appkit::Widen(dir));
+  testsupport::RemoveTree(dir);
 }
 
 TEST(MemtestTips, AnchorAndMarkerRules) {
