@@ -26,39 +26,27 @@ bool LeaveOneFreeBlock(testsupport::SmallDisk& disk) {
   return ::DeleteFileW(reserve.c_str()) != FALSE;
 }
 
-// A data directory of its own on the small disk.
-std::wstring DiskDir(testsupport::SmallDisk& disk, const std::wstring& name) {
-  const std::wstring dir = disk.root() + name + L" data\\";
-  testsupport::RemoveTree(dir);
-  return ::CreateDirectoryW(dir.c_str(), nullptr) ? dir : std::wstring();
-}
-
-// The dialog of the host titled `title` that has the child `id`.
-HWND WaitWindowWith(DWORD pid, const std::wstring& title, int id, DWORD ms) {
-  HWND found = nullptr;
-  testsupport::PumpUntil(
-      [&] {
-        found = nullptr;
-        for (HWND w = ::FindWindowW(nullptr, title.c_str()); w; w = ::FindWindowExW(nullptr, w, nullptr, title.c_str())) {
-          DWORD owner = 0;
-          ::GetWindowThreadProcessId(w, &owner);
-          if (owner == pid && testsupport::FindChildById(w, id)) found = w;
-        }
-        return found != nullptr;
-      },
-      ms);
-  return found;
-}
+// Each test has a data directory of its own on the small disk.
+class StressFullDisk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!disk.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
+  }
+  std::wstring DataDir(const std::wstring& name) {
+    const std::wstring dir = disk.root() + name + L" data\\";
+    testsupport::RemoveTree(dir);
+    return ::CreateDirectoryW(dir.c_str(), nullptr) ? dir : std::wstring();
+  }
+  testsupport::SmallDisk disk;
+};
 
 }  // namespace
 
 // A loop whose "***" lines outgrow the one block left: its STRESS.LOG is not
 // kept (not a cut one without its table), the dialog says so, and with room
 // again the next run's log is whole.
-TEST(StressFullDisk, ALoopLogTheDiskHasNoRoomForIsNotKept) {
-  testsupport::SmallDisk disk;
-  if (!disk.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
-  const std::wstring dir = DiskDir(disk, L"full stress");
+TEST_F(StressFullDisk, ALoopLogTheDiskHasNoRoomForIsNotKept) {
+  const std::wstring dir = DataDir(L"full stress");
   ASSERT_FALSE(dir.empty());
   RunFixture fx(L"full stress", dir);
   fx.SetChoices(1, 0, 0);
@@ -114,10 +102,8 @@ TEST(StressFullDisk, ALoopLogTheDiskHasNoRoomForIsNotKept) {
 
 // A series whose header does not fit leaves no BNCHMARK.BNH (an empty or
 // cut one is no file of this series), and says so.
-TEST(StressFullDisk, ASeriesWhoseHeaderDoesNotFitLeavesNoFile) {
-  testsupport::SmallDisk disk;
-  if (!disk.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
-  const std::wstring dir = DiskDir(disk, L"full bench");
+TEST_F(StressFullDisk, ASeriesWhoseHeaderDoesNotFitLeavesNoFile) {
+  const std::wstring dir = DataDir(L"full bench");
   ASSERT_FALSE(dir.empty());
   RunFixture fx(L"full bench", dir);
   fx.WriteFile(L"bnchmark.dat",
@@ -143,10 +129,8 @@ TEST(StressFullDisk, ASeriesWhoseHeaderDoesNotFitLeavesNoFile) {
 }
 
 // The results' HTML report that the disk has no room for keeps the old one.
-TEST(StressFullDisk, AResultsReportTheDiskHasNoRoomForKeepsTheOldOne) {
-  testsupport::SmallDisk disk;
-  if (!disk.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
-  const std::wstring dir = DiskDir(disk, L"full results");
+TEST_F(StressFullDisk, AResultsReportTheDiskHasNoRoomForKeepsTheOldOne) {
+  const std::wstring dir = DataDir(L"full results");
   ASSERT_FALSE(dir.empty());
   RunFixture fx(L"full results", dir);
   fx.WriteFile(L"bnchmark.dat", ";Test Modules\r\n");
@@ -171,12 +155,9 @@ TEST(StressFullDisk, AResultsReportTheDiskHasNoRoomForKeepsTheOldOne) {
     HWND dlg = fx.OpenDialog(host, L"-Bench");
     ASSERT_NE(dlg, nullptr);
     ASSERT_TRUE(testsupport::ClickButton(dlg, 1028));
-    HWND results = WaitWindowWith(host.Pid(), L"Benchmarks", 1101, 10000);
+    HWND results = WaitWindowHolding(host.Pid(), L"Benchmarks", 1101, 10000);
     ASSERT_NE(results, nullptr);
-    ASSERT_TRUE(testsupport::ClickButton(results, IDOK));
-    ASSERT_TRUE(testsupport::WaitWindowGone(results, 5000));
-    ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
-    ASSERT_TRUE(host.WaitExitPumping(10000));
+    CloseResultsAndHost(results, dlg, host);
     const std::string report = fx.ReadFile(L"BNCHMARK.htm");
     if (full) {
       EXPECT_TRUE(report == old) << "the old report is gone or cut: " << report.size() << " bytes";
