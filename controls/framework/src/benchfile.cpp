@@ -8,11 +8,9 @@ namespace ctlfw {
 
 BenchmarkFile::BenchmarkFile(const std::wstring& path) : path_(path) {
   file_ = appkit::CreateFileForWriting(path, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH);
-  if (file_ != INVALID_HANDLE_VALUE) {
-    LARGE_INTEGER zero{}, end{};
-    ::SetFilePointerEx(file_, zero, &end, FILE_END);
-    blockStart_ = end.QuadPart;
-  }
+  LARGE_INTEGER zero{}, end{};
+  if (file_ != INVALID_HANDLE_VALUE && !::SetFilePointerEx(file_, zero, &end, FILE_END)) Close();
+  blockStart_ = end.QuadPart;
 }
 
 void BenchmarkFile::WriteLine(const std::string& text) {
