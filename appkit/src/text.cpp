@@ -64,6 +64,16 @@ std::wstring WindowText(HWND hwnd) {
   return std::wstring(buf.data(), got > 0 ? got : 0);
 }
 
+std::string WithCrLf(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (char ch : text) {
+    if (ch == '\n') out += '\r';
+    out += ch;
+  }
+  return out;
+}
+
 std::wstring LoadStr(UINT id, HINSTANCE module) {
   if (!module) module = ::GetModuleHandleW(nullptr);
   const wchar_t* p = nullptr;

@@ -166,3 +166,58 @@ TEST(WholeFileSmallDisk, AFullDiskKeepsTheOldFile) {
     testsupport::RemoveTree(dir);
   }
 }
+
+// Files that grow by records: a record is added whole or taken back, and a
+// file opened for writing in place refuses to be read-only.
+TEST_F(WholeFile, AFileOpenedForWritingInPlaceMayNotBeReadOnly) {
+  const std::wstring target = dir_ + L"STRESS.LOG";
+  ASSERT_TRUE(WriteFileBytes(target, "old log\r\n"));
+  struct Case {
+    const char* what;
+    DWORD creation;
+  } cases[] = {{"kept", OPEN_EXISTING}, {"grown", OPEN_ALWAYS}, {"made anew", CREATE_ALWAYS}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE f = appkit::CreateFileForWriting(target, 0, c.creation, FILE_ATTRIBUTE_NORMAL);
+    const DWORD error = ::GetLastError();
+    EXPECT_EQ(f, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(error, (DWORD)ERROR_ACCESS_DENIED);
+    if (f != INVALID_HANDLE_VALUE) ::CloseHandle(f);
+    EXPECT_EQ(ReadFileBytes(target), "old log\r\n");
+
+    ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    f = appkit::CreateFileForWriting(target, 0, c.creation, FILE_ATTRIBUTE_NORMAL);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    ::CloseHandle(f);
+    ASSERT_TRUE(WriteFileBytes(target, "old log\r\n"));
+  }
+}
+
+TEST(WholeFileSmallDisk, ARecordThatDoesNotFitIsTakenBack) {
+  testsupport::SmallDisk disk;
+  if (!disk.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
+  const std::wstring target = disk.root() + L"BNCHMARK.BNH";
+  const std::string head = "[Last Updated: 12/11/2026 09:00AM]\n\r\n";
+  ASSERT_TRUE(WriteFileBytes(target, head));
+  // Afterwards the file can grow only into the rest of its one block.
+  ASSERT_TRUE(disk.FillSpace());
+  HANDLE f = ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  const std::string fits = Bytes(3000, 'f') + "\r\n", over = Bytes(2000, 'o') + "\r\n";
+  DWORD error = 0;
+  EXPECT_TRUE(appkit::AppendWhole(f, fits, &error)) << appkit::Narrow(appkit::SystemErrorText(error));
+  EXPECT_FALSE(appkit::AppendWhole(f, over, &error));
+  EXPECT_EQ(error, (DWORD)ERROR_DISK_FULL) << appkit::Narrow(appkit::SystemErrorText(error));
+  ::CloseHandle(f);
+  EXPECT_TRUE(ReadFileBytes(target) == head + fits) << "the record that did not fit was not taken back whole: "
+                                                    << ReadFileBytes(target).size() << " bytes";
+
+  // With room again it goes in whole.
+  disk.Free();
+  f = ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(appkit::AppendWhole(f, over, &error));
+  ::CloseHandle(f);
+  EXPECT_TRUE(ReadFileBytes(target) == head + fits + over);
+}

@@ -5,6 +5,7 @@
 
 #include "appkit/system.h"
 #include "appkit/text.h"
+#include "appkit/wholefile.h"
 
 namespace quorrel {
 
@@ -698,10 +699,10 @@ int32_t DumpSmbiosText(int check, int trace, const std::wstring& dir, PhysicalMe
   if (windows9x) return kDmiNoSmbios;
   std::wstring path = dir + (check ? L"PLUDOR.TXT" : L"DMI.TXT");
   DeleteIfPresent(path);
-  FILE* f = ::_wfopen(path.c_str(), L"wt");
-  if (!f) return kDmiCannotCreate;
+  HANDLE f = appkit::CreateFileForWriting(path, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+  if (f == INVALID_HANDLE_VALUE) return kDmiCannotCreate;
   if (!mem.Open()) {
-    std::fclose(f);
+    ::CloseHandle(f);
     ::DeleteFileW(path.c_str());
     return kDmiNoDriver;
   }
@@ -710,12 +711,17 @@ int32_t DumpSmbiosText(int check, int trace, const std::wstring& dir, PhysicalMe
   mem.Close();
   if (result == kDmiMapFailed && text.empty()) {
     // The BIOS area itself could not be mapped.
-    std::fclose(f);
+    ::CloseHandle(f);
     ::DeleteFileW(path.c_str());
     return kDmiMapFailed;
   }
-  bool written = text.empty() || std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  if (std::fclose(f) != 0 || !written) result = kDmiNoDriver;
+  // Text mode: every line end is CR LF. A dump the disk has no room for
+  // goes as a whole, so that no cut file is read as the machine's tables.
+  bool written = appkit::AppendWhole(f, appkit::WithCrLf(text));
+  if (!::CloseHandle(f) || !written) {
+    result = kDmiNoDriver;
+    ::DeleteFileW(path.c_str());
+  }
   if (check && result != kDmiDone) ::DeleteFileW(path.c_str());
   return result;
 }

@@ -14,6 +14,7 @@
 #include "smbios.h"
 #include "smbios_images.h"
 #include "testsupport/process.h"
+#include "testsupport/smalldisk.h"
 
 using namespace quorrel;
 using namespace smbiostest;
@@ -264,6 +265,44 @@ TEST(DumpSmbiosText, WritesTextFilesAndTheirFailureResults) {
   // The file cannot be created.
   mem.maps = true;
   EXPECT_EQ(kDmiCannotCreate, DumpSmbiosText(0, 0, dir + L"missing\\", mem, false));
+}
+
+// A dump that cannot be written whole leaves no DMI.TXT for the DMI sheet to
+// read as the machine's tables: a read-only old dump stays as it was, and
+// on the small disk of with_small_disk.sh a dump without room goes.
+TEST(DumpSmbiosText, AReadOnlyOldDumpStaysAsItWas) {
+  std::wstring dir = ScratchDir();
+  FakeMemory mem;
+  mem.view = BuildBiosArea(Smbios21Machine().bytes, 2, 1);
+  for (const wchar_t* name : {L"DMI.TXT", L"PLUDOR.TXT"}) {
+    const std::wstring path = dir + name;
+    ASSERT_TRUE(testsupport::WriteFileBytes(path, ";DMI Info\r\n;\r\nthe old dump\r\n"));
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(kDmiCannotCreate, DumpSmbiosText(name[0] == L'P', 0, dir, mem, false)) << appkit::Narrow(name);
+    EXPECT_EQ(testsupport::ReadFileBytes(path), ";DMI Info\r\n;\r\nthe old dump\r\n");
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(path.c_str());
+  }
+}
+
+TEST(DumpSmbiosTextSmallDisk, ADumpTheDiskHasNoRoomForLeavesNoFile) {
+  testsupport::SmallDisk disk;
+  if (!disk.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
+  const std::wstring dir = disk.root() + L"suite\\";
+  ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr));
+  FakeMemory mem;
+  mem.view = BuildBiosArea(Smbios21Machine().bytes, 2, 1);
+  ASSERT_TRUE(disk.FillSpace());
+  for (int check : {0, 1}) {
+    SCOPED_TRACE(check ? "PLUDOR.TXT" : "DMI.TXT");
+    const std::wstring path = dir + (check ? L"PLUDOR.TXT" : L"DMI.TXT");
+    EXPECT_EQ(kDmiNoDriver, DumpSmbiosText(check, 0, dir, mem, false));
+    EXPECT_FALSE(Exists(path)) << "a file of " << testsupport::ReadFileBytes(path).size() << " bytes stayed";
+  }
+  disk.Free();
+  EXPECT_EQ(kDmiDone, DumpSmbiosText(0, 0, dir, mem, false));
+  EXPECT_EQ(0u, testsupport::ReadFileBytes(dir + L"DMI.TXT").rfind(";DMI Info\r\n;\r\n[BIOS]\r\n", 0));
+  testsupport::RemoveTree(dir);
 }
 
 TEST(SmbiosStandIn, FirmwareTableGivesTheSameDumpAsTheBiosArea) {

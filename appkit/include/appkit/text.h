@@ -14,6 +14,8 @@ std::wstring Format(const wchar_t* fmt, ...);
 // ("error N." when the system has none).
 std::wstring SystemErrorText(unsigned long error);
 std::string FormatA(const char* fmt, ...);
+// `text` with every "\n" as CR LF, as a file written in text mode holds it.
+std::string WithCrLf(const std::string& text);
 
 // Text of a window (edit, static, title).
 std::wstring WindowText(HWND hwnd);

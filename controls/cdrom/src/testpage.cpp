@@ -304,6 +304,9 @@ void CCdromTestPage::RunBenchmark() {
   }
   host.FileLine("");
   file.Close();
+  // A block the file had no room for is not there: the list says so.
+  std::string lost = file.FailureLine(cd_.Resources());
+  if (!lost.empty()) host.Line(lost);
   ctlfw::RunEnd end;
   end.summary = ctlfw::RunEnd::Summary::None;
   end.doneAfterAbort = cd_.Options().check;

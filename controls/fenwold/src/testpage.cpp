@@ -86,6 +86,9 @@ DWORD WINAPI BenchmarkThread(LPVOID p) {
     host.FileLine(appkit::Narrow(appkit::LoadStr(IDS_DISK_FOUND_ERRORS, job->config.texts)));
   host.FileLine("");
   file.Close();
+  // A block the file had no room for is not there: the list says so.
+  std::string lost = file.FailureLine(job->config.texts);
+  if (!lost.empty()) host.ListLine(lost);
   ctlfw::EndWorker(false);
   return 0;
 }

@@ -8,6 +8,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "appkit/text.h"
+#include "appkit/wholefile.h"
+
 namespace ctlfw {
 namespace {
 
@@ -38,10 +41,10 @@ std::string LogTitle(const std::string& title, int loop, bool check) {
   return title + " - Loop " + std::to_string(loop) + "\n";
 }
 
-std::string LogFileName(const TestLogRequest& r, const std::function<bool(const std::string&)>& isCdrom) {
-  std::string dir = r.directory;
-  if (dir.size() >= 3 && dir[1] == ':' && isCdrom && isCdrom(dir.substr(0, 3))) dir = "A:\\";
-  return dir + r.baseName + r.digit + ".LOG";
+std::wstring LogFileName(const TestLogRequest& r, const std::function<bool(const std::wstring&)>& isCdrom) {
+  std::wstring dir = r.directory;
+  if (dir.size() >= 3 && dir[1] == L':' && isCdrom && isCdrom(dir.substr(0, 3))) dir = L"A:\\";
+  return dir + appkit::Widen(r.baseName + r.digit + ".LOG");
 }
 
 std::string LogText(const TestLogRequest& r, const std::tm& localTime, const std::vector<std::string>& lines) {
@@ -53,20 +56,28 @@ std::string LogText(const TestLogRequest& r, const std::tm& localTime, const std
 
 bool ShouldWriteLog(const TestLogRequest& r) { return !r.baseName.empty() && (!r.append || r.errorCount > 0); }
 
-bool IsCdromRoot(const std::string& root) { return ::GetDriveTypeA(root.c_str()) == DRIVE_CDROM; }
+bool IsCdromRoot(const std::wstring& root) { return ::GetDriveTypeW(root.c_str()) == DRIVE_CDROM; }
 
 bool WriteTestLogFile(const TestLogRequest& r, const std::vector<std::string>& lines) {
   if (!ShouldWriteLog(r)) return false;
-  std::string name = LogFileName(r, IsCdromRoot);
+  // Wide all the way: a directory whose name the ANSI code page cannot
+  // spell still gets its log.
+  const std::wstring name = LogFileName(r, IsCdromRoot);
   std::time_t now = std::time(nullptr);
   std::tm local{};
   if (std::tm* t = std::localtime(&now)) local = *t;
-  // Text mode: every line end becomes CR LF.
-  FILE* f = std::fopen(name.c_str(), r.append ? "a" : "w");
-  if (!f) return false;
-  std::string text = LogText(r, local, lines);
-  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  ok = std::fclose(f) == 0 && ok;
+  // As a text-mode file holds it: every line end is CR LF.
+  const std::string text = appkit::WithCrLf(LogText(r, local, lines));
+  // A new log replaces the old one only once it is whole.
+  if (!r.append) return appkit::WriteFileWhole(name, text);
+  // An appended run goes at the end whole, or not at all: a run cut short
+  // by a full disk would read as a run with fewer lines.
+  HANDLE f = appkit::CreateFileForWriting(name, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  const bool created = ::GetLastError() != ERROR_ALREADY_EXISTS;
+  bool ok = appkit::AppendWhole(f, text);
+  ok = ::CloseHandle(f) && ok;
+  if (!ok && created) ::DeleteFileW(name.c_str());
   return ok;
 }
 

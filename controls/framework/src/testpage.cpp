@@ -133,7 +133,7 @@ void EndWorker(bool countError) {
   }
   if (end.tipsAnchor || end.logWithoutTips) WriteTestLog(s);
   if (end.tipsAnchor && errors > 0 && end.showTips)
-    ShowTroubleshooting(list, s.log.directory, end.tipsAnchor, end.tipsHeadingAlways);
+    ShowTroubleshooting(list, appkit::Narrow(s.log.directory), end.tipsAnchor, end.tipsHeadingAlways);
   if ((end.verdictNearTop && errors > 0) || end.verdictNearTopAlways) {
     if (verdictIndex - 3 >= 0) ::SendMessageW(list, LB_SETTOPINDEX, (WPARAM)(verdictIndex - 3), 0);
   } else {
@@ -457,7 +457,7 @@ void TestPage::PrepareRun(int buttonId, const wchar_t* busyText, const RunEnd& e
 
   s.end = end;
   const Switches& o = runner_.Options();
-  s.log = TestLogRequest{appkit::Narrow(runner_.ModuleDirectory()), runner_.BaseName(), o.runSuffix,
+  s.log = TestLogRequest{runner_.ModuleDirectory(), runner_.BaseName(), o.runSuffix,
                          appkit::Narrow(runner_.LogTitle()), o.loop, o.check, o.append, 0};
 }
 

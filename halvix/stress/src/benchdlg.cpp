@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include "appkit/text.h"
+#include "appkit/wholefile.h"
 #include "stress/benchdialogs.h"
 #include "stress/dialogs.h"
 #include "stress/runlogic.h"
@@ -77,8 +78,7 @@ void CBenchmarkDlg::ViewResults() {
 
 bool CBenchmarkDlg::CreateResultsFile() {
   const std::wstring path = settings_.dataDir + L"BNCHMARK.BNH";
-  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+  HANDLE f = appkit::CreateFileForWriting(path, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH);
   // Without the file the series runs all the same; the modules find nothing
   // of this series to append to, and the results do not open.
   if (f == INVALID_HANDLE_VALUE) {
@@ -93,11 +93,13 @@ bool CBenchmarkDlg::CreateResultsFile() {
   ::GetLocalTime(&now);
   std::string header = BenchHeader(FormatLogTime(now), OsTypeName(vi.dwPlatformId, vi.dwMajorVersion, vi.dwMinorVersion),
                                    vi.dwMajorVersion, vi.dwMinorVersion, vi.dwBuildNumber);
-  DWORD put = 0;
-  BOOL wrote = ::WriteFile(f, header.data(), (DWORD)header.size(), &put, nullptr);
-  DWORD failure = !wrote ? ::GetLastError() : put != header.size() ? ERROR_WRITE_FAULT : 0;
+  DWORD failure = 0;
+  appkit::AppendWhole(f, header, &failure);
   ::CloseHandle(f);
   if (failure) {
+    // A file without its header is no file of this series: the modules find
+    // none to append to, as when it cannot be made.
+    ::DeleteFileW(path.c_str());
     resultsFailure_ = appkit::SystemErrorText(failure);
     Report(appkit::Format(StressString(IDS_BNH_NOT_WRITTEN).c_str(), path.c_str(), resultsFailure_.c_str()));
     return false;

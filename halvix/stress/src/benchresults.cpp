@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "appkit/text.h"
+#include "appkit/wholefile.h"
 #include "stress/benchdialogs.h"
 #include "stress/dialogs.h"
 
@@ -152,18 +153,10 @@ void CBenchResultsDlg::WriteHtmlReport() {
   std::vector<std::string> cells;
   for (size_t r = 0; r < rows_.size(); ++r) cells.push_back(appkit::Narrow(Cell((int)r, 1)));
   std::string html = HtmlReport(ResultLines(bytes), cells);
-  // Text mode: line ends on disk are CR LF.
-  std::string out;
-  for (char ch : html) {
-    if (ch == '\n') out += '\r';
-    out += ch;
-  }
+  // Text mode: line ends on disk are CR LF. The report takes the old one's
+  // place only when whole.
   std::wstring path = resultsFile_.substr(0, resultsFile_.size() - 4) + L".htm";
-  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return;
-  DWORD put = 0;
-  ::WriteFile(f, out.data(), (DWORD)out.size(), &put, nullptr);
-  ::CloseHandle(f);
+  appkit::WriteFileWhole(path, appkit::WithCrLf(html));
 }
 
 bool CBenchResultsDlg::OnCommand(int id, int code, HWND ctl) {

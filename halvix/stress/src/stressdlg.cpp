@@ -9,6 +9,7 @@
 
 #include "appkit/system.h"
 #include "appkit/text.h"
+#include "appkit/wholefile.h"
 #include "stress/benchdialogs.h"
 #include "stress/dialogs.h"
 #include "stress/runlogic.h"
@@ -162,15 +163,27 @@ void CStressTestDlg::NotifyMonitor(int kind) {
 }
 
 void CStressTestDlg::LogLine(const std::string& text) {
-  if (g_stressLog == INVALID_HANDLE_VALUE) return;
-  DWORD put = 0;
-  ::WriteFile(g_stressLog, text.data(), (DWORD)text.size(), &put, nullptr);
+  if (g_stressLog == INVALID_HANDLE_VALUE || logCut_) return;
+  DWORD error = 0;
+  if (appkit::AppendWhole(g_stressLog, text, &error)) return;
+  // A loop's log without all its lines would read as the whole loop: the
+  // file is emptied (it stays open for the monitor's sake), goes when it is
+  // closed, and the run says that it keeps no log.
+  appkit::CutBack(g_stressLog, 0);
+  logCut_ = true;
+  if (logFailure_.empty()) {
+    logFailure_ = appkit::SystemErrorText(error);
+    Report(appkit::Format(StressString(IDS_LOG_NOT_WRITTEN).c_str(), (settings_.dataDir + L"STRESS.LOG").c_str(),
+                          logFailure_.c_str()));
+  }
 }
 
 void CStressTestDlg::CloseLog() {
   if (g_stressLog == INVALID_HANDLE_VALUE) return;
   ::CloseHandle(g_stressLog);
   g_stressLog = INVALID_HANDLE_VALUE;
+  if (logCut_) ::DeleteFileW((settings_.dataDir + L"STRESS.LOG").c_str());
+  logCut_ = false;
 }
 
 void CStressTestDlg::WriteResultTable() {
@@ -241,8 +254,7 @@ bool CStressTestDlg::StartLoop() {
                             std::to_wstring(loop_)).c_str());
   CloseLog();
   const std::wstring logPath = settings_.dataDir + L"STRESS.LOG";
-  g_stressLog = ::CreateFileW(logPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+  g_stressLog = appkit::CreateFileForWriting(logPath, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH);
   if (g_stressLog == INVALID_HANDLE_VALUE && logFailure_.empty()) {
     // The run goes on without its log; whatever STRESS.LOG is there is not
     // this run's.

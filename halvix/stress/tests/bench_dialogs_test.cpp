@@ -27,26 +27,6 @@ const char kResults[] =
     "[Last Updated: 12/10/2026 08:00AM]\n\r\nOS Type:\tWindows NT [6.01.7601]\r\n\r\n"
     "CPU Performance Tests:\r\nDhrystone:\t400.0 K Dhrystones/Sec\r\nWhetstone:\t120.0 MWIPS\r\n\r\n";
 
-// A window of the host with this title that holds control `id`.
-HWND WaitWindowWith(DWORD pid, const std::wstring& title, int id, DWORD ms) {
-  HWND found = nullptr;
-  testsupport::PumpUntil(
-      [&] {
-        HWND w = nullptr;
-        while ((w = ::FindWindowExW(nullptr, w, nullptr, title.c_str())) != nullptr) {
-          DWORD owner = 0;
-          ::GetWindowThreadProcessId(w, &owner);
-          if (owner == pid && ::IsWindowVisible(w) && testsupport::FindChildById(w, id)) {
-            found = w;
-            return true;
-          }
-        }
-        return false;
-      },
-      ms);
-  return found;
-}
-
 std::wstring Row(HWND results, const std::wstring& label, int column) {
   HWND table = testsupport::FindChildById(results, 1101);
   auto labels = testsupport::ListViewItems(table, 0);
@@ -68,7 +48,7 @@ TEST(BenchDetails, DescriptionIsSavedAsTheSecondLineAndLoadDefaultReplacesTheRef
   HWND dlg = fx.OpenDialog(host, L"-Bench");
   ASSERT_NE(dlg, nullptr);
   ASSERT_TRUE(testsupport::ClickButton(dlg, 1028));
-  HWND results = WaitWindowWith(host.Pid(), L"Benchmarks", 1101, 10000);
+  HWND results = WaitWindowHolding(host.Pid(), L"Benchmarks", 1101, 10000);
   ASSERT_NE(results, nullptr);
   EXPECT_EQ(Row(results, L"Qev Benchmark Score", 1), L"200.00");
   EXPECT_EQ(Row(results, L"Qev Benchmark Score", 2), L"");
@@ -76,7 +56,7 @@ TEST(BenchDetails, DescriptionIsSavedAsTheSecondLineAndLoadDefaultReplacesTheRef
   // This system's file: its empty second line stays in the list; a
   // description entered goes in before it.
   ::PostMessageW(results, WM_COMMAND, 1103, 1);
-  HWND details = WaitWindowWith(host.Pid(), L"Benchmarks", 1099, 10000);
+  HWND details = WaitWindowHolding(host.Pid(), L"Benchmarks", 1099, 10000);
   ASSERT_NE(details, nullptr);
   // The path shown in lower case.
   std::wstring shown = fx.dir() + L"BNCHMARK.BNH";
@@ -100,7 +80,7 @@ TEST(BenchDetails, DescriptionIsSavedAsTheSecondLineAndLoadDefaultReplacesTheRef
 
   // The reference file: "Load Default" then OK makes it a copy of the defaults.
   ::PostMessageW(results, WM_COMMAND, 1103, 2);
-  details = WaitWindowWith(host.Pid(), L"Benchmarks", 1099, 10000);
+  details = WaitWindowHolding(host.Pid(), L"Benchmarks", 1099, 10000);
   ASSERT_NE(details, nullptr);
   EXPECT_FALSE(::IsWindowVisible(testsupport::FindChildById(details, 1097)));
   ASSERT_TRUE(testsupport::ClickButton(details, 1107));
@@ -125,7 +105,7 @@ TEST(BenchDetails, AClickOnASystemsColumnHeaderOpensItsDetails) {
   HWND dlg = fx.OpenDialog(host, L"-Bench");
   ASSERT_NE(dlg, nullptr);
   ASSERT_TRUE(testsupport::ClickButton(dlg, 1028));
-  HWND results = WaitWindowWith(host.Pid(), L"Benchmarks", 1101, 10000);
+  HWND results = WaitWindowHolding(host.Pid(), L"Benchmarks", 1101, 10000);
   ASSERT_NE(results, nullptr);
   HWND table = testsupport::FindChildById(results, 1101);
   HWND header = testsupport::FindChild(table, L"SysHeader32");
@@ -151,7 +131,7 @@ TEST(BenchDetails, AClickOnASystemsColumnHeaderOpensItsDetails) {
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.column);
     ASSERT_TRUE(testsupport::MouseClickAt(headerPoint(c.column)));
-    HWND details = WaitWindowWith(host.Pid(), L"Benchmarks", 1099, 10000);
+    HWND details = WaitWindowHolding(host.Pid(), L"Benchmarks", 1099, 10000);
     ASSERT_NE(details, nullptr) << "the click on the header opened no details";
     std::wstring shown = fx.dir() + c.file;
     for (wchar_t& ch : shown) ch = (wchar_t)towlower(ch);
@@ -252,12 +232,12 @@ TEST(BenchDetails, OkWritesOnlyWhatTheUserChanged) {
   ASSERT_NE(dlg, nullptr);
   fx.WriteFile(L"BNCHMARK.BNH", kResults);
   ASSERT_TRUE(testsupport::ClickButton(dlg, 1028));
-  HWND results = WaitWindowWith(host.Pid(), L"Benchmarks", 1101, 10000);
+  HWND results = WaitWindowHolding(host.Pid(), L"Benchmarks", 1101, 10000);
   ASSERT_NE(results, nullptr);
   const std::wstring path = fx.dir() + L"BNCHMARK.BNH";
   auto openDetails = [&] {
     ::PostMessageW(results, WM_COMMAND, 1103, 1);
-    return WaitWindowWith(host.Pid(), L"Benchmarks", 1099, 30000);
+    return WaitWindowHolding(host.Pid(), L"Benchmarks", 1099, 30000);
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);
@@ -299,10 +279,10 @@ TEST(BenchDetails, LoadDefaultWithoutTheDefaultFileChangesNothing) {
   HWND dlg = fx.OpenDialog(host, L"-Bench");
   ASSERT_NE(dlg, nullptr);
   ASSERT_TRUE(testsupport::ClickButton(dlg, 1028));
-  HWND results = WaitWindowWith(host.Pid(), L"Benchmarks", 1101, 10000);
+  HWND results = WaitWindowHolding(host.Pid(), L"Benchmarks", 1101, 10000);
   ASSERT_NE(results, nullptr);
   ::PostMessageW(results, WM_COMMAND, 1103, 2);
-  HWND details = WaitWindowWith(host.Pid(), L"Benchmarks", 1099, 10000);
+  HWND details = WaitWindowHolding(host.Pid(), L"Benchmarks", 1099, 10000);
   ASSERT_NE(details, nullptr);
   ::PostMessageW(details, WM_COMMAND, 1107, 0);
   const std::wstring said =

@@ -178,6 +178,25 @@ HWND WaitOtherWindow(DWORD pid, const std::wstring& title, HWND except, DWORD ms
 
 HWND WaitDialog(DWORD pid, const std::wstring& title, DWORD ms) { return WaitOtherWindow(pid, title, nullptr, ms); }
 
+HWND WaitWindowHolding(DWORD pid, const std::wstring& title, int id, DWORD ms) {
+  HWND found = nullptr;
+  testsupport::PumpUntil(
+      [&] {
+        HWND w = nullptr;
+        while ((w = ::FindWindowExW(nullptr, w, nullptr, title.c_str())) != nullptr) {
+          DWORD owner = 0;
+          ::GetWindowThreadProcessId(w, &owner);
+          if (owner == pid && ::IsWindowVisible(w) && testsupport::FindChildById(w, id)) {
+            found = w;
+            return true;
+          }
+        }
+        return false;
+      },
+      ms);
+  return found;
+}
+
 void CloseResultsAndHost(HWND results, HWND dlg, testsupport::Process& host) {
   ASSERT_TRUE(testsupport::ClickButton(results, IDOK));
   ASSERT_TRUE(testsupport::WaitWindowGone(results, 10000));

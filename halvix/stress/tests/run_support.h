@@ -86,6 +86,8 @@ size_t Occurrences(const std::wstring& text, const std::wstring& part);
 
 // The dialog of the host titled `title` (top level, of that process).
 HWND WaitDialog(DWORD pid, const std::wstring& title, DWORD ms = 60000);
+// A visible window of the host titled `title` that holds the control `id`.
+HWND WaitWindowHolding(DWORD pid, const std::wstring& title, int id, DWORD ms);
 // Closes the benchmark results with OK and the dialog under them with
 // Cancel, and waits for the host to end.
 void CloseResultsAndHost(HWND results, HWND dlg, testsupport::Process& host);

@@ -258,6 +258,50 @@ TEST(StressGuard, AnUnwritableFolderIsReportedAndItsOldLogIsNotThisRuns) {
   EXPECT_EQ(fx.ReadFile(L"STRESS.LOG"), "an old stress log\r\n");
 }
 
+// A STRESS.LOG and a BNCHMARK.BNH the user made read-only stay as they
+// were: the run and the series say they keep none, and show no old file as
+// theirs.
+TEST(StressGuard, ReadOnlyOldFilesStayAsTheyWere) {
+  RunFixture fx(L"read-only files");
+  fx.SetChoices(1, 0, 1);
+  fx.WriteFile(L"modules.dat", ";Test Modules\r\n" + fx.Line("Audio Pass", "-AutoRun -Work100", "", "A.LOG", ""));
+  // The fake module writes no block: the file is the series' own.
+  fx.WriteFile(L"bnchmark.dat", ";Test Modules\r\n" + fx.Line("One Bench", "-AutoRun -Work100", "", "1.LOG", ""));
+  struct Case {
+    const wchar_t* mode;
+    const wchar_t* file;
+    const char* old;
+  } cases[] = {
+      {L"-Stress", L"STRESS.LOG", "an old stress log\r\n"},
+      {L"-Bench", L"BNCHMARK.BNH", "an old series\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(appkit::Narrow(c.file));
+    const std::wstring path = fx.dir() + c.file;
+    fx.WriteFile(c.file, c.old);
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    Process host;
+    HWND dlg = fx.OpenDialog(host, c.mode);
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [&] {
+          auto rows = ListRows(dlg);
+          return rows.size() == 1 && (rows[0][1] == L"PASSED" || rows[0][1] == L"DONE") && ButtonSays(dlg, L"&Run") &&
+                 testsupport::GetText(dlg).find(L" - ") == std::wstring::npos;
+        },
+        30000));
+    const std::wstring notice = NoticeText(dlg);
+    EXPECT_EQ(Occurrences(notice, L"Cannot write " + path + L": "), 1u) << appkit::Narrow(notice);
+    // No results open on the old file.
+    EXPECT_EQ(WaitOtherWindow(host.Pid(), L"Benchmarks", dlg, 1500), nullptr);
+    ASSERT_TRUE(testsupport::ClickButton(dlg, IDCANCEL));
+    ASSERT_TRUE(host.WaitExitPumping(10000));
+    EXPECT_EQ(fx.ReadFile(c.file), c.old);
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
 // From the menu (someone is there) the list that cannot be saved is
 // reported in one message box, which does not hold the run.
 TEST(StressGuard, AnUnsavableListIsReportedOnceWithoutHoldingTheRun) {

@@ -2,11 +2,14 @@
 #include <cstdio>
 #include <string>
 
+#include "appkit/wholefile.h"
 #include "koprel/koprel.h"
 
 namespace koprel {
 
 namespace {
+
+const wchar_t kResultFile[] = L"KOPREL.TXT";
 
 // The whole of a small text file (at most `limit` bytes); false when it
 // cannot be opened.
@@ -44,12 +47,18 @@ int RunKoprel(PortAccess& access, bool windows9x, const std::wstring& commandLin
     }
   }
 
-  if (FILE* out = std::fopen("KOPREL.TXT", "wb")) {
+  // Made before the test, which runs only when it can be; written after it.
+  HANDLE out = appkit::CreateFileForWriting(kResultFile, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL);
+  if (out != INVALID_HANDLE_VALUE) {
     CommPortLink link;
     Verdict v = SerialLoopbackTest(access, link, s, selected);
     std::string lines = SelectionLine(how, selected) + VerdictLine(v, selected);
-    std::fwrite(lines.data(), 1, lines.size(), out);
-    std::fclose(out);
+    bool written = appkit::AppendWhole(out, lines);
+    written = ::CloseHandle(out) && written;
+    // A verdict the disk had no room for is no verdict: no file is left
+    // that a reader could take for one.
+    if (!written) ::DeleteFileW(kResultFile);
   }
   for (int i = 0; i < kPortCount; ++i) s.com[i] = selected[i] ? 1 : 0;
   WriteSettings(s);

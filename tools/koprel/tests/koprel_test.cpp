@@ -12,6 +12,7 @@
 #include "portio/simulated.h"
 #include "testsupport/process.h"
 #include "testsupport/registry.h"
+#include "testsupport/smalldisk.h"
 
 using namespace koprel;
 using portio::UartPlug;
@@ -363,4 +364,45 @@ TEST_F(KoprelRun, TimeoutsAreRangeCheckedAndKept) {
       EXPECT_EQ(Value(names[i]), c.used[i]) << c.name << ": " << appkit::Narrow(names[i]) << " kept";
     }
   }
+}
+
+// A result file the run cannot write whole is no verdict: a read-only old
+// one stays as it was (and nothing is tested), and on the small disk of
+// with_small_disk.sh a verdict the disk has no room for leaves no file.
+TEST_F(KoprelRun, AReadOnlyOldResultStaysAsItWas) {
+  const std::wstring result = dir + L"KOPREL.TXT";
+  testsupport::WriteFileBytes(dir + L"CONFIG.TXT", "COM|0\n");
+  testsupport::WriteFileBytes(result, "Serial Port Loopback Test\tPASSED [3F8] \n");
+  ::SetFileAttributesW(result.c_str(), FILE_ATTRIBUTE_READONLY);
+  Ports ports({});
+  ASSERT_EQ(RunKoprel(ports.access, false, L"KOPREL.EXE"), 0);
+  EXPECT_EQ(Result(), "Serial Port Loopback Test\tPASSED [3F8] \n");
+  ::SetFileAttributesW(result.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+class KoprelSmallDisk : public KoprelRun {
+ protected:
+  testsupport::SmallDisk disk;
+  void SetUp() override {
+    KoprelRun::SetUp();
+    if (!disk.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
+    ::SetCurrentDirectoryW(previous.c_str());
+    testsupport::RemoveTree(dir);
+    dir = disk.root() + L"koprel\\";
+    ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr));
+    ::SetCurrentDirectoryW(dir.c_str());
+  }
+};
+
+TEST_F(KoprelSmallDisk, AVerdictTheDiskHasNoRoomForLeavesNoFile) {
+  testsupport::WriteFileBytes(dir + L"CONFIG.TXT", "COM|0\n");
+  ASSERT_TRUE(disk.FillSpace());
+  Ports ports({});
+  ASSERT_EQ(RunKoprel(ports.access, false, L"KOPREL.EXE"), 0);
+  EXPECT_EQ(::GetFileAttributesW((dir + L"KOPREL.TXT").c_str()), INVALID_FILE_ATTRIBUTES)
+      << "a result file of " << Result().size() << " bytes stayed";
+
+  disk.Free();
+  ASSERT_EQ(RunKoprel(ports.access, false, L"KOPREL.EXE"), 0);
+  EXPECT_EQ(Result(), "Serial Port Loopback Test\tFAILED [no port selected or detected]\n");
 }

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "appkit/text.h"
+#include "appkit/wholefile.h"
 #include "infofile/infofile.h"
 
 namespace tamblet {
@@ -45,32 +47,19 @@ std::wstring NamePart(const std::wstring& path) {
 
 namespace {
 
-// Writes as a text-mode stream does: every "\n" goes out as CR LF.
+// Gathers the report as a text-mode stream writes it: every "\n" goes out as
+// CR LF.
 class TextWriter {
  public:
-  explicit TextWriter(FILE* f) : f_(f) {}
-  void Put(const std::string& text) {
-    size_t from = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (text[i] != '\n') continue;
-      Raw(text.data() + from, i - from);
-      Raw("\r\n", 2);
-      from = i + 1;
-    }
-    Raw(text.data() + from, text.size() - from);
-  }
+  void Put(const std::string& text) { out_ += appkit::WithCrLf(text); }
   void Line(const std::string& line) {
     Put(line);
-    Raw("\r\n", 2);
+    out_ += "\r\n";
   }
-  bool ok() const { return ok_; }
+  const std::string& text() const { return out_; }
 
  private:
-  void Raw(const char* p, size_t n) {
-    if (n && std::fwrite(p, 1, n, f_) != n) ok_ = false;
-  }
-  FILE* f_;
-  bool ok_ = true;
+  std::string out_;
 };
 
 // Copies every line of a source behind `lead`; nothing when it does not open.
@@ -92,10 +81,7 @@ BuildResult BuildReportFile(const std::wstring& reportPath, const std::wstring& 
                             const std::string& testHeading, const std::string& infoHeading) {
   if (!sel.AnyTest() && !sel.AnyInfo()) return BuildResult::NothingSelected;
   if (reportPath.empty() || reportPath.size() > kReportPathMax) return BuildResult::PathTooLong;
-  ::DeleteFileW(reportPath.c_str());
-  FILE* f = _wfopen(reportPath.c_str(), L"wb");
-  if (!f) return BuildResult::CannotCreate;
-  TextWriter out(f);
+  TextWriter out;
   if (sel.AnyTest()) {
     out.Put(infofile::kHeading + testHeading);
     for (int i = 0; i < kTestSourceCount; ++i) {
@@ -108,13 +94,12 @@ BuildResult BuildReportFile(const std::wstring& reportPath, const std::wstring& 
     for (int i = 0; i < kInfoSourceCount; ++i)
       if (sel.info[i]) CopySource(dataDir + kInfoSources[i].file, "", out);
   }
-  bool ok = out.ok() && std::fflush(f) == 0;
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok) {
-    ::DeleteFileW(reportPath.c_str());
-    return BuildResult::WriteFailed;
-  }
-  return BuildResult::Written;
+  // The new report takes the old one's place only when whole: a report
+  // that cannot be written keeps the old one as it was.
+  DWORD error = 0;
+  if (appkit::WriteFileWhole(reportPath, out.text(), &error)) return BuildResult::Written;
+  return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? BuildResult::WriteFailed
+                                                                     : BuildResult::CannotCreate;
 }
 
 // ---- Loading -----------------------------------------------------------------

@@ -55,9 +55,11 @@ enum class BuildResult {
   NothingSelected,  // no source selected: the old file stays untouched
   Written,
   PathTooLong,      // the report path does not fit the report path buffer
-  CannotCreate,     // the report file could not be created
-  WriteFailed,      // a write failed: the partial file was removed
+  CannotCreate,     // the report file could not be made (no folder, a folder or a
+                    // read-only file in its place, no room for a new file)
+  WriteFailed,      // the disk had no room for the report
 };
+// Either failure keeps an old report as it was.
 
 // Writes the report at `reportPath` from the selected sources found in
 // `dataDir` (the directory part, empty = the current directory). The two

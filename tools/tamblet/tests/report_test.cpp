@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "report.h"
 #include "testsupport/process.h"
+#include "testsupport/smalldisk.h"
 
 using namespace tamblet;
 
@@ -188,6 +191,71 @@ TEST(ReportCommandLine, ArgumentIsTakenWholeWithoutItsQuotes) {
       {L"Tamblet.MOD \"", L"\""},
   };
   for (const Case& c : cases) EXPECT_EQ(CommandLineArgument(c.commandLine), c.argument) << c.commandLine;
+}
+
+std::vector<std::wstring> SortedNamesIn(const std::wstring& dir) {
+  std::vector<std::wstring> names = testsupport::NamesIn(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A report that cannot take the old one's place leaves the old one as it
+// was: a read-only report, and (on the small disk of with_small_disk.sh) a
+// disk without room for the new one.
+TEST_F(ReportFiles, AReadOnlyOldReportStaysAsItWas) {
+  testsupport::WriteFileBytes(data_ + L"KytSUM.IFO", "\r\n@3Summary\r\nA:\tB\r\n");
+  testsupport::WriteFileBytes(report_, "old report\r\n");
+  ::SetFileAttributesW(report_.c_str(), FILE_ATTRIBUTE_READONLY);
+  Selection sel;
+  sel.info[0] = true;
+  EXPECT_EQ(Build(sel), BuildResult::CannotCreate);
+  EXPECT_EQ(testsupport::ReadFileBytes(report_), "old report\r\n");
+  EXPECT_EQ(SortedNamesIn(dir_), (std::vector<std::wstring>{L"DIAGReport.txt", L"data"}));
+}
+
+TEST(ReportSmallDisk, AReportTheDiskHasNoRoomForLeavesTheOldOneOrIsWhole) {
+  testsupport::SmallDisk disk;
+  if (!disk.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
+  const std::wstring dir = disk.root() + L"wizard\\", data = dir + L"data\\", report = dir + L"DIAGReport.txt";
+  const std::string old = "@3TEST RESULTS\r\n\r\nold report\r\n\r\n\r\n";
+  std::string info = "\r\n@3Software\r\n";
+  for (int i = 0; i < 160; ++i) info += "Program " + std::to_string(i) + ":\t" + std::string(50, 's') + "\r\n";
+  const std::string whole = "@3SYSTEM INFORMATION\r\n" + info;
+  Selection sel;
+  sel.info[15] = true;
+  struct Case {
+    const char* what;
+    bool entries;          // no free file entry, else no free block
+    bool newMayBeWhole;    // in place without a new file entry a whole new report is as good
+  } cases[] = {
+      {"no free block", false, false},
+      {"no free file entry", true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::RemoveTree(dir);
+    ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(data.c_str(), nullptr));
+    ASSERT_TRUE(testsupport::WriteFileBytes(data + L"KytSOFT.IFO", info));
+    ASSERT_TRUE(testsupport::WriteFileBytes(report, old));
+    ASSERT_TRUE(c.entries ? disk.FillEntries() : disk.FillSpace());
+
+    BuildResult r = BuildReportFile(report, data, sel, "TEST RESULTS\n", "SYSTEM INFORMATION\n");
+    const std::string now = testsupport::ReadFileBytes(report);
+    if (c.newMayBeWhole && r == BuildResult::Written) {
+      EXPECT_TRUE(now == whole) << "a cut report: " << now.size() << " bytes";
+    } else {
+      EXPECT_NE(r, BuildResult::Written);
+      EXPECT_TRUE(now == old) << "the old report is gone or changed: " << now.size() << " bytes";
+    }
+    EXPECT_EQ(SortedNamesIn(dir), (std::vector<std::wstring>{L"DIAGReport.txt", L"data"}))
+        << "a temporary file stayed";
+
+    disk.Free();
+    EXPECT_EQ(BuildReportFile(report, data, sel, "TEST RESULTS\n", "SYSTEM INFORMATION\n"), BuildResult::Written);
+    EXPECT_TRUE(testsupport::ReadFileBytes(report) == whole);
+  }
+  testsupport::RemoveTree(dir);
 }
 
 }  // namespace

@@ -30,3 +30,6 @@
 
 // Texts the framework loads by id.
 #define IDS_LAST_UPDATED 60
+// "Cannot write %s: %s  This run's results are not in it." (a block of
+// BNCHMARK.BNH that did not fit).
+#define IDS_BENCH_FILE_NOT_WRITTEN 500

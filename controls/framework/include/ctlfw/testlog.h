@@ -10,7 +10,7 @@
 namespace ctlfw {
 
 struct TestLogRequest {
-  std::string directory;  // the control's own directory, ending in a backslash
+  std::wstring directory;  // the control's own directory, ending in a backslash
   std::string baseName;   // "KytMEM"; empty: no log
   std::string digit;      // the digit after -AutoRun, or empty
   std::string title;      // "Memory Test"
@@ -26,16 +26,18 @@ std::string LogHeader(const std::tm& localTime);
 std::string LogTitle(const std::string& title, int loop, bool check);
 // Directory + base + digit + ".LOG"; a directory on a CD-ROM drive
 // becomes "A:\". `isCdrom` answers for a root such as "D:\".
-std::string LogFileName(const TestLogRequest& r, const std::function<bool(const std::string&)>& isCdrom);
+std::wstring LogFileName(const TestLogRequest& r, const std::function<bool(const std::wstring&)>& isCdrom);
 // The whole text of one run ("\n" line ends; the file has CR LF).
 std::string LogText(const TestLogRequest& r, const std::tm& localTime, const std::vector<std::string>& lines);
 // Whether this run writes its log at all.
 bool ShouldWriteLog(const TestLogRequest& r);
 
-// Writes (or appends) the log of a run; false when nothing was written.
+// Writes (or appends) the log of a run; false when nothing was written. A
+// new log takes the old one's place only when whole (a write that fails
+// keeps the old log as it was); an appended run is added whole or not at all.
 bool WriteTestLogFile(const TestLogRequest& r, const std::vector<std::string>& lines);
 // The drive-type test of LogFileName on this system.
-bool IsCdromRoot(const std::string& root);
+bool IsCdromRoot(const std::wstring& root);
 
 // The tips under <A NAME="anchor"></A>: the lines between the next "<PRE>"
 // and "</PRE>" lines (or the end), trimmed.

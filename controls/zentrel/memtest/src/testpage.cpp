@@ -186,6 +186,7 @@ class CTestTest : public ctlfw::TestPage {
   void PrepareBench(MemoryRun* run) const {
     const ctlfw::TestRunner& r = Runner();
     run->benchFile = r.ModuleDirectory() + L"BNCHMARK.BNH";
+    run->texts = r.Resources();
     run->memoryBench.read = reinterpret_cast<MemBenchFn>(r.Entry("DoMemReadBenchMark"));
     run->memoryBench.write = reinterpret_cast<MemBenchFn>(r.Entry("DoMemWriteBenchMark"));
     const ZentrelValues v = Values();
@@ -290,6 +291,9 @@ void FinishBench(BenchResultsFile& file, Outcome o) {
   bool failed = o == Outcome::Failed;
   EndBenchFile(file, aborted, failed || ctlfw::TheRunState().errorCount > 0);
   file.Close();
+  // A block the file had no room for is not there: the list says so.
+  std::string lost = file.FailureLine(TheMemoryRun().texts);
+  if (!lost.empty()) ctlfw::AddResultLine(lost);
   ctlfw::FinishWorker(failed, aborted);
 }
 

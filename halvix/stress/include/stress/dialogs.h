@@ -225,8 +225,11 @@ class CStressTestDlg : public ModuleDialog {
   // The module starts of the step under way.
   int nextStart_ = 0;
   bool startedOne_ = false;
-  // This run could not create STRESS.LOG (the reason, empty when it could).
+  // This run could not create or write STRESS.LOG (the reason, empty when
+  // it could).
   std::wstring logFailure_;
+  // A line of this loop's STRESS.LOG did not fit: the file was emptied.
+  bool logCut_ = false;
 };
 
 class CBenchmarkDlg : public ModuleDialog {

@@ -34,6 +34,7 @@ class BenchResultsFile : public BenchFile {
   bool IsOpen() const { return file_.IsOpen(); }
   void WriteLine(const std::string& text) override { file_.WriteLine(text); }
   void Close() { file_.Close(); }
+  std::string FailureLine(HINSTANCE texts) const { return file_.FailureLine(texts); }
 
  private:
   ctlfw::BenchmarkFile file_;

@@ -34,9 +34,10 @@ struct MemoryRun {
   // Caps the machine's memory figures (bytes, 0 = none); tests only.
   uint64_t machineLimit = 0;
   FaultInjector* faults = nullptr;  // laid over the test block (tests only)
-  // The benchmarks: BNCHMARK.BNH beside the control, the bound library
-  // entries and the settings of the mode.
+  // The benchmarks: BNCHMARK.BNH beside the control, the control's texts,
+  // the bound library entries and the settings of the mode.
   std::wstring benchFile;
+  HINSTANCE texts = nullptr;
   MemoryBenchConfig memoryBench;
   CpuBenchConfig cpuBench;
 };
