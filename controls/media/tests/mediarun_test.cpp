@@ -2,6 +2,7 @@
 // input: the file sequence and the audio CD phase as scenario tables.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -44,6 +45,15 @@ class FakeHost : public MediaHost {
   void SetDeviceTimer(UINT ms) override { deviceTimer = ms; }
   void KillDeviceTimer() override { deviceTimer = 0; }
   void PostNotify(WPARAM code, MCIDEVICEID id) override { posted.push_back({code, (LPARAM)id}); }
+  // As the page's device thread: a call that never returns (the stand-in
+  // MCI's hangOn) gives the devices up, and later calls do not run.
+  bool CallDevice(std::function<void()> call) override {
+    if (gaveUp) return false;
+    call();
+    if (fakemm::g_mci && fakemm::g_mci->hung) gaveUp = true;
+    return !gaveUp;
+  }
+  bool gaveUp = false;
   void Wait(DWORD ms) override { waited += ms; }
   bool FileExists(const std::wstring& p) override { return existing.count(p) != 0; }
   HWND NotifyWindow() override { return (HWND)(UINT_PTR)0x1234; }
@@ -298,6 +308,71 @@ TEST_F(MediaRunTest, StopDuringAPlayThatNeverEndsActsAtOnce) {
   EXPECT_EQ(host.ended, 1);
 }
 
+// A call into a device that never returns (a driver's stop waiting for a
+// play thread whose sound server died) is given up: the run names the
+// device, counts it, tries no further device call and still ends.
+TEST_F(MediaRunTest, ADeviceCallThatNeverReturnsIsGivenUpAndTheRunEnds) {
+  const wchar_t kNoAnswer[] = L"The waveform audio device did not answer within 15 seconds.";
+  struct Case {
+    const char* name;
+    UINT hangOn;
+    bool silent;    // the play never says it ended: the bound on the play passes
+    bool userStop;  // Stop while the first file plays
+    std::vector<std::wstring> lines;
+    int errors;
+    bool aborted;
+  } cases[] = {
+      {"the close after a play", MCI_CLOSE, false, false,
+       L({L"Playing Wave File(a.wav)...\tOK", kNoAnswer, L"Failed to open MCI device."}), 2, false},
+      {"the close after the bound on a play (its sound server died)", MCI_CLOSE, true, false,
+       L({L"Playing Wave File(a.wav)...\tFAILED", L"The waveform audio device did not finish within 34 seconds.",
+          kNoAnswer, L"Failed to open MCI device."}),
+       3, false},
+      {"the play itself", MCI_PLAY, false, false,
+       L({L"Playing Wave File(a.wav)...\tFAILED", kNoAnswer, L"Failed to open MCI device."}), 3, false},
+      {"the user's stop", MCI_STOP, true, true,
+       L({L"Playing Wave File(a.wav)...\t", kNoAnswer, L"", L"===>Test aborted."}), 1, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    host = FakeHost{};
+    mci = fakemm::FakeMci{};
+    SetUp();
+    mci.hangOn = c.hangOn;
+    mci.silent = c.silent;
+    mci.lengthMs = 4000;
+    Make(WaveOnly(), Files({L"a.wav", L"b.wav"}));
+    run->Start();
+    if (c.userStop) run->Stop();
+    for (int guard = 0; run->Running() && guard < 20; ++guard) {
+      if (!host.posted.empty()) {
+        fakemm::Notification n = host.posted.front();
+        host.posted.erase(host.posted.begin());
+        run->OnNotify(n.code, n.device);
+      } else if (!mci.queue.empty()) {
+        fakemm::Notification n = mci.queue.front();
+        mci.queue.pop_front();
+        run->OnNotify(n.code, n.device);
+      } else if (c.silent) {
+        run->OnDeviceTimer();
+      } else if (MCIDEVICEID id = run->OpenDeviceId()) {
+        mci.Finish(id);
+      }
+    }
+    EXPECT_FALSE(run->Running());
+    EXPECT_EQ(host.lines, c.lines) << Joined(host.lines);
+    EXPECT_EQ(run->Errors(), c.errors);
+    EXPECT_EQ(run->Aborted(), c.aborted);
+    EXPECT_EQ(host.ended, 1);
+    EXPECT_TRUE(run->DevicesGivenUp());
+    ASSERT_TRUE(mci.hung);
+    EXPECT_EQ(mci.calls, mci.callsAtHang) << "no device call after the one that never returned";
+    run.reset();
+    EXPECT_EQ(mci.calls, mci.callsAtHang) << "not even when the run goes";
+  }
+}
+
 TEST_F(MediaRunTest, ADiscThatNeverAnswersItsStopFailsAndTheNextDriveFollows) {
   mci.drives[L'D'] = fakemm::FakeDrive{525, {true}};
   mci.drives[L'E'] = fakemm::FakeDrive{525, {true}};
@@ -473,6 +548,25 @@ TEST_F(MediaRunTest, AudioCdPhaseScenarios) {
   }
 }
 
+TEST_F(MediaRunTest, ADiscWhoseStatusNeverReturnsIsGivenUp) {
+  mci.drives[L'D'] = Disc({true});
+  mci.drives[L'E'] = Disc({true});
+  mci.hangOn = MCI_STATUS;
+  MediaSettings s;
+  s.waveEnable = s.midiEnable = 0;
+  s.audioCdEnable = 1;
+  Make(s, {}, L"DE");
+  EXPECT_FALSE(run->Start());
+  EXPECT_EQ(host.lines, L({kWillStop, kListen, L"Testing Drive D:\\",
+                          L"The CD audio device of drive D: did not answer within 15 seconds.",
+                          L"CD Audio Device not ready.", L"Playing CD...\tFAILED", L"Testing Drive E:\\",
+                          L"Failed to open CD Audio Device.", L"Playing CD...\tFAILED"}))
+      << Joined(host.lines);
+  EXPECT_EQ(run->Errors(), 3);
+  EXPECT_EQ(host.ended, 1);
+  EXPECT_EQ(mci.calls, mci.callsAtHang);
+}
+
 TEST_F(MediaRunTest, ThePlayTimeIsFiveSecondsThenNineteenHalfSecondChecks) {
   mci.drives[L'D'] = Disc({true});
   MediaSettings s;
@@ -594,3 +688,4 @@ TEST(MediaRules, SelectDialogLinesAndFilters) {
   EXPECT_EQ(DisplayName(L"C:\\x\\y.wav"), L"y.wav");
   EXPECT_EQ(DisplayName(L"y.wav"), L"y.wav");
 }
+
