@@ -103,6 +103,7 @@
 #define IDS_MEDIA_NOANSWER_VIDEO 156
 #define IDS_MEDIA_NOANSWER_WAVEIN 157
 #define IDS_MEDIA_NOANSWER_MIXER 158
+#define IDS_MEDIA_NOTHING_TESTED 159
 
 // The bound on the open device's answer.
 #define IDT_MEDIA_DEVICE 1125

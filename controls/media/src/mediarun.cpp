@@ -128,6 +128,8 @@ std::wstring DeviceTimeoutText(const std::wstring& format, wchar_t drive, DWORD 
   return text;
 }
 
+bool NothingTested(int stepsTried, bool stopped) { return stepsTried <= 0 && !stopped; }
+
 namespace {
 // The device timer passed: handled as a failure, with a line of its own.
 constexpr WPARAM kDeviceTimedOut = 0x100;
@@ -218,6 +220,7 @@ bool MediaRun::Start() {
   item_ = -1;
   pass_ = 0;
   cdPhase_ = false;
+  stepsTried_ = 0;
   resultLine_ = -1;
   if (mm::CMixer* m = mixer_) Do([m] { m->PrepareForPlayback(); }, Subject::Mixer);
   host_.SetProgress(0);
@@ -256,7 +259,10 @@ bool MediaRun::CheckSelectedFiles() {
       ok = false;
     }
   }
-  if (!ok) ++errors_;
+  if (!ok) {
+    ++errors_;
+    ++stepsTried_;  // the check is the run's result
+  }
   return ok;
 }
 
@@ -286,6 +292,7 @@ bool MediaRun::StartNextMediaItem() {
 }
 
 bool MediaRun::PlayMediaFile(WORD type, const std::wstring& path) {
+  ++stepsTried_;
   std::wstring name = DisplayName(path);
   if (!host_.FileExists(path)) {
     UINT id = type == kTypeMidi ? IDS_MEDIA_NO_MIDI_FILE
@@ -460,6 +467,11 @@ void MediaRun::EndRun(WPARAM code) {
   host_.KillCdTimer();
   host_.KillDeviceTimer();
   if (code != MCI_NOTIFY_SUCCESSFUL && code != MCI_NOTIFY_FAILURE && item_ != -1) abort_ = true;
+  // A run that tried nothing did not pass.
+  if (NothingTested(stepsTried_, abort_)) {
+    host_.AddLine(host_.Text(IDS_MEDIA_NOTHING_TESTED));
+    ++errors_;
+  }
   item_ = -1;
   pass_ = 0;
   running_ = false;
@@ -496,6 +508,7 @@ int MediaRun::FindFirstAudioTrack() {
 }
 
 bool MediaRun::RunAudioCdTest(int drive) {
+  ++stepsTried_;
   bool failed = false;
   if (drives_.empty()) {
     host_.AddLine(host_.Text(IDS_MEDIA_NO_CDROM));

@@ -78,6 +78,10 @@ DWORD PlayBoundMs(bool lengthKnown, DWORD lengthMs);
 constexpr DWORD kCdStopAnswerMs = 10000;
 // A device text with "%c" (a drive letter) and "%d" (seconds) filled in.
 std::wstring DeviceTimeoutText(const std::wstring& format, wchar_t drive, DWORD seconds);
+// Whether the end of a run says "Nothing was tested." and counts one error:
+// no file, disc or file check was tried (every test disabled) and the run
+// was not stopped.
+bool NothingTested(int stepsTried, bool stopped);
 
 struct MediaSettings {
   bool audioMode = true;
@@ -209,6 +213,7 @@ class MediaRun {
   HWND video_ = nullptr;
   bool answering_ = true;  // no device call has overrun its bound
   int resultLine_ = -1;    // the line that takes the open step's result
+  int stepsTried_ = 0;
   bool running_ = false;
   int item_ = -1;
   int pass_ = 0;

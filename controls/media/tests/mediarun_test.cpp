@@ -373,6 +373,56 @@ TEST_F(MediaRunTest, ADeviceCallThatNeverReturnsIsGivenUpAndTheRunEnds) {
   }
 }
 
+// A run that tried nothing (every test of its mode disabled) says so and
+// does not pass; one with something tried, or stopped, has no such line.
+TEST_F(MediaRunTest, ARunThatTestedNothingDoesNotPass) {
+  struct Case {
+    const char* name;
+    bool audio;
+    int wave, midi, cd, avi, mpg;
+    std::vector<std::wstring> files;
+    std::vector<std::wstring> lines;
+    int errors;
+  } cases[] = {
+      {"audio with every test disabled", true, 0, 0, 0, 0, 0, L({L"a.wav", L"t.mid"}), L({L"Nothing was tested."}), 1},
+      {"video with both tests disabled (their defaults)", false, 0, 0, 0, 0, 0, L({L"v.avi", L"m.mpg"}),
+       L({L"Nothing was tested."}), 1},
+      {"a wave file played", true, 1, 0, 0, 0, 0, L({L"a.wav"}),
+       std::vector<std::wstring>(3, L"Playing Wave File(a.wav)...\tOK"), 0},
+      {"the selection check failed: its own line says why", true, 1, 0, 0, 0, 0, L({L"t.mid"}),
+       L({L"No Wave file is selected."}), 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    host = FakeHost{};
+    mci = fakemm::FakeMci{};
+    SetUp();
+    MediaSettings s;
+    s.audioMode = c.audio;
+    s.waveEnable = c.wave;
+    s.midiEnable = c.midi;
+    s.audioCdEnable = c.cd;
+    s.aviEnable = c.avi;
+    s.mpgEnable = c.mpg;
+    s.loop = 3;
+    std::vector<MediaFile> files;
+    for (const std::wstring& f : c.files) {
+      files.push_back({L"C:\\m\\" + f, FileTypeOf(f, c.audio)});
+      host.existing.insert(files.back().path);
+    }
+    Make(s, files);
+    if (run->Start()) PlayFilesThrough();
+    EXPECT_EQ(host.lines, c.lines) << Joined(host.lines);
+    EXPECT_EQ(run->Errors(), c.errors);
+    EXPECT_FALSE(run->Running());
+    EXPECT_EQ(host.ended, 1);
+  }
+  EXPECT_TRUE(NothingTested(0, false));
+  EXPECT_FALSE(NothingTested(0, true)) << "a stopped run says it was stopped";
+  EXPECT_FALSE(NothingTested(1, false));
+}
+
 TEST_F(MediaRunTest, ADiscThatNeverAnswersItsStopFailsAndTheNextDriveFollows) {
   mci.drives[L'D'] = fakemm::FakeDrive{525, {true}};
   mci.drives[L'E'] = fakemm::FakeDrive{525, {true}};

@@ -308,6 +308,18 @@ TEST_F(MediaModule, ASoundServerThatStopsDuringAPlayFailsTheRunWithinItsBound) {
   }
 }
 
+// Every test of the mode switched off (as the stored settings may say): the
+// run tested nothing, says so and does not pass.
+TEST_F(MediaModule, ARunWithEveryTestDisabledSaysNothingWasTestedAndFails) {
+  for (const wchar_t* name : {L"WaveEnable", L"MidiEnable", L"AudioCDEnable"})
+    appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, name, 0);
+  WPARAM result = Run(L"-AutoRun -Check");
+  std::string log = ReadTextFile(SuitePath(L"KytADO.LOG"));
+  EXPECT_EQ(CountOccurrences(log, "Playing"), 0) << log;
+  EXPECT_NE(log.find("Nothing was tested.\n\nFound Error(s).\n"), std::string::npos) << log;
+  EXPECT_EQ(result, HaveAudio() ? 1u : 2u) << log;
+}
+
 TEST_F(MediaModule, NoFilesStillEndsAnAutomaticRunAndWritesNoLog) {
   SetFiles({});
   // Without list entries the TESTDATA defaults serve: hide them by mode.
