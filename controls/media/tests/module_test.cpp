@@ -320,6 +320,44 @@ TEST_F(MediaModule, ARunWithEveryTestDisabledSaysNothingWasTestedAndFails) {
   EXPECT_EQ(result, HaveAudio() ? 1u : 2u) << log;
 }
 
+// The select-files dialog takes over the lines it holds, not what its list
+// box gives back: a stored entry longer than any path stays as it was.
+TEST_F(MediaModule, TheSelectDialogKeepsAStoredEntryOfAnyLength) {
+  const std::wstring longEntry = L"Q:\\Archive\\" + std::wstring(1500, L'x') + L"\\tune.wav";
+  struct Case {
+    const char* name;
+    bool deleteFirst;
+    std::vector<std::wstring> stored;  // Audio0, Audio1 afterwards
+  } cases[] = {{"OK without a change", false, {Sample(L"tone1.wav"), longEntry}},
+               {"the other entry deleted", true, {longEntry, L""}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetFiles({L"tone1.wav"});
+    appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"Audio1", longEntry);
+    Process p;
+    ASSERT_TRUE(p.Start(SuitePath(L"media.mod"), L""));
+    ASSERT_TRUE(p.WaitIdle(20000));
+    HWND module = WaitForWindowOf(p.Pid(), [](HWND w) { return FindChildById(w, 1014) != nullptr; }, 30000);
+    ASSERT_NE(module, nullptr);
+    ASSERT_TRUE(ClickButton(FindChildById(module, 1014)));
+    HWND dialog = WaitForWindow(L"Select Audio Files", L"", p.Pid(), 30000);
+    ASSERT_NE(dialog, nullptr);
+    HWND list = FindChildById(dialog, 1018);
+    EXPECT_EQ(ListBoxLines(list), (std::vector<std::wstring>{Sample(L"tone1.wav"), longEntry}));
+    if (c.deleteFirst) {
+      ::SendMessageW(list, LB_SETCURSEL, 0, 0);
+      ASSERT_TRUE(ClickButton(dialog, 1016));
+      ASSERT_TRUE(PumpUntil([&] { return ListBoxLines(list).size() == 1; }, 10000));
+    }
+    ASSERT_TRUE(ClickButton(dialog, IDOK));
+    ASSERT_TRUE(WaitWindowGone(dialog, 20000));
+    ::PostThreadMessageW(p.MainThreadId(), ::RegisterWindowMessageW(suite::kDiagMessage), suite::DiagClose, 0);
+    ASSERT_TRUE(p.WaitExit(30000));
+    EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Audio0", L"?"), c.stored[0]);
+    EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Audio1", L"?"), c.stored[1]);
+  }
+}
+
 TEST_F(MediaModule, NoFilesStillEndsAnAutomaticRunAndWritesNoLog) {
   SetFiles({});
   // Without list entries the TESTDATA defaults serve: hide them by mode.
