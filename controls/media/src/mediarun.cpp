@@ -110,6 +110,14 @@ std::vector<std::wstring> ListedFromLines(const std::vector<std::wstring>& lines
   return listed;
 }
 
+bool WriteStoredList(const std::vector<std::optional<std::wstring>>& before,
+                     const std::vector<std::optional<std::wstring>>& after, ListStore& store) {
+  bool ok = true;
+  for (size_t i = 0; i < after.size(); ++i)
+    if (after[i] && !store.Write((int)i, *after[i])) ok = false;
+  return ok;
+}
+
 int ClampCdPlayDelay(long long value) { return value < 0 || value > 5 ? 1 : (int)value; }
 
 DWORD PlayBoundMs(bool lengthKnown, DWORD lengthMs) {

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,19 @@ std::vector<std::wstring> DialogLinesFrom(const std::vector<std::wstring>& liste
 // The stored list the dialog's lines make: the non-empty lines in order, at
 // most ten.
 std::vector<std::wstring> ListedFromLines(const std::vector<std::wstring>& lines);
+
+// Where the stored list's ten values live (the control's settings key).
+class ListStore {
+ public:
+  virtual ~ListStore() = default;
+  virtual bool Write(int index, const std::wstring& text) = 0;
+  virtual bool Remove(int index) = 0;
+};
+// Writes the stored list: value i becomes `after[i]` (none: left as it is);
+// `before` is what is stored now (none: no such value). False when a write
+// failed.
+bool WriteStoredList(const std::vector<std::optional<std::wstring>>& before,
+                     const std::vector<std::optional<std::wstring>>& after, ListStore& store);
 
 // CDPlayDelay: 0..5, anything else 1.
 int ClampCdPlayDelay(long long value);
