@@ -112,10 +112,20 @@ std::vector<std::wstring> ListedFromLines(const std::vector<std::wstring>& lines
 
 bool WriteStoredList(const std::vector<std::optional<std::wstring>>& before,
                      const std::vector<std::optional<std::wstring>>& after, ListStore& store) {
-  bool ok = true;
-  for (size_t i = 0; i < after.size(); ++i)
-    if (after[i] && !store.Write((int)i, *after[i])) ok = false;
-  return ok;
+  for (size_t i = 0; i < after.size(); ++i) {
+    if (!after[i] || store.Write((int)i, *after[i])) continue;
+    // The list is put back as it was: what was written goes back to its
+    // old text, a value that was not there goes again.
+    for (size_t j = 0; j < i && j < before.size(); ++j) {
+      if (!after[j]) continue;
+      if (before[j])
+        store.Write((int)j, *before[j]);
+      else
+        store.Remove((int)j);
+    }
+    return false;
+  }
+  return true;
 }
 
 int ClampCdPlayDelay(long long value) { return value < 0 || value > 5 ? 1 : (int)value; }

@@ -73,9 +73,10 @@ class ListStore {
   virtual bool Write(int index, const std::wstring& text) = 0;
   virtual bool Remove(int index) = 0;
 };
-// Writes the stored list: value i becomes `after[i]` (none: left as it is);
-// `before` is what is stored now (none: no such value). False when a write
-// failed.
+// Writes the stored list as a whole: value i becomes `after[i]` (none: left
+// as it is); `before` is what is stored now (none: no such value). When a
+// write fails, the values written before it are put back as they were, so
+// that the user's list is never left half old and half new: false then.
 bool WriteStoredList(const std::vector<std::optional<std::wstring>>& before,
                      const std::vector<std::optional<std::wstring>>& after, ListStore& store);
 

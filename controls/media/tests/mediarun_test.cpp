@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <memory>
 #include <set>
 #include <string>
@@ -739,3 +741,51 @@ TEST(MediaRules, SelectDialogLinesAndFilters) {
   EXPECT_EQ(DisplayName(L"y.wav"), L"y.wav");
 }
 
+// The stored list is written as a whole: a value that cannot be written
+// leaves every value as it was before, the ones written already and the
+// ones that did not exist included.
+TEST(MediaRules, AStoredListWriteThatFailsLeavesTheListAsItWas) {
+  using Values = std::vector<std::optional<std::wstring>>;
+  struct FakeStore : ListStore {
+    std::map<int, std::wstring> values;
+    int failAt = -1;  // the value whose write fails
+    bool Write(int i, const std::wstring& t) override {
+      if (i == failAt) return false;
+      values[i] = t;
+      return true;
+    }
+    bool Remove(int i) override { return values.erase(i) == 1; }
+  };
+  auto stored = [](const FakeStore& s) {
+    Values v(10);
+    for (const auto& [i, t] : s.values) v[i] = t;
+    return v;
+  };
+  const Values before = {L"a.wav", L"b.mid", L"c.wav", std::nullopt, std::nullopt,
+                         std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+  const Values after = {L"x.wav", L"", L"", L"y.wav", L"", L"", L"", L"", L"", L""};
+  struct Case {
+    const char* name;
+    int failAt;
+    bool ok;
+    Values want;
+  } cases[] = {{"every write succeeds", -1, true, after},
+               {"the fourth value fails: the three before it come back", 3, false, before},
+               {"the first value fails: nothing changed", 0, false, before},
+               {"the last value fails: the values that did not exist are gone again", 9, false, before}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeStore store;
+    for (int i = 0; i < 10; ++i)
+      if (before[i]) store.values[i] = *before[i];
+    store.failAt = c.failAt;
+    EXPECT_EQ(WriteStoredList(before, after, store), c.ok);
+    EXPECT_EQ(stored(store), c.want);
+  }
+  // A value the list keeps (none in `after`) is not touched.
+  FakeStore store;
+  store.values = {{0, L"keep.wav"}};
+  store.failAt = 0;
+  EXPECT_TRUE(WriteStoredList({L"keep.wav"}, {std::nullopt}, store));
+  EXPECT_EQ(store.values.at(0), L"keep.wav");
+}
