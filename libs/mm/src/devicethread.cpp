@@ -3,6 +3,8 @@
 #include <deque>
 #include <vector>
 
+#include "appkit/threads.h"
+
 namespace mm {
 
 namespace {
@@ -15,28 +17,6 @@ struct Job {
   std::function<void()> call;
   HANDLE done;
 };
-
-// Answers the messages other threads send to this one (a device's thread
-// asking the page window for its icon, a list line added from the device
-// thread); posted messages stay queued for the caller's own loop.
-void AnswerSentMessages() {
-  MSG msg;
-  ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-}
-
-// Waits up to `ms` for `handle`, answering sent messages; true when it was
-// signalled.
-bool WaitAnswering(HANDLE handle, DWORD ms) {
-  DWORD start = ::GetTickCount();
-  for (;;) {
-    DWORD elapsed = ::GetTickCount() - start;
-    DWORD left = elapsed < ms ? ms - elapsed : 0;
-    DWORD r = ::MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_SENDMESSAGE);
-    if (r == WAIT_OBJECT_0) return true;
-    if (r != WAIT_OBJECT_0 + 1 || left == 0) return ::WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
-    AnswerSentMessages();
-  }
-}
 
 }  // namespace
 
@@ -110,7 +90,7 @@ DeviceThread::~DeviceThread() {
   ::LeaveCriticalSection(&s.lock);
   ::SetEvent(s.wake);
   // An idle thread ends at once; one held by a call is left to it.
-  if (!s.hung) WaitAnswering(s.thread, kDeviceAnswerMs);
+  if (!s.hung) appkit::WaitServingSentMessages(s.thread, kDeviceAnswerMs);
   ::CloseHandle(s.thread);
   s.thread = nullptr;
 }
@@ -144,7 +124,7 @@ bool DeviceThread::Call(std::function<void()> call, DWORD boundMs) {
   s.queue.push_back(job);
   ::LeaveCriticalSection(&s.lock);
   ::SetEvent(s.wake);
-  if (WaitAnswering(job->done, boundMs)) return true;
+  if (appkit::WaitServingSentMessages(job->done, boundMs)) return true;
   s.hung = 1;
   return false;
 }
