@@ -2,10 +2,19 @@
 
 namespace appkit {
 
-void JoinServingSentMessages(HANDLE thread) {
+void JoinServingSentMessages(HANDLE thread) { WaitServingSentMessages(thread, INFINITE); }
+
+bool WaitServingSentMessages(HANDLE handle, DWORD ms) {
+  const DWORD start = ::GetTickCount();
   for (;;) {
-    DWORD r = ::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
-    if (r != WAIT_OBJECT_0 + 1) return;
+    DWORD left = INFINITE;
+    if (ms != INFINITE) {
+      DWORD elapsed = ::GetTickCount() - start;
+      left = elapsed < ms ? ms - elapsed : 0;
+    }
+    DWORD r = ::MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_SENDMESSAGE);
+    if (r == WAIT_OBJECT_0) return true;
+    if (r != WAIT_OBJECT_0 + 1) return false;
     MSG msg;
     ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }

@@ -10,6 +10,9 @@ namespace appkit {
 // Waits until `thread` has ended, answering the messages other threads send
 // to this thread meanwhile (nothing posted is dispatched).
 void JoinServingSentMessages(HANDLE thread);
+// The same for any handle, at most `ms` milliseconds (INFINITE: no bound);
+// whether it was signalled.
+bool WaitServingSentMessages(HANDLE handle, DWORD ms);
 // Waits `ms` milliseconds as Sleep does, but answers the messages other
 // threads send to this thread meanwhile, so that a worker reporting to a
 // window of this thread is not held up by the wait (nothing posted is

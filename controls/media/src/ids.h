@@ -97,6 +97,13 @@
 #define IDS_MEDIA_TIMEOUT_WAVE 151
 #define IDS_MEDIA_TIMEOUT_VIDEO 152
 #define IDS_MEDIA_TIMEOUT_CD 153
+// A call into a device that did not return within its bound.
+#define IDS_MEDIA_NOANSWER_MIDI 154
+#define IDS_MEDIA_NOANSWER_WAVE 155
+#define IDS_MEDIA_NOANSWER_VIDEO 156
+#define IDS_MEDIA_NOANSWER_WAVEIN 157
+#define IDS_MEDIA_NOANSWER_MIXER 158
+#define IDS_MEDIA_NOTHING_TESTED 159
 
 // The bound on the open device's answer.
 #define IDT_MEDIA_DEVICE 1125

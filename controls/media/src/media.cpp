@@ -108,15 +108,42 @@ void CMediaRunner::LoadFileLists() {
   files_ = media::PlayListFrom(listed_, AudioMode(), DefaultFiles(), PathExists);
 }
 
+namespace {
+
+// The list's values under the settings key: Audio0..9 or Video0..9.
+class RegistryListStore : public media::ListStore {
+ public:
+  RegistryListStore(appkit::RegKey& key, bool audio) : key_(key), audio_(audio) {}
+  std::wstring Name(int i) const { return ListPrefix(audio_) + std::to_wstring(i); }
+  std::optional<std::wstring> Read(int i) const {
+    std::wstring text;
+    if (!key_.GetString(Name(i), &text)) return std::nullopt;
+    return text;
+  }
+  bool Write(int i, const std::wstring& text) override { return key_.SetString(Name(i), text); }
+  bool Remove(int i) override { return key_.DeleteValue(Name(i)); }
+
+ private:
+  appkit::RegKey& key_;
+  bool audio_;
+};
+
+}  // namespace
+
 void CMediaRunner::SaveFileLists() const {
   appkit::RegKey key;
   if (!key.Create(HKEY_CURRENT_USER, SettingsKey())) return;
+  RegistryListStore store(key, AudioMode());
+  std::vector<std::optional<std::wstring>> before, after;
   for (int i = 0; i < media::kMaxFiles; ++i) {
+    before.push_back(store.Read(i));
     // A stored value the user did not change stays exactly as it is.
-    if (!listChanged_ && i < (int)stored_.size() && stored_[i]) continue;
-    key.SetString(ListPrefix(AudioMode()) + std::to_wstring(i),
-                  listChanged_ && i < (int)listed_.size() ? listed_[i] : L"");
+    if (!listChanged_ && i < (int)stored_.size() && stored_[i])
+      after.push_back(std::nullopt);
+    else
+      after.push_back(listChanged_ && i < (int)listed_.size() ? listed_[i] : L"");
   }
+  media::WriteStoredList(before, after, store);
 }
 
 std::vector<std::wstring> CMediaRunner::DialogLines() const { return media::DialogLinesFrom(listed_, files_); }

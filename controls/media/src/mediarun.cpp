@@ -4,6 +4,7 @@
 #include <cwctype>
 
 #include "ids.h"
+#include "mm/devicethread.h"
 #include "mm/mixer.h"
 
 namespace media {
@@ -109,6 +110,24 @@ std::vector<std::wstring> ListedFromLines(const std::vector<std::wstring>& lines
   return listed;
 }
 
+bool WriteStoredList(const std::vector<std::optional<std::wstring>>& before,
+                     const std::vector<std::optional<std::wstring>>& after, ListStore& store) {
+  for (size_t i = 0; i < after.size(); ++i) {
+    if (!after[i] || store.Write((int)i, *after[i])) continue;
+    // The list is put back as it was: what was written goes back to its
+    // old text, a value that was not there goes again.
+    for (size_t j = 0; j < i && j < before.size(); ++j) {
+      if (!after[j]) continue;
+      if (before[j])
+        store.Write((int)j, *before[j]);
+      else
+        store.Remove((int)j);
+    }
+    return false;
+  }
+  return true;
+}
+
 int ClampCdPlayDelay(long long value) { return value < 0 || value > 5 ? 1 : (int)value; }
 
 DWORD PlayBoundMs(bool lengthKnown, DWORD lengthMs) {
@@ -126,6 +145,8 @@ std::wstring DeviceTimeoutText(const std::wstring& format, wchar_t drive, DWORD 
   if (at != std::wstring::npos) text.replace(at, 2, std::to_wstring(seconds));
   return text;
 }
+
+bool NothingTested(int stepsTried, bool stopped) { return stepsTried <= 0 && !stopped; }
 
 namespace {
 // The device timer passed: handled as a failure, with a line of its own.
@@ -146,31 +167,70 @@ MediaRun::MediaRun(MediaHost& host, const MediaSettings& settings, std::vector<M
 
 MediaRun::~MediaRun() { Shutdown(); }
 
-MCIDEVICEID MediaRun::OpenDeviceId() const { return device_ && device_->IsOpen() ? device_->DeviceId() : 0; }
+MCIDEVICEID MediaRun::OpenDeviceId() const { return device_ ? deviceId_ : 0; }
+
+// ---- Calls into the devices ---------------------------------------------------------
+
+template <class R, class F>
+R MediaRun::Ask(F f, R failed, Subject subject) {
+  if (!answering_) return failed;
+  auto result = std::make_shared<R>(failed);
+  if (host_.CallDevice([f, result] { *result = f(); })) return *result;
+  // The call may still return one day: nothing it holds is freed here.
+  mm::Forsake(result);
+  NoAnswer(subject);
+  return failed;
+}
+
+void MediaRun::NoAnswer(Subject subject) {
+  answering_ = false;
+  if (device_) mm::Forsake(device_);
+  UINT id = IDS_MEDIA_NOANSWER_WAVE;
+  wchar_t drive = 0;
+  if (subject == Subject::WaveIn) {
+    id = IDS_MEDIA_NOANSWER_WAVEIN;
+  } else if (subject == Subject::Mixer) {
+    id = IDS_MEDIA_NOANSWER_MIXER;
+  } else {
+    switch (deviceType_) {
+      case mm::kMciCdAudio:
+        id = IDS_MEDIA_TIMEOUT_CD;  // "did not answer", naming the drive
+        if (drive_ >= 0 && drive_ < DriveCount()) drive = drives_[drive_];
+        break;
+      case mm::kMciSequencer: id = IDS_MEDIA_NOANSWER_MIDI; break;
+      case mm::kMciWaveAudio: id = IDS_MEDIA_NOANSWER_WAVE; break;
+      default: id = IDS_MEDIA_NOANSWER_VIDEO; break;
+    }
+  }
+  host_.AddLine(DeviceTimeoutText(host_.Text(id), drive, mm::kDeviceAnswerMs / 1000));
+  ++errors_;
+}
+
+std::shared_ptr<mm::MciDevice> MediaRun::OpenDevice(WORD type, const std::wstring& element) {
+  deviceType_ = type;
+  HWND notify = host_.NotifyWindow();
+  std::shared_ptr<mm::MciDevice> device = Ask(
+      [type, element, notify] { return std::make_shared<mm::MciDevice>(type, element, notify, nullptr); },
+      std::shared_ptr<mm::MciDevice>());
+  if (!device || !device->IsOpen()) return nullptr;  // a device that did not open holds nothing to close
+  return device;
+}
 
 void MediaRun::Shutdown() {
   host_.KillCdTimer();
   host_.KillDeviceTimer();
   if (device_) {
-    device_->Close();
+    std::shared_ptr<mm::MciDevice> d = device_;
+    Do([d] { d->Close(); });
     device_.reset();
     host_.DeviceClosed();
   }
-  if (s_.audioMode) mm::StopWaveIn();
+  if (s_.audioMode) Do([] { mm::StopWaveIn(); }, Subject::WaveIn);
   running_ = false;
-}
-
-void MediaRun::AppendToLast(const std::wstring& text) {
-  int count = host_.LineCount();
-  if (count <= 0)
-    host_.AddLine(text);
-  else
-    host_.AppendToLine(count - 1, text);
 }
 
 bool MediaRun::Start() {
   running_ = true;
-  if (mixer_) mixer_->PrepareForPlayback();
   step_ = 0;
   drive_ = 0;
   abort_ = false;
@@ -178,6 +238,9 @@ bool MediaRun::Start() {
   item_ = -1;
   pass_ = 0;
   cdPhase_ = false;
+  stepsTried_ = 0;
+  resultLine_ = -1;
+  if (mm::CMixer* m = mixer_) Do([m] { m->PrepareForPlayback(); }, Subject::Mixer);
   host_.SetProgress(0);
   if (s_.audioMode && !haveMixerHandle_) {
     ++errors_;
@@ -214,7 +277,10 @@ bool MediaRun::CheckSelectedFiles() {
       ok = false;
     }
   }
-  if (!ok) ++errors_;
+  if (!ok) {
+    ++errors_;
+    ++stepsTried_;  // the check is the run's result
+  }
   return ok;
 }
 
@@ -244,6 +310,7 @@ bool MediaRun::StartNextMediaItem() {
 }
 
 bool MediaRun::PlayMediaFile(WORD type, const std::wstring& path) {
+  ++stepsTried_;
   std::wstring name = DisplayName(path);
   if (!host_.FileExists(path)) {
     UINT id = type == kTypeMidi ? IDS_MEDIA_NO_MIDI_FILE
@@ -258,36 +325,55 @@ bool MediaRun::PlayMediaFile(WORD type, const std::wstring& path) {
     return false;
   }
   video_ = nullptr;
-  device_ = std::make_unique<mm::MciDevice>(type, path, host_.NotifyWindow(), &video_);
-  if (!device_->IsOpen()) {
-    device_.reset();
+  device_ = OpenDevice(type, path);
+  if (!device_) {
     host_.AddLine(host_.Text(IDS_MEDIA_OPEN_FAILED));
     return false;
   }
+  deviceId_ = device_->DeviceId();
+  video_ = device_->DisplayWindow();
   if (video_) host_.ShowVideoWindow(video_, path);
   UINT id = type == kTypeMidi ? IDS_MEDIA_PLAY_MIDI
             : type == kTypeWave ? IDS_MEDIA_PLAY_WAVE
             : type == kTypeAvi  ? IDS_MEDIA_PLAY_AVI
                                 : IDS_MEDIA_PLAY_MPEG;
-  host_.AddLine(Formatted(host_.Text(id), name));
-  MCIERROR r = device_->Play(host_.NotifyWindow());
+  resultLine_ = host_.AddLine(Formatted(host_.Text(id), name));
+  std::shared_ptr<mm::MciDevice> d = device_;
+  HWND notify = host_.NotifyWindow();
+  MCIERROR r = Ask([d, notify] { return d->Play(notify); }, (MCIERROR)MCIERR_DEVICE_NOT_READY);
   if (r == 0) {
-    DWORD length = 0;
-    bool known = device_->LengthMs(&length);
-    ArmDeviceTimer(PlayBoundMs(known, length));
-    return true;
+    struct Length {
+      bool known = false;
+      DWORD ms = 0;
+    };
+    Length length = Ask(
+        [d] {
+          Length l;
+          l.known = d->LengthMs(&l.ms);
+          return l;
+        },
+        Length{});
+    if (answering_) {
+      ArmDeviceTimer(PlayBoundMs(length.known, length.ms));
+      return true;
+    }
   }
-  AppendToLast(host_.Text(r == MCIERR_WAVE_OUTPUTSINUSE ? IDS_MEDIA_BUSY : IDS_MEDIA_FAILED));
+  host_.AppendToLine(resultLine_, host_.Text(r == MCIERR_WAVE_OUTPUTSINUSE ? IDS_MEDIA_BUSY : IDS_MEDIA_FAILED));
   CloseDevice(true);
   return false;
 }
 
-void MediaRun::CloseDevice(bool hideVideo) {
+void MediaRun::CloseDevice(bool hideVideo, bool wait) {
   if (!device_) return;
-  if (hideVideo && video_ && ::IsWindow(video_)) ::ShowWindow(video_, SW_HIDE);
-  host_.Wait(500);
-  device_->Close();
+  // The window belongs to the device's thread: told without waiting for it.
+  if (hideVideo && video_ && ::IsWindow(video_)) ::ShowWindowAsync(video_, SW_HIDE);
+  std::shared_ptr<mm::MciDevice> d = device_;
+  if (answering_) {
+    if (wait) host_.Wait(500);
+    Do([d] { d->Close(); });
+  }
   device_.reset();
+  deviceId_ = 0;
   video_ = nullptr;
   host_.DeviceClosed();
 }
@@ -295,14 +381,15 @@ void MediaRun::CloseDevice(bool hideVideo) {
 void MediaRun::Stop() {
   if (!running_) return;
   MCIDEVICEID id = OpenDeviceId();
+  std::shared_ptr<mm::MciDevice> d = device_;
   if (cdPhase_) {
-    if (device_) device_->Stop();
-    if (step_ == 1 || step_ == 2) mm::StopWaveIn();
+    if (d) Do([d] { d->Stop(); });
+    if (step_ == 1 || step_ == 2) Do([] { mm::StopWaveIn(); }, Subject::WaveIn);
   } else {
     abort_ = true;
     pass_ = 0;
     item_ = -1;
-    if (device_) device_->Stop();
+    if (d) Do([d] { d->Stop(); });
   }
   // The stop's own notification ends the run; should the device send none,
   // this one does (whichever comes second finds the device closed).
@@ -323,7 +410,7 @@ void MediaRun::OnDeviceTimer() {
 void MediaRun::ReportTimeout(int failedLine) {
   UINT id = IDS_MEDIA_TIMEOUT_WAVE;
   wchar_t drive = 0;
-  switch (device_ ? device_->Type() : WORD{mm::kMciWaveAudio}) {
+  switch (deviceType_) {
     case mm::kMciCdAudio:
       id = IDS_MEDIA_TIMEOUT_CD;
       if (drive_ >= 0 && drive_ < DriveCount()) drive = drives_[drive_];
@@ -332,10 +419,7 @@ void MediaRun::ReportTimeout(int failedLine) {
     case mm::kMciWaveAudio: id = IDS_MEDIA_TIMEOUT_WAVE; break;
     default: id = IDS_MEDIA_TIMEOUT_VIDEO; break;
   }
-  if (failedLine < 0)
-    AppendToLast(host_.Text(IDS_MEDIA_FAILED));
-  else if (failedLine < host_.LineCount())
-    host_.AppendToLine(failedLine, host_.Text(IDS_MEDIA_FAILED));
+  if (failedLine >= 0 && failedLine < host_.LineCount()) host_.AppendToLine(failedLine, host_.Text(IDS_MEDIA_FAILED));
   host_.AddLine(DeviceTimeoutText(host_.Text(id), drive, (boundMs_ + 999) / 1000));
   ++errors_;
 }
@@ -343,7 +427,7 @@ void MediaRun::ReportTimeout(int failedLine) {
 void MediaRun::OnNotify(WPARAM code, LPARAM deviceId) {
   // Only the open device's notifications count: one of a device that was
   // closed since (a stop's late "aborted") must not end the next step.
-  if (!device_ || (MCIDEVICEID)deviceId != device_->DeviceId()) return;
+  if (!device_ || (MCIDEVICEID)deviceId != deviceId_) return;
   MediaTestStep(code);
 }
 
@@ -359,7 +443,7 @@ void MediaRun::MediaTestStep(WPARAM code) {
 void MediaRun::FileStep(WPARAM code) {
   switch (code) {
     case MCI_NOTIFY_SUCCESSFUL:
-      AppendToLast(host_.Text(IDS_MEDIA_OK));
+      host_.AppendToLine(resultLine_, host_.Text(IDS_MEDIA_OK));
       break;
     case MCI_NOTIFY_SUPERSEDED:
       host_.AddLine(L"");
@@ -371,12 +455,12 @@ void MediaRun::FileStep(WPARAM code) {
       host_.AddLine(host_.Text(IDS_MEDIA_ABORTED));
       break;
     case MCI_NOTIFY_FAILURE:
-      AppendToLast(host_.Text(IDS_MEDIA_FAILED));
+      host_.AppendToLine(resultLine_, host_.Text(IDS_MEDIA_FAILED));
       ++errors_;
       break;
     case kDeviceTimedOut:
       // The device never said it finished: a failure, and the run goes on.
-      ReportTimeout(-1);
+      ReportTimeout(resultLine_);
       code = MCI_NOTIFY_FAILURE;
       break;
     default:
@@ -401,6 +485,11 @@ void MediaRun::EndRun(WPARAM code) {
   host_.KillCdTimer();
   host_.KillDeviceTimer();
   if (code != MCI_NOTIFY_SUCCESSFUL && code != MCI_NOTIFY_FAILURE && item_ != -1) abort_ = true;
+  // A run that tried nothing did not pass.
+  if (NothingTested(stepsTried_, abort_)) {
+    host_.AddLine(host_.Text(IDS_MEDIA_NOTHING_TESTED));
+    ++errors_;
+  }
   item_ = -1;
   pass_ = 0;
   running_ = false;
@@ -423,15 +512,21 @@ bool MediaRun::StartCdPhase() {
 }
 
 int MediaRun::FindFirstAudioTrack() {
-  if (!device_) return 0;
-  DWORD n = device_->GetStatus(MCI_STATUS_NUMBER_OF_TRACKS);
-  if (n == mm::kModeNotReady) return 0;
-  for (DWORD t = 1; t <= n && t <= 99; ++t)
-    if (device_->GetTrackStatus(MCI_CDA_STATUS_TYPE_TRACK, t) == mm::kTrackAudio) return (int)t;
-  return 0;
+  std::shared_ptr<mm::MciDevice> d = device_;
+  if (!d) return 0;
+  return Ask(
+      [d] {
+        DWORD n = d->GetStatus(MCI_STATUS_NUMBER_OF_TRACKS);
+        if (n == mm::kModeNotReady) return 0;
+        for (DWORD t = 1; t <= n && t <= 99; ++t)
+          if (d->GetTrackStatus(MCI_CDA_STATUS_TYPE_TRACK, t) == mm::kTrackAudio) return (int)t;
+        return 0;
+      },
+      0);
 }
 
 bool MediaRun::RunAudioCdTest(int drive) {
+  ++stepsTried_;
   bool failed = false;
   if (drives_.empty()) {
     host_.AddLine(host_.Text(IDS_MEDIA_NO_CDROM));
@@ -456,13 +551,15 @@ bool MediaRun::RunAudioCdTest(int drive) {
       } else {
         std::wstring element(1, drives_[drive]);
         element += L':';
-        device_ = std::make_unique<mm::MciDevice>(mm::kMciCdAudio, element, host_.NotifyWindow());
-        if (!device_->IsOpen()) {
+        device_ = OpenDevice(mm::kMciCdAudio, element);
+        if (!device_) {
           host_.AddLine(host_.Text(IDS_MEDIA_CD_OPEN_FAILED));
           failed = true;
         } else {
+          deviceId_ = device_->DeviceId();
           if (s_.cdPlayDelay > 0) host_.Wait((DWORD)s_.cdPlayDelay * 1000);
-          DWORD mode = device_->GetStatus(MCI_STATUS_MODE);
+          std::shared_ptr<mm::MciDevice> d = device_;
+          DWORD mode = Ask([d] { return d->GetStatus(MCI_STATUS_MODE); }, mm::kModeNotReady);
           int track = 0;
           if (mode == mm::kModeNotReady || mode == mm::kModeOpen) {
             host_.AddLine(host_.Text(IDS_MEDIA_CD_NOT_READY));
@@ -473,18 +570,18 @@ bool MediaRun::RunAudioCdTest(int drive) {
           } else {
             host_.KillCdTimer();
             cdPhase_ = true;
-            device_->PlayFrom(host_.NotifyWindow(), mm::PackTmsf(track, 0, 0, 0));
+            HWND notify = host_.NotifyWindow();
+            DWORD from = mm::PackTmsf(track, 0, 0, 0);
+            Do([d, notify, from] { d->PlayFrom(notify, from); });
             poll_ = 0;
             stopByUser_ = true;
             host_.SetCdTimer(5000);
-            if (step_ == 0) host_.AddLine(host_.Text(IDS_MEDIA_CD_PLAYING));
+            if (step_ == 0) resultLine_ = host_.AddLine(host_.Text(IDS_MEDIA_CD_PLAYING));
             return true;
           }
         }
         if (failed) {
-          device_->Close();
-          device_.reset();
-          host_.DeviceClosed();
+          CloseDevice(false, false);
           if (step_ == 0) host_.AddLine(host_.Text(IDS_MEDIA_CD_FAILED));
         }
       }
@@ -500,23 +597,24 @@ bool MediaRun::RunAudioCdTest(int drive) {
 void MediaRun::OnCdTimer() {
   host_.KillCdTimer();
   ++poll_;
-  if (!device_ || !device_->IsOpen()) return;
-  DWORD mode = device_->GetStatus(MCI_STATUS_MODE);
+  std::shared_ptr<mm::MciDevice> d = device_;
+  if (!d) return;
+  DWORD mode = Ask([d] { return d->GetStatus(MCI_STATUS_MODE); }, mm::kModeNotReady);
   if (mode == mm::kModePlay) {
     if (poll_ < 20) {
       host_.SetCdTimer(500);
       return;
     }
-    if (step_ == 1 || step_ == 2) mm::StopWaveIn();
+    if (step_ == 1 || step_ == 2) Do([] { mm::StopWaveIn(); }, Subject::WaveIn);
     stopByUser_ = false;  // the aborted notification that follows is the end of the play time
-    device_->Stop();
+    Do([d] { d->Stop(); });
     ArmDeviceTimer(kCdStopAnswerMs);
     return;
   }
   // The disc stopped before its time: a failure.
-  if (step_ == 1 || step_ == 2) mm::StopWaveIn();
+  if (step_ == 1 || step_ == 2) Do([] { mm::StopWaveIn(); }, Subject::WaveIn);
   stopByUser_ = true;
-  device_->Stop();
+  Do([d] { d->Stop(); });
   MediaTestStep(MCI_NOTIFY_FAILURE);
 }
 
@@ -528,18 +626,20 @@ void MediaRun::NextStep() {
 
 void MediaRun::CdStep(WPARAM code) {
   host_.KillCdTimer();
+  // The line of this step's result: the listening line, or the loopback one.
+  int line = step_ == 1 || step_ == 2 ? loopLine_ : resultLine_;
   if (code == MCI_NOTIFY_ABORTED && !stopByUser_) {
     // The end of the play time.
     stopByUser_ = true;
     if (step_ == 0) {
-      AppendToLast(host_.Text(IDS_MEDIA_OK));
+      host_.AppendToLine(line, host_.Text(IDS_MEDIA_OK));
     } else if (step_ == 1 || step_ == 2) {
-      mm::StopWaveIn();
+      Do([] { mm::StopWaveIn(); }, Subject::WaveIn);
       int threshold = step_ == 1 ? s_.silenceJumpMicrophone : s_.silenceJumpLinein;
-      bool silent = mm::CheckRecordedLevel(threshold) != FALSE;
+      bool silent = Ask([threshold] { return mm::CheckRecordedLevel(threshold) != FALSE; }, true, Subject::WaveIn);
       if (silent) ++errors_;
-      if (loopLine_ >= 0 && loopLine_ < host_.LineCount())
-        host_.AppendToLine(loopLine_, host_.Text(silent ? IDS_MEDIA_FAILED : IDS_MEDIA_OK));
+      if (line >= 0 && line < host_.LineCount())
+        host_.AppendToLine(line, host_.Text(silent ? IDS_MEDIA_FAILED : IDS_MEDIA_OK));
     }
   } else if (code == MCI_NOTIFY_ABORTED) {
     // Stopped by the user: nothing further of this or any other drive.
@@ -547,21 +647,21 @@ void MediaRun::CdStep(WPARAM code) {
     host_.AddLine(L"");
     host_.AddLine(host_.Text(IDS_MEDIA_ABORTED));
   } else if (code == MCI_NOTIFY_SUCCESSFUL) {
-    AppendToLast(host_.Text(IDS_MEDIA_OK));
+    host_.AppendToLine(line, host_.Text(IDS_MEDIA_OK));
   } else if (code == MCI_NOTIFY_SUPERSEDED) {
     host_.AddLine(L"");
     host_.AddLine(host_.Text(IDS_MEDIA_SUPERSEDED));
     ++errors_;
   } else if (code == MCI_NOTIFY_FAILURE) {
-    AppendToLast(host_.Text(IDS_MEDIA_FAILED));
+    host_.AppendToLine(line, host_.Text(IDS_MEDIA_FAILED));
     ++errors_;
   } else if (code == kDeviceTimedOut) {
     // The disc never answered its stop: a failure, and the phase goes on.
     stopByUser_ = true;
-    ReportTimeout(step_ == 1 || step_ == 2 ? loopLine_ : -1);
+    ReportTimeout(line);
     code = MCI_NOTIFY_FAILURE;
   }
-  if (step_ >= 1 && step_ <= 3) mm::StopWaveIn();
+  if (step_ >= 1 && step_ <= 3) Do([] { mm::StopWaveIn(); }, Subject::WaveIn);
   NextStep();
   CdProgress();
   CloseDevice(true);
@@ -589,24 +689,27 @@ void MediaRun::CdStep(WPARAM code) {
 }
 
 bool MediaRun::SetUpLoopback() {
-  if (!mm::RecordLoopback(host_.NotifyWindow())) return false;
+  HWND notify = host_.NotifyWindow();
+  if (!Ask([notify] { return mm::RecordLoopback(notify) != FALSE; }, false, Subject::WaveIn)) return false;
   if (!RunAudioCdTest(drive_)) return false;
-  if (!mixer_) return false;
+  mm::CMixer* m = mixer_;
+  if (!m) return false;
   DWORD cdType = CdSourceType(drive_, s_.cd1, s_.cd2);
   DWORD input = step_ == 1 ? MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE : MIXERLINE_COMPONENTTYPE_SRC_LINE;
-  return mixer_->MuteAllSources(TRUE) && mixer_->MuteAllSources(FALSE) && mixer_->EnableSource(cdType, TRUE, TRUE) &&
-         mixer_->EnableSource(input, FALSE, TRUE) && mm::StartWaveIn();
+  return Ask(
+      [m, cdType, input] {
+        return m->MuteAllSources(TRUE) && m->MuteAllSources(FALSE) && m->EnableSource(cdType, TRUE, TRUE) &&
+               m->EnableSource(input, FALSE, TRUE) && mm::StartWaveIn();
+      },
+      false, Subject::Mixer);
 }
 
 void MediaRun::LoopbackFailed() {
-  mm::StopWaveIn();
+  Do([] { mm::StopWaveIn(); }, Subject::WaveIn);
   host_.KillCdTimer();
-  if (device_) {
-    device_->Stop();
-    host_.Wait(500);
-    device_->Close();
-    device_.reset();
-    host_.DeviceClosed();
+  if (std::shared_ptr<mm::MciDevice> d = device_) {
+    Do([d] { d->Stop(); });
+    CloseDevice(false);
   }
   ++errors_;
   if ((step_ == 1 || step_ == 2) && loopLine_ >= 0 && loopLine_ < host_.LineCount())

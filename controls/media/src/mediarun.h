@@ -7,7 +7,9 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,6 +66,20 @@ std::vector<std::wstring> DialogLinesFrom(const std::vector<std::wstring>& liste
 // most ten.
 std::vector<std::wstring> ListedFromLines(const std::vector<std::wstring>& lines);
 
+// Where the stored list's ten values live (the control's settings key).
+class ListStore {
+ public:
+  virtual ~ListStore() = default;
+  virtual bool Write(int index, const std::wstring& text) = 0;
+  virtual bool Remove(int index) = 0;
+};
+// Writes the stored list as a whole: value i becomes `after[i]` (none: left
+// as it is); `before` is what is stored now (none: no such value). When a
+// write fails, the values written before it are put back as they were, so
+// that the user's list is never left half old and half new: false then.
+bool WriteStoredList(const std::vector<std::optional<std::wstring>>& before,
+                     const std::vector<std::optional<std::wstring>>& after, ListStore& store);
+
 // CDPlayDelay: 0..5, anything else 1.
 int ClampCdPlayDelay(long long value);
 
@@ -77,6 +93,10 @@ DWORD PlayBoundMs(bool lengthKnown, DWORD lengthMs);
 constexpr DWORD kCdStopAnswerMs = 10000;
 // A device text with "%c" (a drive letter) and "%d" (seconds) filled in.
 std::wstring DeviceTimeoutText(const std::wstring& format, wchar_t drive, DWORD seconds);
+// Whether the end of a run says "Nothing was tested." and counts one error:
+// no file, disc or file check was tried (every test disabled) and the run
+// was not stopped.
+bool NothingTested(int stepsTried, bool stopped);
 
 struct MediaSettings {
   bool audioMode = true;
@@ -107,6 +127,11 @@ class MediaHost {
   // Queues an MM_MCINOTIFY to the page (a stop ends the run even when the
   // device itself sends nothing).
   virtual void PostNotify(WPARAM code, MCIDEVICEID deviceId) = 0;
+  // Runs a call into the sound devices (MCI, mixer, wave input) where it
+  // cannot hold the page: false when it did not return within the bound of
+  // a device's answer, or when an earlier call did not (it then does not
+  // run). The call captures by value.
+  virtual bool CallDevice(std::function<void()> call) = 0;
   virtual void Wait(DWORD ms) = 0;
   virtual bool FileExists(const std::wstring& path) = 0;
   virtual HWND NotifyWindow() = 0;
@@ -143,6 +168,8 @@ class MediaRun {
   int ItemIndex() const { return item_; }
   // The device id of the open device, 0 when none.
   MCIDEVICEID OpenDeviceId() const;
+  // Whether the devices stopped answering during the run.
+  bool DevicesGivenUp() const { return !answering_; }
   // Closes whatever is open (the page goes).
   void Shutdown();
 
@@ -154,9 +181,23 @@ class MediaRun {
   bool PlayMediaFile(WORD type, const std::wstring& path);
   void MediaTestStep(WPARAM code);
   void ArmDeviceTimer(DWORD ms);
-  // "FAILED" on line `failedLine` (-1: the last one) and the line naming
-  // the device.
+  // "FAILED" on line `failedLine` and the line naming the device.
   void ReportTimeout(int failedLine);
+
+  // Calls into the devices through the host: `f` runs where it cannot hold
+  // the page, and its result comes back; `failed` when the devices did not
+  // answer (the first time the run says so, naming `subject`, and gives
+  // them up: later calls fail at once).
+  enum class Subject { Device, WaveIn, Mixer };
+  template <class R, class F>
+  R Ask(F f, R failed, Subject subject = Subject::Device);
+  template <class F>
+  bool Do(F f, Subject subject = Subject::Device) {
+    return Ask([f] { f(); return true; }, false, subject);
+  }
+  void NoAnswer(Subject subject);
+  // Opens a device of `type` on `element`; the open device or null.
+  std::shared_ptr<mm::MciDevice> OpenDevice(WORD type, const std::wstring& element);
   void FileStep(WPARAM code);
   void CdStep(WPARAM code);
   bool StartCdPhase();
@@ -165,9 +206,10 @@ class MediaRun {
   bool SetUpLoopback();
   void LoopbackFailed();
   void NextStep();
-  void CloseDevice(bool hideVideo);
+  // Closes the open device: the video window hidden, half a second's wait
+  // (`wait`), the close.
+  void CloseDevice(bool hideVideo, bool wait = true);
   void EndRun(WPARAM code);
-  void AppendToLast(const std::wstring& text);
   int FileCount() const { return (int)files_.size(); }
   int DriveCount() const { return (int)drives_.size(); }
   void CdProgress();
@@ -179,8 +221,14 @@ class MediaRun {
   mm::CMixer* mixer_;
   bool haveMixerHandle_;
 
-  std::unique_ptr<mm::MciDevice> device_;
+  // The open device, and what the run knows of it without asking it.
+  std::shared_ptr<mm::MciDevice> device_;
+  MCIDEVICEID deviceId_ = 0;
+  WORD deviceType_ = 0;
   HWND video_ = nullptr;
+  bool answering_ = true;  // no device call has overrun its bound
+  int resultLine_ = -1;    // the line that takes the open step's result
+  int stepsTried_ = 0;
   bool running_ = false;
   int item_ = -1;
   int pass_ = 0;

@@ -1,10 +1,10 @@
 // The select-files dialog: up to ten test files of the mode, taken over on
-// OK only.
+// OK only. The dialog keeps its lines itself; the list box only shows them,
+// so that an entry of any length comes back as it was stored.
 #include <windows.h>
 #include <commdlg.h>
 
 #include "appkit/text.h"
-#include "infoclient/listbox.h"
 #include "ids.h"
 #include "runner.h"
 #include "testpage.h"
@@ -15,6 +15,7 @@ CSelectFilesDlg::CSelectFilesDlg(CMediaRunner& runner)
     : appkit::Dialog(IDD_MEDIA_SELECT_FILES, runner.Resources()),
       runner_(runner),
       initial_(runner.DialogLines()),
+      lines_(initial_),
       audio_(runner.AudioMode()) {}
 
 void CSelectFilesDlg::Message(UINT id) {
@@ -23,8 +24,8 @@ void CSelectFilesDlg::Message(UINT id) {
 }
 
 BOOL CSelectFilesDlg::OnInit() {
-  EnableItem(IDC_SELECT_DELETE, initial_.size() >= 2);
-  for (const std::wstring& line : initial_) SendItem(IDC_SELECT_LIST, LB_ADDSTRING, 0, (LPARAM)line.c_str());
+  EnableItem(IDC_SELECT_DELETE, lines_.size() >= 2);
+  for (const std::wstring& line : lines_) SendItem(IDC_SELECT_LIST, LB_ADDSTRING, 0, (LPARAM)line.c_str());
   ::SetWindowTextW(hwnd(), appkit::LoadStr(audio_ ? IDS_MEDIA_SELECT_AUDIO : IDS_MEDIA_SELECT_VIDEO,
                                            runner_.Resources()).c_str());
   UpdateExtent();
@@ -41,16 +42,6 @@ bool CSelectFilesDlg::OnCommand(int id, int code, HWND ctl) {
     }
   }
   return appkit::Dialog::OnCommand(id, code, ctl);
-}
-
-std::vector<std::wstring> CSelectFilesDlg::Lines() const {
-  std::vector<std::wstring> lines;
-  int count = (int)SendItem(IDC_SELECT_LIST, LB_GETCOUNT);
-  for (int i = 0; i < count; ++i) {
-    std::wstring text;
-    if (ctlfw::ListItemText(Item(IDC_SELECT_LIST), i, &text, MAX_PATH * 4)) lines.push_back(text);
-  }
-  return lines;
 }
 
 bool CSelectFilesDlg::ChooseFile(UINT filterId, const std::wstring& dir, const std::wstring& name,
@@ -72,7 +63,7 @@ bool CSelectFilesDlg::ChooseFile(UINT filterId, const std::wstring& dir, const s
 }
 
 void CSelectFilesDlg::OnAdd() {
-  if (SendItem(IDC_SELECT_LIST, LB_GETCOUNT) >= kMaxFiles) {
+  if ((int)lines_.size() >= kMaxFiles) {
     Message(audio_ ? IDS_MEDIA_LIST_FULL_AUDIO : IDS_MEDIA_LIST_FULL_VIDEO);
     return;
   }
@@ -85,18 +76,19 @@ void CSelectFilesDlg::OnAdd() {
     Message(audio_ ? IDS_MEDIA_WRONG_TYPE_AUDIO : IDS_MEDIA_WRONG_TYPE_VIDEO);
     return;
   }
+  lines_.push_back(chosen);
   SendItem(IDC_SELECT_LIST, LB_ADDSTRING, 0, (LPARAM)chosen.c_str());
-  if (SendItem(IDC_SELECT_LIST, LB_GETCOUNT) > 1) EnableItem(IDC_SELECT_DELETE, true);
+  if (lines_.size() > 1) EnableItem(IDC_SELECT_DELETE, true);
   UpdateExtent();
 }
 
 void CSelectFilesDlg::OnEdit() {
   int sel = (int)SendItem(IDC_SELECT_LIST, LB_GETCURSEL);
-  std::wstring path;
-  if (sel < 0 || !ctlfw::ListItemText(Item(IDC_SELECT_LIST), sel, &path, MAX_PATH * 4)) {
+  if (sel < 0 || sel >= (int)lines_.size()) {
     Message(IDS_MEDIA_SELECT_FIRST);
     return;
   }
+  const std::wstring path = lines_[sel];
   size_t slash = path.rfind(L'\\');
   std::wstring dir = slash == std::wstring::npos ? L"" : path.substr(0, slash);
   std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
@@ -109,6 +101,7 @@ void CSelectFilesDlg::OnEdit() {
     Message(audio_ ? IDS_MEDIA_WRONG_TYPE_AUDIO : IDS_MEDIA_WRONG_TYPE_VIDEO);
     return;
   }
+  lines_[sel] = chosen;
   SendItem(IDC_SELECT_LIST, LB_DELETESTRING, (WPARAM)sel);
   SendItem(IDC_SELECT_LIST, LB_INSERTSTRING, (WPARAM)sel, (LPARAM)chosen.c_str());
   UpdateExtent();
@@ -116,12 +109,13 @@ void CSelectFilesDlg::OnEdit() {
 
 void CSelectFilesDlg::OnDelete() {
   int sel = (int)SendItem(IDC_SELECT_LIST, LB_GETCURSEL);
-  if (sel < 0) {
+  if (sel < 0 || sel >= (int)lines_.size()) {
     Message(IDS_MEDIA_SELECT_FIRST);
     return;
   }
+  lines_.erase(lines_.begin() + sel);
   SendItem(IDC_SELECT_LIST, LB_DELETESTRING, (WPARAM)sel);
-  if (SendItem(IDC_SELECT_LIST, LB_GETCOUNT) < 2) EnableItem(IDC_SELECT_DELETE, false);
+  if (lines_.size() < 2) EnableItem(IDC_SELECT_DELETE, false);
   UpdateExtent();
 }
 
@@ -130,7 +124,7 @@ void CSelectFilesDlg::UpdateExtent() {
   int extent = (int)::SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0);
   HDC dc = ::GetDC(list);
   HGDIOBJ old = ::SelectObject(dc, (HGDIOBJ)::SendMessageW(list, WM_GETFONT, 0, 0));
-  for (const std::wstring& line : Lines()) {
+  for (const std::wstring& line : lines_) {
     SIZE size{};
     if (::GetTextExtentPoint32W(dc, line.c_str(), (int)line.size(), &size) && size.cx > extent) extent = size.cx;
   }
@@ -141,8 +135,7 @@ void CSelectFilesDlg::UpdateExtent() {
 
 void CSelectFilesDlg::OnOK() {
   // Only a list the user changed replaces the stored one.
-  std::vector<std::wstring> lines = Lines();
-  if (lines != initial_) runner_.TakeDialogLines(lines);
+  if (lines_ != initial_) runner_.TakeDialogLines(lines_);
   EndDialog(IDOK);
 }
 

@@ -10,6 +10,7 @@
 #include "infoclient/listbox.h"
 #include "ctlfw/runner.h"
 #include "ids.h"
+#include "mm/devicethread.h"
 #include "mm/mixer.h"
 #include "mm/mmapi.h"
 #include "runner.h"
@@ -41,6 +42,7 @@ class CTestTest : public ctlfw::TestPage, public MediaHost {
   void SetDeviceTimer(UINT ms) override { ::SetTimer(hwnd(), IDT_MEDIA_DEVICE, ms, nullptr); }
   void KillDeviceTimer() override { ::KillTimer(hwnd(), IDT_MEDIA_DEVICE); }
   void PostNotify(WPARAM code, MCIDEVICEID id) override { ::PostMessageW(hwnd(), MM_MCINOTIFY, code, (LPARAM)id); }
+  bool CallDevice(std::function<void()> call) override { return devices_.Call(std::move(call)); }
   void Wait(DWORD ms) override { ::Sleep(ms); }
   bool FileExists(const std::wstring& path) override {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -76,10 +78,17 @@ class CTestTest : public ctlfw::TestPage, public MediaHost {
   void OnCdPlayer();
   bool Idle() const { return !run_ || !run_->Running(); }
   HWND PlayerWindow() const;
+  // Puts the mixer's settings back and lets it go, on the device thread
+  // (it may close a mixer of its own); one a call may still use stays.
+  void RestoreAndFreeMixer();
 
   CMediaRunner& media_;
   std::wstring drives_;
-  std::unique_ptr<mm::CMixer> mixer_;
+  // Every call into the sound devices goes through here: a driver that
+  // never returns holds that thread, not the page's.
+  mm::DeviceThread devices_;
+  mm::CMixer* mixer_ = nullptr;  // freed on the device thread
+  bool haveMixerHandle_ = false;
   std::unique_ptr<MediaRun> run_;
   HANDLE player_ = nullptr;
   bool initialised_ = false;
@@ -87,9 +96,19 @@ class CTestTest : public ctlfw::TestPage, public MediaHost {
 
 CTestTest::~CTestTest() {
   run_.reset();
+  RestoreAndFreeMixer();
   if (player_) ::CloseHandle(player_);
-  if (media_.AudioMode()) mm::CloseMixerVolume();
+  if (media_.AudioMode()) devices_.Call([] { mm::CloseMixerVolume(); });
   mm::SetMessageList(nullptr, nullptr);
+}
+
+void CTestTest::RestoreAndFreeMixer() {
+  mm::CMixer* mixer = mixer_;
+  mixer_ = nullptr;
+  if (mixer) devices_.Call([mixer] {
+    mixer->RestoreLineSettings();
+    delete mixer;
+  });
 }
 
 std::vector<std::string> CTestTest::TestNames() const {
@@ -138,14 +157,31 @@ BOOL CTestTest::OnInit() {
   SetProgressRange();
   SetProgress(0);
   if (audio) {
-    mm::OpenMixerVolume(hwnd());
-    if (v.setVolume != 0) mixer_ = std::make_unique<mm::CMixer>();
-    // The test volumes are set only over settings that were saved, so that
-    // they can be put back.
-    if (mixer_ && mixer_->Open(mm::MixerVolumeHandle()) && mixer_->SaveLineSettings())
-      mixer_->SetAllVolumes(v.leftChannel != 0, v.rightChannel != 0, (DWORD)v.defaultVolume);
-    // Without a mixer at all a run says so once, by itself.
-    if (mixer_ && !mixer_->Handle()) mixer_.reset();
+    HWND page = hwnd();
+    mm::CMixer* mixer = v.setVolume != 0 ? new mm::CMixer : nullptr;
+    BOOL left = v.leftChannel != 0, right = v.rightChannel != 0;
+    DWORD volume = (DWORD)v.defaultVolume;
+    struct SetUp {
+      bool handle = false, mixer = false;
+    } got;
+    if (devices_.Ask(
+            [page, mixer, left, right, volume] {
+              SetUp r;
+              mm::OpenMixerVolume(page);
+              r.handle = mm::MixerVolumeHandle() != nullptr;
+              // The test volumes are set only over settings that were
+              // saved, so that they can be put back.
+              if (mixer && mixer->Open(mm::MixerVolumeHandle()) && mixer->SaveLineSettings())
+                mixer->SetAllVolumes(left, right, volume);
+              r.mixer = mixer && mixer->Handle();
+              return r;
+            },
+            &got)) {
+      haveMixerHandle_ = got.handle;
+      mixer_ = mixer;
+      // Without a mixer at all a run says so once, by itself.
+      if (!got.mixer) RestoreAndFreeMixer();
+    }
     Check(IDC_MEDIA_LEFT, v.leftChannel != 0);
     Check(IDC_MEDIA_RIGHT, v.rightChannel != 0);
   } else {
@@ -206,8 +242,7 @@ void CTestTest::StartStopTest() {
   }
   PrepareRun();
   BeginRunOnPageThread();
-  run_ = std::make_unique<MediaRun>(*this, media_.RunSettings(), media_.Files(), drives_, mixer_.get(),
-                                    mm::MixerVolumeHandle() != nullptr);
+  run_ = std::make_unique<MediaRun>(*this, media_.RunSettings(), media_.Files(), drives_, mixer_, haveMixerHandle_);
   run_->Start();
 }
 
@@ -242,12 +277,9 @@ HWND CTestTest::PlayerWindow() const {
 void CTestTest::AfterWorkersOut() {
   if (!initialised_) return;
   initialised_ = false;
-  if (mixer_) {
-    mixer_->RestoreLineSettings();
-    mixer_.reset();
-  }
+  RestoreAndFreeMixer();
   run_.reset();
-  mm::CloseWaveIn();
+  devices_.Call([] { mm::CloseWaveIn(); });
   DWORD code = 0;
   if (player_ && ::GetExitCodeProcess(player_, &code) && code == STILL_ACTIVE)
     if (HWND w = PlayerWindow()) ::PostMessageW(w, WM_CLOSE, 0, 0);
@@ -299,7 +331,9 @@ void CTestTest::OnChannel() {
   media_.SetField(media_.Fields(), &MediaValues::rightChannel, right ? 1 : 0);
   DWORD volume = (DWORD)media_.Values().defaultVolume;
   for (int channel = 0; channel < 2; ++channel) {
-    mm::ChannelVolumeResult r = mm::SetSpeakerChannelVolume(channel, (channel == 0 ? left : right) ? volume : 0);
+    DWORD value = (channel == 0 ? left : right) ? volume : 0;
+    mm::ChannelVolumeResult r = mm::ChannelVolumeResult::NotSet;
+    devices_.Ask([channel, value] { return mm::SetSpeakerChannelVolume(channel, value); }, &r);
     switch (r) {
       case mm::ChannelVolumeResult::NoControl: AddLine(Text(IDS_MEDIA_NO_LINE_CONTROL)); break;
       case mm::ChannelVolumeResult::NoDetails: AddLine(Text(IDS_MEDIA_NO_DETAILS)); break;

@@ -27,12 +27,12 @@ class CSelectFilesDlg : public appkit::Dialog {
   void OnEdit();
   void OnDelete();
   void UpdateExtent();
-  std::vector<std::wstring> Lines() const;
   bool ChooseFile(UINT filterId, const std::wstring& dir, const std::wstring& name, std::wstring* chosen);
   void Message(UINT id);
 
   CMediaRunner& runner_;
   std::vector<std::wstring> initial_;  // the lines it opened with
+  std::vector<std::wstring> lines_;    // the lines as they stand (the list box shows them)
   bool audio_;
 };
 

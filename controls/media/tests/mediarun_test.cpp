@@ -2,6 +2,9 @@
 // input: the file sequence and the audio CD phase as scenario tables.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
+#include <optional>
 #include <memory>
 #include <set>
 #include <string>
@@ -44,6 +47,15 @@ class FakeHost : public MediaHost {
   void SetDeviceTimer(UINT ms) override { deviceTimer = ms; }
   void KillDeviceTimer() override { deviceTimer = 0; }
   void PostNotify(WPARAM code, MCIDEVICEID id) override { posted.push_back({code, (LPARAM)id}); }
+  // As the page's device thread: a call that never returns (the stand-in
+  // MCI's hangOn) gives the devices up, and later calls do not run.
+  bool CallDevice(std::function<void()> call) override {
+    if (gaveUp) return false;
+    call();
+    if (fakemm::g_mci && fakemm::g_mci->hung) gaveUp = true;
+    return !gaveUp;
+  }
+  bool gaveUp = false;
   void Wait(DWORD ms) override { waited += ms; }
   bool FileExists(const std::wstring& p) override { return existing.count(p) != 0; }
   HWND NotifyWindow() override { return (HWND)(UINT_PTR)0x1234; }
@@ -298,6 +310,121 @@ TEST_F(MediaRunTest, StopDuringAPlayThatNeverEndsActsAtOnce) {
   EXPECT_EQ(host.ended, 1);
 }
 
+// A call into a device that never returns (a driver's stop waiting for a
+// play thread whose sound server died) is given up: the run names the
+// device, counts it, tries no further device call and still ends.
+TEST_F(MediaRunTest, ADeviceCallThatNeverReturnsIsGivenUpAndTheRunEnds) {
+  const wchar_t kNoAnswer[] = L"The waveform audio device did not answer within 15 seconds.";
+  struct Case {
+    const char* name;
+    UINT hangOn;
+    bool silent;    // the play never says it ended: the bound on the play passes
+    bool userStop;  // Stop while the first file plays
+    std::vector<std::wstring> lines;
+    int errors;
+    bool aborted;
+  } cases[] = {
+      {"the close after a play", MCI_CLOSE, false, false,
+       L({L"Playing Wave File(a.wav)...\tOK", kNoAnswer, L"Failed to open MCI device."}), 2, false},
+      {"the close after the bound on a play (its sound server died)", MCI_CLOSE, true, false,
+       L({L"Playing Wave File(a.wav)...\tFAILED", L"The waveform audio device did not finish within 34 seconds.",
+          kNoAnswer, L"Failed to open MCI device."}),
+       3, false},
+      {"the play itself", MCI_PLAY, false, false,
+       L({L"Playing Wave File(a.wav)...\tFAILED", kNoAnswer, L"Failed to open MCI device."}), 3, false},
+      {"the user's stop", MCI_STOP, true, true,
+       L({L"Playing Wave File(a.wav)...\t", kNoAnswer, L"", L"===>Test aborted."}), 1, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    host = FakeHost{};
+    mci = fakemm::FakeMci{};
+    SetUp();
+    mci.hangOn = c.hangOn;
+    mci.silent = c.silent;
+    mci.lengthMs = 4000;
+    Make(WaveOnly(), Files({L"a.wav", L"b.wav"}));
+    run->Start();
+    if (c.userStop) run->Stop();
+    for (int guard = 0; run->Running() && guard < 20; ++guard) {
+      if (!host.posted.empty()) {
+        fakemm::Notification n = host.posted.front();
+        host.posted.erase(host.posted.begin());
+        run->OnNotify(n.code, n.device);
+      } else if (!mci.queue.empty()) {
+        fakemm::Notification n = mci.queue.front();
+        mci.queue.pop_front();
+        run->OnNotify(n.code, n.device);
+      } else if (c.silent) {
+        run->OnDeviceTimer();
+      } else if (MCIDEVICEID id = run->OpenDeviceId()) {
+        mci.Finish(id);
+      }
+    }
+    EXPECT_FALSE(run->Running());
+    EXPECT_EQ(host.lines, c.lines) << Joined(host.lines);
+    EXPECT_EQ(run->Errors(), c.errors);
+    EXPECT_EQ(run->Aborted(), c.aborted);
+    EXPECT_EQ(host.ended, 1);
+    EXPECT_TRUE(run->DevicesGivenUp());
+    ASSERT_TRUE(mci.hung);
+    EXPECT_EQ(mci.calls, mci.callsAtHang) << "no device call after the one that never returned";
+    run.reset();
+    EXPECT_EQ(mci.calls, mci.callsAtHang) << "not even when the run goes";
+  }
+}
+
+// A run that tried nothing (every test of its mode disabled) says so and
+// does not pass; one with something tried, or stopped, has no such line.
+TEST_F(MediaRunTest, ARunThatTestedNothingDoesNotPass) {
+  struct Case {
+    const char* name;
+    bool audio;
+    int wave, midi, cd, avi, mpg;
+    std::vector<std::wstring> files;
+    std::vector<std::wstring> lines;
+    int errors;
+  } cases[] = {
+      {"audio with every test disabled", true, 0, 0, 0, 0, 0, L({L"a.wav", L"t.mid"}), L({L"Nothing was tested."}), 1},
+      {"video with both tests disabled (their defaults)", false, 0, 0, 0, 0, 0, L({L"v.avi", L"m.mpg"}),
+       L({L"Nothing was tested."}), 1},
+      {"a wave file played", true, 1, 0, 0, 0, 0, L({L"a.wav"}),
+       std::vector<std::wstring>(3, L"Playing Wave File(a.wav)...\tOK"), 0},
+      {"the selection check failed: its own line says why", true, 1, 0, 0, 0, 0, L({L"t.mid"}),
+       L({L"No Wave file is selected."}), 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    host = FakeHost{};
+    mci = fakemm::FakeMci{};
+    SetUp();
+    MediaSettings s;
+    s.audioMode = c.audio;
+    s.waveEnable = c.wave;
+    s.midiEnable = c.midi;
+    s.audioCdEnable = c.cd;
+    s.aviEnable = c.avi;
+    s.mpgEnable = c.mpg;
+    s.loop = 3;
+    std::vector<MediaFile> files;
+    for (const std::wstring& f : c.files) {
+      files.push_back({L"C:\\m\\" + f, FileTypeOf(f, c.audio)});
+      host.existing.insert(files.back().path);
+    }
+    Make(s, files);
+    if (run->Start()) PlayFilesThrough();
+    EXPECT_EQ(host.lines, c.lines) << Joined(host.lines);
+    EXPECT_EQ(run->Errors(), c.errors);
+    EXPECT_FALSE(run->Running());
+    EXPECT_EQ(host.ended, 1);
+  }
+  EXPECT_TRUE(NothingTested(0, false));
+  EXPECT_FALSE(NothingTested(0, true)) << "a stopped run says it was stopped";
+  EXPECT_FALSE(NothingTested(1, false));
+}
+
 TEST_F(MediaRunTest, ADiscThatNeverAnswersItsStopFailsAndTheNextDriveFollows) {
   mci.drives[L'D'] = fakemm::FakeDrive{525, {true}};
   mci.drives[L'E'] = fakemm::FakeDrive{525, {true}};
@@ -473,6 +600,25 @@ TEST_F(MediaRunTest, AudioCdPhaseScenarios) {
   }
 }
 
+TEST_F(MediaRunTest, ADiscWhoseStatusNeverReturnsIsGivenUp) {
+  mci.drives[L'D'] = Disc({true});
+  mci.drives[L'E'] = Disc({true});
+  mci.hangOn = MCI_STATUS;
+  MediaSettings s;
+  s.waveEnable = s.midiEnable = 0;
+  s.audioCdEnable = 1;
+  Make(s, {}, L"DE");
+  EXPECT_FALSE(run->Start());
+  EXPECT_EQ(host.lines, L({kWillStop, kListen, L"Testing Drive D:\\",
+                          L"The CD audio device of drive D: did not answer within 15 seconds.",
+                          L"CD Audio Device not ready.", L"Playing CD...\tFAILED", L"Testing Drive E:\\",
+                          L"Failed to open CD Audio Device.", L"Playing CD...\tFAILED"}))
+      << Joined(host.lines);
+  EXPECT_EQ(run->Errors(), 3);
+  EXPECT_EQ(host.ended, 1);
+  EXPECT_EQ(mci.calls, mci.callsAtHang);
+}
+
 TEST_F(MediaRunTest, ThePlayTimeIsFiveSecondsThenNineteenHalfSecondChecks) {
   mci.drives[L'D'] = Disc({true});
   MediaSettings s;
@@ -593,4 +739,53 @@ TEST(MediaRules, SelectDialogLinesAndFilters) {
   EXPECT_EQ(FileDialogFilter(L"Wave Files (*.wav)|*.wav||"), std::wstring(L"Wave Files (*.wav)\0*.wav\0\0\0", 27));
   EXPECT_EQ(DisplayName(L"C:\\x\\y.wav"), L"y.wav");
   EXPECT_EQ(DisplayName(L"y.wav"), L"y.wav");
+}
+
+// The stored list is written as a whole: a value that cannot be written
+// leaves every value as it was before, the ones written already and the
+// ones that did not exist included.
+TEST(MediaRules, AStoredListWriteThatFailsLeavesTheListAsItWas) {
+  using Values = std::vector<std::optional<std::wstring>>;
+  struct FakeStore : ListStore {
+    std::map<int, std::wstring> values;
+    int failAt = -1;  // the value whose write fails
+    bool Write(int i, const std::wstring& t) override {
+      if (i == failAt) return false;
+      values[i] = t;
+      return true;
+    }
+    bool Remove(int i) override { return values.erase(i) == 1; }
+  };
+  auto stored = [](const FakeStore& s) {
+    Values v(10);
+    for (const auto& [i, t] : s.values) v[i] = t;
+    return v;
+  };
+  const Values before = {L"a.wav", L"b.mid", L"c.wav", std::nullopt, std::nullopt,
+                         std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+  const Values after = {L"x.wav", L"", L"", L"y.wav", L"", L"", L"", L"", L"", L""};
+  struct Case {
+    const char* name;
+    int failAt;
+    bool ok;
+    Values want;
+  } cases[] = {{"every write succeeds", -1, true, after},
+               {"the fourth value fails: the three before it come back", 3, false, before},
+               {"the first value fails: nothing changed", 0, false, before},
+               {"the last value fails: the values that did not exist are gone again", 9, false, before}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeStore store;
+    for (int i = 0; i < 10; ++i)
+      if (before[i]) store.values[i] = *before[i];
+    store.failAt = c.failAt;
+    EXPECT_EQ(WriteStoredList(before, after, store), c.ok);
+    EXPECT_EQ(stored(store), c.want);
+  }
+  // A value the list keeps (none in `after`) is not touched.
+  FakeStore store;
+  store.values = {{0, L"keep.wav"}};
+  store.failAt = 0;
+  EXPECT_TRUE(WriteStoredList({L"keep.wav"}, {std::nullopt}, store));
+  EXPECT_EQ(store.values.at(0), L"keep.wav");
 }

@@ -2,10 +2,12 @@
 // recorded-level measure against the stand-in devices.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "fake_mm.h"
+#include "mm/devicethread.h"
 #include "mm/mci.h"
 #include "mm/mixer.h"
 #include "mm/mmapi.h"
@@ -375,4 +377,60 @@ TEST_F(MmTest, RecordingSetUpFailuresAreSaidAndCloseTheDevice) {
   EXPECT_FALSE(StartWaveIn());
   EXPECT_FALSE(wave.open) << "a failed start closes the device";
   EXPECT_TRUE(RecordLoopback(nullptr)) << "and the next recording can begin";
+}
+
+// ---- Calls into the devices on a thread of their own ------------------------------
+
+namespace {
+
+LRESULT CALLBACK AnswerProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_APP) return (LRESULT)::GetCurrentThreadId();
+  return ::DefWindowProcW(h, m, wp, lp);
+}
+
+}  // namespace
+
+TEST(DeviceThread, CallsRunInOrderOnTheirThreadAndAnswerWhatTheyAreSent) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = AnswerProc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"DeviceThreadTest";
+  ::RegisterClassW(&wc);
+  HWND window = ::CreateWindowW(L"DeviceThreadTest", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  ASSERT_TRUE(window);
+  DeviceThread devices;
+  auto order = std::make_shared<std::vector<int>>();
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(devices.Call([order, i] { order->push_back(i); }));
+  EXPECT_EQ(*order, (std::vector<int>{0, 1, 2}));
+  DWORD where = 0;
+  ASSERT_TRUE(devices.Ask([] { return ::GetCurrentThreadId(); }, &where));
+  EXPECT_NE(where, ::GetCurrentThreadId());
+  // A call that sends to the caller's window (a driver asking the page for
+  // its icon) is answered while the caller waits: no deadlock.
+  LRESULT answered = 0;
+  ASSERT_TRUE(devices.Ask([window] { return ::SendMessageW(window, WM_APP, 0, 0); }, &answered));
+  EXPECT_EQ((DWORD)answered, ::GetCurrentThreadId());
+  EXPECT_FALSE(devices.Hung());
+  ::DestroyWindow(window);
+}
+
+TEST(DeviceThread, ACallThatNeverReturnsGivesTheDevicesUpWithoutHoldingItsCaller) {
+  HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  auto later = std::make_shared<LONG>(0);
+  {
+    DeviceThread devices;
+    // As a driver's stop that waits for a play thread that waits for ever.
+    EXPECT_FALSE(devices.Call([release] { ::WaitForSingleObject(release, INFINITE); }, 300));
+    EXPECT_TRUE(devices.Hung());
+    // Every later call fails at once and never runs, not even once the
+    // hung one has returned.
+    EXPECT_FALSE(devices.Call([later] { ++*later; }));
+    int value = 7;
+    EXPECT_FALSE(devices.Ask([] { return 1; }, &value));
+    EXPECT_EQ(value, 7) << "no result without an answer";
+  }  // the hung thread is left as it is: this returns at once
+  ::SetEvent(release);
+  ::Sleep(200);
+  EXPECT_EQ(*later, 0);
+  ::CloseHandle(release);
 }

@@ -32,6 +32,13 @@ void Queue(FakeMci& m, Notification n) {
 MCIERROR WINAPI FakeSend(MCIDEVICEID id, UINT msg, DWORD_PTR flags, DWORD_PTR parms) {
   FakeMci& m = *g_mci;
   ++m.calls;
+  if (m.hangOn && msg == m.hangOn && !m.hung) {
+    // What a call that never returns leaves: nothing done, and its caller
+    // (a bounded device call) gives the devices up.
+    m.hung = true;
+    m.callsAtHang = m.calls;
+    return MCIERR_INTERNAL;
+  }
   if (msg == MCI_OPEN) {
     ++m.opens;
     if (m.openError) return m.openError;

@@ -51,6 +51,9 @@ struct FakeMci {
   MCIERROR lengthError = 0;             // the length cannot be told
   int calls = 0;                        // mciSendCommand calls
   int opens = 0;
+  UINT hangOn = 0;                      // a command that never returns (the first one sent)
+  bool hung = false;                    // it was sent
+  int callsAtHang = 0;
 
   // A playing device reaches its end: SUCCESSFUL is queued.
   void Finish(MCIDEVICEID id);
