@@ -158,30 +158,57 @@ run_program() {
 # results, settings files) then stays with that test. Programs and
 # libraries are hard links (nothing writes them in place); every other file
 # is a copy, so that a file written in place changes no other test's copy.
+# The suite is the suite as built, whatever a run of the installed one
+# (scripts/run) wrote or changed there: of its other files only those the
+# build makes (suite_files), its data files as they stand in the sources.
 make_run_dir() {
-  local src=$1 dst=$2 d binaries='.*\.(exe|dll|mod|ocx|tlb)' dirs=()
+  local src=$1 dst=$2 binaries='.*\.(exe|dll|mod|ocx|tlb)'
   rm -rf "$dst"
   mkdir -p "$dst"
-  for d in suite tests; do [ -d "$src/$d" ] && dirs+=("$d"); done
-  [ ${#dirs[@]} -gt 0 ] || return 0
   (
     cd "$src"
-    # All of it as links in one go; then each file that is not a program or
-    # library becomes a copy of its own. Temporary files (*.tmp) are left
-    # out: they belong to whatever made them, which may delete them while
-    # this runs (the copy is then made file by file).
-    if cp -al "${dirs[@]}" "$dst/" 2>/dev/null; then
-      find "$dst" -type f -iname '*.tmp' -delete
-    else
-      rm -rf "$dst"
-      mkdir -p "$dst"
-      find "${dirs[@]}" -type d -print0 | (cd "$dst" && xargs -0 mkdir -p)
-      find "${dirs[@]}" -type f -regextype posix-extended -iregex "$binaries" -print0 |
-        xargs -0 -r cp -l --parents -t "$dst"
+    if [ -d tests ]; then
+      # All of it as links in one go; then each file that is not a program
+      # or library becomes a copy of its own. Temporary files (*.tmp) are
+      # left out: they belong to whatever made them, which may delete them
+      # while this runs (the copy is then made file by file).
+      if cp -al tests "$dst/" 2>/dev/null; then
+        find "$dst/tests" -type f -iname '*.tmp' -delete
+      else
+        rm -rf "$dst/tests"
+        find tests -type d -print0 | (cd "$dst" && xargs -0 mkdir -p)
+        find tests -type f -regextype posix-extended -iregex "$binaries" -print0 |
+          xargs -0 -r cp -l --parents -t "$dst"
+      fi
+      find tests ! -type d ! -iname '*.tmp' -regextype posix-extended ! -iregex "$binaries" -print0 |
+        xargs -0 -r cp -a --parents --remove-destination -t "$dst"
     fi
-    find "${dirs[@]}" ! -type d ! -iname '*.tmp' -regextype posix-extended ! -iregex "$binaries" -print0 |
-      xargs -0 -r cp -a --parents --remove-destination -t "$dst"
+    if [ -d suite ]; then
+      find suite -type f -regextype posix-extended -iregex "$binaries" -print0 | xargs -0 -r cp -l --parents -t "$dst"
+      suite_files . | grep -Eiv "^$binaries\$" | while IFS= read -r f; do
+        [ -f "$f" ] && printf '%s\0' "$f"
+      done | xargs -0 -r cp -a --parents -t "$dst"
+      if [ -f suite-data.txt ]; then
+        local path source
+        while IFS=$'\t' read -r path source; do
+          [ -n "$path" ] || continue
+          mkdir -p "$(dirname "$dst/suite/$path")" && cp "$source" "$dst/suite/$path" || exit 1
+        done <suite-data.txt
+      fi
+    fi
   ) || return 1
+}
+
+# suite_files ARCHDIR: the files the build of ARCHDIR makes in its suite
+# (paths from ARCHDIR, "suite/..."), as its Ninja build names them; without
+# a Ninja build every file that lies there.
+suite_files() {
+  local list
+  if list=$(ninja -C "$1" -t targets all 2>/dev/null); then
+    printf '%s\n' "$list" | sed -n 's#^\(suite/[^:]*\): .*#\1#p'
+  else
+    (cd "$1" && find suite -type f)
+  fi
 }
 
 pool_prefix_ready() {

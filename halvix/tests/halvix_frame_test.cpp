@@ -167,7 +167,7 @@ class HalvixFrame : public ::testing::Test {
       ASSERT_TRUE(::CopyFileW(SuitePath(f).c_str(), (dir_ + f).c_str(), FALSE)) << f;
     halvixKey_.emplace(kHalvixRoot, std::wstring(kBackupRoot) + L"\\Halvix");
     DeleteRunOnceValue();
-    ctltest::UseSmallMachine(1024);  // memory test runs that last
+    ASSERT_TRUE(testsupport::UseSmallMachine(1024));  // memory test runs that last
     // The real pointer stays off the program's windows: a move that Wine
     // makes up from it while a splitter holds the capture would move a bar.
     ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1);

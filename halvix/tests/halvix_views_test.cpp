@@ -185,7 +185,7 @@ class HalvixViews : public ::testing::Test {
     for (const wchar_t* f : {L"halvix.exe", L"ombrix.dll", L"zentrel.mod"})
       ASSERT_TRUE(::CopyFileW(SuitePath(f).c_str(), (dir_ + f).c_str(), FALSE)) << f;
     halvixKey_.emplace(kHalvixRoot, std::wstring(kBackupRoot) + L"\\Halvix");
-    ctltest::UseSmallMachine(1024);
+    ASSERT_TRUE(testsupport::UseSmallMachine(1024));
     // The real pointer stays off the program's windows, so that Wine makes
     // up no moves of it into the drags these tests post.
     ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1);

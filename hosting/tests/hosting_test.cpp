@@ -46,7 +46,7 @@ class ModuleViewTest : public ::testing::Test {
   }
   static void TearDownTestSuite() { ::OleUninitialize(); }
   void SetUp() override {
-    ctltest::UseSmallMachine(512);  // memory test runs of many seconds
+    ASSERT_TRUE(testsupport::UseSmallMachine(512));  // memory test runs of many seconds
     frame = ctltest::CreateHostWindow(640, 420);
     view = ::CreateWindowW(L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 612, 380, frame, nullptr,
                            nullptr, nullptr);
@@ -133,7 +133,7 @@ TEST_F(ModuleViewTest, PortTestIsNotHostedOnWindowsNT) {
 }
 
 TEST_F(ModuleViewTest, WrapperSinksDoneWithTheErrorCount) {
-  ctltest::UseSmallMachine(16);  // a short run: the Done event is what counts
+  ASSERT_TRUE(testsupport::UseSmallMachine(16));  // a short run: the Done event is what counts
   CZentrelCtl ctl;
   ASSERT_TRUE(ctl.Create(L"", WS_CHILD | WS_VISIBLE, RECT{0, 0, 400, 300}, view, 5));
   std::string result;

@@ -33,7 +33,7 @@ class ZentrelModule : public HostTest {
 
 TEST_F(ZentrelModule, AutoRunReportsTheErrorCountAndProcessId) {
   // 3 MB: too little memory for the test's blocks, one error.
-  ctltest::UseSmallMachine(3);
+  ASSERT_TRUE(testsupport::UseSmallMachine(3));
   ASSERT_EQ(launcher->StartModuleCommand(SuitePath(L"zentrel.mod") + L" -AutoRun -Check", suite::ModuleKindMemory), 1);
   DWORD pid = LastPid();
   WPARAM result = 99;
@@ -68,7 +68,7 @@ TEST_F(ZentrelModule, DialogHostsTheControlUnderItsTitle) {
 }
 
 TEST_F(ZentrelModule, DiagCloseAbortsARunningTestAndTheModuleStillReports) {
-  ctltest::UseSmallMachine(1024);  // the whole of it, without -Check: a long run
+  ASSERT_TRUE(testsupport::UseSmallMachine(1024));  // the whole of it, without -Check: a long run
   ASSERT_EQ(launcher->LaunchModule(SuitePath(L"zentrel.mod") + L" -AutoRun", suite::ModuleKindMemory), 1);
   DWORD pid = LastPid();
   HWND dlg = WaitDialog(pid, L"Memory Test");
@@ -84,7 +84,7 @@ TEST_F(ZentrelModule, DiagCloseAbortsARunningTestAndTheModuleStillReports) {
 }
 
 TEST_F(ZentrelModule, CheckRunsInvisiblyAndReports) {
-  ctltest::UseSmallMachine(16);  // enough for a clean run, and a short one
+  ASSERT_TRUE(testsupport::UseSmallMachine(16));  // enough for a clean run, and a short one
   ASSERT_EQ(launcher->LaunchModule(SuitePath(L"zentrel.mod") + L" -AutoRun -Check", suite::ModuleKindMemory), 1);
   DWORD pid = LastPid();
   HWND dlg = WaitForWindow(L"Memory Test", L"#32770", pid, 15000);

@@ -48,7 +48,9 @@ them, and a port that hung up gets a pty of its own again.
 With "tones": true the modem's speaker is the default PulseAudio sink: a
 blind tone dial ("ATS6=0x0dt5551234") plays one dual tone of 90 ms per
 digit, 90 ms apart, through pacat (nothing when pacat or the server is
-missing); the dial then waits for a carrier until any byte arrives.
+missing), once a recording runs on that server (at most 10 s after the dial
+it plays anyway): the tones land in the recording however late its start;
+the dial then waits for a carrier until any byte arrives.
 
 With --control FILE the profile is that file, read again whenever it
 changes, and the test decides at run time what the port is: a profile with
@@ -100,8 +102,23 @@ def dial_tones(digits, rate=8000, on_ms=90, off_ms=90, amplitude=9000):
     return bytes(out)
 
 
-def play_pcm(pcm):
+def recording_runs():
+    """Whether the audio server records now (a source output that is not
+    corked; a recorder opened but not started is corked); None when that
+    cannot be asked."""
+    try:
+        out = subprocess.run(["pactl", "list", "source-outputs"], capture_output=True, text=True, timeout=10,
+                             env=dict(os.environ, LC_ALL="C")).stdout
+    except (OSError, subprocess.TimeoutExpired):
+        return None
+    return "Corked: no" in out
+
+
+def play_pcm(pcm, after_recording_starts=False, wait_s=10.0):
     def run():
+        deadline = time.monotonic() + wait_s
+        while after_recording_starts and time.monotonic() < deadline and recording_runs() is False:
+            time.sleep(0.02)
         try:
             p = subprocess.Popen(["pacat", "--raw", "--format=s16le", "--rate=8000", "--channels=1"],
                                  stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -266,7 +283,7 @@ class Modem:
                 continue
             tone_dial = re.match(r"^ATS6=0X0DT([0-9*#A-D]+)$", command)
             if tone_dial and self.profile.get("tones"):
-                play_pcm(dial_tones(tone_dial.group(1)))
+                play_pcm(dial_tones(tone_dial.group(1)), after_recording_starts=True)
                 self.play({"delay_ms": 600000, "lines": ["NO CARRIER"]})
             else:
                 self.play(self.reply_for(command))

@@ -588,10 +588,11 @@ bool DestinationVolume(UINT mixerId, DWORD type, DWORD values[2], bool write) {
   return ok;
 }
 
-// How long the tone-dialling test records: the simulator's seven digits end
-// 2.8 s after the dial command (1.5 s off hook, then 90 ms tones 90 ms
-// apart), and the rest is room for the sound server's start.
-constexpr DWORD kToneRecordingMs = 4500;
+// How long the tone-dialling test records: the simulator plays once the
+// recording runs, and its seven digits end 2.8 s after that (1.5 s off
+// hook, then 90 ms tones 90 ms apart); the rest is room for a busy machine
+// to notice the recording and start the player.
+constexpr DWORD kToneRecordingMs = 6000;
 
 // The tone-dialling test: the modem dials blind while the sound card
 // records its speaker. With a mixer and a recording device (a sound server

@@ -38,7 +38,7 @@ class ZentrelHost : public ::testing::Test {
   static void TearDownTestSuite() { ::OleUninitialize(); }
 
   void SetUp() override {
-    ctltest::UseSmallMachine(64);
+    ASSERT_TRUE(testsupport::UseSmallMachine(64));
     window = ctltest::CreateHostWindow(700, 560);
     ASSERT_TRUE(window);
   }
@@ -170,7 +170,7 @@ TEST_F(ZentrelHost, MethodsBeforeInitAnswerFalseAndEmpty) {
 }
 
 TEST_F(ZentrelHost, AutoRunEndsWithoutErrorsAndFiresDoneOnTheHostThread) {
-  ctltest::UseSmallMachine(8);  // a short run over a 1 MB block
+  ASSERT_TRUE(testsupport::UseSmallMachine(8));  // a short run over a 1 MB block
   CreateControl();
   std::vector<std::wstring> done;
   DWORD doneThread = 0;
@@ -233,7 +233,7 @@ TEST_F(ZentrelHost, TestDoneMessageFiresDoneWithItsCount) {
 }
 
 TEST_F(ZentrelHost, IsRunningAndAbortDuringARunThenNoDone) {
-  ctltest::UseSmallMachine(512);  // a run of many seconds
+  ASSERT_TRUE(testsupport::UseSmallMachine(512));  // a run of many seconds
   CreateControl();
   int doneCount = 0;
   ASSERT_EQ(host.SinkEvents(Z().eventIid, [&](DISPID id, const std::vector<std::wstring>&) { ++doneCount; }), S_OK);
@@ -303,7 +303,7 @@ TEST_F(ZentrelHost, AnObjectInitialisedWithoutAWindowLeavesInitToTheNextControl)
 }
 
 TEST_F(ZentrelHost, ReleasingDuringARunEndsTheWorkerAndLetsTheModuleUnload) {
-  ctltest::UseSmallMachine(512);  // a run of many seconds
+  ASSERT_TRUE(testsupport::UseSmallMachine(512));  // a run of many seconds
   CreateControl();
   ASSERT_TRUE(Call(suite::kDispInit, {"-AutoRun"}));
   ASSERT_TRUE(Call(suite::kDispDoTest, {""}));

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "appkit/registry.h"
@@ -43,6 +44,33 @@ std::string ReadAll(const std::string& name) {
   s << in.rdbuf();
   return s.str();
 }
+
+// Calls `seen` on the first line a worker thread adds to `list`, while the
+// worker waits for it to be taken: its run is on then for certain, however
+// soon it ends (a run over a few megabytes may start and end within one
+// round of the test's message pump).
+class FirstWorkerLine {
+ public:
+  FirstWorkerLine(HWND list, std::function<void()> seen) : list_(list), seen_(std::move(seen)) {
+    ::SetWindowSubclass(list_, &FirstWorkerLine::Proc, 1, reinterpret_cast<DWORD_PTR>(this));
+  }
+  ~FirstWorkerLine() { ::RemoveWindowSubclass(list_, &FirstWorkerLine::Proc, 1); }
+  FirstWorkerLine(const FirstWorkerLine&) = delete;
+  FirstWorkerLine& operator=(const FirstWorkerLine&) = delete;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+    auto* self = reinterpret_cast<FirstWorkerLine*>(ref);
+    if (msg == LB_ADDSTRING && !self->fired_ && ::InSendMessage()) {
+      self->fired_ = true;
+      self->seen_();
+    }
+    return ::DefSubclassProc(hwnd, msg, wp, lp);
+  }
+  HWND list_;
+  std::function<void()> seen_;
+  bool fired_ = false;
+};
 
 // Zentrel's runner with its settings under a key of the tests' own.
 class TestZentrelRunner : public CZentrelRunner {
@@ -150,12 +178,17 @@ TEST_F(PageFixture, AutomaticQuickRunPassesWritesTheLogAndReportsZeroErrors) {
             L"Click the Start button to verify the integrity of the memory  installed in your system.");
   EXPECT_EQ(testsupport::ListBoxLines(::GetDlgItem(page, kTestList)).at(4), L"Random Memory Block Copy Test");
   EXPECT_FALSE(runner.Abort());  // nothing runs
+  bool running = false, refused = false;
+  FirstWorkerLine first(::GetDlgItem(page, kResultList), [&] {
+    running = runner.IsRunning();
+    refused = !runner.DoTest();
+  });
   ASSERT_TRUE(runner.DoTest());
   EXPECT_FALSE(runner.DoTest());  // its Start is on the way
-  ASSERT_TRUE(testsupport::PumpUntil([&] { return runner.IsRunning(); }, 5000));
-  EXPECT_FALSE(runner.DoTest());  // refused while the worker runs
   MessageCatcher::Caught done{};
   ASSERT_TRUE(catcher.WaitFor(WM_TESTDONE, 60000, &done));
+  EXPECT_TRUE(running);
+  EXPECT_TRUE(refused) << "a DoTest while the worker runs";
   EXPECT_EQ(done.wp, 0u);
   auto lines = Results();
   ASSERT_GE(lines.size(), 13u);

@@ -20,6 +20,7 @@
 #include "run_support.h"
 #include "suite/info.h"
 #include "testsupport/drives.h"
+#include "testsupport/machine.h"
 #include "testsupport/process.h"
 #include "testsupport/registry.h"
 #include "testsupport/ui.h"
@@ -68,7 +69,7 @@ class DefaultLists : public ::testing::Test {
     // A memory test over a small machine (the whole of it is tested); the
     // disk test writes files of up to 1 MB; the graphics test draws short
     // batches.
-    ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", L"4");
+    ASSERT_TRUE(testsupport::UseSmallMachine(4));
     for (auto [name, count] : {std::pair<const wchar_t*, DWORD>{L"DirectDraw", 40}, {L"BitmapStretch", 8},
                                {L"BitmapDraw", 40}, {L"FloodFill", 8}, {L"PixelDraw", 40}, {L"LineDraw", 40},
                                {L"EllipseRect", 40}, {L"BitmapScroll", 4}, {L"ChangeFont", 40}})
@@ -91,7 +92,7 @@ class DefaultLists : public ::testing::Test {
       ::PostMessageW(testsupport::FindTopWindow(L"Quorrel test host", L"", server_.Pid()), WM_CLOSE, 0, 0);
       if (!server_.WaitExit(20000)) server_.Kill();
     }
-    ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", nullptr);
+    testsupport::UseWholeMachine();
     aside_.clear();
     fx_.reset();
   }

@@ -5,6 +5,7 @@
 #include "appkit/binding.h"
 #include "appkit/text.h"
 #include "run_support.h"
+#include "testsupport/machine.h"
 #include "suite/messages.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
@@ -168,7 +169,7 @@ TEST(StressRun, TwoLoopsOverTheMemoryModule) {
   // The real memory module beside a fake one, on a machine made to look
   // small so that the memory runs stay short (the module inherits this).
   ASSERT_EQ(testsupport::RegisterControl(testsupport::SuitePath(L"ZENTREL.OCX")), 0);
-  ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", L"4");
+  ASSERT_TRUE(testsupport::UseSmallMachine(4));
   RunFixture fx(L"memory module");
   fx.SetChoices(2, 0, 1);
   std::string memory = "Memory Test|" + appkit::Narrow(testsupport::SuitePath(L"zentrel.mod")) +
@@ -180,7 +181,7 @@ TEST(StressRun, TwoLoopsOverTheMemoryModule) {
   ASSERT_NE(dlg, nullptr);
   ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
   ASSERT_TRUE(WaitStressRun(dlg, 120000)) << fx.ReadFile(L"STRESS.LOG");
-  ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", nullptr);
+  testsupport::UseWholeMachine();
 
   auto rows = ListRows(dlg);
   ASSERT_EQ(rows.size(), 2u);

@@ -1,7 +1,6 @@
 // CTestTest: the Test page of the memory and processor control.
 #include "memtest/testpage.h"
 
-#include <cstdlib>
 #include <ctime>
 
 #include "appkit/system.h"
@@ -36,13 +35,6 @@ class WindowSink : public TestSink {
   }
   bool AbortRequested() override { return ctlfw::RunAborted(); }
 };
-
-uint64_t MachineLimitFromEnvironment() {
-  char buf[32];
-  DWORD n = ::GetEnvironmentVariableA("HALVIX_MEMTEST_MACHINE_MB", buf, sizeof buf);
-  if (n == 0 || n >= sizeof buf) return 0;
-  return std::strtoull(buf, nullptr, 10) * 0x100000ull;
-}
 
 TestFlags ToArray(const std::vector<int>& v) {
   TestFlags f{};
@@ -260,7 +252,7 @@ DWORD WINAPI MemoryTestThread(LPVOID) {
   c.quick = run.check;
   c.maxMemMB = run.maxMemMB;
   c.selection = run.selection;
-  RealSystemMemory sys(run.machineLimit ? run.machineLimit : MachineLimitFromEnvironment());
+  RealSystemMemory sys(run.machineLimit);
   WindowSink sink;
   Outcome o = RunMemoryTest(sys, c, sink, [&run] { return (uint32_t)run.random(); }, run.faults);
   ctlfw::FinishWorker(o == Outcome::Failed, o == Outcome::Aborted);

@@ -1,9 +1,9 @@
 // The memory test end to end: zentrel.mod started and driven through the
 // module protocol ("kyt_diag_msg" codes 0 and 1) runs the memory test over
 // real memory, writes its result log beside itself and reports its error
-// count to the host. The machine is made to look small (the worker reads
-// HALVIX_MEMTEST_MACHINE_MB, inherited by the module) so the runs stay short,
-// except where Stop is tried on a run over the whole machine.
+// count to the host. The machine is made small (its memory figures are the
+// test's, and the module's as well) so the runs stay short, except where Stop
+// is tried on a run over the whole machine.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -51,8 +51,11 @@ class MemoryModule : public ::testing::Test {
 
   // Runs the module on a machine of `mb` megabytes; its reported result.
   WPARAM Run(const std::wstring& args, unsigned mb) {
-    ctltest::UseSmallMachine(mb);
     WPARAM result = 99;
+    if (!UseSmallMachine(mb)) {
+      ADD_FAILURE() << "no machine of " << mb << " MB";
+      return result;
+    }
     EXPECT_TRUE(RunModule(args, &result)) << args.c_str();
     return result;
   }
@@ -110,6 +113,18 @@ TEST_F(MemoryModule, AFailedRunReportsItsErrorToTheHostAndAppendsToTheLog) {
   ASSERT_GE(log.size(), end.size());
   EXPECT_EQ(log.substr(log.size() - end.size()), end);
   EXPECT_EQ(log.find("Troubleshooting"), std::string::npos);  // the tips follow the log
+}
+
+// The block a run tests comes from the machine alone: a variable of the
+// user's environment that once capped it for tests sizes nothing.
+TEST_F(MemoryModule, TheMachineAloneSizesTheRun) {
+  ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", L"1");  // 128 KB with -Check: a failed run
+  WPARAM result = Run(L"-AutoRun -Check", 16);
+  ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", nullptr);
+  EXPECT_EQ(result, 0u);
+  std::string log = ReadFileBytes(SuitePath(L"KytMEM.LOG"));
+  EXPECT_NE(log.find("Test Memory Allocated:\t2048 KB\tOK\r\nTest Memory Blocks:\t0032 blks\r\n"), std::string::npos)
+      << log;
 }
 
 // ---- Stop on a run over the whole machine ------------------------------------
@@ -196,7 +211,10 @@ class WholeMachineRun {
   static constexpr uint64_t kCeiling = 1536 * MB;  // above the module's size at start
 
   bool Start() {
-    ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", nullptr);
+    if (!UseWholeMachine()) {
+      ADD_FAILURE() << "the machine's own memory figures cannot be put back";
+      return false;
+    }
     if (!p_.Start(SuitePath(L"zentrel.mod"), L"-AutoRun")) return false;
     EXPECT_TRUE(p_.WaitIdle(10000));
     if (!memory_.Attach(p_.Handle())) {

@@ -15,6 +15,7 @@
 #include "appkit/text.h"
 #include "suite/controls.h"
 #include "suite/diag.h"
+#include "testsupport/machine.h"
 #include "testsupport/process.h"
 
 namespace ctltest {
@@ -38,13 +39,6 @@ inline bool StartModuleAndWaitReport(testsupport::Process& p, const std::wstring
   EXPECT_EQ((DWORD)done.lp, p.Pid());
   *result = done.wp;
   return true;
-}
-
-// The real memory Test page tests a machine made to look `mb` megabytes
-// large (its worker reads HALVIX_MEMTEST_MACHINE_MB), so that its runs stay
-// short; module programs started by the test inherit it.
-inline void UseSmallMachine(unsigned mb) {
-  ::SetEnvironmentVariableW(L"HALVIX_MEMTEST_MACHINE_MB", std::to_wstring(mb).c_str());
 }
 
 // Answers every message box of this process titled `caption` with `button`
