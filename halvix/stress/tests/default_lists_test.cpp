@@ -184,7 +184,8 @@ TEST_F(DefaultLists, StressTestRunsEveryEnabledModuleToAVerdict) {
       EXPECT_EQ(rows[i][1], L"(Disabled)");
     } else {
       // Its verdict.
-      EXPECT_TRUE(rows[i][1] == L"PASSED" || rows[i][1] == L"FAILED") << appkit::Narrow(rows[i][1]);
+      EXPECT_TRUE(rows[i][1] == L"PASSED" || rows[i][1] == L"FAILED")
+          << appkit::Narrow(rows[i][1]) << "\n" << fx_->ReadFile(L"STRESS.LOG");
       std::printf("%s: %s in %s\n", appkit::Narrow(rows[i][0]).c_str(), appkit::Narrow(rows[i][1]).c_str(),
                   appkit::Narrow(rows[i][2]).c_str());
       // Its time, or nothing for a module that ended within half a second.
