@@ -123,6 +123,14 @@ class GraphicsModule : public ::testing::Test {
     ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
     return diag;
   }
+  // Starts graphics.mod as the main program does and clicks Start on its
+  // Test page; the page's result list, or nullptr.
+  static HWND StartAndClickStart(Process& p, MessageCatcher& host, const std::wstring& args, UINT* diag) {
+    *diag = StartAsHost(p, host, args);
+    HWND list = nullptr;
+    PumpUntil([&] { return (list = ResultList(p.Pid())) != nullptr; }, 20000);
+    return list && ClickButton(::GetParent(list), 1007) ? list : nullptr;
+  }
   std::optional<KeyAside> key_;
 };
 
@@ -326,11 +334,8 @@ TEST_F(GraphicsModule, TheHostsQuitDuringARunClosesTheModule) {
   appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"LineDraw", 4000000);
   Process p;
   MessageCatcher host;
-  UINT diag = StartAsHost(p, host, L"");
-  HWND list = nullptr;
-  PumpUntil([&] { return (list = ResultList(p.Pid())) != nullptr; }, 20000);
-  ASSERT_NE(list, nullptr);
-  ASSERT_TRUE(ClickButton(::GetParent(list), 1007));
+  UINT diag = 0;
+  ASSERT_NE(StartAndClickStart(p, host, L"", &diag), nullptr);
   ASSERT_NE(WaitForWindow(L"Graphics Test", L"Kyt COMMON WINDOW", p.Pid(), 30000), nullptr);
   ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
   MessageCatcher::Caught done{};
@@ -423,12 +428,10 @@ TEST_F(GraphicsSmallDisk, ABenchmarkBlockTheDiskHasNoRoomForIsTakenBackAndTheLis
 
   Process p;
   MessageCatcher host;
-  UINT diag = StartAsHost(p, host, L"-Bench");
-  HWND list = nullptr;
-  PumpUntil([&] { return (list = ResultList(p.Pid())) != nullptr; }, 20000);
+  UINT diag = 0;
+  HWND list = StartAndClickStart(p, host, L"-Bench", &diag);
   ASSERT_NE(list, nullptr);
   HWND page = ::GetParent(list);
-  ASSERT_TRUE(ClickButton(page, 1007));
   HWND common = WaitForWindow(L"Graphics Test", L"Kyt COMMON WINDOW", p.Pid(), 30000);
   ASSERT_NE(common, nullptr);
   EXPECT_TRUE(WaitWindowGone(common, 120000));
