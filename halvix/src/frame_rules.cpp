@@ -2,6 +2,8 @@
 
 #include <cwctype>
 
+#include "appkit/wholefile.h"
+
 namespace halvix {
 
 namespace {
@@ -191,6 +193,19 @@ std::wstring DosBatchRootPath(const std::wstring& windowsDir) {
 
 std::string DosBatchText(const std::string& shortProgramDir) {
   return "cd " + shortProgramDir + "WENDROP\r\nWENDROP.EXE\r\n";
+}
+
+bool WriteDosBatchFiles(const std::wstring& rootPath, const std::wstring& copyPath, const std::string& text,
+                        std::wstring* failed) {
+  if (!appkit::WriteFileWhole(rootPath, text)) {
+    *failed = rootPath;
+    return false;
+  }
+  if (!appkit::CopyFileWhole(rootPath, copyPath)) {
+    *failed = copyPath;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace halvix

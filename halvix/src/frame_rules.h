@@ -102,5 +102,10 @@ PaneSizes ComputePaneSizes(const PaneSettings& s, const PaneMemory& m, int width
 std::wstring DosBatchRootPath(const std::wstring& windowsDir);
 // The batch file's text: it changes to the test's folder and starts it.
 std::string DosBatchText(const std::string& shortProgramDir);
+// Writes the batch file at `rootPath` and its copy at `copyPath`, each whole
+// or not at all (a cut batch file would run after the restart); false when
+// one of them could not be made, with its path in *failed.
+bool WriteDosBatchFiles(const std::wstring& rootPath, const std::wstring& copyPath, const std::string& text,
+                        std::wstring* failed);
 
 }  // namespace halvix

@@ -17,6 +17,7 @@
 #include "views.h"
 #include "ombrix/ombrix.h"
 #include "resource.h"
+#include "startup_files.h"
 #include "suite/controls.h"
 #include "suite/info.h"
 #include "suite/messages.h"
@@ -160,7 +161,7 @@ bool CHalvixApp::InitInstance() {
   if (n > 0 && n < 256) programDir_.assign(shortDir, n);
 
   DeleteLeftoverDosBatch();
-  InstallControlPanelApplet();
+  halvix::InstallControlPanelApplet(appkit::SystemDir(), programDir_);
   SwitchOffScreenSaver();
 
   env.programDir = programDir_;
@@ -248,14 +249,6 @@ void CHalvixApp::DeleteLeftoverDosBatch() {
   }
   std::wstring localBatch = programDir_ + L"K_Y_T_D7.BAT";
   if (appkit::FileExists(localBatch)) ::DeleteFileW(localBatch.c_str());
-}
-
-void CHalvixApp::InstallControlPanelApplet() {
-  std::wstring system = appkit::SystemDir();
-  if (system.empty()) return;
-  std::wstring installed = system + L"\\halvix.cpl";
-  std::wstring ours = programDir_ + L"halvix.cpl";
-  if (!appkit::FileExists(installed) && appkit::FileExists(ours)) ::CopyFileW(ours.c_str(), installed.c_str(), TRUE);
 }
 
 void CHalvixApp::SwitchOffScreenSaver() {

@@ -104,7 +104,6 @@ class CHalvixApp : public appkit::App {
   void LoadResourceModule();
   void ComputeCaption();
   void DeleteLeftoverDosBatch();
-  void InstallControlPanelApplet();
   void SwitchOffScreenSaver();
   void BuildImageLists();
   halvix::StartEnvironment Environment() const;

@@ -71,15 +71,6 @@ std::wstring ReplaceFirst(std::wstring text, const std::wstring& what, const std
   return text;
 }
 
-bool WriteTextFile(const std::wstring& path, const std::string& text) {
-  HANDLE f = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool ok = ::WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
-  ::CloseHandle(f);
-  return ok;
-}
-
 void SetChildId(HWND hwnd, UINT id) {
   if (hwnd) ::SetWindowLongPtrW(hwnd, GWLP_ID, static_cast<LONG_PTR>(id));
 }
@@ -647,11 +638,12 @@ void CMainFrame::OnDosTest() {
   if (answer == IDYES) {
     started = launcher_->LaunchModule(dir + L"WENDROP.PIF", suite::ModuleKindDosTest) != 0;
   } else {
-    const std::wstring batch = halvix::DosBatchRootPath(appkit::WindowsDir());
-    if (!WriteTextFile(batch, halvix::DosBatchText(appkit::Narrow(dir)))) {
-      app->ShowAppMessageText(Str(IDS_CREATE_FILE_FAILED) + L" (" + batch + L")", MB_OK);
+    // WENDROP2.PIF runs the copy: without both whole it does not start.
+    std::wstring failed;
+    if (!halvix::WriteDosBatchFiles(halvix::DosBatchRootPath(appkit::WindowsDir()), dir + L"K_Y_T_D7.BAT",
+                                    halvix::DosBatchText(appkit::Narrow(dir)), &failed)) {
+      app->ShowAppMessageText(Str(IDS_CREATE_FILE_FAILED) + L" (" + failed + L")", MB_OK);
     } else {
-      ::CopyFileW(batch.c_str(), (dir + L"K_Y_T_D7.BAT").c_str(), FALSE);
       started = launcher_->LaunchModule(dir + L"WENDROP2.PIF", suite::ModuleKindDosTest) != 0;
     }
   }

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <fstream>
 
+#include "appkit/wholefile.h"
+
 namespace halvix {
 
 PaneBoxStates LayoutPaneRule(bool barChecked, bool treeChecked, bool pagerAvailable) {
@@ -110,24 +112,18 @@ bool ReadLines(const std::wstring& path, std::vector<std::string>* lines) {
   return true;
 }
 
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 }  // namespace
 
 bool BuildSupportMailPage(const std::wstring& dir, const std::string& email) {
-  const std::wstring target = dir + L"ts_mail.htm";
   std::vector<std::string> templateLines;
   if (!ReadLines(dir + L"temp_ts.htm", &templateLines)) return false;
-  if (Exists(target) && !::DeleteFileW(target.c_str())) return false;
   std::vector<std::string> report;
   const bool haveReport = ReadLines(dir + L"DIAGReport.txt", &report);
-  {
-    std::ofstream out(target.c_str(), std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << BuildSupportPage(templateLines, email, haveReport ? &report : nullptr);
-    if (!out) return false;
-  }
-  return Exists(target);
+  // The new page takes the old one's place only once it is whole: a page the
+  // disk has no room for, or an old one that cannot be replaced, keeps the
+  // old page and is no page to open.
+  return appkit::WriteFileWhole(dir + L"ts_mail.htm",
+                                BuildSupportPage(templateLines, email, haveReport ? &report : nullptr));
 }
 
 }  // namespace halvix

@@ -56,8 +56,9 @@ std::string BuildSupportPage(const std::vector<std::string>& templateLines, cons
                              const std::vector<std::string>* reportLines);
 
 // Writes <dir>ts_mail.htm from <dir>temp_ts.htm with the mail address and
-// the lines of <dir>DIAGReport.txt (when it opens). Nothing is touched
-// unless the template opens; false when the page was not written.
+// the lines of <dir>DIAGReport.txt (when it opens), whole or not at all.
+// Nothing is touched unless the template opens; false when the page was not
+// written (the old page, if any, then stays as it was).
 bool BuildSupportMailPage(const std::wstring& dir, const std::string& email);
 
 }  // namespace halvix

@@ -4,6 +4,7 @@
 #include "appkit/paths.h"
 #include "appkit/profile.h"
 #include "appkit/system.h"
+#include "appkit/wholefile.h"
 #include "options_rules.h"
 
 namespace {
@@ -76,8 +77,10 @@ void CToolsOptionsDlg::OnOK() {
     if (appkit::FileExists(dmiPif)) ::DeleteFileW(dmiPif.c_str());
     if (appkit::FileExists(pludorPif)) ::DeleteFileW(pludorPif.c_str());
   } else if (!dmiWasOn_) {
-    const bool first = ::CopyFileW((suiteDir_ + L"dmi.bpf").c_str(), dmiPif.c_str(), FALSE) != FALSE;
-    const bool second = ::CopyFileW((suiteDir_ + L"pludor.bpf").c_str(), pludorPif.c_str(), FALSE) != FALSE;
+    // The server runs these programs when they are there: a copy is whole
+    // or not made.
+    const bool first = appkit::CopyFileWhole(suiteDir_ + L"dmi.bpf", dmiPif);
+    const bool second = appkit::CopyFileWhole(suiteDir_ + L"pludor.bpf", pludorPif);
     appkit::MessageBoxText(hwnd(), halvix::DmiCopyMessage(first, second), caption_, MB_OK);
   }
   profile_.WriteInt(L"Options", static_cast<int>(edited_.Bits()));

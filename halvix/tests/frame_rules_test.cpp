@@ -2,7 +2,11 @@
 // kinds of the commands, web links, pane sizes and the DOS test's batch file.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include "frame_rules.h"
+#include "testsupport/process.h"
+#include "testsupport/smalldisk.h"
 
 using namespace halvix;
 
@@ -198,6 +202,40 @@ TEST(FrameRules, OptionsAndResetAreGreyedWhileAHostedTestRuns) {
     EXPECT_EQ(HostedTestCommandState(c.command, false), c.idle) << c.command;
     EXPECT_EQ(HostedTestCommandState(c.command, true), c.running) << c.command;
   }
+}
+
+// On the small disk of with_small_disk.sh: the batch file and its copy are
+// whole or not there (a cut one would start the test in the wrong place or
+// not at all after the restart), and the path of the one that failed is
+// given for the message.
+TEST(FrameRules, SmallDiskDosBatchFilesAreWholeOrNotThere) {
+  testsupport::SmallDisk disk;
+  if (!disk.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
+  const std::wstring full = disk.root() + L"K_Y_T_D7.BAT";
+  const std::wstring roomy = testsupport::TempDir() + L"K_Y_T_D7.BAT";
+  const std::string text = DosBatchText("C:\\PROGRA~1\\QEV\\");
+  auto exists = [](const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; };
+  ASSERT_TRUE(disk.FillSpace());
+  const struct Case {
+    const char* name;
+    std::wstring root, copy;
+  } cases[] = {
+      {"the batch file has no room", full, roomy},
+      {"its copy has no room", roomy, full},
+  };
+  for (const Case& c : cases) {
+    std::wstring failed;
+    EXPECT_FALSE(WriteDosBatchFiles(c.root, c.copy, text, &failed)) << c.name;
+    EXPECT_EQ(failed, full) << c.name;
+    EXPECT_FALSE(exists(full)) << c.name << ": " << testsupport::ReadFileBytes(full).size() << " bytes left";
+    for (const std::wstring& path : {full, roomy}) ::DeleteFileW(path.c_str());
+  }
+  disk.Free();
+  std::wstring failed;
+  EXPECT_TRUE(WriteDosBatchFiles(full, roomy, text, &failed));
+  EXPECT_EQ(testsupport::ReadFileBytes(full), text);
+  EXPECT_EQ(testsupport::ReadFileBytes(roomy), text);
+  ::DeleteFileW(roomy.c_str());
 }
 
 }  // namespace

@@ -643,6 +643,24 @@ TEST_F(HalvixFrame, DosTestKeepsTheRestartEntryOnlyWhenItStarts) {
   EXPECT_FALSE(RunOnceValue(&value));
   ::RemoveDirectoryW(L"C:\\K_Y_T_D7.BAT");
 
+  // Its copy in the program's folder cannot be made: WENDROP2.PIF, which
+  // runs that copy, is not started.
+  ASSERT_TRUE(::CopyFileW((TestBinDir() + L"keepalive.exe").c_str(), (dir_ + L"WENDROP2.PIF").c_str(), FALSE));
+  ::DeleteFileW((dir_ + L"K_Y_T_D7.BAT").c_str());
+  ASSERT_TRUE(::CreateDirectoryW((dir_ + L"K_Y_T_D7.BAT").c_str(), nullptr));
+  Command(main, ID_DOS_TEST);
+  AnswerBox(IDOK);
+  said = AnswerBox(IDOK);
+  EXPECT_EQ(said.rfind(L"Failed to create file. (", 0), 0u) << said.c_str();
+  EXPECT_NE(said, L"Failed to create file. (C:\\K_Y_T_D7.BAT)");
+  EXPECT_EQ(said.substr(said.size() > 14 ? said.size() - 14 : 0), L"\\K_Y_T_D7.BAT)") << said.c_str();
+  const std::vector<DWORD> started = ChildProcesses(p_.Pid(), L"WENDROP2.PIF");
+  for (DWORD pid : started) extra_.push_back(pid);
+  EXPECT_TRUE(started.empty()) << "WENDROP2.PIF was started";
+  EXPECT_FALSE(RunOnceValue(&value));
+  ::RemoveDirectoryW((dir_ + L"K_Y_T_D7.BAT").c_str());
+  ::DeleteFileW((dir_ + L"WENDROP2.PIF").c_str());
+
   // WENDROP.PIF present and chosen (Yes), a program that runs: the entry
   // names Halvix, and the running test keeps every module out.
   ASSERT_TRUE(::CopyFileW((TestBinDir() + L"keepalive.exe").c_str(), (dir_ + L"WENDROP.PIF").c_str(), FALSE));

@@ -19,6 +19,7 @@
 #include "testsupport/controls.h"
 #include "testsupport/process.h"
 #include "testsupport/registry.h"
+#include "testsupport/smalldisk.h"
 #include "testsupport/ui.h"
 
 using namespace testsupport;
@@ -214,4 +215,63 @@ TEST_F(HalvixOptions, TechnicalSupportButtonsFollowTheSettings) {
   EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, suite::kHalvixSettingKey, L"WebLink", L""),
             L"http://127.0.0.1/support");
   EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, suite::kHalvixSettingKey, L"Email", L""), L"help@127.0.0.1");
+}
+
+// The program in a folder of the small disk of with_small_disk.sh.
+class HalvixOptionsSmallDisk : public HalvixOptions {
+ protected:
+  void SetUp() override {
+    HalvixOptions::SetUp();
+    if (!disk_.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
+    RemoveTree(dir_);
+    dir_ = disk_.root() + L"suite\\";
+    ASSERT_TRUE(::CreateDirectoryW(dir_.c_str(), nullptr));
+    for (const wchar_t* f : {L"halvix.exe", L"ombrix.dll"})
+      ASSERT_TRUE(::CopyFileW(SuitePath(f).c_str(), (dir_ + f).c_str(), FALSE)) << appkit::Narrow(f);
+  }
+  // Switches "DMI Info" in the tools options and closes them with OK; the
+  // text of the message that OK shows ("" when none comes).
+  std::wstring SwitchDmiInfo(HWND main, bool on) {
+    HWND dlg = OpenDialog(main, ID_OPTIONS_TOOLS, L"Tools Option");
+    if (!dlg) return L"<no dialog>";
+    EXPECT_NE(Checked(dlg, 1119), on);
+    Click(dlg, 1119);
+    ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+    std::wstring said;
+    HWND box = nullptr;
+    PumpUntil([&] { return !::IsWindow(dlg) || (box = FindTopWindow(L"Qev", L"#32770", p_.Pid())) != nullptr; },
+              20000);
+    if (box) {
+      HWND text = FindChildById(box, 0xFFFF);
+      said = text ? GetText(text) : L"<no text>";
+      ClickButton(box, IDOK);
+    }
+    EXPECT_TRUE(WaitWindowGone(dlg, 10000));
+    return said;
+  }
+  bool Exists(const wchar_t* name) { return ::GetFileAttributesW((dir_ + name).c_str()) != INVALID_FILE_ATTRIBUTES; }
+  testsupport::SmallDisk disk_;
+};
+
+// "DMI Info" switched on copies the two DOS programs, which the information
+// server runs when they are there: on a disk without room neither is left
+// cut, and with room both are copied whole.
+TEST_F(HalvixOptionsSmallDisk, DmiProgramsTheDiskHasNoRoomForAreNotLeftCut) {
+  const std::string dmi(9000, 'd'), pludor(9000, 'p');
+  ASSERT_TRUE(WriteFileBytes(dir_ + L"dmi.bpf", dmi));
+  ASSERT_TRUE(WriteFileBytes(dir_ + L"pludor.bpf", pludor));
+  ASSERT_TRUE(appkit::RegWriteDword(HKEY_CURRENT_USER, suite::kHalvixSettingKey, L"Options", 0xFFFDFFFE));
+  HWND main = StartMain();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(disk_.FillSpace());
+  EXPECT_EQ(SwitchDmiInfo(main, true), L"Failed to copy dmi.pif & pludor.pif.");
+  EXPECT_FALSE(Exists(L"dmi.pif")) << ReadFileBytes(dir_ + L"dmi.pif").size() << " bytes of dmi.pif";
+  EXPECT_FALSE(Exists(L"pludor.pif")) << ReadFileBytes(dir_ + L"pludor.pif").size() << " bytes of pludor.pif";
+
+  disk_.Free();
+  EXPECT_EQ(SwitchDmiInfo(main, false), L"");
+  EXPECT_EQ(SwitchDmiInfo(main, true), L"To view DMI information you need to reboot your system.");
+  EXPECT_TRUE(ReadFileBytes(dir_ + L"dmi.pif") == dmi);
+  EXPECT_TRUE(ReadFileBytes(dir_ + L"pludor.pif") == pludor);
+  CloseMain(main);
 }

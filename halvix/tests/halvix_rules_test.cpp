@@ -6,6 +6,9 @@
 #include <climits>
 
 #include "settings.h"
+#include "startup_files.h"
+#include "testsupport/process.h"
+#include "testsupport/smalldisk.h"
 
 using namespace halvix;
 
@@ -265,6 +268,32 @@ TEST(HalvixRules, SaveOrderAndResetDefaults) {
   EXPECT_EQ(r.faxNum, DefaultFaxNum());
   EXPECT_EQ(r.sleep, 1500);
   EXPECT_EQ(r.treeView, 0);
+}
+
+// On the small disk of with_small_disk.sh as the system folder: an applet
+// the disk has no room for is not left cut there (a cut one would stay for
+// good: an applet that is there is never copied again), and with room again
+// the next start copies it whole.
+TEST(HalvixRules, SmallDiskTheAppletIsCopiedWholeOrNotAtAll) {
+  testsupport::SmallDisk disk;
+  if (!disk.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
+  const std::wstring system = disk.root() + L"system";
+  const std::wstring program = testsupport::TempDir() + L"applet program\\";
+  ASSERT_TRUE(::CreateDirectoryW(system.c_str(), nullptr));
+  ::CreateDirectoryW(program.c_str(), nullptr);
+  std::string applet = "MZ";
+  while (applet.size() < 20000) applet += std::string(97, 'a') + "\r\n";
+  ASSERT_TRUE(testsupport::WriteFileBytes(program + L"halvix.cpl", applet));
+  const std::wstring installed = system + L"\\halvix.cpl";
+
+  ASSERT_TRUE(disk.FillSpace());
+  InstallControlPanelApplet(system, program);
+  EXPECT_EQ(::GetFileAttributesW(installed.c_str()), INVALID_FILE_ATTRIBUTES)
+      << testsupport::ReadFileBytes(installed).size() << " bytes of the applet were left";
+  disk.Free();
+  InstallControlPanelApplet(system, program);
+  EXPECT_TRUE(testsupport::ReadFileBytes(installed) == applet) << "the applet was not copied whole";
+  testsupport::RemoveTree(program);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "options_rules.h"
+#include "testsupport/smalldisk.h"
 
 using namespace halvix;
 
@@ -132,4 +133,29 @@ TEST(SupportPage, WrittenOnlyAfterItsTemplateOpened) {
                                        "<pre>\r\nTest Results\r\nMemory:\tPASSED &lt;1&gt;\r\n</pre>\r\n");
   for (const wchar_t* f : {L"temp_ts.htm", L"ts_mail.htm", L"DIAGReport.txt"}) ::DeleteFileW((dir + f).c_str());
   ::RemoveDirectoryW(dir.c_str());
+}
+
+// On the small disk of with_small_disk.sh: a page the disk has no room for
+// is not made, and the old page stays as it was rather than a cut new one
+// in its place; with room again the page is written whole.
+TEST(SupportPage, SmallDiskAPageTheDiskHasNoRoomForKeepsTheOldOne) {
+  testsupport::SmallDisk disk;
+  if (!disk.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
+  const std::wstring dir = disk.root() + L"support\\";
+  ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr));
+  Put(dir + L"temp_ts.htm", "<a href=\"mailto:WWWWWWW\">mail</a>\r\nXXXXXXX\r\nYYYYYYY\r\n<pre>ZZZZZZZ</pre>\r\n");
+  std::string report;
+  while (report.size() < 12000) report += "Memory:\tPASSED " + std::string(60, 'r') + "\r\n";
+  Put(dir + L"DIAGReport.txt", report);
+  Put(dir + L"ts_mail.htm", "old page");
+  ASSERT_TRUE(disk.FillSpace());
+  EXPECT_FALSE(BuildSupportMailPage(dir, "help@example.com"));
+  const std::string kept = Get(dir + L"ts_mail.htm");
+  EXPECT_TRUE(kept == "old page") << "not the old page: " << kept.size() << " bytes";
+
+  disk.Free();
+  ASSERT_TRUE(BuildSupportMailPage(dir, "help@example.com"));
+  const std::string page = Get(dir + L"ts_mail.htm");
+  EXPECT_EQ(page.rfind("<a href=\"mailto:help@example.com\">mail</a>\r\n\r\n\r\n<pre>\r\nMemory:", 0), 0u);
+  EXPECT_EQ(page.size() >= 8 ? page.substr(page.size() - 8) : page, "</pre>\r\n");
 }

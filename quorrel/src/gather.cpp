@@ -62,9 +62,10 @@ int PrepareGatherers(GetQuorrelFn access, const std::wstring& moduleDir) {
     }
   }
   // The clock table file lives beside the server, never in the host's
-  // current directory.
+  // current directory. It is only read: a copy that cannot be written
+  // (read-only, or open elsewhere for reading) serves as well.
   std::wstring path = moduleDir + L"cpuspeed.dat";
-  if (FILE* f = ::_wfopen(path.c_str(), L"r+b")) {
+  if (FILE* f = ::_wfopen(path.c_str(), L"rb")) {
     std::vector<uint8_t> bytes(47 * 2);
     size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cpu_fake.h"
+#include "testsupport/process.h"
 
 namespace cputest {
 
@@ -371,4 +372,36 @@ TEST(ProcessorInfo, CacheDescriptors) {
   EXPECT_EQ(L2FromDescriptors(CpuidLeaf{0x00000042, 0, 0, 0}), 0u);
   EXPECT_EQ(L2FromDescriptors(CpuidLeaf{0x00000001, 0x80000042, 0, 0}), 0u);
   EXPECT_EQ(L2FromDescriptors(CpuidLeaf{0x00FEFF01, 0xF0, 0, 0}), 0u);
+}
+
+// "cpuspeed.dat" is only read: a copy that cannot be written (read-only, as
+// files copied from a CD are, or open in a program that lets others read it
+// only) replaces the table all the same.
+TEST(ProcessorInfo, TheClockTableFileIsReadAlsoWhereItCannotBeWritten) {
+  const std::wstring dir = testsupport::TempDir() + L"cpuspeed table\\";
+  testsupport::RemoveTree(dir);
+  ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr));
+  const std::wstring file = dir + L"cpuspeed.dat";
+  ASSERT_TRUE(testsupport::WriteFileBytes(file, std::string("\x2D\x00\x37\x00", 4)));  // 45, 55
+  const struct Case {
+    const char* name;
+    bool readOnly, heldForReading;
+  } cases[] = {{"read-only", true, false}, {"open in another program for reading", false, true}};
+  for (const Case& c : cases) {
+    ::SetFileAttributesW(file.c_str(), c.readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+    HANDLE held = c.heldForReading ? ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                                   : INVALID_HANDLE_VALUE;
+    StandardCpuSpeeds() = BuiltInCpuSpeeds();
+    PrepareGatherers(nullptr, dir);
+    ShutdownGatherers();
+    if (held != INVALID_HANDLE_VALUE) ::CloseHandle(held);
+    std::vector<uint16_t> expected = BuiltInCpuSpeeds();
+    expected[0] = 45;
+    expected[1] = 55;
+    EXPECT_EQ(StandardCpuSpeeds(), expected) << c.name;
+  }
+  StandardCpuSpeeds() = BuiltInCpuSpeeds();
+  ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  testsupport::RemoveTree(dir);
 }

@@ -438,6 +438,9 @@ void RunBenchmarkSeries(HWND page, CGraphicsRunner& runner) {
   file.WriteLine("");
   file.Close();
   g_file = nullptr;
+  // A block the file had no room for is not there: the list says so.
+  std::string lost = file.FailureLine(Texts());
+  if (!lost.empty()) AddLine(lost);
   f.benchmark = false;
   ctlfw::RunState& s = ctlfw::TheRunState();
   s.errorCount = f.errorCount;

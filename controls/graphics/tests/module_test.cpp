@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "appkit/registry.h"
+#include "appkit/text.h"
 #include "stress/benchscore.h"
 #include "suite/diag.h"
 #include "testsupport/controls.h"
 #include "testsupport/process.h"
 #include "testsupport/registry.h"
+#include "testsupport/smalldisk.h"
 #include "testsupport/ui.h"
 
 using namespace testsupport;
@@ -120,6 +122,14 @@ class GraphicsModule : public ::testing::Test {
     ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
     ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
     return diag;
+  }
+  // Starts graphics.mod as the main program does and clicks Start on its
+  // Test page; the page's result list, or nullptr.
+  static HWND StartAndClickStart(Process& p, MessageCatcher& host, const std::wstring& args, UINT* diag) {
+    *diag = StartAsHost(p, host, args);
+    HWND list = nullptr;
+    PumpUntil([&] { return (list = ResultList(p.Pid())) != nullptr; }, 20000);
+    return list && ClickButton(::GetParent(list), 1007) ? list : nullptr;
   }
   std::optional<KeyAside> key_;
 };
@@ -324,11 +334,8 @@ TEST_F(GraphicsModule, TheHostsQuitDuringARunClosesTheModule) {
   appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"LineDraw", 4000000);
   Process p;
   MessageCatcher host;
-  UINT diag = StartAsHost(p, host, L"");
-  HWND list = nullptr;
-  PumpUntil([&] { return (list = ResultList(p.Pid())) != nullptr; }, 20000);
-  ASSERT_NE(list, nullptr);
-  ASSERT_TRUE(ClickButton(::GetParent(list), 1007));
+  UINT diag = 0;
+  ASSERT_NE(StartAndClickStart(p, host, L"", &diag), nullptr);
   ASSERT_NE(WaitForWindow(L"Graphics Test", L"Kyt COMMON WINDOW", p.Pid(), 30000), nullptr);
   ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
   MessageCatcher::Caught done{};
@@ -378,6 +385,72 @@ TEST_F(GraphicsModule, ABenchmarkSeriesGetsTheVideoBlockAndScoresIt) {
   EXPECT_GT(column.count, 0);
   // The log of the run holds the list's lines.
   EXPECT_TRUE(Has(Log(), "Video Speed:\t")) << Log();
+}
+
+// The control in a folder of the small disk of with_small_disk.sh, where its
+// BNCHMARK.BNH has no room for the video block: the block is taken back and
+// the results list says that this run's results are not in the file.
+class GraphicsSmallDisk : public GraphicsModule {
+ protected:
+  void SetUp() override {
+    GraphicsModule::SetUp();
+    if (!disk_.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
+    dir_ = disk_.root() + L"graphics\\";
+    ASSERT_TRUE(::CreateDirectoryW(dir_.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((dir_ + L"TESTDATA").c_str(), nullptr));
+    for (const wchar_t* f : {L"GRAPHICS.OCX", L"TESTDATA\\TESTBMP.BMP"})
+      ASSERT_TRUE(::CopyFileW(SuitePath(f).c_str(), (dir_ + f).c_str(), FALSE));
+    ASSERT_EQ(RegisterControl(dir_ + L"GRAPHICS.OCX"), 0);
+    moved_ = true;
+  }
+  void TearDown() override {
+    if (moved_) {
+      EXPECT_EQ(RegisterControl(SuitePath(L"GRAPHICS.OCX")), 0);
+    }
+    GraphicsModule::TearDown();
+  }
+  testsupport::SmallDisk disk_;
+  std::wstring dir_;
+  bool moved_ = false;
+};
+
+TEST_F(GraphicsSmallDisk, ABenchmarkBlockTheDiskHasNoRoomForIsTakenBackAndTheListSaysSo) {
+  for (const wchar_t* n : {L"BenchBitmapStretch", L"BenchBitmapDraw", L"BenchFloodFill", L"BenchPixelDraw",
+                           L"BenchLineDraw", L"BenchEllipseRect", L"BenchBitmapScroll"})
+    appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, n, 1);
+  // The series' header and the blocks before fill the file's one block but
+  // for a few bytes, and the disk has no other.
+  const std::wstring bench = dir_ + L"BNCHMARK.BNH";
+  std::string before = "[Last Updated: 12/10/2026 09:00AM]\r\nThis machine\r\n\r\n";
+  while (before.size() < 4000) before += "Memory Read Performance Tests:\t" + std::string(60, '-') + "\r\n";
+  ASSERT_TRUE(WriteFileBytes(bench, before));
+  ASSERT_TRUE(disk_.FillSpace());
+
+  Process p;
+  MessageCatcher host;
+  UINT diag = 0;
+  HWND list = StartAndClickStart(p, host, L"-Bench", &diag);
+  ASSERT_NE(list, nullptr);
+  HWND page = ::GetParent(list);
+  HWND common = WaitForWindow(L"Graphics Test", L"Kyt COMMON WINDOW", p.Pid(), 30000);
+  ASSERT_NE(common, nullptr);
+  EXPECT_TRUE(WaitWindowGone(common, 120000));
+  // The run has ended once its button reads Start again.
+  EXPECT_TRUE(PumpUntil([&] { return GetText(::GetDlgItem(page, 1007)) == L"&Start"; }, 30000));
+  const std::vector<std::wstring> lines = ListBoxLines(list);
+  std::wstring said;
+  for (const std::wstring& l : lines)
+    if (l.rfind(L"Cannot write " + bench + L": ", 0) == 0) said = l;
+  std::wstring all;
+  for (const std::wstring& l : lines) all += l + L"\n";
+  EXPECT_NE(said.find(L"This run's results are not in it."), std::wstring::npos) << appkit::Narrow(all);
+  const std::string now = ReadFileBytes(bench);
+  EXPECT_TRUE(now == before) << "the file does not hold the earlier blocks alone: " << now.size() << " bytes";
+
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
+  MessageCatcher::Caught done{};
+  EXPECT_TRUE(host.WaitFor(diag, 30000, &done));
+  EXPECT_TRUE(p.WaitExit(20000));
 }
 
 TEST_F(GraphicsModule, TheDirectDrawTestAnimatesInAWindowOfItsOwnInAnAutomaticRun) {

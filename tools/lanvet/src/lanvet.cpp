@@ -3,11 +3,13 @@
 #include <cstdio>
 
 #include "appkit/registry.h"
+#include "appkit/wholefile.h"
 
 namespace lanvet {
 
 namespace {
 const wchar_t kKey[] = L"Software\\Kyt\\Lanvet\\Setting";
+const wchar_t kResultFile[] = L"LANVET.TXT";
 const wchar_t* const kNames[kPortCount] = {L"LPT1", L"LPT2", L"LPT3"};
 constexpr DWORD kWritePause = 10;
 
@@ -103,12 +105,18 @@ Verdict TestPorts(portio::PortAccess& access, const Settings& s, std::string* li
 
 int RunLanvet(portio::PortAccess& access) {
   Settings s = ReadSettings();
-  if (FILE* out = std::fopen("LANVET.TXT", "wb")) {
+  // Made before the test, which runs only when it can be; written after it.
+  HANDLE out = appkit::CreateFileForWriting(kResultFile, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL);
+  if (out != INVALID_HANDLE_VALUE) {
     std::string lines;
     Verdict v = TestPorts(access, s, &lines);
     lines += VerdictLine(v, s);
-    std::fwrite(lines.data(), 1, lines.size(), out);
-    std::fclose(out);
+    bool written = appkit::AppendWhole(out, lines);
+    written = ::CloseHandle(out) && written;
+    // A verdict the disk had no room for is no verdict: no file is left
+    // that a reader could take for one.
+    if (!written) ::DeleteFileW(kResultFile);
   }
   WriteSettings(s);
   return 0;

@@ -9,6 +9,7 @@
 #include "portio/simulated.h"
 #include "testsupport/process.h"
 #include "testsupport/registry.h"
+#include "testsupport/smalldisk.h"
 
 using namespace lanvet;
 
@@ -99,24 +100,74 @@ TEST(LanvetPort, WithoutThePortDriverTheMissingDriverLineComesFirst) {
   EXPECT_FALSE(static_cast<portio::MachinePorts&>(nt.Io()).Refused()) << "no register was touched";
 }
 
-TEST(LanvetRun, ResultFileInTheCurrentDirectoryAndSettingsBackUnchanged) {
+class LanvetRun : public ::testing::Test {
+ protected:
   const std::wstring key = L"Software\\Kyt\\Lanvet\\Setting";
-  testsupport::KeyAside aside(key, L"Software\\Kyt\\TestAside\\Lanvet");
-  appkit::RegWriteDword(HKEY_CURRENT_USER, key, L"LPT2", 7);
-  std::wstring dir = testsupport::TempDir() + L"lanvet_run\\";
-  testsupport::RemoveTree(dir);
-  ::CreateDirectoryW(dir.c_str(), nullptr);
-  wchar_t previous[MAX_PATH] = {};
-  ::GetCurrentDirectoryW(MAX_PATH, previous);
-  ::SetCurrentDirectoryW(dir.c_str());
+  testsupport::KeyAside aside{key, L"Software\\Kyt\\TestAside\\Lanvet"};
+  std::wstring dir, previous;
+  void SetUp() override {
+    wchar_t cwd[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, cwd);
+    previous = cwd;
+    UseDir(testsupport::TempDir() + L"lanvet_run\\");
+  }
+  void TearDown() override {
+    ::SetCurrentDirectoryW(previous.c_str());
+    ::SetFileAttributesW((dir + L"LANVET.TXT").c_str(), FILE_ATTRIBUTE_NORMAL);
+    testsupport::RemoveTree(dir);
+  }
+  // The run's current directory, made anew.
+  void UseDir(const std::wstring& d) {
+    ::SetCurrentDirectoryW(previous.c_str());
+    if (!dir.empty()) testsupport::RemoveTree(dir);
+    dir = d;
+    testsupport::RemoveTree(dir);
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    ::SetCurrentDirectoryW(dir.c_str());
+  }
+  int Run(const char* plug) {
+    portio::SimulatedAccess access;
+    portio::FitPorts(&access.ports, plug);
+    return RunLanvet(access);
+  }
+  std::string Result() { return testsupport::ReadFileBytes(dir + L"LANVET.TXT"); }
+};
 
-  portio::SimulatedAccess access;
-  portio::FitPorts(&access.ports, "lpt:plug");
-  EXPECT_EQ(RunLanvet(access), 0);
-  ::SetCurrentDirectoryW(previous);
-  EXPECT_EQ(testsupport::ReadFileBytes(dir + L"LANVET.TXT"), "Printer Port Loopback Test\tPASSED [378] \n");
+TEST_F(LanvetRun, ResultFileInTheCurrentDirectoryAndSettingsBackUnchanged) {
+  appkit::RegWriteDword(HKEY_CURRENT_USER, key, L"LPT2", 7);
+  EXPECT_EQ(Run("lpt:plug"), 0);
+  EXPECT_EQ(Result(), "Printer Port Loopback Test\tPASSED [378] \n");
   EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, key, L"LPT1", 9), 1u);
   EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, key, L"LPT2", 9), 7u);
   EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, key, L"LPT3", 9), 0u);
-  testsupport::RemoveTree(dir);
+}
+
+// A result file the run cannot make is no verdict: a read-only old one stays
+// as it was, and the ports are not tested.
+TEST_F(LanvetRun, AReadOnlyOldResultStaysAsItWas) {
+  const std::string old = "Printer Port Loopback Test\tPASSED [278] \n";
+  ASSERT_TRUE(testsupport::WriteFileBytes(dir + L"LANVET.TXT", old));
+  ::SetFileAttributesW((dir + L"LANVET.TXT").c_str(), FILE_ATTRIBUTE_READONLY);
+  portio::SimulatedAccess access;
+  portio::FitPorts(&access.ports, "lpt:plug");
+  EXPECT_EQ(RunLanvet(access), 0);
+  EXPECT_EQ(Result(), old);
+  EXPECT_EQ(access.ports.Register(0x378 + kControl), 0) << "LPT1 was tested";
+}
+
+// On the small disk of with_small_disk.sh: a verdict the disk has no room
+// for leaves no file (an empty or cut LANVET.TXT would be read as a verdict),
+// and with room again the verdict is written.
+TEST_F(LanvetRun, SmallDiskAVerdictTheDiskHasNoRoomForLeavesNoFile) {
+  testsupport::SmallDisk disk;
+  if (!disk.ready()) GTEST_SKIP() << "run through with_small_disk.sh";
+  UseDir(disk.root() + L"lanvet\\");
+  ASSERT_TRUE(disk.FillSpace());
+  EXPECT_EQ(Run("lpt:plug"), 0);
+  EXPECT_EQ(::GetFileAttributesW((dir + L"LANVET.TXT").c_str()), INVALID_FILE_ATTRIBUTES)
+      << "a result file of " << Result().size() << " bytes stayed";
+
+  disk.Free();
+  EXPECT_EQ(Run("lpt:plug"), 0);
+  EXPECT_EQ(Result(), "Printer Port Loopback Test\tPASSED [378] \n");
 }
