@@ -26,7 +26,7 @@
 #                       machine's memory figures are a file the test writes
 #                       (testsupport/machine.h), for it and what it starts
 set(HALVIX_TEST_ENTRY_OPTIONS SMALL_MACHINE)
-set(HALVIX_TEST_ENTRY_VALUES TIMEOUT SKIP_RETURN_CODE ENTRY FIXTURES_SETUP FIXTURES_REQUIRED TARGET)
+set(HALVIX_TEST_ENTRY_VALUES TIMEOUT COST SKIP_RETURN_CODE ENTRY FIXTURES_SETUP FIXTURES_REQUIRED TARGET)
 set(HALVIX_TEST_ENTRY_LISTS LOCKS ENVIRONMENT RUN PARTS)
 function(halvix_test name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "${HALVIX_TEST_ENTRY_OPTIONS}" "${HALVIX_TEST_ENTRY_VALUES}"
@@ -114,7 +114,7 @@ function(halvix_test_entry name)
   if(arg_TARGET)
     set_tests_properties(${entries} PROPERTIES RESOURCE_GROUPS "wineprefix:1")
   endif()
-  foreach(property LOCKS:RESOURCE_LOCK ENVIRONMENT:ENVIRONMENT SKIP_RETURN_CODE:SKIP_RETURN_CODE
+  foreach(property LOCKS:RESOURCE_LOCK ENVIRONMENT:ENVIRONMENT SKIP_RETURN_CODE:SKIP_RETURN_CODE COST:COST
                    FIXTURES_SETUP:FIXTURES_SETUP FIXTURES_REQUIRED:FIXTURES_REQUIRED)
     string(REPLACE ":" ";" property "${property}")
     list(GET property 0 key)

@@ -239,27 +239,23 @@ HWND ModuleResults(const Process& p, DWORD ms) {
 
 }  // namespace
 
-// The sound server stops answering while a long wave file plays, stalled
-// (as a server starved of time on a busy machine) or dead: the test still
-// ends within its bound, the play failed with a line naming the device, and
-// the module reports. Its own ctest entry runs it on a server of its own;
-// the stalled server runs again afterwards, the dead one stays dead (so it
-// comes last).
-TEST_F(MediaModule, ASoundServerThatStopsDuringAPlayFailsTheRunWithinItsBound) {
-  std::wstring control = AudioServerControl();
-  if (control.empty()) GTEST_SKIP() << "run through with_own_audio_server.sh";
-  if (!HaveAudio()) GTEST_SKIP() << "no audio server: nothing plays to be cut off";
-  ASSERT_TRUE(WriteFileBytes(Sample(L"long.wav"), ToneWave(30)));
-  for (auto [name, value] : {std::pair<const wchar_t*, DWORD>{L"Loop", 1}, {L"WaveEnable", 1}, {L"MidiEnable", 0}})
-    appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, name, value);
-  SetFiles({L"long.wav"});
-  struct Case {
-    const char* name;
-    const wchar_t* request;  // to with_own_audio_server.sh
-    const wchar_t* undo;     // afterwards, or none
-  } cases[] = {{"stalled", L"freeze", L"thaw"}, {"dead", L"kill", nullptr}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+// The sound server stops answering while a wave file plays, stalled (as a
+// server starved of time on a busy machine) or dead: the test still ends
+// within its bound, the play failed with a line naming the device, and the
+// module reports. Each case has its own ctest entry, which runs it on a
+// server of its own; a stalled server runs again afterwards.
+class MediaServerStops : public MediaModule {
+ protected:
+  // request / undo: to with_own_audio_server.sh (undo may be null);
+  // seconds: the wave's length; after: seconds of play before the stop.
+  void PlayAndStopTheServer(const wchar_t* request, const wchar_t* undo, int seconds, DWORD after) {
+    std::wstring control = AudioServerControl();
+    if (control.empty()) GTEST_SKIP() << "run through with_own_audio_server.sh";
+    if (!HaveAudio()) GTEST_SKIP() << "no audio server: nothing plays to be cut off";
+    ASSERT_TRUE(WriteFileBytes(Sample(L"long.wav"), ToneWave(seconds)));
+    for (auto [name, value] : {std::pair<const wchar_t*, DWORD>{L"Loop", 1}, {L"WaveEnable", 1}, {L"MidiEnable", 0}})
+      appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, name, value);
+    SetFiles({L"long.wav"});
     RemoveLogs();
     Process p;
     ASSERT_TRUE(p.Start(SuitePath(L"media.mod"), L"-AutoRun"));
@@ -278,16 +274,17 @@ TEST_F(MediaModule, ASoundServerThatStopsDuringAPlayFailsTheRunWithinItsBound) {
         },
         30000))
         << "the long file plays: " << appkit::Narrow(Joined(ListBoxLines(results)));
-    PumpUntil([] { return false; }, 4000);
-    std::wstring done = control + c.request + L".done";
+    PumpUntil([] { return false; }, after);
+    std::wstring done = control + request + L".done";
     ::DeleteFileW(done.c_str());
-    ASSERT_TRUE(WriteFileBytes(control + c.request, ""));
+    ASSERT_TRUE(WriteFileBytes(control + request, ""));
     ASSERT_TRUE(PumpUntil([&] { return ::GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000))
         << "the audio server did not take the request";
     ULONGLONG stopped = ::GetTickCount64();
     MessageCatcher::Caught reply{};
     bool replied = host.WaitFor(diag, 90000, &reply);
-    std::printf("with the audio server %s 4 s into the play the module %s after %.1f s\n", c.name,
+    std::printf("with the audio server stopped (%s) %lu ms into a %d s play the module %s after %.1f s\n",
+                appkit::Narrow(request).c_str(), (unsigned long)after, seconds,
                 replied ? "replied" : "had not replied", (double)(::GetTickCount64() - stopped) / 1000.0);
     EXPECT_TRUE(replied) << "the module reports within 90 s";
     if (replied) {
@@ -299,13 +296,23 @@ TEST_F(MediaModule, ASoundServerThatStopsDuringAPlayFailsTheRunWithinItsBound) {
       EXPECT_NE(log.find("\n\nFound Error(s).\n"), std::string::npos) << log;
       EXPECT_TRUE(p.WaitExit(30000)) << "the module ends";
     }
-    if (c.undo) {
-      std::wstring undone = control + c.undo + L".done";
+    if (undo) {
+      std::wstring undone = control + undo + L".done";
       ::DeleteFileW(undone.c_str());
-      ASSERT_TRUE(WriteFileBytes(control + c.undo, ""));
+      ASSERT_TRUE(WriteFileBytes(control + undo, ""));
       ASSERT_TRUE(PumpUntil([&] { return ::GetFileAttributesW(undone.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000));
     }
   }
+};
+
+// The server killed 4 s into a 30 s wave file, as a crashed server ends.
+TEST_F(MediaServerStops, ASoundServerThatDiesDuringAPlayFailsTheRunWithinItsBound) {
+  PlayAndStopTheServer(L"kill", nullptr, 30, 4000);
+}
+
+// The server stalled 2 s into a 6 s wave file, and let run again afterwards.
+TEST_F(MediaServerStops, ASoundServerThatStallsDuringAPlayFailsTheRunWithinItsBound) {
+  PlayAndStopTheServer(L"freeze", L"thaw", 6, 2000);
 }
 
 // Every test of the mode switched off (as the stored settings may say): the
