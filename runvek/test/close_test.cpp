@@ -14,6 +14,7 @@
 #include "suite/diag.h"
 #include "suite/info.h"
 #include "testsupport/controls.h"
+#include "testsupport/fakeinfo.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
 
@@ -214,4 +215,35 @@ TEST_F(ModuleClose, AProcessorBenchmarkClosedInItsWaitForTheProcessorClosesItsBl
   EXPECT_TRUE(m.WaitEnd(90000, &reports));
   EXPECT_EQ(reports, std::vector<WPARAM>{0});
   EXPECT_EQ(ReadFileBytes(SuitePath(L"BNCHMARK.BNH")), header + "CPU Performance Tests:\r\n===>Test Aborts.\r\n\r\n");
+}
+
+// The processor test closed while the information server works on a
+// sub-test and does not answer (it hangs): the module gives up the wait for
+// the stop and ends; the run is logged as stopped, not as a processor that
+// failed once the server's time was up.
+TEST_F(ModuleClose, AProcessorTestClosedWhileTheServerDoesNotAnswerEndsAsStopped) {
+  ASSERT_EQ(::FindWindowW(nullptr, suite::kInfoServerTitle), nullptr) << "a server is running";
+  FakeInfoServer server(SuiteDir());
+  ASSERT_TRUE(server.Ok());
+  server.PublishModulePath();
+  server.SetHangOnSelfTest(true);
+  for (const wchar_t* name : {L"GeneralRegisterEnable", L"MathCalculationEnable", L"MathPerformanceEnable",
+                              L"MMXArithEnable", L"CPUSpeedEnable"})
+    appkit::RegWriteDword(HKEY_CURRENT_USER, kSettings, name, 1);
+  HostedModule m;
+  ASSERT_TRUE(m.Start(L"-AutoRun -ProcTest"));
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        std::vector<std::wstring> lines = ListBoxLines(m.results);
+        return !lines.empty() && lines[0] == L"General Register Test:" && !server.SelfTests().empty();
+      },
+      30000));
+  PostDiagClose(m.p);
+  std::vector<WPARAM> reports;
+  EXPECT_TRUE(m.WaitEnd(60000, &reports));
+  EXPECT_EQ(reports, std::vector<WPARAM>{0});
+  std::vector<std::string> log = SplitLines(ReadTextFile(SuitePath(L"KytPROC.LOG")));
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(log.begin() + 3, log.end()),
+            (std::vector<std::string>{"General Register Test:", "===>Test Aborts.", "No Error Found."}));
 }
