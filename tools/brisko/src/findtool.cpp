@@ -140,6 +140,7 @@ void CFindTool::OnSearch() {
     SearchProgress progress(hwnd(), IDC_SEARCHING, IDC_PROGRESS);
     searching_ = true;
     searchEnded_ = false;
+    app->closing = false;  // a close the sheet refused earlier is over
     lastLook_ = ::GetTickCount();
     if (request.kind == SearchRequest::BySize) SearchFiles({}, L"*.*", true, request.size, progress);
     else SearchFiles({}, request.pattern, false, 0, progress);
