@@ -14,6 +14,27 @@ constexpr UINT kReportControlFailure = WM_APP + 1;
 // DiagStart (hosts send it as soon as the module is idle), then ends anyway.
 constexpr UINT_PTR kHostWaitTimer = 1;
 constexpr UINT kHostWaitMs = 5000;
+// Once the host has asked the module to close, the message boxes of the
+// thread are answered as they come, this often.
+constexpr UINT_PTR kAnswerBoxesTimer = 2;
+constexpr UINT kAnswerBoxesMs = 100;
+
+// Answers a dialog box of the thread (a message box of the control: the
+// question before its run, the wait for an abort) with the button that
+// leaves things as they are: No, else Cancel, else OK.
+BOOL CALLBACK AnswerThreadBox(HWND box, LPARAM mainDialog) {
+  if (box == reinterpret_cast<HWND>(mainDialog) || !::IsWindowVisible(box)) return TRUE;
+  wchar_t cls[16] = {};
+  if (!::GetClassNameW(box, cls, 16) || lstrcmpW(cls, L"#32770") != 0) return TRUE;
+  for (int id : {IDNO, IDCANCEL, IDOK}) {
+    if (::GetDlgItem(box, id)) {
+      ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)::GetDlgItem(box, id));
+      return TRUE;
+    }
+  }
+  ::PostMessageW(box, WM_CLOSE, 0, 0);
+  return TRUE;
+}
 }  // namespace
 
 ModuleDialog::ModuleDialog(const ModuleInfo& module, const RunnerSwitches& switches)
@@ -70,6 +91,11 @@ void ModuleDialog::ControlFailed() {
 
 void ModuleDialog::OnTimer(UINT_PTR id) {
   if (id == kHostWaitTimer && endWhenStarted_) EndUnattendedRun();
+  if (id == kAnswerBoxesTimer && hostClosing_) AnswerBoxesForHost();
+}
+
+void ModuleDialog::AnswerBoxesForHost() {
+  ::EnumThreadWindows(::GetCurrentThreadId(), &AnswerThreadBox, reinterpret_cast<LPARAM>(hwnd()));
 }
 
 void ModuleDialog::EndUnattendedRun() {
@@ -108,6 +134,17 @@ void ModuleDialog::OnDestroy() {
 bool ModuleDialog::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
   if (msg == kReportControlFailure) {
     ControlFailed();
+    return true;
+  }
+  if (msg == kHostClosingMessage) {
+    // The host goes and nobody may be there to answer the control's boxes:
+    // those up now, and those its Stop shows while the dialog closes, are
+    // answered, so that the module ends and reports.
+    if (!hostClosing_) {
+      hostClosing_ = true;
+      ::SetTimer(hwnd(), kAnswerBoxesTimer, kAnswerBoxesMs, nullptr);
+    }
+    AnswerBoxesForHost();
     return true;
   }
   if (msg == kHostStartedMessage && endWhenStarted_) {

@@ -11,6 +11,9 @@ namespace runvek {
 
 // Posted to the main dialog when the host's DiagStart has come.
 constexpr UINT kHostStartedMessage = WM_APP + 2;
+// Posted to the main dialog, ahead of its Close, when the host's DiagClose
+// has come.
+constexpr UINT kHostClosingMessage = WM_APP + 3;
 
 class ModuleDialog : public appkit::Dialog {
  public:
@@ -32,11 +35,13 @@ class ModuleDialog : public appkit::Dialog {
  private:
   void ControlFailed();
   void EndUnattendedRun();
+  void AnswerBoxesForHost();
   const ModuleInfo& module_;
   RunnerSwitches switches_;
   std::unique_ptr<hosting::TestControlWrapper> control_;
   bool failureShown_ = false;
   bool endWhenStarted_ = false;  // unattended run without its control
+  bool hostClosing_ = false;     // DiagClose came: nobody answers boxes
 };
 
 class UnknownModuleDialog : public appkit::Dialog {

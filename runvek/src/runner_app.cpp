@@ -70,7 +70,10 @@ bool RunnerApp::PreTranslate(MSG& msg) {
       if (mainDialog_ && mainDialog_->hwnd()) ::PostMessageW(mainDialog_->hwnd(), kHostStartedMessage, 0, 0);
       break;
     case suite::DiagClose:
-      if (mainDialog_ && mainDialog_->hwnd()) ::PostMessageW(mainDialog_->hwnd(), WM_COMMAND, IDCANCEL, 0);
+      if (mainDialog_ && mainDialog_->hwnd()) {
+        ::PostMessageW(mainDialog_->hwnd(), kHostClosingMessage, 0, 0);
+        ::PostMessageW(mainDialog_->hwnd(), WM_COMMAND, IDCANCEL, 0);
+      }
       break;
     default:  // DiagActivate and anything else: taken and dropped
       break;

@@ -140,6 +140,18 @@ class CDiskTestPage : public ctlfw::TestPage {
   void StartWorkers() override;
   void KeepChoices() override;
   void AfterWorkersOut() override;
+  // Stop while the workers are being started (the pause between two starts
+  // lets the click through): no more of them start, and the wait for those
+  // that run follows the starts, so that it does not wait on the page's own
+  // hold on the run.
+  void StopRunning() override {
+    if (!starting_) {
+      ctlfw::TestPage::StopRunning();
+      return;
+    }
+    ctlfw::TheRunState().abortFlag = 1;
+    stopAfterStarts_ = true;
+  }
 
  private:
   std::string ComboText(int index) const { return ComboItemText(IDC_DISK_DRIVES, index); }
@@ -158,6 +170,8 @@ class CDiskTestPage : public ctlfw::TestPage {
   }
 
   CFenwoldRunner& fw_;
+  bool starting_ = false;
+  bool stopAfterStarts_ = false;
   HMODULE vexholm_ = nullptr;
   SystemAccess access_;
 };
@@ -367,6 +381,8 @@ void CDiskTestPage::StartWorkers() {
   // The page holds the run open while it starts the workers one after the
   // other, so that an early finisher cannot end the run for the rest.
   BeginRunOnPageThread();
+  starting_ = true;
+  stopAfterStarts_ = false;
   if (o.netDisk) {
     StartFileWorkers(s);
   } else if (n == 1) {
@@ -376,7 +392,12 @@ void CDiskTestPage::StartWorkers() {
   } else {
     StartFileWorkers(s);
   }
+  starting_ = false;
   ctlfw::EndWorker(false);
+  if (stopAfterStarts_) {
+    stopAfterStarts_ = false;
+    if (ctlfw::TheRunState().runningCount > 0) ctlfw::TestPage::StopRunning();
+  }
 }
 
 void CDiskTestPage::KeepChoices() {

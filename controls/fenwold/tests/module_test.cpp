@@ -18,6 +18,7 @@
 #include "testsupport/controls.h"
 #include "testsupport/drives.h"
 #include "testsupport/process.h"
+#include "testsupport/ui.h"
 
 using namespace testsupport;
 
@@ -282,4 +283,39 @@ TEST_F(FenwoldModule, AutomaticRunWithoutADriveOfItsKindReportsOneError) {
     std::string log = ReadAll(SuitePath(c.log));
     EXPECT_NE(log.find("\nNo hard drive detected.\n\nFound Error(s).\n"), std::string::npos) << log;
   }
+}
+
+// Stop pressed while the run's three workers are still being started (half
+// a second apart), then Close at once: the run stops without the wait that
+// is meant for a worker that does not stop, and the module ends and reports.
+TEST_F(FenwoldModule, StopAndCloseDuringTheWorkersStartsEndTheRunAtOnce) {
+  std::string scratch = Env("FENWOLD_SCRATCH_DIR");
+  ASSERT_TRUE(DefineDrive(L's', DRIVE_FIXED, scratch.c_str()));
+  Select(L"DiskSelectedDrive", L"S:\\");
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"nThread", 3);
+  Process p;
+  ASSERT_TRUE(p.Start(SuitePath(L"fenwold.mod"), L"-AutoRun"));
+  ASSERT_TRUE(p.WaitIdle(10000));
+  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+  MessageCatcher host;
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  HWND page = WaitForWindowOf(p.Pid(), [](HWND w) { return FindChildById(w, 1007) != nullptr; }, 30000);
+  ASSERT_NE(page, nullptr);
+  HWND button = FindChildById(page, 1007);
+  HWND dialog = page;
+  while (::GetParent(dialog)) dialog = ::GetParent(dialog);
+  ASSERT_TRUE(PumpUntil([&] { return GetText(button) == L"&Stop"; }, 30000));
+  DWORD t0 = ::GetTickCount();
+  ::PostMessageW(::GetParent(button), WM_COMMAND, MAKEWPARAM(1007, BN_CLICKED), (LPARAM)button);
+  ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(p.WaitExitPumping(30000));
+  EXPECT_LT(::GetTickCount() - t0, 6000u) << "well before the 7.5 s of the wait for a worker that does not stop";
+  MessageCatcher::Caught done{};
+  ASSERT_TRUE(host.WaitFor(diag, 1000, &done));
+  EXPECT_EQ(done.wp, 0u);
+  std::string log = ReadAll(SuitePath(L"KytDISK.LOG"));
+  EXPECT_NE(log.find("S:\\ ===>Test aborted.\n"), std::string::npos) << log;
+  EXPECT_EQ(log.substr(log.size() > 17 ? log.size() - 17 : 0), "\nNo Error Found.\n") << log;
+  EXPECT_TRUE(NoTestFolderOn(L"S:\\"));
 }

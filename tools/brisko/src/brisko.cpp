@@ -120,6 +120,7 @@ bool CCleanDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
   const bool closing = (msg == WM_COMMAND && (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL)) ||
                        (msg == WM_SYSCOMMAND && (wp & 0xFFF0) == SC_CLOSE);
   if (closing && findTool_.hwnd()) TheApp()->extList = findTool_.ExtListFromBox();
+  if (closing || msg == WM_CLOSE) TheApp()->closing = true;
   return false;
 }
 

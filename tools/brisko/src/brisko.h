@@ -25,6 +25,9 @@ class CCleanApp : public appkit::App {
   std::wstring programDir;
   std::wstring extList = L"*.tmp|*.bak|";
   int undoDelete = 0;
+  // The sheet was asked to close (OK, Cancel, its close box, WM_CLOSE): a
+  // search under way ends.
+  bool closing = false;
 
   std::wstring Str(UINT id) const;
   int Message(HWND owner, const std::wstring& text, UINT type) const;
@@ -145,7 +148,13 @@ class CFindTool : public appkit::ModalSheetPage {
                    SearchProgress& progress);
   void OnRemove();
   std::vector<std::wstring> BoxItems() const;
+  // Every so often during a search: the thread's messages are handled (the
+  // window stays alive and can be closed); false once the search should end.
+  bool KeepAnswering();
 
+  bool searching_ = false;
+  bool searchEnded_ = false;   // closed (or the program quits) during the search
+  DWORD lastLook_ = 0;
   std::wstring searchedDir_;   // the folder of the last search, as typed
   std::wstring rootExtended_;  // the same, in the exact form
   std::wstring rootFinal_;     // its final path at the search

@@ -14,6 +14,8 @@ namespace brisko {
 namespace {
 
 constexpr DWORD kNotListed = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+// How often a search lets the window's messages through.
+constexpr DWORD kLookMs = 50;
 
 bool IsDots(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
 
@@ -65,8 +67,29 @@ bool CFindTool::OnCommand(int id, int code, HWND ctl) {
   return appkit::ModalSheetPage::OnCommand(id, code, ctl);
 }
 
+bool CFindTool::KeepAnswering() {
+  if (searchEnded_) return false;
+  const DWORD now = ::GetTickCount();
+  if (now - lastLook_ < kLookMs) return true;
+  lastLook_ = now;
+  MSG msg;
+  while (!searchEnded_ && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      // For the loop that ends the program.
+      ::PostQuitMessage((int)msg.wParam);
+      searchEnded_ = true;
+      break;
+    }
+    appkit::PumpOne(msg);
+  }
+  if (TheApp()->closing || !hwnd()) searchEnded_ = true;
+  return !searchEnded_;
+}
+
 void CFindTool::OnSearch() {
   CCleanApp* app = TheApp();
+  // A click that the search let through does not start another one.
+  if (searching_) return;
   std::wstring directory = Trim(ItemText(IDC_TARGET_DIR));
   const std::wstring patternText = Trim(ItemText(IDC_PATTERN));
   if (directory.empty()) {
@@ -115,9 +138,16 @@ void CFindTool::OnSearch() {
   if (rootExtended_.empty() || !FolderFinalPath(rootExtended_, &rootFinal_)) rootFinal_.clear();
   {
     SearchProgress progress(hwnd(), IDC_SEARCHING, IDC_PROGRESS);
+    searching_ = true;
+    searchEnded_ = false;
+    app->closing = false;  // a close the sheet refused earlier is over
+    lastLook_ = ::GetTickCount();
     if (request.kind == SearchRequest::BySize) SearchFiles({}, L"*.*", true, request.size, progress);
     else SearchFiles({}, request.pattern, false, 0, progress);
+    searching_ = false;
   }
+  // Closed during the search: the tool goes, with nothing more to say.
+  if (searchEnded_) return;
   if (found_.empty()) app->MessageId(hwnd(), IDS_FILE_NOT_FOUND, MB_OK);
 }
 
@@ -137,6 +167,7 @@ void CFindTool::SearchFiles(const std::vector<std::wstring>& names, const std::w
   if (h != INVALID_HANDLE_VALUE) {
     do {
       progress.Step();
+      if (!KeepAnswering()) break;
       if (IsDots(fd.cFileName) || (fd.dwFileAttributes & (kNotListed | FILE_ATTRIBUTE_DIRECTORY))) continue;
       const long long fileSize = ((long long)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
       if (bySize && fileSize != size) continue;
@@ -152,11 +183,12 @@ void CFindTool::SearchFiles(const std::vector<std::wstring>& names, const std::w
     } while (::FindNextFileW(h, &fd));
     ::FindClose(h);
   }
-  if (!IsChecked(IDC_SUBDIRS)) return;
+  if (!IsChecked(IDC_SUBDIRS) || searchEnded_) return;
   h = ::FindFirstFileW((folder + L"\\*.*").c_str(), &fd);
   if (h == INVALID_HANDLE_VALUE) return;
   do {
     progress.Step();
+    if (!KeepAnswering()) break;
     // Links to other places (reparse points) are not followed, nor names
     // that cannot be opened exactly.
     if (IsDots(fd.cFileName) || !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
@@ -172,6 +204,7 @@ void CFindTool::SearchFiles(const std::vector<std::wstring>& names, const std::w
 
 void CFindTool::OnRemove() {
   CCleanApp* app = TheApp();
+  if (searching_) return;  // the list is still being made
   const int count = (int)SendItem(IDC_LIST, LB_GETSELCOUNT);
   if (count <= 0) {
     app->MessageId(hwnd(), IDS_NO_SELECTION, MB_OK);

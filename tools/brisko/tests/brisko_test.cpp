@@ -9,11 +9,14 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <functional>
 #include <map>
 #include <set>
 
 #include "appkit/registry.h"
 #include "appkit/text.h"
+#include "testsupport/drives.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
 
@@ -859,4 +862,52 @@ TEST(BriskoDiskFiles, ToTheRecycleBinOnlyByANameThatReachesTheListedFile) {
     EXPECT_TRUE(run.Close());
   }
   appkit::RegWriteDword(HKEY_CURRENT_USER, setting, L"UndoDelete", 0);
+}
+
+// Closed, every way it can be, while it searches a large tree for a file
+// that is not there: the search ends there, no "File not found." is left
+// behind for a window that is gone, and the tool ends.
+TEST(BriskoDiskFiles, ClosedDuringASearchTheToolEnds) {
+  REQUIRE_SANDBOX();
+  const char* tree = std::getenv("BRISKO_TREE_UNIX");
+  ASSERT_NE(tree, nullptr) << "run through in_sandbox_prefix.sh";
+  ASSERT_TRUE(DefineDrive(L't', DRIVE_FIXED, tree));
+  const struct {
+    const char* name;
+    std::function<void(HWND sheet)> close;
+  } closers[] = {
+      {"WM_CLOSE", [](HWND sheet) { ::PostMessageW(sheet, WM_CLOSE, 0, 0); }},
+      {"the close box", [](HWND sheet) { ::PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+      {"the Close button", [](HWND sheet) { ::PostMessageW(sheet, WM_COMMAND, IDOK, 0); }},
+      {"Alt+F4",
+       [](HWND sheet) {
+         ::SetForegroundWindow(sheet);
+         PumpUntil([&] { return ::GetForegroundWindow() == sheet; }, 2000);
+         INPUT in[4] = {};
+         for (INPUT& i : in) i.type = INPUT_KEYBOARD;
+         in[0].ki.wVk = in[3].ki.wVk = VK_MENU;
+         in[1].ki.wVk = in[2].ki.wVk = VK_F4;
+         in[2].ki.dwFlags = in[3].ki.dwFlags = KEYEVENTF_KEYUP;
+         ::SendInput(4, in, sizeof(INPUT));
+       }},
+  };
+  for (const auto& c : closers) {
+    SCOPED_TRACE(c.name);
+    BriskoRun run;
+    ASSERT_NE(run.sheet, nullptr);
+    HWND page = run.ShowPage(2, 1013);
+    ASSERT_NE(page, nullptr);
+    ::SendMessageW(::GetDlgItem(page, 1013), WM_SETTEXT, 0, (LPARAM)L"T:\\");
+    ::SendMessageW(::GetDlgItem(page, 1016), WM_SETTEXT, 0, (LPARAM)L"*.zzz");
+    ::SendMessageW(::GetDlgItem(page, 1015), BM_SETCHECK, BST_CHECKED, 0);
+    ClickButton(::GetDlgItem(page, 1012));
+    HWND searching = ::GetDlgItem(page, 1018);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(searching) != FALSE; }, 10000));
+    c.close(run.sheet);
+    HWND box = nullptr;
+    PumpUntil([&] { return !run.p.Running() || (box = run.WaitBox(0)) != nullptr; }, 60000);
+    EXPECT_EQ(box, nullptr) << "a box was left: " << appkit::Narrow(run.Answer(IDOK));
+    EXPECT_TRUE(run.p.WaitExit(10000));
+  }
+  DefineDrive(L't', DRIVE_NO_ROOT_DIR, nullptr);
 }

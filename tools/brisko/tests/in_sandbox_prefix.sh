@@ -49,6 +49,11 @@ rm -f "$prefix/dosdevices/z:"
 mkdir -p "$scratch/d"
 echo sandbox >"$scratch/d/sandbox.marker"
 ln -s "$scratch/d" "$prefix/dosdevices/d:"
+# A tree of many empty folders, on no drive until a test defines one over it:
+# a search of it takes a while.
+mkdir -p "$scratch/tree"
+(cd "$scratch/tree" && mkdir -p {a..t}/{a..t}/{a..t})
+export BRISKO_TREE_UNIX=$scratch/tree
 # User folders become plain folders of the prefix.
 for link in "$prefix"/drive_c/users/*/*; do
   if [ -L "$link" ]; then rm -f "$link" && mkdir "$link"; fi

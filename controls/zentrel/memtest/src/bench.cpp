@@ -152,7 +152,10 @@ void RunCpuLoop(CpuBenchFn fn, const char* name, int count, int minTime,
   }
   std::string result = format(count, t);
   sink.ReplaceLine(line, result);
-  if (int again = RescaledCount(count, minTime, t)) {
+  // After Stop the first figure stands: the longer run would hold the stop
+  // (and a closing program) for up to a minute more.
+  int again = sink.AbortRequested() ? 0 : RescaledCount(count, minTime, t);
+  if (again) {
     double t2 = fn(again);
     if (Usable(t2)) {
       result = format(again, t2);
@@ -169,7 +172,8 @@ Outcome RunCpuBenchmark(const CpuBenchConfig& c, const std::function<const CpuIn
                         TestSink& sink, BenchFile& file, const std::function<void(DWORD)>& pause) {
   Both(sink, file, "CPU Performance Tests:");
   const CpuInfoLines* lines = nullptr;
-  for (int i = 0; i < c.waitCpu && !(lines = cpuLines()); ++i) pause(500);
+  // Stop ends the wait for the processor's lines at once.
+  for (int i = 0; i < c.waitCpu && !(lines = cpuLines()) && !sink.AbortRequested(); ++i) pause(500);
   if (!lines) lines = cpuLines();
   if (lines) {
     if (!lines->typeLine.empty()) Both(sink, file, lines->typeLine);

@@ -1,5 +1,6 @@
 #include "memtest/proctest.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,11 +11,52 @@
 
 namespace memtest {
 
+namespace {
+
+// The answer of the message this thread waits for; an answer to one given
+// up on (its id is an older one) is dropped when it comes.
+struct PendingAnswer {
+  ULONG_PTR id = 0;
+  bool done = false;
+  LRESULT result = 0;
+};
+thread_local PendingAnswer t_answer;
+thread_local ULONG_PTR t_lastId = 0;
+
+void CALLBACK TakeAnswer(HWND, UINT, ULONG_PTR id, LRESULT result) {
+  if (id != t_answer.id) return;
+  t_answer.done = true;
+  t_answer.result = result;
+}
+
+constexpr DWORD kStopLookMs = 50;
+
+}  // namespace
+
 bool WindowSelfTestServer::Send(unsigned code, uint32_t* answer) {
-  DWORD_PTR result = 0;
-  if (!::SendMessageTimeoutW(server_, message_, code, 0, SMTO_NORMAL, timeoutMs_, &result)) return false;
-  *answer = (uint32_t)result;
-  return true;
+  if (!stopped_) {
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutW(server_, message_, code, 0, SMTO_NORMAL, timeoutMs_, &result)) return false;
+    *answer = (uint32_t)result;
+    return true;
+  }
+  // The answer comes back to this thread's queue while it waits, looking at
+  // the stop and at the server window between.
+  MSG msg;
+  ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+  t_answer = PendingAnswer{++t_lastId};
+  if (!::SendMessageCallbackW(server_, message_, code, 0, &TakeAnswer, t_answer.id)) return false;
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // delivers the answer
+    if (t_answer.done) {
+      *answer = (uint32_t)t_answer.result;
+      return true;
+    }
+    const DWORD spent = ::GetTickCount() - start;
+    if (stopped_() || spent >= timeoutMs_ || !::IsWindow(server_)) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min(kStopLookMs, timeoutMs_ - spent), QS_SENDMESSAGE);
+  }
 }
 
 void WindowSelfTestServer::ClearLastResult() { memtest::ClearLastResult(); }
@@ -43,15 +85,17 @@ std::string ReadLastResult() {
 
 namespace {
 
-enum class Answer { Passed, Failed, NotAvailable, NoMmx, NoReply };
+enum class Answer { Passed, Failed, NotAvailable, NoMmx, NoReply, Stopped };
 
 // One sub-test: "LastResult" cleared, the probe, then the code when the
-// probe answered 0 (else the probe's answer stands).
-Answer Ask(SelfTestServer& server, unsigned code) {
+// probe answered 0 (else the probe's answer stands). A message without an
+// answer after Stop was given up on for the stop.
+Answer Ask(SelfTestServer& server, unsigned code, TestSink& sink) {
   server.ClearLastResult();
   uint32_t answer = 0;
-  if (!server.Send(0, &answer)) return Answer::NoReply;
-  if (answer == 0 && !server.Send(code, &answer)) return Answer::NoReply;
+  auto noAnswer = [&] { return sink.AbortRequested() ? Answer::Stopped : Answer::NoReply; };
+  if (!server.Send(0, &answer)) return noAnswer();
+  if (answer == 0 && !server.Send(code, &answer)) return noAnswer();
   if (answer == 0) return Answer::Passed;
   if (answer == suite::SELFTEST_NOT_AVAILABLE) return Answer::NotAvailable;
   if (answer == suite::SELFTEST_NO_MMX && code == suite::SELFTEST_MMX) return Answer::NoMmx;
@@ -78,7 +122,8 @@ Outcome RunProcessorTest(SelfTestServer& server, const ProcessorSelection& sel, 
   if (sel.registers) {
     const std::string name = "General Register Test:";
     int at = sink.AddLine(name);
-    Answer a = Ask(server, suite::SELFTEST_REGISTERS);
+    Answer a = Ask(server, suite::SELFTEST_REGISTERS, sink);
+    if (a == Answer::Stopped) return Outcome::Aborted;
     sink.ReplaceLine(at, verdict(a, name));
     if (!take(a)) return Outcome::Failed;
     sink.SetProgress(20);
@@ -88,7 +133,8 @@ Outcome RunProcessorTest(SelfTestServer& server, const ProcessorSelection& sel, 
   if (sel.math) {
     const std::string name = "Mathematical Calculation Test:";
     int at = sink.AddLine(name);
-    Answer a = Ask(server, suite::SELFTEST_MATH);
+    Answer a = Ask(server, suite::SELFTEST_MATH, sink);
+    if (a == Answer::Stopped) return Outcome::Aborted;
     std::string why = a == Answer::Failed ? server.ReadLastResult() : std::string();
     if (!why.empty()) {
       sink.ReplaceLine(at, why);
@@ -103,7 +149,8 @@ Outcome RunProcessorTest(SelfTestServer& server, const ProcessorSelection& sel, 
   if (sel.mathSpeed) {
     const std::string name = "Math Performance Test:";
     int at = sink.AddLine(name);
-    Answer a = Ask(server, suite::SELFTEST_MATH_SPEED);
+    Answer a = Ask(server, suite::SELFTEST_MATH_SPEED, sink);
+    if (a == Answer::Stopped) return Outcome::Aborted;
     sink.ReplaceLine(at, verdict(a, name));
     if (a == Answer::Passed) sink.AddLine("Math Performance Index:\t" + server.ReadLastResult());
     if (!take(a)) return Outcome::Failed;
@@ -114,7 +161,8 @@ Outcome RunProcessorTest(SelfTestServer& server, const ProcessorSelection& sel, 
   if (sel.mmx && sel.cpuSpeed && !concurrent) {
     const std::string name = "MMX Arithmetic Test:";
     // Without MMX the test leaves no line and decides nothing.
-    Answer a = Ask(server, suite::SELFTEST_MMX);
+    Answer a = Ask(server, suite::SELFTEST_MMX, sink);
+    if (a == Answer::Stopped) return Outcome::Aborted;
     if (a != Answer::NoMmx) {
       sink.AddLine(verdict(a, name));
       if (a == Answer::Passed) sink.AddLine("MMX Performance Index:\t" + server.ReadLastResult());
@@ -125,7 +173,8 @@ Outcome RunProcessorTest(SelfTestServer& server, const ProcessorSelection& sel, 
   }
   if (sel.cpuSpeed) {
     int at = sink.AddLine("");
-    Answer a = Ask(server, suite::SELFTEST_CPU_SPEED);
+    Answer a = Ask(server, suite::SELFTEST_CPU_SPEED, sink);
+    if (a == Answer::Stopped) return Outcome::Aborted;
     if (a == Answer::Passed) {
       sink.ReplaceLine(at, "CPU Speed:\t" + server.ReadLastResult() + " MHz");
       sink.AddLine("");

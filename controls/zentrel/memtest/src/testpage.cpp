@@ -267,7 +267,7 @@ DWORD WINAPI ProcessorTestThread(LPVOID) {
     ctlfw::FinishWorker(true, false);
     return 0;
   }
-  WindowSelfTestServer selfTests(server, run.selfTestMessage);
+  WindowSelfTestServer selfTests(server, run.selfTestMessage, kSelfTestTimeoutMs, [] { return ctlfw::RunAborted(); });
   WindowSink sink;
   Outcome o = RunProcessorTest(selfTests, run.processor, run.concurrent, sink, [](DWORD ms) { ::Sleep(ms); });
   ctlfw::FinishWorker(o == Outcome::Failed, o == Outcome::Aborted);

@@ -259,6 +259,53 @@ TEST_F(BenchSteps, ALoopWithoutATimeIsNoResultAndAnAbortStopsBeforeTheNextLoop) 
   EXPECT_TRUE(g_whetCounts.empty());
 }
 
+// Stop (or a closing module) is seen while the benchmark waits for the
+// processor's lines, and a loop that was too short is not run again after
+// it: the run ends with what it has instead of holding the stop for up to a
+// minute.
+TEST_F(BenchSteps, StopEndsTheWaitForTheProcessorLinesAndSkipsTheLongerRun) {
+  struct Case {
+    const char* when;
+    int stopAt;  // 0: the second wait, 1: Dhrystone's first run, 2: Whetstone's
+    std::vector<int> dhry, whet;
+    std::vector<DWORD> pauses;
+    const char* file;
+  };
+  const Case cases[] = {
+      {"in the wait for the lines", 0, {}, {}, {500, 500},
+       "CPU Performance Tests:\r\n"},
+      {"in Dhrystone's first run", 1, {1000000}, {}, {},
+       "CPU Performance Tests:\r\nDhrystone:\t2000.0 K Dhrystones/Sec\r\n"},
+      {"in Whetstone's first run", 2, {1000000, 4400000},
+       {1000}, {500}, "CPU Performance Tests:\r\nDhrystone:\t454.5 K Dhrystones/Sec\r\nWhetstone:\t50.0 MWIPS\r\n"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.when);
+    SetUp();
+    pauses.clear();
+    RecordingSink s;
+    RecordingFile f;
+    g_dhrySeconds = {0.5, 9.68};
+    g_whetSeconds = {2.0, 8.0};
+    CpuBenchConfig c{FakeDhry, FakeWhet};
+    c.waitCpu = 120;  // a minute of half-second waits
+    const bool waitsForLines = k.stopAt == 0;
+    CpuInfoLines cpu{"CPU Type:\tTest Processor", ""};
+    auto lines = [&]() -> const CpuInfoLines* { return waitsForLines ? nullptr : &cpu; };
+    s.abortWhen = [&] {
+      if (k.stopAt == 0) return pauses.size() >= 2;
+      return !(k.stopAt == 1 ? g_dhryCounts : g_whetCounts).empty();
+    };
+    EXPECT_EQ(RunCpuBenchmark(c, lines, s, f, pause), Outcome::Aborted);
+    EXPECT_EQ(g_dhryCounts, k.dhry);
+    EXPECT_EQ(g_whetCounts, k.whet);
+    EXPECT_EQ(pauses, k.pauses);
+    std::string expected = k.file;
+    if (!waitsForLines) expected.insert(std::string("CPU Performance Tests:\r\n").size(), "CPU Type:\tTest Processor\r\n");
+    EXPECT_EQ(f.text, expected);
+  }
+}
+
 TEST(BenchResultsFileTest, AppendsToAnExistingFileOnlyAndSharesItWithNobody) {
   wchar_t dir[MAX_PATH];
   ::GetTempPathW(MAX_PATH, dir);

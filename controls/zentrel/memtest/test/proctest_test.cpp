@@ -3,7 +3,9 @@
 // server cannot run a sub-test or stops answering.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
+#include <thread>
 
 #include "memtest/proctest.h"
 #include "recording_sink.h"
@@ -147,4 +149,127 @@ TEST(ProcessorTest, CpuInfoLinesFromTheFile) {
     TakeCpuInfoLine(l, &lines);
   EXPECT_EQ(lines.typeLine, "CPU Type:\tAuthenticAMD, AMD EPYC");
   EXPECT_EQ(lines.speedLine, "CPU Speed:\t2096 MHz");
+}
+
+// Stop pressed while the server works on (or hangs in) a sub-test: the wait
+// for its answer is given up, and the run ends as stopped, not as a
+// failure of the processor; the sub-test's line keeps no verdict.
+TEST(ProcessorTest, StopDuringASubTestEndsTheRunAsStopped) {
+  class SlowServer : public ScriptedServer {
+   public:
+    unsigned slowCode = 0;
+    bool stop = false;
+    bool Send(unsigned code, uint32_t* answer) override {
+      if (code != slowCode) return ScriptedServer::Send(code, answer);
+      sent.push_back(code);
+      stop = true;  // Stop comes while the server has not answered
+      return false;
+    }
+  };
+  struct Case {
+    unsigned slowCode;
+    std::vector<unsigned> sent;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {suite::SELFTEST_MATH, {0, 1, 0, 2}, {"General Register Test:\tPASSED", "Mathematical Calculation Test:"}},
+      {suite::SELFTEST_CPU_SPEED,
+       {0, 1, 0, 2, 0, 3, 0, 4, 0, 5},
+       {"General Register Test:\tPASSED", "Mathematical Calculation Test:\tPASSED", "Math Performance Test:\tPASSED",
+        "Math Performance Index:\t46480.00", "MMX Arithmetic Test:\tPASSED", "MMX Performance Index:\t34960.00", ""}},
+  };
+  for (const Case& c : cases) {
+    SlowServer server;
+    server.answers = kFigures;
+    server.slowCode = c.slowCode;
+    RecordingSink sink;
+    sink.abortWhen = [&] { return server.stop; };
+    EXPECT_EQ(RunProcessorTest(server, ProcessorSelection(), false, sink, [](DWORD) {}), Outcome::Aborted)
+        << c.slowCode;
+    EXPECT_EQ(server.sent, c.sent);
+    EXPECT_EQ(sink.lines, c.lines);
+  }
+}
+
+namespace {
+
+// A server window on a thread of its own: code n is answered with n x 10,
+// code 99 only when `release` is set (a server that works long, or hangs).
+class ServerWindow {
+ public:
+  ServerWindow() {
+    release_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ready_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = ::CreateThread(nullptr, 0, &ServerWindow::Run, this, 0, nullptr);
+    ::WaitForSingleObject(ready_, 10000);
+  }
+  ~ServerWindow() {
+    ::SetEvent(release_);
+    ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    ::WaitForSingleObject(thread_, 10000);
+    for (HANDLE h : {thread_, release_, ready_}) ::CloseHandle(h);
+  }
+  HWND hwnd = nullptr;
+  static constexpr UINT kMessage = WM_APP + 7;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kMessage) {
+      auto* self = reinterpret_cast<ServerWindow*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
+      if (wp == 99) ::WaitForSingleObject(self->release_, INFINITE);
+      return (LRESULT)(wp * 10);
+    }
+    if (msg == WM_CLOSE) {
+      ::DestroyWindow(h);
+      return 0;
+    }
+    if (msg == WM_DESTROY) ::PostQuitMessage(0);
+    return ::DefWindowProcW(h, msg, wp, lp);
+  }
+  static DWORD WINAPI Run(LPVOID p) {
+    auto* self = static_cast<ServerWindow*>(p);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &Proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"HalvixSelfTestServer";
+    ::RegisterClassW(&wc);
+    self->hwnd = ::CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    ::SetWindowLongPtrW(self->hwnd, GWLP_USERDATA, (LONG_PTR)self);
+    ::SetEvent(self->ready_);
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+    return 0;
+  }
+  HANDLE thread_ = nullptr, release_ = nullptr, ready_ = nullptr;
+};
+
+}  // namespace
+
+// The window transport: an answer is taken, a stop gives up the wait for a
+// server that does not answer (long before its time-out), and so does the
+// time-out itself.
+TEST(ProcessorTest, TheServerWindowsAnswerOrTheStopEndsTheWait) {
+  ServerWindow window;
+  ASSERT_NE(window.hwnd, nullptr);
+  std::atomic<bool> stop{false};
+  WindowSelfTestServer server(window.hwnd, ServerWindow::kMessage, 60000, [&] { return stop.load(); });
+  uint32_t answer = 0;
+  ASSERT_TRUE(server.Send(3, &answer));
+  EXPECT_EQ(answer, 30u);
+  ASSERT_TRUE(server.Send(4, &answer));
+  EXPECT_EQ(answer, 40u);
+
+  // The server hangs; Stop comes after a moment.
+  std::thread stopper([&] {
+    ::Sleep(200);
+    stop = true;
+  });
+  DWORD t0 = ::GetTickCount();
+  EXPECT_FALSE(server.Send(99, &answer));
+  EXPECT_LT(::GetTickCount() - t0, 30000u) << "given up for the stop, not after the time-out";
+  stopper.join();
+
+  // Without a stop: the time-out.
+  stop = false;
+  WindowSelfTestServer hurried(window.hwnd, ServerWindow::kMessage, 300, [&] { return stop.load(); });
+  EXPECT_FALSE(hurried.Send(99, &answer));
 }

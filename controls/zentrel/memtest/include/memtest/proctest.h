@@ -21,17 +21,21 @@ constexpr DWORD kSelfTestTimeoutMs = 15000;
 class SelfTestServer {
  public:
   virtual ~SelfTestServer() = default;
-  // Sends a sub-test code (0 = probe); false when no answer came in time.
+  // Sends a sub-test code (0 = probe); false when no answer came in time,
+  // or when the wait for it was given up because the run was stopped.
   virtual bool Send(unsigned code, uint32_t* answer) = 0;
   virtual void ClearLastResult() = 0;
   virtual std::string ReadLastResult() = 0;
 };
 
-// The server window, through SendMessageTimeout, and the registry value.
+// The server window and the registry value. A message waits for its answer
+// at most `timeoutMs`, and no longer once `stopped` says so (Stop acts at
+// once, also while the server works or hangs).
 class WindowSelfTestServer : public SelfTestServer {
  public:
-  WindowSelfTestServer(HWND server, UINT message, DWORD timeoutMs = kSelfTestTimeoutMs)
-      : server_(server), message_(message), timeoutMs_(timeoutMs) {}
+  WindowSelfTestServer(HWND server, UINT message, DWORD timeoutMs = kSelfTestTimeoutMs,
+                       std::function<bool()> stopped = {})
+      : server_(server), message_(message), timeoutMs_(timeoutMs), stopped_(std::move(stopped)) {}
   bool Send(unsigned code, uint32_t* answer) override;
   void ClearLastResult() override;
   std::string ReadLastResult() override;
@@ -40,6 +44,7 @@ class WindowSelfTestServer : public SelfTestServer {
   HWND server_;
   UINT message_;
   DWORD timeoutMs_;
+  std::function<bool()> stopped_;
 };
 
 // "LastResult" under the server's settings key: set to "" (created when
@@ -56,7 +61,9 @@ struct ProcessorSelection {
 // leaves the MMX test out, as does an unselected CPU speed test. A sub-test
 // the server cannot run here is shown "not available" and decides nothing;
 // a run in which no sub-test could run fails, and so does one whose server
-// stops answering (at once). `pause` waits between some sub-tests.
+// stops answering (at once). A sub-test whose answer was not waited for
+// because Stop came ends the run as aborted, its line without a verdict.
+// `pause` waits between some sub-tests.
 Outcome RunProcessorTest(SelfTestServer& server, const ProcessorSelection& selection, bool concurrent,
                          TestSink& sink, const std::function<void(DWORD)>& pause);
 
