@@ -15,6 +15,7 @@
 #include "suite/info.h"
 #include "testsupport/controls.h"
 #include "testsupport/fakeinfo.h"
+#include "testsupport/machine.h"
 #include "testsupport/process.h"
 #include "testsupport/ui.h"
 
@@ -132,7 +133,7 @@ TEST_F(ModuleClose, EveryWayOfClosingARunningTestEndsTheModuleWhichReportsOnce) 
          PostDiagClose(m.p);
        }},
   };
-  ctltest::UseSmallMachine(1024);
+  ASSERT_TRUE(testsupport::UseSmallMachine(1024));
   for (const Closer& c : closers) {
     SCOPED_TRACE(c.name);
     RemoveFiles();
@@ -165,7 +166,7 @@ TEST_F(ModuleClose, AHostsCloseAnswersTheControlsQuestionAndItsWaitForTheAbort) 
        L"The memory test will take about 3 minutes.  Do you want to start now?"},
       {"the wait for the abort", true, L"Please wait for the test to abort."},
   };
-  ctltest::UseSmallMachine(1024);
+  ASSERT_TRUE(testsupport::UseSmallMachine(1024));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.when);
     RemoveFiles();

@@ -6,6 +6,9 @@
 
 #include <commctrl.h>
 
+#include <cwchar>
+#include <vector>
+
 #include "appkit/text.h"
 #include "infoclient/listbox.h"
 #include "ctlfw/runner.h"
@@ -20,8 +23,7 @@ namespace media {
 
 namespace {
 
-// The player's own caption, looked for when no window bears the
-// "CDTestTitle" value.
+// The player's own caption, looked for beside the "CDTestTitle" value.
 const wchar_t kPlayerCaption[] = L"Audio CD Player";
 
 class CTestTest : public ctlfw::TestPage, public MediaHost {
@@ -77,7 +79,11 @@ class CTestTest : public ctlfw::TestPage, public MediaHost {
   void OnChannel();
   void OnCdPlayer();
   bool Idle() const { return !run_ || !run_->Running(); }
-  HWND PlayerWindow() const;
+  // The top-level windows of the player this page started that bear the
+  // "CDTestTitle" value or the player's own caption: its dialog and any box
+  // it shows (which has the same caption), so that the close ends the
+  // player and not just its box.
+  std::vector<HWND> PlayerWindows() const;
   // Puts the mixer's settings back and lets it go, on the device thread
   // (it may close a mixer of its own); one a call may still use stays.
   void RestoreAndFreeMixer();
@@ -269,9 +275,28 @@ void CTestTest::KeepChoices() {
   }
 }
 
-HWND CTestTest::PlayerWindow() const {
-  HWND w = ::FindWindowW(nullptr, media_.CdTestTitle().c_str());
-  return w ? w : ::FindWindowW(nullptr, kPlayerCaption);
+struct PlayerLook {
+  DWORD pid;
+  std::wstring title;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK EachPlayerWindow(HWND w, LPARAM lp) {
+  auto* l = reinterpret_cast<PlayerLook*>(lp);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(w, &pid);
+  if (pid != l->pid) return TRUE;
+  wchar_t text[256] = L"";
+  ::GetWindowTextW(w, text, 256);
+  if (l->title == text || std::wcscmp(text, kPlayerCaption) == 0) l->found.push_back(w);
+  return TRUE;
+}
+
+std::vector<HWND> CTestTest::PlayerWindows() const {
+  PlayerLook look{player_ ? ::GetProcessId(player_) : 0, media_.CdTestTitle(), {}};
+  if (!look.pid) return {};
+  ::EnumWindows(EachPlayerWindow, (LPARAM)&look);
+  return look.found;
 }
 
 void CTestTest::AfterWorkersOut() {
@@ -282,7 +307,7 @@ void CTestTest::AfterWorkersOut() {
   devices_.Call([] { mm::CloseWaveIn(); });
   DWORD code = 0;
   if (player_ && ::GetExitCodeProcess(player_, &code) && code == STILL_ACTIVE)
-    if (HWND w = PlayerWindow()) ::PostMessageW(w, WM_CLOSE, 0, 0);
+    for (HWND w : PlayerWindows()) ::PostMessageW(w, WM_CLOSE, 0, 0);
   if (player_) ::CloseHandle(player_);
   player_ = nullptr;
 }
@@ -355,7 +380,8 @@ void CTestTest::OnCdPlayer() {
   }
   DWORD code = 0;
   if (player_ && ::GetExitCodeProcess(player_, &code) && code == STILL_ACTIVE) {
-    if (HWND w = PlayerWindow()) ::SetForegroundWindow(w);
+    std::vector<HWND> windows = PlayerWindows();
+    if (!windows.empty()) ::SetForegroundWindow(windows.front());
     return;
   }
   if (player_) ::CloseHandle(player_);

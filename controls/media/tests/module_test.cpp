@@ -621,3 +621,33 @@ TEST_F(MediaHost, VideoModeKeepsItsOwnValues) {
   EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Video0", L"?"), L"");
 }
 
+// The CD player the page started is closed with the control, also while it
+// shows a box under its own caption (here: no audio CD device), which a
+// lookup by title finds first.
+TEST_F(MediaHost, TheCdPlayerItStartedEndsWithTheControlAlsoUnderItsBox) {
+  ASSERT_TRUE(Call(suite::kDispInit, {std::string("")}));
+  HWND button = FindChildById(Sheet(), 1022);
+  ASSERT_TRUE(button);
+  ::PostMessageW(::GetParent(button), WM_COMMAND, MAKEWPARAM(1022, BN_CLICKED), (LPARAM)button);
+  // The player's box, found by its text among the windows under its caption.
+  HWND box = nullptr;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        box = nullptr;
+        while ((box = ::FindWindowExW(nullptr, box, nullptr, L"Audio CD Player")) != nullptr)
+          if (::IsWindowVisible(box) && FindChild(box, L"Static", L"Failed to initialize the mci device.")) break;
+        return box != nullptr;
+      },
+      30000))
+      << "the player's box";
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(box, &pid);
+  HANDLE player = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+  ASSERT_TRUE(player);
+  host.Destroy();
+  bool ended = PumpUntil([&] { return ::WaitForSingleObject(player, 0) == WAIT_OBJECT_0; }, 30000);
+  if (!ended) ::TerminateProcess(player, 1);
+  ::CloseHandle(player);
+  EXPECT_TRUE(ended) << "the player stayed after the control closed";
+}
+
