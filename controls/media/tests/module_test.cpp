@@ -56,6 +56,9 @@ class MediaModule : public ::testing::Test {
     RemoveLogs();
     ::DeleteFileW(Sample(L"gone.wav").c_str());
     ::DeleteFileW(Sample(L"long.wav").c_str());
+    // The shipped clip, should a test that took it away have stopped short.
+    if (::GetFileAttributesW(Sample(L"test.avi.away").c_str()) != INVALID_FILE_ATTRIBUTES)
+      ::MoveFileExW(Sample(L"test.avi.away").c_str(), Sample(L"test.avi").c_str(), MOVEFILE_REPLACE_EXISTING);
   }
   static std::wstring Sample(const std::wstring& name) { return SuitePath(L"TESTDATA\\" + name); }
   static void SetFiles(const std::vector<std::wstring>& names) {
@@ -63,8 +66,13 @@ class MediaModule : public ::testing::Test {
       appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"Audio" + std::to_wstring(i),
                              i < (int)names.size() ? Sample(names[i]) : L"");
   }
+  static void SetVideoFiles(const std::vector<std::wstring>& names) {
+    for (int i = 0; i < 10; ++i)
+      appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"Video" + std::to_wstring(i),
+                             i < (int)names.size() ? Sample(names[i]) : L"");
+  }
   static void RemoveLogs() {
-    for (const wchar_t* log : {L"KytADO.LOG", L"KytADO3.LOG"}) ::DeleteFileW(SuitePath(log).c_str());
+    for (const wchar_t* log : {L"KytADO.LOG", L"KytADO3.LOG", L"KytVDO.LOG"}) ::DeleteFileW(SuitePath(log).c_str());
   }
 
   // media.mod as the main program starts it; `beforeStart` runs once the
@@ -366,10 +374,13 @@ TEST_F(MediaModule, TheSelectDialogKeepsAStoredEntryOfAnyLength) {
 }
 
 TEST_F(MediaModule, NoFilesStillEndsAnAutomaticRunAndWritesNoLog) {
-  SetFiles({});
-  // Without list entries the TESTDATA defaults serve: hide them by mode.
+  SetVideoFiles({});
+  // Without list entries the TESTDATA defaults serve: the shipped clip is
+  // taken away for this run (the suite here is the test's own copy).
+  ASSERT_TRUE(::MoveFileW(Sample(L"test.avi").c_str(), Sample(L"test.avi.away").c_str()));
   appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Loop", 1);
   WPARAM result = Run(L"-AutoRun -VideoTest");
+  ASSERT_TRUE(::MoveFileW(Sample(L"test.avi.away").c_str(), Sample(L"test.avi").c_str()));
   EXPECT_EQ(result, 1u) << "nothing could be tested";
   EXPECT_EQ(::GetFileAttributesW(SuitePath(L"KytVDO.LOG").c_str()), INVALID_FILE_ATTRIBUTES);
 }
