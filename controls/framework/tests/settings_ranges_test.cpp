@@ -144,7 +144,7 @@ const std::vector<ControlMode>& Modes() {
       {suite::kCtlMedia,
        L"-VideoTest",
        L"Software\\Qev\\MEDIA\\Setting",
-       {{L"Loop", 1, 1, 10000}, {L"AviEnable", 0, 0, 1}, {L"MpgEnable", 0, 0, 1}}},
+       {{L"Loop", 1, 1, 10000}, {L"AviEnable", 1, 0, 1}, {L"MpgEnable", 0, 0, 1}}},
       {suite::kCtlFenwold,
        L"",
        L"Software\\Kyt\\Fenwold\\Setting",

@@ -30,8 +30,11 @@ ctlfw::FieldTable<MediaValues> CMediaRunner::Fields() const {
                                   {&V::cdPlayDelay, {"CDPlayDelay", 1, InRange(0, 5)}},
                               });
   } else {
+    // The clip the suite ships plays unless switched off: the video mode is
+    // started for automatic runs, where its test list cannot be changed
+    // before the run, and with nothing switched on it would test nothing.
     table.insert(table.end(), {
-                                  {&V::aviEnable, {"AviEnable", 0, kSwitch}},
+                                  {&V::aviEnable, {"AviEnable", 1, kSwitch}},
                                   {&V::mpgEnable, {"MpgEnable", 0, kSwitch}},
                               });
   }

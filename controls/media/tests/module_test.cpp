@@ -56,6 +56,9 @@ class MediaModule : public ::testing::Test {
     RemoveLogs();
     ::DeleteFileW(Sample(L"gone.wav").c_str());
     ::DeleteFileW(Sample(L"long.wav").c_str());
+    // The shipped clip, should a test that took it away have stopped short.
+    if (::GetFileAttributesW(Sample(L"test.avi.away").c_str()) != INVALID_FILE_ATTRIBUTES)
+      ::MoveFileExW(Sample(L"test.avi.away").c_str(), Sample(L"test.avi").c_str(), MOVEFILE_REPLACE_EXISTING);
   }
   static std::wstring Sample(const std::wstring& name) { return SuitePath(L"TESTDATA\\" + name); }
   static void SetFiles(const std::vector<std::wstring>& names) {
@@ -63,8 +66,13 @@ class MediaModule : public ::testing::Test {
       appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"Audio" + std::to_wstring(i),
                              i < (int)names.size() ? Sample(names[i]) : L"");
   }
+  static void SetVideoFiles(const std::vector<std::wstring>& names) {
+    for (int i = 0; i < 10; ++i)
+      appkit::RegWriteString(HKEY_CURRENT_USER, kKey, L"Video" + std::to_wstring(i),
+                             i < (int)names.size() ? Sample(names[i]) : L"");
+  }
   static void RemoveLogs() {
-    for (const wchar_t* log : {L"KytADO.LOG", L"KytADO3.LOG"}) ::DeleteFileW(SuitePath(log).c_str());
+    for (const wchar_t* log : {L"KytADO.LOG", L"KytADO3.LOG", L"KytVDO.LOG"}) ::DeleteFileW(SuitePath(log).c_str());
   }
 
   // media.mod as the main program starts it; `beforeStart` runs once the
@@ -366,12 +374,58 @@ TEST_F(MediaModule, TheSelectDialogKeepsAStoredEntryOfAnyLength) {
 }
 
 TEST_F(MediaModule, NoFilesStillEndsAnAutomaticRunAndWritesNoLog) {
-  SetFiles({});
-  // Without list entries the TESTDATA defaults serve: hide them by mode.
+  SetVideoFiles({});
+  // Without list entries the TESTDATA defaults serve: the shipped clip is
+  // taken away for this run (the suite here is the test's own copy).
+  ASSERT_TRUE(::MoveFileW(Sample(L"test.avi").c_str(), Sample(L"test.avi.away").c_str()));
   appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Loop", 1);
   WPARAM result = Run(L"-AutoRun -VideoTest");
+  ASSERT_TRUE(::MoveFileW(Sample(L"test.avi.away").c_str(), Sample(L"test.avi").c_str()));
   EXPECT_EQ(result, 1u) << "nothing could be tested";
   EXPECT_EQ(::GetFileAttributesW(SuitePath(L"KytVDO.LOG").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// The video mode as the stress list starts it ("-AutoRun -VideoTest"), with
+// no list of the user's and the mode's settings as shipped: the suite's own
+// clip plays to its end in its window, titled with the clip's path, and the
+// run passes. Where the sound driver has no server (the entry of its own)
+// the clip's picture still plays without its sound.
+TEST_F(MediaModule, TheShippedVideoClipPlaysToItsEndInItsWindow) {
+  SetVideoFiles({});
+  HKEY key = nullptr;
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+  for (const wchar_t* name : {L"AviEnable", L"MpgEnable"}) ::RegDeleteValueW(key, name);
+  ::RegCloseKey(key);
+  appkit::RegWriteDword(HKEY_CURRENT_USER, kKey, L"Loop", 1);
+  ::DeleteFileW(SuitePath(L"KytVDO.LOG").c_str());
+
+  ULONGLONG start = ::GetTickCount64();
+  Process p;
+  ASSERT_TRUE(p.Start(SuitePath(L"media.mod"), L"-AutoRun -VideoTest"));
+  ASSERT_TRUE(p.WaitIdle(20000));
+  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+  MessageCatcher host;
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  const std::wstring clip = Sample(L"test.avi");
+  HWND video = WaitForWindowOf(
+      p.Pid(), [&](HWND w) { return _wcsicmp(GetText(w).c_str(), clip.c_str()) == 0; }, 60000);
+  EXPECT_NE(video, nullptr) << "a shown window titled " << appkit::Narrow(clip);
+  if (video) mediatest::SaveWindowShot(video, L"media_video_window.bmp");
+  MessageCatcher::Caught done{};
+  ASSERT_TRUE(host.WaitFor(diag, 120000, &done)) << "the module reports";
+  EXPECT_TRUE(p.WaitExit(20000));
+  std::printf("media.mod -AutoRun -VideoTest with the shipped clip (%s) ended after %.1f s\n",
+              HaveAudio() ? "audio server" : "no audio server", (double)(::GetTickCount64() - start) / 1000.0);
+
+  std::string log = ReadTextFile(SuitePath(L"KytVDO.LOG"));
+  EXPECT_EQ(done.wp, 0u) << log;
+  EXPECT_EQ(log.rfind("[Last Updated: ", 0), 0u) << log;
+  EXPECT_NE(log.find("]\n\nVideo Test\nPlaying AVI File(test.avi)...\tOK\n\nNo Error Found.\n"), std::string::npos)
+      << log;
+  EXPECT_EQ(CountOccurrences(log, "Playing"), 1) << log;
+  // The defaults were played, not stored.
+  EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Video0", L"?"), L"");
 }
 
 // ---- Hosted in this process ----------------------------------------------------------
@@ -606,8 +660,7 @@ TEST_F(MediaHost, TheRunnerReadsItsListAndSettingsAndWritesThemBack) {
 TEST_F(MediaHost, VideoModeKeepsItsOwnValues) {
   HKEY key = nullptr;
   if (::RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-    ::RegDeleteValueW(key, L"LeftChannel");
-    ::RegDeleteValueW(key, L"Video0");
+    for (const wchar_t* name : {L"LeftChannel", L"Video0", L"AviEnable"}) ::RegDeleteValueW(key, name);
     ::RegCloseKey(key);
   }
   ASSERT_TRUE(Call(suite::kDispInit, {std::string("-VideoTest")}));
@@ -616,7 +669,7 @@ TEST_F(MediaHost, VideoModeKeepsItsOwnValues) {
   ASSERT_TRUE(test);
   EXPECT_FALSE(::IsWindowVisible(FindChildById(Sheet(), 1022))) << "no CD player button for video";
   host.Destroy();
-  EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, kKey, L"AviEnable", 7), 0u);
+  EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, kKey, L"AviEnable", 7), 1u) << "the shipped clip plays";
   EXPECT_EQ(appkit::RegReadDword(HKEY_CURRENT_USER, kKey, L"LeftChannel", 7), 7u) << "audio values stay unwritten";
   EXPECT_EQ(appkit::RegReadString(HKEY_CURRENT_USER, kKey, L"Video0", L"?"), L"");
 }
