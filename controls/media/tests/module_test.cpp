@@ -22,6 +22,7 @@
 #include "suite/diag.h"
 #include "testsupport/controls.h"
 #include "testsupport/process.h"
+#include "testsupport/soundserver.h"
 #include "testsupport/ui.h"
 
 using namespace testsupport;
@@ -218,16 +219,6 @@ std::string ToneWave(double seconds, int rate = 22050) {
          u32((DWORD)rate * 2) + u16(2) + u16(16) + "data" + u32((DWORD)data.size()) + data;
 }
 
-// The folder through which with_own_audio_server.sh takes the test's audio
-// server away, as this program sees it; empty without that script.
-std::wstring AudioServerControl() {
-  const char* unix = std::getenv("AUDIO_SERVER_CONTROL");
-  if (!unix || !*unix) return L"";
-  std::wstring dir = L"Z:";
-  for (const char* c = unix; *c; ++c) dir += *c == '/' ? L'\\' : (wchar_t)*c;
-  return dir + L"\\";
-}
-
 std::wstring Joined(const std::vector<std::wstring>& lines) {
   std::wstring all;
   for (const std::wstring& l : lines) all += l + L"\n";
@@ -257,8 +248,7 @@ class MediaServerStops : public MediaModule {
   // request / undo: to with_own_audio_server.sh (undo may be null);
   // seconds: the wave's length; after: seconds of play before the stop.
   void PlayAndStopTheServer(const wchar_t* request, const wchar_t* undo, int seconds, DWORD after) {
-    std::wstring control = AudioServerControl();
-    if (control.empty()) GTEST_SKIP() << "run through with_own_audio_server.sh";
+    if (SoundServerControl().empty()) GTEST_SKIP() << "run through with_own_audio_server.sh";
     if (!HaveAudio()) GTEST_SKIP() << "no audio server: nothing plays to be cut off";
     ASSERT_TRUE(WriteFileBytes(Sample(L"long.wav"), ToneWave(seconds)));
     for (auto [name, value] : {std::pair<const wchar_t*, DWORD>{L"Loop", 1}, {L"WaveEnable", 1}, {L"MidiEnable", 0}})
@@ -283,11 +273,7 @@ class MediaServerStops : public MediaModule {
         30000))
         << "the long file plays: " << appkit::Narrow(Joined(ListBoxLines(results)));
     PumpUntil([] { return false; }, after);
-    std::wstring done = control + request + L".done";
-    ::DeleteFileW(done.c_str());
-    ASSERT_TRUE(WriteFileBytes(control + request, ""));
-    ASSERT_TRUE(PumpUntil([&] { return ::GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000))
-        << "the audio server did not take the request";
+    ASSERT_TRUE(AskSoundServer(request)) << "the audio server did not take the request";
     ULONGLONG stopped = ::GetTickCount64();
     MessageCatcher::Caught reply{};
     bool replied = host.WaitFor(diag, 90000, &reply);
@@ -305,10 +291,7 @@ class MediaServerStops : public MediaModule {
       EXPECT_TRUE(p.WaitExit(30000)) << "the module ends";
     }
     if (undo) {
-      std::wstring undone = control + undo + L".done";
-      ::DeleteFileW(undone.c_str());
-      ASSERT_TRUE(WriteFileBytes(control + undo, ""));
-      ASSERT_TRUE(PumpUntil([&] { return ::GetFileAttributesW(undone.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000));
+      ASSERT_TRUE(AskSoundServer(undo));
     }
   }
 };

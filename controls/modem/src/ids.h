@@ -71,3 +71,6 @@
 // The framework's text ids take 60 and 160..162.
 #define IDS_MODEM_CONNECTION_TEST 260
 #define IDS_MODEM_STOPPED_ANSWERING 261
+// A call into a sound device that did not return within its bound.
+#define IDS_MODEM_NOANSWER_WAVEIN 262
+#define IDS_MODEM_NOANSWER_MIXER 263

@@ -361,10 +361,21 @@ void ModemSequence::TestToneDialing() {
       UninterruptedReads hold(e_);
       e_.ExecModemCommand("+++");
     }
-    if (started && !aborted)
+    // A recording whose device stopped answering is not read: the driver
+    // may still write it. One whose tones do not add up may have lost its
+    // device on the way: a device that no longer opens is what failed, and
+    // its message says so.
+    if (started && !aborted && recorder_->Answering()) {
       passed = modemlogic::JudgeTones(recorder_->Recording(), s_.tones, s_.toneDigits).passed;
+      if (!passed) recorder_->StillOpens();
+    }
   }
   recorder_->Close();
+  // A device that did not answer fails the test, even when it was stopped.
+  if (!recorder_->Answering()) {
+    passed = false;
+    aborted = false;
+  }
   if (aborted) {
     h_.AppendToLastLine(T(IDS_MODEM_ABORTED));
     return;

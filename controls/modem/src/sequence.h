@@ -34,7 +34,9 @@ struct RunSettings {
 };
 
 // The sound card's side of the tone-dialling test: the recording of what
-// the modem's line output plays while it dials.
+// the modem's line output plays while it dials. A device that does not
+// answer a call within its bound is named by a line of the recorder's own,
+// and is asked nothing after that.
 class ToneRecorder {
  public:
   virtual ~ToneRecorder() = default;
@@ -45,7 +47,12 @@ class ToneRecorder {
   virtual bool Start() = 0;
   // Stops and closes the device; the recording stays.
   virtual void Stop() = 0;
+  // Whether the devices answered every call so far.
+  virtual bool Answering() const = 0;
   virtual modemlogic::RecordingView Recording() const = 0;
+  // Whether the recording device still opens (it is closed again at once);
+  // false after its own message line.
+  virtual bool StillOpens() = 0;
   // Frees the recording (and closes a device left open).
   virtual void Close() = 0;
 };

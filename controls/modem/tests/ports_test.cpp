@@ -8,6 +8,7 @@
 #include <ole2.h>
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <iterator>
@@ -24,6 +25,7 @@
 #include "testsupport/controls.h"
 #include "testsupport/process.h"
 #include "testsupport/registry.h"
+#include "testsupport/soundserver.h"
 #include "testsupport/ui.h"
 
 using namespace testsupport;
@@ -1218,6 +1220,110 @@ TEST_F(ModemPorts, StopAndCloseEndARunOnAHostileModem) {
     std::vector<std::string> lines = LogLines();
     EXPECT_TRUE(Has(lines, "===>Test aborted.")) << Joined(lines);
   }
+}
+
+// The sound server going away while the tone-dialling test records (a
+// server of the test's own, through with_own_audio_server.sh; each case has
+// a ctest entry and a server of its own): killed, as a crashed server ends,
+// or stalled, as one that gets no time, either as the recording opens (the
+// modem holds back its answer to the command before the test) or in its
+// middle. The run ends all the same, within the bound of one device call:
+// the test FAILED on a line that names the sound device that failed, one
+// error, the log written and the run reported; a modem that dialled is
+// hung up, and the module ends.
+class ModemSoundServerStops : public ModemPorts {
+ protected:
+  enum class When { AsTheRecordingOpens, DuringTheRecording };
+  void StopTheServerWhileToneDialling(const wchar_t* request, const wchar_t* undo, When when) {
+    if (SoundServerControl().empty()) GTEST_SKIP() << "run through with_own_audio_server.sh";
+    if (!HaveSound()) GTEST_SKIP() << "no sound devices: nothing records to be cut off";
+    const std::string dial = "ATS6=0X0DT5551234";
+    Set(L"DialtoneTestEnable", 0);
+    Set(L"StandardTestEnable", 0);
+    Set(L"StandardTimeout", 6000);
+    SetText(L"TestATS6", L"5551234");
+    SetText(L"TestATS6Input", L"MIC");
+    Set(L"TestATS6Sleep", 8000);
+    // No sample reaches the threshold: the count fails however much of the
+    // tones the recording took before the server stopped, and what the
+    // test looks at is the device the run names.
+    Set(L"TestATS6Jump", 32767);
+    Replies r = FullModem();
+    // The last command before the tone-dialling test.
+    r["AT\\N3"] = R"({"delay_ms": 2500, "lines": ["OK"]})";
+    Modem(1, r, "\"tones\": true");
+    Process p;
+    MessageCatcher host;
+    ASSERT_TRUE(StartAsTheMainProgram(p, host, L"-AutoRun"));
+    if (when == When::AsTheRecordingOpens) {
+      ASSERT_TRUE(WaitHeard(1, "AT\\N3", 60000));
+    } else {
+      ASSERT_TRUE(WaitHeard(1, dial, 60000));
+      PumpUntil([] { return false; }, 3000);
+    }
+    ASSERT_TRUE(AskSoundServer(request)) << "the audio server did not take the request";
+    auto t0 = std::chrono::steady_clock::now();
+    UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+    MessageCatcher::Caught report{};
+    bool reported = host.WaitFor(diag, 120000, &report);
+    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("[ server  ] stopped (%s) %s: the module %s after %.1f s\n", appkit::Narrow(request).c_str(),
+                when == When::AsTheRecordingOpens ? "as the recording opens" : "during the recording",
+                reported ? "reported" : "had not reported", s);
+    EXPECT_TRUE(reported) << "the run ends within the bound of a device call";
+    if (reported) {
+      EXPECT_EQ(report.wp, 1u);
+      EXPECT_TRUE(p.WaitExit(30000)) << "the module ends";
+      std::vector<std::string> lines = LogLines();
+      for (const std::string& l : lines) std::printf("    | %s\n", l.c_str());
+      // The tone-dialling test's lines: from its "ATS6:" line to the group's end.
+      std::vector<std::string> tone;
+      for (const std::string& l : lines) {
+        if (tone.empty() && l.rfind("ATS6:\t", 0) != 0) continue;
+        if (l.empty()) break;
+        tone.push_back(l);
+      }
+      ASSERT_FALSE(tone.empty()) << Joined(lines);
+      const std::string& last = tone.back();
+      EXPECT_TRUE(last.size() >= 6 && last.compare(last.size() - 6, 6, "FAILED") == 0) << Joined(tone);
+      // A stalled server's device is given up once its call overruns the
+      // bound; a dead server's device no longer opens.
+      const bool stalled = undo != nullptr;
+      bool named = false;
+      for (const std::string& l : tone) {
+        bool device =
+            l.find("waveform-audio input device") != std::string::npos || l.find("mixer") != std::string::npos;
+        named |= device && (!stalled || l.find(" did not answer within 15 seconds.") != std::string::npos);
+      }
+      EXPECT_TRUE(named) << "a line names the sound device" << (stalled ? " that did not answer\n" : "\n")
+                         << Joined(tone);
+      EXPECT_EQ(lines.empty() ? "" : lines.back(), "Found Error(s).");
+      if (HeardLine(1, dial)) {
+        std::vector<std::string> heard = Heard(1);
+        auto at = std::find(heard.begin(), heard.end(), dial);
+        EXPECT_NE(std::find(at, heard.end(), "<dial aborted>"), heard.end()) << "the dial ended\n" << Joined(heard);
+        EXPECT_NE(std::find(at, heard.end(), "ATZ"), heard.end()) << "the modem reset\n" << Joined(heard);
+      }
+    } else {
+      ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
+    }
+    if (undo) {
+      EXPECT_TRUE(AskSoundServer(undo));
+    }
+  }
+};
+
+TEST_F(ModemSoundServerStops, DiesAsTheRecordingOpens) {
+  StopTheServerWhileToneDialling(L"kill", nullptr, When::AsTheRecordingOpens);
+}
+TEST_F(ModemSoundServerStops, DiesDuringTheRecording) {
+  StopTheServerWhileToneDialling(L"kill", nullptr, When::DuringTheRecording);
+}
+TEST_F(ModemSoundServerStops, StallsAsTheRecordingOpens) {
+  StopTheServerWhileToneDialling(L"freeze", L"thaw", When::AsTheRecordingOpens);
+}
+TEST_F(ModemSoundServerStops, StallsDuringTheRecording) {
+  StopTheServerWhileToneDialling(L"freeze", L"thaw", When::DuringTheRecording);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The tone-dialling test's sound card through the shared mixer routines,
 // against stand-in mixers: the test volume on every line at page start, the
 // chosen recording input routed for the test, the control's own message
-// texts, and every setting put back when the page closes; and the Test page
+// texts, and every setting put back when the page closes (but for a device
+// that stopped answering, which is asked nothing more); and the Test page
 // doing all of that only when there are digits to dial.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -10,9 +11,12 @@
 #include <vector>
 
 #include "fake_mm.h"
+#include "mm/mci.h"
+#include "mm/mixer.h"
 #include "mm/mmapi.h"
 #include "recorder.h"
 #include "runner.h"
+#include "testsupport/process.h"
 #include "testsupport/runner_fixture.h"
 
 namespace {
@@ -165,6 +169,81 @@ TEST_F(ToneSoundCardTest, NoMixerAndTheControlsOwnTexts) {
                 L"Failed to retrieve information about the waveform-audio input line of the mixer device.",
                 L"Failed to open waveform-audio input device."}));
   EXPECT_EQ(Values(speakersOnly), Values(fakemm::FakeMixer::SpeakersOnly())) << "nothing saved, nothing changed";
+}
+
+namespace {
+
+// A recording device whose stop never returns, as where the sound server
+// stalled, until the test lets it go.
+HANDLE g_letGo = nullptr;
+MMRESULT(WINAPI* g_fakeStop)(HWAVEIN) = nullptr;
+MMRESULT WINAPI StopThatHangs(HWAVEIN device) {
+  ::WaitForSingleObject(g_letGo, INFINITE);
+  return g_fakeStop(device);
+}
+
+DWORD WINAPI LetGoAfterAMinute(void*) {
+  if (::WaitForSingleObject(g_letGo, 60000) == WAIT_TIMEOUT) ::SetEvent(g_letGo);
+  return 0;
+}
+
+int ControlWrites(fakemm::FakeMixer& m) {
+  int writes = 0;
+  for (fakemm::FakeLine& l : m.lines)
+    for (fakemm::FakeControl& c : l.controls) writes += c.writes;
+  return writes;
+}
+
+}  // namespace
+
+// A call into the devices that does not return within its bound: the line
+// names the device, and nothing more is asked of the devices, not by the
+// next test's recording, not to put the settings back when the page closes
+// (the call that hangs may still use the mixer): the page's close is not
+// held.
+TEST_F(ToneSoundCardTest, ADeviceThatDoesNotAnswerIsNamedAndAskedNothingMore) {
+  fakemm::FakeMixer mixer = fakemm::FakeMixer::Standard();
+  fakemm::Install(nullptr, &mixer, &wave);
+  g_letGo = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(g_letGo, nullptr);
+  // Should the call hang its caller, it returns after a minute, and the
+  // test fails instead of hanging.
+  HANDLE watchdog = ::CreateThread(nullptr, 0, LetGoAfterAMinute, nullptr, 0, nullptr);
+  g_fakeStop = mm::Mm().waveInStop;
+  mm::Mm().waveInStop = StopThatHangs;
+  const std::wstring noAnswer = L"The waveform-audio input device did not answer within 15 seconds.";
+  {
+    modemtest::ToneSoundCard card;
+    card.Open(nullptr, nullptr, ::GetModuleHandleW(nullptr), 40000);
+    modemtest::ToneRecorder* recorder = card.Recorder();
+    ASSERT_TRUE(recorder->Prepare(false, host));
+    ASSERT_TRUE(recorder->Start());
+    EXPECT_TRUE(recorder->Answering());
+    recorder->Stop();
+    EXPECT_FALSE(recorder->Answering());
+    EXPECT_EQ(g_messages, std::vector<std::wstring>{noAnswer});
+    const int opens = wave.opens, writes = ControlWrites(mixer), mixerCloses = mixer.closes;
+    EXPECT_FALSE(recorder->Prepare(false, host));
+    EXPECT_FALSE(recorder->StillOpens());
+    recorder->Close();
+    EXPECT_EQ(g_messages, (std::vector<std::wstring>{noAnswer, noAnswer})) << "the next test names it again";
+    card.Close();
+    EXPECT_FALSE(card.Answering());
+    EXPECT_EQ(wave.opens, opens);
+    EXPECT_EQ(ControlWrites(mixer), writes) << "no setting written back";
+    EXPECT_EQ(mixer.closes, mixerCloses);
+    ExpectVolumes(mixer, 40000);
+  }
+  // The stop returns at last; its thread closes the device. What the
+  // given-up card left to the process goes, for the tests that follow.
+  ::SetEvent(g_letGo);
+  EXPECT_TRUE(testsupport::PumpUntil([] { return !mm::WaveInOpen(); }, 30000));
+  mm::CloseWaveIn();
+  mm::CloseMixerVolume();
+  ::WaitForSingleObject(watchdog, INFINITE);
+  ::CloseHandle(watchdog);
+  ::CloseHandle(g_letGo);
+  g_letGo = nullptr;
 }
 
 namespace {

@@ -6,14 +6,23 @@
 # the server where it stands (as a server that gets no time on a busy
 # machine), "thaw" lets it run again, "kill" kills it (as a crashed server
 # ends, without a word to its clients). The prefix's own server, which
-# later tests use, is never touched.
+# later tests use, is never touched. In place of the program a script that
+# wraps one in the same way (a file ending in .sh, which takes the Wine
+# wrapper first) runs inside: what it starts beside the program plays on
+# this server too.
 # Usage: with_own_audio_server.sh <wine-test> <program> [args...]
+#        with_own_audio_server.sh <wine-test> <wrapper.sh> [its args...]
 set -u
 runner=$1
 shift
 source "$(dirname "$runner")/common.sh"
+if [[ $1 == *.sh ]]; then
+  set -- bash "$1" "$runner" "${@:2}"
+else
+  set -- "$runner" "$@"
+fi
 
-control=$(mktemp -d "${TMPDIR:-/tmp}/media-audio.XXXXXX") || exit 1
+control=$(mktemp -d "${TMPDIR:-/tmp}/own-audio.XXXXXX") || exit 1
 test_pid=""
 signal_server() {
   local pid
@@ -36,7 +45,7 @@ else
   export AUDIO_SERVER_CONTROL=$control
 fi
 
-"$runner" "$@" &
+"$@" &
 test_pid=$!
 # A pause without starting a process: a read that times out on a pipe
 # nothing writes to.
