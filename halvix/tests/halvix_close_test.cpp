@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "appkit/registry.h"
-#include "appkit/text.h"
 #include "frame_rules.h"
 #include "resource.h"
 #include "testsupport/controls.h"
@@ -69,21 +68,6 @@ HWND ShownWindow(DWORD pid, const wchar_t* cls) {
   Found f{pid, cls, nullptr};
   ::EnumWindows(&FindShown, reinterpret_cast<LPARAM>(&f));
   return f.hwnd;
-}
-
-// The program's top-level windows, for a program that did not end.
-BOOL CALLBACK ListWindow(HWND w, LPARAM lp) {
-  auto* out = reinterpret_cast<std::pair<DWORD, std::wstring>*>(lp);
-  DWORD pid = 0;
-  ::GetWindowThreadProcessId(w, &pid);
-  if (pid == out->first)
-    out->second += L"[" + ClassOf(w) + L"] \"" + GetText(w) + (::IsWindowVisible(w) ? L"\" shown\n" : L"\" hidden\n");
-  return TRUE;
-}
-std::string WindowsOf(DWORD pid) {
-  std::pair<DWORD, std::wstring> out{pid, L""};
-  ::EnumWindows(&ListWindow, reinterpret_cast<LPARAM>(&out));
-  return appkit::Narrow(out.second);
 }
 
 // For a picture of the window taken from outside (of the X display): with
