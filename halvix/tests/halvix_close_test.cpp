@@ -244,7 +244,9 @@ TEST_F(HalvixClose, DuringTheCdromTestsReads) {
                         }};
   // Closed during the reads in both ways, and while the question before the
   // run is up: unanswered, the question goes and no run starts; with its Yes
-  // on the way, the run that starts is stopped at once.
+  // on the way, the run that starts is stopped at once. (The question holds
+  // the frame disabled, and a disabled window takes no system menu Close:
+  // there the close comes as the window's close, as a task list sends it.)
   struct Case {
     CloseWay way;
     Moment moment;
@@ -252,7 +254,7 @@ TEST_F(HalvixClose, DuringTheCdromTestsReads) {
   } cases[] = {{kCloseWays[0], Moment::Worst, "during the reads"},
                {kCloseWays[1], Moment::Worst, "during the reads"},
                {kCloseWays[0], Moment::AtQuestion, "at the question"},
-               {kCloseWays[1], Moment::AtQuestionThenYes, "at the question, its Yes on the way"}};
+               {kCloseWays[0], Moment::AtQuestionThenYes, "at the question, its Yes on the way"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.way.name) + " " + c.name);
     ::DeleteFileW(SuitePath(L"KytCD.LOG").c_str());
