@@ -149,6 +149,19 @@ LPARAM SelectedData(HWND tree) {
   return sel ? NodeData(tree, sel) : 0;
 }
 
+// The tree layout's panes that the page tests drive: the toolbar strip and
+// its tool bar, the title, the tree, and the module view (hidden until a test
+// page shows).
+struct TreePanes {
+  HWND strip, title, tree, module, toolbar;
+};
+TreePanes TreePanesOf(HWND main) {
+  HWND s1 = Child(main, kPane), s2 = Child(s1, kPaneCol1), s3 = Child(s2, kPaneRow1), s4 = Child(s3, kPaneCol1);
+  HWND strip = Child(s1, kPane);
+  return {strip, Child(s2, kPane), Child(s3, kPane), Child(s4, halvix::kModuleViewHiddenId),
+          FindChild(strip, L"ToolbarWindow32")};
+}
+
 // The point of the screen in the middle of a node's text.
 POINT NodePoint(HWND tree, HTREEITEM node) {
   Remote r(tree, sizeof(RECT));
@@ -251,6 +264,28 @@ class HalvixViews : public ::testing::Test {
     ClickButton(box, button);
     WaitWindowGone(box, 5000);
     return said;
+  }
+
+  // Halvix started in the tree layout, and its memory page shown by the
+  // menu command (which selects the memory node, whose control the module
+  // view hosts): true when the control and its Start button are there.
+  struct MemoryPage {
+    HWND main = nullptr;
+    TreePanes panes{};
+    HWND control = nullptr, start = nullptr;
+  };
+  bool StartOnMemoryPage(MemoryPage* page) {
+    if (!(page->main = StartMain())) return false;
+    const TreePanes& p = page->panes = TreePanesOf(page->main);
+    if (!p.tree || !p.module || !p.toolbar) return false;
+    ::PostMessageW(page->main, WM_COMMAND, ID_MEMORY_TEST, 0);
+    return PumpUntil(
+        [&] {
+          page->control = SelectedData(p.tree) == ID_MEMORY_TEST && Shown(p.module) ? Child(p.module, 1001) : nullptr;
+          page->start = page->control ? FindChild(page->control, L"Button", L"&Start") : nullptr;
+          return page->start != nullptr;
+        },
+        15000);
   }
 
   bool NoBoxFor(DWORD ms) {
@@ -523,22 +558,11 @@ TEST_F(HalvixViews, TreeToolbarTitleAndLogoFollowTheSwitchesAndTheSelection) {
 }
 
 TEST_F(HalvixViews, TreeRefusesAPageChangeWhileAHostedMemoryTestRuns) {
-  HWND main = StartMain();
-  ASSERT_NE(main, nullptr);
-  HWND s1 = Child(main, kPane), s2 = Child(s1, kPaneCol1), s3 = Child(s2, kPaneRow1), s4 = Child(s3, kPaneCol1);
-  HWND strip = Child(s1, kPane), title = Child(s2, kPane), tree = Child(s3, kPane);
-  HWND module = Child(s4, halvix::kModuleViewHiddenId);
-  HWND toolbar = FindChild(strip, L"ToolbarWindow32");
-  ASSERT_TRUE(tree && module && toolbar);
-
-  // The menu command selects the memory node, which hosts the control.
-  ::PostMessageW(main, WM_COMMAND, ID_MEMORY_TEST, 0);
-  ASSERT_TRUE(PumpUntil([&] { return SelectedData(tree) == ID_MEMORY_TEST && Shown(module); }, 10000));
+  MemoryPage page;
+  ASSERT_TRUE(StartOnMemoryPage(&page));
+  HWND main = page.main, strip = page.panes.strip, title = page.panes.title, tree = page.panes.tree;
+  HWND module = page.panes.module, toolbar = page.panes.toolbar, control = page.control, start = page.start;
   EXPECT_EQ(GetText(title), L"Memory Test");
-  HWND control = nullptr;
-  ASSERT_TRUE(PumpUntil([&] { return (control = Child(module, 1001)) != nullptr; }, 10000));
-  HWND start = FindChild(control, L"Button", L"&Start");
-  ASSERT_NE(start, nullptr);
   ASSERT_TRUE(ClickButton(start));
   EXPECT_FALSE(AnswerBox(IDYES, 10000, L"Memory Test").empty());
   HWND stop = nullptr;
@@ -582,22 +606,10 @@ TEST_F(HalvixViews, TreeRefusesAPageChangeWhileAHostedMemoryTestRuns) {
 // front of it; the box still takes its answer, and after it a click in the
 // tree changes the page again.
 TEST_F(HalvixViews, TreeRefusesAPageChangeWhileTheHostedControlsBoxIsUp) {
-  HWND main = StartMain();
-  ASSERT_NE(main, nullptr);
-  HWND s1 = Child(main, kPane), s2 = Child(s1, kPaneCol1), s3 = Child(s2, kPaneRow1), s4 = Child(s3, kPaneCol1);
-  HWND strip = Child(s1, kPane), title = Child(s2, kPane), tree = Child(s3, kPane);
-  HWND module = Child(s4, halvix::kModuleViewHiddenId);
-  HWND toolbar = FindChild(strip, L"ToolbarWindow32");
-  ASSERT_TRUE(tree && module && toolbar);
-  ::PostMessageW(main, WM_COMMAND, ID_MEMORY_TEST, 0);
-  HWND control = nullptr, start = nullptr;
-  ASSERT_TRUE(PumpUntil(
-      [&] {
-        control = Shown(module) ? Child(module, 1001) : nullptr;
-        start = control ? FindChild(control, L"Button", L"&Start") : nullptr;
-        return start != nullptr;
-      },
-      15000));
+  MemoryPage page;
+  ASSERT_TRUE(StartOnMemoryPage(&page));
+  HWND main = page.main, strip = page.panes.strip, title = page.panes.title, tree = page.panes.tree;
+  HWND module = page.panes.module, toolbar = page.panes.toolbar, control = page.control, start = page.start;
   const HTREEITEM processor = NodeOf(tree, ID_PROCESSOR_TEST);
   ASSERT_NE(processor, nullptr);
 
