@@ -82,6 +82,22 @@ RECT Rect(int x, int y, int w, int h) { return RECT{x, y, x + (w > 0 ? w : 0), y
 constexpr UINT_PTR kCloseTimer = 1;
 constexpr UINT kCloseTimerMs = 100;
 
+// Posted when the frame is activated under a box or dialog of its own.
+constexpr UINT kBringPopupForward = WM_APP + 1;
+
+// The front-most shown window of this thread that takes input and is owned,
+// directly or not, by `frame`; nullptr when there is none.
+HWND PopupOver(HWND frame) {
+  for (HWND w = ::GetTopWindow(nullptr); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
+    if (w == frame || !::IsWindowVisible(w) || !::IsWindowEnabled(w) ||
+        ::GetWindowThreadProcessId(w, nullptr) != ::GetCurrentThreadId())
+      continue;
+    for (HWND o = ::GetWindow(w, GW_OWNER); o; o = ::GetWindow(o, GW_OWNER))
+      if (o == frame) return w;
+  }
+  return nullptr;
+}
+
 // Answers a dialog box of this thread that is up as a user who wants out
 // would: Cancel, else No, else OK.
 BOOL CALLBACK AnswerBoxForClose(HWND box, LPARAM) {
@@ -342,6 +358,10 @@ void CMainFrame::RedrawStrips() {
 
 bool CMainFrame::IsHostedTestRunning() { return moduleView_ && moduleView_->hwnd() && moduleView_->IsTestRunning(); }
 
+bool CMainFrame::IsHostedControlHeld() {
+  return moduleView_ && moduleView_->hwnd() && moduleView_->HasTestControl() && !::IsWindowEnabled(hwnd());
+}
+
 void CMainFrame::ShowHelpPage(int command) {
   std::wstring page = halvix::HelpPageFor(command, ControlPanel());
   if (page.empty()) return;
@@ -354,6 +374,9 @@ void CMainFrame::ShowHelpPage(int command) {
 void CMainFrame::SelectTestPage(int page) {
   CHalvixApp* app = TheApp();
   if (page == currentPage_) return;
+  // The control's box or dialog is up: the control stays under it (a change
+  // asked meanwhile, by a posted command or page, is refused).
+  if (IsHostedControlHeld()) return;
   StorePaneSizes();
   const bool tree = !ControlPanel();
   if (tree && currentPage_ != 0) (halvix::IsGroupPage(currentPage_) ? splitterBarHalvix_ : splitterBarOthers_) = upperHeight_;
@@ -957,6 +980,13 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return 0;
     case WM_ACTIVATE:
+      if ((LOWORD(wp) == WA_ACTIVE || LOWORD(wp) == WA_CLICKACTIVE) && !::IsWindowEnabled(hwnd())) {
+        // Brought to the front under its own box or dialog (by another
+        // program, or a second start): the box comes to the front again,
+        // where it can be answered, instead of staying behind the frame.
+        Post(kBringPopupForward);
+        return 0;
+      }
       if (LOWORD(wp) == WA_ACTIVE || LOWORD(wp) == WA_CLICKACTIVE) {
         HWND focus = ControlPanel() ? (iconList_ ? iconList_->hwnd() : nullptr) : s4_.Pane(0, 0);
         if (focus) ::SetFocus(focus);
@@ -971,6 +1001,10 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PAINT:
       RedrawStrips();
       break;
+    case kBringPopupForward:
+      if (::GetActiveWindow() == hwnd() && !::IsWindowEnabled(hwnd()))
+        if (HWND popup = PopupOver(hwnd())) ::SetForegroundWindow(popup);
+      return 0;
     case WM_TIMER:
       if (wp == kCloseTimer) {
         if (moduleView_) moduleView_->StopTest();

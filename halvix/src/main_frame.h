@@ -44,6 +44,9 @@ class CMainFrame : public appkit::FrameWindow, public ViewFrame {
   void RecalcPanes(bool full);
   // A test runs in the module view.
   bool IsHostedTestRunning() override;
+  // A box or dialog is up over the frame (it is disabled under it) while a
+  // control is hosted: the page stays until it has gone.
+  bool IsHostedControlHeld() override;
   HWND PaneHost() const override { return ClientPane(); }
 
   CHalvixView* iconListView() const { return iconList_; }

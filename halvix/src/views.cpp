@@ -27,9 +27,13 @@ halvix::ItemPlatform Platform(const ViewContext& context) {
 }
 
 // The refusal while a test runs in the module view; true when refused.
+// While a box or dialog is up over the hosted control the change waits
+// without a word: the control lives under that box.
 bool RefuseWhileTestRuns(HWND view, ViewContext& context) {
   ViewFrame* f = FrameOf(view);
-  if (!f || !f->IsHostedTestRunning()) return false;
+  if (!f) return false;
+  if (f->IsHostedControlHeld()) return true;
+  if (!f->IsHostedTestRunning()) return false;
   context.ShowAppMessageText(context.Str(IDS_TEST_MODULE_RUNNING), MB_OK);
   return true;
 }

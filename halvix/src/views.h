@@ -24,6 +24,9 @@ class ViewFrame {
  public:
   // A test runs in the module view.
   virtual bool IsHostedTestRunning() = 0;
+  // A box or dialog is up over the frame while the module view hosts a
+  // control: the control may be inside its own handler, under the box.
+  virtual bool IsHostedControlHeld() = 0;
   virtual void SetStatusText(const std::wstring& text) = 0;
   // Shows the help page of a command in the help pane.
   virtual void ShowHelpPage(int command) = 0;

@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "appkit/registry.h"
-#include "appkit/text.h"
 #include "frame_rules.h"
 #include "resource.h"
 #include "testsupport/controls.h"
@@ -69,21 +68,6 @@ HWND ShownWindow(DWORD pid, const wchar_t* cls) {
   Found f{pid, cls, nullptr};
   ::EnumWindows(&FindShown, reinterpret_cast<LPARAM>(&f));
   return f.hwnd;
-}
-
-// The program's top-level windows, for a program that did not end.
-BOOL CALLBACK ListWindow(HWND w, LPARAM lp) {
-  auto* out = reinterpret_cast<std::pair<DWORD, std::wstring>*>(lp);
-  DWORD pid = 0;
-  ::GetWindowThreadProcessId(w, &pid);
-  if (pid == out->first)
-    out->second += L"[" + ClassOf(w) + L"] \"" + GetText(w) + (::IsWindowVisible(w) ? L"\" shown\n" : L"\" hidden\n");
-  return TRUE;
-}
-std::string WindowsOf(DWORD pid) {
-  std::pair<DWORD, std::wstring> out{pid, L""};
-  ::EnumWindows(&ListWindow, reinterpret_cast<LPARAM>(&out));
-  return appkit::Narrow(out.second);
 }
 
 // For a picture of the window taken from outside (of the X display): with
@@ -260,7 +244,9 @@ TEST_F(HalvixClose, DuringTheCdromTestsReads) {
                         }};
   // Closed during the reads in both ways, and while the question before the
   // run is up: unanswered, the question goes and no run starts; with its Yes
-  // on the way, the run that starts is stopped at once.
+  // on the way, the run that starts is stopped at once. (The question holds
+  // the frame disabled, and a disabled window takes no system menu Close:
+  // there the close comes as the window's close, as a task list sends it.)
   struct Case {
     CloseWay way;
     Moment moment;
@@ -268,7 +254,7 @@ TEST_F(HalvixClose, DuringTheCdromTestsReads) {
   } cases[] = {{kCloseWays[0], Moment::Worst, "during the reads"},
                {kCloseWays[1], Moment::Worst, "during the reads"},
                {kCloseWays[0], Moment::AtQuestion, "at the question"},
-               {kCloseWays[1], Moment::AtQuestionThenYes, "at the question, its Yes on the way"}};
+               {kCloseWays[0], Moment::AtQuestionThenYes, "at the question, its Yes on the way"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.way.name) + " " + c.name);
     ::DeleteFileW(SuitePath(L"KytCD.LOG").c_str());

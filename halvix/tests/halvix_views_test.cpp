@@ -11,6 +11,7 @@
 #include <shellapi.h>
 
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -148,6 +149,45 @@ LPARAM SelectedData(HWND tree) {
   return sel ? NodeData(tree, sel) : 0;
 }
 
+// The tree layout's panes that the page tests drive: the toolbar strip and
+// its tool bar, the title, the tree, and the module view (hidden until a test
+// page shows).
+struct TreePanes {
+  HWND strip, title, tree, module, toolbar;
+};
+TreePanes TreePanesOf(HWND main) {
+  HWND s1 = Child(main, kPane), s2 = Child(s1, kPaneCol1), s3 = Child(s2, kPaneRow1), s4 = Child(s3, kPaneCol1);
+  HWND strip = Child(s1, kPane);
+  return {strip, Child(s2, kPane), Child(s3, kPane), Child(s4, halvix::kModuleViewHiddenId),
+          FindChild(strip, L"ToolbarWindow32")};
+}
+
+// The point of the screen in the middle of a node's text.
+POINT NodePoint(HWND tree, HTREEITEM node) {
+  Remote r(tree, sizeof(RECT));
+  // In: the node's handle at the start of the rectangle.
+  r.Write(&node, sizeof(node));
+  ::SendMessageW(tree, TVM_GETITEMRECT, TRUE, r.at());
+  RECT rc{};
+  r.Read(&rc, sizeof(rc));
+  POINT pt{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+  ::ClientToScreen(tree, &pt);
+  return pt;
+}
+
+// The active window of the thread of `w`.
+HWND ActiveWindowOf(HWND w) {
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof(gui);
+  return ::GetGUIThreadInfo(::GetWindowThreadProcessId(w, nullptr), &gui) ? gui.hwndActive : nullptr;
+}
+
+POINT MiddleOf(HWND w) {
+  RECT rc{};
+  ::GetWindowRect(w, &rc);
+  return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
 std::vector<std::wstring> ButtonCaptions(HWND toolbar) {
   std::vector<std::wstring> out;
   int n = static_cast<int>(::SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0));
@@ -224,6 +264,28 @@ class HalvixViews : public ::testing::Test {
     ClickButton(box, button);
     WaitWindowGone(box, 5000);
     return said;
+  }
+
+  // Halvix started in the tree layout, and its memory page shown by the
+  // menu command (which selects the memory node, whose control the module
+  // view hosts): true when the control and its Start button are there.
+  struct MemoryPage {
+    HWND main = nullptr;
+    TreePanes panes{};
+    HWND control = nullptr, start = nullptr;
+  };
+  bool StartOnMemoryPage(MemoryPage* page) {
+    if (!(page->main = StartMain())) return false;
+    const TreePanes& p = page->panes = TreePanesOf(page->main);
+    if (!p.tree || !p.module || !p.toolbar) return false;
+    ::PostMessageW(page->main, WM_COMMAND, ID_MEMORY_TEST, 0);
+    return PumpUntil(
+        [&] {
+          page->control = SelectedData(p.tree) == ID_MEMORY_TEST && Shown(p.module) ? Child(p.module, 1001) : nullptr;
+          page->start = page->control ? FindChild(page->control, L"Button", L"&Start") : nullptr;
+          return page->start != nullptr;
+        },
+        15000);
   }
 
   bool NoBoxFor(DWORD ms) {
@@ -496,22 +558,11 @@ TEST_F(HalvixViews, TreeToolbarTitleAndLogoFollowTheSwitchesAndTheSelection) {
 }
 
 TEST_F(HalvixViews, TreeRefusesAPageChangeWhileAHostedMemoryTestRuns) {
-  HWND main = StartMain();
-  ASSERT_NE(main, nullptr);
-  HWND s1 = Child(main, kPane), s2 = Child(s1, kPaneCol1), s3 = Child(s2, kPaneRow1), s4 = Child(s3, kPaneCol1);
-  HWND strip = Child(s1, kPane), title = Child(s2, kPane), tree = Child(s3, kPane);
-  HWND module = Child(s4, halvix::kModuleViewHiddenId);
-  HWND toolbar = FindChild(strip, L"ToolbarWindow32");
-  ASSERT_TRUE(tree && module && toolbar);
-
-  // The menu command selects the memory node, which hosts the control.
-  ::PostMessageW(main, WM_COMMAND, ID_MEMORY_TEST, 0);
-  ASSERT_TRUE(PumpUntil([&] { return SelectedData(tree) == ID_MEMORY_TEST && Shown(module); }, 10000));
+  MemoryPage page;
+  ASSERT_TRUE(StartOnMemoryPage(&page));
+  HWND main = page.main, strip = page.panes.strip, title = page.panes.title, tree = page.panes.tree;
+  HWND module = page.panes.module, toolbar = page.panes.toolbar, control = page.control, start = page.start;
   EXPECT_EQ(GetText(title), L"Memory Test");
-  HWND control = nullptr;
-  ASSERT_TRUE(PumpUntil([&] { return (control = Child(module, 1001)) != nullptr; }, 10000));
-  HWND start = FindChild(control, L"Button", L"&Start");
-  ASSERT_NE(start, nullptr);
   ASSERT_TRUE(ClickButton(start));
   EXPECT_FALSE(AnswerBox(IDYES, 10000, L"Memory Test").empty());
   HWND stop = nullptr;
@@ -542,6 +593,105 @@ TEST_F(HalvixViews, TreeRefusesAPageChangeWhileAHostedMemoryTestRuns) {
   ::PostMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(processor));
   ASSERT_TRUE(PumpUntil([&] { return SelectedData(tree) == ID_PROCESSOR_TEST; }, 10000));
   EXPECT_TRUE(NoBoxFor(300));
+  EXPECT_EQ(GetText(title), L"Processor Test");
+  ASSERT_TRUE(PumpUntil([&] { HWND c = Child(module, 1001); return c && c != control; }, 15000));
+  CloseMain(main);
+}
+
+// While a box of the hosted control is up (its question before a run, its
+// request to wait for the end of a stopped run) the control is inside its
+// own handler, under the box: clicks in the tree and on the control, a page
+// switch, a menu command, a toolbar button and the system menu's Close all
+// leave it where it is; the frame brought to the front keeps the box in
+// front of it; the box still takes its answer, and after it a click in the
+// tree changes the page again.
+TEST_F(HalvixViews, TreeRefusesAPageChangeWhileTheHostedControlsBoxIsUp) {
+  MemoryPage page;
+  ASSERT_TRUE(StartOnMemoryPage(&page));
+  HWND main = page.main, strip = page.panes.strip, title = page.panes.title, tree = page.panes.tree;
+  HWND module = page.panes.module, toolbar = page.panes.toolbar, control = page.control, start = page.start;
+  const HTREEITEM processor = NodeOf(tree, ID_PROCESSOR_TEST);
+  ASSERT_NE(processor, nullptr);
+
+  // What could take the page away while the box is up.
+  struct Way {
+    const char* name;
+    std::function<bool()> act;
+  };
+  const Way ways[] = {
+      {"a click on another node", [&] { return MouseClickAt(NodePoint(tree, processor)); }},
+      {"a click on the control's Start", [&] { return MouseClickAt(MiddleOf(start)); }},
+      {"a page switch", [&] { return ::PostMessageW(main, halvix::WM_SELECTPAGE, ID_PROCESSOR_TEST, 0) != FALSE; }},
+      {"a menu test command", [&] { return ::PostMessageW(main, WM_COMMAND, ID_PROCESSOR_TEST, 0) != FALSE; }},
+      {"a toolbar strip button",
+       [&] {
+         return ::PostMessageW(strip, WM_COMMAND, MAKEWPARAM(halvix::kPageShortcuts, BN_CLICKED),
+                               reinterpret_cast<LPARAM>(toolbar)) != FALSE;
+       }},
+      // (The frame under a box takes no Close from its system menu.)
+      {"the system menu's Close", [&] { return ::PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE; }},
+      // A second start of Halvix asks the frame to come to the front (as the
+      // information server does once its start is over): the box must not
+      // stay hidden behind it.
+      {"a second start's call to come forward",
+       [&] { return ::PostMessageW(main, ::RegisterWindowMessageW(suite::kDiagSemaphoreMessage), 0, 0) != FALSE; }},
+      {"the frame brought to the front from outside", [&] { return ::SetForegroundWindow(main) != FALSE; }},
+  };
+  // The boxes, how each comes up, its text and the button that answers it.
+  struct Box {
+    const char* name;
+    std::function<void()> bringUp;
+    const wchar_t* text;
+    int answer;
+  };
+  const Box boxes[] = {
+      {"the question before a run", [&] { ASSERT_TRUE(ClickButton(start)); }, nullptr, IDNO},
+      {"the wait for the end of a stopped run",
+       [&] {
+         ASSERT_TRUE(ClickButton(start));
+         ASSERT_FALSE(AnswerBox(IDYES, 10000, L"Memory Test").empty());
+         ASSERT_TRUE(PumpUntil([&] { return GetText(start) == L"&Stop"; }, 15000));
+         ASSERT_TRUE(ClickButton(start));
+       },
+       L"Please wait for the test to abort.", IDOK},
+  };
+  for (const Box& b : boxes) {
+    SCOPED_TRACE(b.name);
+    b.bringUp();
+    if (HasFatalFailure()) return;
+    HWND box = WaitForWindow(L"Memory Test", L"#32770", p_.Pid(), 15000);
+    ASSERT_NE(box, nullptr);
+    if (b.text) {
+      EXPECT_EQ(GetText(FindChildById(box, 0xFFFF)), b.text);
+      // The run comes to its end under the box, which stays: no test runs
+      // any more, and the control is still inside its handler.
+      ASSERT_TRUE(PumpUntil([&] { return GetText(start) == L"&Start"; }, 30000));
+    }
+    for (const Way& w : ways) EXPECT_TRUE(w.act()) << w.name;
+    // The box is in front again, and takes a click of its own; the program
+    // has handled what came before it once the box has gone.
+    EXPECT_TRUE(PumpUntil([&] { return ActiveWindowOf(main) == box; }, 10000)) << "the box is in front";
+    HWND answer = FindChildById(box, b.answer);
+    ASSERT_NE(answer, nullptr);
+    ASSERT_TRUE(MouseClickAt(MiddleOf(answer)));
+    if (!WaitWindowGone(box, 15000)) {
+      ADD_FAILURE() << "the box did not take its click; the windows:\n" << WindowsOf(p_.Pid());
+      ClickButton(box, b.answer);
+      WaitWindowGone(box, 5000);
+    }
+    ASSERT_TRUE(p_.Running()) << "Halvix ended";
+    EXPECT_TRUE(NoBoxFor(500)) << WindowsOf(p_.Pid());
+    EXPECT_EQ(FindTopWindow(L"Memory Test", L"#32770", p_.Pid()), nullptr) << "a second box of the control";
+    EXPECT_EQ(Child(module, 1001), control) << "the control is still the one in the pane";
+    EXPECT_TRUE(::IsWindow(start));
+    EXPECT_EQ(SelectedData(tree), ID_MEMORY_TEST);
+    EXPECT_EQ(GetText(title), L"Memory Test");
+    EXPECT_EQ(GetText(start), L"&Start") << "no run goes on";
+  }
+
+  // With the boxes gone, a click on another node changes the page.
+  ASSERT_TRUE(MouseClickAt(NodePoint(tree, processor)));
+  ASSERT_TRUE(PumpUntil([&] { return SelectedData(tree) == ID_PROCESSOR_TEST; }, 10000));
   EXPECT_EQ(GetText(title), L"Processor Test");
   ASSERT_TRUE(PumpUntil([&] { HWND c = Child(module, 1001); return c && c != control; }, 15000));
   CloseMain(main);

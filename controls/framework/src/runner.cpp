@@ -330,8 +330,25 @@ FARPROC TestRunner::Entry(const char* name) const {
   return it == entries_.end() ? nullptr : it->second;
 }
 
+HWND TestRunner::MessageOwner() const {
+  HWND own = control_ ? control_ : sheet_ ? sheet_->hwnd() : nullptr;
+  HWND top = own && ::IsWindow(own) ? ::GetAncestor(own, GA_ROOT) : nullptr;
+  // A box of another thread goes without an owner: disabling a window of
+  // this thread would send to it, and it may be waiting for that thread.
+  if (!top || ::GetWindowThreadProcessId(top, nullptr) != ::GetCurrentThreadId()) return nullptr;
+  // A dialog is up over the host (a dialog of the control's): the box goes
+  // over that dialog.
+  if (!::IsWindowEnabled(top)) {
+    HWND popup = ::GetLastActivePopup(top);
+    if (popup && popup != top && ::IsWindowVisible(popup) && ::IsWindowEnabled(popup) &&
+        ::GetWindowThreadProcessId(popup, nullptr) == ::GetCurrentThreadId())
+      return popup;
+  }
+  return top;
+}
+
 int TestRunner::ShowMessage(const std::wstring& text, UINT type) const {
-  return ::MessageBoxW(nullptr, text.c_str(), title_.c_str(), type);
+  return ::MessageBoxW(MessageOwner(), text.c_str(), title_.c_str(), type);
 }
 
 int TestRunner::RunnerMessageBox(UINT stringId, UINT type) const {

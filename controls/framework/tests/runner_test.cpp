@@ -287,17 +287,19 @@ TEST_F(RunnerTest, EnterAndEscapeNeverCloseTheSheet) {
 }
 
 // Closes the first message box captioned `caption` with `button`, keeping
-// its text.
+// its text, its owner and whether the owner took input while it was up.
 struct BoxCloser {
   BoxCloser(const wchar_t* caption, int button) {
     worker = std::thread([=] {
       for (int i = 0; i < 500 && !done; ++i) {
         HWND box = ::FindWindowW(L"#32770", caption);
-        if (box) {
+        if (box && ::IsWindowVisible(box)) {
           for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
             std::wstring t = testsupport::GetText(c);
             if (testsupport::ClassOf(c) == L"Static" && !t.empty()) text = t;
           }
+          owner = ::GetWindow(box, GW_OWNER);
+          ownerEnabled = owner && ::IsWindowEnabled(owner);
           ::PostMessageW(box, WM_COMMAND, button, 0);
           done = true;
         }
@@ -311,6 +313,8 @@ struct BoxCloser {
   std::thread worker;
   std::atomic<bool> done{false};
   std::wstring text;
+  HWND owner = nullptr;
+  bool ownerEnabled = false;
 };
 
 TEST_F(RunnerTest, MessageBoxesCarryTheRunnersCaption) {
@@ -328,6 +332,76 @@ TEST_F(RunnerTest, MessageBoxesCarryTheRunnersCaption) {
     closer.worker.join();
     closer.worker = std::thread();
     EXPECT_EQ(closer.text, L"A text of the caller's");
+  }
+}
+
+// A box of the control keeps what holds the control from being used while
+// it is up (its host could pull the control away from under the box): it is
+// owned by the top-level window around the control, or by the dialog that is
+// up over that window. A box asked for by another thread has no owner, so
+// that it never waits for the control's thread (which may be waiting for it).
+TEST_F(RunnerTest, BoxesAreOwnedByWhatHoldsTheControlOnItsThreadOnly) {
+  HWND control = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 640, 500, host.hwnd(), nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(control, nullptr);
+  ASSERT_TRUE(runner.Init(control, ""));
+  HWND hostWindow = host.hwnd(), dialog = nullptr;
+  struct Case {
+    const char* name;
+    bool dialogUp;      // a dialog of the control's is up over the host
+    bool fromWorker;    // asked by another thread, this one waiting for it
+    HWND* owner;        // nullptr: none
+  } cases[] = {
+      {"on the control's thread", false, false, &hostWindow},
+      {"with a dialog up over the host", true, false, &dialog},
+      {"on a worker thread", false, true, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.dialogUp) {
+      // As a modal dialog of the control's stands: the host disabled under it.
+      dialog = ::CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP | WS_CAPTION | WS_VISIBLE, 40, 40, 300, 200,
+                                 host.hwnd(), nullptr, ::GetModuleHandleW(nullptr), nullptr);
+      ASSERT_NE(dialog, nullptr);
+      ::EnableWindow(host.hwnd(), FALSE);
+      ::SetActiveWindow(dialog);
+    }
+    BoxCloser closer(L"Sample Test", IDOK);
+    if (c.fromWorker) {
+      struct Ask {
+        SampleRunner* runner;
+        int answer;
+        static DWORD WINAPI Run(LPVOID p) {
+          auto* a = static_cast<Ask*>(p);
+          a->answer = a->runner->ShowMessage(L"From a worker", MB_OK);
+          return 0;
+        }
+      } ask{&runner, 0};
+      HANDLE worker = ::CreateThread(nullptr, 0, &Ask::Run, &ask, 0, nullptr);
+      ASSERT_NE(worker, nullptr);
+      // Waiting without serving this thread's messages.
+      EXPECT_EQ(::WaitForSingleObject(worker, 30000), WAIT_OBJECT_0) << "the box waited for this thread";
+      testsupport::PumpUntil([&] { return ::WaitForSingleObject(worker, 0) == WAIT_OBJECT_0; }, 30000);
+      ::CloseHandle(worker);
+      EXPECT_EQ(ask.answer, IDOK);
+    } else {
+      EXPECT_EQ(runner.ShowMessage(L"A text of the caller's", MB_OK), IDOK);
+    }
+    closer.worker.join();
+    closer.worker = std::thread();
+    ASSERT_TRUE(closer.done);
+    EXPECT_EQ(closer.owner, c.owner ? *c.owner : nullptr);
+    if (c.owner) {
+      EXPECT_FALSE(closer.ownerEnabled) << "the owner took input under the box";
+      EXPECT_TRUE(::IsWindowEnabled(*c.owner)) << "the owner takes input again";
+    } else {
+      EXPECT_TRUE(::IsWindowEnabled(host.hwnd()));
+    }
+    if (dialog) {
+      ::EnableWindow(host.hwnd(), TRUE);
+      ::DestroyWindow(dialog);
+      dialog = nullptr;
+    }
   }
 }
 

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "appkit/registry.h"
-#include "appkit/text.h"
 #include "testsupport/controls.h"
 #include "testsupport/process.h"
 #include "testsupport/registry.h"
@@ -33,21 +32,6 @@ std::string Unix(const std::string& text) {
   for (char c : text)
     if (c != '\r') out += c;
   return out;
-}
-
-// The program's top-level windows (shown when it does not end).
-BOOL CALLBACK ListWindow(HWND w, LPARAM lp) {
-  auto* out = reinterpret_cast<std::pair<DWORD, std::wstring>*>(lp);
-  DWORD pid = 0;
-  ::GetWindowThreadProcessId(w, &pid);
-  if (pid == out->first)
-    out->second += L"[" + ClassOf(w) + L"] \"" + GetText(w) + (::IsWindowVisible(w) ? L"\" shown\n" : L"\" hidden\n");
-  return TRUE;
-}
-std::string WindowsOf(DWORD pid) {
-  std::pair<DWORD, std::wstring> out{pid, L""};
-  ::EnumWindows(&ListWindow, reinterpret_cast<LPARAM>(&out));
-  return appkit::Narrow(out.second);
 }
 
 HWND Child(HWND parent, UINT id) { return parent ? ::GetDlgItem(parent, static_cast<int>(id)) : nullptr; }

@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
+#include "appkit/text.h"
 #include "testsupport/process.h"
 
 namespace testsupport {
@@ -106,6 +109,23 @@ std::wstring ClassOf(HWND hwnd) {
   wchar_t buf[256];
   int n = ::GetClassNameW(hwnd, buf, 256);
   return std::wstring(buf, n > 0 ? n : 0);
+}
+
+namespace {
+BOOL CALLBACK ListWindowOf(HWND w, LPARAM lp) {
+  auto* out = reinterpret_cast<std::pair<DWORD, std::wstring>*>(lp);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(w, &pid);
+  if (pid == out->first)
+    out->second += L"[" + ClassOf(w) + L"] \"" + GetText(w) + (::IsWindowVisible(w) ? L"\" shown\n" : L"\" hidden\n");
+  return TRUE;
+}
+}  // namespace
+
+std::string WindowsOf(DWORD pid) {
+  std::pair<DWORD, std::wstring> out{pid, L""};
+  ::EnumWindows(&ListWindowOf, reinterpret_cast<LPARAM>(&out));
+  return appkit::Narrow(out.second);
 }
 
 HWND FindTopWindow(const std::wstring& title, const std::wstring& cls, DWORD pid) {

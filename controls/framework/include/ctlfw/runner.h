@@ -136,8 +136,13 @@ class TestRunner {
   // A bound optional entry point, or nullptr.
   FARPROC Entry(const char* name) const;
 
-  // MessageBox with no owner, the runner's caption and `type`.
+  // MessageBox with the runner's caption and `type`, owned by the window
+  // that holds the control (or by the dialog that is up over it), so that
+  // the host cannot be used while the box is up; asked from another thread
+  // than the control's, the box has no owner.
   int ShowMessage(const std::wstring& text, UINT type) const;
+  // The owner of the runner's boxes on the calling thread, or nullptr.
+  HWND MessageOwner() const;
   // The same with a text from the resource library.
   int RunnerMessageBox(UINT stringId, UINT type) const;
 

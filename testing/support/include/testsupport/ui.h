@@ -23,6 +23,9 @@ HWND WaitForMainWindow(DWORD pid, HANDLE process, const std::wstring& cls, DWORD
 HWND WaitForWindowOf(DWORD pid, const std::function<bool(HWND)>& match, DWORD ms);
 // Waits until `hwnd` is gone.
 bool WaitWindowGone(HWND hwnd, DWORD ms);
+// The top-level windows of process `pid`, one a line: class, title, and
+// whether shown (for the message of a test whose program did not end).
+std::string WindowsOf(DWORD pid);
 // Descendant window with control id `id` (depth-first), or nullptr.
 HWND FindChildById(HWND parent, int id);
 // Descendant window whose class and/or text match (empty = any).
