@@ -310,10 +310,8 @@ TEST_F(CdromModule, HostCloseStopsARunWhichStillReports) {
   Process p;
   ASSERT_TRUE(p.Start(SuitePath(L"cdrom.mod"), L"-AutoRun"));
   ASSERT_TRUE(p.WaitIdle(10000));
-  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
   MessageCatcher host;
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  UINT diag = ctltest::PostHostAndStart(p, host.hwnd());
   // A read of the disc's file passed on the results list, then the host's close.
   HWND page = WaitWindowWith(p.Pid(), 1005, 30000);
   ASSERT_NE(page, nullptr);
