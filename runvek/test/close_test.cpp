@@ -48,8 +48,7 @@ class HostedModule {
  public:
   bool Start(const std::wstring& args) {
     if (!p.Start(SuitePath(L"zentrel.mod"), args) || !p.WaitIdle(10000)) return false;
-    ::PostThreadMessageW(p.MainThreadId(), Diag(), suite::DiagHostWindow, (LPARAM)host.hwnd());
-    ::PostThreadMessageW(p.MainThreadId(), Diag(), suite::DiagStart, (LPARAM)p.Pid());
+    ctltest::PostHostAndStart(p, host.hwnd());
     HWND page = WaitForWindowOf(p.Pid(), [](HWND w) { return FindChildById(w, 1007) != nullptr; }, 30000);
     if (!page) return false;
     button = FindChildById(page, 1007);

@@ -111,6 +111,25 @@ class CdromModule : public ::testing::Test {
     return v;
   }
 
+  // cdrom.mod started by the user: its dialog, with the Test page's Start
+  // button (1007) and results list (1005).
+  struct ByHand {
+    HWND dlg = nullptr, start = nullptr, results = nullptr;
+  };
+  static void StartByHand(Process& p, ByHand* m) {
+    ASSERT_TRUE(p.Start(SuitePath(L"cdrom.mod"), L""));
+    m->dlg = WaitWindowWith(p.Pid(), 1007, 20000);
+    ASSERT_NE(m->dlg, nullptr);
+    m->start = FindChildById(m->dlg, 1007);
+    m->results = FindChildById(m->dlg, 1005);
+    ASSERT_TRUE(m->start && m->results);
+  }
+  // Closes it as the main program does, and waits for it to end.
+  static void CloseAsHost(Process& p) {
+    ::PostThreadMessageW(p.MainThreadId(), ::RegisterWindowMessageW(suite::kDiagMessage), suite::DiagClose, 0);
+    EXPECT_TRUE(p.WaitExit(20000));
+  }
+
   // Starts the module as the main program does; its reported result.
   WPARAM Run(const std::wstring& args) {
     Process p;
@@ -310,10 +329,8 @@ TEST_F(CdromModule, HostCloseStopsARunWhichStillReports) {
   Process p;
   ASSERT_TRUE(p.Start(SuitePath(L"cdrom.mod"), L"-AutoRun"));
   ASSERT_TRUE(p.WaitIdle(10000));
-  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
   MessageCatcher host;
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  UINT diag = ctltest::PostHostAndStart(p, host.hwnd());
   // A read of the disc's file passed on the results list, then the host's close.
   HWND page = WaitWindowWith(p.Pid(), 1005, 30000);
   ASSERT_NE(page, nullptr);
@@ -347,13 +364,11 @@ TEST_F(CdromModule, StartAsksFirstAndShowsTheResults) {
   InsertDisc();
   Set(L"FullStrokeTestEnable", 1);
   Process p;
-  ASSERT_TRUE(p.Start(SuitePath(L"cdrom.mod"), L""));
-  HWND dlg = WaitWindowWith(p.Pid(), 1007, 20000);
-  ASSERT_NE(dlg, nullptr);
-  HWND start = FindChildById(dlg, 1007);
-  HWND results = FindChildById(dlg, 1005);
+  ByHand m;
+  ASSERT_NO_FATAL_FAILURE(StartByHand(p, &m));
+  const HWND dlg = m.dlg, start = m.start, results = m.results;
   HWND tests = FindChildById(dlg, 1009);
-  ASSERT_TRUE(start && results && tests);
+  ASSERT_TRUE(tests);
   EXPECT_TRUE(::IsWindowVisible(tests));
   EXPECT_EQ(ListBoxLines(tests), (std::vector<std::wstring>{L"- Read Data Test", L"- Transfer Rate Test",
                                                            L"- Full-Stroke Access Test (Not for DVD)",
@@ -380,9 +395,7 @@ TEST_F(CdromModule, StartAsksFirstAndShowsTheResults) {
   EXPECT_EQ(lines[7], L"Failed to test seek time.");
   EXPECT_EQ(lines[9], L"Found Error(s).");
   HoldForPicture();
-  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
-  EXPECT_TRUE(p.WaitExit(20000));
+  CloseAsHost(p);
 }
 
 // Under Windows 9x (Wine's per-program setting) the sector reader of that
@@ -399,21 +412,16 @@ TEST_F(CdromModule, OnWindows9xWithoutItsReaderStartRefusesAndAutoRunStillReads)
   } restore{version};
 
   Process p;
-  ASSERT_TRUE(p.Start(SuitePath(L"cdrom.mod"), L""));
-  HWND dlg = WaitWindowWith(p.Pid(), 1007, 20000);
-  ASSERT_NE(dlg, nullptr);
-  HWND start = FindChildById(dlg, 1007);
-  HWND results = FindChildById(dlg, 1005);
-  ASSERT_TRUE(start && results);
+  ByHand m;
+  ASSERT_NO_FATAL_FAILURE(StartByHand(p, &m));
+  const HWND start = m.start, results = m.results;
   ::PostMessageW(::GetParent(start), WM_COMMAND, MAKEWPARAM(1007, BN_CLICKED), (LPARAM)start);
   const std::vector<std::wstring> refused{L"Failed to load trunnel.dll"};
   EXPECT_TRUE(PumpUntil([&] { return ::IsWindowVisible(results) && ListBoxLines(results) == refused; }, 30000))
       << appkit::Narrow(ListBoxLines(results).empty() ? L"<empty list>" : ListBoxLines(results).back());
   EXPECT_EQ(WaitWindowWith(p.Pid(), IDYES, 0), nullptr) << "no question before a run that cannot start";
   EXPECT_EQ(GetText(start), L"&Start");
-  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);
-  EXPECT_TRUE(p.WaitExit(20000));
+  CloseAsHost(p);
 
   EXPECT_EQ(Run(L"-AutoRun"), 0u);
   std::vector<std::string> body = LogBody(FileLines(SuitePath(L"KytCD.LOG")));

@@ -296,10 +296,8 @@ TEST_F(FenwoldModule, StopAndCloseDuringTheWorkersStartsEndTheRunAtOnce) {
   Process p;
   ASSERT_TRUE(p.Start(SuitePath(L"fenwold.mod"), L"-AutoRun"));
   ASSERT_TRUE(p.WaitIdle(10000));
-  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
   MessageCatcher host;
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  UINT diag = ctltest::PostHostAndStart(p, host.hwnd());
   HWND page = WaitForWindowOf(p.Pid(), [](HWND w) { return FindChildById(w, 1007) != nullptr; }, 30000);
   ASSERT_NE(page, nullptr);
   HWND button = FindChildById(page, 1007);

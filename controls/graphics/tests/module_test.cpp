@@ -118,10 +118,7 @@ class GraphicsModule : public ::testing::Test {
   static UINT StartAsHost(Process& p, MessageCatcher& host, const std::wstring& args) {
     EXPECT_TRUE(p.Start(SuitePath(L"graphics.mod"), args));
     EXPECT_TRUE(p.WaitIdle(10000));
-    UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
-    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
-    return diag;
+    return ctltest::PostHostAndStart(p, host.hwnd());
   }
   // Starts graphics.mod as the main program does and clicks Start on its
   // Test page; the page's result list, or nullptr.
@@ -248,10 +245,8 @@ TEST_F(GraphicsModule, FewerThan256ColoursFailBothDirectXTestsButNotTheGdiTests)
   ASSERT_NE(list, nullptr);
   // The display changes to 16 colours before the run starts.
   ::SendMessageW(::GetParent(list), WM_DISPLAYCHANGE, 4, MAKELPARAM(1280, 1024));
-  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
   MessageCatcher host;
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  UINT diag = ctltest::PostHostAndStart(p, host.hwnd());
   MessageCatcher::Caught done{};
   ASSERT_TRUE(host.WaitFor(diag, 120000, &done));
   EXPECT_TRUE(p.WaitExit(20000));

@@ -88,6 +88,15 @@ class MediaRunTest : public ::testing::Test {
     mm::SetMessageSink(nullptr);
     fakemm::Uninstall();
   }
+  // A case of a table starts as a test of its own: the run gone, the host,
+  // the devices and the messages fresh.
+  void StartCase() {
+    TearDown();
+    host = FakeHost{};
+    mci = fakemm::FakeMci{};
+    wave = fakemm::FakeWaveIn{};
+    SetUp();
+  }
   static std::vector<std::wstring>& messages() {
     static std::vector<std::wstring> m;
     return m;
@@ -189,10 +198,7 @@ TEST_F(MediaRunTest, FileSequenceOutcomes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TearDown();
-    host = FakeHost{};
-    mci = fakemm::FakeMci{};
-    SetUp();
+    StartCase();
     std::vector<MediaFile> files;
     for (std::wstring f : c.files) {
       bool missing = f[0] == L'!';
@@ -262,10 +268,7 @@ TEST_F(MediaRunTest, APlayThatNeverEndsFailsOnceItsLengthAndMarginHavePassed) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TearDown();
-    host = FakeHost{};
-    mci = fakemm::FakeMci{};
-    SetUp();
+    StartCase();
     mci.silent = true;  // takes the play, never notifies (no MIDI device here)
     mci.lengthMs = c.lengthMs;
     mci.lengthError = c.lengthError;
@@ -337,10 +340,7 @@ TEST_F(MediaRunTest, ADeviceCallThatNeverReturnsIsGivenUpAndTheRunEnds) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TearDown();
-    host = FakeHost{};
-    mci = fakemm::FakeMci{};
-    SetUp();
+    StartCase();
     mci.hangOn = c.hangOn;
     mci.silent = c.silent;
     mci.lengthMs = 4000;
@@ -396,10 +396,7 @@ TEST_F(MediaRunTest, ARunThatTestedNothingDoesNotPass) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TearDown();
-    host = FakeHost{};
-    mci = fakemm::FakeMci{};
-    SetUp();
+    StartCase();
     MediaSettings s;
     s.audioMode = c.audio;
     s.waveEnable = c.wave;
@@ -548,11 +545,7 @@ TEST_F(MediaRunTest, AudioCdPhaseScenarios) {
   };
   for (const CdCase& c : cases) {
     SCOPED_TRACE(c.name);
-    TearDown();
-    host = FakeHost{};
-    mci = fakemm::FakeMci{};
-    wave = fakemm::FakeWaveIn{};
-    SetUp();
+    StartCase();
     for (size_t i = 0; i < c.discs.size(); ++i) mci.drives[c.drives[i]] = c.discs[i];
     wave.recording = c.recording;
     MediaSettings s;

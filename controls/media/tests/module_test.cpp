@@ -83,10 +83,8 @@ class MediaModule : public ::testing::Test {
     EXPECT_TRUE(p.Start(SuitePath(L"media.mod"), args));
     EXPECT_TRUE(p.WaitIdle(20000));
     if (beforeStart) beforeStart();
-    UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
     MessageCatcher host;
-    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+    UINT diag = ctltest::PostHostAndStart(p, host.hwnd());
     MessageCatcher::Caught done{};
     EXPECT_TRUE(host.WaitFor(diag, 120000, &done)) << "the module reports";
     EXPECT_TRUE(p.WaitExit(20000));
@@ -258,10 +256,8 @@ class MediaServerStops : public MediaModule {
     Process p;
     ASSERT_TRUE(p.Start(SuitePath(L"media.mod"), L"-AutoRun"));
     ASSERT_TRUE(p.WaitIdle(20000));
-    UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
     MessageCatcher host;
-    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-    ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+    UINT diag = ctltest::PostHostAndStart(p, host.hwnd());
     HWND results = ModuleResults(p, 30000);
     ASSERT_NE(results, nullptr);
     const std::wstring playing = L"Playing Wave File(long.wav)...\t";
@@ -386,10 +382,8 @@ TEST_F(MediaModule, TheShippedVideoClipPlaysToItsEndInItsWindow) {
   Process p;
   ASSERT_TRUE(p.Start(SuitePath(L"media.mod"), L"-AutoRun -VideoTest"));
   ASSERT_TRUE(p.WaitIdle(20000));
-  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
   MessageCatcher host;
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  UINT diag = ctltest::PostHostAndStart(p, host.hwnd());
   const std::wstring clip = Sample(L"test.avi");
   HWND video = WaitForWindowOf(
       p.Pid(), [&](HWND w) { return _wcsicmp(GetText(w).c_str(), clip.c_str()) == 0; }, 60000);

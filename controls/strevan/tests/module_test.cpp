@@ -193,10 +193,8 @@ TEST_F(StrevanModule, AskedToCloseDuringAHungTesterTheModuleStopsAtOnce) {
   Process p;
   ASSERT_TRUE(p.Start(dir + L"strevan.mod", L"-AutoRun"));
   ASSERT_TRUE(p.WaitIdle(10000));
-  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
   MessageCatcher host;
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  UINT diag = ctltest::PostHostAndStart(p, host.hwnd());
   ASSERT_TRUE(PumpUntil([&] { return !ReadFileBytes(dir + L"KOPREL.PID").empty(); }, 60000)) << "the tester started";
   DWORD asked = ::GetTickCount();
   ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagClose, 0);

@@ -45,11 +45,8 @@ TEST(BenchDetails, DescriptionIsSavedAsTheSecondLineAndLoadDefaultReplacesTheRef
   fx.WriteFile(L"BNCHMARK.BNH", kResults);
   fx.WriteFile(L"bnchref.bnh", "old reference\r\n");
   Process host;
-  HWND dlg = fx.OpenDialog(host, L"-Bench");
-  ASSERT_NE(dlg, nullptr);
-  ASSERT_TRUE(testsupport::ClickButton(dlg, 1028));
-  HWND results = WaitWindowHolding(host.Pid(), L"Benchmarks", 1101, 10000);
-  ASSERT_NE(results, nullptr);
+  HWND dlg = nullptr, results = nullptr;
+  ASSERT_NO_FATAL_FAILURE(OpenBenchResults(fx, host, &dlg, &results));
   EXPECT_EQ(Row(results, L"Qev Benchmark Score", 1), L"200.00");
   EXPECT_EQ(Row(results, L"Qev Benchmark Score", 2), L"");
 
@@ -102,11 +99,8 @@ TEST(BenchDetails, AClickOnASystemsColumnHeaderOpensItsDetails) {
   fx.WriteFile(L"BNCHMARK.BNH", kResults);
   fx.WriteFile(L"bnchref.bnh", "[Last Updated: 01/02/2003 10:00AM]\nReference machine\r\nOS Type:\tX\r\n");
   Process host;
-  HWND dlg = fx.OpenDialog(host, L"-Bench");
-  ASSERT_NE(dlg, nullptr);
-  ASSERT_TRUE(testsupport::ClickButton(dlg, 1028));
-  HWND results = WaitWindowHolding(host.Pid(), L"Benchmarks", 1101, 10000);
-  ASSERT_NE(results, nullptr);
+  HWND dlg = nullptr, results = nullptr;
+  ASSERT_NO_FATAL_FAILURE(OpenBenchResults(fx, host, &dlg, &results));
   HWND table = testsupport::FindChildById(results, 1101);
   HWND header = testsupport::FindChild(table, L"SysHeader32");
   ASSERT_NE(header, nullptr);
@@ -276,11 +270,8 @@ TEST(BenchDetails, LoadDefaultWithoutTheDefaultFileChangesNothing) {
   const std::string reference = "[Last Updated: 01/02/2003 10:00AM]\nReference machine\r\nOS Type:\tX\r\n";
   fx.WriteFile(L"bnchref.bnh", reference);
   Process host;
-  HWND dlg = fx.OpenDialog(host, L"-Bench");
-  ASSERT_NE(dlg, nullptr);
-  ASSERT_TRUE(testsupport::ClickButton(dlg, 1028));
-  HWND results = WaitWindowHolding(host.Pid(), L"Benchmarks", 1101, 10000);
-  ASSERT_NE(results, nullptr);
+  HWND dlg = nullptr, results = nullptr;
+  ASSERT_NO_FATAL_FAILURE(OpenBenchResults(fx, host, &dlg, &results));
   ::PostMessageW(results, WM_COMMAND, 1103, 2);
   HWND details = WaitWindowHolding(host.Pid(), L"Benchmarks", 1099, 10000);
   ASSERT_NE(details, nullptr);

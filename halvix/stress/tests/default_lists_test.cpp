@@ -113,8 +113,7 @@ class DefaultLists : public ::testing::Test {
     auto ended = [&] {
       results = WaitOtherWindow(pid, L"Benchmarks", dlg, 0);
       HWND view = testsupport::FindChildById(dlg, 1028);
-      return results != nullptr || (testsupport::GetText(testsupport::FindChildById(dlg, 1025)) == L"&Run" &&
-                                    view && ::IsWindowEnabled(view));
+      return results != nullptr || (RunButtonSays(dlg, L"&Run") && view && ::IsWindowEnabled(view));
     };
     if (!testsupport::PumpUntil(ended, ms)) return nullptr;
     // A good series posts "&View Results..." as it ends.

@@ -117,7 +117,7 @@ TEST_F(StressFullDisk, ASeriesWhoseHeaderDoesNotFitLeavesNoFile) {
       [&] {
         auto rows = ListRows(dlg);
         return rows.size() == 1 && !rows[0][1].empty() && rows[0][1] != L"Running..." &&
-               testsupport::GetText(testsupport::FindChildById(dlg, 1025)) == L"&Run";
+               RunButtonSays(dlg, L"&Run");
       },
       20000));
   const std::wstring notice = NoticeText(dlg);
@@ -152,11 +152,8 @@ TEST_F(StressFullDisk, AResultsReportTheDiskHasNoRoomForKeepsTheOldOne) {
       disk.Free();
     }
     Process host;
-    HWND dlg = fx.OpenDialog(host, L"-Bench");
-    ASSERT_NE(dlg, nullptr);
-    ASSERT_TRUE(testsupport::ClickButton(dlg, 1028));
-    HWND results = WaitWindowHolding(host.Pid(), L"Benchmarks", 1101, 10000);
-    ASSERT_NE(results, nullptr);
+    HWND dlg = nullptr, results = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenBenchResults(fx, host, &dlg, &results));
     CloseResultsAndHost(results, dlg, host);
     const std::string report = fx.ReadFile(L"BNCHMARK.htm");
     if (full) {

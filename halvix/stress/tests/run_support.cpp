@@ -163,6 +163,10 @@ int CountProcesses(const std::wstring& exe) {
   return n;
 }
 
+bool RunButtonSays(HWND dialog, const wchar_t* text) {
+  return testsupport::GetText(testsupport::FindChildById(dialog, 1025)) == text;
+}
+
 std::wstring NoticeText(HWND dialog) { return testsupport::GetText(testsupport::FindChildById(dialog, 1049)); }
 
 size_t Occurrences(const std::wstring& text, const std::wstring& part) {
@@ -197,6 +201,15 @@ HWND WaitWindowHolding(DWORD pid, const std::wstring& title, int id, DWORD ms) {
   return found;
 }
 
+void OpenBenchResults(const RunFixture& fx, testsupport::Process& host, HWND* dlg, HWND* results) {
+  *dlg = fx.OpenDialog(host, L"-Bench");
+  *results = nullptr;
+  ASSERT_NE(*dlg, nullptr);
+  ASSERT_TRUE(testsupport::ClickButton(*dlg, 1028));
+  *results = WaitWindowHolding(host.Pid(), L"Benchmarks", 1101, 10000);
+  ASSERT_NE(*results, nullptr);
+}
+
 void CloseResultsAndHost(HWND results, HWND dlg, testsupport::Process& host) {
   ASSERT_TRUE(testsupport::ClickButton(results, IDOK));
   ASSERT_TRUE(testsupport::WaitWindowGone(results, 10000));
@@ -206,8 +219,7 @@ void CloseResultsAndHost(HWND results, HWND dlg, testsupport::Process& host) {
 
 bool WaitStressRun(HWND dialog, DWORD ms) {
   auto ended = [dialog] {
-    return testsupport::GetText(dialog) == L"Stress Test" &&
-           testsupport::GetText(testsupport::FindChildById(dialog, 1025)) == L"&Run";
+    return testsupport::GetText(dialog) == L"Stress Test" && RunButtonSays(dialog, L"&Run");
   };
   return testsupport::PumpUntil([&] { return testsupport::GetText(dialog) != L"Stress Test"; }, 10000) &&
          testsupport::PumpUntil(ended, ms);

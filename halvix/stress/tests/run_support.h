@@ -79,6 +79,9 @@ class HeldFile {
 
 // Number of running processes of this Wine prefix whose program is `exe`.
 int CountProcesses(const std::wstring& exe);
+// The stress or benchmark dialog's Run button (1025) says `text` ("&Run"
+// when no run goes on).
+bool RunButtonSays(HWND dialog, const wchar_t* text);
 // The text of the dialog's notice line.
 std::wstring NoticeText(HWND dialog);
 // How often `part` occurs in `text`.
@@ -88,6 +91,11 @@ size_t Occurrences(const std::wstring& text, const std::wstring& part);
 HWND WaitDialog(DWORD pid, const std::wstring& title, DWORD ms = 60000);
 // A visible window of the host titled `title` that holds the control `id`.
 HWND WaitWindowHolding(DWORD pid, const std::wstring& title, int id, DWORD ms);
+// Starts the host with "-Bench" and opens the benchmark results with its
+// dialog's View Results: `dlg` is that dialog, `results` the results window.
+// Fails the test when either does not come (call it in
+// ASSERT_NO_FATAL_FAILURE).
+void OpenBenchResults(const RunFixture& fx, testsupport::Process& host, HWND* dlg, HWND* results);
 // Closes the benchmark results with OK and the dialog under them with
 // Cancel, and waits for the host to end.
 void CloseResultsAndHost(HWND results, HWND dlg, testsupport::Process& host);

@@ -16,10 +16,6 @@ using testsupport::Process;
 
 namespace {
 
-bool ButtonSays(HWND dlg, const wchar_t* text) {
-  return testsupport::GetText(testsupport::FindChildById(dlg, 1025)) == text;
-}
-
 // The text of a message box's static.
 std::wstring BoxText(HWND box) { return testsupport::GetText(testsupport::FindChildById(box, 0xFFFF)); }
 
@@ -87,7 +83,7 @@ TEST(StressGuard, StopWhileAModuleIsWaitedForEndsTheRunAndKeepsTheLog) {
   ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
   ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
   ASSERT_TRUE(testsupport::PumpUntil(
-      [&] { return ButtonSays(dlg, L"&Run") && testsupport::GetText(dlg) == L"Stress Test"; }, 5000));
+      [&] { return RunButtonSays(dlg, L"&Run") && testsupport::GetText(dlg) == L"Stress Test"; }, 5000));
   std::printf("Stop acted after %lu ms\n", ::GetTickCount() - t0);
 
   // The result table comes once the frozen module has ended.
@@ -103,7 +99,7 @@ TEST(StressGuard, StopWhileAModuleIsWaitedForEndsTheRunAndKeepsTheLog) {
   HWND viewer = WaitOtherWindow(host.Pid(), L"View Test Log - Stress Test", dlg, 20000);
   ASSERT_NE(viewer, nullptr);
   EXPECT_EQ(testsupport::GetText(dlg), L"Stress Test");
-  EXPECT_TRUE(ButtonSays(dlg, L"&Run"));
+  EXPECT_TRUE(RunButtonSays(dlg, L"&Run"));
   ASSERT_TRUE(testsupport::ClickButton(viewer, IDOK));
   ASSERT_TRUE(testsupport::WaitWindowGone(viewer, 5000));
   EXPECT_EQ(fx.Lines(L"PASS.TXT").size(), 1u);
@@ -151,7 +147,7 @@ TEST(StressGuard, CancelCloseAndStopActWhileAModuleIsWaitedFor) {
     DWORD t0 = ::GetTickCount();
     if (c.action == 0) {
       ASSERT_TRUE(testsupport::ClickButton(dlg, 1025));
-      ASSERT_TRUE(testsupport::PumpUntil([&] { return ButtonSays(dlg, L"&Run"); }, 5000));
+      ASSERT_TRUE(testsupport::PumpUntil([&] { return RunButtonSays(dlg, L"&Run"); }, 5000));
       std::printf("%s acted after %lu ms\n", appkit::Narrow(c.what).c_str(), ::GetTickCount() - t0);
       // A stopped series without a failing result shows what it wrote.
       HWND results = WaitOtherWindow(host.Pid(), L"Benchmarks", dlg, 5000);
@@ -287,8 +283,8 @@ TEST(StressGuard, ReadOnlyOldFilesStayAsTheyWere) {
     ASSERT_TRUE(testsupport::PumpUntil(
         [&] {
           auto rows = ListRows(dlg);
-          return rows.size() == 1 && (rows[0][1] == L"PASSED" || rows[0][1] == L"DONE") && ButtonSays(dlg, L"&Run") &&
-                 testsupport::GetText(dlg).find(L" - ") == std::wstring::npos;
+          return rows.size() == 1 && (rows[0][1] == L"PASSED" || rows[0][1] == L"DONE") &&
+                 RunButtonSays(dlg, L"&Run") && testsupport::GetText(dlg).find(L" - ") == std::wstring::npos;
         },
         30000));
     const std::wstring notice = NoticeText(dlg);
@@ -345,7 +341,7 @@ TEST(StressGuard, ABenchmarkSeriesWithoutItsFileOpensNoOldResults) {
   ASSERT_TRUE(testsupport::PumpUntil(
       [&] {
         auto rows = ListRows(dlg);
-        return rows.size() == 1 && rows[0][1] == L"DONE" && ButtonSays(dlg, L"&Run");
+        return rows.size() == 1 && rows[0][1] == L"DONE" && RunButtonSays(dlg, L"&Run");
       },
       20000));
   const std::wstring notice = NoticeText(dlg);

@@ -35,10 +35,6 @@ std::string AfterStamp(const std::string& bnh) {
   return bnh.substr(close + 2);
 }
 
-bool ButtonSays(HWND dlg, const wchar_t* text) {
-  return testsupport::GetText(testsupport::FindChildById(dlg, 1025)) == text;
-}
-
 }  // namespace
 
 TEST(StressRun, ConcurrentRunPassesTheFactorAndJudgesEveryModule) {
@@ -170,7 +166,7 @@ TEST(BenchmarkRun, AFailingModuleEndsTheSeries) {
   ASSERT_TRUE(testsupport::PumpUntil(
       [&] {
         auto rows = ListRows(dlg);
-        return rows.size() == 3 && rows[1][1] == L"FAILED" && ButtonSays(dlg, L"&Run");
+        return rows.size() == 3 && rows[1][1] == L"FAILED" && RunButtonSays(dlg, L"&Run");
       },
       30000));
   // The series ended at B: C never ran and no results opened.

@@ -5,6 +5,8 @@
 // has no reader and takes its path for a missing library.
 #include <windows.h>
 
+#include "flatthunk/flatthunk.h"
+
 extern "C" {
 
 // The thunk connection record that ThunkConnect32 fills in; its layout is
@@ -14,9 +16,6 @@ __declspec(dllexport) BYTE cd_ThunkData32[64] = {};
 }  // extern "C"
 
 namespace {
-
-typedef BOOL(WINAPI* ThunkConnect32Fn)(void* thunkData, LPSTR thunk16, LPSTR module16, LPSTR module32, HMODULE self,
-                                       DWORD reason);
 
 // Set while the 16-bit side is connected.
 bool g_connected = false;
@@ -33,19 +32,8 @@ __declspec(dllexport) DWORD WINAPI ReadSectorsFromCD(DWORD letter, DWORD first, 
 }
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
-  if (reason != DLL_PROCESS_ATTACH && reason != DLL_PROCESS_DETACH) return TRUE;
-  if (reason == DLL_PROCESS_DETACH && !g_connected) return TRUE;
-  // Flat thunks exist only on Windows 9x, where kernel32 offers the connection.
-  auto connect = reinterpret_cast<ThunkConnect32Fn>(
-      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "ThunkConnect32"));
   char thunk16[] = "cd_ThunkData16", module16[] = "PELLOCK.DLL", module32[] = "TRUNNEL.DLL";
-  BOOL ok = connect && connect(cd_ThunkData32, thunk16, module16, module32, self, reason);
-  if (reason == DLL_PROCESS_DETACH) {
-    g_connected = false;
-    return TRUE;
-  }
-  g_connected = ok != FALSE;
-  return g_connected;
+  return flatthunk::ConnectAtEntry(cd_ThunkData32, thunk16, module16, module32, self, reason, &g_connected);
 }
 
 }  // extern "C"

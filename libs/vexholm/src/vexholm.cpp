@@ -7,6 +7,8 @@
 // library.
 #include <windows.h>
 
+#include "flatthunk/flatthunk.h"
+
 extern "C" {
 
 // The thunk connection record that ThunkConnect32 fills in; its layout is
@@ -16,9 +18,6 @@ __declspec(dllexport) BYTE diag_ThunkData32[64] = {};
 }  // extern "C"
 
 namespace {
-
-typedef BOOL(WINAPI* ThunkConnect32Fn)(void* thunkData, LPSTR thunk16, LPSTR module16, LPSTR module32, HMODULE self,
-                                       DWORD reason);
 
 // Set while the 16-bit side is connected.
 bool g_connected = false;
@@ -41,19 +40,8 @@ __declspec(dllexport) DWORD WINAPI ReadSector(DWORD drive, DWORD cylinder, DWORD
 }
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
-  if (reason != DLL_PROCESS_ATTACH && reason != DLL_PROCESS_DETACH) return TRUE;
-  if (reason == DLL_PROCESS_DETACH && !g_connected) return TRUE;
-  // Flat thunks exist only on Windows 9x, where kernel32 offers the connection.
-  auto connect = reinterpret_cast<ThunkConnect32Fn>(
-      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "ThunkConnect32"));
   char thunk16[] = "diag_ThunkData16", module16[] = "MIRVANE.DLL", module32[] = "VEXHOLM.DLL";
-  BOOL ok = connect && connect(diag_ThunkData32, thunk16, module16, module32, self, reason);
-  if (reason == DLL_PROCESS_DETACH) {
-    g_connected = false;
-    return TRUE;
-  }
-  g_connected = ok != FALSE;
-  return g_connected;
+  return flatthunk::ConnectAtEntry(diag_ThunkData32, thunk16, module16, module32, self, reason, &g_connected);
 }
 
 }  // extern "C"

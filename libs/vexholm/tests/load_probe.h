@@ -26,3 +26,20 @@ inline DWORD LoadInProbe(const std::wstring& library, bool win98) {
   appkit::RegDeleteTree(HKEY_CURRENT_USER, key);
   return code;
 }
+
+// What differs from a library whose entry point refuses every load:
+// LoadLibrary here fails with ERROR_DLL_INIT_FAILED, and so does the load in
+// a program of its own, as this system and as Windows 98. Empty when nothing
+// differs.
+inline std::string UnrefusedLoads(const std::wstring& library) {
+  std::string differs;
+  ::SetLastError(0);
+  if (::LoadLibraryW(library.c_str()) != nullptr) differs += "it loads here; ";
+  if (DWORD error = ::GetLastError(); error != ERROR_DLL_INIT_FAILED)
+    differs += "the load here ends with error " + std::to_string(error) + "; ";
+  for (bool win98 : {false, true})
+    if (DWORD code = LoadInProbe(library, win98); code != ERROR_DLL_INIT_FAILED)
+      differs += std::string(win98 ? "as Windows 98" : "as this system") + " the probe ends with " +
+                 std::to_string(code) + "; ";
+  return differs;
+}

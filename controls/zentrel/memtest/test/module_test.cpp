@@ -222,9 +222,7 @@ class WholeMachineRun {
       return false;
     }
     base_ = memory_.Now().now;
-    UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
-    ::PostThreadMessageW(p_.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host_.hwnd());
-    ::PostThreadMessageW(p_.MainThreadId(), diag, suite::DiagStart, (LPARAM)p_.Pid());
+    ctltest::PostHostAndStart(p_, host_.hwnd());
     dlg_ = WaitForWindow(L"Memory Test", L"#32770", p_.Pid(), 15000);
     list_ = dlg_ ? FindChildById(dlg_, 1005) : nullptr;
     return list_ && Watch([&] { return Button(L"&Stop"); }, 15000);

@@ -20,6 +20,17 @@
 
 namespace ctltest {
 
+// Tells a module program that was started (and is idle) what the main
+// program tells it: the window its report goes to, then the start with the
+// cookie (its process id). The registered message of the protocol, which the
+// report comes back as.
+inline UINT PostHostAndStart(const testsupport::Process& p, HWND host) {
+  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host);
+  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  return diag;
+}
+
 // Starts a module program as the main program does (host window, then
 // start) and waits up to `reportMs` for its report. True when it reported;
 // `result` then holds the reported result. `p` keeps the process.
@@ -30,10 +41,8 @@ inline bool StartModuleAndWaitReport(testsupport::Process& p, const std::wstring
     return false;
   }
   EXPECT_TRUE(p.WaitIdle(10000));
-  UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
   testsupport::MessageCatcher host;
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
-  ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
+  UINT diag = PostHostAndStart(p, host.hwnd());
   testsupport::MessageCatcher::Caught done{};
   if (!host.WaitFor(diag, reportMs, &done)) return false;
   EXPECT_EQ((DWORD)done.lp, p.Pid());
