@@ -38,6 +38,21 @@ void FitExtent(HWND list, const std::vector<int>& tabStopsDu) {
   ::SendMessageW(list, LB_SETHORIZONTALEXTENT, widest + 8, 0);
 }
 
+// Shows `lines` in the list, wide enough for the widest. A long log fills
+// the list in one go: no drawing and no scroll bar update for each line,
+// the storage taken at once.
+void FillList(HWND list, const std::vector<std::string>& lines, const std::vector<int>& tabStopsDu) {
+  ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+  ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  size_t chars = 0;
+  for (const std::string& line : lines) chars += line.size() + 1;
+  ::SendMessageW(list, LB_INITSTORAGE, lines.size(), chars * sizeof(wchar_t));
+  for (const std::string& line : lines) ::SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)appkit::Widen(line).c_str());
+  FitExtent(list, tabStopsDu);
+  ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+  ::InvalidateRect(list, nullptr, TRUE);
+}
+
 std::vector<std::string> ListTexts(HWND list) {
   std::vector<std::string> lines;
   int n = (int)::SendMessageW(list, LB_GETCOUNT, 0, 0);
@@ -119,16 +134,7 @@ BOOL CBenchDetailsDlg::OnInit() {
 // whole), and a note on what cannot be changed.
 void CBenchDetailsDlg::Show(const DetailsDoc& doc) {
   doc_ = doc;
-  SendItem(IDC_LOG_LIST, WM_SETREDRAW, FALSE);
-  SendItem(IDC_LOG_LIST, LB_RESETCONTENT);
-  size_t chars = 0;
-  for (const std::string& line : doc_.shown) chars += line.size() + 1;
-  SendItem(IDC_LOG_LIST, LB_INITSTORAGE, doc_.shown.size(), chars * sizeof(wchar_t));
-  for (const std::string& line : doc_.shown)
-    SendItem(IDC_LOG_LIST, LB_ADDSTRING, 0, (LPARAM)appkit::Widen(line).c_str());
-  SendItem(IDC_LOG_LIST, WM_SETREDRAW, TRUE);
-  ::InvalidateRect(Item(IDC_LOG_LIST), nullptr, TRUE);
-  FitExtent(Item(IDC_LOG_LIST), kDetailTabs);
+  FillList(Item(IDC_LOG_LIST), doc_.shown, kDetailTabs);
 
   // Typing stops at 80 characters; a longer description is shown whole.
   SendItem(IDC_DESCRIPTION, EM_LIMITTEXT, std::max<size_t>(80, doc_.description.size()));
@@ -305,10 +311,7 @@ BOOL CTestLogDlg::OnInit() {
   LogView view = ReadLogView(directory, firstFile, secondFile, tabStop);
   tabStop = view.tabStop;
   SendItem(IDC_LOG_LIST, LB_SETTABSTOPS, 1, (LPARAM)&tabStop);
-  SendItem(IDC_LOG_LIST, LB_RESETCONTENT);
-  for (const std::string& line : view.lines)
-    SendItem(IDC_LOG_LIST, LB_ADDSTRING, 0, (LPARAM)appkit::Widen(line).c_str());
-  FitExtent(Item(IDC_LOG_LIST), {tabStop});
+  FillList(Item(IDC_LOG_LIST), view.lines, {tabStop});
   // Shown once the list is there.
   if (view.fromLastLoop) ::PostMessageW(hwnd(), WM_COMMAND, IDC_FROM_LAST_LOOP_NOTE, 0);
   return TRUE;
