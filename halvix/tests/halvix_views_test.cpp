@@ -182,6 +182,22 @@ HWND ActiveWindowOf(HWND w) {
   return ::GetGUIThreadInfo(::GetWindowThreadProcessId(w, nullptr), &gui) ? gui.hwndActive : nullptr;
 }
 
+// Waits until the thread of `button` has handled every message posted to it
+// before this call (and what handling them posted in turn, two rounds
+// deep): a press and a release of the button's look posted behind them,
+// each seen to take effect.
+bool HandledWhatCameBefore(HWND button) {
+  for (int round = 0; round < 3; ++round) {
+    for (BOOL pushed : {TRUE, FALSE}) {
+      if (!::PostMessageW(button, BM_SETSTATE, pushed, 0)) return false;
+      if (!PumpUntil([&] { return ((::SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0) == (pushed != 0); },
+                     10000))
+        return false;
+    }
+  }
+  return true;
+}
+
 POINT MiddleOf(HWND w) {
   RECT rc{};
   ::GetWindowRect(w, &rc);
@@ -668,11 +684,14 @@ TEST_F(HalvixViews, TreeRefusesAPageChangeWhileTheHostedControlsBoxIsUp) {
       ASSERT_TRUE(PumpUntil([&] { return GetText(start) == L"&Start"; }, 30000));
     }
     for (const Way& w : ways) EXPECT_TRUE(w.act()) << w.name;
-    // The box is in front again, and takes a click of its own; the program
-    // has handled what came before it once the box has gone.
-    EXPECT_TRUE(PumpUntil([&] { return ActiveWindowOf(main) == box; }, 10000)) << "the box is in front";
+    // Once the program has handled all that (the frame comes forward and
+    // puts its box in front again), the box is in front and takes a click
+    // of its own.
     HWND answer = FindChildById(box, b.answer);
     ASSERT_NE(answer, nullptr);
+    ASSERT_TRUE(HandledWhatCameBefore(answer));
+    EXPECT_EQ(ActiveWindowOf(main), box) << "the box is in front";
+    EXPECT_EQ(::WindowFromPoint(MiddleOf(answer)), answer) << "the box's button is on top";
     ASSERT_TRUE(MouseClickAt(MiddleOf(answer)));
     if (!WaitWindowGone(box, 15000)) {
       ADD_FAILURE() << "the box did not take its click; the windows:\n" << WindowsOf(p_.Pid());

@@ -801,7 +801,16 @@ TEST_F(ModemPorts, TestPageAfterARun) {
 // modem.mod with `args`, started as the main program starts it, with
 // `host` as its reply window: it reports there when it ends.
 bool StartAsTheMainProgram(Process& p, MessageCatcher& host, const std::wstring& args) {
-  if (!p.Start(SuitePath(L"modem.mod"), args) || !p.WaitIdle(10000)) return false;
+  if (!p.Start(SuitePath(L"modem.mod"), args)) {
+    ADD_FAILURE() << appkit::Narrow(p.LastError());
+    return false;
+  }
+  if (!p.WaitIdle(10000)) {
+    DWORD error = ::GetLastError();
+    ADD_FAILURE() << "modem.mod did not come to take messages (error " << error << "); running " << p.Running()
+                  << ", exit code " << p.ExitCode();
+    return false;
+  }
   UINT diag = ::RegisterWindowMessageW(suite::kDiagMessage);
   ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagHostWindow, (LPARAM)host.hwnd());
   ::PostThreadMessageW(p.MainThreadId(), diag, suite::DiagStart, (LPARAM)p.Pid());
