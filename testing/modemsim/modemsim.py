@@ -300,12 +300,20 @@ def open_linked_pty(link):
     tty.setraw(slave)
     name = os.ttyname(slave)
     if link:
-        try:
-            os.unlink(link)
-        except FileNotFoundError:
-            pass
-        os.symlink(name, link)
+        replace_link(name, link)
     return master, slave, name
+
+
+def replace_link(target, link):
+    """Points `link` at `target` in one step: a program opening the link
+    meanwhile finds the old target or the new one, never no link."""
+    tmp = link + ".new"
+    try:
+        os.unlink(tmp)
+    except FileNotFoundError:
+        pass
+    os.symlink(target, tmp)
+    os.replace(tmp, link)
 
 
 def close_linked_pty(master, slave, name, link):
@@ -384,11 +392,7 @@ class Port:
     def place_link(self, present):
         if not self.link:
             return
-        try:
-            os.unlink(self.link)
-        except FileNotFoundError:
-            pass
-        os.symlink(self.name if present else os.path.dirname(self.name), self.link)
+        replace_link(self.name if present else os.path.dirname(self.name), self.link)
 
     def watch_control(self):
         if not self.control:
