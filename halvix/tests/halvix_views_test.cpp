@@ -692,8 +692,21 @@ TEST_F(HalvixViews, TreeRefusesAPageChangeWhileTheHostedControlsBoxIsUp) {
     ASSERT_TRUE(HandledWhatCameBefore(answer));
     EXPECT_EQ(ActiveWindowOf(main), box) << "the box is in front";
     EXPECT_EQ(::WindowFromPoint(MiddleOf(answer)), answer) << "the box's button is on top";
-    ASSERT_TRUE(MouseClickAt(MiddleOf(answer)));
-    if (!WaitWindowGone(box, 15000)) {
+    // Wine takes the display's own word on the focus a while later, which
+    // on a busy machine can come between a press and its release and cancel
+    // that one click: a user clicks again, and so does this test, while the
+    // box stays in front.
+    bool taken = false;
+    for (int click = 1; click <= 3 && !taken; ++click) {
+      ASSERT_TRUE(MouseClickAt(MiddleOf(answer)));
+      taken = WaitWindowGone(box, 5000);
+      if (!taken) {
+        std::printf("[ click   ] click %d on the box's button not taken\n", click);
+        ASSERT_TRUE(HandledWhatCameBefore(answer));
+        EXPECT_EQ(ActiveWindowOf(main), box) << "the box is in front";
+      }
+    }
+    if (!taken) {
       ADD_FAILURE() << "the box did not take its click; the windows:\n" << WindowsOf(p_.Pid());
       ClickButton(box, b.answer);
       WaitWindowGone(box, 5000);
