@@ -332,10 +332,17 @@ TEST_F(HalvixFrame, AfterTheLayoutSwitchAndAResetTheWindowKeepsItsLayoutUntilThe
   Command(main, ID_CONTROL_PANEL_STYLE);
   EXPECT_EQ(AnswerBox(IDOK), L"You need to restart the program for this setting to take effect.");
   Command(main, ID_RESET_DEFAULT_CONFIG);
-  int v = 0;
-  ASSERT_TRUE(PumpUntil([&] { return GetSettingInt(L"Options", &v) && v == 0x1FDFFFF; }, 10000)) << "the reset";
-  EXPECT_TRUE(GetSettingInt(L"ControlPanelStyle", &v));
-  EXPECT_EQ(v, 1) << "the layout of the next start";
+  // The reset writes the settings one after the other.
+  int options = 0, style = 0;
+  EXPECT_TRUE(PumpUntil(
+      [&] {
+        return GetSettingInt(L"Options", &options) && options == 0x1FDFFFF &&
+               GetSettingInt(L"ControlPanelStyle", &style);
+      },
+      10000))
+      << "the reset";
+  EXPECT_EQ(options, 0x1FDFFFF) << "the reset";
+  EXPECT_EQ(style, 1) << "the layout of the next start";
 
   // A test command still shows its page in the pane.
   Command(main, ID_MEMORY_TEST);
@@ -347,6 +354,7 @@ TEST_F(HalvixFrame, AfterTheLayoutSwitchAndAResetTheWindowKeepsItsLayoutUntilThe
   ::SetWindowPos(main, nullptr, 100, 110, 640, 480, SWP_NOZORDER | SWP_NOACTIVATE);
   ::SendMessageW(main, WM_EXITSIZEMOVE, 0, 0);
   CloseMain(main);
+  int v = 0;
   const std::pair<const wchar_t*, int> kept[] = {{L"X", 100}, {L"Y", 110}, {L"Width", 640}, {L"Height", 480}};
   for (auto [name, value] : kept) {
     EXPECT_TRUE(GetSettingInt(name, &v)) << appkit::Narrow(name);
