@@ -2,6 +2,7 @@
 
 #include <ole2.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "appkit/binding.h"
@@ -67,12 +68,19 @@ bool Process::Start(const std::wstring& exe, const std::wstring& args, const std
   si.cb = sizeof(si);
   std::vector<wchar_t> line(cmd.begin(), cmd.end());
   line.push_back(0);
-  if (!::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        dir.empty() ? nullptr : dir.c_str(), &si, &pi_)) {
-    error_ = L"CreateProcess failed for " + exe + L": error " + std::to_wstring(::GetLastError());
-    return false;
+  // A new process that Wine lost during its own start (ERROR_INTERNAL_ERROR,
+  // seen now and then on a busy machine) is started again, three times at
+  // the most.
+  for (int attempt = 1;; ++attempt) {
+    std::vector<wchar_t> copy = line;
+    if (::CreateProcessW(exe.c_str(), copy.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                         dir.empty() ? nullptr : dir.c_str(), &si, &pi_))
+      return true;
+    const DWORD error = ::GetLastError();
+    error_ = L"CreateProcess failed for " + exe + L": error " + std::to_wstring(error);
+    if (error != ERROR_INTERNAL_ERROR || attempt == 3) return false;
+    std::fprintf(stderr, "[ start   ] %ls: start lost (error %lu), started again\n", exe.c_str(), error);
   }
-  return true;
 }
 
 std::string ReadFileBytes(const std::wstring& path) {
