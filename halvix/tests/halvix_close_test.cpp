@@ -50,26 +50,6 @@ std::vector<std::wstring> ResultLines(HWND control) {
   return list ? ListBoxLines(list) : std::vector<std::wstring>{};
 }
 
-// A visible top-level window of the process with that class.
-struct Found {
-  DWORD pid;
-  const wchar_t* cls;
-  HWND hwnd;
-};
-BOOL CALLBACK FindShown(HWND w, LPARAM lp) {
-  auto* f = reinterpret_cast<Found*>(lp);
-  DWORD pid = 0;
-  ::GetWindowThreadProcessId(w, &pid);
-  if (pid != f->pid || !::IsWindowVisible(w) || ClassOf(w) != f->cls) return TRUE;
-  f->hwnd = w;
-  return FALSE;
-}
-HWND ShownWindow(DWORD pid, const wchar_t* cls) {
-  Found f{pid, cls, nullptr};
-  ::EnumWindows(&FindShown, reinterpret_cast<LPARAM>(&f));
-  return f.hwnd;
-}
-
 // For a picture of the window taken from outside (of the X display): with
 // HALVIX_TEST_HOLD_MS set, the test keeps the window open that long.
 void HoldForPicture() {
@@ -104,12 +84,7 @@ class HalvixClose : public ::testing::Test {
 
   void TearDown() override {
     if (p_.Running()) p_.Kill();
-    if (testerPid_) {
-      if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE, FALSE, testerPid_)) {
-        ::TerminateProcess(h, 0);
-        ::CloseHandle(h);
-      }
-    }
+    EndProcessById(testerPid_);
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kAppDefaults);
     if (ownStrevan_) {
       EXPECT_EQ(RegisterControl(SuitePath(L"STREVAN.OCX")), 0);
@@ -217,7 +192,9 @@ TEST_F(HalvixClose, DuringTheGraphicsTestsDirectDrawBatch) {
                    {L"FloodFilledDrawingEnable", 0}, {L"PixelDrawingEnable", 0}, {L"LineDrawingEnable", 0},
                    {L"FilledShapeDrawingEnable", 1}, {L"BitmapScrollingEnable", 0}, {L"StringDrawingEnable", 0}}));
     ASSERT_NO_FATAL_FAILURE(CloseDuringRun(
-        {ID_GRAPHICS_TEST, nullptr, [&](HWND) { return ShownWindow(p_.Pid(), L"Kyt DDRAW WINDOW") != nullptr; }},
+        {ID_GRAPHICS_TEST, nullptr, [&](HWND) {
+           return WaitForWindowOf(p_.Pid(), [](HWND w) { return ClassOf(w) == L"Kyt DDRAW WINDOW"; }, 0) != nullptr;
+         }},
         way.msg, way.wp, first));
     first = false;
     std::string log = Unix(ReadFileBytes(SuitePath(L"KytVGA.LOG")));

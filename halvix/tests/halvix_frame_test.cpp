@@ -175,12 +175,7 @@ class HalvixFrame : public ::testing::Test {
 
   void TearDown() override {
     if (p_.Running()) p_.Kill();
-    for (DWORD pid : extra_) {
-      if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE, FALSE, pid)) {
-        ::TerminateProcess(h, 0);
-        ::CloseHandle(h);
-      }
-    }
+    for (DWORD pid : extra_) testsupport::EndProcessById(pid);
     DeleteRunOnceValue();
     halvixKey_.reset();
     testsupport::RemoveTree(base_);

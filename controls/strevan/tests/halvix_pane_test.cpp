@@ -64,12 +64,7 @@ class StrevanInHalvix : public ::testing::Test {
 
   void TearDown() override {
     if (p_.Running()) p_.Kill();
-    if (testerPid_) {
-      if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE, FALSE, testerPid_)) {
-        ::TerminateProcess(h, 0);
-        ::CloseHandle(h);
-      }
-    }
+    testsupport::EndProcessById(testerPid_);
     ::SetEnvironmentVariableA("HALVIX_FAKE_LANVET", nullptr);
     appkit::RegDeleteTree(HKEY_CURRENT_USER, kAppDefaults);
     if (registered_) {

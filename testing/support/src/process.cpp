@@ -228,6 +228,15 @@ int RegisterControl(const std::wstring& file, bool unregister) {
   return result;
 }
 
+void EndProcessById(DWORD pid) {
+  if (!pid) return;
+  HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+  if (!h) return;
+  if (::WaitForSingleObject(h, 0) != WAIT_OBJECT_0) ::TerminateProcess(h, 0);
+  ::WaitForSingleObject(h, 5000);
+  ::CloseHandle(h);
+}
+
 bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
   DWORD start = ::GetTickCount();
   for (;;) {

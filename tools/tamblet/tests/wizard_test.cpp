@@ -158,12 +158,7 @@ class Wizard : public ::testing::Test {
   void TearDown() override {
     for (Process* p : {&halvix_, &wizard_})
       if (p->Running()) p->Kill();
-    if (wizardPid_)
-      if (HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, wizardPid_)) {
-        if (::WaitForSingleObject(h, 0) != WAIT_OBJECT_0) ::TerminateProcess(h, 0);
-        ::WaitForSingleObject(h, 5000);
-        ::CloseHandle(h);
-      }
+    testsupport::EndProcessById(wizardPid_);
     halvixKey_.reset();
     tambletKey_.reset();
     RemoveTree(base_);

@@ -33,6 +33,10 @@ std::vector<std::wstring> NamesIn(const std::wstring& dir);
 // Removes a directory with everything below it; a missing one is no error.
 void RemoveTree(const std::wstring& dir);
 
+// Ends the process `pid` if it still runs (one a test found, not started)
+// and waits up to 5 s for it to be gone.
+void EndProcessById(DWORD pid);
+
 class Process {
  public:
   Process() = default;
