@@ -419,6 +419,9 @@ TEST_F(HalvixFrame, ModuleKilledWithoutReportStaysRecordedUntilTheFrameGoes) {
   Command(main, ID_MEMORY_TEST);
   std::vector<DWORD> mods;
   ASSERT_TRUE(PumpUntil([&] { return (mods = ChildProcesses(p_.Pid(), L"zentrel.mod")).size() == 1; }, 30000));
+  // Killed once it is up: a process killed while Halvix is still starting
+  // it is a start that failed, not a module that ended.
+  ASSERT_NE(WaitForWindow(L"Memory Test", L"#32770", mods[0], 30000), nullptr);
   HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, mods[0]);
   ASSERT_NE(h, nullptr);
   ::TerminateProcess(h, 3);
