@@ -81,4 +81,26 @@ bool QuitKeeper::Take(MSG* msg, HWND hwnd, UINT first, UINT last) {
   return false;
 }
 
+namespace {
+
+BOOL CALLBACK AnswerBox(HWND box, LPARAM except) {
+  if (box == reinterpret_cast<HWND>(except) || !::IsWindowVisible(box)) return TRUE;
+  wchar_t cls[16] = {};
+  if (!::GetClassNameW(box, cls, 16) || lstrcmpW(cls, L"#32770") != 0) return TRUE;
+  for (int id : {IDCANCEL, IDNO, IDOK}) {
+    if (HWND button = ::GetDlgItem(box, id)) {
+      ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+      return TRUE;
+    }
+  }
+  ::PostMessageW(box, WM_CLOSE, 0, 0);
+  return TRUE;
+}
+
+}  // namespace
+
+void AnswerThreadBoxes(HWND except) {
+  ::EnumThreadWindows(::GetCurrentThreadId(), &AnswerBox, reinterpret_cast<LPARAM>(except));
+}
+
 }  // namespace appkit

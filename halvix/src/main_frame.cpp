@@ -1,12 +1,12 @@
 #include "main_frame.h"
 
 #include <climits>
-#include <cwchar>
 #include <commctrl.h>
 #include <ole2.h>
 
 #include <fstream>
 
+#include "appkit/app.h"
 #include "appkit/paths.h"
 #include "appkit/registry.h"
 #include "appkit/system.h"
@@ -96,20 +96,6 @@ HWND PopupOver(HWND frame) {
       if (o == frame) return w;
   }
   return nullptr;
-}
-
-// Answers a dialog box of this thread that is up as a user who wants out
-// would: Cancel, else No, else OK.
-BOOL CALLBACK AnswerBoxForClose(HWND box, LPARAM) {
-  wchar_t cls[16] = {};
-  if (!::IsWindowVisible(box) || !::GetClassNameW(box, cls, 16) || wcscmp(cls, L"#32770") != 0) return TRUE;
-  for (int id : {IDCANCEL, IDNO, IDOK}) {
-    if (::GetDlgItem(box, id)) {
-      ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, id)));
-      break;
-    }
-  }
-  return TRUE;
 }
 
 }  // namespace
@@ -1008,7 +994,7 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:
       if (wp == kCloseTimer) {
         if (moduleView_) moduleView_->StopTest();
-        ::EnumThreadWindows(::GetCurrentThreadId(), &AnswerBoxForClose, 0);
+        appkit::AnswerThreadBoxes();
         return 0;
       }
       break;

@@ -1,5 +1,6 @@
 #include "module_dialog.h"
 
+#include "appkit/app.h"
 #include "appkit/text.h"
 #include "resource.h"
 #include "runner_app.h"
@@ -19,22 +20,6 @@ constexpr UINT kHostWaitMs = 5000;
 constexpr UINT_PTR kAnswerBoxesTimer = 2;
 constexpr UINT kAnswerBoxesMs = 100;
 
-// Answers a dialog box of the thread (a message box of the control: the
-// question before its run, the wait for an abort) with the button that
-// leaves things as they are: No, else Cancel, else OK.
-BOOL CALLBACK AnswerThreadBox(HWND box, LPARAM mainDialog) {
-  if (box == reinterpret_cast<HWND>(mainDialog) || !::IsWindowVisible(box)) return TRUE;
-  wchar_t cls[16] = {};
-  if (!::GetClassNameW(box, cls, 16) || lstrcmpW(cls, L"#32770") != 0) return TRUE;
-  for (int id : {IDNO, IDCANCEL, IDOK}) {
-    if (::GetDlgItem(box, id)) {
-      ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)::GetDlgItem(box, id));
-      return TRUE;
-    }
-  }
-  ::PostMessageW(box, WM_CLOSE, 0, 0);
-  return TRUE;
-}
 }  // namespace
 
 ModuleDialog::ModuleDialog(const ModuleInfo& module, const RunnerSwitches& switches)
@@ -95,7 +80,9 @@ void ModuleDialog::OnTimer(UINT_PTR id) {
 }
 
 void ModuleDialog::AnswerBoxesForHost() {
-  ::EnumThreadWindows(::GetCurrentThreadId(), &AnswerThreadBox, reinterpret_cast<LPARAM>(hwnd()));
+  // The control's boxes: the question before its run, the wait for an
+  // abort.
+  appkit::AnswerThreadBoxes(hwnd());
 }
 
 void ModuleDialog::EndUnattendedRun() {

@@ -71,4 +71,9 @@ class QuitKeeper {
   int code_ = 0;
 };
 
+// Answers every dialog box that is up on this thread (other than `except`)
+// as a user who wants out would: Cancel, else No, else OK, else a close.
+// For a program that goes while a box holds its loop up.
+void AnswerThreadBoxes(HWND except = nullptr);
+
 }  // namespace appkit
